@@ -1,0 +1,25 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace condora {
+
+/// Replaces every run of two or more spaces by one space; tabs and line breaks stay.
+CONDORA_EXPORT QString trimSpaces(const QString &text);
+
+/// Splits `text` at a one-character separator (found case-insensitively) into `list`,
+/// positions 1..count (position 0 exists and is empty); returns count. Pieces are not trimmed.
+CONDORA_EXPORT int splitStr(QStringList &list, const QString &text, const QString &separator);
+
+/// The no-rows form of a statement: " where 1=0 " or " and 1=0 " inserted before the first
+/// " order by ".
+CONDORA_EXPORT QString probeSql(const QString &statement);
+
+/// Empty when the statement's no-rows form opens on the current connection, otherwise the
+/// database's error description. An empty (or all-space) statement is accepted without running.
+CONDORA_EXPORT QString testSql(const QString &statement);
+
+} // namespace condora

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include "analysis/analysisstate.h"
+
+namespace condora {
+
+/// Fills colExpr, tabAlias and valueList of each catalog entry from the select list.
+CONDORA_EXPORT bool parseSelectList(const QString &selectList, FieldCatalog &catalog);
+/// JOIN syntax to a plain comma list of table items; empty after a failure.
+CONDORA_EXPORT QString flattenJoins(const QString &fromClause);
+/// The from clause to TableRef entries (positions 1..n); calls flattenJoins itself.
+CONDORA_EXPORT bool parseFromList(const QString &fromClause, TableList &tables);
+/// Assigns each column its tabName (and tabAlias when found by field name).
+CONDORA_EXPORT bool bindColumns(FieldCatalog &catalog, const TableList &tables);
+
+} // namespace condora

@@ -1,0 +1,123 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+namespace condora::ado {
+
+class Recordset;
+
+/// Cursor locations: 2 server (the default: forward-only streaming, RecordCount -1),
+/// 3 client (every row fetched at open, RecordCount exact).
+enum CursorLocationEnum { adUseServer = 2, adUseClient = 3 };
+/// Execute options: 16 asynchronous, -1 unspecified.
+enum ExecuteOptionEnum { adOptionUnspecified = -1, adAsyncExecute = 16 };
+/// Object states.
+enum ObjectStateEnum { adStateClosed = 0, adStateOpen = 1 };
+
+/// One provider property: a name and a value.
+class CONDORA_EXPORT Property
+{
+public:
+    Property() = default;
+    Property(QString name, QVariant value) : m_name(std::move(name)), m_value(std::move(value)) {}
+    QString Name() const { return m_name; }
+    QVariant Value() const { return m_value; }
+
+private:
+    QString m_name;
+    QVariant m_value;
+};
+
+/// The provider properties of an open connection, by position from 0.
+class CONDORA_EXPORT Properties
+{
+public:
+    int Count() const { return int(m_items.size()); }
+    /// Throws RuntimeError (subscript out of range) outside 0..Count()-1.
+    const Property &Item(int index) const;
+    void append(Property property) { m_items.append(std::move(property)); }
+
+private:
+    QList<Property> m_items;
+};
+
+/// A database connection, standing in for the classic data-access Connection on Qt SQL.
+///
+/// Connection strings (keys case-insensitive, separated by ";"):
+///   Provider=SQLite;Data Source=FILE            the file must exist (opening never creates one)
+///   Provider=PostgreSQL;Host=..;Port=..;Database=..;User ID=..;Password=..
+///   Provider=ODBC;<driver connection string>     e.g. Driver={PostgreSQL Unicode};Server=..;...
+///   Provider=ODBC;DSN=name;...                   a data source name
+/// Each Connection uses its own uniquely named QSqlDatabase, removed when it is closed or
+/// destroyed. A host that already has an open QSqlDatabase can adopt it instead (fromDatabase);
+/// the adopted database is then not closed by this object.
+///
+/// Provider properties (Properties()) include "DBMS Name", "DBMS Version" and "Provider Name":
+/// SQLite gives "SQLite", PostgreSQL "PostgreSQL", ODBC the driver's SQL_DBMS_NAME.
+///
+/// All failures throw condora::RuntimeError: a refused connection carries the database's
+/// message (number ErrorNumber::Database); operations on a closed connection throw
+/// "object not set" with a clear description.
+class CONDORA_EXPORT Connection
+{
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    /// A connection on a host's already opened database (not owned: Close() leaves it open).
+    static std::shared_ptr<Connection> fromDatabase(const QSqlDatabase &database);
+
+    QString ConnectionString() const { return m_connectionString; }
+    void setConnectionString(const QString &connectionString) { m_connectionString = connectionString; }
+
+    /// Opens with `connectionString`, or with ConnectionString() when it is empty.
+    void Open(const QString &connectionString = QString());
+    void Close();
+    int State() const;
+    bool isOpen() const { return State() == adStateOpen; }
+
+    int CursorLocation() const { return m_cursorLocation; }
+    void setCursorLocation(int location) { m_cursorLocation = location; }
+
+    /// Provider properties; throws when the connection is not open.
+    const condora::ado::Properties &Properties() const;
+
+    /// Runs `sql` and returns the open recordset (owned by the caller). `options` is 16
+    /// (asynchronous) or -1: Qt SQL has no asynchronous execution, so the statement always
+    /// runs synchronously and the option only records what was asked (lastExecuteOptions()).
+    std::unique_ptr<Recordset> Execute(const QString &sql, int options = adOptionUnspecified);
+    int lastExecuteOptions() const { return m_lastExecuteOptions; }
+
+    /// The underlying Qt database (invalid when not open).
+    QSqlDatabase database() const;
+    /// The database kind behind the connection: "QSQLITE", "QPSQL", "QODBC".
+    QString driverName() const;
+
+    /// Counts every statement sent to the database through this connection (probes and
+    /// queries alike); tests and benchmarks use it to count round trips.
+    int statementCount() const { return m_statementCount; }
+    void resetStatementCount() { m_statementCount = 0; }
+    void countStatement() { ++m_statementCount; }
+
+private:
+    void readProperties();
+
+    QString m_connectionString;
+    QString m_qtConnectionName;
+    bool m_ownsDatabase = true;
+    bool m_open = false;
+    int m_cursorLocation = adUseServer;
+    int m_lastExecuteOptions = adOptionUnspecified;
+    int m_statementCount = 0;
+    condora::ado::Properties m_properties;
+};
+
+} // namespace condora::ado

@@ -1,0 +1,128 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include "platform/ado/connection.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+namespace condora::ado {
+
+/// Data type numbers (the classic DataTypeEnum) that fields report.
+enum DataTypeEnum {
+    adEmpty = 0, adSmallInt = 2, adInteger = 3, adSingle = 4, adDouble = 5, adCurrency = 6, adDate = 7,
+    adBSTR = 8, adError = 10, adBoolean = 11, adVariant = 12, adDecimal = 14, adTinyInt = 16,
+    adUnsignedTinyInt = 17, adUnsignedSmallInt = 18, adUnsignedInt = 19, adBigInt = 20,
+    adUnsignedBigInt = 21, adFileTime = 64, adGUID = 72, adBinary = 128, adChar = 129, adWChar = 130,
+    adNumeric = 131, adUserDefined = 132, adDBDate = 133, adDBTime = 134, adDBTimeStamp = 135,
+    adVarNumeric = 139, adVarChar = 200, adLongVarChar = 201, adVarWChar = 202, adLongVarWChar = 203,
+    adVarBinary = 204, adLongVarBinary = 205
+};
+
+/// The rows of one executed statement, fetched lazily and kept once fetched. A recordset
+/// and a grid bound to it share one RowSource, so binding costs only what is shown, works
+/// on forward-only results, and survives the recordset being closed afterwards.
+/// Row and column numbers are 0-based.
+class CONDORA_EXPORT RowSource
+{
+public:
+    virtual ~RowSource();
+
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int column) const = 0;
+    /// Rows fetched so far.
+    virtual int fetchedCount() const = 0;
+    /// True when every row has been fetched (or fetching failed: the rows fetched so far stay).
+    virtual bool atEnd() const = 0;
+    /// Fetches up to `count` more rows; returns how many arrived.
+    virtual int fetchMore(int count) = 0;
+    /// The value of a fetched cell (a null QVariant for SQL NULL).
+    virtual QVariant value(int row, int column) const = 0;
+    /// The value as display text (empty for NULL).
+    virtual QString text(int row, int column) const = 0;
+};
+
+/// One field of the current record: name, DataTypeEnum number, value.
+class CONDORA_EXPORT Field
+{
+public:
+    QString Name() const;
+    int Type() const;
+    /// The value at the current record; throws (no current record) at EOF or BOF.
+    QVariant Value() const;
+
+private:
+    friend class Fields;
+    Field(const class Recordset *owner, int index) : m_owner(owner), m_index(index) {}
+    const class Recordset *m_owner;
+    int m_index;
+};
+
+class CONDORA_EXPORT Fields
+{
+public:
+    int Count() const;
+    /// Throws RuntimeError (subscript out of range) outside 0..Count()-1.
+    Field Item(int index) const;
+
+private:
+    friend class Recordset;
+    explicit Fields(const class Recordset *owner) : m_owner(owner) {}
+    const class Recordset *m_owner;
+};
+
+/// A recordset standing in for the classic data-access Recordset.
+///
+/// Open() runs a statement on a connection; a statement the database rejects throws
+/// RuntimeError with the database's own message as description (no driver boilerplate).
+/// Field types are derived from each driver's native type information, so a no-rows
+/// statement (... where 1=0) still reports every field with its DataTypeEnum number.
+/// With the connection's cursor location 2 (server) rows stream forward-only and
+/// RecordCount() is -1; with 3 (client) every row is fetched at open and RecordCount() is exact.
+class CONDORA_EXPORT Recordset
+{
+public:
+    Recordset();
+    ~Recordset();
+    Recordset(const Recordset &) = delete;
+    Recordset &operator=(const Recordset &) = delete;
+
+    void Open(const QString &source, const std::shared_ptr<Connection> &connection);
+    void Open(const QString &source, Connection &connection);
+    void Close();
+    int State() const;
+
+    condora::ado::Fields Fields() const { return condora::ado::Fields(this); }
+    int RecordCount() const;
+    bool Eof() const;
+    bool Bof() const;
+    void MoveNext();
+    void MoveFirst();
+
+    /// The statement it was opened with.
+    QString Source() const { return m_source; }
+    /// The shared rows (null when closed). Grids bind to this.
+    std::shared_ptr<RowSource> rowSource() const { return m_rows; }
+
+    // Used by Field.
+    QString fieldName(int index) const;
+    int fieldType(int index) const;
+    QVariant fieldValue(int index) const;
+    int fieldCount() const;
+
+private:
+    void requireOpen() const;
+
+    QString m_source;
+    std::shared_ptr<RowSource> m_rows;
+    QList<QString> m_names;
+    QList<int> m_types;
+    int m_position = 0;     // 0-based current record
+    int m_recordCount = -1; // -1 for server cursors
+    bool m_open = false;
+};
+
+} // namespace condora::ado

@@ -1,0 +1,175 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include "platform/olecolor.h"
+
+#include <QFont>
+#include <QWidget>
+
+#include <memory>
+
+class QTableView;
+
+namespace condora::ado {
+class Recordset;
+class RowSource;
+} // namespace condora::ado
+
+namespace condora {
+
+class FlexGridModel;
+
+/// The flex grid: a widget holding a QTableView over a compact model of its own, offering the
+/// classic flex-grid operations by their names. Rows and columns are 0-based; row 0 is the
+/// fixed (title) row wherever the library uses the grid, and stays in place while the data
+/// rows scroll. Sizes and positions are in twips (15 per device-independent pixel).
+/// The grid is never typed into. Out-of-range rows or columns throw RuntimeError
+/// (subscript out of range).
+class CONDORA_EXPORT FlexGrid : public QWidget
+{
+    Q_OBJECT
+    Q_PROPERTY(QString FormatString READ FormatString WRITE setFormatString)
+    Q_PROPERTY(int Rows READ Rows WRITE setRows)
+    Q_PROPERTY(int Cols READ Cols WRITE setCols)
+    Q_PROPERTY(int FixedRows READ FixedRows WRITE setFixedRows)
+    Q_PROPERTY(int FixedCols READ FixedCols WRITE setFixedCols)
+    Q_PROPERTY(int Row READ Row WRITE setRow)
+    Q_PROPERTY(int Col READ Col WRITE setCol)
+    Q_PROPERTY(int RowSel READ RowSel WRITE setRowSel)
+    Q_PROPERTY(int ColSel READ ColSel WRITE setColSel)
+    Q_PROPERTY(QString ToolTipText READ ToolTipText WRITE setToolTipText)
+
+public:
+    explicit FlexGrid(QWidget *parent = nullptr);
+    ~FlexGrid() override;
+
+    // Structure -----------------------------------------------------------------------------
+    /// "|" separates columns; a leading "<" aligns a column left; the rest is the header text.
+    /// Setting it sets Cols, creates the header row (row 0) with those texts and keeps Rows >= 1.
+    QString FormatString() const;
+    void setFormatString(const QString &format);
+
+    int Rows() const;
+    void setRows(int rows);       // keeps the cells that remain; new cells are empty
+    int Cols() const;
+    void setCols(int cols);
+    int FixedRows() const;
+    void setFixedRows(int rows);  // 0 or 1 in practice; must be < Rows()
+    int FixedCols() const;
+    void setFixedCols(int cols);
+
+    // Current cell and selection --------------------------------------------------------------
+    int Row() const;
+    void setRow(int row);         // also sets RowSel to row
+    int Col() const;
+    void setCol(int col);         // also sets ColSel to col
+    int RowSel() const;
+    void setRowSel(int row);
+    int ColSel() const;
+    void setColSel(int col);
+
+    // Cells ---------------------------------------------------------------------------------
+    QString TextMatrix(int row, int col) const;
+    void setTextMatrix(int row, int col, const QString &text);
+
+    int RowHeight(int row) const;               // twips
+    void setRowHeight(int row, int twips);
+    int ColWidth(int col) const;                // twips; 0 hides the column
+    void setColWidth(int col, int twips);
+    /// Column alignment as set by FormatString (true: left).
+    bool ColAlignmentLeft(int col) const;
+
+    // The current cell (Row, Col) ---------------------------------------------------------------
+    int CellLeft() const;    // twips, relative to the grid widget
+    int CellTop() const;
+    int CellWidth() const;
+    int CellHeight() const;
+    OleColor CellForeColor() const;
+    void setCellForeColor(OleColor color);
+    OleColor CellBackColor() const;
+    void setCellBackColor(OleColor color);
+    bool CellFontBold() const;
+    void setCellFontBold(bool bold);
+    double CellFontSize() const;
+    void setCellFontSize(double points);
+
+    // Rows ----------------------------------------------------------------------------------
+    /// Appends a row; tab-separated text fills its cells from column 0.
+    void AddItem(const QString &text);
+    void RemoveItem(int row);
+
+    /// 1: generic ascending, 2: generic descending, on the rows below the fixed rows, by Col().
+    /// Per pair of values: both read as numbers -> numeric comparison; otherwise numbers sort
+    /// before text, and texts compare case-insensitively (then case-sensitively as tie-break).
+    void setSort(int order);
+
+    // Binding -------------------------------------------------------------------------------
+    /// Binds an open recordset: one column per field, the header row (row 0, fixed) holds the
+    /// field names, one data row per record. Rows are fetched from the recordset's shared
+    /// RowSource in chunks as the view needs them; the recordset may be closed afterwards.
+    /// An empty result gives the header row plus one empty data row.
+    void setRecordset(const ado::Recordset &recordset);
+    /// True while the grid shows a bound source whose rows are not all fetched yet.
+    bool isBoundPending() const;
+    /// Fetches every remaining row of a bound source (Rows() is then exact).
+    void fetchAll();
+
+    // Style ---------------------------------------------------------------------------------
+    QFont Font() const;
+    void setFont(const QFont &font);
+    QFont FontFixed() const;
+    void setFontFixed(const QFont &font);
+    OleColor GridColor() const;
+    void setGridColor(OleColor color);
+    OleColor GridColorFixed() const;
+    void setGridColorFixed(OleColor color);
+    OleColor GridColorUnpopulated() const;
+    void setGridColorUnpopulated(OleColor color);
+    OleColor ForeColor() const;
+    void setForeColor(OleColor color);
+    OleColor ForeColorFixed() const;
+    void setForeColorFixed(OleColor color);
+    OleColor ForeColorSel() const;
+    void setForeColorSel(OleColor color);
+    OleColor BackColor() const;
+    void setBackColor(OleColor color);
+    OleColor BackColorBkg() const;
+    void setBackColorBkg(OleColor color);
+    OleColor BackColorFixed() const;
+    void setBackColorFixed(OleColor color);
+    OleColor BackColorSel() const;
+    void setBackColorSel(OleColor color);
+    OleColor BackColorUnpopulated() const;
+    void setBackColorUnpopulated(OleColor color);
+
+    QString ToolTipText() const;
+    void setToolTipText(const QString &text);
+
+    // Geometry in twips (relative to the parent widget) ----------------------------------------
+    int Left() const;
+    void setLeft(int twips);
+    int Top() const;
+    void setTop(int twips);
+    int Width() const;
+    void setWidth(int twips);
+    int Height() const;
+    void setHeight(int twips);
+
+    /// The table view inside (for tests and hosts that need Qt-level access).
+    QTableView *view() const;
+
+Q_SIGNALS:
+    /// A mouse button was released over the grid: button 1 left, 2 right, 4 middle; shift as
+    /// a bit set (1 Shift, 2 Ctrl, 4 Alt); x and y in twips in the grid's own coordinates.
+    /// Emitted after the current cell has moved to the clicked cell.
+    void MouseUp(int button, int shift, int x, int y);
+    /// The data rows or columns scrolled.
+    void Scroll();
+
+private:
+    class Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace condora

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include <QColor>
+#include <QMetaType>
+#include <QPalette>
+
+namespace condora {
+
+/// A 32-bit colour value as hosts store it: either an RGB value laid out as 0x00BBGGRR,
+/// or 0x80000000 plus a system colour index, which is resolved through the application
+/// palette when the colour is used (so it follows the user's current colours).
+class CONDORA_EXPORT OleColor
+{
+public:
+    // System colour indices.
+    static constexpr quint32 SystemFlag = 0x80000000u;
+    static constexpr quint32 ScrollBars = SystemFlag | 0;
+    static constexpr quint32 Desktop = SystemFlag | 1;
+    static constexpr quint32 ActiveTitleBar = SystemFlag | 2;
+    static constexpr quint32 InactiveTitleBar = SystemFlag | 3;
+    static constexpr quint32 MenuBar = SystemFlag | 4;
+    static constexpr quint32 WindowBackground = SystemFlag | 5;
+    static constexpr quint32 WindowFrame = SystemFlag | 6;
+    static constexpr quint32 MenuText = SystemFlag | 7;
+    static constexpr quint32 WindowText = SystemFlag | 8;
+    static constexpr quint32 TitleBarText = SystemFlag | 9;
+    static constexpr quint32 ActiveBorder = SystemFlag | 10;
+    static constexpr quint32 InactiveBorder = SystemFlag | 11;
+    static constexpr quint32 ApplicationWorkspace = SystemFlag | 12;
+    static constexpr quint32 Highlight = SystemFlag | 13;
+    static constexpr quint32 HighlightText = SystemFlag | 14;
+    static constexpr quint32 ButtonFace = SystemFlag | 15;
+    static constexpr quint32 ButtonShadow = SystemFlag | 16;
+    static constexpr quint32 GrayText = SystemFlag | 17;
+    static constexpr quint32 ButtonText = SystemFlag | 18;
+    static constexpr quint32 InactiveCaptionText = SystemFlag | 19;
+    static constexpr quint32 ThreeDHighlight = SystemFlag | 20;
+    static constexpr quint32 ThreeDDKShadow = SystemFlag | 21;
+    static constexpr quint32 ThreeDLight = SystemFlag | 22;
+    static constexpr quint32 InfoText = SystemFlag | 23;
+    static constexpr quint32 InfoBackground = SystemFlag | 24;
+
+    constexpr OleColor() = default;
+    constexpr OleColor(quint32 value) : m_value(value) {} // NOLINT: a colour is its number
+
+    constexpr quint32 value() const { return m_value; }
+    constexpr bool isSystem() const { return (m_value & SystemFlag) != 0; }
+    constexpr int systemIndex() const { return isSystem() ? int(m_value & 0xFFu) : -1; }
+
+    /// An RGB colour value from its components.
+    static constexpr OleColor fromRgb(int red, int green, int blue)
+    {
+        return OleColor(quint32(red & 0xFF) | (quint32(green & 0xFF) << 8) | (quint32(blue & 0xFF) << 16));
+    }
+    static OleColor fromColor(const QColor &color);
+
+    /// The colour to paint with: RGB values directly, system colours through `palette`
+    /// (the application palette by default). Unknown system indices give the window text colour.
+    QColor toColor() const;
+    QColor toColor(const QPalette &palette) const;
+
+    friend constexpr bool operator==(OleColor a, OleColor b) { return a.m_value == b.m_value; }
+    friend constexpr bool operator!=(OleColor a, OleColor b) { return a.m_value != b.m_value; }
+
+private:
+    quint32 m_value = 0;
+};
+
+} // namespace condora
+
+Q_DECLARE_METATYPE(condora::OleColor)
