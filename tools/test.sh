@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Builds Condora and runs every test, PostgreSQL tests included.
+#   tools/test.sh [extra cmake arguments...]
+# Environment: BUILD_DIR (default: build), CONDORA_TEST_REQUIRE_PG=1 to fail instead of skipping the
+# PostgreSQL tests when no server can be started, JOBS (default: number of cores).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+jobs=${JOBS:-$(nproc)}
+
+"$root/tools/install-packages.sh"
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@"
+cmake --build "$build" -j "$jobs"
+
+pgdir=""
+cleanup() {
+    if [ -n "$pgdir" ]; then
+        "$root/tools/pgtest.sh" stop "$pgdir" || true
+    fi
+}
+trap cleanup EXIT
+
+if [ -z "${CONDORA_TEST_PG_HOST:-}" ]; then
+    pgdir=$(mktemp -d /tmp/condora-pg.XXXXXX)
+    chmod 755 "$pgdir"
+    if env_lines=$("$root/tools/pgtest.sh" start "$pgdir"); then
+        eval "$env_lines"
+        echo "PostgreSQL test server on 127.0.0.1:$CONDORA_TEST_PG_PORT"
+    else
+        rm -rf "$pgdir"
+        pgdir=""
+        if [ "${CONDORA_TEST_REQUIRE_PG:-0}" = 1 ]; then
+            echo "PostgreSQL test server could not be started and is required" >&2
+            exit 1
+        fi
+        echo "PostgreSQL test server not available: PostgreSQL tests will be skipped" >&2
+    fi
+fi
+
+cd "$build"
+ctest --output-on-failure -j "$jobs" --timeout 900
