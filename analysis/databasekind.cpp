@@ -1,0 +1,48 @@
+#include "analysis/databasekind.h"
+
+#include "analysis/errorreport.h"
+#include "platform/ado/connection.h"
+#include "platform/textfunctions.h"
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+QString getDbKind(ado::Connection &connection)
+{
+    try {
+        return dbKindFromProperties(connection.Properties());
+    } catch (...) {
+        showCurrentError(QString());
+        return QString();
+    }
+}
+
+QString dbKindFromProperties(const ado::Properties &properties)
+{
+    for (int i = 0; i < properties.Count(); ++i) {
+        const ado::Property &property = properties.Item(i);
+        if (text::find(text::lower(property.Name()), u"dbms name"_s) == 0) {
+            continue;
+        }
+        return dbKindFromDbmsName(property.Value().toString());
+    }
+    return QString();
+}
+
+QString dbKindFromDbmsName(const QString &dbmsName)
+{
+    const QString name = text::lower(dbmsName);
+    if (text::find(name, u"oracle"_s) > 0) {
+        return u"1"_s;
+    }
+    if (text::find(name, u"server"_s) > 0) {
+        return u"2"_s;
+    }
+    if (text::find(name, u"access"_s) > 0 || text::find(name, u"jet"_s) > 0) {
+        return u"3"_s;
+    }
+    return u"99"_s;
+}
+
+} // namespace condora

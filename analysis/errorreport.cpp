@@ -1,0 +1,55 @@
+#include "analysis/errorreport.h"
+
+#include "platform/runtimeerror.h"
+#include "platform/userinteraction.h"
+
+#include <new>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+namespace {
+// Classic run-time numbers for failures that do not come as a RuntimeError.
+constexpr int OutOfMemory = 7;
+constexpr int InternalError = 51;
+} // namespace
+
+QString unrecognisedSqlContext()
+{
+    return u"Condora can't recognise this sql's format.Please change the sql's format."_s;
+}
+
+void showError(const QString &context, const RuntimeError &error)
+{
+    showError(context, error.number(), error.description());
+}
+
+void showError(const QString &context, int number, const QString &description)
+{
+    // The report is the last line of defence of a trapping routine: it must not throw itself.
+    try {
+        UserInteraction::instance().setMousePointer(MousePointer::Default);
+        const QString crlf = u"\r\n"_s;
+        messageBox(u"Error message:"_s + context + crlf + u" "_s + description + crlf + u"Error number:"_s
+                   + QString::number(number));
+    } catch (...) {
+    }
+}
+
+void showCurrentError(const QString &context)
+{
+    try {
+        throw;
+    } catch (const RuntimeError &error) {
+        showError(context, error);
+    } catch (const std::bad_alloc &) {
+        showError(context, OutOfMemory, u"Out of memory"_s);
+    } catch (const std::exception &error) {
+        showError(context, InternalError, u"Internal error: "_s + QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        showError(context, InternalError, u"Internal error"_s);
+    }
+}
+
+} // namespace condora
