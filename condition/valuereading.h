@@ -9,17 +9,37 @@
 
 namespace condora {
 
-/// Strict, locale-independent readings of a Value text (leading and trailing spaces allowed
-/// around the whole text, nothing else extra). Documented in valuereading.cpp's header comment
-/// and here:
-///  - number: optional sign, digits with at most one decimal point (at least one digit in all),
-///    optional exponent (e or E, optional sign, digits). No thousands separators, currency
-///    signs, inner blanks or hexadecimal.
-///  - date: year-month-day separated by "-", "/" or "." (the same separator twice), a four-digit
-///    year, optionally followed by one space and a 24-hour time h:mm or h:mm:ss; it must be a
-///    real calendar date and time.
+/// Strict, locale-independent readings of a Value text of the condition grid. The validator
+/// uses them to decide whether a value may stand in a number or date condition; the composer
+/// uses readDate() to rewrite a date for the database kinds that need a fixed pattern. Both
+/// ignore the user's locale completely: only ASCII digits, "+", "-", ".", "e"/"E", the date
+/// separators and ":" are recognised.
+///
+/// Leading and trailing space characters (U+0020 only) around the whole text are allowed;
+/// nothing else may be added anywhere.
+///
+/// A number is
+///   [sign] digits [ "." [digits] ] [exponent]   or   [sign] "." digits [exponent]
+/// where sign is "+" or "-", digits are one or more of 0-9, and exponent is "e" or "E", an
+/// optional sign and one or more digits. So "12", "-1.5", "+.5", "5.", "1e10" and "2.5E-3" are
+/// numbers; "", "1,000", "$5", "1 000", "0x1F", "1e", "--1", "1.2.3", "Inf" and "NaN" are not.
+/// A text accepted here is a valid numeric literal in SQL, so emitting it bare can never carry
+/// anything but a number into a statement.
+///
+/// A date is year, month and day, in that order, separated by "-", "/" or "." (the same
+/// separator both times): a four-digit year (0001 to 9999), a one- or two-digit month and a
+/// one- or two-digit day forming a real calendar date (2001-02-30 and 2001/2/31 are not).
+/// It may be followed by exactly one space and a 24-hour time h:mm or h:mm:ss (hour 0 to 23 in
+/// one or two digits, minutes and seconds 00 to 59 in two digits). No other order of day,
+/// month and year is read, whatever the locale says.
 CONDORA_EXPORT bool isReadableNumber(const QString &text);
+
+/// The date (and time, midnight when none is written) that `text` denotes by the rule above,
+/// or nullopt. The result is in UTC so that no local daylight-saving gap can make a written
+/// time invalid.
 CONDORA_EXPORT std::optional<QDateTime> readDate(const QString &text);
+
+/// True when readDate() reads `text`.
 CONDORA_EXPORT bool isReadableDate(const QString &text);
 
 } // namespace condora
