@@ -11,6 +11,7 @@
 namespace condora::ado {
 
 class Recordset;
+class RowSource;
 
 /// Cursor locations: 2 server (the default: forward-only streaming, RecordCount -1),
 /// 3 client (every row fetched at open, RecordCount exact).
@@ -62,8 +63,14 @@ private:
 /// SQLite gives "SQLite", PostgreSQL "PostgreSQL", ODBC the driver's SQL_DBMS_NAME.
 ///
 /// All failures throw condora::RuntimeError: a refused connection carries the database's
-/// message (number ErrorNumber::Database); operations on a closed connection throw
-/// "object not set" with a clear description.
+/// message (number ErrorNumber::Database), as does a missing SQLite file or an unknown ODBC
+/// driver; an empty or malformed connection string or an unknown provider throws "invalid
+/// argument" (5); operations on a closed connection throw "object not set" (91) with a clear
+/// description. Open() on an open connection closes it first.
+///
+/// Closing (or destroying) the connection releases every RowSource it produced: rows already
+/// fetched stay readable, no more arrive. Recordsets and row sources never keep the
+/// connection open.
 class CONDORA_EXPORT Connection
 {
 public:
@@ -103,12 +110,24 @@ public:
 
     /// Counts every statement sent to the database through this connection (probes and
     /// queries alike); tests and benchmarks use it to count round trips.
+    /// Statements Open() itself sends to check the connection and read its properties are
+    /// not counted, so a freshly opened connection reads 0.
     int statementCount() const { return m_statementCount; }
     void resetStatementCount() { m_statementCount = 0; }
     void countStatement() { ++m_statementCount; }
 
 private:
+    friend class Recordset;
     void readProperties();
+    void openSqlite(const QString &path);
+    void openPostgres(const QString &host, const QString &port, const QString &database,
+                      const QString &user, const QString &password);
+    void openOdbc(const QString &driverString);
+    void openAndCheck(QSqlDatabase &db);
+    void requireOpen() const;
+    /// Remembers a row source so that Close() can release it before the database goes.
+    void trackRows(const std::shared_ptr<RowSource> &rows);
+    void releaseRows();
 
     QString m_connectionString;
     QString m_qtConnectionName;
@@ -118,6 +137,7 @@ private:
     int m_lastExecuteOptions = adOptionUnspecified;
     int m_statementCount = 0;
     condora::ado::Properties m_properties;
+    QList<std::weak_ptr<RowSource>> m_rowSources;
 };
 
 } // namespace condora::ado

@@ -43,7 +43,13 @@ public:
     virtual QVariant value(int row, int column) const = 0;
     /// The value as display text (empty for NULL).
     virtual QString text(int row, int column) const = 0;
+    /// Stops fetching and lets the statement go; the rows fetched so far stay and atEnd()
+    /// becomes true. Closing the connection releases every source it produced.
+    virtual void release() {}
 };
+
+/// Error number of an operation that needs a current record at EOF or BOF.
+inline constexpr int adErrNoCurrentRecord = 3021;
 
 /// One field of the current record: name, DataTypeEnum number, value.
 class CONDORA_EXPORT Field
@@ -75,6 +81,13 @@ private:
 };
 
 /// A recordset standing in for the classic data-access Recordset.
+///
+/// Rows are read through the shared RowSource and kept there, so MoveFirst() after
+/// MoveNext() needs no new query, also on a server cursor. There is no MovePrevious, so
+/// Bof() is true only for an empty result. A statement that returns no rows (an UPDATE)
+/// leaves the recordset closed, as the classic object does. Close() may be called on a
+/// closed recordset. Operations on a closed recordset throw "object not set" (91);
+/// reading a value at EOF throws adErrNoCurrentRecord (3021).
 ///
 /// Open() runs a statement on a connection; a statement the database rejects throws
 /// RuntimeError with the database's own message as description (no driver boilerplate).
@@ -115,6 +128,8 @@ public:
 
 private:
     void requireOpen() const;
+    /// Fetches until `row` is fetched or the rows end; true when `row` exists.
+    bool ensureRow(int row) const;
 
     QString m_source;
     std::shared_ptr<RowSource> m_rows;

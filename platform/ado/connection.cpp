@@ -1,0 +1,390 @@
+#include "platform/ado/connection.h"
+
+#include "platform/ado/databasemessage.h"
+#include "platform/ado/recordset.h"
+#include "platform/runtimeerror.h"
+
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlite3.h>
+
+namespace condora::ado {
+
+namespace {
+
+struct Segment
+{
+    QString key;   // lower case, trimmed
+    QString value; // trimmed, quotes removed
+    QString raw;   // as written
+};
+
+// Splits "Key=Value;Key={a;b};Key=\"x;y\"" into segments. Empty segments are skipped.
+QList<Segment> parseConnectionString(const QString &text)
+{
+    QList<Segment> segments;
+    QString raw;
+    QChar quote;
+    const auto flush = [&segments, &raw]() {
+        if (raw.trimmed().isEmpty()) {
+            raw.clear();
+            return;
+        }
+        const qsizetype equals = raw.indexOf(u'=');
+        if (equals <= 0 || raw.left(equals).trimmed().isEmpty()) {
+            throw RuntimeError::invalidArgument(
+                QStringLiteral("Malformed connection string: \"%1\" is not of the form Key=Value").arg(raw.trimmed()));
+        }
+        QString value = raw.mid(equals + 1).trimmed();
+        if (value.size() >= 2
+            && ((value.startsWith(u'"') && value.endsWith(u'"')) || (value.startsWith(u'\'') && value.endsWith(u'\'')))) {
+            value = value.mid(1, value.size() - 2);
+        }
+        segments.append({raw.left(equals).simplified().toLower(), value, raw});
+        raw.clear();
+    };
+    for (const QChar c : text) {
+        if (!quote.isNull()) {
+            if (c == quote) {
+                quote = QChar();
+            }
+        } else if (c == u'{') {
+            quote = u'}';
+        } else if (c == u'"' || c == u'\'') {
+            quote = c;
+        } else if (c == u';') {
+            flush();
+            continue;
+        }
+        raw.append(c);
+    }
+    if (!quote.isNull()) {
+        throw RuntimeError::invalidArgument(
+            QStringLiteral("Malformed connection string: unbalanced %1").arg(quote == u'}' ? u'{' : quote));
+    }
+    flush();
+    return segments;
+}
+
+QString valueOf(const QList<Segment> &segments, std::initializer_list<const char *> keys)
+{
+    for (const Segment &segment : segments) {
+        for (const char *key : keys) {
+            if (segment.key == QLatin1String(key)) {
+                return segment.value;
+            }
+        }
+    }
+    return {};
+}
+
+bool hasKey(const QList<Segment> &segments, const char *key)
+{
+    for (const Segment &segment : segments) {
+        if (segment.key == QLatin1String(key)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+QString odbcInfo(SQLHDBC hdbc, SQLUSMALLINT item)
+{
+    SQLCHAR buffer[512] = {};
+    SQLSMALLINT length = 0;
+    const SQLRETURN rc = SQLGetInfo(hdbc, item, buffer, SQLSMALLINT(sizeof buffer - 1), &length);
+    if (!SQL_SUCCEEDED(rc)) {
+        return {};
+    }
+    return QString::fromUtf8(reinterpret_cast<const char *>(buffer)).trimmed();
+}
+
+} // namespace
+
+const Property &Properties::Item(int index) const
+{
+    if (index < 0 || index >= m_items.size()) {
+        throw RuntimeError::subscriptOutOfRange(
+            QStringLiteral("property %1 of %2").arg(index).arg(m_items.size()));
+    }
+    return m_items.at(index);
+}
+
+Connection::Connection() = default;
+
+Connection::~Connection()
+{
+    Close();
+}
+
+std::shared_ptr<Connection> Connection::fromDatabase(const QSqlDatabase &database)
+{
+    if (!database.isValid()) {
+        throw RuntimeError::objectNotSet(QStringLiteral("the database handed over is not valid"));
+    }
+    QSqlDatabase db = database;
+    if (!db.isOpen() && !db.open()) {
+        throw RuntimeError::database(databaseMessage(db.lastError()));
+    }
+    auto connection = std::make_shared<Connection>();
+    connection->m_qtConnectionName = db.connectionName();
+    connection->m_ownsDatabase = false;
+    connection->m_open = true;
+    connection->readProperties();
+    return connection;
+}
+
+void Connection::Open(const QString &connectionString)
+{
+    if (!connectionString.isEmpty()) {
+        m_connectionString = connectionString;
+    }
+    Close();
+
+    if (m_connectionString.trimmed().isEmpty()) {
+        throw RuntimeError::invalidArgument(QStringLiteral("The connection string is empty"));
+    }
+    const QList<Segment> segments = parseConnectionString(m_connectionString);
+    QString provider = valueOf(segments, {"provider"}).toLower();
+    if (provider.isEmpty()) {
+        // Without a provider: an ODBC string when it names a driver or data source, else SQLite.
+        if (hasKey(segments, "driver") || hasKey(segments, "dsn") || hasKey(segments, "filedsn")) {
+            provider = QStringLiteral("odbc");
+        } else if (hasKey(segments, "data source")) {
+            provider = QStringLiteral("sqlite");
+        }
+    }
+
+    if (provider == u"sqlite" || provider == u"sqlite3" || provider == u"qsqlite") {
+        const QString path = valueOf(segments, {"data source", "database"});
+        if (path.isEmpty()) {
+            throw RuntimeError::invalidArgument(QStringLiteral("The connection string names no Data Source"));
+        }
+        openSqlite(path);
+    } else if (provider == u"postgresql" || provider == u"postgres" || provider == u"pgsql"
+               || provider == u"qpsql") {
+        openPostgres(valueOf(segments, {"host", "server", "data source"}), valueOf(segments, {"port"}),
+                     valueOf(segments, {"database", "initial catalog", "dbname"}),
+                     valueOf(segments, {"user id", "user", "uid", "username"}),
+                     valueOf(segments, {"password", "pwd"}));
+    } else if (provider == u"odbc" || provider == u"msdasql") {
+        QStringList parts;
+        for (const Segment &segment : segments) {
+            if (segment.key != u"provider") {
+                parts.append(segment.raw.trimmed());
+            }
+        }
+        if (!hasKey(segments, "driver") && !hasKey(segments, "dsn") && !hasKey(segments, "filedsn")) {
+            throw RuntimeError::invalidArgument(
+                QStringLiteral("The ODBC connection string names no Driver or DSN"));
+        }
+        openOdbc(parts.join(u';') + u';');
+    } else if (provider.isEmpty()) {
+        throw RuntimeError::invalidArgument(QStringLiteral("The connection string names no Provider"));
+    } else {
+        throw RuntimeError::invalidArgument(
+            QStringLiteral("Unknown provider \"%1\" (use SQLite, PostgreSQL or ODBC)")
+                .arg(valueOf(segments, {"provider"})));
+    }
+    m_open = true;
+    try {
+        readProperties();
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void Connection::openSqlite(const QString &path)
+{
+    // SQLite creates a missing file on open; a connection must never invent an empty database.
+    if (path != u":memory:") {
+        const QFileInfo info(path);
+        if (!info.exists()) {
+            throw RuntimeError::database(QStringLiteral("Could not find file '%1'.").arg(path));
+        }
+        if (!info.isFile()) {
+            throw RuntimeError::database(QStringLiteral("'%1' is not a database file.").arg(path));
+        }
+    }
+    m_qtConnectionName = QStringLiteral("condora-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtConnectionName);
+    db.setDatabaseName(path);
+    openAndCheck(db);
+}
+
+void Connection::openPostgres(const QString &host, const QString &port, const QString &database,
+                              const QString &user, const QString &password)
+{
+    int portNumber = 5432;
+    if (!port.isEmpty()) {
+        bool ok = false;
+        portNumber = port.toInt(&ok);
+        if (!ok || portNumber < 1 || portNumber > 65535) {
+            throw RuntimeError::invalidArgument(QStringLiteral("Port \"%1\" is not a port number").arg(port));
+        }
+    }
+    m_qtConnectionName = QStringLiteral("condora-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_qtConnectionName);
+    db.setHostName(host);
+    db.setPort(portNumber);
+    db.setDatabaseName(database);
+    db.setUserName(user);
+    db.setPassword(password);
+    db.setConnectOptions(QStringLiteral("connect_timeout=15"));
+    openAndCheck(db);
+}
+
+void Connection::openOdbc(const QString &driverString)
+{
+    m_qtConnectionName = QStringLiteral("condora-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_qtConnectionName);
+    db.setDatabaseName(driverString);
+    // ODBC 3 behaviour: dates, times and time stamps report SQL_TYPE_DATE/TIME/TIMESTAMP.
+    db.setConnectOptions(QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3;SQL_ATTR_LOGIN_TIMEOUT=15"));
+    openAndCheck(db);
+}
+
+void Connection::openAndCheck(QSqlDatabase &db)
+{
+    QString failure;
+    if (!db.isValid()) {
+        failure = QStringLiteral("The database driver %1 is not available").arg(db.driverName());
+    } else if (!db.open()) {
+        failure = databaseMessage(db.lastError());
+    } else if (db.driverName() == u"QSQLITE") {
+        // Opening is lazy in SQLite: read the schema so that a file that is not a database fails now.
+        QSqlQuery check(db);
+        if (!check.exec(QStringLiteral("select count(*) from sqlite_master"))) {
+            failure = databaseMessage(check.lastError());
+        }
+    }
+    if (failure.isEmpty()) {
+        return;
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_qtConnectionName);
+    m_qtConnectionName.clear();
+    throw RuntimeError::database(failure);
+}
+
+void Connection::Close()
+{
+    releaseRows();
+    m_properties = condora::ado::Properties();
+    if (!m_open && m_qtConnectionName.isEmpty()) {
+        return;
+    }
+    m_open = false;
+    const QString name = m_qtConnectionName;
+    m_qtConnectionName.clear();
+    if (m_ownsDatabase && !name.isEmpty()) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    m_ownsDatabase = true;
+}
+
+int Connection::State() const
+{
+    return m_open && database().isOpen() ? adStateOpen : adStateClosed;
+}
+
+const Properties &Connection::Properties() const
+{
+    requireOpen();
+    return m_properties;
+}
+
+std::unique_ptr<Recordset> Connection::Execute(const QString &sql, int options)
+{
+    requireOpen();
+    m_lastExecuteOptions = options;
+    auto recordset = std::make_unique<Recordset>();
+    recordset->Open(sql, *this);
+    return recordset;
+}
+
+QSqlDatabase Connection::database() const
+{
+    if (!m_open || m_qtConnectionName.isEmpty()) {
+        return {};
+    }
+    return QSqlDatabase::database(m_qtConnectionName, false);
+}
+
+QString Connection::driverName() const
+{
+    return database().driverName();
+}
+
+void Connection::requireOpen() const
+{
+    if (State() != adStateOpen) {
+        throw RuntimeError::objectNotSet(QStringLiteral("the connection is not open"));
+    }
+}
+
+void Connection::readProperties()
+{
+    QSqlDatabase db = database();
+    const QString driver = db.driverName();
+    QString dbmsName;
+    QString dbmsVersion;
+    QString driverFile;
+    if (driver == u"QSQLITE") {
+        dbmsName = QStringLiteral("SQLite");
+        dbmsVersion = QString::fromLatin1(sqlite3_libversion());
+    } else if (driver == u"QPSQL") {
+        dbmsName = QStringLiteral("PostgreSQL");
+        QSqlQuery version(db);
+        if (version.exec(QStringLiteral("show server_version")) && version.next()) {
+            dbmsVersion = version.value(0).toString();
+        }
+    } else if (driver == u"QODBC") {
+        const QVariant handle = db.driver()->handle();
+        SQLHDBC hdbc = handle.metaType() == QMetaType::fromType<void *>() ? handle.value<void *>() : nullptr;
+        if (hdbc) {
+            dbmsName = odbcInfo(hdbc, SQL_DBMS_NAME);
+            dbmsVersion = odbcInfo(hdbc, SQL_DBMS_VER);
+            driverFile = odbcInfo(hdbc, SQL_DRIVER_NAME);
+        }
+    } else {
+        dbmsName = driver;
+    }
+    m_properties = condora::ado::Properties();
+    m_properties.append(Property(QStringLiteral("Provider Name"), driver));
+    m_properties.append(Property(QStringLiteral("DBMS Name"), dbmsName));
+    m_properties.append(Property(QStringLiteral("DBMS Version"), dbmsVersion));
+    if (!driverFile.isEmpty()) {
+        m_properties.append(Property(QStringLiteral("Driver Name"), driverFile));
+    }
+}
+
+void Connection::trackRows(const std::shared_ptr<RowSource> &rows)
+{
+    m_rowSources.removeIf([](const std::weak_ptr<RowSource> &source) { return source.expired(); });
+    m_rowSources.append(rows);
+}
+
+void Connection::releaseRows()
+{
+    const QList<std::weak_ptr<RowSource>> sources = std::exchange(m_rowSources, {});
+    for (const std::weak_ptr<RowSource> &source : sources) {
+        if (const std::shared_ptr<RowSource> rows = source.lock()) {
+            rows->release();
+        }
+    }
+}
+
+} // namespace condora::ado

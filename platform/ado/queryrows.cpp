@@ -1,0 +1,65 @@
+#include "platform/ado/queryrows.h"
+
+#include "platform/ado/databasemessage.h"
+
+#include <QSqlError>
+
+namespace condora::ado {
+
+RowSource::~RowSource() = default;
+
+QueryRows::QueryRows(std::unique_ptr<QSqlQuery> query, QStringList names)
+    : m_query(std::move(query))
+    , m_names(std::move(names))
+    , m_store(int(m_names.size()))
+{
+    m_values.resize(m_names.size());
+}
+
+QueryRows::~QueryRows() = default;
+
+QString QueryRows::columnName(int column) const
+{
+    return column >= 0 && column < m_names.size() ? m_names.at(column) : QString();
+}
+
+int QueryRows::fetchMore(int count)
+{
+    int fetched = 0;
+    while (m_query && fetched < count) {
+        if (!m_query->next()) {
+            const QSqlError error = m_query->lastError();
+            if (error.isValid()) {
+                m_fetchError = databaseMessage(error);
+            }
+            release();
+            break;
+        }
+        for (int column = 0; column < m_values.size(); ++column) {
+            m_values[column] = m_query->value(column);
+        }
+        m_store.append(m_values);
+        ++fetched;
+    }
+    return fetched;
+}
+
+QVariant QueryRows::value(int row, int column) const
+{
+    return m_store.value(row, column);
+}
+
+QString QueryRows::text(int row, int column) const
+{
+    return m_store.text(row, column);
+}
+
+void QueryRows::release()
+{
+    if (m_query) {
+        m_query->finish();
+        m_query.reset();
+    }
+}
+
+} // namespace condora::ado

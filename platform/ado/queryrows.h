@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/ado/recordset.h"
+#include "platform/ado/rowstore.h"
+
+#include <QSqlQuery>
+#include <QStringList>
+
+#include <memory>
+
+namespace condora::ado {
+
+/// The RowSource of one executed statement: a forward-only Qt query read on demand into a
+/// RowStore. When every row has arrived, a fetch fails, or release() is called, the query is
+/// let go (its statement handle freed) and the rows fetched so far stay.
+class QueryRows final : public RowSource
+{
+public:
+    QueryRows(std::unique_ptr<QSqlQuery> query, QStringList names);
+    ~QueryRows() override;
+
+    int columnCount() const override { return int(m_names.size()); }
+    QString columnName(int column) const override;
+    int fetchedCount() const override { return m_store.rowCount(); }
+    bool atEnd() const override { return !m_query; }
+    int fetchMore(int count) override;
+    QVariant value(int row, int column) const override;
+    QString text(int row, int column) const override;
+    void release() override;
+
+    /// The database's message when a fetch failed (empty otherwise).
+    QString fetchError() const { return m_fetchError; }
+    const RowStore &store() const { return m_store; }
+
+private:
+    std::unique_ptr<QSqlQuery> m_query;
+    QStringList m_names;
+    RowStore m_store;
+    QString m_fetchError;
+    QList<QVariant> m_values;
+};
+
+} // namespace condora::ado
