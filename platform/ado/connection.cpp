@@ -339,6 +339,7 @@ void Connection::readProperties()
 {
     QSqlDatabase db = database();
     const QString driver = db.driverName();
+    m_oneActiveStatement = false;
     QString dbmsName;
     QString dbmsVersion;
     QString driverFile;
@@ -346,6 +347,7 @@ void Connection::readProperties()
         dbmsName = QStringLiteral("SQLite");
         dbmsVersion = QString::fromLatin1(sqlite3_libversion());
     } else if (driver == u"QPSQL") {
+        m_oneActiveStatement = true;
         dbmsName = QStringLiteral("PostgreSQL");
         QSqlQuery version(db);
         if (version.exec(QStringLiteral("show server_version")) && version.next()) {
@@ -358,6 +360,10 @@ void Connection::readProperties()
             dbmsName = odbcInfo(hdbc, SQL_DBMS_NAME);
             dbmsVersion = odbcInfo(hdbc, SQL_DBMS_VER);
             driverFile = odbcInfo(hdbc, SQL_DRIVER_NAME);
+            SQLUSMALLINT activeStatements = 0;
+            if (SQL_SUCCEEDED(SQLGetInfo(hdbc, SQL_ACTIVE_STATEMENTS, &activeStatements, 0, nullptr))) {
+                m_oneActiveStatement = activeStatements == 1;
+            }
         }
     } else {
         dbmsName = driver;
@@ -375,6 +381,20 @@ void Connection::trackRows(const std::shared_ptr<RowSource> &rows)
 {
     m_rowSources.removeIf([](const std::weak_ptr<RowSource> &source) { return source.expired(); });
     m_rowSources.append(rows);
+}
+
+void Connection::finishPendingRows()
+{
+    if (!m_oneActiveStatement) {
+        return;
+    }
+    for (const std::weak_ptr<RowSource> &source : std::as_const(m_rowSources)) {
+        if (const std::shared_ptr<RowSource> rows = source.lock()) {
+            while (!rows->atEnd()) {
+                rows->fetchMore(4096);
+            }
+        }
+    }
 }
 
 void Connection::releaseRows()

@@ -128,6 +128,10 @@ private:
     /// Remembers a row source so that Close() can release it before the database goes.
     void trackRows(const std::shared_ptr<RowSource> &rows);
     void releaseRows();
+    /// On connections that serve one active statement at a time (PostgreSQL streams one
+    /// result per connection), reads the rest of every unfinished row source before the
+    /// next statement, so that no fetched-on-demand result is cut short.
+    void finishPendingRows();
 
     QString m_connectionString;
     QString m_qtConnectionName;
@@ -136,6 +140,7 @@ private:
     int m_cursorLocation = adUseServer;
     int m_lastExecuteOptions = adOptionUnspecified;
     int m_statementCount = 0;
+    bool m_oneActiveStatement = false;
     condora::ado::Properties m_properties;
     QList<std::weak_ptr<RowSource>> m_rowSources;
 };

@@ -1,5 +1,6 @@
 #include "platform/ado/databasemessage.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace condora::ado {
@@ -75,6 +76,9 @@ QString databaseMessage(const QSqlError &error)
     } else if (message.endsWith(QLatin1String("; Error while executing the query"))) {
         message.chop(int(qstrlen("; Error while executing the query")));
     }
+    // Error codes the drivers append: Qt's "(42703)" SQLSTATE, the SQLite ODBC driver's " (1)".
+    static const QRegularExpression code(QStringLiteral("\\s*\\((\\d+|[0-9A-Z]{5})\\)$"));
+    message.remove(code);
     return message.isEmpty() ? text : message;
 }
 

@@ -105,6 +105,10 @@ void Recordset::Open(const QString &source, Connection &connection)
 {
     Close();
     connection.requireOpen();
+    if (source.trimmed().isEmpty()) {
+        throw RuntimeError::invalidArgument(QStringLiteral("The statement is empty"));
+    }
+    connection.finishPendingRows();
     const QSqlDatabase db = connection.database();
     const QString driver = db.driverName();
 
