@@ -1,0 +1,288 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include "control/appearance.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+#include "platform/olecolor.h"
+
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <memory>
+
+namespace condora {
+class PropertyBag;
+}
+
+/// The query-condition builder control.
+///
+/// A host places it on one of its windows, hands it an open connection (`ConnObj`) and a base
+/// SELECT statement (`SqlInput`), optionally one filter condition per select-list column
+/// (`SetFilterCondition`), and then calls `GetQuerySql` or `GetQueryResult`. Each call is one
+/// query run: the statement is checked and analysed, the modal query dialog lets the user build
+/// a WHERE condition, and the call returns the final statement or its recordset once the dialog
+/// has closed.
+///
+/// Every property is a Q_PROPERTY and every method Q_INVOKABLE, so hosts can also reach them by
+/// name (`setProperty("SqlInput", ...)`, `QMetaObject::invokeMethod(c, "GetQuerySql", ...)`).
+/// Each setter stores the value and then emits the property's own change signal and
+/// propertyChanged() with the property's name, also when the value did not change. No setter
+/// checks or applies its value at once: the query run reads `ConnObj`, `SqlInput` and `Title`
+/// when it starts, and the appearance values when it opens the dialog.
+///
+/// Object-valued properties hold shared handles: setting one stores the handle the caller
+/// passed, reading returns that same handle, so changing the font object afterwards changes
+/// what the control holds. A null handle is "no object".
+///
+/// On its parent window the control is a fixed 465 x 480 twips picture of a magnifying glass;
+/// any resize snaps back. It declares the mouse and keyboard event signals and never emits them.
+class CONDORA_EXPORT Condora : public QWidget
+{
+    Q_OBJECT
+
+    Q_PROPERTY(bool Enabled READ Enabled WRITE setEnabled NOTIFY EnabledChanged)
+    Q_PROPERTY(std::shared_ptr<condora::ado::Connection> ConnObj READ ConnObj WRITE setConnObj NOTIFY
+                   ConnObjChanged DESIGNABLE false)
+    Q_PROPERTY(QString Title READ Title WRITE setTitle NOTIFY TitleChanged)
+    Q_PROPERTY(QString SqlInput READ SqlInput WRITE setSqlInput NOTIFY SqlInputChanged)
+    Q_PROPERTY(condora::FontHandle ButtonFont READ ButtonFont WRITE setButtonFont NOTIFY ButtonFontChanged)
+    Q_PROPERTY(condora::FontHandle LabelFont READ LabelFont WRITE setLabelFont NOTIFY LabelFontChanged)
+    Q_PROPERTY(condora::OleColor LabelBackColor READ LabelBackColor WRITE setLabelBackColor NOTIFY
+                   LabelBackColorChanged)
+    Q_PROPERTY(condora::OleColor LabelForeColor READ LabelForeColor WRITE setLabelForeColor NOTIFY
+                   LabelForeColorChanged)
+    Q_PROPERTY(condora::OleColor GridColor READ GridColor WRITE setGridColor NOTIFY GridColorChanged)
+    Q_PROPERTY(condora::OleColor GridColorFixed READ GridColorFixed WRITE setGridColorFixed NOTIFY
+                   GridColorFixedChanged)
+    Q_PROPERTY(condora::OleColor GridColorUnpopulated READ GridColorUnpopulated WRITE setGridColorUnpopulated
+                   NOTIFY GridColorUnpopulatedChanged)
+    Q_PROPERTY(condora::OleColor GridForeColor READ GridForeColor WRITE setGridForeColor NOTIFY
+                   GridForeColorChanged)
+    Q_PROPERTY(condora::OleColor GridForeColorFixed READ GridForeColorFixed WRITE setGridForeColorFixed NOTIFY
+                   GridForeColorFixedChanged)
+    Q_PROPERTY(condora::OleColor FormBackColor READ FormBackColor WRITE setFormBackColor NOTIFY
+                   FormBackColorChanged)
+    Q_PROPERTY(condora::PictureHandle FormPicture READ FormPicture WRITE setFormPicture NOTIFY
+                   FormPictureChanged)
+    Q_PROPERTY(condora::OleColor ButtonBackColor READ ButtonBackColor WRITE setButtonBackColor NOTIFY
+                   ButtonBackColorChanged)
+    Q_PROPERTY(condora::FontHandle GridFont READ GridFont WRITE setGridFont NOTIFY GridFontChanged)
+    Q_PROPERTY(condora::FontHandle GridFontFixed READ GridFontFixed WRITE setGridFontFixed NOTIFY
+                   GridFontFixedChanged)
+    Q_PROPERTY(condora::PictureHandle ButtonPicture READ ButtonPicture WRITE setButtonPicture NOTIFY
+                   ButtonPictureChanged)
+    Q_PROPERTY(condora::OleColor GridForeColorSel READ GridForeColorSel WRITE setGridForeColorSel NOTIFY
+                   GridForeColorSelChanged)
+    Q_PROPERTY(condora::OleColor GridBackColor READ GridBackColor WRITE setGridBackColor NOTIFY
+                   GridBackColorChanged)
+    Q_PROPERTY(condora::OleColor GridBackColorBkg READ GridBackColorBkg WRITE setGridBackColorBkg NOTIFY
+                   GridBackColorBkgChanged)
+    Q_PROPERTY(condora::OleColor GridBackColorFixed READ GridBackColorFixed WRITE setGridBackColorFixed NOTIFY
+                   GridBackColorFixedChanged)
+    Q_PROPERTY(condora::OleColor GridBackColorSel READ GridBackColorSel WRITE setGridBackColorSel NOTIFY
+                   GridBackColorSelChanged)
+    Q_PROPERTY(condora::OleColor GridBackColorUnpopulated READ GridBackColorUnpopulated WRITE
+                   setGridBackColorUnpopulated NOTIFY GridBackColorUnpopulatedChanged)
+
+public:
+    /// The database kinds the control distinguishes (any other database is 99, without a name).
+    /// No member takes or returns it; it documents the codes for hosts.
+    enum DataBaseEnum { Oracle = 1, SqlServer = 2, Access = 3 };
+    Q_ENUM(DataBaseEnum)
+
+    /// Creates the control at its fixed size with every property at its default (as
+    /// initProperties()); the ambient font is the parent's font.
+    explicit Condora(QWidget *parent = nullptr);
+    ~Condora() override;
+
+    // Methods ------------------------------------------------------------------------------------
+
+    /// Runs a query and returns the final statement: the confirmed statement after OK, the
+    /// empty text after Cancel, a closed dialog, or a run that ended before the dialog.
+    /// Nothing is trapped here: a run-time error of the run (a missing query dialog, a
+    /// failure of the analysis state) leaves this method as condora::RuntimeError.
+    Q_INVOKABLE QString GetQuerySql();
+
+    /// Runs a query and executes its final statement on the connection (with a client-side
+    /// cursor for Access/Jet, the connection's cursor location restored afterwards). QueryType
+    /// 1 executes with option 16 (asynchronous), anything else with -1. Returns the open
+    /// recordset, owned by the caller (the control keeps no reference), or null when the user
+    /// cancelled, the run ended early, or an error occurred; errors are reported through
+    /// showError and never leave this method. By name through the meta-object system the
+    /// result arrives as std::shared_ptr<condora::ado::Recordset>, likewise held only by the caller.
+#ifdef Q_MOC_RUN
+    Q_INVOKABLE std::shared_ptr<condora::ado::Recordset> GetQueryResult(int QueryType = 0);
+#else
+    std::unique_ptr<condora::ado::Recordset> GetQueryResult(int QueryType = 0);
+#endif
+
+    /// Stores a copy of the per-column filter conditions that restrict the value picker:
+    /// position i belongs to the i-th select-list column, position 0 is not used, entries may
+    /// be empty. An empty list stores a single empty entry. Kept until a query dialog closes.
+    /// Always returns the empty text.
+    Q_INVOKABLE QString SetFilterCondition(const QStringList &filterCondition);
+
+    /// Shows a fresh modal About window and returns when the user has closed it.
+    Q_INVOKABLE void ShowAboutBox();
+
+    // Persistence ---------------------------------------------------------------------------
+
+    /// Sets every property to its default, as for a control newly placed on a window:
+    /// Enabled False, empty texts, the default colours, the four fonts each a new handle to the
+    /// ambient font, the two pictures new empty pictures. ConnObj keeps its value.
+    void initProperties();
+    /// Writes the properties in their fixed order under their own names. Nothing is stored for
+    /// a value equal to its default; ButtonFont has no default and is always stored; ConnObj is
+    /// not written (a connection cannot be stored; hosts set it at run time).
+    void writeProperties(condora::PropertyBag &bag) const;
+    /// Reads the properties in their fixed order. A missing key gives the default; a missing
+    /// font gives the ambient font as it is now, a missing picture no picture. An unreadable
+    /// value stops the load with condora::RuntimeError (type mismatch). ConnObj is left as is.
+    void readProperties(const condora::PropertyBag &bag);
+
+    /// The font a newly placed control takes its fonts from: the parent's font, or the
+    /// application font without a parent.
+    QFont ambientFont() const;
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+    // Properties ----------------------------------------------------------------------------
+
+    /// Stored and persisted only: it does not disable the control or its methods (this hides
+    /// QWidget::setEnabled on purpose; QWidget::setEnabled still reaches the widget state).
+    bool Enabled() const { return m_enabled; }
+    void setEnabled(bool Enabled);
+
+    std::shared_ptr<condora::ado::Connection> ConnObj() const { return m_connObj; }
+    void setConnObj(std::shared_ptr<condora::ado::Connection> ConnObj);
+
+    QString Title() const { return m_title; }
+    void setTitle(const QString &Title);
+
+    QString SqlInput() const { return m_sqlInput; }
+    void setSqlInput(const QString &SqlInput);
+
+    condora::FontHandle ButtonFont() const { return m_buttonFont; }
+    void setButtonFont(condora::FontHandle ButtonFont);
+    condora::FontHandle LabelFont() const { return m_labelFont; }
+    void setLabelFont(condora::FontHandle LabelFont);
+    condora::OleColor LabelBackColor() const { return m_labelBackColor; }
+    void setLabelBackColor(condora::OleColor LabelBackColor);
+    condora::OleColor LabelForeColor() const { return m_labelForeColor; }
+    void setLabelForeColor(condora::OleColor LabelForeColor);
+    condora::OleColor GridColor() const { return m_gridColor; }
+    void setGridColor(condora::OleColor GridColor);
+    condora::OleColor GridColorFixed() const { return m_gridColorFixed; }
+    void setGridColorFixed(condora::OleColor GridColorFixed);
+    condora::OleColor GridColorUnpopulated() const { return m_gridColorUnpopulated; }
+    void setGridColorUnpopulated(condora::OleColor GridColorUnpopulated);
+    condora::OleColor GridForeColor() const { return m_gridForeColor; }
+    void setGridForeColor(condora::OleColor GridForeColor);
+    condora::OleColor GridForeColorFixed() const { return m_gridForeColorFixed; }
+    void setGridForeColorFixed(condora::OleColor GridForeColorFixed);
+    condora::OleColor FormBackColor() const { return m_formBackColor; }
+    void setFormBackColor(condora::OleColor FormBackColor);
+    condora::PictureHandle FormPicture() const { return m_formPicture; }
+    void setFormPicture(condora::PictureHandle FormPicture);
+    condora::OleColor ButtonBackColor() const { return m_buttonBackColor; }
+    void setButtonBackColor(condora::OleColor ButtonBackColor);
+    condora::FontHandle GridFont() const { return m_gridFont; }
+    void setGridFont(condora::FontHandle GridFont);
+    condora::FontHandle GridFontFixed() const { return m_gridFontFixed; }
+    void setGridFontFixed(condora::FontHandle GridFontFixed);
+    condora::PictureHandle ButtonPicture() const { return m_buttonPicture; }
+    void setButtonPicture(condora::PictureHandle ButtonPicture);
+    condora::OleColor GridForeColorSel() const { return m_gridForeColorSel; }
+    void setGridForeColorSel(condora::OleColor GridForeColorSel);
+    condora::OleColor GridBackColor() const { return m_gridBackColor; }
+    void setGridBackColor(condora::OleColor GridBackColor);
+    condora::OleColor GridBackColorBkg() const { return m_gridBackColorBkg; }
+    void setGridBackColorBkg(condora::OleColor GridBackColorBkg);
+    condora::OleColor GridBackColorFixed() const { return m_gridBackColorFixed; }
+    void setGridBackColorFixed(condora::OleColor GridBackColorFixed);
+    condora::OleColor GridBackColorSel() const { return m_gridBackColorSel; }
+    void setGridBackColorSel(condora::OleColor GridBackColorSel);
+    condora::OleColor GridBackColorUnpopulated() const { return m_gridBackColorUnpopulated; }
+    void setGridBackColorUnpopulated(condora::OleColor GridBackColorUnpopulated);
+
+Q_SIGNALS:
+    /// The property-changed notification: `propertyName` is the property's own name.
+    void propertyChanged(const QString &propertyName);
+
+    void EnabledChanged();
+    void ConnObjChanged();
+    void TitleChanged();
+    void SqlInputChanged();
+    void ButtonFontChanged();
+    void LabelFontChanged();
+    void LabelBackColorChanged();
+    void LabelForeColorChanged();
+    void GridColorChanged();
+    void GridColorFixedChanged();
+    void GridColorUnpopulatedChanged();
+    void GridForeColorChanged();
+    void GridForeColorFixedChanged();
+    void FormBackColorChanged();
+    void FormPictureChanged();
+    void ButtonBackColorChanged();
+    void GridFontChanged();
+    void GridFontFixedChanged();
+    void ButtonPictureChanged();
+    void GridForeColorSelChanged();
+    void GridBackColorChanged();
+    void GridBackColorBkgChanged();
+    void GridBackColorFixedChanged();
+    void GridBackColorSelChanged();
+    void GridBackColorUnpopulatedChanged();
+
+    // Declared for hosts that connect to them; the control never emits any of these.
+    void Click();
+    void DblClick();
+    void KeyDown(qint16 KeyCode, qint16 Shift);
+    void KeyPress(qint16 KeyAscii);
+    void KeyUp(qint16 KeyCode, qint16 Shift);
+    void MouseDown(qint16 Button, qint16 Shift, float x, float y);
+    void MouseMove(qint16 Button, qint16 Shift, float x, float y);
+    void MouseUp(qint16 Button, qint16 Shift, float x, float y);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void runQuery();
+    void captureStyle();
+    void notify(void (Condora::*signal)(), const QString &name);
+
+    QSize m_designSize;
+
+    bool m_enabled = false;
+    std::shared_ptr<condora::ado::Connection> m_connObj;
+    QString m_title;
+    QString m_sqlInput;
+    condora::FontHandle m_buttonFont;
+    condora::FontHandle m_labelFont;
+    condora::OleColor m_labelBackColor;
+    condora::OleColor m_labelForeColor;
+    condora::OleColor m_gridColor;
+    condora::OleColor m_gridColorFixed;
+    condora::OleColor m_gridColorUnpopulated;
+    condora::OleColor m_gridForeColor;
+    condora::OleColor m_gridForeColorFixed;
+    condora::OleColor m_formBackColor;
+    condora::PictureHandle m_formPicture;
+    condora::OleColor m_buttonBackColor;
+    condora::FontHandle m_gridFont;
+    condora::FontHandle m_gridFontFixed;
+    condora::PictureHandle m_buttonPicture;
+    condora::OleColor m_gridForeColorSel;
+    condora::OleColor m_gridBackColor;
+    condora::OleColor m_gridBackColorBkg;
+    condora::OleColor m_gridBackColorFixed;
+    condora::OleColor m_gridBackColorSel;
+    condora::OleColor m_gridBackColorUnpopulated;
+};
