@@ -1,0 +1,22 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include "analysis/analysisstate.h"
+
+#include <QString>
+
+namespace condora {
+
+/// A position given as text (a colIndex cell, the picker's column position) read as a whole
+/// number: spaces around it are allowed, a fraction is rounded half to even. Throws
+/// RuntimeError (type mismatch) for a text that is not a number, the empty text included.
+CONDORA_EXPORT int positionFromText(const QString &text);
+
+/// The fieldCatalog entry at `position` (0 is the unused, empty entry). Throws RuntimeError
+/// (subscript out of range) outside the catalog.
+CONDORA_EXPORT const ColumnInfo &catalogEntry(int position);
+/// The same, the position given as text.
+CONDORA_EXPORT const ColumnInfo &catalogEntry(const QString &positionText);
+
+} // namespace condora

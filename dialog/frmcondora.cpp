@@ -1,0 +1,381 @@
+// The query dialog's lifecycle: its controls, load, layout, the SQL preview, Verify, OK,
+// Cancel and close. The condition grid's editors are in frmcondoraeditors.cpp, the row
+// commands and value entry in frmcondorarows.cpp.
+
+#include "dialog/frmcondora.h"
+
+#include "analysis/analysisstate.h"
+#include "analysis/statementtools.h"
+#include "condition/conditioncomposer.h"
+#include "condition/conditionvalidator.h"
+#include "control/appearance.h"
+#include "dialog/errortraps.h"
+#include "dialog/twipsgeometry.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/twips.h"
+#include "platform/userinteraction.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QResizeEvent>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+using errortraps::ignoreErrors;
+using errortraps::reportErrors;
+using twipsgeometry::setTwipsGeometry;
+using twipsgeometry::twipsGeometry;
+
+namespace {
+
+// The design client area; with the design frame it gives the minimum outer size.
+constexpr int DesignClientWidth = frmCondora::MinimumWidth - twipsgeometry::FrameWidth;
+constexpr int DesignClientHeight = frmCondora::MinimumHeight - twipsgeometry::FrameHeight;
+
+QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, const QRect &twips)
+{
+    auto *button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    // Enter in the Value editor must not press a button.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    setTwipsGeometry(button, twips);
+    return button;
+}
+
+} // namespace
+
+frmCondora::frmCondora(QWidget *parent)
+    : QDialog(parent)
+{
+    setObjectName(u"frmCondora"_s);
+    setWindowTitle(tr("QUERY"));
+    setModal(true);
+    setSizeGripEnabled(false);
+    createControls();
+    resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
+    setMinimumSize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
+    load();
+}
+
+frmCondora::~frmCondora() = default;
+
+void frmCondora::createControls()
+{
+    m_label1 = new QLabel(tr("Query Condition:"), this);
+    m_label1->setObjectName(u"Label1"_s);
+    QFont labelFont(u"MS Sans Serif"_s, 12, QFont::Bold);
+    m_label1->setFont(labelFont);
+    setTwipsGeometry(m_label1, QRect(120, 180, 3435, 315));
+
+    m_chkSqlShow = new QCheckBox(this);
+    m_chkSqlShow->setObjectName(u"chkSqlShow"_s);
+    m_chkSqlShow->setChecked(false);
+    setTwipsGeometry(m_chkSqlShow, QRect(6540, 240, 195, 195));
+    m_chkSqlShow->hide();
+
+    m_label2 = new QLabel(tr(" Show Sql"), this);
+    m_label2->setObjectName(u"Label2"_s);
+    setTwipsGeometry(m_label2, QRect(6720, 240, 1275, 255));
+    m_label2->hide();
+    m_label2->installEventFilter(this);
+
+    m_grid = new FlexGrid(this);
+    m_grid->setObjectName(u"MFGQuery"_s);
+    QFont gridFont(u"MS Sans Serif"_s);
+    gridFont.setPointSizeF(8.25);
+    m_grid->setFont(gridFont);
+    m_grid->setToolTipText(tr("The row in green will be used."));
+    setTwipsGeometry(m_grid, QRect(180, 660, 7575, 3435));
+
+    m_txtCondition = new QPlainTextEdit(this);
+    m_txtCondition->setObjectName(u"txtCondition"_s);
+    m_txtCondition->setReadOnly(true);
+    m_txtCondition->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setTwipsGeometry(m_txtCondition, QRect(300, 4140, 1575, 495));
+    m_txtCondition->hide();
+
+    m_txtValue = new QLineEdit(this);
+    m_txtValue->setObjectName(u"txtValue"_s);
+    setTwipsGeometry(m_txtValue, QRect(2760, 4320, 1455, 270));
+    m_txtValue->hide();
+    m_txtValue->installEventFilter(this);
+
+    m_comItem = new QComboBox(this);
+    m_comItem->setObjectName(u"comItem"_s);
+    m_comItem->setEditable(false);
+    setTwipsGeometry(m_comItem, QRect(4500, 4260, 1455, 300));
+    m_comItem->hide();
+    m_comItem->installEventFilter(this);
+
+    m_cmdGetValue = makeButton(this, u"cmdGetValue"_s, u".."_s, QRect(6000, 4260, 315, 315));
+    m_cmdGetValue->setToolTip(tr("Get value"));
+    m_cmdGetValue->hide();
+
+    m_cmdAdd = makeButton(this, u"cmdAdd"_s, tr("&Add"), QRect(180, 4920, 1275, 375));
+    m_cmdDel = makeButton(this, u"cmdDel"_s, tr("&Delete"), QRect(1500, 4920, 1275, 375));
+    m_cmdOK = makeButton(this, u"cmdOK"_s, tr("&OK"), QRect(5460, 4920, 1275, 375));
+    m_cmdCancel = makeButton(this, u"cmdCancel"_s, tr("&Cancel"), QRect(6780, 4920, 1275, 375));
+    m_cmdVerify = makeButton(this, u"cmdVerify"_s, tr("&Verify"), QRect(2820, 4920, 1275, 375));
+
+    // The floating editors lie over the grid.
+    m_comItem->raise();
+    m_txtValue->raise();
+    m_cmdGetValue->raise();
+
+    // The focus order of the design (labels take no focus).
+    QWidget::setTabOrder(m_chkSqlShow, m_cmdAdd);
+    QWidget::setTabOrder(m_cmdAdd, m_cmdDel);
+    QWidget::setTabOrder(m_cmdDel, m_cmdOK);
+    QWidget::setTabOrder(m_cmdOK, m_cmdCancel);
+    QWidget::setTabOrder(m_cmdCancel, m_cmdVerify);
+    QWidget::setTabOrder(m_cmdVerify, m_txtCondition);
+    QWidget::setTabOrder(m_txtCondition, m_txtValue);
+    QWidget::setTabOrder(m_txtValue, m_comItem);
+    QWidget::setTabOrder(m_comItem, m_cmdGetValue);
+    QWidget::setTabOrder(m_cmdGetValue, m_grid);
+
+    connect(m_chkSqlShow, &QCheckBox::toggled, this, [this](bool checked) { showSql(checked); });
+    connect(m_cmdVerify, &QPushButton::clicked, this, &frmCondora::onVerify);
+    connect(m_cmdOK, &QPushButton::clicked, this, &frmCondora::onOk);
+    connect(m_cmdCancel, &QPushButton::clicked, this, &frmCondora::onCancel);
+    connect(m_cmdAdd, &QPushButton::clicked, this, &frmCondora::onAdd);
+    connect(m_cmdDel, &QPushButton::clicked, this, &frmCondora::onDelete);
+    connect(m_cmdGetValue, &QPushButton::clicked, this, &frmCondora::onGetValue);
+    connect(m_comItem, &QComboBox::activated, this, &frmCondora::onListPicked);
+    connect(m_txtValue, &QLineEdit::textChanged, this, &frmCondora::onValueTextChanged);
+    connect(m_grid, &FlexGrid::MouseUp, this, &frmCondora::onGridMouseUp);
+    connect(m_grid, &FlexGrid::Scroll, this, [this] {
+        ignoreErrors([this] { hideEditors(); });
+    });
+}
+
+void frmCondora::load()
+{
+    m_curRow = 1;
+    m_curCol = 0;
+    reportErrors([this] {
+        m_grid->setRowHeight(0, comItemHeight());
+        m_grid->setRowHeight(1, comItemHeight());
+    });
+    iniValue();
+    iniQueryGrid();
+    applyStyle(this);
+    // The grid's current cell starts where the editing state does (row 1, column 0), not on
+    // the header cell that the header formatting left current.
+    ignoreErrors([this] {
+        m_grid->setRow(m_curRow);
+        m_grid->setCol(m_curCol);
+    });
+    m_suppressValueSync = false;
+    m_resultPending = true;
+}
+
+void frmCondora::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    layoutControls();
+}
+
+void frmCondora::layoutControls()
+{
+    using namespace twipsgeometry;
+    ignoreErrors([this] {
+        if (windowWidth(this) < MinimumWidth) {
+            setWindowSize(this, MinimumWidth, windowHeight(this));
+        }
+    });
+    ignoreErrors([this] {
+        if (windowHeight(this) < MinimumHeight) {
+            setWindowSize(this, windowWidth(this), MinimumHeight);
+        }
+    });
+    const int w = windowWidth(this);
+    const int h = windowHeight(this);
+
+    ignoreErrors([&] {
+        QRect g = twipsGeometry(m_grid);
+        g.moveLeft(60);
+        g.setWidth(w - g.left() - 160);
+        setTwipsGeometry(m_grid, g);
+    });
+    ignoreErrors([&] {
+        QRect g = twipsGeometry(m_grid);
+        if (m_txtCondition->isHidden()) {
+            g.setHeight(h - g.top() - 950);
+        } else {
+            g.setHeight(h - g.top() - twipsGeometry(m_txtCondition).height() - 1050);
+        }
+        setTwipsGeometry(m_grid, g);
+    });
+    const QRect grid = twipsGeometry(m_grid);
+    ignoreErrors([&] {
+        QRect t = twipsGeometry(m_txtCondition);
+        t.moveTop(grid.height() + grid.top() + 20);
+        t.moveLeft(grid.left());
+        t.setWidth(grid.width());
+        setTwipsGeometry(m_txtCondition, t);
+    });
+
+    const int gridRight = grid.width() + grid.left();
+    ignoreErrors([&] {
+        const int cancelLeft = gridRight - twipsGeometry(m_cmdCancel).width();
+        const int okLeft = cancelLeft - twipsGeometry(m_cmdOK).width() - 50;
+        const int verifyLeft = okLeft - twipsGeometry(m_cmdVerify).width() - 600;
+        const int delLeft = verifyLeft - twipsGeometry(m_cmdDel).width() - 50;
+        const int addLeft = delLeft - twipsGeometry(m_cmdAdd).width() - 50;
+        setLeft(m_cmdCancel, cancelLeft);
+        setLeft(m_cmdOK, okLeft);
+        setLeft(m_cmdVerify, verifyLeft);
+        setLeft(m_cmdDel, delLeft);
+        setLeft(m_cmdAdd, addLeft);
+    });
+    ignoreErrors([&] {
+        const int top = h - twipsGeometry(m_cmdCancel).height() - 500;
+        for (QPushButton *button : {m_cmdCancel, m_cmdOK, m_cmdVerify, m_cmdDel, m_cmdAdd}) {
+            setTop(button, top);
+        }
+    });
+    ignoreErrors([&] {
+        const int label2Left = gridRight - twipsGeometry(m_label2).width();
+        setLeft(m_label2, label2Left);
+        setLeft(m_chkSqlShow, label2Left - twipsGeometry(m_chkSqlShow).width());
+    });
+    ignoreErrors([this] { sizeColumns(); });
+    ignoreErrors([this] { placeEditors(); });
+}
+
+void frmCondora::sizeColumns()
+{
+    reportErrors([this] {
+        double total = 0;
+        for (int j = 1; j <= 7; ++j) {
+            total += m_colWidths.value(j);
+        }
+        if (total <= 0) {
+            return;
+        }
+        const double room = std::nearbyint(double(twipsGeometry(m_grid).width()) - 435.0);
+        for (int j = 1; j <= 7; ++j) {
+            // nearbyint rounds halves to even in the default rounding mode.
+            m_grid->setColWidth(j - 1, int(std::nearbyint(m_colWidths.value(j) / total * room)));
+        }
+    });
+}
+
+void frmCondora::showSql(bool showTag)
+{
+    using namespace twipsgeometry;
+    ignoreErrors([&] {
+        setHeight(m_txtCondition, 500);
+        QRect g = twipsGeometry(m_grid);
+        if (showTag) {
+            g.setHeight(g.height() - 500);
+            setTwipsGeometry(m_grid, g);
+            m_txtCondition->show();
+        } else {
+            g.setHeight(g.height() + 500);
+            setTwipsGeometry(m_grid, g);
+            m_txtCondition->hide();
+        }
+        QRect t = twipsGeometry(m_txtCondition);
+        t.moveLeft(g.left());
+        t.moveTop(g.height() + g.top() + 20);
+        t.setWidth(g.width());
+        setTwipsGeometry(m_txtCondition, t);
+    });
+}
+
+bool frmCondora::checkStatement()
+{
+    if (!validateConditions(*m_grid, [this] { editCell(); })) {
+        return false;
+    }
+    recompose();
+    const QString m = testSql(analysisState().resultSql);
+    if (!m.isEmpty()) {
+        messageBox(m + u"\r\n"_s + tr("Wrong query condition!"));
+        return false;
+    }
+    return true;
+}
+
+void frmCondora::onVerify()
+{
+    reportErrors([this] {
+        if (checkStatement()) {
+            messageBox(tr("Ok!"));
+        }
+    });
+}
+
+void frmCondora::onOk()
+{
+    reportErrors([this] {
+        if (checkStatement()) {
+            m_resultPending = false;
+            accept();
+        }
+    });
+}
+
+void frmCondora::onCancel()
+{
+    analysisState().resultSql.clear();
+    m_resultPending = false;
+    reject();
+}
+
+void frmCondora::done(int result)
+{
+    AnalysisState &state = analysisState();
+    if (m_resultPending) {
+        state.resultSql.clear();
+    }
+    state.filterList = QStringList{QString()};
+    QDialog::done(result);
+}
+
+bool frmCondora::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_label2 && event->type() == QEvent::MouseButtonRelease) {
+        m_chkSqlShow->setChecked(!m_chkSqlShow->isChecked());
+        return false;
+    }
+    if (watched == m_comItem && event->type() == QEvent::FocusIn && !m_inEditCell) {
+        listFocusStep();
+        return false;
+    }
+    if (watched == m_txtValue && event->type() == QEvent::FocusIn && !m_inEditCell) {
+        valueFocusStep();
+        return false;
+    }
+    if (watched == m_txtValue && event->type() == QEvent::KeyPress) {
+        const auto *keyEvent = static_cast<QKeyEvent *>(event);
+        int key = 0;
+        if (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter) {
+            key = 13;
+        } else if (keyEvent->key() == Qt::Key_Backspace) {
+            key = 8;
+        } else if (!keyEvent->text().isEmpty()
+                   && (keyEvent->text().at(0).unicode() >= 0x20
+                       || keyEvent->modifiers().testFlag(Qt::ControlModifier))) {
+            key = keyEvent->text().at(0).unicode();
+        } else {
+            return false; // not a character keystroke: editing keys pass unfiltered
+        }
+        return !valueKeystroke(key);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace condora

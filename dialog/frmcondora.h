@@ -1,0 +1,139 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include <QDialog>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace condora {
+
+class FlexGrid;
+
+/// The query dialog: the user builds the WHERE condition of a query run as rows of the grid
+/// `MFGQuery` and confirms it with OK.
+///
+/// It works on the library-wide analysis state prepared by the query run (baseSql, dbKind,
+/// fieldCatalog, curConn). While it is open every edit recomposes the final statement into
+/// resultSql; OK leaves the tested statement there, Cancel and the close box (or Escape) empty
+/// it, and every close empties filterList. The dialog is created for one showing and discarded
+/// afterwards; exec() it modally.
+///
+/// Its controls carry their names as objectName: Label1, chkSqlShow, Label2, MFGQuery,
+/// txtCondition, txtValue, comItem, cmdGetValue, cmdAdd, cmdDel, cmdOK, cmdCancel, cmdVerify.
+class CONDORA_EXPORT frmCondora : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmCondora(QWidget *parent = nullptr);
+    ~frmCondora() override;
+
+    /// Shows the SQL preview under the grid (true) or hides it (false).
+    void showSql(bool showTag);
+    /// Fills the fixed choice lists (operators, logical words, brackets).
+    void iniValue();
+
+    /// The value the value picker returned, and whether it returned one.
+    QString ColValue() const { return m_colValue; }
+    void setColValue(const QString &value) { m_colValue = value; }
+    bool isSel() const { return m_isSel; }
+    void setIsSel(bool selected) { m_isSel = selected; }
+
+    /// The data row and column being edited (curRow 0: none).
+    int curRow() const { return m_curRow; }
+    int curCol() const { return m_curCol; }
+
+    /// The outer size of the window in twips (client area plus the design frame).
+    static constexpr int MinimumWidth = 8205;
+    static constexpr int MinimumHeight = 5790;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+public Q_SLOTS:
+    /// Every close ends here: OK, Cancel, the close box and Escape.
+    void done(int result) override;
+
+private:
+    // Lifecycle and layout
+    void createControls();
+    void load();
+    void layoutControls();
+    void sizeColumns();
+    void onVerify();
+    void onOk();
+    void onCancel();
+    /// Validates, composes and proves the statement; true when the database accepted it.
+    bool checkStatement();
+
+    // Condition grid and editors
+    void iniQueryGrid();
+    void editCell();
+    void placeEditors();
+    void hideEditors();
+    void loadColumnList();
+    void loadOperatorList(const QString &typeClass);
+    void loadOperatorsForColumn(const QString &colIndexText);
+    void loadLogicalList();
+    void loadLeftBracketList();
+    void loadRightBracketList();
+    void loadFixedList(const QStringList &entries);
+    void refreshValueLock();
+    void listFocusStep();
+    void valueFocusStep();
+    void onListPicked(int index);
+    void onValueTextChanged(const QString &text);
+    void onGridMouseUp(int button, int shift, int x, int y);
+    void recompose();
+    int comItemHeight() const;
+
+    // Row commands and value entry
+    void onAdd();
+    void onDelete();
+    void onGetValue();
+    /// Filters one keystroke of txtValue; returns false when it is dropped.
+    bool valueKeystroke(int key);
+
+    FlexGrid *m_grid = nullptr;
+    QLabel *m_label1 = nullptr;
+    QCheckBox *m_chkSqlShow = nullptr;
+    QLabel *m_label2 = nullptr;
+    QPlainTextEdit *m_txtCondition = nullptr;
+    QLineEdit *m_txtValue = nullptr;
+    QComboBox *m_comItem = nullptr;
+    QPushButton *m_cmdGetValue = nullptr;
+    QPushButton *m_cmdAdd = nullptr;
+    QPushButton *m_cmdDel = nullptr;
+    QPushButton *m_cmdOK = nullptr;
+    QPushButton *m_cmdCancel = nullptr;
+    QPushButton *m_cmdVerify = nullptr;
+
+    bool m_resultPending = true;
+    QList<int> m_colWidths;       // positions 1..7, position 0 unused
+    int m_curRow = 1;
+    int m_curCol = 0;
+    bool m_suppressValueSync = false;
+    bool m_inEditCell = false;
+    QStringList m_operatorList;    // positions 1..12, position 0 unused
+    QStringList m_logicalList;     // positions 1..2
+    QStringList m_leftBracketList; // positions 1..2
+    QStringList m_rightBracketList;
+    QString m_colValue;
+    bool m_isSel = false;
+};
+
+/// Leaves `grid` with its fixed (header) row plus one empty data row; the header keeps its
+/// texts and fonts. Errors are reported through the shared error report.
+CONDORA_EXPORT void resetGridRows(FlexGrid &grid);
+
+} // namespace condora

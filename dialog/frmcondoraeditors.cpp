@@ -1,0 +1,350 @@
+// The condition grid MFGQuery of the query dialog and its floating editors: the drop-down
+// list comItem for the bracket, Column, Operator and Logical cells, and the Value editor
+// txtValue with its ".." button.
+
+#include "dialog/frmcondora.h"
+
+#include "analysis/analysisstate.h"
+#include "condition/conditioncomposer.h"
+#include "dialog/catalogentry.h"
+#include "dialog/errortraps.h"
+#include "dialog/selectlistitem.h"
+#include "dialog/twipsgeometry.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/olecolor.h"
+#include "platform/textfunctions.h"
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+using errortraps::reportErrors;
+using twipsgeometry::setTwipsGeometry;
+using twipsgeometry::twipsGeometry;
+
+namespace {
+
+/// The header row, the seven columns and their alignments in one.
+const QString QueryGridFormat = u"   (|<Column                   |<Operator     |<Value                    |<)   |<Logical   |<colIndex"_s;
+
+/// Text colour of a row the composer uses.
+constexpr OleColor UsedRowColor(0x377627);
+
+constexpr int CellOpen = 0;
+constexpr int CellColumn = 1;
+constexpr int CellOperator = 2;
+constexpr int CellValue = 3;
+constexpr int CellClose = 4;
+constexpr int CellLogical = 5;
+constexpr int CellColIndex = 6;
+
+bool isBlank(const QString &text)
+{
+    return text::trim(text).isEmpty();
+}
+
+} // namespace
+
+int frmCondora::comItemHeight() const
+{
+    return twipsGeometry(m_comItem).height();
+}
+
+void frmCondora::recompose()
+{
+    composeCondition(*m_grid, analysisState().baseSql, m_txtCondition);
+}
+
+void frmCondora::iniQueryGrid()
+{
+    reportErrors([this] {
+        m_grid->setFormatString(QueryGridFormat);
+        for (int col = 0; col <= CellLogical; ++col) {
+            m_grid->setRow(0);
+            m_grid->setCol(col);
+            m_grid->setCellFontBold(true);
+            m_grid->setCellFontSize(10);
+        }
+        m_colWidths = {0, 450, 2200, 1245, 2200, 450, 900, 0};
+    });
+}
+
+void frmCondora::iniValue()
+{
+    reportErrors([this] {
+        m_operatorList = {QString(),     u"> "_s,     u">= "_s,          u"= "_s,
+                          u"<> "_s,      u"<= "_s,    u"< "_s,           u"include "_s,
+                          u"not include "_s, u"true "_s, u"false "_s,    u"null "_s,
+                          u"not null "_s};
+        m_logicalList = {QString(), u" And "_s, u" Or"_s};
+        m_leftBracketList = {QString(), u"("_s, QString()};
+        m_rightBracketList = {QString(), u")"_s, QString()};
+    });
+}
+
+void frmCondora::onGridMouseUp(int button, int /*shift*/, int /*x*/, int /*y*/)
+{
+    if (button != 2) {
+        editCell();
+    }
+}
+
+void frmCondora::editCell()
+{
+    reportErrors([this] {
+        m_inEditCell = true;
+        const auto leaveEditCell = qScopeGuard([this] { m_inEditCell = false; });
+
+        if (m_grid->Col() > CellLogical) {
+            m_grid->setCol(CellLogical);
+        }
+        m_curRow = m_grid->Row();
+        m_curCol = m_grid->Col();
+        placeEditors();
+
+        if (m_curCol == CellValue) {
+            m_comItem->hide();
+            m_txtValue->show();
+            m_cmdGetValue->show();
+            m_suppressValueSync = true;
+            m_txtValue->setText(QString());
+            m_suppressValueSync = false;
+            if (m_txtValue->isEnabled()) {
+                const QString colIndex = m_grid->TextMatrix(m_curRow, CellColIndex);
+                QString tip;
+                if (!isBlank(colIndex)) {
+                    const QString typeClass = catalogEntry(colIndex).typeClass;
+                    if (typeClass == u"number") {
+                        tip = tr("Number");
+                    } else if (typeClass == u"string" || typeClass == u"lstring") {
+                        tip = tr("Character");
+                    } else if (typeClass == u"date") {
+                        tip = tr("Date");
+                    }
+                }
+                m_txtValue->setToolTip(tip);
+                m_txtValue->setFocus(Qt::MouseFocusReason);
+                valueFocusStep();
+            }
+        } else {
+            m_comItem->show();
+            m_txtValue->hide();
+            m_cmdGetValue->hide();
+            switch (m_curCol) {
+            case CellColumn:
+                loadColumnList();
+                break;
+            case CellOperator:
+                loadOperatorsForColumn(m_grid->TextMatrix(m_curRow, CellColIndex));
+                break;
+            case CellOpen:
+                loadLeftBracketList();
+                break;
+            case CellClose:
+                loadRightBracketList();
+                break;
+            default:
+                loadLogicalList();
+                break;
+            }
+            m_comItem->setFocus(Qt::MouseFocusReason);
+            listFocusStep();
+        }
+        refreshValueLock();
+    });
+}
+
+void frmCondora::placeEditors()
+{
+    const int height = comItemHeight();
+    m_grid->setRowHeight(m_grid->RowSel(), height);
+
+    const QRect grid = twipsGeometry(m_grid);
+    const int top = grid.top() + m_grid->CellTop() - 20;
+    const int left = grid.left() + m_grid->CellLeft() - 20;
+    const int cellWidth = m_grid->CellWidth();
+
+    QRect list = twipsGeometry(m_comItem);
+    list.moveTo(left, top);
+    list.setWidth(cellWidth);
+    setTwipsGeometry(m_comItem, list);
+
+    const int buttonWidth = twipsGeometry(m_cmdGetValue).width();
+    const int valueWidth = cellWidth - buttonWidth > 0 ? cellWidth - buttonWidth : 0;
+    setTwipsGeometry(m_txtValue, QRect(left, top, valueWidth, height));
+    setTwipsGeometry(m_cmdGetValue, QRect(left + valueWidth, top, buttonWidth, height));
+}
+
+void frmCondora::hideEditors()
+{
+    m_comItem->hide();
+    m_txtValue->hide();
+    m_cmdGetValue->hide();
+}
+
+void frmCondora::loadColumnList()
+{
+    m_comItem->clear();
+    reportErrors([this] {
+        const FieldCatalog &catalog = analysisState().fieldCatalog;
+        for (int i = 1; i < catalog.size(); ++i) {
+            if (catalog.at(i).usable != u"0") {
+                m_comItem->addItem(catalog.at(i).colName, i);
+                m_comItem->setCurrentIndex(-1);
+            }
+        }
+    });
+}
+
+void frmCondora::loadOperatorList(const QString &typeClass)
+{
+    m_comItem->clear();
+    reportErrors([&] {
+        const QString word = text::lower(text::trim(typeClass));
+        QList<int> positions;
+        if (word.isEmpty()) {
+            positions = {};
+        } else if (word == u"boolean") {
+            positions = {9, 10, 11, 12};
+        } else if (word == u"number" || word == u"date") {
+            positions = {1, 2, 3, 4, 5, 6, 11, 12};
+        } else if (word == u"lstring") {
+            positions = {7, 8, 11, 12};
+        } else {
+            positions = {1, 2, 3, 4, 5, 6, 7, 8, 11, 12};
+        }
+        for (int position : positions) {
+            m_comItem->addItem(m_operatorList.at(position), 0);
+            m_comItem->setCurrentIndex(-1);
+        }
+    });
+}
+
+void frmCondora::loadOperatorsForColumn(const QString &colIndexText)
+{
+    reportErrors([&] {
+        if (colIndexText.isEmpty()) {
+            loadOperatorList(QString());
+        } else {
+            loadOperatorList(catalogEntry(colIndexText).typeClass);
+        }
+    });
+}
+
+void frmCondora::loadFixedList(const QStringList &entries)
+{
+    m_comItem->clear();
+    reportErrors([&] {
+        for (int i = 1; i < entries.size(); ++i) {
+            m_comItem->addItem(entries.at(i), 0);
+            m_comItem->setCurrentIndex(-1);
+        }
+    });
+}
+
+void frmCondora::loadLogicalList()
+{
+    loadFixedList(m_logicalList);
+}
+
+void frmCondora::loadLeftBracketList()
+{
+    loadFixedList(m_leftBracketList);
+}
+
+void frmCondora::loadRightBracketList()
+{
+    loadFixedList(m_rightBracketList);
+}
+
+void frmCondora::listFocusStep()
+{
+    reportErrors([this] {
+        if (m_curCol == CellColumn) {
+            const QString colIndex = m_grid->TextMatrix(m_curRow, CellColIndex);
+            if (isBlank(colIndex)) {
+                m_comItem->setCurrentIndex(-1);
+            } else {
+                selectListItem(m_comItem, colIndex, u"0"_s);
+            }
+        } else {
+            selectListItem(m_comItem, m_grid->TextMatrix(m_curRow, m_curCol), u"1"_s);
+        }
+    });
+}
+
+void frmCondora::valueFocusStep()
+{
+    reportErrors([this] { m_txtValue->setText(m_grid->TextMatrix(m_curRow, m_curCol)); });
+}
+
+void frmCondora::onValueTextChanged(const QString &text)
+{
+    reportErrors([&] {
+        if (!m_suppressValueSync) {
+            m_grid->setTextMatrix(m_curRow, m_curCol, text);
+        }
+        recompose();
+    });
+}
+
+void frmCondora::onListPicked(int index)
+{
+    reportErrors([&] {
+        if (index < 0) {
+            return;
+        }
+        if (m_curRow != 0) {
+            m_grid->setTextMatrix(m_curRow, m_curCol, m_comItem->itemText(index));
+            if (m_curCol == CellColumn) {
+                m_grid->setTextMatrix(m_curRow, CellColIndex, QString::number(m_comItem->itemData(index).toInt()));
+            }
+            refreshValueLock();
+        }
+        recompose();
+
+        const bool used = !isBlank(m_grid->TextMatrix(m_curRow, CellColumn))
+                          && !isBlank(m_grid->TextMatrix(m_curRow, CellOperator));
+        const OleColor colour = used ? UsedRowColor : OleColor(OleColor::WindowText);
+        for (int col = 0; col < m_grid->Cols(); ++col) {
+            m_grid->setCol(col);
+            m_grid->setCellForeColor(colour);
+        }
+        m_grid->setCol(m_curCol);
+    });
+}
+
+void frmCondora::refreshValueLock()
+{
+    reportErrors([this] {
+        bool locked = false;
+        const QString colIndex = m_grid->TextMatrix(m_curRow, CellColIndex);
+        if (!colIndex.isEmpty() && catalogEntry(colIndex).typeClass == u"boolean") {
+            locked = true;
+        }
+        const QString op = text::lower(m_grid->TextMatrix(m_curRow, CellOperator));
+        if (op.contains(u"null") || op.contains(u"true") || op.contains(u"false")) {
+            locked = true;
+        }
+
+        const OleColor background(locked ? OleColor::ButtonFace : OleColor::HighlightText);
+        m_grid->setRow(m_curRow);
+        m_grid->setCol(CellValue);
+        m_grid->setCellBackColor(background);
+        QPalette palette = m_txtValue->palette();
+        palette.setColor(QPalette::Base, background.toColor());
+        m_txtValue->setPalette(palette);
+        m_txtValue->setReadOnly(locked);
+        m_cmdGetValue->setEnabled(!locked);
+        m_grid->setRow(m_curRow);
+        m_grid->setCol(m_curCol);
+    });
+}
+
+} // namespace condora

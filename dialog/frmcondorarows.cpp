@@ -1,0 +1,134 @@
+// Row commands and value entry of the query dialog: Add, Delete, the ".." button that opens
+// the value picker, and the numeric key filter of the Value editor.
+
+#include "dialog/frmcondora.h"
+
+#include "analysis/errorreport.h"
+#include "dialog/catalogentry.h"
+#include "dialog/errortraps.h"
+#include "dialog/frmgetvalue.h"
+#include "dialog/numerickeyfilter.h"
+#include "dialog/twipsgeometry.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/runtimeerror.h"
+#include "platform/textfunctions.h"
+#include "platform/userinteraction.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+using errortraps::reportErrors;
+
+namespace {
+
+constexpr int NumberDecimals = 8;
+constexpr int NumberIntegerDigits = 20;
+
+} // namespace
+
+void resetGridRows(FlexGrid &grid)
+{
+    reportErrors([&] {
+        const int f = grid.FixedRows();
+        if (f > 0) {
+            grid.setFixedRows(f - 1);
+        }
+        grid.setRows(f);
+        grid.setRows(f + 1);
+        grid.setFixedRows(f);
+    });
+}
+
+void frmCondora::onAdd()
+{
+    reportErrors([this] {
+        const int selected = m_grid->RowSel();
+        m_grid->AddItem(QString());
+        m_grid->setRowHeight(m_grid->Rows() - 1, comItemHeight());
+        m_grid->setRowSel(selected);
+        m_grid->setRow(selected);
+    });
+}
+
+void frmCondora::onDelete()
+{
+    reportErrors([this] {
+        if (m_curRow == 0) {
+            return;
+        }
+        const MessageAnswer answer = messageBox(tr("Are you sure to delete the row?"), MessageButtons::OkCancel,
+                                                MessageIcon::Question, MessageDefault::Second);
+        if (answer == MessageAnswer::Cancel) {
+            return;
+        }
+        const int n = m_grid->Rows();
+        hideEditors();
+        if (n == 2) {
+            resetGridRows(*m_grid);
+            m_grid->setRowHeight(1, comItemHeight());
+        } else {
+            m_grid->RemoveItem(m_curRow);
+        }
+        m_grid->setRow(m_grid->RowSel());
+        m_curRow = m_grid->RowSel();
+    });
+}
+
+void frmCondora::onGetValue()
+{
+    // The picker's own failures are reported inside it; this only keeps anything else from
+    // escaping into the event loop.
+    reportErrors([this] {
+        using namespace twipsgeometry;
+        m_isSel = false;
+        const int r = m_grid->Row();
+        if (text::trim(m_grid->TextMatrix(r, 1)).isEmpty()) {
+            return;
+        }
+
+        frmGetValue picker(this);
+        const QRect button = twipsGeometry(m_cmdGetValue);
+        const int dialogLeft = windowLeft(this);
+        const int dialogTop = windowTop(this);
+        const int dialogHeight = windowHeight(this);
+        const int pickerHeight = windowHeight(&picker);
+        const int pickerLeft = dialogLeft + button.left();
+        const int top = dialogTop + button.top();
+        int pickerTop = int(std::nearbyint(top - pickerHeight / 2.0));
+        if (dialogTop + 300 > pickerTop) {
+            pickerTop = dialogTop + 300;
+        }
+        if (dialogTop + dialogHeight < pickerTop + pickerHeight) {
+            pickerTop = dialogTop + dialogHeight - pickerHeight;
+        }
+        moveWindow(&picker, pickerLeft, pickerTop);
+
+        picker.setHeadTitle(m_grid->TextMatrix(r, 1));
+        picker.setColIndex(m_grid->TextMatrix(r, 6));
+        picker.exec();
+
+        if (m_isSel) {
+            m_txtValue->setText(m_colValue);
+        }
+    });
+}
+
+bool frmCondora::valueKeystroke(int key)
+{
+    // A colIndex that names no catalog entry is reported; the keystroke then goes through.
+    reportErrors([&] {
+        if (!text::trim(m_grid->TextMatrix(m_curRow, 1)).isEmpty()
+            && catalogEntry(m_grid->TextMatrix(m_curRow, 6)).typeClass == u"number") {
+            numericKeyFilter(m_txtValue, key, NumberDecimals, NumberIntegerDigits);
+        }
+    });
+    return key != 0;
+}
+
+} // namespace condora

@@ -1,0 +1,159 @@
+#include "dialog/frmgetvalue.h"
+
+#include "analysis/analysisstate.h"
+#include "control/appearance.h"
+#include "dialog/catalogentry.h"
+#include "dialog/errortraps.h"
+#include "dialog/fillgrid.h"
+#include "dialog/frmcondora.h"
+#include "dialog/twipsgeometry.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/twips.h"
+#include "platform/userinteraction.h"
+
+#include <QScopeGuard>
+#include <QShowEvent>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+using errortraps::ignoreErrors;
+using errortraps::reportErrors;
+using twipsgeometry::setTwipsGeometry;
+using twipsgeometry::twipsGeometry;
+
+QString valueListSql(const ColumnInfo &column)
+{
+    const QString select = column.typeClass == u"lstring" ? u"select "_s : u"select distinct "_s;
+    return select + column.colExpr + u" from "_s + column.tabName + u" "_s + column.filterClause;
+}
+
+frmGetValue::frmGetValue(frmCondora *owner)
+    : QDialog(owner)
+    , m_owner(owner)
+{
+    setObjectName(u"frmGetValue"_s);
+    setWindowTitle(tr("value"));
+    setModal(true);
+
+    m_grid = new FlexGrid(this);
+    m_grid->setObjectName(u"MSFlexGrid1"_s);
+    m_grid->setFont(QFont(u"MS Sans Serif"_s));
+    m_grid->setToolTipText(tr("Click title to sort"));
+    connect(m_grid, &FlexGrid::MouseUp, this, &frmGetValue::onMouseUp);
+
+    resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
+}
+
+frmGetValue::~frmGetValue() = default;
+
+void frmGetValue::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // Load once per showing; a window-system activation (for example after an error message
+    // over the picker) does not reload the list.
+    if (!event->spontaneous()) {
+        activate();
+    }
+}
+
+void frmGetValue::activate()
+{
+    applyStyle(this);
+    iniGrid();
+    loadValues(m_headTitle, m_tabAlias);
+}
+
+void frmGetValue::iniGrid()
+{
+    reportErrors([this] {
+        m_grid->setFormatString(u"<"_s + m_headTitle);
+        const QRect g = twipsGeometry(m_grid);
+        m_grid->setColWidth(0, g.width() - g.left() - 160 + 1000);
+    });
+}
+
+void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAlias*/)
+{
+    UserInteraction &ui = UserInteraction::instance();
+    reportErrors([&] {
+        const int position = m_colIndex.isEmpty() ? -1 : positionFromText(m_colIndex);
+        if (position == -1) {
+            return;
+        }
+        ui.setMousePointer(MousePointer::Hourglass);
+        const ColumnInfo &column = catalogEntry(position);
+        const QString statement = valueListSql(column);
+
+        AnalysisState &state = analysisState();
+        ado::Connection &connection = currentConnection();
+        if (state.dbKind == u"3") {
+            connection.setCursorLocation(ado::adUseClient);
+        }
+        ado::Recordset recordset;
+        {
+            // The connection gets its cursor location back also when the statement fails.
+            const auto restore = qScopeGuard([&] { connection.setCursorLocation(state.savedCursorLocation); });
+            recordset.Open(statement, connection);
+        }
+        fillGrid(*m_grid, recordset);
+        recordset.Close();
+        iniGrid();
+        ui.setMousePointer(MousePointer::Default);
+    });
+}
+
+void frmGetValue::resizeEvent(QResizeEvent *event)
+{
+    QDialog::resizeEvent(event);
+    layoutGrid();
+}
+
+void frmGetValue::layoutGrid()
+{
+    ignoreErrors([this] {
+        QRect g = twipsGeometry(m_grid);
+        g.moveTo(10, 10);
+        g.setWidth(twipsgeometry::windowWidth(this) - g.left() - 100);
+        g.setHeight(twipsgeometry::windowHeight(this) - g.top() - 400);
+        setTwipsGeometry(m_grid, g);
+    });
+}
+
+void frmGetValue::onMouseUp(int /*button*/, int /*shift*/, int x, int y)
+{
+    ignoreErrors([this] { m_grid->setCol(0); });
+    m_sortState = m_sortState == 1 ? 2 : 1;
+
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+    ignoreErrors([&] {
+        const QRect g = twipsGeometry(m_grid);
+        left = g.left();
+        top = g.top();
+    });
+    ignoreErrors([&] { right = left + m_grid->CellWidth(); });
+    ignoreErrors([&] { bottom = top + m_grid->CellHeight(); });
+
+    if (x >= left && x <= right && y >= top && y <= bottom) {
+        ignoreErrors([this] { m_grid->setSort(m_sortState == 1 ? 2 : 1); });
+        return;
+    }
+    ignoreErrors([this] {
+        const int row = m_grid->RowSel();
+        if (row != 0 && m_owner != nullptr) {
+            m_owner->setColValue(m_grid->TextMatrix(row, 0));
+            m_owner->setIsSel(true);
+        }
+    });
+    accept();
+}
+
+} // namespace condora

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include "analysis/analysisstate.h"
+
+#include <QDialog>
+#include <QString>
+
+namespace condora {
+
+class FlexGrid;
+class frmCondora;
+
+/// The statement that lists the values of a catalog column: "select distinct " + colExpr +
+/// " from " + tabName + " " + filterClause; long text ("lstring") columns without DISTINCT.
+CONDORA_EXPORT QString valueListSql(const ColumnInfo &column);
+
+/// The value picker: a small modal window (caption "value") whose grid MSFlexGrid1 lists the
+/// values that one column takes in the database, restricted by the host's filter for that
+/// column. A click on the title sorts the values (descending first, then ascending, and so
+/// on); a click on a value hands it to the query dialog (its ColValue and isSel) and closes.
+///
+/// Set headTitle and P_colIndex (and optionally P_tabAlias) before showing it. The list is
+/// loaded each time the window is shown. Created for one showing and discarded afterwards.
+class CONDORA_EXPORT frmGetValue : public QDialog
+{
+    Q_OBJECT
+
+public:
+    /// `owner` receives the picked value; it is also the parent window.
+    explicit frmGetValue(frmCondora *owner);
+    ~frmGetValue() override;
+
+    QString headTitle() const { return m_headTitle; }
+    void setHeadTitle(const QString &title) { m_headTitle = title; }
+    /// The column's position in fieldCatalog as decimal text; empty or "-1" loads nothing.
+    QString colIndex() const { return m_colIndex; }
+    void setColIndex(const QString &colIndex) { m_colIndex = colIndex; }
+    /// Passed on to the loading routine; the statement does not use it.
+    QString tabAlias() const { return m_tabAlias; }
+    void setTabAlias(const QString &tabAlias) { m_tabAlias = tabAlias; }
+
+    /// 0 before the first title click, then alternately 1 (descending) and 2 (ascending).
+    int sortState() const { return m_sortState; }
+
+    /// The design client size in twips.
+    static constexpr int DesignClientWidth = 3600;
+    static constexpr int DesignClientHeight = 4200;
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void activate();
+    void iniGrid();
+    void loadValues(const QString &title, const QString &tabAlias);
+    void layoutGrid();
+    void onMouseUp(int button, int shift, int x, int y);
+
+    frmCondora *m_owner;
+    FlexGrid *m_grid = nullptr;
+    QString m_headTitle;
+    QString m_colIndex;
+    QString m_tabAlias;
+    int m_sortState = 0;
+};
+
+} // namespace condora
