@@ -1,44 +1,719 @@
 #include "platform/ado/connection.h"
+#include "platform/ado/queryrows.h"
 #include "platform/ado/recordset.h"
 #include "platform/runtimeerror.h"
 
 #include "support/testdatabases.h"
 #include "support/testmain.h"
 
+#include <QSqlDatabase>
+#include <QTemporaryDir>
+
 using namespace condora;
 using namespace condora::ado;
+
+namespace {
+
+// One column of every type the data-access layer maps, with the DataTypeEnum number the
+// driver's own type information gives, and the number the same column gets through ODBC.
+struct TypeCase
+{
+    const char *column;
+    const char *declared;
+    int native;
+    int viaOdbc;
+};
+
+// The SQLite ODBC driver reads declared names by its own rules: character types come as
+// SQL_VARCHAR/SQL_LONGVARCHAR (200/201), names it does not know (YESNO, CURRENCY, GUID,
+// DECIMAL, CLOB) as SQL_VARCHAR, NUMERIC and "FLOATING POINT" as SQL_DOUBLE, BLOB as SQL_BINARY.
+constexpr TypeCase sqliteTypes[] = {
+    {"c_integer", "INTEGER", 3, 3},
+    {"c_bigint", "BIGINT", 20, 20},
+    {"c_smallint", "SMALLINT", 2, 2},
+    {"c_boolean", "BOOLEAN", 11, 11},
+    {"c_bit", "BIT", 11, 11},
+    {"c_yesno", "YESNO", 11, 200},
+    {"c_real", "REAL", 5, 5},
+    {"c_double", "DOUBLE", 5, 5},
+    {"c_float", "FLOAT", 5, 5},
+    {"c_numeric", "NUMERIC(10,2)", 131, 5},
+    {"c_decimal", "DECIMAL(19,4)", 131, 200},
+    {"c_money", "MONEY", 6, 200},
+    {"c_currency", "CURRENCY", 6, 200},
+    {"c_date", "DATE", 133, 133},
+    {"c_datetime", "DATETIME", 135, 135},
+    {"c_timestamp", "TIMESTAMP", 135, 135},
+    {"c_time", "TIME", 134, 134},
+    {"c_char", "CHAR(5)", 130, 200},
+    {"c_varchar", "VARCHAR(40)", 202, 200},
+    {"c_nvarchar", "NVARCHAR(40)", 202, 200},
+    {"c_text", "TEXT", 203, 201},
+    {"c_memo", "MEMO", 203, 201},
+    {"c_clob", "CLOB", 203, 200},
+    {"c_blob", "BLOB", 205, 128},
+    {"c_guid", "GUID", 72, 200},
+    {"c_uuid", "UUID", 72, 200},
+    // Names outside the table follow SQLite's affinity rules.
+    {"c_affinity_int", "UNSIGNED MEDIUMINT", 3, 200},
+    {"c_affinity_floating", "FLOATING POINT", 3, 5},
+    {"c_affinity_char", "VARCHAR2(10)", 202, 200},
+    {"c_affinity_text", "LONGTEXT", 203, 200},
+    {"c_affinity_blob", "LONGBLOB", 205, 200},
+    {"c_affinity_doub", "DOUBLE PRECISION", 5, 5},
+    {"c_affinity_numeric", "STRING", 131, 200},
+    {"c_untyped", "", 12, 200},
+};
+
+// psqlODBC reports money as SQL_FLOAT (5) and intervals as character data.
+constexpr TypeCase postgresTypes[] = {
+    {"c_bool", "BOOLEAN", 11, 11},
+    {"c_int2", "SMALLINT", 2, 2},
+    {"c_int4", "INTEGER", 3, 3},
+    {"c_int8", "BIGINT", 20, 20},
+    {"c_float4", "REAL", 4, 4},
+    {"c_float8", "DOUBLE PRECISION", 5, 5},
+    {"c_money", "MONEY", 6, 5},
+    {"c_numeric", "NUMERIC(10,2)", 131, 131},
+    {"c_date", "DATE", 133, 133},
+    {"c_time", "TIME", 134, 134},
+    {"c_timestamp", "TIMESTAMP", 135, 135},
+    {"c_timestamptz", "TIMESTAMPTZ", 135, 135},
+    {"c_bpchar", "CHAR(5)", 130, 130},
+    {"c_varchar", "VARCHAR(40)", 202, 202},
+    {"c_text", "TEXT", 203, 203},
+    {"c_bytea", "BYTEA", 205, 205},
+    {"c_uuid", "UUID", 72, 72},
+    {"c_interval", "INTERVAL", 132, 202},
+};
+
+QStringList typeTableStatements(const TypeCase *begin, const TypeCase *end)
+{
+    QStringList columns;
+    for (const TypeCase *c = begin; c != end; ++c) {
+        columns.append(QStringLiteral("%1 %2").arg(QLatin1String(c->column), QLatin1String(c->declared)).trimmed());
+    }
+    return {QStringLiteral("CREATE TABLE types (%1)").arg(columns.join(QStringLiteral(", ")))};
+}
+
+const QStringList peopleStatements = {
+    QStringLiteral("CREATE TABLE people (id INTEGER, name VARCHAR(100))"),
+    QStringLiteral("INSERT INTO people VALUES (1, 'Ann'), (2, 'Bob'), (3, 'Cy')"),
+};
+
+const QString pgDatabase = QStringLiteral("condora_ado");
+
+int errorNumber(const std::function<void()> &operation, QString *description = nullptr)
+{
+    try {
+        operation();
+    } catch (const RuntimeError &error) {
+        if (description) {
+            *description = error.description();
+        }
+        return error.number();
+    }
+    return 0;
+}
+
+} // namespace
 
 class TestAdo : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void sqliteNoRowsTypes_data();
-    void sqliteNoRowsTypes();
+    void initTestCase();
+
+    void noRowsTypes_data();
+    void noRowsTypes();
+    void expressionColumns_data();
+    void expressionColumns();
+    void dbmsName_data();
+    void dbmsName();
+    void rejectedStatement_data();
+    void rejectedStatement();
+    void recordCountAndMoves_data();
+    void recordCountAndMoves();
+    void unicodeRoundTrip_data();
+    void unicodeRoundTrip();
+
+    void badConnectionStrings_data();
+    void badConnectionStrings();
+    void missingSqliteFileIsNotCreated();
+    void closedObjects();
+    void executeAndStatementCount();
+    void adoptedDatabase();
+
+    void rowSourceIsLazyAndOutlivesRecordset();
+    void rowSourceReleasedWhenConnectionCloses();
+    void failedFetchKeepsRows_data();
+    void failedFetchKeepsRows();
+    void streamingResultSurvivesNextStatement_data();
+    void streamingResultSurvivesNextStatement();
+
+private:
+    void addBackendRows(bool withOdbc = true);
+    /// Opens a backend by name ("sqlite", "postgres", "odbc-sqlite", "odbc-postgres"); skips
+    /// the PostgreSQL ones when no server is configured.
+    std::shared_ptr<Connection> open(const QString &backend);
+    QString connectionString(const QString &backend) const;
+
+    std::unique_ptr<test::SqliteFile> m_sqlite;
+    bool m_pgReady = false;
 };
 
-void TestAdo::sqliteNoRowsTypes_data()
+void TestAdo::initTestCase()
 {
-    QTest::addColumn<QString>("declared");
-    QTest::addColumn<int>("type");
-    QTest::newRow("INTEGER") << "INTEGER" << 3;
-    QTest::newRow("VARCHAR(40)") << "VARCHAR(40)" << 202;
-    QTest::newRow("MEMO") << "MEMO" << 203;
-    QTest::newRow("DATE") << "DATE" << 133;
+    QStringList statements = typeTableStatements(std::begin(sqliteTypes), std::end(sqliteTypes));
+    statements += peopleStatements;
+    m_sqlite = std::make_unique<test::SqliteFile>(statements);
+
+    if (const auto pg = test::pgServer()) {
+        pg->createDatabase(pgDatabase);
+        pg->exec(pgDatabase, typeTableStatements(std::begin(postgresTypes), std::end(postgresTypes)) + peopleStatements);
+        m_pgReady = true;
+    }
 }
 
-void TestAdo::sqliteNoRowsTypes()
+QString TestAdo::connectionString(const QString &backend) const
 {
-    QFETCH(QString, declared);
+    const auto pg = test::pgServer();
+    if (backend == u"sqlite") {
+        return m_sqlite->connectionString();
+    }
+    if (backend == u"odbc-sqlite") {
+        return QStringLiteral("Provider=ODBC;Driver={SQLite3};Database=%1;").arg(m_sqlite->path());
+    }
+    if (backend == u"postgres") {
+        return pg->connectionString(pgDatabase);
+    }
+    return pg->odbcConnectionString(pgDatabase);
+}
+
+std::shared_ptr<Connection> TestAdo::open(const QString &backend)
+{
+    if (backend.contains(u"postgres") && !m_pgReady) {
+        if (test::pgRequired()) {
+            QTest::qFail("PostgreSQL test server required but not configured", __FILE__, __LINE__);
+        } else {
+            QTest::qSkip("PostgreSQL test server not configured (set CONDORA_TEST_PG_*)", __FILE__, __LINE__);
+        }
+        return nullptr;
+    }
+    auto connection = std::make_shared<Connection>();
+    connection->Open(connectionString(backend));
+    return connection;
+}
+
+void TestAdo::addBackendRows(bool withOdbc)
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite");
+    QTest::newRow("postgres") << QStringLiteral("postgres");
+    if (withOdbc) {
+        QTest::newRow("odbc-sqlite") << QStringLiteral("odbc-sqlite");
+        QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres");
+    }
+}
+
+void TestAdo::noRowsTypes_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("type");
+    const auto add = [](const char *backend, const TypeCase *begin, const TypeCase *end, bool odbc) {
+        for (const TypeCase *c = begin; c != end; ++c) {
+            QTest::addRow("%s %s", backend, *c->declared ? c->declared : "(no type)")
+                << QString::fromLatin1(backend) << int(c - begin) << QString::fromLatin1(c->column)
+                << (odbc ? c->viaOdbc : c->native);
+        }
+    };
+    add("sqlite", std::begin(sqliteTypes), std::end(sqliteTypes), false);
+    add("odbc-sqlite", std::begin(sqliteTypes), std::end(sqliteTypes), true);
+    add("postgres", std::begin(postgresTypes), std::end(postgresTypes), false);
+    add("odbc-postgres", std::begin(postgresTypes), std::end(postgresTypes), true);
+}
+
+void TestAdo::noRowsTypes()
+{
+    QFETCH(QString, backend);
+    QFETCH(int, position);
+    QFETCH(QString, name);
     QFETCH(int, type);
-    test::SqliteFile file({QStringLiteral("CREATE TABLE t (a %1)").arg(declared)});
-    auto connection = file.open();
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
     Recordset rs;
-    rs.Open(QStringLiteral("select a from t where 1=0"), connection);
-    QCOMPARE(rs.Fields().Count(), 1);
-    QCOMPARE(rs.Fields().Item(0).Name(), QStringLiteral("a"));
-    QCOMPARE(rs.Fields().Item(0).Type(), type);
+    rs.Open(QStringLiteral("select * from types where 1=0"), connection);
+    const int expectedCount = backend.endsWith(u"sqlite") ? int(std::size(sqliteTypes)) : int(std::size(postgresTypes));
+    QCOMPARE(rs.Fields().Count(), expectedCount);
+    QCOMPARE(rs.Fields().Item(position).Name(), name);
+    QCOMPARE(rs.Fields().Item(position).Type(), type);
     QVERIFY(rs.Eof());
+    QVERIFY(rs.Bof());
+}
+
+void TestAdo::expressionColumns_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QList<int>>("types");
+    // SQLite declares no type for expressions, casts and aggregates, with or without rows.
+    QTest::newRow("sqlite no rows") << QStringLiteral("sqlite")
+                                    << QStringLiteral("select id + 1, count(*), cast(name as integer), name from people where 1=0")
+                                    << QList<int>{12, 12, 12, 202};
+    QTest::newRow("sqlite with rows") << QStringLiteral("sqlite")
+                                      << QStringLiteral("select id + 1, count(*), name from people")
+                                      << QList<int>{12, 12, 202};
+    QTest::newRow("postgres") << QStringLiteral("postgres")
+                              << QStringLiteral("select id + 1, count(*), name::text from people where 1=0 group by id, name")
+                              << QList<int>{3, 20, 203};
+}
+
+void TestAdo::expressionColumns()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, sql);
+    QFETCH(QList<int>, types);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    Recordset rs;
+    rs.Open(sql, connection);
+    QList<int> actual;
+    for (int i = 0; i < rs.Fields().Count(); ++i) {
+        actual.append(rs.Fields().Item(i).Type());
+    }
+    QCOMPARE(actual, types);
+}
+
+void TestAdo::dbmsName_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("dbmsName");
+    QTest::addColumn<QString>("providerName");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite") << QStringLiteral("SQLite") << QStringLiteral("QSQLITE");
+    QTest::newRow("postgres") << QStringLiteral("postgres") << QStringLiteral("PostgreSQL") << QStringLiteral("QPSQL");
+    QTest::newRow("odbc-sqlite") << QStringLiteral("odbc-sqlite") << QStringLiteral("SQLite") << QStringLiteral("QODBC");
+    QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres") << QStringLiteral("PostgreSQL")
+                                   << QStringLiteral("QODBC");
+}
+
+void TestAdo::dbmsName()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, dbmsName);
+    QFETCH(QString, providerName);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    QHash<QString, QString> properties;
+    const Properties &list = connection->Properties();
+    for (int i = 0; i < list.Count(); ++i) {
+        properties.insert(list.Item(i).Name(), list.Item(i).Value().toString());
+    }
+    QCOMPARE(properties.value(QStringLiteral("DBMS Name")), dbmsName);
+    QCOMPARE(properties.value(QStringLiteral("Provider Name")), providerName);
+    QVERIFY2(!properties.value(QStringLiteral("DBMS Version")).isEmpty(), "DBMS Version is empty");
+    QCOMPARE(errorNumber([&list] { list.Item(list.Count()); }), ErrorNumber::SubscriptOutOfRange);
+}
+
+void TestAdo::rejectedStatement_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("sqlite column") << QStringLiteral("sqlite") << QStringLiteral("select x from people")
+                                   << QStringLiteral("no such column: x");
+    QTest::newRow("sqlite table") << QStringLiteral("sqlite") << QStringLiteral("select * from nowhere where 1=0")
+                                  << QStringLiteral("no such table: nowhere");
+    QTest::newRow("sqlite syntax") << QStringLiteral("sqlite") << QStringLiteral("selec 1")
+                                   << QStringLiteral("near \"selec\": syntax error");
+    QTest::newRow("postgres column") << QStringLiteral("postgres") << QStringLiteral("select x from people")
+                                     << QStringLiteral("column \"x\" does not exist");
+    QTest::newRow("postgres division") << QStringLiteral("postgres") << QStringLiteral("select 1/0")
+                                       << QStringLiteral("division by zero");
+    QTest::newRow("odbc-sqlite column") << QStringLiteral("odbc-sqlite") << QStringLiteral("select x from people")
+                                        << QStringLiteral("no such column: x");
+    QTest::newRow("odbc-postgres column") << QStringLiteral("odbc-postgres") << QStringLiteral("select x from people")
+                                          << QStringLiteral("column \"x\" does not exist");
+}
+
+void TestAdo::rejectedStatement()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, sql);
+    QFETCH(QString, message);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    QString description;
+    Recordset rs;
+    QCOMPARE(errorNumber([&] { rs.Open(sql, connection); }, &description), ErrorNumber::Database);
+    QCOMPARE(description, message);
+    QCOMPARE(rs.State(), int(adStateClosed));
+
+    QCOMPARE(errorNumber([&] { connection->Execute(sql); }, &description), ErrorNumber::Database);
+    QCOMPARE(description, message);
+
+    // The connection stays usable.
+    rs.Open(QStringLiteral("select id from people"), connection);
+    QVERIFY(!rs.Eof());
+}
+
+void TestAdo::recordCountAndMoves_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("cursorLocation");
+    QTest::addColumn<int>("recordCount");
+    for (const char *backend : {"sqlite", "postgres", "odbc-sqlite", "odbc-postgres"}) {
+        QTest::addRow("%s server", backend) << QString::fromLatin1(backend) << int(adUseServer) << -1;
+        QTest::addRow("%s client", backend) << QString::fromLatin1(backend) << int(adUseClient) << 3;
+    }
+}
+
+void TestAdo::recordCountAndMoves()
+{
+    QFETCH(QString, backend);
+    QFETCH(int, cursorLocation);
+    QFETCH(int, recordCount);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    QCOMPARE(connection->CursorLocation(), int(adUseServer));
+    connection->setCursorLocation(cursorLocation);
+
+    Recordset rs;
+    rs.Open(QStringLiteral("select id, name from people order by id"), connection);
+    QCOMPARE(rs.RecordCount(), recordCount);
+    QVERIFY(!rs.Bof());
+    QStringList names;
+    for (; !rs.Eof(); rs.MoveNext()) {
+        names.append(rs.Fields().Item(1).Value().toString());
+    }
+    QCOMPARE(names, QStringList({QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")}));
+    QCOMPARE(errorNumber([&rs] { rs.MoveNext(); }), adErrNoCurrentRecord);
+    QCOMPARE(errorNumber([&rs] { rs.Fields().Item(0).Value(); }), adErrNoCurrentRecord);
+    rs.MoveFirst();
+    QCOMPARE(rs.Fields().Item(0).Value().toInt(), 1);
+    QCOMPARE(errorNumber([&rs] { rs.Fields().Item(2); }), ErrorNumber::SubscriptOutOfRange);
+
+    Recordset empty;
+    empty.Open(QStringLiteral("select id from people where 1=0"), connection);
+    QCOMPARE(empty.RecordCount(), cursorLocation == adUseClient ? 0 : -1);
+    QVERIFY(empty.Bof());
+    QVERIFY(empty.Eof());
+}
+
+void TestAdo::unicodeRoundTrip_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("text");
+    const QString unicode = QStringLiteral("Grüße, Ελλάδα, 東京, snabbköp 😀");
+    QTest::newRow("sqlite") << QStringLiteral("sqlite") << unicode;
+    QTest::newRow("postgres") << QStringLiteral("postgres") << unicode;
+    QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres") << unicode;
+    // The SQLite ODBC driver has no wide-character interface; unixODBC hands it ISO 8859-1.
+    QTest::newRow("odbc-sqlite") << QStringLiteral("odbc-sqlite") << QStringLiteral("Grüße, snabbköp");
+}
+
+void TestAdo::unicodeRoundTrip()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, text);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    const int id = 100 + int(qHash(backend) % 1000);
+    connection->Execute(QStringLiteral("delete from people where id = %1").arg(id));
+    connection->Execute(QStringLiteral("insert into people values (%1, '%2')").arg(id).arg(text));
+    const auto rs = connection->Execute(QStringLiteral("select name from people where id = %1").arg(id));
+    QVERIFY(!rs->Eof());
+    QCOMPARE(rs->Fields().Item(0).Value().toString(), text);
+    QCOMPARE(rs->rowSource()->text(0, 0), text);
+    connection->Execute(QStringLiteral("delete from people where id = %1").arg(id));
+}
+
+void TestAdo::badConnectionStrings_data()
+{
+    QTest::addColumn<QString>("connectionString");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("fragment");
+    QTest::newRow("empty") << QString() << ErrorNumber::InvalidArgument << QStringLiteral("empty");
+    QTest::newRow("blank") << QStringLiteral("  ; ") << ErrorNumber::InvalidArgument << QStringLiteral("no Provider");
+    QTest::newRow("no key") << QStringLiteral("garbage") << ErrorNumber::InvalidArgument
+                            << QStringLiteral("\"garbage\" is not of the form Key=Value");
+    QTest::newRow("empty key") << QStringLiteral("Provider=SQLite;=x") << ErrorNumber::InvalidArgument
+                               << QStringLiteral("not of the form");
+    QTest::newRow("unbalanced brace") << QStringLiteral("Provider=ODBC;Driver={SQLite3;Database=x")
+                                      << ErrorNumber::InvalidArgument << QStringLiteral("unbalanced {");
+    QTest::newRow("unknown provider") << QStringLiteral("Provider=Jet;Data Source=x.mdb")
+                                      << ErrorNumber::InvalidArgument << QStringLiteral("Unknown provider \"Jet\"");
+    QTest::newRow("sqlite without file") << QStringLiteral("Provider=SQLite") << ErrorNumber::InvalidArgument
+                                         << QStringLiteral("no Data Source");
+    QTest::newRow("bad port") << QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=fifty")
+                              << ErrorNumber::InvalidArgument << QStringLiteral("\"fifty\" is not a port number");
+    QTest::newRow("refused port") << QStringLiteral("Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x;User ID=u")
+                                  << ErrorNumber::Database << QStringLiteral("Connection refused");
+    QTest::newRow("odbc without driver") << QStringLiteral("Provider=ODBC;Server=x") << ErrorNumber::InvalidArgument
+                                         << QStringLiteral("no Driver or DSN");
+    QTest::newRow("unknown odbc driver") << QStringLiteral("Provider=ODBC;Driver={No Such Driver};Server=x")
+                                         << ErrorNumber::Database << QStringLiteral("No Such Driver");
+    QTest::newRow("unknown dsn") << QStringLiteral("Provider=ODBC;DSN=condora_nowhere") << ErrorNumber::Database
+                                 << QStringLiteral("Data source name not found");
+    QTest::newRow("directory") << QStringLiteral("Provider=SQLite;Data Source=/tmp") << ErrorNumber::Database
+                               << QStringLiteral("is not a database file");
+}
+
+void TestAdo::badConnectionStrings()
+{
+    QFETCH(QString, connectionString);
+    QFETCH(int, number);
+    QFETCH(QString, fragment);
+    Connection connection;
+    QString description;
+    QCOMPARE(errorNumber([&] { connection.Open(connectionString); }, &description), number);
+    QVERIFY2(description.contains(fragment), qPrintable(description));
+    QVERIFY2(!description.contains(u'\n'), qPrintable(description));
+    QCOMPARE(connection.State(), int(adStateClosed));
+    QCOMPARE(errorNumber([&] { connection.Properties(); }), ErrorNumber::ObjectNotSet);
+}
+
+void TestAdo::missingSqliteFileIsNotCreated()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("missing.db"));
+    Connection connection;
+    QString description;
+    QCOMPARE(errorNumber([&] { connection.Open(QStringLiteral("Provider=SQLite;Data Source=") + path); }, &description),
+             ErrorNumber::Database);
+    QCOMPARE(description, QStringLiteral("Could not find file '%1'.").arg(path));
+    QVERIFY(!QFile::exists(path));
+
+    // A file that is not a database fails at Open, not at the first statement.
+    const QString junk = dir.filePath(QStringLiteral("junk.db"));
+    QFile file(junk);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray(4096, 'x'));
+    file.close();
+    QCOMPARE(errorNumber([&] { connection.Open(QStringLiteral("Provider=SQLite;Data Source=") + junk); }, &description),
+             ErrorNumber::Database);
+    QCOMPARE(description, QStringLiteral("file is not a database"));
+}
+
+void TestAdo::closedObjects()
+{
+    Connection never;
+    QCOMPARE(never.State(), int(adStateClosed));
+    QString description;
+    QCOMPARE(errorNumber([&] { never.Properties(); }, &description), ErrorNumber::ObjectNotSet);
+    QCOMPARE(description, QStringLiteral("Object variable not set: the connection is not open"));
+    QCOMPARE(errorNumber([&] { never.Execute(QStringLiteral("select 1")); }), ErrorNumber::ObjectNotSet);
+    Recordset rs;
+    QCOMPARE(errorNumber([&] { rs.Open(QStringLiteral("select 1"), never); }), ErrorNumber::ObjectNotSet);
+    QCOMPARE(errorNumber([&] { rs.Open(QStringLiteral("select 1"), std::shared_ptr<Connection>()); }),
+             ErrorNumber::ObjectNotSet);
+
+    const auto connection = m_sqlite->open();
+    QCOMPARE(connection->State(), int(adStateOpen));
+    rs.Open(QStringLiteral("select id from people"), connection);
+    connection->Close();
+    connection->Close();
+    QCOMPARE(connection->State(), int(adStateClosed));
+    QCOMPARE(errorNumber([&] { connection->Execute(QStringLiteral("select 1")); }), ErrorNumber::ObjectNotSet);
+    QCOMPARE(errorNumber([&] { connection->Properties(); }), ErrorNumber::ObjectNotSet);
+    QCOMPARE(errorNumber([&] { rs.Open(QStringLiteral("select 1"), connection); }), ErrorNumber::ObjectNotSet);
+
+    // The recordset is closed by the failed Open; every operation says so.
+    QCOMPARE(rs.State(), int(adStateClosed));
+    rs.Close();
+    QCOMPARE(errorNumber([&] { rs.Fields().Count(); }, &description), ErrorNumber::ObjectNotSet);
+    QCOMPARE(description, QStringLiteral("Object variable not set: the recordset is closed"));
+    QCOMPARE(errorNumber([&] { rs.Eof(); }), ErrorNumber::ObjectNotSet);
+    QCOMPARE(errorNumber([&] { rs.Bof(); }), ErrorNumber::ObjectNotSet);
+    QCOMPARE(errorNumber([&] { rs.RecordCount(); }), ErrorNumber::ObjectNotSet);
+    QCOMPARE(errorNumber([&] { rs.MoveNext(); }), ErrorNumber::ObjectNotSet);
+    QCOMPARE(errorNumber([&] { rs.MoveFirst(); }), ErrorNumber::ObjectNotSet);
+    QVERIFY(!rs.rowSource());
+
+    // Reopening works.
+    connection->Open();
+    QCOMPARE(connection->State(), int(adStateOpen));
+}
+
+void TestAdo::executeAndStatementCount()
+{
+    const auto connection = m_sqlite->open();
+    QCOMPARE(connection->statementCount(), 0);
+    const auto rs = connection->Execute(QStringLiteral("select id from people"), adAsyncExecute);
+    QCOMPARE(rs->State(), int(adStateOpen));
+    QCOMPARE(connection->lastExecuteOptions(), int(adAsyncExecute));
+    QCOMPARE(rs->Fields().Item(0).Value().toInt(), 1);
+    QCOMPARE(rs->Source(), QStringLiteral("select id from people"));
+
+    Recordset probe;
+    probe.Open(QStringLiteral("select id from people where 1=0"), connection);
+    QCOMPARE(connection->statementCount(), 2);
+    QCOMPARE(errorNumber([&] { probe.Open(QStringLiteral("select nothing"), connection); }), ErrorNumber::Database);
+    QCOMPARE(connection->statementCount(), 3);
+    QCOMPARE(errorNumber([&] { probe.Open(QStringLiteral("  "), connection); }), ErrorNumber::InvalidArgument);
+    connection->resetStatementCount();
+    QCOMPARE(connection->statementCount(), 0);
+
+    // A statement without rows leaves the recordset closed.
+    const auto update = connection->Execute(QStringLiteral("update people set name = name where 1=0"));
+    QCOMPARE(update->State(), int(adStateClosed));
+    QCOMPARE(connection->statementCount(), 1);
+}
+
+void TestAdo::adoptedDatabase()
+{
+    const QString name = QStringLiteral("condora-host");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(m_sqlite->path());
+        QVERIFY(db.open());
+        const auto connection = Connection::fromDatabase(db);
+        QCOMPARE(connection->State(), int(adStateOpen));
+        QCOMPARE(connection->driverName(), QStringLiteral("QSQLITE"));
+        QCOMPARE(connection->Properties().Item(1).Value().toString(), QStringLiteral("SQLite"));
+        Recordset rs;
+        rs.Open(QStringLiteral("select name from people where 1=0"), connection);
+        QCOMPARE(rs.Fields().Item(0).Type(), int(adVarWChar));
+        connection->Close();
+        QVERIFY2(db.isOpen(), "closing the adopted connection closed the host's database");
+    }
+    QSqlDatabase::removeDatabase(name);
+    QCOMPARE(errorNumber([] { Connection::fromDatabase(QSqlDatabase()); }), ErrorNumber::ObjectNotSet);
+}
+
+void TestAdo::rowSourceIsLazyAndOutlivesRecordset()
+{
+    test::SqliteFile file({QStringLiteral("CREATE TABLE n (i INTEGER, t VARCHAR(10), d DATE, r REAL, b BLOB)"),
+                           QStringLiteral("WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 1000) "
+                                          "INSERT INTO n SELECT i, 'row ' || i, '2024-01-02', i / 4.0, "
+                                          "CASE WHEN i = 2 THEN x'0aff' END FROM s")});
+    const auto connection = file.open();
+    std::shared_ptr<RowSource> rows;
+    {
+        Recordset rs;
+        rs.Open(QStringLiteral("select i, t, d, r, b from n order by i"), connection);
+        rows = rs.rowSource();
+        QCOMPARE(rows->fetchedCount(), 0);
+        QVERIFY(!rs.Eof());
+        QVERIFY(rows->fetchedCount() < 1000);
+        rs.Close();
+    }
+    QCOMPARE(rows->columnCount(), 5);
+    QCOMPARE(rows->columnName(1), QStringLiteral("t"));
+    QCOMPARE(rows->columnName(5), QString());
+    while (!rows->atEnd()) {
+        rows->fetchMore(300);
+    }
+    QCOMPARE(rows->fetchedCount(), 1000);
+    QCOMPARE(rows->fetchMore(10), 0);
+    QCOMPARE(rows->value(999, 0), QVariant(qlonglong(1000)));
+    QCOMPARE(rows->text(4, 1), QStringLiteral("row 5"));
+    QCOMPARE(rows->text(0, 2), QStringLiteral("2024-01-02"));
+    QCOMPARE(rows->text(2, 3), QStringLiteral("0.75"));
+    QCOMPARE(rows->value(1, 4), QVariant(QByteArray("\x0a\xff", 2)));
+    QVERIFY(rows->value(0, 4).isNull());
+    QCOMPARE(rows->text(0, 4), QString());
+    QVERIFY(!rows->value(1000, 0).isValid());
+    QVERIFY(!rows->value(0, 5).isValid());
+}
+
+void TestAdo::rowSourceReleasedWhenConnectionCloses()
+{
+    const auto connection = m_sqlite->open();
+    Recordset rs;
+    rs.Open(QStringLiteral("select id, name from people order by id"), connection);
+    const auto rows = rs.rowSource();
+    QCOMPARE(rows->fetchMore(1), 1);
+    connection->Close();
+    QVERIFY(rows->atEnd());
+    QCOMPARE(rows->fetchMore(10), 0);
+    QCOMPARE(rows->fetchedCount(), 1);
+    QCOMPARE(rows->text(0, 1), QStringLiteral("Ann"));
+}
+
+void TestAdo::failedFetchKeepsRows_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("message");
+    // Both statements fail at their sixth row, after the statement itself was accepted.
+    QTest::newRow("sqlite") << QStringLiteral("sqlite")
+                            << QStringLiteral("WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 10) "
+                                              "SELECT CASE WHEN i < 6 THEN i ELSE abs(-9223372036854775807 - 1) END FROM s")
+                            << QStringLiteral("integer overflow");
+    QTest::newRow("postgres") << QStringLiteral("postgres")
+                              << QStringLiteral("select 10 / (6 - g) from generate_series(1, 10) g")
+                              << QStringLiteral("division by zero");
+}
+
+void TestAdo::failedFetchKeepsRows()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, sql);
+    QFETCH(QString, message);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    Recordset rs;
+    rs.Open(sql, connection);
+    const auto rows = std::dynamic_pointer_cast<QueryRows>(rs.rowSource());
+    QVERIFY(rows);
+    rows->fetchMore(100);
+    QVERIFY(rows->atEnd());
+    QCOMPARE(rows->fetchedCount(), 5);
+    QCOMPARE(rows->fetchError(), message);
+    QCOMPARE(rows->text(4, 0), backend == u"sqlite" ? QStringLiteral("5") : QStringLiteral("10"));
+
+    // With a client cursor every row is read at Open, so the failure surfaces there.
+    connection->setCursorLocation(adUseClient);
+    QString description;
+    QCOMPARE(errorNumber([&] { rs.Open(sql, connection); }, &description), ErrorNumber::Database);
+    QCOMPARE(description, message);
+}
+
+void TestAdo::streamingResultSurvivesNextStatement_data()
+{
+    addBackendRows();
+}
+
+void TestAdo::streamingResultSurvivesNextStatement()
+{
+    QFETCH(QString, backend);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    const QString series = backend.endsWith(u"postgres")
+        ? QStringLiteral("select g from generate_series(1, 5000) g")
+        : QStringLiteral("WITH RECURSIVE s(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM s WHERE i < 5000) SELECT i FROM s");
+    Recordset big;
+    big.Open(series, connection);
+    const auto rows = big.rowSource();
+    rows->fetchMore(10);
+    // Another statement on the same connection while the first result is still streaming.
+    Recordset other;
+    other.Open(QStringLiteral("select name from people where id = 2"), connection);
+    QCOMPARE(other.Fields().Item(0).Value().toString(), QStringLiteral("Bob"));
+    while (!rows->atEnd()) {
+        rows->fetchMore(1000);
+    }
+    QCOMPARE(rows->fetchedCount(), 5000);
+    QCOMPARE(rows->text(4999, 0), QStringLiteral("5000"));
 }
 
 CONDORA_TEST_MAIN(TestAdo)
