@@ -25,7 +25,16 @@ class FlexGridModel;
 /// fixed (title) row wherever the library uses the grid, and stays in place while the data
 /// rows scroll. Sizes and positions are in twips (15 per device-independent pixel).
 /// The grid is never typed into. Out-of-range rows or columns throw RuntimeError
-/// (subscript out of range).
+/// (subscript out of range, 9); negative counts and sizes throw invalid argument (5).
+///
+/// A new grid has Rows 2, Cols 2, FixedRows 1, FixedCols 0, Row 1, Col 0, columns 975 twips
+/// wide, and the style colours of the control's defaults (window colours for the cells, button
+/// face for fixed cells and the background, highlight colours for the selection).
+/// When FixedRows >= 1, row 0 is shown as the view's header: it stays in place while the other
+/// rows scroll. Further fixed rows and the fixed columns are painted in the fixed colours.
+/// The user moves the current cell with the left or middle button or the keyboard and extends
+/// the selection by dragging or with Shift; a right click leaves the current cell alone, and a
+/// click on the title row changes neither Row nor Col.
 class CONDORA_EXPORT FlexGrid : public QWidget
 {
     Q_OBJECT
@@ -55,11 +64,12 @@ public:
     int Cols() const;
     void setCols(int cols);
     int FixedRows() const;
-    void setFixedRows(int rows);  // 0 or 1 in practice; must be < Rows()
+    void setFixedRows(int rows);  // 0 or 1 in practice; at most Rows()
     int FixedCols() const;
-    void setFixedCols(int cols);
+    void setFixedCols(int cols);  // at most Cols()
 
     // Current cell and selection --------------------------------------------------------------
+    // Setting them selects the block in the view without scrolling it (the user scrolls).
     int Row() const;
     void setRow(int row);         // also sets RowSel to row
     int Col() const;
@@ -73,14 +83,20 @@ public:
     QString TextMatrix(int row, int col) const;
     void setTextMatrix(int row, int col, const QString &text);
 
-    int RowHeight(int row) const;               // twips
+    /// Twips, whole pixels (the height shown). A negative height restores the default.
+    int RowHeight(int row) const;
     void setRowHeight(int row, int twips);
-    int ColWidth(int col) const;                // twips; 0 hides the column
+    /// Twips as set (shown rounded to whole pixels); 0 hides the column, a negative width
+    /// restores the default.
+    int ColWidth(int col) const;
     void setColWidth(int col, int twips);
     /// Column alignment as set by FormatString (true: left).
     bool ColAlignmentLeft(int col) const;
 
     // The current cell (Row, Col) ---------------------------------------------------------------
+    // Position and size are where the cell is drawn now (scrolling moves them; a hidden column
+    // gives width 0), in the same coordinates as MouseUp's x and y. Colours and font read back
+    // what was set for the cell, or the grid's style (fixed or scrollable) when nothing was.
     int CellLeft() const;    // twips, relative to the grid widget
     int CellTop() const;
     int CellWidth() const;
@@ -102,20 +118,30 @@ public:
     /// 1: generic ascending, 2: generic descending, on the rows below the fixed rows, by Col().
     /// Per pair of values: both read as numbers -> numeric comparison; otherwise numbers sort
     /// before text, and texts compare case-insensitively (then case-sensitively as tie-break).
+    /// 0 does nothing; other values throw invalid argument. Sorting a bound grid fetches
+    /// all of its rows first.
     void setSort(int order);
 
     // Binding -------------------------------------------------------------------------------
     /// Binds an open recordset: one column per field, the header row (row 0, fixed) holds the
     /// field names, one data row per record. Rows are fetched from the recordset's shared
     /// RowSource in chunks as the view needs them; the recordset may be closed afterwards.
-    /// An empty result gives the header row plus one empty data row.
+    /// An empty result gives the header row plus one empty data row. FixedRows becomes 1;
+    /// Rows() counts the rows fetched so far (fetchAll() makes it exact). A source that fails
+    /// while fetching keeps the rows it delivered. Editing cells of a bound grid keeps it
+    /// bound; AddItem, RemoveItem, Sort and growing Rows fetch the rest first.
+    /// Throws object-not-set (91) for a closed recordset.
     void setRecordset(const ado::Recordset &recordset);
+    /// Binds a row source directly (what setRecordset does with the recordset's source).
+    void setRowSource(std::shared_ptr<ado::RowSource> source);
     /// True while the grid shows a bound source whose rows are not all fetched yet.
     bool isBoundPending() const;
     /// Fetches every remaining row of a bound source (Rows() is then exact).
     void fetchAll();
 
     // Style ---------------------------------------------------------------------------------
+    /// Font: scrollable cells (the widget's own font, inherited from its parent until set).
+    /// FontFixed: fixed cells (follows Font until set).
     QFont Font() const;
     void setFont(const QFont &font);
     QFont FontFixed() const;
@@ -166,6 +192,9 @@ Q_SIGNALS:
     void MouseUp(int button, int shift, int x, int y);
     /// The data rows or columns scrolled.
     void Scroll();
+
+protected:
+    void changeEvent(QEvent *event) override;
 
 private:
     class Private;

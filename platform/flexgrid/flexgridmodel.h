@@ -1,0 +1,150 @@
+#pragma once
+
+#include "platform/olecolor.h"
+
+#include <QAbstractTableModel>
+#include <QFont>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace condora::ado {
+class RowSource;
+}
+
+namespace condora {
+
+/// How a column aligns its text; General puts numbers right and texts left.
+enum class ColumnAlignment : quint8 { General, Left, Center, Right };
+
+/// The formatting a single cell carries of its own; unset parts follow the grid's style.
+struct CellFormat
+{
+    enum Flag : quint8 { HasFore = 1, HasBack = 2, HasBold = 4, Bold = 8, HasSize = 16 };
+    quint32 fore = 0;
+    quint32 back = 0;
+    float size = 0;
+    quint8 flags = 0;
+
+    bool has(Flag flag) const { return (flags & flag) != 0; }
+};
+
+/// The cells of a FlexGrid, addressed by grid row (0 = the title row) and column.
+///
+/// Storage is compact: one text list per local row (shorter than the column count when its
+/// trailing cells are empty) and a format list only for rows that have formatted cells.
+/// A bound RowSource adds a segment of rows after the local ones whose texts stay in the
+/// source's own cache; only rows edited in place get a local copy. Operations that move rows
+/// (sorting, removing, appending) first fetch the rest of the source and copy it locally.
+///
+/// As a Qt model it shows the rows below the title row: when FixedRows >= 1, grid row 0 is
+/// served as the horizontal header (so it stays put while the rows scroll) and model row i is
+/// grid row i + 1; with FixedRows 0 every grid row is a model row.
+///
+/// The grid checks every index before calling in; the model assumes them valid.
+class FlexGridModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    /// Rows fetched from a bound source per step of the view's incremental fetching.
+    static constexpr int FetchChunk = 256;
+
+    explicit FlexGridModel(QObject *parent = nullptr);
+    ~FlexGridModel() override;
+
+    int rows() const { return int(m_rows.size()) + m_boundCount; }
+    int cols() const { return m_cols; }
+    int fixedRows() const { return m_fixedRows; }
+    int fixedCols() const { return m_fixedCols; }
+    /// 1 when grid row 0 is served as the header, else 0 (model row = grid row - headerRows()).
+    int headerRows() const { return m_fixedRows > 0 ? 1 : 0; }
+    bool isFixed(int row, int col) const { return row < m_fixedRows || col < m_fixedCols; }
+
+    QString text(int row, int col) const;
+    void setText(int row, int col, const QString &text);
+    CellFormat format(int row, int col) const;
+    void setFormat(int row, int col, const CellFormat &format);
+    ColumnAlignment alignment(int col) const { return m_alignment.value(col); }
+    void setAlignment(int col, ColumnAlignment alignment);
+    /// The font a cell is drawn with: Font or FontFixed with the cell's bold and size applied.
+    QFont cellFont(int row, int col) const;
+
+    void setRowCount(int rows);
+    void setColCount(int cols);
+    void setFixedRows(int rows);
+    void setFixedCols(int cols);
+    void appendRow(const QStringList &texts);
+    void removeRow(int row);
+    /// Stable generic sort of rows firstRow..rows()-1 by `col` (see genericCompare()).
+    void sortRows(int firstRow, int col, bool descending);
+
+    /// Replaces everything by a title row with the source's column names and the source's rows,
+    /// fetched lazily (the first chunk at once). An empty result gives one empty data row.
+    void bind(std::shared_ptr<ado::RowSource> source);
+    bool isBound() const { return bool(m_source); }
+    /// True while rows of the bound source remain to be fetched.
+    bool isBoundPending() const;
+    /// Fetches every remaining row of the bound source.
+    void fetchAll();
+
+    void setFonts(const QFont &font, const QFont &fontFixed);
+    void setToolTip(const QString &toolTip);
+
+    // QAbstractItemModel
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    bool canFetchMore(const QModelIndex &parent) const override;
+    void fetchMore(const QModelIndex &parent) override;
+
+private:
+    struct Row
+    {
+        QList<QString> texts;
+        QList<CellFormat> formats;
+    };
+
+    int head() const { return int(m_rows.size()); }
+    const Row *localRow(int row) const;
+    Row &mutableRow(int row);
+    Row sourceRow(int sourceIndex) const;
+    QString sourceText(int sourceIndex, int col) const;
+    /// Announces up to `limit` more rows of the bound source, fetching when needed.
+    int fetchChunk(int limit);
+    int sourceFetched() const;
+    bool sourceAtEnd() const;
+    /// Turns the first `keep` bound rows into local rows and drops the source (no signals).
+    void detach(int keep);
+    /// fetchAll() then detach(all): the grid becomes purely local.
+    void materialize();
+    QVariant cellData(int row, int col, int role) const;
+    void emitCellChanged(int row, int col);
+    void emitAllChanged();
+
+    std::vector<Row> m_rows;
+    int m_cols = 0;
+    int m_fixedRows = 0;
+    int m_fixedCols = 0;
+    QList<ColumnAlignment> m_alignment;
+
+    std::shared_ptr<ado::RowSource> m_source;
+    int m_boundCount = 0;     // bound rows announced to views
+    int m_sourceColumns = 0;  // source columns still shown (shrinks with Cols, never grows)
+    bool m_sourceFailed = false;
+    // Set while the model changes its rows; views and testers that call fetchMore() from a
+    // change notification must not start another change inside it.
+    bool m_changing = false;
+    std::unordered_map<int, Row> m_edited; // bound rows edited in place, by source row
+
+    QFont m_font;
+    QFont m_fontFixed;
+    QString m_toolTip;
+};
+
+} // namespace condora

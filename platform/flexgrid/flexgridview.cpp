@@ -1,0 +1,219 @@
+#include "platform/flexgrid/flexgridview.h"
+
+#include "platform/flexgrid/flexgridmodel.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+
+namespace condora {
+
+namespace {
+
+// Space between a cell's edge and its text, in pixels.
+constexpr int TextMargin = 3;
+
+QColor brushColor(const QVariant &value, const QColor &fallback)
+{
+    return value.canConvert<QBrush>() ? value.value<QBrush>().color() : fallback;
+}
+
+/// Draws the cell text and the grid lines on the right and bottom edges of `rect`.
+void paintCell(QPainter *painter, const QRect &rect, const QColor &background, const QColor &foreground,
+               const QColor &lines, const QFont &font, int alignment, const QString &text)
+{
+    painter->save();
+    painter->setClipRect(rect);
+    painter->fillRect(rect, background);
+    if (!text.isEmpty()) {
+        painter->setFont(font);
+        painter->setPen(foreground);
+        const QRect textRect = rect.adjusted(TextMargin, 0, -TextMargin, -1);
+        painter->drawText(textRect, alignment | Qt::TextSingleLine, text);
+    }
+    painter->setPen(lines);
+    painter->drawLine(rect.topRight(), rect.bottomRight());
+    painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+    painter->restore();
+}
+
+} // namespace
+
+// Delegate -----------------------------------------------------------------------------------
+
+FlexGridDelegate::FlexGridDelegate(const FlexGridLook *look, const FlexGridModel *model, QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_look(look)
+    , m_model(model)
+{
+}
+
+void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const int row = index.row() + m_model->headerRows();
+    const int col = index.column();
+    const bool fixed = m_model->isFixed(row, col);
+    const bool selected = !fixed && m_look->isSelected(row, col);
+
+    QColor background;
+    QColor foreground;
+    if (selected) {
+        background = m_look->backColorSel.toColor();
+        foreground = m_look->foreColorSel.toColor();
+    } else {
+        background = brushColor(index.data(Qt::BackgroundRole),
+                                (fixed ? m_look->backColorFixed : m_look->backColor).toColor());
+        foreground = brushColor(index.data(Qt::ForegroundRole),
+                                (fixed ? m_look->foreColorFixed : m_look->foreColor).toColor());
+    }
+    const QColor lines = (fixed ? m_look->gridColorFixed : m_look->gridColor).toColor();
+    paintCell(painter, option.rect, background, foreground, lines, index.data(Qt::FontRole).value<QFont>(),
+              index.data(Qt::TextAlignmentRole).toInt(), index.data(Qt::DisplayRole).toString());
+
+    if (row == m_look->row && col == m_look->col && (option.state & QStyle::State_HasFocus)) {
+        QStyleOptionFocusRect focus;
+        focus.QStyleOption::operator=(option);
+        focus.rect = option.rect.adjusted(1, 1, -2, -2);
+        focus.state |= QStyle::State_KeyboardFocusChange;
+        focus.backgroundColor = background;
+        const QWidget *widget = option.widget;
+        QStyle *style = widget ? widget->style() : nullptr;
+        if (style) {
+            style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+        }
+    }
+}
+
+// Header ---------------------------------------------------------------------------------------
+
+FlexHeaderView::FlexHeaderView(const FlexGridLook *look, const FlexGridModel *model, QWidget *parent)
+    : QHeaderView(Qt::Horizontal, parent)
+    , m_look(look)
+    , m_model(model)
+{
+    setSectionsClickable(false);
+    setSectionsMovable(false);
+    setHighlightSections(false);
+    setSectionResizeMode(QHeaderView::Fixed);
+    setMinimumSectionSize(0);
+}
+
+void FlexHeaderView::paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const
+{
+    if (!rect.isValid() || m_model->headerRows() == 0) {
+        return;
+    }
+    const QColor background = brushColor(m_model->headerData(logicalIndex, Qt::Horizontal, Qt::BackgroundRole),
+                                         m_look->backColorFixed.toColor());
+    const QColor foreground = brushColor(m_model->headerData(logicalIndex, Qt::Horizontal, Qt::ForegroundRole),
+                                         m_look->foreColorFixed.toColor());
+    paintCell(painter, rect, background, foreground, m_look->gridColorFixed.toColor(),
+              m_model->cellFont(0, logicalIndex),
+              m_model->headerData(logicalIndex, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
+              m_model->text(0, logicalIndex));
+}
+
+void FlexHeaderView::paintEvent(QPaintEvent *event)
+{
+    QHeaderView::paintEvent(event);
+    // Beyond the last column lies the grid's background, not the style's empty header.
+    int right = 0;
+    for (int section = count() - 1; section >= 0; --section) {
+        if (!isSectionHidden(section)) {
+            right = sectionViewportPosition(section) + sectionSize(section);
+            break;
+        }
+    }
+    QPainter painter(viewport());
+    const QRect area = viewport()->rect();
+    if (right <= area.right()) {
+        painter.fillRect(QRect(QPoint(right, area.top()), area.bottomRight()), m_look->backColorBkg.toColor());
+    }
+}
+
+void FlexHeaderView::mouseReleaseEvent(QMouseEvent *event)
+{
+    QHeaderView::mouseReleaseEvent(event);
+    Q_EMIT mouseReleased(event);
+}
+
+// Table view -----------------------------------------------------------------------------------
+
+FlexTableView::FlexTableView(const FlexGridLook *look, QWidget *parent)
+    : QTableView(parent)
+    , m_look(look)
+{
+}
+
+void FlexTableView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::RightButton) {
+        event->accept(); // the current cell stays where it is
+        return;
+    }
+    if (event->button() == Qt::MiddleButton) {
+        // The middle button makes a cell current like a plain left click.
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid()) {
+            const bool autoScrolling = hasAutoScroll();
+            setAutoScroll(false);
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+            setAutoScroll(autoScrolling);
+        }
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void FlexTableView::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton) {
+        QTableView::mouseReleaseEvent(event);
+    } else {
+        event->accept();
+    }
+    Q_EMIT mouseReleased(event);
+}
+
+void FlexTableView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
+}
+
+void FlexTableView::paintEvent(QPaintEvent *event)
+{
+    {
+        QPainter painter(viewport());
+        const QRect area = viewport()->rect();
+        painter.fillRect(area, m_look->backColorBkg.toColor());
+        // Below the last row, under the columns: the unpopulated area, with its column lines.
+        const int columns = model() ? model()->columnCount() : 0;
+        const int rows = model() ? model()->rowCount() : 0;
+        int right = -1;
+        for (int col = columns - 1; col >= 0 && right < 0; --col) {
+            if (!isColumnHidden(col)) {
+                right = columnViewportPosition(col) + columnWidth(col) - 1;
+            }
+        }
+        const int top = rows > 0 ? rowViewportPosition(rows - 1) + rowHeight(rows - 1) : 0;
+        if (right >= 0 && top < area.bottom()) {
+            const QRect unpopulated(QPoint(area.left(), top), QPoint(std::min(right, area.right()), area.bottom()));
+            painter.fillRect(unpopulated, m_look->backColorUnpopulated.toColor());
+            painter.setPen(m_look->gridColorUnpopulated.toColor());
+            for (int col = 0; col < columns; ++col) {
+                if (!isColumnHidden(col)) {
+                    const int x = columnViewportPosition(col) + columnWidth(col) - 1;
+                    painter.drawLine(x, top, x, area.bottom());
+                }
+            }
+        }
+    }
+    QTableView::paintEvent(event);
+}
+
+} // namespace condora
