@@ -21,7 +21,7 @@ namespace {
 struct Segment
 {
     QString key;   // lower case, trimmed
-    QString value; // trimmed, quotes removed
+    QString value; // trimmed, quotes and braces removed
     QString raw;   // as written
 };
 
@@ -43,7 +43,8 @@ QList<Segment> parseConnectionString(const QString &text)
         }
         QString value = raw.mid(equals + 1).trimmed();
         if (value.size() >= 2
-            && ((value.startsWith(u'"') && value.endsWith(u'"')) || (value.startsWith(u'\'') && value.endsWith(u'\'')))) {
+            && ((value.startsWith(u'"') && value.endsWith(u'"')) || (value.startsWith(u'\'') && value.endsWith(u'\''))
+                || (value.startsWith(u'{') && value.endsWith(u'}')))) {
             value = value.mid(1, value.size() - 2);
         }
         segments.append({raw.left(equals).simplified().toLower(), value, raw});

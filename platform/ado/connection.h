@@ -50,17 +50,24 @@ private:
 
 /// A database connection, standing in for the classic data-access Connection on Qt SQL.
 ///
-/// Connection strings (keys case-insensitive, separated by ";"):
-///   Provider=SQLite;Data Source=FILE            the file must exist (opening never creates one)
+/// Connection strings (keys case-insensitive, separated by ";"; a value holding ";" is written
+/// in braces or quotes: Password={a;b}):
+///   Provider=SQLite;Data Source=FILE            the file must exist (opening never creates one);
+///                                               Data Source=:memory: is an empty in-memory database
 ///   Provider=PostgreSQL;Host=..;Port=..;Database=..;User ID=..;Password=..
+///                                               (also Server, Initial Catalog, UID, PWD; Port 5432)
 ///   Provider=ODBC;<driver connection string>     e.g. Driver={PostgreSQL Unicode};Server=..;...
 ///   Provider=ODBC;DSN=name;...                   a data source name
+/// Without a Provider, a string with Driver= or DSN= is an ODBC string and one with
+/// Data Source= a SQLite file. ODBC connections ask for ODBC 3 behaviour
+/// (SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3), so dates and times report their ODBC 3 SQL types.
 /// Each Connection uses its own uniquely named QSqlDatabase, removed when it is closed or
 /// destroyed. A host that already has an open QSqlDatabase can adopt it instead (fromDatabase);
 /// the adopted database is then not closed by this object.
 ///
-/// Provider properties (Properties()) include "DBMS Name", "DBMS Version" and "Provider Name":
-/// SQLite gives "SQLite", PostgreSQL "PostgreSQL", ODBC the driver's SQL_DBMS_NAME.
+/// Provider properties (Properties()), in this order: "Provider Name" (the Qt driver: QSQLITE,
+/// QPSQL, QODBC), "DBMS Name" (SQLite gives "SQLite", PostgreSQL "PostgreSQL", ODBC the driver's
+/// SQL_DBMS_NAME), "DBMS Version", and for ODBC "Driver Name" (the driver's file).
 ///
 /// All failures throw condora::RuntimeError: a refused connection carries the database's
 /// message (number ErrorNumber::Database), as does a missing SQLite file or an unknown ODBC

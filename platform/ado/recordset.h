@@ -25,7 +25,10 @@ enum DataTypeEnum {
 /// The rows of one executed statement, fetched lazily and kept once fetched. A recordset
 /// and a grid bound to it share one RowSource, so binding costs only what is shown, works
 /// on forward-only results, and survives the recordset being closed afterwards.
-/// Row and column numbers are 0-based.
+/// Row and column numbers are 0-based. Fetched rows are stored compactly (one encoded run
+/// of cells per row in shared blocks, about the size of the data itself), so memory grows
+/// with the rows fetched only. Obtain one from Recordset::rowSource(); it is used on the
+/// thread that opened the connection.
 class CONDORA_EXPORT RowSource
 {
 public:
@@ -39,9 +42,12 @@ public:
     virtual bool atEnd() const = 0;
     /// Fetches up to `count` more rows; returns how many arrived.
     virtual int fetchMore(int count) = 0;
-    /// The value of a fetched cell (a null QVariant for SQL NULL).
+    /// The value of a fetched cell (a null QVariant for SQL NULL, an invalid one outside the
+    /// fetched rows and columns; never throws).
     virtual QVariant value(int row, int column) const = 0;
-    /// The value as display text (empty for NULL).
+    /// The value as display text: empty for NULL, "True"/"False" for booleans, dates as
+    /// "yyyy-MM-dd", times "HH:mm:ss", time stamps "yyyy-MM-dd HH:mm:ss", numbers in their
+    /// shortest exact form, binary data in hex. Never throws.
     virtual QString text(int row, int column) const = 0;
     /// Stops fetching and lets the statement go; the rows fetched so far stay and atEnd()
     /// becomes true. Closing the connection releases every source it produced.

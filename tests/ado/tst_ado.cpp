@@ -1,6 +1,7 @@
 #include "platform/ado/connection.h"
 #include "platform/ado/queryrows.h"
 #include "platform/ado/recordset.h"
+#include "platform/ado/rowstore.h"
 #include "platform/runtimeerror.h"
 
 #include "support/testdatabases.h"
@@ -8,9 +9,13 @@
 
 #include <QSqlDatabase>
 #include <QTemporaryDir>
+#include <QUuid>
+
+#include <limits>
 
 using namespace condora;
 using namespace condora::ado;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -138,6 +143,8 @@ private slots:
     void unicodeRoundTrip_data();
     void unicodeRoundTrip();
 
+    void connectionStringForms_data();
+    void connectionStringForms();
     void badConnectionStrings_data();
     void badConnectionStrings();
     void missingSqliteFileIsNotCreated();
@@ -151,6 +158,9 @@ private slots:
     void failedFetchKeepsRows();
     void streamingResultSurvivesNextStatement_data();
     void streamingResultSurvivesNextStatement();
+    void rowStoreRoundTrip_data();
+    void rowStoreRoundTrip();
+    void rowStoreIsCompact();
 
 private:
     void addBackendRows(bool withOdbc = true);
@@ -442,6 +452,44 @@ void TestAdo::unicodeRoundTrip()
     connection->Execute(QStringLiteral("delete from people where id = %1").arg(id));
 }
 
+void TestAdo::connectionStringForms_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("connectionString");
+    QTest::addColumn<QString>("driver");
+    const QString path = m_sqlite->path();
+    QTest::newRow("lower-case keys") << QStringLiteral("sqlite") << QStringLiteral("provider=sqlite;data source=") + path
+                                     << QStringLiteral("QSQLITE");
+    QTest::newRow("spaces and quotes") << QStringLiteral("sqlite")
+                                       << QStringLiteral(" Provider = SQLite ; Data Source = \"%1\" ;").arg(path)
+                                       << QStringLiteral("QSQLITE");
+    QTest::newRow("no provider, data source") << QStringLiteral("sqlite") << QStringLiteral("Data Source=") + path
+                                              << QStringLiteral("QSQLITE");
+    QTest::newRow("no provider, driver") << QStringLiteral("sqlite")
+                                         << QStringLiteral("Driver={SQLite3};Database=%1").arg(path)
+                                         << QStringLiteral("QODBC");
+    QTest::newRow("postgres synonyms") << QStringLiteral("postgres")
+                                       << QStringLiteral("Provider=PostgreSQL;Server=%1;Port=%2;Initial Catalog=%3;UID=%4;PWD={%5}")
+                                       << QStringLiteral("QPSQL");
+}
+
+void TestAdo::connectionStringForms()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, connectionString);
+    QFETCH(QString, driver);
+    if (backend == u"postgres") {
+        CONDORA_NEED_PG(pg);
+        connectionString = connectionString.arg(pg.host).arg(pg.port).arg(pgDatabase, pg.user, pg.password);
+    }
+    Connection connection;
+    connection.Open(connectionString);
+    QCOMPARE(connection.driverName(), driver);
+    QCOMPARE(connection.ConnectionString(), connectionString);
+    const auto rs = connection.Execute(QStringLiteral("select name from people where id = 3"));
+    QCOMPARE(rs->Fields().Item(0).Value().toString(), QStringLiteral("Cy"));
+}
+
 void TestAdo::badConnectionStrings_data()
 {
     QTest::addColumn<QString>("connectionString");
@@ -714,6 +762,79 @@ void TestAdo::streamingResultSurvivesNextStatement()
     }
     QCOMPARE(rows->fetchedCount(), 5000);
     QCOMPARE(rows->text(4999, 0), QStringLiteral("5000"));
+}
+
+void TestAdo::rowStoreRoundTrip_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("null") << QVariant() << QString();
+    QTest::newRow("typed null") << QVariant(QMetaType::fromType<int>()) << QString();
+    QTest::newRow("true") << QVariant(true) << QStringLiteral("True");
+    QTest::newRow("false") << QVariant(false) << QStringLiteral("False");
+    QTest::newRow("int") << QVariant(-42) << QStringLiteral("-42");
+    QTest::newRow("int min") << QVariant(std::numeric_limits<int>::min()) << QStringLiteral("-2147483648");
+    QTest::newRow("longlong min") << QVariant(std::numeric_limits<qlonglong>::min())
+                                  << QStringLiteral("-9223372036854775808");
+    QTest::newRow("ulonglong max") << QVariant(std::numeric_limits<qulonglong>::max())
+                                   << QStringLiteral("18446744073709551615");
+    QTest::newRow("double") << QVariant(0.1) << QStringLiteral("0.1");
+    QTest::newRow("double large") << QVariant(1e300) << QStringLiteral("1e+300");
+    QTest::newRow("empty text") << QVariant(QString(u""_s)) << QString();
+    QTest::newRow("unicode text") << QVariant(QStringLiteral("Ελλάδα 😀")) << QStringLiteral("Ελλάδα 😀");
+    QTest::newRow("bytes") << QVariant(QByteArray("\0\x01\xff", 3)) << QStringLiteral("0001ff");
+    QTest::newRow("date") << QVariant(QDate(1995, 3, 1)) << QStringLiteral("1995-03-01");
+    QTest::newRow("old date") << QVariant(QDate(-44, 3, 15)) << QDate(-44, 3, 15).toString(Qt::ISODate);
+    QTest::newRow("time") << QVariant(QTime(23, 59, 58)) << QStringLiteral("23:59:58");
+    QTest::newRow("time ms") << QVariant(QTime(1, 2, 3, 4)) << QStringLiteral("01:02:03.004");
+    QTest::newRow("datetime") << QVariant(QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5)))
+                              << QStringLiteral("2024-01-02 03:04:05");
+    QTest::newRow("datetime utc") << QVariant(QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5, 600), Qt::UTC))
+                                  << QStringLiteral("2024-01-02 03:04:05.600");
+    QTest::newRow("uuid") << QVariant(QUuid(QStringLiteral("{12345678-1234-1234-1234-123456789abc}")))
+                          << QStringLiteral("{12345678-1234-1234-1234-123456789abc}");
+}
+
+void TestAdo::rowStoreRoundTrip()
+{
+    QFETCH(QVariant, value);
+    QFETCH(QString, text);
+    // The value sits between two others, so reading it must step over its neighbours exactly.
+    RowStore store(3);
+    store.append({QStringLiteral("before"), value, 7});
+    store.append({value, QVariant(), value});
+    QCOMPARE(store.rowCount(), 2);
+    for (const auto &[row, column] : {std::pair{0, 1}, std::pair{1, 0}, std::pair{1, 2}}) {
+        const QVariant stored = store.value(row, column);
+        if (value.isNull()) {
+            QVERIFY(stored.isNull());
+        } else {
+            QCOMPARE(stored, value);
+        }
+        QCOMPARE(store.text(row, column), text);
+    }
+    QCOMPARE(store.value(0, 0).toString(), QStringLiteral("before"));
+    QCOMPARE(store.value(0, 2), QVariant(7));
+    QVERIFY(store.value(1, 1).isNull());
+}
+
+void TestAdo::rowStoreIsCompact()
+{
+    // 200,000 rows of an integer, a short text, a date and a number: no per-row or per-cell
+    // heap object, so the store stays near the encoded size (about 25 bytes a row here).
+    RowStore store(4);
+    QList<QVariant> row(4);
+    for (int i = 0; i < 200000; ++i) {
+        row[0] = i;
+        row[1] = QStringLiteral("Customer %1").arg(i % 1000);
+        row[2] = QDate(2000, 1, 1).addDays(i % 5000);
+        row[3] = i / 8.0;
+        store.append(row);
+    }
+    QCOMPARE(store.text(199999, 1), QStringLiteral("Customer 999"));
+    QCOMPARE(store.value(123456, 3), QVariant(123456 / 8.0));
+    const double perRow = double(store.bytesUsed()) / store.rowCount();
+    QVERIFY2(perRow < 48, qPrintable(QStringLiteral("%1 bytes per row").arg(perRow)));
 }
 
 CONDORA_TEST_MAIN(TestAdo)
