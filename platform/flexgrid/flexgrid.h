@@ -28,8 +28,8 @@ class FlexGridModel;
 /// (subscript out of range, 9); negative counts and sizes throw invalid argument (5).
 ///
 /// A new grid has Rows 2, Cols 2, FixedRows 1, FixedCols 0, Row 1, Col 0, columns 975 twips
-/// wide, and the style colours of the control's defaults (window colours for the cells, button
-/// face for fixed cells and the background, highlight colours for the selection).
+/// wide, light grey (RGB 192, 192, 192) grid lines, window colours for the cells, button face
+/// for fixed cells, the background and the unpopulated area, highlight colours for the selection.
 /// When FixedRows >= 1, row 0 is shown as the view's header: it stays in place while the other
 /// rows scroll. Further fixed rows and the fixed columns are painted in the fixed colours.
 /// The user moves the current cell with the left or middle button or the keyboard and extends

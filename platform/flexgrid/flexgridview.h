@@ -15,7 +15,7 @@ class FlexGridModel;
 /// the view, its header and its delegate read it while painting.
 struct FlexGridLook
 {
-    OleColor gridColor = OleColor::ButtonText;
+    OleColor gridColor = OleColor::fromRgb(192, 192, 192);
     OleColor gridColorFixed = OleColor::fromRgb(192, 192, 192);
     OleColor gridColorUnpopulated = OleColor::fromRgb(192, 192, 192);
     OleColor foreColor = OleColor::WindowText;
