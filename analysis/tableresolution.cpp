@@ -75,19 +75,43 @@ const std::array<JoinKeyword, 7> &joinKeywords()
     return keywords;
 }
 
-// The earliest join keyword in s: its position (0 when none) and its length.
-void findFirstJoin(const QString &s, int &position, int &length)
+// Finds the earliest join keyword in the rest of one from-list item. The rest is always a tail
+// of the item, so a keyword missing from it stays missing from every later rest, and one found
+// further on keeps its place: each keyword is searched again only once the cut has passed it,
+// which keeps a long chain of joins linear.
+class JoinFinder
 {
-    position = 0;
-    length = 0;
-    for (const JoinKeyword &keyword : joinKeywords()) {
-        const int at = text::find(s, keyword.text);
-        if (at > 0 && (position == 0 || at < position)) {
-            position = at;
-            length = keyword.length;
+public:
+    explicit JoinFinder(const QString &item)
+        : m_item(item)
+    {
+        m_next.fill(Unknown);
+    }
+
+    // In the rest (the item after its first `cut` characters): the position of the earliest
+    // keyword (0 when none) and its length.
+    void find(int cut, int &position, int &length)
+    {
+        position = 0;
+        length = 0;
+        for (std::size_t i = 0; i < joinKeywords().size(); ++i) {
+            int &next = m_next[i];
+            if (next == Unknown || (next > 0 && next <= cut)) {
+                next = text::find(m_item, joinKeywords()[i].text, cut + 1);
+            }
+            const int at = next > 0 ? next - cut : 0;
+            if (at > 0 && (position == 0 || at < position)) {
+                position = at;
+                length = joinKeywords()[i].length;
+            }
         }
     }
-}
+
+private:
+    static constexpr int Unknown = -1;
+    const QString &m_item;
+    std::array<int, 7> m_next;
+};
 
 // Quoted table names ([Order Details], "Order Details") keep their spaces: the closing
 // character ends the name.
@@ -109,7 +133,8 @@ QString flattenJoins(const QString &fromClause)
 {
     try {
         QString from = fromClause;
-        for (int c = text::find(from, u" cross join "_s); c > 0; c = text::find(from, u" cross join "_s)) {
+        // A comma cannot start a new " cross join ", so each search goes on where the last one cut.
+        for (int c = text::find(from, u" cross join "_s); c > 0; c = text::find(from, u" cross join "_s, c)) {
             from = text::left(from, c - 1) + u","_s + text::mid(from, c + 12);
         }
 
@@ -117,13 +142,16 @@ QString flattenJoins(const QString &fromClause)
         const int n = splitStr(items, from, u","_s);
         QString result;
         for (int i = 1; i <= n; ++i) {
-            QString s = items.at(i);
+            const QString &item = items.at(i);
+            JoinFinder joins(item);
+            QString s = item;
+            int cut = 0; // s is the item without its first `cut` characters
             QString part;
             bool joinFound = true;
             for (int j = 1; joinFound; ++j) {
                 int c = 0;
                 int k = 0;
-                findFirstJoin(s, c, k);
+                joins.find(cut, c, k);
                 joinFound = c > 0;
                 if (j == 1) {
                     if (!joinFound) {
@@ -131,13 +159,19 @@ QString flattenJoins(const QString &fromClause)
                     } else {
                         part = text::trim(text::left(s, c - 1));
                         s = text::mid(s, c + k);
+                        cut += c + k - 1;
                     }
                 } else {
                     // The joined table ends at its " on "; without one the length is negative.
                     const int m = text::find(s, u" on "_s);
                     const QString table = text::left(s, m - 1);
                     part = part.isEmpty() ? table : part + u","_s + table;
-                    s = joinFound ? text::mid(s, c + k) : QString();
+                    if (joinFound) {
+                        s = text::mid(s, c + k);
+                        cut += c + k - 1;
+                    } else {
+                        s.clear();
+                    }
                 }
             }
             if (result.isEmpty()) {
