@@ -1,0 +1,406 @@
+#include "conditiontestdata.h"
+
+#include "analysis/analysisstate.h"
+#include "condition/conditioncomposer.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/userinteraction.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using namespace condora;
+using condora::test::ConditionRow;
+
+namespace {
+
+/// One used row on catalog column 1 ("t.c").
+ConditionRow used(const QString &op, const QString &value, const QString &logical = QString())
+{
+    return {QString(), u"c"_s, op, value, QString(), logical, u"1"_s};
+}
+
+} // namespace
+
+class TestConditionComposer : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void workedExample();
+    void singleRow_data();
+    void singleRow();
+    void otherCombinations_data();
+    void otherCombinations();
+    void values_data();
+    void values();
+    void skippedRows_data();
+    void skippedRows();
+    void statementSplice_data();
+    void statementSplice();
+    void rowsAndLogicalWords_data();
+    void rowsAndLogicalWords();
+    void failureKeepsPreviousResult_data();
+    void failureKeepsPreviousResult();
+    void followsTheLatestGrid();
+
+private:
+    std::unique_ptr<RecordingUserInteraction> m_ui;
+};
+
+void TestConditionComposer::init()
+{
+    resetAnalysisState();
+    m_ui = std::make_unique<RecordingUserInteraction>();
+    test::setCatalog({test::catalogColumn(u"t"_s, u"c"_s, u"number"_s)});
+}
+
+void TestConditionComposer::cleanup()
+{
+    m_ui.reset();
+    resetAnalysisState();
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void TestConditionComposer::workedExample()
+{
+    analysisState().dbKind = u"3"_s;
+    test::setCatalog({test::catalogColumn(u"a"_s, u"name"_s, u"string"_s),
+                      test::catalogColumn(u"a"_s, u"hired"_s, u"date"_s),
+                      test::catalogColumn(u"a"_s, u"active"_s, u"boolean"_s)});
+    const auto grid = test::makeConditionGrid({
+        {u"("_s, u"name"_s, u"= "_s, u"Smith"_s, QString(), u" Or"_s, u"1"_s},
+        {QString(), u"hired"_s, u">= "_s, u"2001-1-5"_s, u")"_s, u" And "_s, u"2"_s},
+        {QString(), u"active"_s, u"true "_s, QString(), QString(), QString(), u"3"_s},
+    });
+    QCOMPARE(grid->Rows(), 4);
+    QPlainTextEdit preview;
+
+    const QString condition
+        = composeCondition(*grid, u"select a.id, a.name from emp a order by a.name"_s, &preview);
+
+    const QString expected = u" ( a.name = 'Smith' Or a.hired >= #2001-01-05# ) And a.active = -1"_s;
+    QCOMPARE(condition, expected);
+    QCOMPARE(preview.toPlainText(), expected);
+    QCOMPARE(analysisState().resultSql,
+             u"select a.id, a.name from emp a where  ( a.name = 'Smith' Or a.hired >= #2001-01-05# ) And "
+             u"a.active = -1 order by a.name"_s);
+    const QList<ConditionRow> after{
+        {u"("_s, u"name"_s, u"="_s, u"Smith"_s, QString(), u"Or"_s, u"1"_s},
+        {QString(), u"hired"_s, u">="_s, u"2001-1-5"_s, u")"_s, u"And"_s, u"2"_s},
+        {QString(), u"active"_s, u"true"_s, QString(), QString(), QString(), u"3"_s},
+    };
+    QCOMPARE(test::readConditionGrid(*grid), after);
+    QVERIFY(m_ui->messages().isEmpty());
+}
+
+void TestConditionComposer::singleRow_data()
+{
+    QTest::addColumn<QString>("typeClass");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+
+    for (const test::SingleRowCase &c : test::singleRowCases()) {
+        QTest::newRow(qPrintable(c.name)) << c.typeClass << c.op << c.kind << c.value
+                                          << QString(c.expected).replace(u"{Q}"_s, u"t.c"_s);
+    }
+}
+
+void TestConditionComposer::singleRow()
+{
+    QFETCH(QString, typeClass);
+    QFETCH(QString, op);
+    QFETCH(QString, kind);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+
+    analysisState().dbKind = kind;
+    test::setCatalog({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
+    const auto grid = test::makeConditionGrid({used(op, value)});
+
+    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, nullptr), u' ' + expected);
+    QCOMPARE(analysisState().resultSql, u"select t.c from t where  "_s + expected);
+    QCOMPARE(grid->TextMatrix(1, 2), op.trimmed());
+}
+
+void TestConditionComposer::otherCombinations_data()
+{
+    QTest::addColumn<QString>("typeClass");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("expected");
+
+    // Left over when the Column of a row changes after its Operator was chosen.
+    QTest::newRow("include on number") << u"number"_s << u"include "_s << u"99"_s << u" t.c like 42"_s;
+    QTest::newRow("not include on number") << u"number"_s << u"not include "_s << u"2"_s << u" t.c not like 42"_s;
+    QTest::newRow("true on date, Oracle") << u"date"_s << u"true "_s << u"1"_s
+                                          << u" to_char(t.c,'yyyy-mm-dd') = 1"_s;
+    QTest::newRow("false on date, Jet") << u"date"_s << u"false "_s << u"3"_s << u" t.c = 0"_s;
+    QTest::newRow("comparison on boolean") << u"boolean"_s << u"= "_s << u"3"_s << u" t.c = '42'"_s;
+    QTest::newRow("comparison on lstring") << u"lstring"_s << u"> "_s << u"1"_s << u" t.c > '42'"_s;
+    QTest::newRow("include on date, Jet") << u"date"_s << u"include "_s << u"3"_s << u" t.c like #42#"_s;
+    QTest::newRow("true on string") << u"string"_s << u"true "_s << u"2"_s << u" t.c = 1"_s;
+    QTest::newRow("comparison on other") << u"other"_s << u"< "_s << u"99"_s << u" t.c < '42'"_s;
+    QTest::newRow("empty kind like other") << u"boolean"_s << u"true "_s << QString() << u" t.c = true"_s;
+}
+
+void TestConditionComposer::otherCombinations()
+{
+    QFETCH(QString, typeClass);
+    QFETCH(QString, op);
+    QFETCH(QString, kind);
+    QFETCH(QString, expected);
+
+    analysisState().dbKind = kind;
+    test::setCatalog({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
+    const auto grid = test::makeConditionGrid({used(op, u"42"_s)});
+    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, nullptr), expected);
+}
+
+void TestConditionComposer::values_data()
+{
+    QTest::addColumn<QString>("typeClass");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("apostrophe in string") << u"string"_s << u"= "_s << u"99"_s << u"O'Brien"_s
+                                          << u" t.c = 'O''Brien'"_s;
+    QTest::newRow("apostrophe in number, bare") << u"number"_s << u"= "_s << u"99"_s << u"O'Brien"_s
+                                                << u" t.c = O''Brien"_s;
+    QTest::newRow("string not trimmed") << u"string"_s << u"<> "_s << u"2"_s << u"  a  "_s << u" t.c <> '  a  '"_s;
+    QTest::newRow("empty string") << u"string"_s << u"= "_s << u"99"_s << QString() << u" t.c = ''"_s;
+    for (const QString &kind : {u"1"_s, u"2"_s, u"3"_s, u"99"_s}) {
+        QTest::addRow("wildcards in include, kind %s", qPrintable(kind))
+            << u"string"_s << u"include "_s << kind << u"50%_o'k"_s << u" t.c like '%50%_o''k%'"_s;
+    }
+    QTest::newRow("include on lstring") << u"lstring"_s << u"not include "_s << u"3"_s << u"_"_s
+                                        << u" t.c not like '%_%'"_s;
+    QTest::newRow("date with blanks, Jet") << u"date"_s << u"= "_s << u"3"_s << u" 2001/12/31 "_s
+                                           << u" t.c = #2001-12-31#"_s;
+    QTest::newRow("date with blanks, other") << u"date"_s << u"= "_s << u"99"_s << u" 2001/12/31 "_s
+                                             << u" t.c = ' 2001/12/31 '"_s;
+    QTest::newRow("date and time, Oracle") << u"date"_s << u"< "_s << u"1"_s << u"2001.2.3 7:08:09"_s
+                                           << u" to_char(t.c,'yyyy-mm-dd HH24:MI:SS') < '2001-02-03 07:08:09'"_s;
+    // While the user is still typing, a text that is no date is used as typed, inside its literal.
+    QTest::newRow("no date yet, Oracle") << u"date"_s << u"= "_s << u"1"_s << u"2001-02-"_s
+                                         << u" to_char(t.c,'yyyy-mm-dd') = '2001-02-'"_s;
+    QTest::newRow("impossible date, Jet") << u"date"_s << u"= "_s << u"3"_s << u"31/02/2001"_s
+                                          << u" t.c = #31/02/2001#"_s;
+    QTest::newRow("no date with colon, Jet") << u"date"_s << u">= "_s << u"3"_s << u"12:"_s << u" t.c >= #12:#"_s;
+    QTest::newRow("apostrophe in no date, Oracle") << u"date"_s << u"= "_s << u"1"_s << u"x' or 'a'='a"_s
+                                                   << u" to_char(t.c,'yyyy-mm-dd') = 'x'' or ''a''=''a'"_s;
+    QTest::newRow("null ignores value, Oracle date") << u"date"_s << u"null "_s << u"1"_s << u"2001-1-5 1:00"_s
+                                                     << u" t.c is null"_s;
+    QTest::newRow("true ignores value") << u"boolean"_s << u"true "_s << u"3"_s << u"x'"_s << u" t.c = -1"_s;
+}
+
+void TestConditionComposer::values()
+{
+    QFETCH(QString, typeClass);
+    QFETCH(QString, op);
+    QFETCH(QString, kind);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+
+    analysisState().dbKind = kind;
+    test::setCatalog({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
+    const auto grid = test::makeConditionGrid({used(op, value)});
+    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, nullptr), expected);
+    QCOMPARE(grid->TextMatrix(1, 3), value);
+}
+
+void TestConditionComposer::skippedRows_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("expectedSql");
+
+    QTest::newRow("no sort clause, unchanged") << u" select t.c from t "_s << u" select t.c from t "_s;
+    QTest::newRow("sort clause, head trimmed") << u" select t.c from t order by t.c"_s
+                                               << u"select t.c from t order by t.c"_s;
+}
+
+void TestConditionComposer::skippedRows()
+{
+    QFETCH(QString, base);
+    QFETCH(QString, expectedSql);
+
+    const QList<ConditionRow> rows{
+        {u"("_s, QString(), u"= "_s, u"1"_s, u")"_s, u" And "_s, u"1"_s},
+        {u"("_s, u"c"_s, QString(), u"1"_s, u")"_s, u" Or"_s, u"1"_s},
+        {u"("_s, u"   "_s, u"  "_s, u"1"_s, u")"_s, u" Or"_s, u"1"_s},
+        {},
+    };
+    const auto grid = test::makeConditionGrid(rows);
+    QPlainTextEdit preview;
+    preview.setPlainText(u"old"_s);
+
+    QCOMPARE(composeCondition(*grid, base, &preview), QString());
+    QCOMPARE(preview.toPlainText(), QString());
+    QCOMPARE(analysisState().resultSql, expectedSql);
+    QCOMPARE(test::readConditionGrid(*grid), rows); // skipped rows are not trimmed
+}
+
+void TestConditionComposer::statementSplice_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("expectedSql");
+
+    QTest::newRow("no where") << u"select t.c from t"_s << u"select t.c from t where  t.c = 1"_s;
+    QTest::newRow("where") << u"select t.c from t where t.c > 0"_s
+                           << u"select t.c from t where t.c > 0 and  t.c = 1"_s;
+    QTest::newRow("WHERE in capitals") << u"SELECT t.c FROM t WHERE t.c > 0"_s
+                                       << u"SELECT t.c FROM t WHERE t.c > 0 and  t.c = 1"_s;
+    QTest::newRow("where inside a sub-query")
+        << u"select t.c from t join (select u.x from u where u.x > 0) v on v.x = t.c"_s
+        << u"select t.c from t join (select u.x from u where u.x > 0) v on v.x = t.c and  t.c = 1"_s;
+    QTest::newRow("where only in a word") << u"select t.nowhere from t"_s
+                                          << u"select t.nowhere from t where  t.c = 1"_s;
+    QTest::newRow("order by") << u"select t.c from t order by t.c"_s
+                              << u"select t.c from t where  t.c = 1 order by t.c"_s;
+    QTest::newRow("ORDER BY kept as written") << u"select t.c from t WHERE t.c > 0 ORDER BY t.c DESC, T.D"_s
+                                              << u"select t.c from t WHERE t.c > 0 and  t.c = 1 ORDER BY t.c DESC, T.D"_s;
+    QTest::newRow("Order By mixed case") << u"select t.c from t Order By t.c"_s
+                                         << u"select t.c from t where  t.c = 1 Order By t.c"_s;
+    QTest::newRow("first order by only")
+        << u"select t.c from t order by t.c, (select 1 from u order by 1)"_s
+        << u"select t.c from t where  t.c = 1 order by t.c, (select 1 from u order by 1)"_s;
+    QTest::newRow("where after order by is no join word")
+        << u"select t.c from t order by (select 1 from u where 1 = 1)"_s
+        << u"select t.c from t where  t.c = 1 order by (select 1 from u where 1 = 1)"_s;
+    QTest::newRow("non-ASCII before order by") << u"select t.c as \u0130stanbul from t order by 1"_s
+                                               << u"select t.c as \u0130stanbul from t where  t.c = 1 order by 1"_s;
+}
+
+void TestConditionComposer::statementSplice()
+{
+    QFETCH(QString, base);
+    QFETCH(QString, expectedSql);
+
+    const auto grid = test::makeConditionGrid({used(u"= "_s, u"1"_s)});
+    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c = 1"_s);
+    QCOMPARE(analysisState().resultSql, expectedSql);
+}
+
+void TestConditionComposer::rowsAndLogicalWords_data()
+{
+    QTest::addColumn<QList<ConditionRow>>("rows");
+    QTest::addColumn<QString>("expected");
+
+    const ConditionRow skipped{u"("_s, QString(), u"= "_s, u"9"_s, u")"_s, u" And "_s, u"1"_s};
+    QTest::newRow("last row used, its word dropped") << QList<ConditionRow>{used(u"= "_s, u"1"_s, u" And "_s)}
+                                                     << u" t.c = 1"_s;
+    const QStringList dangling{u" Or"_s, u" OR"_s, u" or "_s, u" And "_s, u" AND"_s, u"and"_s, u" aNd "_s};
+    for (const QString &word : dangling) {
+        QTest::addRow("dangling \"%s\" before a skipped last row", qPrintable(word))
+            << QList<ConditionRow>{used(u"= "_s, u"1"_s, word), skipped} << u" t.c = 1"_s;
+    }
+    QTest::newRow("words between used rows")
+        << QList<ConditionRow>{used(u"= "_s, u"1"_s, u" And "_s), used(u"= "_s, u"2"_s, u" Or"_s),
+                               used(u"= "_s, u"3"_s)}
+        << u" t.c = 1 And t.c = 2 Or t.c = 3"_s;
+    QTest::newRow("skipped row between")
+        << QList<ConditionRow>{used(u"= "_s, u"1"_s, u" Or"_s), skipped, used(u"= "_s, u"2"_s)}
+        << u" t.c = 1 Or t.c = 2"_s;
+    QTest::newRow("missing word composed as it stands")
+        << QList<ConditionRow>{used(u"= "_s, u"1"_s), used(u"= "_s, u"2"_s)} << u" t.c = 1 t.c = 2"_s;
+    QTest::newRow("brackets unchanged, skipped row's dropped")
+        << QList<ConditionRow>{{u"("_s, u"c"_s, u"= "_s, u"1"_s, QString(), u" Or"_s, u"1"_s}, skipped,
+                               {QString(), u"c"_s, u"= "_s, u"2"_s, u")"_s, QString(), u"1"_s}}
+        << u" ( t.c = 1 Or t.c = 2 )"_s;
+    QTest::newRow("bracket cells not trimmed")
+        << QList<ConditionRow>{{u"( "_s, u"c"_s, u"= "_s, u"1"_s, u" )"_s, QString(), u"1"_s}}
+        << u" (  t.c = 1  )"_s;
+    QTest::newRow("close and open brackets composed as they stand")
+        << QList<ConditionRow>{{QString(), u"c"_s, u"= "_s, u"1"_s, u")"_s, u" And "_s, u"1"_s},
+                               {u"("_s, u"c"_s, u"= "_s, u"2"_s, QString(), QString(), u"1"_s}}
+        << u" t.c = 1 ) And ( t.c = 2"_s;
+}
+
+void TestConditionComposer::rowsAndLogicalWords()
+{
+    QFETCH(QList<ConditionRow>, rows);
+    QFETCH(QString, expected);
+
+    const auto grid = test::makeConditionGrid(rows);
+    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, nullptr), expected);
+    QCOMPARE(analysisState().resultSql, u"select t.c from t where "_s + expected);
+    for (int r = 1; r < grid->Rows(); ++r) {
+        const bool isUsed = !grid->TextMatrix(r, 1).trimmed().isEmpty() && !grid->TextMatrix(r, 2).trimmed().isEmpty();
+        const ConditionRow &given = rows.at(r - 1);
+        QCOMPARE(grid->TextMatrix(r, 2), isUsed ? given.op.trimmed() : given.op);
+        QCOMPARE(grid->TextMatrix(r, 5), isUsed ? given.logical.trimmed() : given.logical);
+    }
+}
+
+void TestConditionComposer::failureKeepsPreviousResult_data()
+{
+    QTest::addColumn<QString>("colIndex");
+    QTest::addColumn<int>("errorNumber");
+
+    QTest::newRow("beyond the catalog") << u"2"_s << 9;
+    QTest::newRow("position 0") << u"0"_s << 9;
+    QTest::newRow("not a number") << u"x"_s << 13;
+    QTest::newRow("empty") << QString() << 13;
+}
+
+void TestConditionComposer::failureKeepsPreviousResult()
+{
+    QFETCH(QString, colIndex);
+    QFETCH(int, errorNumber);
+
+    analysisState().resultSql = u"previous statement"_s;
+    QPlainTextEdit preview;
+    preview.setPlainText(u"previous condition"_s);
+    const auto grid = test::makeConditionGrid({
+        {QString(), u"c"_s, u"include "_s, u"1"_s, QString(), u" And "_s, u"1"_s},
+        {QString(), u"c"_s, u"= "_s, u"1"_s, QString(), u" Or"_s, colIndex},
+    });
+
+    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, &preview), QString());
+
+    QCOMPARE(analysisState().resultSql, u"previous statement"_s);
+    QCOMPARE(preview.toPlainText(), u"previous condition"_s);
+    QCOMPARE(m_ui->messages().size(), 1);
+    const MessageRequest &report = m_ui->messages().constFirst();
+    QVERIFY2(report.text.startsWith(u"Error message:\r\n "_s), qPrintable(report.text));
+    QVERIFY2(report.text.endsWith(u"\r\nError number:"_s + QString::number(errorNumber)), qPrintable(report.text));
+    QCOMPARE(report.icon, MessageIcon::None);
+    // The row composed before the failure keeps its trimmed cells.
+    QCOMPARE(grid->TextMatrix(1, 2), u"include"_s);
+    QCOMPARE(grid->TextMatrix(1, 5), u"And"_s);
+    QCOMPARE(grid->TextMatrix(2, 5), u" Or"_s);
+}
+
+void TestConditionComposer::followsTheLatestGrid()
+{
+    analysisState().dbKind = u"99"_s;
+    const auto grid = test::makeConditionGrid({used(u"> "_s, u"1"_s, u" And "_s), used(u"< "_s, u"9"_s)});
+    const QString base = u"select t.c from t"_s;
+
+    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c > 1 And t.c < 9"_s);
+    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c > 1 And t.c < 9"_s);
+    grid->setTextMatrix(2, 3, u"95"_s);
+    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c > 1 And t.c < 95"_s);
+    grid->setTextMatrix(2, 2, QString());
+    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c > 1"_s);
+    QCOMPARE(analysisState().resultSql, u"select t.c from t where  t.c > 1"_s);
+    grid->setTextMatrix(1, 1, QString());
+    QCOMPARE(composeCondition(*grid, base, nullptr), QString());
+    QCOMPARE(analysisState().resultSql, base);
+}
+
+int runConditionComposerTests(int argc, char **argv)
+{
+    TestConditionComposer test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_conditioncomposer.moc"

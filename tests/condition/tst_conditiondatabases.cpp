@@ -1,0 +1,246 @@
+#include "conditiontestdata.h"
+
+#include "analysis/analysisstate.h"
+#include "analysis/statementtools.h"
+#include "condition/conditioncomposer.h"
+#include "condition/conditionvalidator.h"
+#include "platform/ado/connection.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/userinteraction.h"
+#include "support/testdatabases.h"
+
+#include <QApplication>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include <optional>
+#include <variant>
+
+using namespace Qt::StringLiterals;
+using namespace condora;
+
+namespace {
+
+/// An open connection to a fresh test database of one backend, with whatever keeps it alive.
+struct TestDatabase
+{
+    std::unique_ptr<test::SqliteFile> file;
+    std::shared_ptr<ado::Connection> connection;
+};
+
+const QString pgDatabaseName = u"condora_condition"_s;
+
+/// Ids of the rows that `sql` returns (first column), or the database's complaint.
+std::variant<QList<int>, QString> selectIds(const ado::Connection &connection, const QString &sql)
+{
+    QSqlQuery query(connection.database());
+    if (!query.exec(sql)) {
+        return query.lastError().text();
+    }
+    QList<int> ids;
+    while (query.next()) {
+        ids.append(query.value(0).toInt());
+    }
+    return ids;
+}
+
+QStringList hostileValues()
+{
+    QString longText;
+    for (int i = 0; i < 2500; ++i) {
+        longText += u"ab'-"_s;
+    }
+    return {u"'"_s,
+            u"''"_s,
+            u"O'Brien"_s,
+            u"'; drop table h; --"_s,
+            u"' or '1'='1"_s,
+            u"x' --"_s,
+            u"/* c */ ' /*"_s,
+            u"a;b"_s,
+            u"-- note"_s,
+            u"\\'"_s,
+            u"\\"_s,
+            u"50%_off"_s,
+            longText,
+            u"Zo\u00eb \u00d8rsted \u2013 \u6771\u4eac \U0001F642"_s,
+            u"line\nbreak'\r\n--"_s,
+            u"#2001-01-05#"_s,
+            u"\"quoted\""_s,
+            u"$$ or 1=1 $$"_s,
+            u"E'\\x' or 1=1"_s};
+}
+
+} // namespace
+
+class TestConditionDatabases : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void singleRowsAccepted_data();
+    void singleRowsAccepted();
+    void hostileValuesStayInLiteral_data();
+    void hostileValuesStayInLiteral();
+
+private:
+    /// Opens a fresh database of `backend` with `statements` run on it (skips when the
+    /// PostgreSQL server is not configured). Null after a skip.
+    std::optional<TestDatabase> open(const QString &backend, const QStringList &statements);
+
+    std::unique_ptr<RecordingUserInteraction> m_ui;
+};
+
+void TestConditionDatabases::init()
+{
+    resetAnalysisState();
+    m_ui = std::make_unique<RecordingUserInteraction>();
+}
+
+void TestConditionDatabases::cleanup()
+{
+    m_ui.reset();
+    resetAnalysisState();
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+std::optional<TestDatabase> TestConditionDatabases::open(const QString &backend, const QStringList &statements)
+{
+    TestDatabase db;
+    if (backend == "sqlite"_L1) {
+        db.file = std::make_unique<test::SqliteFile>(statements);
+        db.connection = db.file->open();
+        return db;
+    }
+    const auto pg = test::pgServer();
+    if (!pg) {
+        return std::nullopt;
+    }
+    pg->createDatabase(pgDatabaseName);
+    pg->exec(pgDatabaseName, statements);
+    db.connection = pg->open(pgDatabaseName);
+    return db;
+}
+
+#define OPEN_OR_SKIP(db, backend, statements)                                                                    \
+    auto db##Opt = open(backend, statements);                                                                    \
+    if (!db##Opt) {                                                                                              \
+        if (test::pgRequired()) {                                                                                \
+            QFAIL("PostgreSQL test server required but not configured");                                        \
+        }                                                                                                        \
+        QSKIP("PostgreSQL test server not configured (set CONDORA_TEST_PG_*)");                                 \
+    }                                                                                                            \
+    TestDatabase &db = *db##Opt
+
+void TestConditionDatabases::singleRowsAccepted_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("sqlite") << u"sqlite"_s;
+    QTest::newRow("postgresql") << u"postgresql"_s;
+}
+
+void TestConditionDatabases::singleRowsAccepted()
+{
+    QFETCH(QString, backend);
+    OPEN_OR_SKIP(db, backend,
+                 (QStringList{u"create table cases (n numeric(10,2), s varchar(40), l text, d date, ts timestamp, "
+                              u"b boolean)"_s,
+                              u"insert into cases values (42, 'Smith', 'Smith', '2001-01-05', '2001-01-05 09:05:00', "
+                              u"true)"_s}));
+    analysisState().curConn = db.connection;
+    analysisState().dbKind = u"99"_s;
+    // Positions 1.. : n, s, l, d, ts, b.
+    test::setCatalog({test::catalogColumn(u"x"_s, u"n"_s, u"number"_s), test::catalogColumn(u"x"_s, u"s"_s, u"string"_s),
+                      test::catalogColumn(u"x"_s, u"l"_s, u"lstring"_s), test::catalogColumn(u"x"_s, u"d"_s, u"date"_s),
+                      test::catalogColumn(u"x"_s, u"ts"_s, u"date"_s), test::catalogColumn(u"x"_s, u"b"_s, u"boolean"_s)});
+    const QHash<QString, QString> positionOf{{u"number"_s, u"1"_s}, {u"string"_s, u"2"_s}, {u"lstring"_s, u"3"_s},
+                                             {u"date"_s, u"4"_s}, {u"boolean"_s, u"6"_s}};
+    const QString base = u"select x.n, x.s, x.l, x.d, x.ts, x.b from cases x order by x.n"_s;
+
+    int checked = 0;
+    for (const test::SingleRowCase &c : test::singleRowCases()) {
+        if (c.kind != "99"_L1) {
+            continue;
+        }
+        const bool withTime = c.typeClass == "date"_L1 && c.value.contains(u':');
+        const QString position = withTime ? u"5"_s : positionOf.value(c.typeClass);
+        const auto grid = test::makeConditionGrid({{QString(), u"c"_s, c.op, c.value, QString(), QString(), position}});
+
+        QVERIFY2(validateConditions(*grid, {}), qPrintable(c.name));
+        composeCondition(*grid, base, nullptr);
+        const QString statement = analysisState().resultSql;
+        QVERIFY2(statement.contains(u" where  "_s), qPrintable(statement));
+        const QString complaint = testSql(statement);
+        QVERIFY2(complaint.isEmpty(), qPrintable(c.name + u": "_s + statement + u"\n"_s + complaint));
+        ++checked;
+    }
+    QVERIFY(m_ui->messages().isEmpty());
+    QCOMPARE(checked, test::singleRowCases().size() / 4);
+}
+
+void TestConditionDatabases::hostileValuesStayInLiteral_data()
+{
+    singleRowsAccepted_data();
+}
+
+void TestConditionDatabases::hostileValuesStayInLiteral()
+{
+    QFETCH(QString, backend);
+    OPEN_OR_SKIP(db, backend, (QStringList{u"create table h (id integer, s varchar(20000))"_s,
+                                           u"insert into h values (0, 'plain')"_s}));
+    const QStringList values = hostileValues();
+    {
+        // Stored through bound parameters, independently of the composer.
+        QSqlQuery insert(db.connection->database());
+        QVERIFY(insert.prepare(u"insert into h (id, s) values (?, ?)"_s));
+        for (int i = 0; i < values.size(); ++i) {
+            insert.bindValue(0, i + 1);
+            insert.bindValue(1, values.at(i));
+            QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
+        }
+    }
+    analysisState().curConn = db.connection;
+    analysisState().dbKind = u"99"_s;
+    test::setCatalog({test::catalogColumn(u"h"_s, u"s"_s, u"string"_s)});
+    const QString base = u"select h.id from h order by h.id"_s;
+
+    for (int i = 0; i < values.size(); ++i) {
+        const QString &value = values.at(i);
+        const QString label = u"value %1 \""_s.arg(i + 1) + value.left(40).replace(u'\n', u"\\n"_s) + u'"';
+        for (const QString &op : {u"= "_s, u"include "_s}) {
+            const auto grid = test::makeConditionGrid({{QString(), u"s"_s, op, value, QString(), QString(), u"1"_s}});
+            QVERIFY2(validateConditions(*grid, {}), qPrintable(label));
+            composeCondition(*grid, base, nullptr);
+            const QString statement = analysisState().resultSql;
+            QVERIFY2(statement.startsWith(u"select h.id from h where  h.s "_s) && statement.endsWith(u"' order by h.id"_s),
+                     qPrintable(label + u": "_s + statement.left(200)));
+            const auto result = selectIds(*db.connection, statement);
+            if (const QString *complaint = std::get_if<QString>(&result)) {
+                QFAIL(qPrintable(label + u": "_s + *complaint));
+            }
+            const QList<int> ids = std::get<QList<int>>(result);
+            if (op == "= "_L1) {
+                QCOMPARE(ids, QList<int>{i + 1});
+            } else if (!(backend == "postgresql"_L1 && value.contains(u'\\'))) {
+                // PostgreSQL reads a backslash in a like pattern as its escape character.
+                QVERIFY2(ids.contains(i + 1), qPrintable(label));
+            }
+        }
+    }
+    const auto all = selectIds(*db.connection, u"select id from h"_s);
+    QVERIFY(std::holds_alternative<QList<int>>(all));
+    QCOMPARE(std::get<QList<int>>(all).size(), values.size() + 1);
+    QVERIFY(m_ui->messages().isEmpty());
+}
+
+int runConditionDatabaseTests(int argc, char **argv)
+{
+    TestConditionDatabases test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_conditiondatabases.moc"
