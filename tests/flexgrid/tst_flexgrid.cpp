@@ -20,6 +20,8 @@ using namespace Qt::StringLiterals;
 
 using GridOperation = std::function<void(FlexGrid &)>;
 Q_DECLARE_METATYPE(GridOperation)
+using GridPoint = std::function<QPoint(FlexGrid &)>;
+Q_DECLARE_METATYPE(GridPoint)
 
 namespace {
 
@@ -114,6 +116,8 @@ private Q_SLOTS:
     void sort_data();
     void sort();
     void hiddenColumn();
+    void stylePaints_data();
+    void stylePaints();
 
     void fixedRowStaysVisibleWhenScrolled();
     void cellPositionIsTheClickPosition_data();
@@ -513,6 +517,76 @@ void TestFlexGrid::hiddenColumn()
     QCOMPARE(grid.CellWidth(), 80 * 15);
 }
 
+void TestFlexGrid::stylePaints_data()
+{
+    QTest::addColumn<GridOperation>("style");
+    QTest::addColumn<GridPoint>("where");
+
+    // Points in grid pixels: inside a cell near its right end (away from its left-aligned text),
+    // on the right grid line of cell (2, 0), right of the last column, below the last row.
+    const auto cell = [](int row, int col) {
+        return GridPoint([=](FlexGrid &g) {
+            g.setRow(row);
+            g.setCol(col);
+            return QPoint((g.CellLeft() + g.CellWidth()) / 15 - 6, g.CellTop() / 15 + 3);
+        });
+    };
+    const auto rightLine = GridPoint([](FlexGrid &g) {
+        g.setRow(2);
+        g.setCol(0);
+        return QPoint((g.CellLeft() + g.CellWidth()) / 15 - 1, g.CellTop() / 15 + 2);
+    });
+    const auto beyondColumns = GridPoint([](FlexGrid &g) {
+        g.setRow(1);
+        g.setCol(2);
+        return QPoint((g.CellLeft() + g.CellWidth()) / 15 + 10, g.CellTop() / 15 + 3);
+    });
+    const auto belowRows = GridPoint([](FlexGrid &g) {
+        g.setRow(3);
+        g.setCol(1);
+        return QPoint(g.CellLeft() / 15 + 10, (g.CellTop() + g.CellHeight()) / 15 + 10);
+    });
+    const auto set = [](void (FlexGrid::*setter)(OleColor), OleColor color, GridOperation more = {}) {
+        return GridOperation([=](FlexGrid &g) {
+            (g.*setter)(color);
+            if (more) {
+                more(g);
+            }
+        });
+    };
+    const OleColor red = OleColor::fromRgb(250, 0, 0);
+    QTest::newRow("BackColor") << set(&FlexGrid::setBackColor, red) << cell(2, 1);
+    QTest::newRow("BackColorFixed") << set(&FlexGrid::setBackColorFixed, red) << cell(0, 1);
+    QTest::newRow("BackColorFixed on a fixed column")
+        << set(&FlexGrid::setBackColorFixed, red, [](FlexGrid &g) { g.setFixedCols(1); }) << cell(2, 0);
+    QTest::newRow("BackColorSel")
+        << set(&FlexGrid::setBackColorSel, red, [](FlexGrid &g) { g.setRow(2), g.setCol(1); }) << cell(2, 1);
+    QTest::newRow("BackColorBkg") << set(&FlexGrid::setBackColorBkg, red) << beyondColumns;
+    QTest::newRow("BackColorUnpopulated") << set(&FlexGrid::setBackColorUnpopulated, red) << belowRows;
+    QTest::newRow("GridColor") << set(&FlexGrid::setGridColor, red) << rightLine;
+    QTest::newRow("CellBackColor")
+        << GridOperation([=](FlexGrid &g) { g.setRow(2), g.setCol(1), g.setCellBackColor(red), g.setRow(1); })
+        << cell(2, 1);
+}
+
+void TestFlexGrid::stylePaints()
+{
+    QFETCH(GridOperation, style);
+    QFETCH(GridPoint, where);
+
+    FlexGrid grid;
+    fill(grid, 4, 3);
+    grid.setRow(3);
+    grid.setCol(2); // the selection stays away from the sampled cells
+    showGrid(grid);
+    const QPoint point = where(grid);
+    grid.setRow(3);
+    grid.setCol(2);
+    style(grid);
+    const QImage image = grid.grab().toImage();
+    QCOMPARE(image.pixelColor(point), QColor(250, 0, 0));
+}
+
 // Interaction --------------------------------------------------------------------------------------
 
 void TestFlexGrid::fixedRowStaysVisibleWhenScrolled()
@@ -674,6 +748,19 @@ void TestFlexGrid::shiftClickExtendsSelection()
     grid.setRow(4);
     QCOMPARE(grid.RowSel(), 4);
     QCOMPARE(grid.view()->selectionModel()->selectedIndexes().size(), 3);
+
+    // The keyboard moves the current cell and extends the block with Shift.
+    grid.setCol(1);
+    grid.view()->setFocus();
+    QTest::keyClick(grid.view(), Qt::Key_Down);
+    QCOMPARE(grid.Row(), 5);
+    QCOMPARE(grid.Col(), 1);
+    QTest::keyClick(grid.view(), Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(grid.view(), Qt::Key_Down, Qt::ShiftModifier);
+    QCOMPARE(grid.Row(), 5);
+    QCOMPARE(grid.Col(), 1);
+    QCOMPARE(grid.RowSel(), 6);
+    QCOMPARE(grid.ColSel(), 2);
 }
 
 // Model --------------------------------------------------------------------------------------------
