@@ -51,6 +51,11 @@ void MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset)
         int fieldCount = 0;
         attempt([&] { fieldCount = recordset.Fields().Count(); });
         attempt([&] { grid.setCols(fieldCount + 1); });
+        // This path writes no header, so captions left from an earlier bound result would stand
+        // over the wrong columns: clear them.
+        for (int col = 0; col < fieldCount + 1; ++col) {
+            attempt([&] { grid.setTextMatrix(0, col, QString()); });
+        }
 
         const auto atEnd = [&] {
             bool eof = true; // a recordset that cannot say where it stands ends the copy

@@ -1,0 +1,214 @@
+#include "demo/form2.h"
+
+#include "control/condora.h"
+#include "demo/ccurfunction.h"
+#include "demo/msgridshowinfo.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/runtimeerror.h"
+#include "platform/twips.h"
+#include "platform/userinteraction.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+namespace {
+
+void placeTwips(QWidget *widget, int left, int top, int width, int height)
+{
+    widget->setGeometry(twips::toPixels(left), twips::toPixels(top), twips::toPixels(width),
+                        twips::toPixels(height));
+}
+
+/// Widens or narrows each column to its longest text among the header and the rows shown
+/// first, within sensible bounds, so that the result is readable without dragging columns.
+void fitColumns(FlexGrid &grid)
+{
+    constexpr int SampleRows = 200;
+    constexpr int MinimumTwips = 600;
+    constexpr int MaximumTwips = 3600;
+    constexpr int PaddingPixels = 12;
+    try {
+        const QFontMetrics body(grid.Font());
+        const QFontMetrics header(grid.FontFixed());
+        const int rows = std::min(grid.Rows(), SampleRows + 1);
+        for (int col = 0; col < grid.Cols(); ++col) {
+            int widest = header.horizontalAdvance(grid.TextMatrix(0, col));
+            for (int row = 1; row < rows; ++row) {
+                widest = std::max(widest, body.horizontalAdvance(grid.TextMatrix(row, col)));
+            }
+            grid.setColWidth(col, std::clamp(twips::fromPixels(widest + PaddingPixels), MinimumTwips, MaximumTwips));
+        }
+    } catch (const std::exception &) {
+        // Column widths are cosmetic: keep whatever the grid has.
+    }
+}
+
+MessageAnswer tellUser(const QString &text)
+{
+    return messageBox(text, MessageButtons::Ok, MessageIcon::Exclamation, u"CondoraHost"_s);
+}
+
+} // namespace
+
+Form2::Form2(QWidget *parent)
+    : QWidget(parent)
+    , m_grid(new FlexGrid(this))
+    , m_label(new QLabel(u"Result SQL"_s, this))
+    , m_sqlText(new QPlainTextEdit(this))
+    , m_condora(new Condora(this))
+    , m_getSqlButton(new QPushButton(u"GetSql"_s, this))
+    , m_recordsetButton(new QPushButton(u"GetRecordset"_s, this))
+    , m_exitButton(new QPushButton(u"exit"_s, this))
+{
+    setObjectName(u"Form2"_s);
+    setWindowTitle(u"Form2"_s);
+    setFixedSize(twips::toPixels(7500), twips::toPixels(4755));
+
+    m_grid->setObjectName(u"MSHFlexGrid1"_s);
+    placeTwips(m_grid, 120, 180, 7275, 3195);
+
+    m_label->setObjectName(u"Label1"_s);
+    placeTwips(m_label, 120, 3660, 1095, 255);
+
+    m_sqlText->setObjectName(u"txtSql"_s);
+    m_sqlText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_sqlText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    placeTwips(m_sqlText, 1320, 3480, 6075, 675);
+    m_label->setBuddy(m_sqlText);
+
+    // The control keeps its own fixed size; only its position is ours.
+    m_condora->setObjectName(u"Condora1"_s);
+    m_condora->move(twips::toPixels(420), twips::toPixels(4080));
+
+    m_getSqlButton->setObjectName(u"cmdGetSql"_s);
+    placeTwips(m_getSqlButton, 1620, 4260, 1515, 435);
+    m_recordsetButton->setObjectName(u"cmdRecordset"_s);
+    placeTwips(m_recordsetButton, 3420, 4260, 1335, 435);
+    m_exitButton->setObjectName(u"cmdExit"_s);
+    placeTwips(m_exitButton, 6360, 4260, 1035, 435);
+
+    setTabOrder(m_getSqlButton, m_recordsetButton);
+    setTabOrder(m_recordsetButton, m_exitButton);
+
+    connect(m_getSqlButton, &QPushButton::clicked, this, &Form2::showOrderQuery);
+    connect(m_recordsetButton, &QPushButton::clicked, this, &Form2::showCustomerQuery);
+    connect(m_exitButton, &QPushButton::clicked, this, &QWidget::close);
+}
+
+Form2::~Form2() = default;
+
+QString Form2::defaultDatabasePath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(u"DB/DB1.db"_s);
+}
+
+QString Form2::connectionStringFor(const QString &databasePath)
+{
+    return u"Provider=SQLite;Data Source="_s + databasePath;
+}
+
+QString Form2::orderQuerySql()
+{
+    return u"SELECT [Order Details].OrderID, [Order Details].ProductID, Products.ProductName, "
+           "[Order Details].UnitPrice, [Order Details].Quantity, [Order Details].Discount, "
+           "CCur([Order Details].[UnitPrice]*[Quantity]*(1-[Discount])/100)*100 AS ExtendedPrice "_s
+           + u"FROM Products INNER JOIN [Order Details] ON Products.ProductID = [Order Details].ProductID "_s
+           + u"ORDER BY [Order Details].OrderID"_s;
+}
+
+QString Form2::customerQuerySql()
+{
+    return u"SELECT Customers.CustomerID, Customers.CompanyName, Customers.ContactName, GenderTypes.Gender"_s
+           + u" FROM GenderTypes INNER JOIN Customers ON GenderTypes.GenderID = Customers.GenderID"_s;
+}
+
+ado::Connection &Form2::windowConnection()
+{
+    if (!m_connection) {
+        m_connection = std::make_shared<ado::Connection>();
+    }
+    return *m_connection;
+}
+
+bool Form2::openDatabase(const QString &databasePath)
+{
+    if (!QSqlDatabase::isDriverAvailable(u"QSQLITE"_s)) {
+        tellUser(u"The SQLite database driver of Qt (QSQLITE) is not installed, so the sample database "
+                 "cannot be opened.\r\nOn Debian, install the package libqt6sql6-sqlite."_s);
+        return false;
+    }
+    const QFileInfo file(databasePath);
+    if (!file.isFile()) {
+        tellUser(u"The sample database was not found:\r\n"_s + QDir::toNativeSeparators(file.absoluteFilePath())
+                 + u"\r\nIt is created when the program is built; build it again."_s);
+        return false;
+    }
+    try {
+        ado::Connection &connection = windowConnection();
+        connection.setConnectionString(connectionStringFor(file.absoluteFilePath()));
+        connection.Open();
+        // SQLite opens any file lazily; make sure this one is the sample database.
+        ado::Recordset probe;
+        probe.Open(u"SELECT 1 FROM GenderTypes, Customers, Products, [Order Details] WHERE 1=0"_s, connection);
+        probe.Close();
+        // The order statement calls CCur, which SQLite does not know.
+        registerCCurFunction(connection);
+    } catch (const RuntimeError &error) {
+        tellUser(u"The sample database could not be opened:\r\n"_s
+                 + QDir::toNativeSeparators(file.absoluteFilePath()) + u"\r\n"_s + error.description());
+        return false;
+    } catch (const std::exception &error) {
+        tellUser(u"The sample database could not be opened:\r\n"_s
+                 + QDir::toNativeSeparators(file.absoluteFilePath()) + u"\r\n"_s + QString::fromLocal8Bit(error.what()));
+        return false;
+    }
+    return true;
+}
+
+void Form2::showOrderQuery()
+{
+    try {
+        m_condora->setSqlInput(orderQuerySql());
+        m_condora->setConnObj(m_connection);
+        m_sqlText->setPlainText(m_condora->GetQuerySql());
+    } catch (const RuntimeError &error) {
+        tellUser(error.description());
+    } catch (const std::exception &error) {
+        tellUser(QString::fromLocal8Bit(error.what()));
+    }
+}
+
+void Form2::showCustomerQuery()
+{
+    try {
+        m_condora->setSqlInput(customerQuerySql());
+        m_condora->setConnObj(m_connection);
+        QStringList filters{QString(), QString(), QString(), QString(), u"GenderID<>'3'"_s};
+        m_condora->SetFilterCondition(filters);
+        auto recordset = m_condora->GetQueryResult(0);
+        if (recordset) {
+            MSGridShowInfo(*m_grid, *recordset);
+            fitColumns(*m_grid);
+        }
+    } catch (const RuntimeError &error) {
+        tellUser(error.description());
+    } catch (const std::exception &error) {
+        tellUser(QString::fromLocal8Bit(error.what()));
+    }
+}
+
+} // namespace condora
