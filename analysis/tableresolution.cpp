@@ -132,52 +132,58 @@ QChar closingQuote(const QString &item)
 QString flattenJoins(const QString &fromClause)
 {
     try {
-        QString from = fromClause;
-        // A comma cannot start a new " cross join ", so each search goes on where the last one cut.
-        for (int c = text::find(from, u" cross join "_s); c > 0; c = text::find(from, u" cross join "_s, c)) {
-            from = text::left(from, c - 1) + u","_s + text::mid(from, c + 12);
+        // Every " cross join " becomes a comma. A comma cannot start a new " cross join ", so the
+        // text is built in one pass instead of being searched again from its start.
+        QString from;
+        int rest = 1;
+        for (int c = text::find(fromClause, u" cross join "_s); c > 0;
+             c = text::find(fromClause, u" cross join "_s, rest)) {
+            from += text::mid(fromClause, rest, c - rest) + u","_s;
+            rest = c + 12;
         }
+        from += text::mid(fromClause, rest);
 
         QStringList items;
         const int n = splitStr(items, from, u","_s);
         QString result;
         for (int i = 1; i <= n; ++i) {
+            // s, the rest of the item still to read, is the item after its first `cut` characters.
             const QString &item = items.at(i);
             JoinFinder joins(item);
-            QString s = item;
-            int cut = 0; // s is the item without its first `cut` characters
+            int cut = 0;
             QString part;
             bool joinFound = true;
             for (int j = 1; joinFound; ++j) {
-                int c = 0;
+                int c = 0; // position in s
                 int k = 0;
                 joins.find(cut, c, k);
                 joinFound = c > 0;
                 if (j == 1) {
                     if (!joinFound) {
-                        part = s;
+                        part = item;
                     } else {
-                        part = text::trim(text::left(s, c - 1));
-                        s = text::mid(s, c + k);
+                        part = text::trim(text::left(item, c - 1));
                         cut += c + k - 1;
                     }
                 } else {
                     // The joined table ends at its " on "; without one the length is negative.
-                    const int m = text::find(s, u" on "_s);
-                    const QString table = text::left(s, m - 1);
-                    part = part.isEmpty() ? table : part + u","_s + table;
-                    if (joinFound) {
-                        s = text::mid(s, c + k);
-                        cut += c + k - 1;
+                    const int on = text::find(item, u" on "_s, cut + 1);
+                    const int m = on > 0 ? on - cut : 0;
+                    const QString table = text::mid(item, cut + 1, m - 1);
+                    if (part.isEmpty()) {
+                        part = table;
                     } else {
-                        s.clear();
+                        part += u","_s + table;
+                    }
+                    if (joinFound) {
+                        cut += c + k - 1;
                     }
                 }
             }
             if (result.isEmpty()) {
                 result = part;
             } else if (!part.isEmpty()) {
-                result = result + u","_s + part;
+                result += u","_s + part;
             }
         }
         return result;
