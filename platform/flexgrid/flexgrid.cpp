@@ -712,8 +712,8 @@ void FlexGrid::setCellFontSize(double points)
 
 void FlexGrid::AddItem(const QString &text)
 {
+    // Appending moves no existing row, so the current cell and the selection stay as they are.
     d->model->appendRow(text.split(u'\t'));
-    d->afterStructureChange(false);
 }
 
 void FlexGrid::RemoveItem(int row)

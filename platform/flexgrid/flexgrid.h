@@ -111,13 +111,20 @@ public:
     void setCellFontSize(double points);
 
     // Rows ----------------------------------------------------------------------------------
-    /// Appends a row; tab-separated text fills its cells from column 0.
+    /// Appends a row; tab-separated text fills its cells from column 0 (parts beyond Cols are
+    /// dropped). The current cell and the selection stay.
     void AddItem(const QString &text);
+    /// Removes a row below the fixed rows (a fixed row throws invalid argument). Row and RowSel
+    /// keep their numbers, clamped to the new last row.
     void RemoveItem(int row);
 
     /// 1: generic ascending, 2: generic descending, on the rows below the fixed rows, by Col().
-    /// Per pair of values: both read as numbers -> numeric comparison; otherwise numbers sort
-    /// before text, and texts compare case-insensitively (then case-sensitively as tie-break).
+    /// Per pair of values: both read as numbers -> numeric comparison (so 2 < 10); otherwise
+    /// numbers sort before text, and texts compare case-insensitively (then case-sensitively as
+    /// tie-break). A number is C-locale notation ("-1.5", "1e3"), blanks around it ignored, no
+    /// group separators; an empty cell counts as text (after the numbers, before other texts).
+    /// Descending is the exact reverse. The sort is stable; rows move whole, with their formats.
+    /// Row, Col and the selection keep their positions.
     /// 0 does nothing; other values throw invalid argument. Sorting a bound grid fetches
     /// all of its rows first.
     void setSort(int order);
