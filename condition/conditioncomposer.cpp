@@ -5,10 +5,11 @@
 #include "condition/conditionrows.h"
 #include "condition/valuereading.h"
 #include "platform/flexgrid/flexgrid.h"
-#include "platform/runtimeerror.h"
 #include "platform/textfunctions.h"
 
 #include <QPlainTextEdit>
+
+#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -31,15 +32,6 @@ struct RowContext
 bool contains(const QString &in, QLatin1StringView what)
 {
     return in.contains(what, Qt::CaseSensitive);
-}
-
-/// Writes `text` into the cell only when it differs, so that an unchanged grid is not
-/// repainted after every keystroke.
-void writeCell(FlexGrid &grid, int row, int col, const QString &text)
-{
-    if (grid.TextMatrix(row, col) != text) {
-        grid.setTextMatrix(row, col, text);
-    }
 }
 
 QString escaped(const QString &value)
@@ -130,27 +122,36 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
     return u'\'' + escaped(value) + u'\'';
 }
 
+/// The cells of one row, read once; the Operator and Logical texts are trimmed in the grid and
+/// here alike, so that the later cells of the row see what the grid holds.
+using RowCells = std::array<QString, ConditionCol::ColIndex + 1>;
+
+void trimCell(FlexGrid &grid, int r, int col, RowCells &cells)
+{
+    const QString trimmed = text::trim(cells[col]);
+    if (trimmed != cells[col]) {
+        grid.setTextMatrix(r, col, trimmed);
+        cells[col] = trimmed;
+    }
+}
+
 /// The fragment of cell `col` of a used row; trims the Operator and Logical cells in place.
-QString cellFragment(FlexGrid &grid, int r, int col, const RowContext &row)
+QString cellFragment(FlexGrid &grid, int r, int col, RowCells &cells, const RowContext &row)
 {
     switch (col) {
     case ConditionCol::OpenBracket:
     case ConditionCol::CloseBracket:
-        return grid.TextMatrix(r, col);
+        return cells[col];
     case ConditionCol::Column:
-        return columnFragment(row, grid.TextMatrix(r, ConditionCol::Operator));
-    case ConditionCol::Operator: {
-        const QString op = text::trim(grid.TextMatrix(r, col));
-        writeCell(grid, r, col, op);
-        return operatorFragment(row, op);
-    }
+        return columnFragment(row, cells[ConditionCol::Operator]);
+    case ConditionCol::Operator:
+        trimCell(grid, r, col, cells);
+        return operatorFragment(row, cells[col]);
     case ConditionCol::Value:
-        return valueFragment(row, grid.TextMatrix(r, ConditionCol::Operator), grid.TextMatrix(r, col));
-    case ConditionCol::Logical: {
-        const QString logical = text::trim(grid.TextMatrix(r, col));
-        writeCell(grid, r, col, logical);
-        return row.lastRow ? QString() : logical;
-    }
+        return valueFragment(row, cells[ConditionCol::Operator], cells[col]);
+    case ConditionCol::Logical:
+        trimCell(grid, r, col, cells);
+        return row.lastRow ? QString() : cells[col];
     default:
         return QString();
     }
@@ -174,24 +175,27 @@ QString composeInto(FlexGrid &grid, const QString &baseSql, QString &statement)
     const AnalysisState &state = analysisState();
     const int rows = grid.Rows();
     QString condition;
+    RowCells cells;
     for (int r = 1; r < rows; ++r) {
-        if (!isUsedConditionRow(grid, r)) {
+        for (int c = 0; c < int(cells.size()); ++c) {
+            cells[c] = grid.TextMatrix(r, c);
+        }
+        if (!isUsedCondition(cells[ConditionCol::Column], cells[ConditionCol::Operator])) {
             continue;
         }
-        const ColumnInfo &entry = catalogEntryFor(grid.TextMatrix(r, ConditionCol::ColIndex));
+        const ColumnInfo &entry = catalogEntryFor(cells[ConditionCol::ColIndex]);
         RowContext row;
         row.kind = state.dbKind;
         row.q = entry.tabAlias + u'.' + entry.colExpr;
         row.typeClass = entry.typeClass;
         if (row.typeClass == "date"_L1) {
-            row.dateMode = grid.TextMatrix(r, ConditionCol::Value).contains(u':') ? DateMode::DateAndTime
-                                                                                  : DateMode::DateOnly;
+            row.dateMode = cells[ConditionCol::Value].contains(u':') ? DateMode::DateAndTime : DateMode::DateOnly;
         }
         row.lastRow = r == rows - 1;
 
         const int cols = grid.Cols();
         for (int c = 0; c <= cols - 2; ++c) {
-            const QString fragment = cellFragment(grid, r, c, row);
+            const QString fragment = cellFragment(grid, r, c, cells, row);
             if (!fragment.isEmpty()) {
                 condition += u' ' + fragment;
             }
@@ -220,11 +224,8 @@ QString composeCondition(FlexGrid &grid, const QString &baseSql, QPlainTextEdit 
     QString statement;
     try {
         condition = composeInto(grid, baseSql, statement);
-    } catch (const RuntimeError &error) {
-        showError(QString(), error);
-        return QString();
-    } catch (const std::exception &error) {
-        showError(QString(), ErrorNumber::InvalidArgument, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        showCurrentError(QString());
         return QString();
     }
     analysisState().resultSql = statement;

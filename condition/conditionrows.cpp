@@ -7,10 +7,14 @@
 
 namespace condora {
 
+bool isUsedCondition(const QString &column, const QString &op)
+{
+    return !text::trim(column).isEmpty() && !text::trim(op).isEmpty();
+}
+
 bool isUsedConditionRow(const FlexGrid &grid, int row)
 {
-    return !text::trim(grid.TextMatrix(row, ConditionCol::Column)).isEmpty()
-        && !text::trim(grid.TextMatrix(row, ConditionCol::Operator)).isEmpty();
+    return isUsedCondition(grid.TextMatrix(row, ConditionCol::Column), grid.TextMatrix(row, ConditionCol::Operator));
 }
 
 const ColumnInfo &catalogEntryFor(const QString &colIndexCell)

@@ -20,6 +20,8 @@ inline constexpr int ColIndex = 6;
 
 /// True when the row's Column and Operator cells are both non-blank (spaces removed).
 bool isUsedConditionRow(const FlexGrid &grid, int row);
+/// The same test on the two cell texts.
+bool isUsedCondition(const QString &column, const QString &op);
 
 /// The field catalog entry that a colIndex cell names (its decimal position, spaces allowed
 /// around it). Throws RuntimeError: type mismatch for a text that is no whole number,

@@ -5,7 +5,6 @@
 #include "condition/conditionrows.h"
 #include "condition/valuereading.h"
 #include "platform/flexgrid/flexgrid.h"
-#include "platform/runtimeerror.h"
 #include "platform/textfunctions.h"
 #include "platform/userinteraction.h"
 
@@ -142,10 +141,8 @@ bool validateConditions(FlexGrid &grid, const std::function<void()> &editCell)
             editCell();
         }
         messageBox(failure->message, MessageButtons::Ok, MessageIcon::Exclamation);
-    } catch (const RuntimeError &error) {
-        showError(QString(), error);
-    } catch (const std::exception &error) {
-        showError(QString(), ErrorNumber::InvalidArgument, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        showCurrentError(QString());
     }
     return false;
 }

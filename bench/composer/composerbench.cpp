@@ -1,0 +1,138 @@
+// Composes a condition grid of 500 used rows (every type class, brackets and logical words)
+// and reports the time per call, next to a plain copy of the same grid's text (every cell read
+// through TextMatrix into a list) measured in the same run. Two composer figures: the steady
+// state that every keystroke in the Value editor meets (cells already trimmed), and a first
+// call on a grid whose Operator and Logical cells still carry their blanks.
+//
+// Usage: bench_composer [rows] [repetitions]   (defaults 500 and 200)
+
+#include "analysis/analysisstate.h"
+#include "condition/conditioncomposer.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/userinteraction.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+using namespace condora;
+
+namespace {
+
+struct Sample
+{
+    const char *column;
+    const char *typeClass;
+    const char *op;
+    const char *value;
+};
+
+const Sample samples[] = {
+    {"price", "number", "> ", "12.5"},         {"name", "string", "= ", "O'Brien"},
+    {"notes", "lstring", "include ", "50%_off"}, {"hired", "date", ">= ", "2001-1-5"},
+    {"stamp", "date", "< ", "2001-1-5 9:05"},  {"active", "boolean", "true ", ""},
+    {"name", "string", "not null ", ""},      {"notes", "lstring", "not include ", "x"},
+};
+constexpr int sampleCount = int(sizeof(samples) / sizeof(samples[0]));
+
+void fillGrid(FlexGrid &grid, int rows)
+{
+    grid.setFormatString(u"   (|<Column                   |<Operator     |<Value                    |<)   |<Logical   |<colIndex"_s);
+    grid.setRows(rows + 1);
+    for (int r = 1; r <= rows; ++r) {
+        const int i = (r - 1) % sampleCount;
+        const Sample &s = samples[i];
+        grid.setTextMatrix(r, 0, r % 4 == 1 ? u"("_s : QString());
+        grid.setTextMatrix(r, 1, QString::fromLatin1(s.column));
+        grid.setTextMatrix(r, 2, QString::fromLatin1(s.op));
+        grid.setTextMatrix(r, 3, QString::fromLatin1(s.value));
+        grid.setTextMatrix(r, 4, r % 4 == 0 ? u")"_s : QString());
+        grid.setTextMatrix(r, 5, r % 2 ? u" And "_s : u" Or"_s);
+        grid.setTextMatrix(r, 6, QString::number(i + 1));
+    }
+}
+
+/// Median of `repetitions` timings of `work`, in microseconds.
+double medianMicros(int repetitions, const std::function<void()> &prepare, const std::function<void()> &work)
+{
+    std::vector<double> times;
+    times.reserve(size_t(repetitions));
+    QElapsedTimer timer;
+    for (int i = 0; i < repetitions; ++i) {
+        prepare();
+        timer.start();
+        work();
+        times.push_back(double(timer.nsecsElapsed()) / 1000.0);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 500;
+    const int repetitions = argc > 2 ? std::atoi(argv[2]) : 200;
+    if (rows < 1 || repetitions < 1) {
+        std::fprintf(stderr, "usage: bench_composer [rows] [repetitions]\n");
+        return 1;
+    }
+
+    RecordingUserInteraction quiet; // an error report would be recorded, not shown
+    AnalysisState &state = analysisState();
+    state.dbKind = u"3"_s;
+    state.fieldCatalog = {ColumnInfo()};
+    for (const Sample &s : samples) {
+        ColumnInfo info;
+        info.tabAlias = u"a"_s;
+        info.colExpr = QString::fromLatin1(s.column);
+        info.colName = info.colExpr;
+        info.typeClass = QString::fromLatin1(s.typeClass);
+        state.fieldCatalog.append(info);
+    }
+    const QString base = u"select a.id, a.name from emp a where a.id > 0 order by a.name"_s;
+
+    FlexGrid grid;
+    fillGrid(grid, rows);
+    const int cols = grid.Cols();
+
+    QStringList copy;
+    const double copyMicros = medianMicros(repetitions, [] {}, [&] {
+        copy.clear();
+        copy.reserve(qsizetype(grid.Rows()) * cols);
+        for (int r = 0; r < grid.Rows(); ++r) {
+            for (int c = 0; c < cols; ++c) {
+                copy.append(grid.TextMatrix(r, c));
+            }
+        }
+    });
+
+    QString condition = composeCondition(grid, base, nullptr);
+    const double steadyMicros = medianMicros(repetitions, [] {}, [&] { condition = composeCondition(grid, base, nullptr); });
+    const double firstMicros = medianMicros(
+        std::max(1, repetitions / 10), [&] { fillGrid(grid, rows); },
+        [&] { condition = composeCondition(grid, base, nullptr); });
+
+    if (!quiet.messages().isEmpty() || condition.isEmpty()) {
+        std::fprintf(stderr, "composition failed\n");
+        return 1;
+    }
+    std::printf("grid: %d condition rows x %d columns; condition %lld characters; median of %d runs\n", rows, cols,
+                static_cast<long long>(condition.size()), repetitions);
+    std::printf("plain copy of the grid text : %10.1f us per call (baseline)\n", copyMicros);
+    std::printf("composeCondition, trimmed   : %10.1f us per call, ratio %.2f x the copy\n", steadyMicros,
+                steadyMicros / copyMicros);
+    std::printf("composeCondition, first call: %10.1f us per call, ratio %.2f x the copy\n", firstMicros,
+                firstMicros / copyMicros);
+    return 0;
+}
