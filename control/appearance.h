@@ -50,7 +50,10 @@ CONDORA_EXPORT void resetDialogStyle();
 
 /// Applies dialogStyle() to `form` and its buttons (QPushButton), labels (QLabel) and flex
 /// grids (condora::FlexGrid), matched by exact class name; other widgets keep their design.
-/// Errors are reported through showError and stop the routine.
+/// Colours are resolved through OleColor (system colours through the application palette).
+/// A font member without an object leaves that font as designed; a picture member without an
+/// object, or an empty picture, shows no image. The form's picture is painted at its top-left
+/// corner. Errors are reported through showError and stop the routine.
 CONDORA_EXPORT void applyStyle(QWidget *form);
 
 } // namespace condora

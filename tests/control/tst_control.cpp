@@ -272,6 +272,15 @@ private Q_SLOTS:
         QCOMPARE(condora::analysisState().filterList, QStringList{QString()});
     }
 
+    void withoutConnectionNoDialogOpens()
+    {
+        auto control = newControl();
+        control->setConnObj(nullptr);
+        QCOMPARE(control->GetQuerySql(), QString());
+        QCOMPARE(m_dialog.calls, 0);
+        QVERIFY(m_ui->texts().last().startsWith(u"Illegal SQL expression!\r\n"_s));
+    }
+
     void enabledFalseLeavesMethodsWorking()
     {
         auto control = newControl();
@@ -612,6 +621,25 @@ private Q_SLOTS:
         QCOMPARE(grid->BackColor(), OleColor(OleColor::WindowBackground));
         QCOMPARE(grid->BackColorSel(), OleColor(0x445566));
         QCOMPARE(grid->GridColorFixed(), OleColor(0xC0C0C0));
+    }
+
+    void defaultsUseSystemColours()
+    {
+        auto control = newControl();
+        control->GetQuerySql();
+        QDialog form;
+        auto *label = new QLabel(u"Column"_s, &form);
+        auto *grid = new condora::FlexGrid(&form);
+        condora::applyStyle(&form);
+        const QPalette system = QApplication::palette();
+        QCOMPARE(form.palette().color(QPalette::Window), system.color(QPalette::Button));
+        QCOMPARE(label->palette().color(QPalette::Window), system.color(QPalette::Button));
+        QCOMPARE(label->palette().color(QPalette::WindowText), system.color(QPalette::ButtonText));
+        QCOMPARE(grid->BackColor().toColor(), system.color(QPalette::Base));
+        QCOMPARE(grid->BackColorSel().toColor(), system.color(QPalette::Highlight));
+        QCOMPARE(grid->ForeColorSel().toColor(), system.color(QPalette::HighlightedText));
+        QCOMPARE(grid->GridColorFixed().toColor(), QColor(192, 192, 192));
+        QCOMPARE(grid->GridColorUnpopulated().toColor(), QColor(192, 192, 192));
     }
 
     void formPicture()
