@@ -1,0 +1,137 @@
+#include "dialogdriver.h"
+
+#include "dialog/twipsgeometry.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/twips.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
+#include <QtTest>
+
+namespace dialogtest {
+
+using condora::FlexGrid;
+
+QRect cellRect(FlexGrid *grid, int row, int col)
+{
+    const int oldRow = grid->Row();
+    const int oldCol = grid->Col();
+    const int oldRowSel = grid->RowSel();
+    const int oldColSel = grid->ColSel();
+    grid->setRow(row);
+    grid->setCol(col);
+    const QRect twipsCell(grid->CellLeft(), grid->CellTop(), grid->CellWidth(), grid->CellHeight());
+    grid->setRow(oldRow);
+    grid->setCol(oldCol);
+    grid->setRowSel(oldRowSel);
+    grid->setColSel(oldColSel);
+    return QRect(condora::twips::toPixels(twipsCell.x()), condora::twips::toPixels(twipsCell.y()),
+                 condora::twips::toPixels(twipsCell.width()), condora::twips::toPixels(twipsCell.height()));
+}
+
+static void clickAt(FlexGrid *grid, const QPoint &point, Qt::MouseButton button)
+{
+    QWidget *target = grid->childAt(point);
+    if (target == nullptr) {
+        target = grid;
+    }
+    QTest::mouseClick(target, button, Qt::NoModifier, target->mapFrom(grid, point));
+}
+
+void clickCell(FlexGrid *grid, int row, int col, Qt::MouseButton button)
+{
+    clickAt(grid, cellRect(grid, row, col).center(), button);
+}
+
+void clickGridAt(FlexGrid *grid, const QPoint &point)
+{
+    clickAt(grid, point, Qt::LeftButton);
+}
+
+bool pickItem(QComboBox *list, const QString &text)
+{
+    int index = -1;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->itemText(i) == text) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0) {
+        return false;
+    }
+    list->showPopup();
+    QAbstractItemView *view = list->view();
+    view->setCurrentIndex(view->model()->index(index, list->modelColumn(), view->rootIndex()));
+    QTest::keyClick(view, Qt::Key_Return);
+    return true;
+}
+
+QStringList items(const QComboBox *list)
+{
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i) {
+        result.append(list->itemText(i));
+    }
+    return result;
+}
+
+bool enterRow(QWidget *dialog, int row, const QString &column, const QString &op, const QString &value)
+{
+    auto *grid = find<FlexGrid>(dialog, "MFGQuery");
+    auto *list = find<QComboBox>(dialog, "comItem");
+    clickCell(grid, row, 1);
+    if (!pickItem(list, column)) {
+        return false;
+    }
+    clickCell(grid, row, 2);
+    if (!pickItem(list, op)) {
+        return false;
+    }
+    if (!value.isEmpty()) {
+        clickCell(grid, row, 3);
+        QTest::keyClicks(find<QLineEdit>(dialog, "txtValue"), value);
+    }
+    return true;
+}
+
+QRect twipsRect(const QWidget *widget)
+{
+    return condora::twipsgeometry::twipsGeometry(widget);
+}
+
+int pixels(int twips)
+{
+    return condora::twips::toPixels(twips);
+}
+
+void whenModal(QObject *scope, const QString &objectName, std::function<void(QWidget *)> action)
+{
+    auto *timer = new QTimer(scope);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, objectName, action] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal != nullptr && modal->objectName() == objectName && modal->isVisible()) {
+            timer->stop();
+            timer->deleteLater();
+            action(modal);
+        }
+    });
+    timer->start();
+}
+
+void closeAllDialogs()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<QDialog *>(widget); dialog != nullptr && dialog->isVisible()) {
+            dialog->reject();
+        }
+    }
+}
+
+} // namespace dialogtest

@@ -1,0 +1,331 @@
+// Load, layout, preview, Verify, OK, Cancel and close of the query dialog.
+
+#include "tst_dialog.h"
+
+#include "dialogdriver.h"
+
+#include "analysis/analysisstate.h"
+#include "analysis/statementtools.h"
+#include "dialog/frmcondora.h"
+#include "dialog/twipsgeometry.h"
+#include "platform/flexgrid/flexgrid.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using namespace condora;
+using namespace dialogtest;
+
+namespace {
+
+const QString Base = u"select e.id, e.name, e.notes, e.hired, e.active, e.photo from emp e"_s;
+
+} // namespace
+
+void TestDialog::loadShowsDesign()
+{
+    frmCondora *dialog = openDialog();
+    QCOMPARE(dialog->objectName(), u"frmCondora"_s);
+    QCOMPARE(dialog->windowTitle(), u"QUERY"_s);
+    QVERIFY(dialog->isModal());
+
+    struct Caption
+    {
+        const char *name;
+        QString text;
+    };
+    for (const Caption &c : {Caption{"cmdAdd", u"&Add"_s}, Caption{"cmdDel", u"&Delete"_s},
+                             Caption{"cmdOK", u"&OK"_s}, Caption{"cmdCancel", u"&Cancel"_s},
+                             Caption{"cmdVerify", u"&Verify"_s}, Caption{"cmdGetValue", u".."_s}}) {
+        auto *button = find<QPushButton>(dialog, c.name);
+        QVERIFY2(button, c.name);
+        QCOMPARE(button->text(), c.text);
+        QVERIFY(!button->autoDefault());
+    }
+    QCOMPARE(find<QPushButton>(dialog, "cmdGetValue")->toolTip(), u"Get value"_s);
+    QCOMPARE(find<QLabel>(dialog, "Label1")->text(), u"Query Condition:"_s);
+    QVERIFY(find<QLabel>(dialog, "Label1")->font().bold());
+    QCOMPARE(find<QLabel>(dialog, "Label1")->font().pointSize(), 12);
+    QCOMPARE(twipsRect(find<QLabel>(dialog, "Label1")), QRect(120, 180, 3435, 315));
+    QCOMPARE(find<QLabel>(dialog, "Label2")->text(), u" Show Sql"_s);
+    QVERIFY(find<QPlainTextEdit>(dialog, "txtCondition")->isReadOnly());
+
+    // Hidden at load: the preview switch, the preview and the three editors.
+    for (const char *name : {"chkSqlShow", "Label2", "txtCondition", "txtValue", "comItem", "cmdGetValue"}) {
+        QWidget *widget = find<QWidget>(dialog, name);
+        QVERIFY2(widget, name);
+        QVERIFY2(widget->isHidden(), name);
+    }
+    QVERIFY(!find<QCheckBox>(dialog, "chkSqlShow")->isChecked());
+    QCOMPARE(twipsRect(find<QComboBox>(dialog, "comItem")).height(), 300);
+
+    FlexGrid *g = grid();
+    QVERIFY(g);
+    QCOMPARE(g->ToolTipText(), u"The row in green will be used."_s);
+    QCOMPARE(g->Cols(), 7);
+    QCOMPARE(g->Rows(), 2);
+    QCOMPARE(g->FixedRows(), 1);
+    const QStringList headers{u"   ("_s,        u"Column                   "_s, u"Operator     "_s,
+                              u"Value                    "_s, u")   "_s, u"Logical   "_s, u"colIndex"_s};
+    for (int col = 0; col < 7; ++col) {
+        QCOMPARE(g->TextMatrix(0, col), headers.at(col));
+        QCOMPARE(g->TextMatrix(1, col), QString());
+        QCOMPARE(g->ColAlignmentLeft(col), col > 0);
+    }
+    QCOMPARE(g->ColWidth(6), 0);
+    QCOMPARE(g->RowHeight(1), 300);
+    for (int col = 0; col < 7; ++col) {
+        g->setRow(0);
+        g->setCol(col);
+        QCOMPARE(g->CellFontBold(), col < 6);
+        if (col < 6) {
+            QCOMPARE(g->CellFontSize(), 10.0);
+        }
+    }
+    QCOMPARE(analysisState().resultSql, QString());
+}
+
+void TestDialog::tabOrderFollowsDesign()
+{
+    frmCondora *dialog = openDialog();
+    const QStringList named{u"chkSqlShow"_s,   u"cmdAdd"_s,  u"cmdDel"_s,  u"cmdOK"_s,
+                            u"cmdCancel"_s,    u"cmdVerify"_s, u"txtCondition"_s, u"txtValue"_s,
+                            u"comItem"_s,      u"cmdGetValue"_s, u"MFGQuery"_s};
+    QStringList chain;
+    QWidget *start = find<QWidget>(dialog, "chkSqlShow");
+    QWidget *w = start;
+    do {
+        if (named.contains(w->objectName()) && !chain.contains(w->objectName())) {
+            chain.append(w->objectName());
+        }
+        w = w->nextInFocusChain();
+    } while (w != start && chain.size() < named.size());
+    QCOMPARE(chain, named);
+
+    // As the user sees it: Tab moves from Add to Delete to OK.
+    auto *add = find<QPushButton>(dialog, "cmdAdd");
+    add->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), add);
+    QTest::keyClick(add, Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), find<QWidget>(dialog, "cmdDel"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QTRY_COMPARE(QApplication::focusWidget(), find<QWidget>(dialog, "cmdOK"));
+}
+
+void TestDialog::layoutAfterResize_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("expectedWidth");
+    QTest::addColumn<int>("expectedHeight");
+    QTest::newRow("design size") << 8205 << 5790 << 8205 << 5790;
+    QTest::newRow("larger") << 10005 << 7005 << 10005 << 7005;
+    QTest::newRow("much larger") << 15000 << 11010 << 15000 << 11010;
+    QTest::newRow("too narrow snaps back") << 6000 << 7005 << 8205 << 7005;
+    QTest::newRow("too short snaps back") << 10005 << 3000 << 10005 << 5790;
+    QTest::newRow("tiny snaps back") << 1500 << 1500 << 8205 << 5790;
+}
+
+void TestDialog::layoutAfterResize()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, expectedWidth);
+    QFETCH(int, expectedHeight);
+
+    frmCondora *dialog = openDialog();
+    twipsgeometry::setWindowSize(dialog, width, height);
+    QTRY_COMPARE(twipsgeometry::windowWidth(dialog), expectedWidth);
+    QTRY_COMPARE(twipsgeometry::windowHeight(dialog), expectedHeight);
+    const int w = expectedWidth;
+    const int h = expectedHeight;
+
+    const QRect g = twipsRect(grid());
+    QCOMPARE(g, QRect(60, 660, w - 60 - 160, h - 660 - 950));
+    // The pixels shown are the twips rounded.
+    QCOMPARE(grid()->geometry(), QRect(pixels(60), pixels(660), pixels(g.width()), pixels(g.height())));
+
+    const int gridRight = g.left() + g.width();
+    const int top = h - 375 - 500;
+    QCOMPARE(twipsRect(find<QWidget>(dialog, "cmdCancel")), QRect(gridRight - 1275, top, 1275, 375));
+    QCOMPARE(twipsRect(find<QWidget>(dialog, "cmdOK")), QRect(gridRight - 1275 - 50 - 1275, top, 1275, 375));
+    const int verifyLeft = gridRight - 2 * 1275 - 50 - 600 - 1275;
+    QCOMPARE(twipsRect(find<QWidget>(dialog, "cmdVerify")), QRect(verifyLeft, top, 1275, 375));
+    QCOMPARE(twipsRect(find<QWidget>(dialog, "cmdDel")), QRect(verifyLeft - 50 - 1275, top, 1275, 375));
+    QCOMPARE(twipsRect(find<QWidget>(dialog, "cmdAdd")), QRect(verifyLeft - 2 * (50 + 1275), top, 1275, 375));
+    QCOMPARE(twipsRect(find<QWidget>(dialog, "Label2")), QRect(gridRight - 1275, 240, 1275, 255));
+    QCOMPARE(twipsRect(find<QWidget>(dialog, "chkSqlShow")), QRect(gridRight - 1275 - 195, 240, 195, 195));
+    QCOMPARE(twipsRect(find<QWidget>(dialog, "Label1")), QRect(120, 180, 3435, 315));
+    QCOMPARE(twipsRect(find<QWidget>(dialog, "txtCondition")).top(), g.top() + g.height() + 20);
+
+    // Columns share the grid width less 435 in the design proportions; colIndex stays hidden.
+    const QList<int> design{450, 2200, 1245, 2200, 450, 900, 0};
+    const double room = g.width() - 435;
+    int sum = 0;
+    for (int col = 0; col < 7; ++col) {
+        const int expected = int(std::nearbyint(design.at(col) / 7445.0 * room));
+        QCOMPARE(grid()->ColWidth(col), expected);
+        sum += grid()->ColWidth(col);
+    }
+    QVERIFY2(qAbs(sum - room) <= 3, qPrintable(QString::number(sum)));
+    QCOMPARE(grid()->ColWidth(6), 0);
+}
+
+void TestDialog::previewToggle()
+{
+    frmCondora *dialog = openDialog();
+    auto *check = find<QCheckBox>(dialog, "chkSqlShow");
+    auto *label = find<QLabel>(dialog, "Label2");
+    auto *preview = find<QPlainTextEdit>(dialog, "txtCondition");
+    // Nothing in the library shows the switch; a host that wants it shows the two controls.
+    check->show();
+    label->show();
+    const int h = twipsgeometry::windowHeight(dialog);
+    const QRect before = twipsRect(grid());
+    QCOMPARE(before.height(), h - 660 - 950);
+
+    QTest::mouseClick(label, Qt::LeftButton);
+    QVERIFY(check->isChecked());
+    QVERIFY(preview->isVisible());
+    QCOMPARE(twipsRect(grid()).height(), before.height() - 500);
+    QCOMPARE(twipsRect(preview), QRect(60, 660 + before.height() - 500 + 20, before.width(), 500));
+
+    // A later layout gives the preview's height plus 1050 under the grid.
+    twipsgeometry::setWindowSize(dialog, 9000, 7005);
+    QTRY_COMPARE(twipsgeometry::windowHeight(dialog), 7005);
+    QCOMPARE(twipsRect(grid()).height(), 7005 - 660 - 500 - 1050);
+    twipsgeometry::setWindowSize(dialog, 8205, 5790);
+    QTRY_COMPARE(twipsgeometry::windowHeight(dialog), 5790);
+    const QRect shown = twipsRect(grid());
+
+    // Twice toggled, the grid is back at its height.
+    QTest::mouseClick(label, Qt::LeftButton);
+    QVERIFY(!check->isChecked());
+    QVERIFY(preview->isHidden());
+    QCOMPARE(twipsRect(grid()).height(), shown.height() + 500);
+    QTest::mouseClick(check, Qt::LeftButton);
+    QVERIFY(preview->isVisible());
+    QCOMPARE(twipsRect(grid()).height(), shown.height());
+
+    // The preview follows every edit, shown or not.
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
+    QCOMPARE(preview->toPlainText(), u" e.name = 'Smith'"_s);
+}
+
+void TestDialog::verifyAcceptedStatement()
+{
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdVerify"), Qt::LeftButton);
+    QCOMPARE(m_ui->texts(), QStringList{u"Ok!"_s});
+    QCOMPARE(m_ui->messages().constFirst().icon, MessageIcon::None);
+    QCOMPARE(m_ui->messages().constFirst().buttons, MessageButtons::Ok);
+    QVERIFY(!m_ui->messages().constFirst().explicitCaption);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(analysisState().resultSql, Base + u" where  e.name = 'Smith'"_s);
+}
+
+void TestDialog::verifyRejectedStatement()
+{
+    // A column the table does not have: the database refuses the composed statement.
+    ColumnInfo bogus = analysisState().fieldCatalog.at(2);
+    bogus.colExpr = u"bogus"_s;
+    bogus.colName = u"bogus"_s;
+    analysisState().fieldCatalog.append(bogus);
+
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"bogus"_s, u"= "_s, u"x"_s);
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdVerify"), Qt::LeftButton);
+    const QString composed = Base + u" where  e.bogus = 'x'"_s;
+    QCOMPARE(analysisState().resultSql, composed);
+    const QString description = testSql(composed);
+    QVERIFY(description.contains(u"bogus"_s));
+    QCOMPARE(m_ui->texts(), QStringList{description + u"\r\nWrong query condition!"_s});
+    QCOMPARE(m_ui->messages().constFirst().icon, MessageIcon::None);
+    QVERIFY(dialog->isVisible());
+}
+
+void TestDialog::verifyStopsOnValidation()
+{
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
+    clickCell(grid(), 1, 0);
+    QVERIFY(pickItem(find<QComboBox>(dialog, "comItem"), u"("_s));
+    const QString before = analysisState().resultSql;
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdVerify"), Qt::LeftButton);
+    QCOMPARE(m_ui->texts(),
+             QStringList{u"The number of left bracket must accord with that of right bracket!"_s});
+    QCOMPARE(m_ui->messages().constFirst().icon, MessageIcon::Exclamation);
+    QCOMPARE(analysisState().resultSql, before);
+    QVERIFY(dialog->isVisible());
+}
+
+void TestDialog::okClosesOnlyOnAcceptedStatement()
+{
+    ColumnInfo bogus = analysisState().fieldCatalog.at(2);
+    bogus.colExpr = u"bogus"_s;
+    bogus.colName = u"bogus"_s;
+    analysisState().fieldCatalog.append(bogus);
+    analysisState().filterList = {QString(), u" where x=1"_s};
+
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"bogus"_s, u"= "_s, u"Smith"_s);
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+    QCOMPARE(m_ui->texts().size(), 1);
+    QVERIFY(m_ui->texts().constFirst().endsWith(u"\r\nWrong query condition!"_s));
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(analysisState().filterList.size(), 2);
+
+    clickCell(grid(), 1, 1);
+    QVERIFY(pickItem(find<QComboBox>(dialog, "comItem"), u"name"_s));
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+    QCOMPARE(m_ui->texts().size(), 1);
+    QVERIFY(dialog->isHidden());
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(analysisState().resultSql, Base + u" where  e.name = 'Smith'"_s);
+    QCOMPARE(analysisState().filterList, QStringList{QString()});
+}
+
+void TestDialog::closing_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("verifyFirst");
+    QTest::newRow("Cancel") << u"cancel"_s << false;
+    QTest::newRow("Cancel after Verify") << u"cancel"_s << true;
+    QTest::newRow("close box") << u"close"_s << false;
+    QTest::newRow("close box after Verify") << u"close"_s << true;
+    QTest::newRow("Escape") << u"escape"_s << true;
+}
+
+void TestDialog::closing()
+{
+    QFETCH(QString, how);
+    QFETCH(bool, verifyFirst);
+    analysisState().filterList = {QString(), QString(), u" where GenderID<>'3'"_s};
+
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
+    if (verifyFirst) {
+        QTest::mouseClick(find<QPushButton>(dialog, "cmdVerify"), Qt::LeftButton);
+        QCOMPARE(m_ui->texts(), QStringList{u"Ok!"_s});
+    }
+    QVERIFY(!analysisState().resultSql.isEmpty());
+    if (how == u"cancel") {
+        QTest::mouseClick(find<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
+    } else if (how == u"close") {
+        QVERIFY(dialog->close());
+    } else {
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    }
+    QVERIFY(dialog->isHidden());
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(analysisState().resultSql, QString());
+    QCOMPARE(analysisState().filterList, QStringList{QString()});
+}
