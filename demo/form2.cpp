@@ -18,8 +18,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 #include <algorithm>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -55,6 +58,34 @@ void fitColumns(FlexGrid &grid)
     } catch (const std::exception &) {
         // Column widths are cosmetic: keep whatever the grid has.
     }
+}
+
+/// The window's sizes were laid out for a small dialog font. On a desktop whose default font
+/// is larger, a caption would be clipped at its widget's edges: shrink that widget's font until
+/// the caption fits in `room` pixels.
+void fitCaption(QWidget *widget, const QString &caption, const std::function<int()> &room)
+{
+    QFont font = widget->font();
+    constexpr double SmallestPoints = 6.0;
+    while (QFontMetrics(font).horizontalAdvance(caption) > room() && font.pointSizeF() > SmallestPoints) {
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+        widget->setFont(font);
+    }
+}
+
+void fitCaption(QPushButton *button)
+{
+    fitCaption(button, button->text(), [button] {
+        QStyleOptionButton option;
+        option.initFrom(button);
+        option.text = button->text();
+        return button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+    });
+}
+
+void fitCaption(QLabel *label)
+{
+    fitCaption(label, label->text(), [label] { return label->contentsRect().width(); });
 }
 
 MessageAnswer tellUser(const QString &text)
@@ -100,6 +131,11 @@ Form2::Form2(QWidget *parent)
     placeTwips(m_recordsetButton, 3420, 4260, 1335, 435);
     m_exitButton->setObjectName(u"cmdExit"_s);
     placeTwips(m_exitButton, 6360, 4260, 1035, 435);
+
+    fitCaption(m_label);
+    for (QPushButton *button : {m_getSqlButton, m_recordsetButton, m_exitButton}) {
+        fitCaption(button);
+    }
 
     setTabOrder(m_getSqlButton, m_recordsetButton);
     setTabOrder(m_recordsetButton, m_exitButton);
@@ -186,7 +222,7 @@ void Form2::showOrderQuery()
         m_condora->setConnObj(m_connection);
         m_sqlText->setPlainText(m_condora->GetQuerySql());
     } catch (const RuntimeError &error) {
-        tellUser(error.description());
+        tellUser(u"Run-time error %1:\r\n"_s.arg(error.number()) + error.description());
     } catch (const std::exception &error) {
         tellUser(QString::fromLocal8Bit(error.what()));
     }
@@ -205,7 +241,7 @@ void Form2::showCustomerQuery()
             fitColumns(*m_grid);
         }
     } catch (const RuntimeError &error) {
-        tellUser(error.description());
+        tellUser(u"Run-time error %1:\r\n"_s.arg(error.number()) + error.description());
     } catch (const std::exception &error) {
         tellUser(QString::fromLocal8Bit(error.what()));
     }

@@ -29,6 +29,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTimer>
 #include <QUuid>
 
@@ -373,28 +374,43 @@ void TestDemo::sampleDatabaseRows()
 
 void TestDemo::windowLayout_data()
 {
+    QTest::addColumn<QString>("largeFont");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("className");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QRect>("twipsGeometry");
 
-    QTest::newRow("grid") << u"MSHFlexGrid1"_s << u"condora::FlexGrid"_s << QString() << QRect(120, 180, 7275, 3195);
-    QTest::newRow("label") << u"Label1"_s << u"QLabel"_s << u"Result SQL"_s << QRect(120, 3660, 1095, 255);
-    QTest::newRow("text box") << u"txtSql"_s << u"QPlainTextEdit"_s << QString() << QRect(1320, 3480, 6075, 675);
-    QTest::newRow("control") << u"Condora1"_s << u"Condora"_s << QString() << QRect(420, 4080, 465, 480);
-    QTest::newRow("GetSql") << u"cmdGetSql"_s << u"QPushButton"_s << u"GetSql"_s << QRect(1620, 4260, 1515, 435);
-    QTest::newRow("GetRecordset") << u"cmdRecordset"_s << u"QPushButton"_s << u"GetRecordset"_s
-                                  << QRect(3420, 4260, 1335, 435);
-    QTest::newRow("exit") << u"cmdExit"_s << u"QPushButton"_s << u"exit"_s << QRect(6360, 4260, 1035, 435);
+    for (const QString &font : {u"default font"_s, u"large font"_s}) {
+        const auto row = [&font](const char *name) {
+            return &QTest::newRow(qPrintable(font + u", "_s + QLatin1String(name)));
+        };
+        *row("grid") << font << u"MSHFlexGrid1"_s << u"condora::FlexGrid"_s << QString() << QRect(120, 180, 7275, 3195);
+        *row("label") << font << u"Label1"_s << u"QLabel"_s << u"Result SQL"_s << QRect(120, 3660, 1095, 255);
+        *row("text box") << font << u"txtSql"_s << u"QPlainTextEdit"_s << QString() << QRect(1320, 3480, 6075, 675);
+        *row("control") << font << u"Condora1"_s << u"Condora"_s << QString() << QRect(420, 4080, 465, 480);
+        *row("GetSql") << font << u"cmdGetSql"_s << u"QPushButton"_s << u"GetSql"_s << QRect(1620, 4260, 1515, 435);
+        *row("GetRecordset") << font << u"cmdRecordset"_s << u"QPushButton"_s << u"GetRecordset"_s
+                             << QRect(3420, 4260, 1335, 435);
+        *row("exit") << font << u"cmdExit"_s << u"QPushButton"_s << u"exit"_s << QRect(6360, 4260, 1035, 435);
+    }
 }
 
 void TestDemo::windowLayout()
 {
+    QFETCH(QString, largeFont);
     QFETCH(QString, name);
     QFETCH(QString, className);
     QFETCH(QString, text);
     QFETCH(QRect, twipsGeometry);
 
+    // A desktop with a larger default font must not clip the captions either.
+    const QFont applicationFont = QApplication::font();
+    if (largeFont == u"large font"_s) {
+        QFont large = applicationFont;
+        large.setPointSizeF(14);
+        QApplication::setFont(large);
+    }
+    const auto restoreFont = qScopeGuard([&] { QApplication::setFont(applicationFont); });
     Form2 form;
     form.show();
     QCOMPARE(form.windowTitle(), u"Form2"_s);
@@ -409,6 +425,7 @@ void TestDemo::windowLayout()
     QVERIFY(form.rect().contains(widget->geometry()));
     if (auto *label = qobject_cast<QLabel *>(widget)) {
         QCOMPARE(label->text(), text);
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
     } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
         QCOMPARE(button->text(), text);
         // The caption fits inside the button's frame.
