@@ -1,0 +1,294 @@
+// Shows a 1,000,000-row result (a text column with 100,000 distinct values) in a flex grid
+// through the demo host's MSGridShowInfo, the way the demo shows what GetQueryResult returns,
+// and measures the time to the first painted screen, the time to all rows and the peak memory,
+// next to the sqlite3 engine running the same query in the same run (time to its first row, to
+// its last row, and its own peak memory).
+//
+// Two paths, as the record count decides:
+//   server cursor  the connection's default: RecordCount is -1, so the grid is bound to the
+//                  recordset and fetches rows as they are shown;
+//   client cursor  as for an Access/Jet connection: every row is fetched at open, RecordCount
+//                  is exact (2048 or more), so MSGridShowInfo copies the rows one by one.
+// Every measurement runs in a child process of its own so that each peak memory figure
+// (VmHWM) belongs to that measurement alone.
+//
+// Usage: bench_showinfo [rows] [distinct values] [client-cursor rows]
+//        (defaults 1000000, 100000 and the same number of rows; 0 skips the client cursor)
+
+#include "demo/msgridshowinfo.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/userinteraction.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHash>
+#include <QPixmap>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const char *const Query = "select id, name, price, qty, created from t";
+
+double ms(qint64 nanoseconds)
+{
+    return double(nanoseconds) / 1e6;
+}
+
+/// A line of /proc/self/status in bytes ("VmRSS", "VmHWM").
+qint64 statusBytes(const char *key)
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix)) {
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
+        }
+    }
+    return 0;
+}
+
+/// Children report "RESULT key value" lines to the parent.
+void result(const char *key, double value)
+{
+    std::printf("RESULT %s %.6f\n", key, value);
+    std::fflush(stdout);
+}
+
+[[noreturn]] void fail(const char *what)
+{
+    std::fprintf(stderr, "bench_showinfo: %s\n", what);
+    std::exit(1);
+}
+
+void generate(const QByteArray &path, int rows, int distinct)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open(path.constData(), &db) != SQLITE_OK) {
+        fail("cannot create the database");
+    }
+    const QByteArray fill = "create table t (id integer primary key, name varchar(40), price double, qty integer, "
+                            "created date); "
+                            "with recursive n(i) as (select 1 union all select i + 1 from n where i < "
+        + QByteArray::number(rows) + ") insert into t select i, 'customer ' || (i % " + QByteArray::number(distinct)
+        + "), i * 0.25, i % 97, date('2001-01-01', '+' || (i % 3650) || ' days') from n";
+    char *error = nullptr;
+    if (sqlite3_exec(db, fill.constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+        fail(error);
+    }
+    sqlite3_close(db);
+}
+
+/// The engine alone: prepare, step to the first row, then read every column of every row.
+int engineChild(const QByteArray &path)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        fail("cannot open the database");
+    }
+    const qint64 rssStart = statusBytes("VmRSS");
+    QElapsedTimer timer;
+    timer.start();
+    sqlite3_stmt *statement = nullptr;
+    sqlite3_prepare_v2(db, Query, -1, &statement, nullptr);
+    int rc = sqlite3_step(statement);
+    result("first_row_ms", ms(timer.nsecsElapsed()));
+    qint64 rows = 0;
+    qint64 checksum = 0;
+    while (rc == SQLITE_ROW) {
+        ++rows;
+        for (int col = 0; col < 5; ++col) {
+            const unsigned char *text = sqlite3_column_text(statement, col);
+            checksum += text ? text[0] : 0;
+        }
+        rc = sqlite3_step(statement);
+    }
+    result("all_rows_ms", ms(timer.nsecsElapsed()));
+    result("rows", double(rows));
+    result("peak_mb", double(statusBytes("VmHWM") - rssStart) / 1e6);
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return checksum == 42 ? 2 : 0;
+}
+
+/// The demo's way: open the query's recordset on the connection, show it with MSGridShowInfo
+/// in a grid of the demo window's size, paint the first screen, then (for a bound grid) fetch
+/// the rest.
+int gridChild(int argc, char **argv, const QString &path, bool clientCursor, int expectedRows)
+{
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    condora::RecordingUserInteraction ui; // processEvents and message boxes without a user
+
+    auto connection = std::make_shared<condora::ado::Connection>();
+    connection->Open(u"Provider=SQLite;Data Source="_s + path);
+    if (clientCursor) {
+        connection->setCursorLocation(condora::ado::adUseClient);
+    }
+    condora::FlexGrid grid;
+    grid.resize(485, 213); // MSHFlexGrid1 of the demo window: 7275 x 3195 twips
+    const qint64 rssStart = statusBytes("VmRSS");
+
+    QElapsedTimer timer;
+    timer.start();
+    condora::ado::Recordset recordset;
+    recordset.Open(QString::fromLatin1(Query), connection);
+    const double openMs = ms(timer.nsecsElapsed());
+    condora::MSGridShowInfo(grid, recordset);
+    const double showInfoMs = ms(timer.nsecsElapsed());
+    grid.show();
+    const QPixmap firstScreen = grid.grab(); // paints the first screen now
+    const double firstScreenMs = ms(timer.nsecsElapsed());
+    const double peakFirstScreen = double(statusBytes("VmHWM") - rssStart) / 1e6;
+    const int rowsAtFirstScreen = grid.Rows() - 1;
+    if (grid.TextMatrix(1, 0) != u"1"_s || grid.TextMatrix(1, 1) != u"customer 1"_s) {
+        fail("the first row is wrong");
+    }
+
+    grid.fetchAll();
+    const double allRowsMs = ms(timer.nsecsElapsed());
+    const double peakAllRows = double(statusBytes("VmHWM") - rssStart) / 1e6;
+    if (grid.Rows() - 1 != expectedRows || grid.TextMatrix(grid.Rows() - 1, 0) != QString::number(expectedRows)) {
+        fail("the grid does not end with the last row");
+    }
+    Q_UNUSED(firstScreen);
+
+    result("open_ms", openMs);
+    result("showinfo_ms", showInfoMs);
+    result("first_screen_ms", firstScreenMs);
+    result("rows_at_first_screen", rowsAtFirstScreen);
+    result("peak_first_screen_mb", peakFirstScreen);
+    result("all_rows_ms", allRowsMs);
+    result("peak_all_rows_mb", peakAllRows);
+    return 0;
+}
+
+using Results = QHash<QByteArray, double>;
+
+/// Runs this program as a child for one measurement and collects its RESULT lines.
+Results runChild(const QStringList &arguments)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForFinished(-1) || child.exitStatus() != QProcess::NormalExit || child.exitCode() != 0) {
+        std::fprintf(stderr, "bench_showinfo: the measurement %s failed:\n%s\n", qPrintable(arguments.join(u' ')),
+                     child.readAllStandardError().constData());
+        std::exit(1);
+    }
+    Results results;
+    for (const QByteArray &line : child.readAllStandardOutput().split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 3 && parts.at(0) == "RESULT") {
+            results.insert(parts.at(1), parts.at(2).toDouble());
+        }
+    }
+    return results;
+}
+
+/// The best of `trials` runs, figure by figure (the machine is shared; the minimum is the
+/// least disturbed run).
+Results bestOf(int trials, const QStringList &arguments)
+{
+    Results best;
+    for (int t = 0; t < trials; ++t) {
+        const Results run = runChild(arguments);
+        for (auto it = run.cbegin(); it != run.cend(); ++it) {
+            best[it.key()] = best.contains(it.key()) ? std::min(best[it.key()], it.value()) : it.value();
+        }
+    }
+    return best;
+}
+
+void line(const char *what, double value, const char *unit, double baseline, const char *against)
+{
+    std::printf("  %-34s %11.2f %-3s  ratio %9.2fx  against %s\n", what, value, unit, value / baseline, against);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (argc >= 4 && qstrcmp(argv[1], "--engine") == 0) {
+        return engineChild(argv[2]);
+    }
+    if (argc >= 5 && (qstrcmp(argv[1], "--server") == 0 || qstrcmp(argv[1], "--client") == 0)) {
+        return gridChild(argc, argv, QString::fromLocal8Bit(argv[2]), qstrcmp(argv[1], "--client") == 0,
+                         std::atoi(argv[3]));
+    }
+
+    QCoreApplication app(argc, argv);
+    const int rows = argc > 1 ? std::max(1, std::atoi(argv[1])) : 1000000;
+    const int distinct = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100000;
+    const int clientRows = argc > 3 ? std::max(0, std::atoi(argv[3])) : rows;
+
+    QTemporaryDir dir;
+    const QByteArray path = dir.filePath(u"showinfo.db"_s).toLocal8Bit();
+    QElapsedTimer timer;
+    timer.start();
+    generate(path, rows, distinct);
+    std::printf("bench_showinfo: MSGridShowInfo on \"%s\", %d rows, %d distinct names; generated in %.0f ms\n",
+                Query, rows, distinct, ms(timer.nsecsElapsed()));
+    QByteArray clientPath = path;
+    if (clientRows > 0 && clientRows != rows) {
+        clientPath = dir.filePath(u"client.db"_s).toLocal8Bit();
+        generate(clientPath, clientRows, std::min(distinct, clientRows));
+    }
+
+    const QString pathText = QString::fromLocal8Bit(path);
+    runChild({u"--engine"_s, pathText, u"warm"_s}); // the file cache, warmed the same way for all
+    const Results engine = bestOf(3, {u"--engine"_s, pathText, u"-"_s});
+    std::printf("\nbaseline, sqlite3 C API (best of 3): first row %.3f ms, all %.0f rows %.1f ms, peak memory "
+                "+%.1f MB\n",
+                engine["first_row_ms"], engine["rows"], engine["all_rows_ms"], engine["peak_mb"]);
+
+    const Results server = bestOf(3, {u"--server"_s, pathText, QString::number(rows), u"-"_s});
+    std::printf("\nserver cursor (RecordCount -1: the grid is bound and fetches as it shows; best of 3):\n");
+    line("server: first screen", server["first_screen_ms"], "ms", engine["first_row_ms"], "the engine's first row");
+    std::printf("    (Recordset.Open %.2f ms, + MSGridShowInfo %.2f ms, + paint; %.0f rows fetched)\n",
+                server["open_ms"], server["showinfo_ms"], server["rows_at_first_screen"]);
+    line("server: all rows", server["all_rows_ms"], "ms", engine["all_rows_ms"], "the engine's all rows");
+    line("server: peak memory, first screen", server["peak_first_screen_mb"], "MB", engine["peak_mb"],
+         "the engine's peak");
+    line("server: peak memory, all rows", server["peak_all_rows_mb"], "MB", engine["peak_mb"], "the engine's peak");
+    std::printf("    (%.0f bytes per row fetched; first screen holds %.2f%% of the all-rows peak)\n",
+                server["peak_all_rows_mb"] * 1e6 / rows,
+                100.0 * server["peak_first_screen_mb"] / server["peak_all_rows_mb"]);
+
+    if (clientRows > 0) {
+        const QString clientText = QString::fromLocal8Bit(clientPath);
+        Results clientEngine = engine;
+        if (clientRows != rows) {
+            runChild({u"--engine"_s, clientText, u"warm"_s});
+            clientEngine = bestOf(3, {u"--engine"_s, clientText, u"-"_s});
+        }
+        const Results client = runChild({u"--client"_s, clientText, QString::number(clientRows), u"-"_s});
+        std::printf("\nclient cursor, %d rows (every row fetched at open, RecordCount %d >= 2048: copied row by "
+                    "row; one run):\n",
+                    clientRows, clientRows);
+        line("client: first screen (= all rows)", client["first_screen_ms"], "ms", clientEngine["first_row_ms"],
+             "the engine's first row");
+        line("client: first screen (= all rows)", client["first_screen_ms"], "ms", clientEngine["all_rows_ms"], "the engine's all rows");
+        std::printf("    (Recordset.Open %.1f ms, + MSGridShowInfo's copy %.1f ms, + paint)\n", client["open_ms"],
+                    client["showinfo_ms"] - client["open_ms"]);
+        line("client: peak memory", client["peak_all_rows_mb"], "MB", clientEngine["peak_mb"], "the engine's peak");
+    }
+    return 0;
+}
