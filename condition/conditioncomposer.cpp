@@ -23,7 +23,7 @@ enum class DateMode { None, DateOnly, DateAndTime };
 struct RowContext
 {
     QString kind;
-    QString q;           // tabAlias.colExpr
+    QString q; // tabAlias.colExpr
     QString typeClass;
     DateMode dateMode = DateMode::None;
     bool lastRow = false;

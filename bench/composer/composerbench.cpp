@@ -35,16 +35,17 @@ struct Sample
 };
 
 const Sample samples[] = {
-    {"price", "number", "> ", "12.5"},         {"name", "string", "= ", "O'Brien"},
+    {"price", "number", "> ", "12.5"},           {"name", "string", "= ", "O'Brien"},
     {"notes", "lstring", "include ", "50%_off"}, {"hired", "date", ">= ", "2001-1-5"},
-    {"stamp", "date", "< ", "2001-1-5 9:05"},  {"active", "boolean", "true ", ""},
-    {"name", "string", "not null ", ""},      {"notes", "lstring", "not include ", "x"},
+    {"stamp", "date", "< ", "2001-1-5 9:05"},    {"active", "boolean", "true ", ""},
+    {"name", "string", "not null ", ""},         {"notes", "lstring", "not include ", "x"},
 };
 constexpr int sampleCount = int(sizeof(samples) / sizeof(samples[0]));
 
 void fillGrid(FlexGrid &grid, int rows)
 {
-    grid.setFormatString(u"   (|<Column                   |<Operator     |<Value                    |<)   |<Logical   |<colIndex"_s);
+    grid.setFormatString(
+        u"   (|<Column                   |<Operator     |<Value                    |<)   |<Logical   |<colIndex"_s);
     grid.setRows(rows + 1);
     for (int r = 1; r <= rows; ++r) {
         const int i = (r - 1) % sampleCount;
@@ -107,18 +108,21 @@ int main(int argc, char *argv[])
     const int cols = grid.Cols();
 
     QStringList copy;
-    const double copyMicros = medianMicros(repetitions, [] {}, [&] {
-        copy.clear();
-        copy.reserve(qsizetype(grid.Rows()) * cols);
-        for (int r = 0; r < grid.Rows(); ++r) {
-            for (int c = 0; c < cols; ++c) {
-                copy.append(grid.TextMatrix(r, c));
+    const double copyMicros = medianMicros(
+        repetitions, [] {},
+        [&] {
+            copy.clear();
+            copy.reserve(qsizetype(grid.Rows()) * cols);
+            for (int r = 0; r < grid.Rows(); ++r) {
+                for (int c = 0; c < cols; ++c) {
+                    copy.append(grid.TextMatrix(r, c));
+                }
             }
-        }
-    });
+        });
 
     QString condition = composeCondition(grid, base, nullptr);
-    const double steadyMicros = medianMicros(repetitions, [] {}, [&] { condition = composeCondition(grid, base, nullptr); });
+    const double steadyMicros = medianMicros(
+        repetitions, [] {}, [&] { condition = composeCondition(grid, base, nullptr); });
     const double firstMicros = medianMicros(
         std::max(1, repetitions / 10), [&] { fillGrid(grid, rows); },
         [&] { condition = composeCondition(grid, base, nullptr); });

@@ -97,8 +97,8 @@ QList<SingleRowCase> singleRowCases()
         add(cases, u"number"_s, u"number"_s, op, u"42"_s, same(u"{Q} {op} 42"_s));
         add(cases, u"string"_s, u"string"_s, op, u"Smith"_s, same(u"{Q} {op} 'Smith'"_s));
         add(cases, u"date"_s, u"date"_s, op, u"2001-1-5"_s,
-            {u"to_char({Q},'yyyy-mm-dd') {op} '2001-01-05'"_s, u"{Q} {op} '2001-1-5'"_s,
-             u"{Q} {op} #2001-01-05#"_s, u"{Q} {op} '2001-1-5'"_s});
+            {u"to_char({Q},'yyyy-mm-dd') {op} '2001-01-05'"_s, u"{Q} {op} '2001-1-5'"_s, u"{Q} {op} #2001-01-05#"_s,
+             u"{Q} {op} '2001-1-5'"_s});
         add(cases, u"date-time"_s, u"date"_s, op, u"2001-1-5 9:05"_s,
             {u"to_char({Q},'yyyy-mm-dd HH24:MI:SS') {op} '2001-01-05 09:05:00'"_s, u"{Q} {op} '2001-1-5 9:05'"_s,
              u"{Q} {op} #2001-01-05 09:05:00#"_s, u"{Q} {op} '2001-1-5 9:05'"_s});

@@ -80,8 +80,7 @@ void TestConditionComposer::workedExample()
     QCOMPARE(grid->Rows(), 4);
     QPlainTextEdit preview;
 
-    const QString condition
-        = composeCondition(*grid, u"select a.id, a.name from emp a order by a.name"_s, &preview);
+    const QString condition = composeCondition(*grid, u"select a.id, a.name from emp a order by a.name"_s, &preview);
 
     const QString expected = u" ( a.name = 'Smith' Or a.hired >= #2001-01-05# ) And a.active = -1"_s;
     QCOMPARE(condition, expected);
@@ -107,8 +106,8 @@ void TestConditionComposer::singleRow_data()
     QTest::addColumn<QString>("expected");
 
     for (const test::SingleRowCase &c : test::singleRowCases()) {
-        QTest::newRow(qPrintable(c.name)) << c.typeClass << c.op << c.kind << c.value
-                                          << QString(c.expected).replace(u"{Q}"_s, u"t.c"_s);
+        QTest::newRow(qPrintable(c.name))
+            << c.typeClass << c.op << c.kind << c.value << QString(c.expected).replace(u"{Q}"_s, u"t.c"_s);
     }
 }
 
@@ -139,8 +138,7 @@ void TestConditionComposer::otherCombinations_data()
     // Left over when the Column of a row changes after its Operator was chosen.
     QTest::newRow("include on number") << u"number"_s << u"include "_s << u"99"_s << u" t.c like 42"_s;
     QTest::newRow("not include on number") << u"number"_s << u"not include "_s << u"2"_s << u" t.c not like 42"_s;
-    QTest::newRow("true on date, Oracle") << u"date"_s << u"true "_s << u"1"_s
-                                          << u" to_char(t.c,'yyyy-mm-dd') = 1"_s;
+    QTest::newRow("true on date, Oracle") << u"date"_s << u"true "_s << u"1"_s << u" to_char(t.c,'yyyy-mm-dd') = 1"_s;
     QTest::newRow("false on date, Jet") << u"date"_s << u"false "_s << u"3"_s << u" t.c = 0"_s;
     QTest::newRow("comparison on boolean") << u"boolean"_s << u"= "_s << u"3"_s << u" t.c = '42'"_s;
     QTest::newRow("comparison on lstring") << u"lstring"_s << u"> "_s << u"1"_s << u" t.c > '42'"_s;
@@ -171,10 +169,10 @@ void TestConditionComposer::values_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("apostrophe in string") << u"string"_s << u"= "_s << u"99"_s << u"O'Brien"_s
-                                          << u" t.c = 'O''Brien'"_s;
-    QTest::newRow("apostrophe in number, bare") << u"number"_s << u"= "_s << u"99"_s << u"O'Brien"_s
-                                                << u" t.c = O''Brien"_s;
+    QTest::newRow("apostrophe in string")
+        << u"string"_s << u"= "_s << u"99"_s << u"O'Brien"_s << u" t.c = 'O''Brien'"_s;
+    QTest::newRow("apostrophe in number, bare")
+        << u"number"_s << u"= "_s << u"99"_s << u"O'Brien"_s << u" t.c = O''Brien"_s;
     QTest::newRow("string not trimmed") << u"string"_s << u"<> "_s << u"2"_s << u"  a  "_s << u" t.c <> '  a  '"_s;
     QTest::newRow("empty string") << u"string"_s << u"= "_s << u"99"_s << QString() << u" t.c = ''"_s;
     for (const QString &kind : {u"1"_s, u"2"_s, u"3"_s, u"99"_s}) {
@@ -183,22 +181,22 @@ void TestConditionComposer::values_data()
     }
     QTest::newRow("include on lstring") << u"lstring"_s << u"not include "_s << u"3"_s << u"_"_s
                                         << u" t.c not like '%_%'"_s;
-    QTest::newRow("date with blanks, Jet") << u"date"_s << u"= "_s << u"3"_s << u" 2001/12/31 "_s
-                                           << u" t.c = #2001-12-31#"_s;
-    QTest::newRow("date with blanks, other") << u"date"_s << u"= "_s << u"99"_s << u" 2001/12/31 "_s
-                                             << u" t.c = ' 2001/12/31 '"_s;
+    QTest::newRow("date with blanks, Jet")
+        << u"date"_s << u"= "_s << u"3"_s << u" 2001/12/31 "_s << u" t.c = #2001-12-31#"_s;
+    QTest::newRow("date with blanks, other")
+        << u"date"_s << u"= "_s << u"99"_s << u" 2001/12/31 "_s << u" t.c = ' 2001/12/31 '"_s;
     QTest::newRow("date and time, Oracle") << u"date"_s << u"< "_s << u"1"_s << u"2001.2.3 7:08:09"_s
                                            << u" to_char(t.c,'yyyy-mm-dd HH24:MI:SS') < '2001-02-03 07:08:09'"_s;
     // While the user is still typing, a text that is no date is used as typed, inside its literal.
     QTest::newRow("no date yet, Oracle") << u"date"_s << u"= "_s << u"1"_s << u"2001-02-"_s
                                          << u" to_char(t.c,'yyyy-mm-dd') = '2001-02-'"_s;
-    QTest::newRow("impossible date, Jet") << u"date"_s << u"= "_s << u"3"_s << u"31/02/2001"_s
-                                          << u" t.c = #31/02/2001#"_s;
+    QTest::newRow("impossible date, Jet")
+        << u"date"_s << u"= "_s << u"3"_s << u"31/02/2001"_s << u" t.c = #31/02/2001#"_s;
     QTest::newRow("no date with colon, Jet") << u"date"_s << u">= "_s << u"3"_s << u"12:"_s << u" t.c >= #12:#"_s;
-    QTest::newRow("apostrophe in no date, Oracle") << u"date"_s << u"= "_s << u"1"_s << u"x' or 'a'='a"_s
-                                                   << u" to_char(t.c,'yyyy-mm-dd') = 'x'' or ''a''=''a'"_s;
-    QTest::newRow("null ignores value, Oracle date") << u"date"_s << u"null "_s << u"1"_s << u"2001-1-5 1:00"_s
-                                                     << u" t.c is null"_s;
+    QTest::newRow("apostrophe in no date, Oracle")
+        << u"date"_s << u"= "_s << u"1"_s << u"x' or 'a'='a"_s << u" to_char(t.c,'yyyy-mm-dd') = 'x'' or ''a''=''a'"_s;
+    QTest::newRow("null ignores value, Oracle date")
+        << u"date"_s << u"null "_s << u"1"_s << u"2001-1-5 1:00"_s << u" t.c is null"_s;
     QTest::newRow("true ignores value") << u"boolean"_s << u"true "_s << u"3"_s << u"x'"_s << u" t.c = -1"_s;
 }
 
@@ -223,8 +221,8 @@ void TestConditionComposer::skippedRows_data()
     QTest::addColumn<QString>("expectedSql");
 
     QTest::newRow("no sort clause, unchanged") << u" select t.c from t "_s << u" select t.c from t "_s;
-    QTest::newRow("sort clause, head trimmed") << u" select t.c from t order by t.c"_s
-                                               << u"select t.c from t order by t.c"_s;
+    QTest::newRow("sort clause, head trimmed")
+        << u" select t.c from t order by t.c"_s << u"select t.c from t order by t.c"_s;
 }
 
 void TestConditionComposer::skippedRows()
@@ -254,19 +252,19 @@ void TestConditionComposer::statementSplice_data()
     QTest::addColumn<QString>("expectedSql");
 
     QTest::newRow("no where") << u"select t.c from t"_s << u"select t.c from t where  t.c = 1"_s;
-    QTest::newRow("where") << u"select t.c from t where t.c > 0"_s
-                           << u"select t.c from t where t.c > 0 and  t.c = 1"_s;
+    QTest::newRow("where") << u"select t.c from t where t.c > 0"_s << u"select t.c from t where t.c > 0 and  t.c = 1"_s;
     QTest::newRow("WHERE in capitals") << u"SELECT t.c FROM t WHERE t.c > 0"_s
                                        << u"SELECT t.c FROM t WHERE t.c > 0 and  t.c = 1"_s;
     QTest::newRow("where inside a sub-query")
         << u"select t.c from t join (select u.x from u where u.x > 0) v on v.x = t.c"_s
         << u"select t.c from t join (select u.x from u where u.x > 0) v on v.x = t.c and  t.c = 1"_s;
-    QTest::newRow("where only in a word") << u"select t.nowhere from t"_s
-                                          << u"select t.nowhere from t where  t.c = 1"_s;
+    QTest::newRow("where only in a word")
+        << u"select t.nowhere from t"_s << u"select t.nowhere from t where  t.c = 1"_s;
     QTest::newRow("order by") << u"select t.c from t order by t.c"_s
                               << u"select t.c from t where  t.c = 1 order by t.c"_s;
-    QTest::newRow("ORDER BY kept as written") << u"select t.c from t WHERE t.c > 0 ORDER BY t.c DESC, T.D"_s
-                                              << u"select t.c from t WHERE t.c > 0 and  t.c = 1 ORDER BY t.c DESC, T.D"_s;
+    QTest::newRow("ORDER BY kept as written")
+        << u"select t.c from t WHERE t.c > 0 ORDER BY t.c DESC, T.D"_s
+        << u"select t.c from t WHERE t.c > 0 and  t.c = 1 ORDER BY t.c DESC, T.D"_s;
     QTest::newRow("Order By mixed case") << u"select t.c from t Order By t.c"_s
                                          << u"select t.c from t where  t.c = 1 Order By t.c"_s;
     QTest::newRow("first order by only")
@@ -295,8 +293,8 @@ void TestConditionComposer::rowsAndLogicalWords_data()
     QTest::addColumn<QString>("expected");
 
     const ConditionRow skipped{u"("_s, QString(), u"= "_s, u"9"_s, u")"_s, u" And "_s, u"1"_s};
-    QTest::newRow("last row used, its word dropped") << QList<ConditionRow>{used(u"= "_s, u"1"_s, u" And "_s)}
-                                                     << u" t.c = 1"_s;
+    QTest::newRow("last row used, its word dropped")
+        << QList<ConditionRow>{used(u"= "_s, u"1"_s, u" And "_s)} << u" t.c = 1"_s;
     const QStringList dangling{u" Or"_s, u" OR"_s, u" or "_s, u" And "_s, u" AND"_s, u"and"_s, u" aNd "_s};
     for (const QString &word : dangling) {
         QTest::addRow("dangling \"%s\" before a skipped last row", qPrintable(word))
@@ -306,18 +304,18 @@ void TestConditionComposer::rowsAndLogicalWords_data()
         << QList<ConditionRow>{used(u"= "_s, u"1"_s, u" And "_s), used(u"= "_s, u"2"_s, u" Or"_s),
                                used(u"= "_s, u"3"_s)}
         << u" t.c = 1 And t.c = 2 Or t.c = 3"_s;
-    QTest::newRow("skipped row between")
-        << QList<ConditionRow>{used(u"= "_s, u"1"_s, u" Or"_s), skipped, used(u"= "_s, u"2"_s)}
-        << u" t.c = 1 Or t.c = 2"_s;
+    QTest::newRow("skipped row between") << QList<ConditionRow>{used(u"= "_s, u"1"_s, u" Or"_s), skipped,
+                                                                used(u"= "_s, u"2"_s)}
+                                         << u" t.c = 1 Or t.c = 2"_s;
     QTest::newRow("missing word composed as it stands")
         << QList<ConditionRow>{used(u"= "_s, u"1"_s), used(u"= "_s, u"2"_s)} << u" t.c = 1 t.c = 2"_s;
     QTest::newRow("brackets unchanged, skipped row's dropped")
-        << QList<ConditionRow>{{u"("_s, u"c"_s, u"= "_s, u"1"_s, QString(), u" Or"_s, u"1"_s}, skipped,
+        << QList<ConditionRow>{{u"("_s, u"c"_s, u"= "_s, u"1"_s, QString(), u" Or"_s, u"1"_s},
+                               skipped,
                                {QString(), u"c"_s, u"= "_s, u"2"_s, u")"_s, QString(), u"1"_s}}
         << u" ( t.c = 1 Or t.c = 2 )"_s;
     QTest::newRow("bracket cells not trimmed")
-        << QList<ConditionRow>{{u"( "_s, u"c"_s, u"= "_s, u"1"_s, u" )"_s, QString(), u"1"_s}}
-        << u" (  t.c = 1  )"_s;
+        << QList<ConditionRow>{{u"( "_s, u"c"_s, u"= "_s, u"1"_s, u" )"_s, QString(), u"1"_s}} << u" (  t.c = 1  )"_s;
     QTest::newRow("close and open brackets composed as they stand")
         << QList<ConditionRow>{{QString(), u"c"_s, u"= "_s, u"1"_s, u")"_s, u" And "_s, u"1"_s},
                                {u"("_s, u"c"_s, u"= "_s, u"2"_s, QString(), QString(), u"1"_s}}

@@ -126,14 +126,14 @@ std::optional<TestDatabase> TestConditionDatabases::open(const QString &backend,
     return db;
 }
 
-#define OPEN_OR_SKIP(db, backend, statements)                                                                    \
-    auto db##Opt = open(backend, statements);                                                                    \
-    if (!db##Opt) {                                                                                              \
-        if (test::pgRequired()) {                                                                                \
-            QFAIL("PostgreSQL test server required but not configured");                                        \
-        }                                                                                                        \
-        QSKIP("PostgreSQL test server not configured (set CONDORA_TEST_PG_*)");                                 \
-    }                                                                                                            \
+#define OPEN_OR_SKIP(db, backend, statements)                                                                          \
+    auto db##Opt = open(backend, statements);                                                                          \
+    if (!db##Opt) {                                                                                                    \
+        if (test::pgRequired()) {                                                                                      \
+            QFAIL("PostgreSQL test server required but not configured");                                               \
+        }                                                                                                              \
+        QSKIP("PostgreSQL test server not configured (set CONDORA_TEST_PG_*)");                                        \
+    }                                                                                                                  \
     TestDatabase &db = *db##Opt
 
 void TestConditionDatabases::singleRowsAccepted_data()
@@ -154,11 +154,15 @@ void TestConditionDatabases::singleRowsAccepted()
     analysisState().curConn = db.connection;
     analysisState().dbKind = u"99"_s;
     // Positions 1.. : n, s, l, d, ts, b.
-    test::setCatalog({test::catalogColumn(u"x"_s, u"n"_s, u"number"_s), test::catalogColumn(u"x"_s, u"s"_s, u"string"_s),
-                      test::catalogColumn(u"x"_s, u"l"_s, u"lstring"_s), test::catalogColumn(u"x"_s, u"d"_s, u"date"_s),
-                      test::catalogColumn(u"x"_s, u"ts"_s, u"date"_s), test::catalogColumn(u"x"_s, u"b"_s, u"boolean"_s)});
-    const QHash<QString, QString> positionOf{{u"number"_s, u"1"_s}, {u"string"_s, u"2"_s}, {u"lstring"_s, u"3"_s},
-                                             {u"date"_s, u"4"_s}, {u"boolean"_s, u"6"_s}};
+    test::setCatalog(
+        {test::catalogColumn(u"x"_s, u"n"_s, u"number"_s), test::catalogColumn(u"x"_s, u"s"_s, u"string"_s),
+         test::catalogColumn(u"x"_s, u"l"_s, u"lstring"_s), test::catalogColumn(u"x"_s, u"d"_s, u"date"_s),
+         test::catalogColumn(u"x"_s, u"ts"_s, u"date"_s), test::catalogColumn(u"x"_s, u"b"_s, u"boolean"_s)});
+    const QHash<QString, QString> positionOf{{u"number"_s, u"1"_s},
+                                             {u"string"_s, u"2"_s},
+                                             {u"lstring"_s, u"3"_s},
+                                             {u"date"_s, u"4"_s},
+                                             {u"boolean"_s, u"6"_s}};
     const QString base = u"select x.n, x.s, x.l, x.d, x.ts, x.b from cases x order by x.n"_s;
 
     int checked = 0;
@@ -190,8 +194,9 @@ void TestConditionDatabases::hostileValuesStayInLiteral_data()
 void TestConditionDatabases::hostileValuesStayInLiteral()
 {
     QFETCH(QString, backend);
-    OPEN_OR_SKIP(db, backend, (QStringList{u"create table h (id integer, s varchar(20000))"_s,
-                                           u"insert into h values (0, 'plain')"_s}));
+    OPEN_OR_SKIP(
+        db, backend,
+        (QStringList{u"create table h (id integer, s varchar(20000))"_s, u"insert into h values (0, 'plain')"_s}));
     const QStringList values = hostileValues();
     {
         // Stored through bound parameters, independently of the composer.
@@ -216,7 +221,8 @@ void TestConditionDatabases::hostileValuesStayInLiteral()
             QVERIFY2(validateConditions(*grid, {}), qPrintable(label));
             composeCondition(*grid, base, nullptr);
             const QString statement = analysisState().resultSql;
-            QVERIFY2(statement.startsWith(u"select h.id from h where  h.s "_s) && statement.endsWith(u"' order by h.id"_s),
+            QVERIFY2(statement.startsWith(u"select h.id from h where  h.s "_s) &&
+                         statement.endsWith(u"' order by h.id"_s),
                      qPrintable(label + u": "_s + statement.left(200)));
             const auto result = selectIds(*db.connection, statement);
             if (const QString *complaint = std::get_if<QString>(&result)) {

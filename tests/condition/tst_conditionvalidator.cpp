@@ -46,7 +46,8 @@ Selection selectionOf(const FlexGrid &grid)
 
 char *toString(const Selection &s)
 {
-    return QTest::toString(QStringLiteral("Row %1 RowSel %2 Col %3 ColSel %4").arg(s.row).arg(s.rowSel).arg(s.col).arg(s.colSel));
+    return QTest::toString(
+        QStringLiteral("Row %1 RowSel %2 Col %3 ColSel %4").arg(s.row).arg(s.rowSel).arg(s.col).arg(s.colSel));
 }
 
 const QString bracketSequence = u"Brackets in same type can't be use continuously!"_s;
@@ -87,7 +88,8 @@ void TestConditionValidator::init()
 {
     resetAnalysisState();
     m_ui = std::make_unique<RecordingUserInteraction>();
-    test::setCatalog({test::catalogColumn(u"t"_s, u"n"_s, u"number"_s), test::catalogColumn(u"t"_s, u"s"_s, u"string"_s),
+    test::setCatalog({test::catalogColumn(u"t"_s, u"n"_s, u"number"_s),
+                      test::catalogColumn(u"t"_s, u"s"_s, u"string"_s),
                       test::catalogColumn(u"t"_s, u"l"_s, u"lstring"_s), test::catalogColumn(u"t"_s, u"d"_s, u"date"_s),
                       test::catalogColumn(u"t"_s, u"b"_s, u"boolean"_s)});
 }
@@ -116,30 +118,35 @@ void TestConditionValidator::rules_data()
 
     pass("no used rows", {skipped(u"("_s, QString()), skipped(u"("_s, QString()), {}});
     pass("one row", {row(QString(), N, u"= "_s, u"5"_s, QString(), QString())});
-    pass("brackets on one row", {row(u"("_s, N, u"> "_s, u"1"_s, u")"_s), row(u"("_s, S, u"= "_s, u"x"_s, u")"_s, QString())});
-    pass("close then open", {row(QString(), N, u"> "_s, u"1"_s, u")"_s), row(u"("_s, N, u"< "_s, u"9"_s, QString(), QString())});
-    pass("brackets of skipped rows ignored",
-         {row(u"("_s, N, u"> "_s, u"1"_s), skipped(u"("_s, QString()), row(QString(), N, u"< "_s, u"9"_s, u")"_s, QString())});
-    pass("fitting operators", {row(QString(), S, u"include "_s, u"x"_s), row(QString(), L, u"not include "_s, QString()),
-                               row(QString(), B, u"true "_s, QString()), row(QString(), B, u"false "_s, QString()),
-                               row(QString(), S, u"<> "_s, QString()), row(QString(), D, u">= "_s, u"2001-1-5 10:00"_s),
-                               row(QString(), N, u"<= "_s, u"-1.5e3"_s, QString(), QString())});
+    pass("brackets on one row",
+         {row(u"("_s, N, u"> "_s, u"1"_s, u")"_s), row(u"("_s, S, u"= "_s, u"x"_s, u")"_s, QString())});
+    pass("close then open",
+         {row(QString(), N, u"> "_s, u"1"_s, u")"_s), row(u"("_s, N, u"< "_s, u"9"_s, QString(), QString())});
+    pass("brackets of skipped rows ignored", {row(u"("_s, N, u"> "_s, u"1"_s), skipped(u"("_s, QString()),
+                                              row(QString(), N, u"< "_s, u"9"_s, u")"_s, QString())});
+    pass("fitting operators",
+         {row(QString(), S, u"include "_s, u"x"_s), row(QString(), L, u"not include "_s, QString()),
+          row(QString(), B, u"true "_s, QString()), row(QString(), B, u"false "_s, QString()),
+          row(QString(), S, u"<> "_s, QString()), row(QString(), D, u">= "_s, u"2001-1-5 10:00"_s),
+          row(QString(), N, u"<= "_s, u"-1.5e3"_s, QString(), QString())});
     pass("comparison on boolean", {row(QString(), B, u"= "_s, u"x"_s, QString(), QString())});
     pass("null tests on every class, any value",
          {row(QString(), N, u"null "_s, u"abc"_s), row(QString(), S, u"not null "_s, QString()),
           row(QString(), L, u"null "_s, u"'"_s), row(QString(), D, u"not null "_s, u"31/02/2001"_s),
           row(QString(), B, u"null "_s, u"x"_s, QString(), QString())});
-    pass("skipped row between needs no word",
-         {row(QString(), N, u"= "_s, u"1"_s), skipped(QString(), QString()), row(QString(), N, u"= "_s, u"2"_s, QString(), QString())});
-    pass("blank logical word counts", {row(QString(), N, u"= "_s, u"1"_s, QString(), u" "_s), row(QString(), N, u"= "_s, u"2"_s, QString(), QString())});
+    pass("skipped row between needs no word", {row(QString(), N, u"= "_s, u"1"_s), skipped(QString(), QString()),
+                                               row(QString(), N, u"= "_s, u"2"_s, QString(), QString())});
+    pass("blank logical word counts", {row(QString(), N, u"= "_s, u"1"_s, QString(), u" "_s),
+                                       row(QString(), N, u"= "_s, u"2"_s, QString(), QString())});
     pass("used last row may carry a word", {row(QString(), N, u"= "_s, u"1"_s), row(QString(), N, u"= "_s, u"2"_s)});
 
     QTest::newRow("nested opening brackets")
-        << Rows{row(u"("_s, N, u"= "_s, u"1"_s), row(u"("_s, N, u"= "_s, u"2"_s), row(QString(), N, u"= "_s, u"3"_s, u")"_s),
-                row(QString(), N, u"= "_s, u"4"_s, u")"_s, QString())}
+        << Rows{row(u"("_s, N, u"= "_s, u"1"_s), row(u"("_s, N, u"= "_s, u"2"_s),
+                row(QString(), N, u"= "_s, u"3"_s, u")"_s), row(QString(), N, u"= "_s, u"4"_s, u")"_s, QString())}
         << bracketSequence << wholeRow(2) << false;
     QTest::newRow("two closing brackets")
-        << Rows{row(u"("_s, N, u"= "_s, u"1"_s), row(QString(), N, u"= "_s, u"2"_s, u")"_s), row(QString(), N, u"= "_s, u"3"_s, u")"_s, QString())}
+        << Rows{row(u"("_s, N, u"= "_s, u"1"_s), row(QString(), N, u"= "_s, u"2"_s, u")"_s),
+                row(QString(), N, u"= "_s, u"3"_s, u")"_s, QString())}
         << bracketSequence << wholeRow(3) << false;
     QTest::newRow("bracket rule before operator rule on one row")
         << Rows{row(u"("_s, N, u"= "_s, u"1"_s), row(u"("_s, N, u"include "_s, u"2"_s, u")"_s, QString())}
@@ -151,35 +158,48 @@ void TestConditionValidator::rules_data()
         Column column;
         const char *op;
     } mismatches[] = {
-        {"include on number", N, "include "}, {"include on date", D, "include "},
-        {"not include on boolean", B, "not include "}, {"true on string", S, "true "},
-        {"false on number", N, "false "}, {"comparison on lstring", L, "> "}, {"equality on lstring", L, "= "},
+        {"include on number", N, "include "},
+        {"include on date", D, "include "},
+        {"not include on boolean", B, "not include "},
+        {"true on string", S, "true "},
+        {"false on number", N, "false "},
+        {"comparison on lstring", L, "> "},
+        {"equality on lstring", L, "= "},
         {"true on lstring", L, "true "},
     };
     for (const auto &m : mismatches) {
-        QTest::newRow(m.name) << Rows{row(QString(), S, u"= "_s, u"ok"_s), row(QString(), m.column, QString::fromLatin1(m.op), u"1"_s, QString(), QString())}
+        QTest::newRow(m.name) << Rows{row(QString(), S, u"= "_s, u"ok"_s),
+                                      row(QString(), m.column, QString::fromLatin1(m.op), u"1"_s, QString(), QString())}
                               << typeMismatch << wholeRow(2) << false;
     }
 
-    QTest::newRow("impossible date") << Rows{row(QString(), D, u"= "_s, u"31/02/2001"_s, QString(), QString())} << notDate << valueCell(1) << true;
-    QTest::newRow("february 30") << Rows{row(QString(), N, u"= "_s, u"1"_s), row(QString(), D, u"> "_s, u"2001-02-30"_s, QString(), QString())}
+    QTest::newRow("impossible date") << Rows{row(QString(), D, u"= "_s, u"31/02/2001"_s, QString(), QString())}
+                                     << notDate << valueCell(1) << true;
+    QTest::newRow("february 30") << Rows{row(QString(), N, u"= "_s, u"1"_s),
+                                         row(QString(), D, u"> "_s, u"2001-02-30"_s, QString(), QString())}
                                  << notDate << valueCell(2) << true;
-    QTest::newRow("empty date") << Rows{row(QString(), D, u"= "_s, QString(), QString(), QString())} << notDate << valueCell(1) << true;
-    QTest::newRow("letters in number") << Rows{row(QString(), N, u"> "_s, u"12a"_s, QString(), QString())} << notNumber << valueCell(1) << true;
-    QTest::newRow("empty number") << Rows{row(QString(), N, u"> "_s, QString(), QString(), QString())} << notNumber << valueCell(1) << true;
+    QTest::newRow("empty date") << Rows{row(QString(), D, u"= "_s, QString(), QString(), QString())} << notDate
+                                << valueCell(1) << true;
+    QTest::newRow("letters in number") << Rows{row(QString(), N, u"> "_s, u"12a"_s, QString(), QString())} << notNumber
+                                       << valueCell(1) << true;
+    QTest::newRow("empty number") << Rows{row(QString(), N, u"> "_s, QString(), QString(), QString())} << notNumber
+                                  << valueCell(1) << true;
     QTest::newRow("value rule before later bracket rule")
-        << Rows{row(QString(), N, u"= "_s, u"x"_s), row(u"("_s, N, u"= "_s, u"1"_s), row(u"("_s, N, u"= "_s, u"2"_s, u")"_s, QString())}
+        << Rows{row(QString(), N, u"= "_s, u"x"_s), row(u"("_s, N, u"= "_s, u"1"_s),
+                row(u"("_s, N, u"= "_s, u"2"_s, u")"_s, QString())}
         << notNumber << valueCell(1) << true;
 
-    QTest::newRow("counts differ, selection unchanged")
-        << Rows{row(u"("_s, N, u"= "_s, u"1"_s, u")"_s, QString()), row(u"("_s, N, u"= "_s, u"2"_s, QString(), QString())}
-        << bracketCount << before << false;
+    QTest::newRow("counts differ, selection unchanged") << Rows{row(u"("_s, N, u"= "_s, u"1"_s, u")"_s, QString()),
+                                                                row(u"("_s, N, u"= "_s, u"2"_s, QString(), QString())}
+                                                        << bracketCount << before << false;
     QTest::newRow("logical word missing on the top row")
-        << Rows{row(QString(), N, u"= "_s, u"1"_s, QString(), QString()), row(QString(), N, u"= "_s, u"2"_s, QString(), u" And "_s),
+        << Rows{row(QString(), N, u"= "_s, u"1"_s, QString(), QString()),
+                row(QString(), N, u"= "_s, u"2"_s, QString(), u" And "_s),
                 row(QString(), N, u"= "_s, u"3"_s, QString(), QString())}
         << logicalNeeded << logicalCell(1) << true;
     QTest::newRow("lowest offending row reported")
-        << Rows{row(QString(), N, u"= "_s, u"1"_s, QString(), QString()), row(QString(), N, u"= "_s, u"2"_s, QString(), QString()),
+        << Rows{row(QString(), N, u"= "_s, u"1"_s, QString(), QString()),
+                row(QString(), N, u"= "_s, u"2"_s, QString(), QString()),
                 row(QString(), N, u"= "_s, u"3"_s, QString(), QString()), skipped(QString(), QString())}
         << logicalNeeded << logicalCell(2) << true;
 }
@@ -227,7 +247,8 @@ void TestConditionValidator::rules()
 
 void TestConditionValidator::reportsOneFailureAtATime()
 {
-    const auto grid = test::makeConditionGrid({row(u"("_s, N, u"include "_s, u"1"_s), row(QString(), D, u"= "_s, u"soon"_s, QString(), QString())});
+    const auto grid = test::makeConditionGrid(
+        {row(u"("_s, N, u"include "_s, u"1"_s), row(QString(), D, u"= "_s, u"soon"_s, QString(), QString())});
     const auto noEditor = [] {};
 
     QVERIFY(!validateConditions(*grid, noEditor));
@@ -252,9 +273,17 @@ void TestConditionValidator::hostileValuesRejected_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("message");
 
-    const QStringList hostile{u"1; drop table t"_s, u"1 or 1=1"_s, u"1--"_s, u"1/* x */"_s, u"' or ''='"_s,
-                              u"2001-1-5' or '1'='1"_s, u"2001-1-5# or #2001-1-5"_s, u"2001-01-05;--"_s,
-                              u"1\n"_s, u"\u0661"_s, QString(10000, u'1') + u'x'};
+    const QStringList hostile{u"1; drop table t"_s,
+                              u"1 or 1=1"_s,
+                              u"1--"_s,
+                              u"1/* x */"_s,
+                              u"' or ''='"_s,
+                              u"2001-1-5' or '1'='1"_s,
+                              u"2001-1-5# or #2001-1-5"_s,
+                              u"2001-01-05;--"_s,
+                              u"1\n"_s,
+                              u"\u0661"_s,
+                              QString(10000, u'1') + u'x'};
     for (const QString &value : hostile) {
         const QString name = value.left(24).replace(u'\n', u"\\n"_s);
         QTest::addRow("number: %s", qPrintable(name)) << int(N) << value << notNumber;
@@ -278,8 +307,8 @@ void TestConditionValidator::hostileValuesRejected()
 
 void TestConditionValidator::runtimeFailureReported()
 {
-    const auto grid = test::makeConditionGrid({row(QString(), N, u"= "_s, u"1"_s),
-                                               {QString(), u"n"_s, u"= "_s, u"1"_s, QString(), QString(), u"6"_s}});
+    const auto grid = test::makeConditionGrid(
+        {row(QString(), N, u"= "_s, u"1"_s), {QString(), u"n"_s, u"= "_s, u"1"_s, QString(), QString(), u"6"_s}});
     int editorCalls = 0;
     QVERIFY(!validateConditions(*grid, [&] { ++editorCalls; }));
     QCOMPARE(editorCalls, 0);
