@@ -36,24 +36,42 @@ void placeTwips(QWidget *widget, int left, int top, int width, int height)
                         twips::toPixels(height));
 }
 
-/// Widens or narrows each column to its longest text among the header and the rows shown
-/// first, within sensible bounds, so that the result is readable without dragging columns.
+/// Sizes each column to its longest text among the header and the rows shown first. When the
+/// columns together would be wider than the grid, the widest ones give up room first, so that
+/// every column stays in view as long as that leaves each a sensible width.
 void fitColumns(FlexGrid &grid)
 {
     constexpr int SampleRows = 200;
     constexpr int MinimumTwips = 600;
-    constexpr int MaximumTwips = 3600;
     constexpr int PaddingPixels = 12;
+    constexpr int ScrollBarTwips = 360;
     try {
         const QFontMetrics body(grid.Font());
         const QFontMetrics header(grid.FontFixed());
         const int rows = std::min(grid.Rows(), SampleRows + 1);
+        QList<int> widths;
         for (int col = 0; col < grid.Cols(); ++col) {
             int widest = header.horizontalAdvance(grid.TextMatrix(0, col));
             for (int row = 1; row < rows; ++row) {
                 widest = std::max(widest, body.horizontalAdvance(grid.TextMatrix(row, col)));
             }
-            grid.setColWidth(col, std::clamp(twips::fromPixels(widest + PaddingPixels), MinimumTwips, MaximumTwips));
+            widths << std::max(MinimumTwips, twips::fromPixels(widest + PaddingPixels));
+        }
+        // The largest cap on single columns that lets them all fit (never below the minimum).
+        const int available = grid.Width() - ScrollBarTwips;
+        const auto total = [&widths](int cap) {
+            int sum = 0;
+            for (int width : widths) {
+                sum += std::min(width, cap);
+            }
+            return sum;
+        };
+        int cap = widths.isEmpty() ? 0 : *std::max_element(widths.cbegin(), widths.cend());
+        while (cap > MinimumTwips && total(cap) > available) {
+            cap -= twips::PerPixel;
+        }
+        for (int col = 0; col < widths.size(); ++col) {
+            grid.setColWidth(col, std::min(widths.at(col), std::max(cap, MinimumTwips)));
         }
     } catch (const std::exception &) {
         // Column widths are cosmetic: keep whatever the grid has.

@@ -684,10 +684,14 @@ void TestDemo::getRecordsetWithPickedGender()
     QCOMPARE(gridRow(*grid, 0),
              (QStringList{u"CustomerID"_s, u"CompanyName"_s, u"ContactName"_s, u"Gender"_s}));
     QCOMPARE(grid->Rows(), expectedRows.size() + 1);
-    // The window fits the columns to their captions.
+    // The window fits the columns to their captions, all of them side by side in the grid.
+    int total = 0;
     for (int c = 0; c < grid->Cols(); ++c) {
-        QVERIFY(twips::toPixels(grid->ColWidth(c)) > QFontMetrics(grid->FontFixed()).horizontalAdvance(grid->TextMatrix(0, c)));
+        QVERIFY(twips::toPixels(grid->ColWidth(c))
+                > QFontMetrics(grid->FontFixed()).horizontalAdvance(grid->TextMatrix(0, c)));
+        total += grid->ColWidth(c);
     }
+    QVERIFY2(total < grid->Width(), qPrintable(QStringLiteral("%1 >= %2").arg(total).arg(grid->Width())));
     for (int r = 0; r < expectedRows.size(); ++r) {
         QCOMPARE(gridRow(*grid, r + 1), expectedRows.at(r));
     }
