@@ -110,7 +110,7 @@ void frmCondora::onGetValue()
         moveWindow(&picker, pickerLeft, pickerTop);
 
         picker.setHeadTitle(m_grid->TextMatrix(r, 1));
-        picker.setColIndex(m_grid->TextMatrix(r, 6));
+        picker.setP_colIndex(m_grid->TextMatrix(r, 6));
         picker.exec();
 
         if (m_isSel) {

@@ -45,7 +45,7 @@ frmGetValue::frmGetValue(frmCondora *owner)
     m_grid->setObjectName(u"MSFlexGrid1"_s);
     m_grid->setFont(QFont(u"MS Sans Serif"_s));
     m_grid->setToolTipText(tr("Click title to sort"));
-    connect(m_grid, &FlexGrid::MouseUp, this, &frmGetValue::onMouseUp);
+    connect(m_grid, &FlexGrid::MouseUp, this, &frmGetValue::MSFlexGrid1_MouseUp);
 
     resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
 }
@@ -58,11 +58,11 @@ void frmGetValue::showEvent(QShowEvent *event)
     // Load once per showing; a window-system activation (for example after an error message
     // over the picker) does not reload the list.
     if (!event->spontaneous()) {
-        activate();
+        Form_Activate();
     }
 }
 
-void frmGetValue::activate()
+void frmGetValue::Form_Activate()
 {
     applyStyle(this);
     iniGrid();
@@ -111,10 +111,10 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
 void frmGetValue::resizeEvent(QResizeEvent *event)
 {
     QDialog::resizeEvent(event);
-    layoutGrid();
+    Form_Resize();
 }
 
-void frmGetValue::layoutGrid()
+void frmGetValue::Form_Resize()
 {
     ignoreErrors([this] {
         QRect g = twipsGeometry(m_grid);
@@ -125,7 +125,7 @@ void frmGetValue::layoutGrid()
     });
 }
 
-void frmGetValue::onMouseUp(int /*button*/, int /*shift*/, int x, int y)
+void frmGetValue::MSFlexGrid1_MouseUp(int /*button*/, int /*shift*/, int x, int y)
 {
     ignoreErrors([this] { m_grid->setCol(0); });
     m_sortState = m_sortState == 1 ? 2 : 1;

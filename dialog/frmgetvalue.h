@@ -35,11 +35,11 @@ public:
     QString headTitle() const { return m_headTitle; }
     void setHeadTitle(const QString &title) { m_headTitle = title; }
     /// The column's position in fieldCatalog as decimal text; empty or "-1" loads nothing.
-    QString colIndex() const { return m_colIndex; }
-    void setColIndex(const QString &colIndex) { m_colIndex = colIndex; }
+    QString P_colIndex() const { return m_colIndex; }
+    void setP_colIndex(const QString &colIndex) { m_colIndex = colIndex; }
     /// Passed on to the loading routine; the statement does not use it.
-    QString tabAlias() const { return m_tabAlias; }
-    void setTabAlias(const QString &tabAlias) { m_tabAlias = tabAlias; }
+    QString P_tabAlias() const { return m_tabAlias; }
+    void setP_tabAlias(const QString &tabAlias) { m_tabAlias = tabAlias; }
 
     /// 0 before the first title click, then alternately 1 (descending) and 2 (ascending).
     int sortState() const { return m_sortState; }
@@ -53,11 +53,13 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void activate();
+    /// Styles the window, sets the grid's title and loads the values.
+    void Form_Activate();
+    void Form_Resize();
     void iniGrid();
     void loadValues(const QString &title, const QString &tabAlias);
-    void layoutGrid();
-    void onMouseUp(int button, int shift, int x, int y);
+    /// A title click sorts; a click elsewhere picks the selected value and closes.
+    void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);
 
     frmCondora *m_owner;
     FlexGrid *m_grid = nullptr;

@@ -132,7 +132,7 @@ PickerRun openPicker(condora::frmCondora &owner)
     timer.start();
     condora::frmGetValue picker(&owner);
     picker.setHeadTitle(u"v"_s);
-    picker.setColIndex(u"1"_s);
+    picker.setP_colIndex(u"1"_s);
     auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
     PaintWatch watch;
     grid->view()->viewport()->installEventFilter(&watch);

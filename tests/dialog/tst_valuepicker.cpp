@@ -173,7 +173,7 @@ void TestDialog::pickerWithoutColumnRunsNothing()
     for (const QString &colIndex : {QString(), u"-1"_s}) {
         frmGetValue picker(dialog);
         picker.setHeadTitle(u"name"_s);
-        picker.setColIndex(colIndex);
+        picker.setP_colIndex(colIndex);
         picker.show();
         auto *g = find<FlexGrid>(&picker, "MSFlexGrid1");
         QCOMPARE(g->TextMatrix(0, 0), u"name"_s);
@@ -342,7 +342,7 @@ void TestDialog::pickerHandFillAndClientCursor()
     StatementTrace trace(*state.curConn);
     frmGetValue picker(dialog);
     picker.setHeadTitle(u"v"_s);
-    picker.setColIndex(QString::number(position));
+    picker.setP_colIndex(QString::number(position));
     picker.show();
     QCOMPARE(trace.statements, QStringList{u"select distinct v from big "_s});
     QCOMPARE(trace.cursorLocations, QList<int>{3});
@@ -373,7 +373,7 @@ void TestDialog::pickerFailingStatement()
     frmCondora *dialog = openDialog();
     frmGetValue picker(dialog);
     picker.setHeadTitle(u"name"_s);
-    picker.setColIndex(u"2"_s);
+    picker.setP_colIndex(u"2"_s);
     picker.show();
     QCOMPARE(m_ui->texts().size(), 1);
     QVERIFY2(m_ui->texts().constFirst().startsWith(u"Error message:\r\n "_s), qPrintable(m_ui->texts().constFirst()));
