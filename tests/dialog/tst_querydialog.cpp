@@ -265,6 +265,22 @@ void TestDialog::verifyStopsOnValidation()
     QCOMPARE(m_ui->messages().constFirst().icon, MessageIcon::Exclamation);
     QCOMPARE(analysisState().resultSql, before);
     QVERIFY(dialog->isVisible());
+
+    // A number column without a value: the Value editor is open on that cell with the message.
+    clickCell(grid(), 1, 0);
+    QVERIFY(pickItem(find<QComboBox>(dialog, "comItem"), QString()));
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdAdd"), Qt::LeftButton);
+    enterRow(2, u"id"_s, u"> "_s);
+    clickCell(grid(), 1, 5);
+    QVERIFY(pickItem(find<QComboBox>(dialog, "comItem"), u" And "_s));
+    bool editorOpen = false;
+    m_ui->setOnMessage([&](const MessageRequest &) {
+        editorOpen = find<QLineEdit>(dialog, "txtValue")->isVisible() && dialog->curRow() == 2 && dialog->curCol() == 3;
+    });
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+    QCOMPARE(m_ui->texts().constLast(), u"The value must be numerical!"_s);
+    QVERIFY(editorOpen);
+    QVERIFY(dialog->isVisible());
 }
 
 void TestDialog::okClosesOnlyOnAcceptedStatement()
