@@ -54,6 +54,13 @@ done
          "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
 } | tee "$results"
 
+# Qt asks for a runtime folder of its own; give it one instead of a warning in every program.
+if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+    XDG_RUNTIME_DIR=$(mktemp -d /tmp/condora-bench-runtime.XXXXXX)
+    export XDG_RUNTIME_DIR
+    trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
+fi
+
 status=0
 for i in "${!targets[@]}"; do
     [ "${built[$i]}" = 1 ] || { status=1; continue; }
@@ -74,12 +81,13 @@ done
 
 {
     echo
-    echo "== summary: every figure with its ratio"
+    echo "== summary: every figure with its ratio, under the heading it stands under"
     for i in "${!targets[@]}"; do
         out="$build/${targets[$i]}.out"
         [ -f "$out" ] || continue
         echo "${targets[$i]}:"
-        grep -i 'ratio' "$out" | sed 's/^/  /'
+        awk '/:[[:space:]]*$/ { heading = $0; shown = 0; next }
+             tolower($0) ~ /ratio/ { if (heading != "" && !shown) { print "  " heading; shown = 1 } print "  " $0 }' "$out"
         rm -f "$out"
     done
     echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
