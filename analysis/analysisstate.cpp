@@ -23,6 +23,7 @@ void resetAnalysisState()
     state.savedCursorLocation = 0;
     state.baseSql.clear();
     state.dbKind.clear();
+    state.backslashEscapes = false;
     state.fieldCatalog.clear();
     state.filterList.clear();
     state.resultSql.clear();

@@ -52,6 +52,9 @@ struct CONDORA_EXPORT AnalysisState
     int savedCursorLocation = 0;
     QString baseSql;
     QString dbKind;
+    /// True when the database's string literals treat a backslash as an escape character
+    /// (MySQL, MariaDB): composed values then double backslashes as well as apostrophes.
+    bool backslashEscapes = false;
     FieldCatalog fieldCatalog;
     /// Position 0 ignored. An empty list means "never given".
     QStringList filterList;

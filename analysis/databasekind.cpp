@@ -30,6 +30,27 @@ QString dbKindFromProperties(const ado::Properties &properties)
     return QString();
 }
 
+bool usesBackslashEscapes(ado::Connection &connection)
+{
+    try {
+        const ado::Properties &properties = connection.Properties();
+        for (int i = 0; i < properties.Count(); ++i) {
+            const ado::Property &property = properties.Item(i);
+            if (text::find(property.Name(), u"dbms name"_s) > 0) {
+                return backslashEscapesForDbmsName(property.Value().toString());
+            }
+        }
+    } catch (...) {
+        // getDbKind has already reported an unreadable property collection.
+    }
+    return false;
+}
+
+bool backslashEscapesForDbmsName(const QString &dbmsName)
+{
+    return text::find(dbmsName, u"mysql"_s) > 0 || text::find(dbmsName, u"mariadb"_s) > 0;
+}
+
 QString dbKindFromDbmsName(const QString &dbmsName)
 {
     const QString name = text::lower(dbmsName);

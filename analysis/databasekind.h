@@ -23,4 +23,10 @@ CONDORA_EXPORT QString dbKindFromProperties(const ado::Properties &properties);
 /// with "access" or "jet", else "99" (substring tests in any case, in this order).
 CONDORA_EXPORT QString dbKindFromDbmsName(const QString &dbmsName);
 
+/// True when the first property whose name contains "dbms name" names MySQL or MariaDB, whose
+/// string literals treat a backslash as an escape character. False when no such property
+/// exists or the properties cannot be read (getDbKind reports that failure).
+CONDORA_EXPORT bool usesBackslashEscapes(ado::Connection &connection);
+CONDORA_EXPORT bool backslashEscapesForDbmsName(const QString &dbmsName);
+
 } // namespace condora

@@ -34,9 +34,13 @@ bool contains(const QString &in, QLatin1StringView what)
     return in.contains(what, Qt::CaseSensitive);
 }
 
+/// The value inside a string literal: apostrophes doubled, and backslashes too where the
+/// database reads a backslash as an escape character (otherwise a value ending in a backslash
+/// would swallow the closing apostrophe and leave its literal).
 QString escaped(const QString &value)
 {
-    return text::replace(value, u"'"_s, u"''"_s);
+    const QString literal = analysisState().backslashEscapes ? text::replace(value, u"\\"_s, u"\\\\"_s) : value;
+    return text::replace(literal, u"'"_s, u"''"_s);
 }
 
 /// The value written for Oracle and Access/Jet date conditions: the date in the fixed

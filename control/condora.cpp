@@ -88,6 +88,7 @@ void Condora::runQuery()
     state.savedCursorLocation = connection.CursorLocation();
     condora::queryTitle() = m_title;
     state.dbKind = condora::getDbKind(connection);
+    state.backslashEscapes = condora::usesBackslashEscapes(connection);
 
     QString statement = condora::trimSpaces(condora::text::trim(m_sqlInput));
     if (statement.isEmpty()) {
