@@ -10,6 +10,9 @@ jobs=${JOBS:-$(nproc)}
 
 "$root/tools/install-packages.sh"
 
+# Compiler caching across clones and build folders (paths are made relative to the checkout).
+export CCACHE_BASEDIR="$root"
+
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" "$@"
 cmake --build "$build" -j "$jobs"
 
