@@ -40,7 +40,10 @@ QString withoutSeverity(const QString &line)
 QString databaseMessage(const QSqlError &error)
 {
     QString text = error.databaseText().trimmed();
-    if (text.isEmpty()) {
+    // When the driver itself refuses a statement (Qt's SQLite driver with a second statement
+    // after the first), the database has nothing to say and SQLite's text for that is
+    // "not an error": the driver's own text is the message then.
+    if (text.isEmpty() || text.compare(QLatin1String("not an error"), Qt::CaseInsensitive) == 0) {
         text = error.driverText().trimmed();
     }
     if (text.isEmpty()) {
