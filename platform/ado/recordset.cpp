@@ -14,6 +14,8 @@
 
 #include <sqlite3.h>
 
+#include <dlfcn.h>
+
 #include <climits>
 
 namespace condora::ado {
@@ -56,6 +58,71 @@ QList<int> columnTypes(const QSqlQuery &query, const QString &driver)
         }
     }
     return types;
+}
+
+// PostgreSQL runs every statement of a text sent as one query, so a probe built from a text
+// such as "select 1; drop table t; select 1" would run the DROP. libpq's PQprepare of the
+// unnamed statement parses and analyses the text on the server without running it, and the
+// server refuses a text with several statements there. libpq is already loaded by Qt's
+// PostgreSQL driver; its functions are looked up at run time, so building needs no libpq headers.
+struct PgResult;
+struct PgApi
+{
+    PgResult *(*prepare)(void *conn, const char *name, const char *query, int nParams, const unsigned *types) = nullptr;
+    int (*resultStatus)(const PgResult *) = nullptr;
+    char *(*resultErrorField)(const PgResult *, int field) = nullptr;
+    void (*clear)(PgResult *) = nullptr;
+    bool ok() const { return prepare && resultStatus && resultErrorField && clear; }
+};
+
+const PgApi &pgApi()
+{
+    static const PgApi api = [] {
+        PgApi found;
+        if (void *lib = dlopen("libpq.so.5", RTLD_LAZY | RTLD_NOLOAD)) {
+            found.prepare = reinterpret_cast<decltype(found.prepare)>(dlsym(lib, "PQprepare"));
+            found.resultStatus = reinterpret_cast<decltype(found.resultStatus)>(dlsym(lib, "PQresultStatus"));
+            found.resultErrorField = reinterpret_cast<decltype(found.resultErrorField)>(dlsym(lib, "PQresultErrorField"));
+            found.clear = reinterpret_cast<decltype(found.clear)>(dlsym(lib, "PQclear"));
+        }
+        return found;
+    }();
+    return api;
+}
+
+// Throws the server's message when it refuses to prepare `source` (several statements, or any
+// other error it finds before running it). Errors of the client side (no SQLSTATE) are left to
+// the real execution, which reports them in full.
+void refuseUnpreparable(const QSqlDatabase &db, const QString &source)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0) {
+        return;
+    }
+    void *conn = *static_cast<void *const *>(handle.constData());
+    const PgApi &pq = pgApi();
+    if (conn == nullptr || !pq.ok()) {
+        return;
+    }
+    constexpr int CommandOk = 1;          // PGRES_COMMAND_OK
+    constexpr int DiagSqlState = 'C';     // PG_DIAG_SQLSTATE
+    constexpr int DiagMessagePrimary = 'M';
+    PgResult *result = pq.prepare(conn, "", source.toUtf8().constData(), 0, nullptr);
+    if (result == nullptr) {
+        return;
+    }
+    const QString sqlState = QString::fromUtf8(pq.resultErrorField(result, DiagSqlState));
+    QString message = QString::fromUtf8(pq.resultErrorField(result, DiagMessagePrimary));
+    const bool refused = pq.resultStatus(result) != CommandOk && !sqlState.isEmpty();
+    pq.clear(result);
+    if (!refused) {
+        return;
+    }
+    if (message == u"cannot insert multiple commands into a prepared statement") {
+        // The same words as Qt's SQLite driver, which refuses such a text by itself.
+        message = QStringLiteral("Unable to execute multiple statements at a time");
+    }
+    throw RuntimeError::database(message.isEmpty() ? QStringLiteral("Unknown database error") : message);
 }
 
 } // namespace
@@ -113,6 +180,7 @@ void Recordset::Open(const QString &source, Connection &connection)
     const QString driver = db.driverName();
 
     connection.countStatement();
+    refuseUnpreparable(db, source);
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
     if (!query->exec(source)) {
