@@ -72,7 +72,9 @@ struct PgApi
     int (*resultStatus)(const PgResult *) = nullptr;
     char *(*resultErrorField)(const PgResult *, int field) = nullptr;
     void (*clear)(PgResult *) = nullptr;
-    bool ok() const { return prepare && resultStatus && resultErrorField && clear; }
+    char *(*resultErrorMessage)(const PgResult *) = nullptr;
+    int (*status)(const void *conn) = nullptr;
+    bool ok() const { return prepare && resultStatus && resultErrorField && clear && resultErrorMessage && status; }
 };
 
 const PgApi &pgApi()
@@ -84,6 +86,9 @@ const PgApi &pgApi()
             found.resultStatus = reinterpret_cast<decltype(found.resultStatus)>(dlsym(lib, "PQresultStatus"));
             found.resultErrorField = reinterpret_cast<decltype(found.resultErrorField)>(dlsym(lib, "PQresultErrorField"));
             found.clear = reinterpret_cast<decltype(found.clear)>(dlsym(lib, "PQclear"));
+            found.resultErrorMessage =
+                reinterpret_cast<decltype(found.resultErrorMessage)>(dlsym(lib, "PQresultErrorMessage"));
+            found.status = reinterpret_cast<decltype(found.status)>(dlsym(lib, "PQstatus"));
         }
         return found;
     }();
@@ -91,8 +96,9 @@ const PgApi &pgApi()
 }
 
 // Throws the server's message when it refuses to prepare `source` (several statements, or any
-// other error it finds before running it). Errors of the client side (no SQLSTATE) are left to
-// the real execution, which reports them in full.
+// other error it finds before running it), and libpq's message when the connection turned out
+// to be lost (the server process ended): Qt's driver then only knows that it is no longer open.
+// Other errors of the client side are left to the real execution, which reports them in full.
 void refuseUnpreparable(const QSqlDatabase &db, const QString &source)
 {
     const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
@@ -107,15 +113,20 @@ void refuseUnpreparable(const QSqlDatabase &db, const QString &source)
     constexpr int CommandOk = 1;          // PGRES_COMMAND_OK
     constexpr int DiagSqlState = 'C';     // PG_DIAG_SQLSTATE
     constexpr int DiagMessagePrimary = 'M';
+    constexpr int ConnectionBad = 1;      // CONNECTION_BAD
     PgResult *result = pq.prepare(conn, "", source.toUtf8().constData(), 0, nullptr);
     if (result == nullptr) {
         return;
     }
+    const bool failed = pq.resultStatus(result) != CommandOk;
     const QString sqlState = QString::fromUtf8(pq.resultErrorField(result, DiagSqlState));
     QString message = QString::fromUtf8(pq.resultErrorField(result, DiagMessagePrimary));
-    const bool refused = pq.resultStatus(result) != CommandOk && !sqlState.isEmpty();
+    const QString fullMessage = QString::fromUtf8(pq.resultErrorMessage(result));
     pq.clear(result);
-    if (!refused) {
+    if (failed && pq.status(conn) == ConnectionBad) {
+        throw RuntimeError::database(databaseMessage(QSqlError(QString(), fullMessage, QSqlError::ConnectionError)));
+    }
+    if (!failed || sqlState.isEmpty()) {
         return;
     }
     if (message == u"cannot insert multiple commands into a prepared statement") {
