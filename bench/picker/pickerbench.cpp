@@ -22,6 +22,8 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include "support/sqlitebaseline.h"
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -33,35 +35,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct DbCloser
-{
-    void operator()(sqlite3 *db) const { sqlite3_close(db); }
-};
-struct StmtFinalizer
-{
-    void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
-};
-using Db = std::unique_ptr<sqlite3, DbCloser>;
-using Stmt = std::unique_ptr<sqlite3_stmt, StmtFinalizer>;
-
-Db openDb(const QByteArray &path)
-{
-    sqlite3 *raw = nullptr;
-    if (sqlite3_open(path.constData(), &raw) != SQLITE_OK) {
-        std::fprintf(stderr, "cannot open %s\n", path.constData());
-        std::exit(1);
-    }
-    return Db(raw);
-}
-
-void exec(sqlite3 *db, const char *sql)
-{
-    char *error = nullptr;
-    if (sqlite3_exec(db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-        std::fprintf(stderr, "%s: %s\n", sql, error);
-        std::exit(1);
-    }
-}
+using condora::bench::Db;
+using condora::bench::exec;
+using condora::bench::openDb;
+using condora::bench::Stmt;
 
 double ms(qint64 nanoseconds)
 {
