@@ -1,9 +1,12 @@
 #include "control/designer/condoradesignerplugin.h"
 
+#include "control/designer/condorapropertysheetfactory.h"
+
 #include "control/condora.h"
 #include "control/magnifyingglass.h"
 
 #include <QIcon>
+#include <QtDesigner/QDesignerFormEditorInterface>
 #include <QPixmap>
 
 using namespace Qt::StringLiterals;
@@ -61,8 +64,14 @@ bool CondoraDesignerPlugin::isInitialized() const
     return m_initialized;
 }
 
-void CondoraDesignerPlugin::initialize(QDesignerFormEditorInterface *)
+void CondoraDesignerPlugin::initialize(QDesignerFormEditorInterface *core)
 {
+    if (m_initialized) {
+        return;
+    }
+    if (core) {
+        CondoraPropertySheetFactory::registerWith(core->extensionManager());
+    }
     m_initialized = true;
 }
 
