@@ -28,13 +28,19 @@ namespace {
 constexpr int DesignWidthTwips = 465;
 constexpr int DesignHeightTwips = 480;
 
-// Lets hosts set colour properties by name with plain numbers:
-// setProperty("GridBackColor", 0x8000000Du).
-void registerColorConversions()
+// Lets hosts set colour properties by name with plain numbers or colours
+// (setProperty("GridBackColor", 0x8000000Du)), and fonts and pictures with plain values, as
+// forms loaded at run time (QUiLoader) do. A plain font or picture becomes a new object.
+void registerPropertyConversions()
 {
     if (QMetaType::hasRegisteredConverterFunction<uint, OleColor>()) {
         return;
     }
+    QMetaType::registerConverter<QColor, OleColor>([](const QColor &color) { return OleColor::fromColor(color); });
+    QMetaType::registerConverter<QFont, condora::FontHandle>(
+        [](const QFont &font) { return std::make_shared<QFont>(font); });
+    QMetaType::registerConverter<QPixmap, condora::PictureHandle>(
+        [](const QPixmap &picture) { return std::make_shared<QPixmap>(picture); });
     QMetaType::registerConverter<OleColor, uint>([](OleColor color) { return uint(color.value()); });
     QMetaType::registerConverter<uint, OleColor>([](uint value) { return OleColor(value); });
     QMetaType::registerConverter<int, OleColor>([](int value) { return OleColor(quint32(value)); });
@@ -63,7 +69,7 @@ QString &queryTitle()
 Condora::Condora(QWidget *parent)
     : QWidget(parent)
 {
-    registerColorConversions();
+    registerPropertyConversions();
     setFixedSize(condora::twips::toPixels(DesignWidthTwips), condora::twips::toPixels(DesignHeightTwips));
     m_designSize = size();
     // Stored properties arrive after creation, so message boxes without a caption of their own

@@ -151,6 +151,9 @@ public:
     QSize minimumSizeHint() const override;
 
     // Properties ----------------------------------------------------------------------------
+    // The font and picture setters also take a plain QFont or QPixmap (each call makes a new
+    // object for the control), and colours convert from QColor, so that code Qt's uic
+    // generates for a form designed with this control compiles as it stands.
 
     /// Stored and persisted only: it does not disable the control or its methods (this hides
     /// QWidget::setEnabled on purpose; QWidget::setEnabled still reaches the widget state).
@@ -168,8 +171,10 @@ public:
 
     condora::FontHandle ButtonFont() const { return m_buttonFont; }
     void setButtonFont(condora::FontHandle ButtonFont);
+    void setButtonFont(const QFont &font) { setButtonFont(std::make_shared<QFont>(font)); }
     condora::FontHandle LabelFont() const { return m_labelFont; }
     void setLabelFont(condora::FontHandle LabelFont);
+    void setLabelFont(const QFont &font) { setLabelFont(std::make_shared<QFont>(font)); }
     condora::OleColor LabelBackColor() const { return m_labelBackColor; }
     void setLabelBackColor(condora::OleColor LabelBackColor);
     condora::OleColor LabelForeColor() const { return m_labelForeColor; }
@@ -188,14 +193,18 @@ public:
     void setFormBackColor(condora::OleColor FormBackColor);
     condora::PictureHandle FormPicture() const { return m_formPicture; }
     void setFormPicture(condora::PictureHandle FormPicture);
+    void setFormPicture(const QPixmap &picture) { setFormPicture(std::make_shared<QPixmap>(picture)); }
     condora::OleColor ButtonBackColor() const { return m_buttonBackColor; }
     void setButtonBackColor(condora::OleColor ButtonBackColor);
     condora::FontHandle GridFont() const { return m_gridFont; }
     void setGridFont(condora::FontHandle GridFont);
+    void setGridFont(const QFont &font) { setGridFont(std::make_shared<QFont>(font)); }
     condora::FontHandle GridFontFixed() const { return m_gridFontFixed; }
     void setGridFontFixed(condora::FontHandle GridFontFixed);
+    void setGridFontFixed(const QFont &font) { setGridFontFixed(std::make_shared<QFont>(font)); }
     condora::PictureHandle ButtonPicture() const { return m_buttonPicture; }
     void setButtonPicture(condora::PictureHandle ButtonPicture);
+    void setButtonPicture(const QPixmap &picture) { setButtonPicture(std::make_shared<QPixmap>(picture)); }
     condora::OleColor GridForeColorSel() const { return m_gridForeColorSel; }
     void setGridForeColorSel(condora::OleColor GridForeColorSel);
     condora::OleColor GridBackColor() const { return m_gridBackColor; }

@@ -44,6 +44,9 @@ public:
 
     constexpr OleColor() = default;
     constexpr OleColor(quint32 value) : m_value(value) {} // NOLINT: a colour is its number
+    /// The RGB value of `color` (see fromColor); implicit so that a QColor can be given
+    /// wherever a colour is taken, as code generated from designed forms does.
+    OleColor(const QColor &color) : OleColor(fromColor(color)) {} // NOLINT
 
     constexpr quint32 value() const { return m_value; }
     constexpr bool isSystem() const { return (m_value & SystemFlag) != 0; }
