@@ -2,11 +2,16 @@
 
 #include "platform/ado/connection.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUuid>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace condora::test {
@@ -135,6 +140,171 @@ std::shared_ptr<ado::Connection> PgServer::open(const QString &database) const
     auto connection = std::make_shared<ado::Connection>();
     connection->Open(connectionString(database));
     return connection;
+}
+
+namespace {
+
+/// The sections of an odbcinst.ini whose name contains "MariaDB", each with its Driver= value,
+/// the Unicode driver first.
+QList<std::pair<QString, QString>> mariaDbDriverEntries(const QString &iniPath)
+{
+    QList<std::pair<QString, QString>> entries;
+    QFile file(iniPath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        return entries;
+    }
+    static const QRegularExpression sectionLine(QStringLiteral("^\\s*\\[(.+)\\]\\s*$"));
+    static const QRegularExpression driverLine(QStringLiteral("^\\s*Driver\\s*=\\s*(.*?)\\s*$"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    QString section;
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(u'\n');
+    for (const QString &line : lines) {
+        if (const auto m = sectionLine.match(line); m.hasMatch()) {
+            section = m.captured(1).trimmed();
+            if (section.contains(QStringLiteral("MariaDB"), Qt::CaseInsensitive)) {
+                entries.append({section, QString()});
+            }
+        } else if (const auto d = driverLine.match(line); d.hasMatch() && !entries.isEmpty()
+                   && entries.last().first == section) {
+            entries.last().second = d.captured(1);
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const auto &a, const auto &b) {
+        return a.first.contains(QStringLiteral("Unicode"), Qt::CaseInsensitive)
+               && !b.first.contains(QStringLiteral("Unicode"), Qt::CaseInsensitive);
+    });
+    return entries;
+}
+
+/// A driver library named without a folder, looked up where Debian installs ODBC drivers.
+QString driverLibraryPath(const QString &library)
+{
+    if (library.isEmpty() || QFileInfo(library).isAbsolute()) {
+        return library;
+    }
+    QStringList folders{QStringLiteral("/usr/lib/odbc"), QStringLiteral("/usr/local/lib")};
+    const QDir lib(QStringLiteral("/usr/lib"));
+    for (const QString &arch : lib.entryList({QStringLiteral("*-linux-*")}, QDir::Dirs)) {
+        folders.prepend(lib.filePath(arch) + QStringLiteral("/odbc"));
+    }
+    for (const QString &folder : folders) {
+        const QString path = folder + u'/' + library;
+        if (QFileInfo::exists(path)) {
+            return path;
+        }
+    }
+    return library;
+}
+
+} // namespace
+
+QString MariaDbServer::odbcDriverString(const QString &database) const
+{
+    // The driver refuses an empty value, so a connection to no database names none.
+    const QString databasePart = database.isEmpty() ? QString() : QStringLiteral("Database=%1;").arg(database);
+    return QStringLiteral("Driver={%1};Server=%2;Port=%3;%4User=%5;Password=%6")
+        .arg(mariaDbOdbcDriver(), host)
+        .arg(port)
+        .arg(databasePart, user, password);
+}
+
+namespace {
+
+void runOnMariaDb(const MariaDbServer &server, const QString &database, const QStringList &statements)
+{
+    const QString driverString = server.odbcDriverString(database);
+    withDatabase(QStringLiteral("QODBC"), [&driverString](QSqlDatabase &db) { db.setDatabaseName(driverString); },
+                 statements);
+}
+
+} // namespace
+
+std::optional<MariaDbServer> mariaDbServer()
+{
+    const QByteArray host = qgetenv("CONDORA_TEST_MARIADB_HOST");
+    if (host.isEmpty()) {
+        return std::nullopt;
+    }
+    MariaDbServer server;
+    server.host = QString::fromUtf8(host);
+    server.port = qEnvironmentVariableIntValue("CONDORA_TEST_MARIADB_PORT");
+    server.user = QString::fromUtf8(qgetenv("CONDORA_TEST_MARIADB_USER"));
+    server.password = QString::fromUtf8(qgetenv("CONDORA_TEST_MARIADB_PASSWORD"));
+    return server;
+}
+
+bool mariaDbRequired()
+{
+    return qgetenv("CONDORA_TEST_REQUIRE_MARIADB") == "1";
+}
+
+QString mariaDbOdbcDriver()
+{
+    const QString given = qEnvironmentVariable("CONDORA_TEST_MARIADB_ODBC_DRIVER");
+    if (!given.isEmpty()) {
+        return given;
+    }
+    const QString testIni = qEnvironmentVariable("ODBCSYSINI");
+    if (!testIni.isEmpty()) {
+        const auto entries = mariaDbDriverEntries(testIni + QStringLiteral("/odbcinst.ini"));
+        if (!entries.isEmpty()) {
+            return entries.first().first;
+        }
+    }
+    const auto systemEntries = mariaDbDriverEntries(QStringLiteral("/etc/odbcinst.ini"));
+    if (!systemEntries.isEmpty() && !systemEntries.first().second.isEmpty()) {
+        return driverLibraryPath(systemEntries.first().second);
+    }
+    return driverLibraryPath(QStringLiteral("libmaodbc.so"));
+}
+
+void MariaDbServer::createDatabase(const QString &name) const
+{
+    runOnMariaDb(*this, QString(),
+                 {QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(name),
+                  QStringLiteral("CREATE DATABASE `%1` CHARACTER SET utf8mb4").arg(name)});
+}
+
+void MariaDbServer::exec(const QString &name, const QStringList &statements) const
+{
+    runOnMariaDb(*this, name, statements);
+}
+
+QString MariaDbServer::odbcConnectionString(const QString &database) const
+{
+    return QStringLiteral("Provider=ODBC;") + odbcDriverString(database) + u';';
+}
+
+std::shared_ptr<ado::Connection> MariaDbServer::open(const QString &database) const
+{
+    auto connection = std::make_shared<ado::Connection>();
+    connection->Open(odbcConnectionString(database));
+    return connection;
+}
+
+std::shared_ptr<ado::Connection> MariaDbServer::adopt(const QString &database) const
+{
+    const QString name = QStringLiteral("condora-test-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), name);
+        db.setDatabaseName(odbcDriverString(database));
+        // As the library opens ODBC connections: ODBC 3 behaviour.
+        db.setConnectOptions(QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3;SQL_ATTR_LOGIN_TIMEOUT=15"));
+        if (!db.open()) {
+            const QString message = db.lastError().text();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(name);
+            throw std::runtime_error(QStringLiteral("test database did not open: %1").arg(message).toStdString());
+        }
+    }
+    std::shared_ptr<ado::Connection> adopted = ado::Connection::fromDatabase(QSqlDatabase::database(name, false));
+    ado::Connection *connection = adopted.get();
+    // The Qt database goes when the last user of the connection lets it go.
+    return std::shared_ptr<ado::Connection>(connection, [adopted, name](ado::Connection *) mutable {
+        adopted.reset();
+        QSqlDatabase::database(name, false).close();
+        QSqlDatabase::removeDatabase(name);
+    });
 }
 
 QStringList sampleSchema(bool postgres)
