@@ -23,6 +23,14 @@ CondoraPropertySheet::CondoraPropertySheet(Condora *control, QDesignerPropertySh
     , m_designerSheet(designerSheet)
     , m_designerSheetObject(dynamic_cast<QObject *>(designerSheet))
 {
+    // The colour defaults, read from a control as it is newly placed on a form.
+    const Condora fresh;
+    for (int index = 0; index < designerSheet->count(); ++index) {
+        const QVariant value = fresh.property(designerSheet->propertyName(index).toLatin1().constData());
+        if (value.metaType() == QMetaType::fromType<OleColor>()) {
+            m_defaultColors.insert(index, value.value<OleColor>().value());
+        }
+    }
     // Designer deletes its sheet together with the control; from then on this sheet is empty.
     if (m_designerSheetObject) {
         connect(m_designerSheetObject, &QObject::destroyed, this, [this] {
@@ -194,7 +202,15 @@ void CondoraPropertySheet::setProperty(int index, const QVariant &value)
         return;
     }
     // A value the property cannot hold (an invalid colour, another type) leaves it unchanged.
-    const QVariant converted = fromEditorValue(value, stored);
+    QVariant converted = fromEditorValue(value, stored);
+    const auto defaultColor = m_defaultColors.constFind(index);
+    if (converted.isValid() && value.metaType() == QMetaType::fromType<QColor>()
+        && defaultColor != m_defaultColors.constEnd()) {
+        const OleColor byDefault(*defaultColor);
+        if (byDefault.isSystem() && value.value<QColor>().rgb() == byDefault.toColor().rgb()) {
+            converted = QVariant::fromValue(byDefault);
+        }
+    }
     if (converted.isValid()) {
         m_designerSheet->setProperty(index, converted);
     }

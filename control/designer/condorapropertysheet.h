@@ -18,6 +18,10 @@ namespace condora {
 /// image file or resource path, loaded into a new picture). Edits made there are converted
 /// back and stored through Designer's sheet, so saving, undo and reset work as for any
 /// other property. ConnObj, a run-time object, stays hidden.
+///
+/// The editor knows only plain colours, so a colour that looks exactly like the property's
+/// default system colour does now is taken as that system colour: reset and undo then give
+/// back a colour that follows the user's palette, as a new control has.
 class CondoraPropertySheet : public QObject, public QDesignerPropertySheetExtension
 {
     Q_OBJECT
@@ -59,6 +63,7 @@ private:
     QDesignerPropertySheetExtension *m_designerSheet;
     QObject *m_designerSheetObject; ///< m_designerSheet as the QObject it is, to notice its deletion
     QHash<int, QString> m_picturePaths; ///< where each picture property's image was loaded from
+    QHash<int, quint32> m_defaultColors; ///< each colour property's default, as a new control has it
 };
 
 } // namespace condora
