@@ -5,7 +5,9 @@
 #include <QImage>
 #include <QPixmap>
 #include <QTemporaryDir>
+#include <QFile>
 #include <QTreeView>
+#include <QUiLoader>
 #include <QUndoStack>
 #include <QtDesigner/QDesignerComponents>
 #include <QtDesigner/QDesignerFormEditorInterface>
@@ -43,6 +45,7 @@ private Q_SLOTS:
     void unusableValuesLeaveThePropertyAsItWas();
     void savedFormLoadsBackWithTheSameValues();
     void designerCommandsSetResetAndUndo();
+    void formLoadedAtRunTime();
 
 private:
     QWidget *newControl(QDesignerFormWindowInterface **window = nullptr, const QString &properties = {});
@@ -328,6 +331,22 @@ void TestDesignerProperties::designerCommandsSetResetAndUndo()
     cursor->resetWidgetProperty(control, u"FormPicture"_s);
     QVERIFY(sheet->property(picture).value<PropertySheetPixmapValue>().path().isEmpty());
     QVERIFY(control->property("FormPicture").value<std::shared_ptr<QPixmap>>()->isNull());
+}
+
+// A host loading the designed form at run time gets the control with its designed values.
+void TestDesignerProperties::formLoadedAtRunTime()
+{
+    QFile file(QString::fromUtf8(CONDORA_DESIGNED_FORM));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QUiLoader loader;
+    const std::unique_ptr<QWidget> form(loader.load(&file));
+    QVERIFY2(form, qPrintable(loader.errorString()));
+    QWidget *control = form->findChild<QWidget *>(u"condora"_s);
+    QVERIFY(control);
+    QCOMPARE(control->metaObject()->className(), "Condora");
+    QCOMPARE(control->property("Title").toString(), u"Customers"_s);
+    QCOMPARE(control->property("LabelBackColor").toUInt(), 0x0000FFu);
+    QCOMPARE(control->property("GridFont").value<std::shared_ptr<QFont>>()->pointSize(), 17);
 }
 
 CONDORA_TEST_MAIN(TestDesignerProperties)
