@@ -168,11 +168,12 @@ private Q_SLOTS:
     void analysis();
     void typedValues_data();
     void typedValues();
+    void pickedValues_data();
+    void pickedValues();
     void withoutTheRule_data();
     void withoutTheRule();
 
 private:
-    std::optional<condora::test::MariaDbServer> m_server;
     std::unique_ptr<Outside> m_outside;
     std::shared_ptr<ado::Connection> m_connection;
     /// Why the connection string did not open (empty: it did).
@@ -185,7 +186,6 @@ private:
 void TestMariaDb::initTestCase()
 {
     CONDORA_NEED_MARIADB(server);
-    m_server = server;
     QApplication::setEffectEnabled(Qt::UI_AnimateTooltip, false);
     // The library installs its dialog when it is loaded; linked statically, the test does it.
     installQueryDialog();
@@ -439,6 +439,55 @@ void TestMariaDb::typedValues()
         QEXPECT_FAIL("", qPrintable(knownFault), Continue);
     }
     QCOMPARE(outcome.rowIds, ids);
+}
+
+void TestMariaDb::pickedValues_data()
+{
+    QTest::addColumn<int>("id");
+    for (const int id : {1, 4, 6, 8, 10}) {
+        QTest::addRow("%s", qPrintable(label(texts().at(id - 1).second))) << id;
+    }
+}
+
+void TestMariaDb::pickedValues()
+{
+    QFETCH(int, id);
+    const QString value = texts().at(id - 1).second;
+
+    // The host restricts the picker to the one row that holds the value.
+    QueryRun run;
+    run.connection = m_connection;
+    run.sqlInput = BaseSql + OrderBy;
+    run.filters = QStringList{QString(), QString(), u"TextID = "_s + QString::number(id)};
+    run.result = true;
+    bool entered = false;
+    QStringList listed;
+    QString cell;
+    run.user = [&](QWidget *dialog) {
+        entered = pickColumnAndOperator(dialog, 1, u"Body"_s, u"= "_s);
+        dialogtest::clickCell(dialogtest::find<FlexGrid>(dialog, "MFGQuery"), 1, 3);
+        dialogtest::whenModal(dialog, u"frmGetValue"_s, [&](QWidget *picker) {
+            auto *grid = dialogtest::find<FlexGrid>(picker, "MSFlexGrid1");
+            if (grid->isBoundPending()) {
+                grid->fetchAll();
+            }
+            for (int r = 1; r < grid->Rows(); ++r) {
+                listed.append(grid->TextMatrix(r, 0));
+            }
+            dialogtest::clickCell(grid, 1, 0);
+        });
+        press(dialog, "cmdGetValue");
+        cell = dialogtest::find<FlexGrid>(dialog, "MFGQuery")->TextMatrix(1, 3);
+        okOrCancel(dialog);
+    };
+    const RunOutcome outcome = run.run(*m_ui);
+    QVERIFY(entered);
+    QVERIFY(sameTexts(outcome.messages, {}));
+    // The picker shows the text as stored, and the grid takes it unchanged.
+    QVERIFY(sameTexts(listed, {value}));
+    QVERIFY(sameTexts({cell}, {value}));
+    QVERIFY(sameTexts({outcome.sql}, {BaseSql + u" where  t.Body = '"_s + literal(value) + u"'"_s + OrderBy}));
+    QCOMPARE(outcome.rowIds, QStringList{QString::number(id)});
 }
 
 void TestMariaDb::withoutTheRule_data()
