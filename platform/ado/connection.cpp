@@ -185,7 +185,10 @@ void Connection::Open(const QString &connectionString)
             throw RuntimeError::invalidArgument(
                 QStringLiteral("The ODBC connection string names no Driver or DSN"));
         }
-        openOdbc(parts.join(u';') + u';');
+        // No final ";": Qt's ODBC driver hands the string over with its terminating NUL counted,
+        // and a driver that reads the NUL after a final ";" as one more attribute (MariaDB's)
+        // refuses the whole string. Empty segments were already dropped by the parser.
+        openOdbc(parts.join(u';'));
     } else if (provider.isEmpty()) {
         throw RuntimeError::invalidArgument(QStringLiteral("The connection string names no Provider"));
     } else {

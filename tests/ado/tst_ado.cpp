@@ -145,6 +145,8 @@ private slots:
 
     void connectionStringForms_data();
     void connectionStringForms();
+    void odbcDriverString_data();
+    void odbcDriverString();
     void badConnectionStrings_data();
     void badConnectionStrings();
     void missingSqliteFileIsNotCreated();
@@ -488,6 +490,37 @@ void TestAdo::connectionStringForms()
     QCOMPARE(connection.ConnectionString(), connectionString);
     const auto rs = connection.Execute(QStringLiteral("select name from people where id = 3"));
     QCOMPARE(rs->Fields().Item(0).Value().toString(), QStringLiteral("Cy"));
+}
+
+void TestAdo::odbcDriverString_data()
+{
+    QTest::addColumn<QString>("connectionString");
+    // What reaches the ODBC driver manager ("%1" is the SQLite file).
+    QTest::addColumn<QString>("driverString");
+    const QString plain = QStringLiteral("Driver={SQLite3};Database=%1");
+    QTest::newRow("no final separator") << QStringLiteral("Provider=ODBC;Driver={SQLite3};Database=%1") << plain;
+    QTest::newRow("final separator") << QStringLiteral("Provider=ODBC;Driver={SQLite3};Database=%1;") << plain;
+    QTest::newRow("doubled separators") << QStringLiteral("Provider=ODBC;;Driver={SQLite3};;Database=%1;;") << plain;
+    QTest::newRow("spaces around segments")
+        << QStringLiteral(" Provider = ODBC ;  Driver={SQLite3} ; ;Database=%1 ; ") << plain;
+    QTest::newRow("provider last") << QStringLiteral("Driver={SQLite3};Database=%1;Provider=ODBC;") << plain;
+    QTest::newRow("no provider") << QStringLiteral("Driver={SQLite3};Database=%1;") << plain;
+    // A separator inside braces belongs to the value.
+    QTest::newRow("separator in braces") << QStringLiteral("Provider=ODBC;Driver={SQLite3};Database=%1;Timeout={1;};")
+                                         << QStringLiteral("Driver={SQLite3};Database=%1;Timeout={1;}");
+}
+
+void TestAdo::odbcDriverString()
+{
+    QFETCH(QString, connectionString);
+    QFETCH(QString, driverString);
+    const QString path = m_sqlite->path();
+    Connection connection;
+    connection.Open(connectionString.arg(path));
+    QCOMPARE(connection.driverName(), QStringLiteral("QODBC"));
+    QCOMPARE(connection.database().databaseName(), driverString.arg(path));
+    const auto rs = connection.Execute(QStringLiteral("select name from people where id = 2"));
+    QCOMPARE(rs->Fields().Item(0).Value().toString(), QStringLiteral("Bob"));
 }
 
 void TestAdo::badConnectionStrings_data()
