@@ -24,6 +24,7 @@ void resetAnalysisState()
     state.baseSql.clear();
     state.dbKind.clear();
     state.backslashEscapes = false;
+    state.likeBackslashEscapes = false;
     state.fieldCatalog.clear();
     state.filterList.clear();
     state.resultSql.clear();

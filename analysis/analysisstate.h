@@ -55,6 +55,10 @@ struct CONDORA_EXPORT AnalysisState
     /// True when the database's string literals treat a backslash as an escape character
     /// (MySQL, MariaDB): composed values then double backslashes as well as apostrophes.
     bool backslashEscapes = false;
+    /// True when LIKE reads a backslash in its pattern as its escape character by default
+    /// (PostgreSQL, MySQL, MariaDB): an "include" value then has each backslash doubled in its
+    /// pattern, so that it matches a backslash; "%" and "_" stay wildcards.
+    bool likeBackslashEscapes = false;
     FieldCatalog fieldCatalog;
     /// Position 0 ignored. An empty list means "never given".
     QStringList filterList;

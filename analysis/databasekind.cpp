@@ -30,20 +30,41 @@ QString dbKindFromProperties(const ado::Properties &properties)
     return QString();
 }
 
-bool usesBackslashEscapes(ado::Connection &connection)
+namespace {
+
+/// The value of the first property whose name contains "dbms name", or empty when there is
+/// none or the properties cannot be read.
+QString dbmsNameOf(ado::Connection &connection)
 {
     try {
         const ado::Properties &properties = connection.Properties();
         for (int i = 0; i < properties.Count(); ++i) {
             const ado::Property &property = properties.Item(i);
             if (text::find(property.Name(), u"dbms name"_s) > 0) {
-                return backslashEscapesForDbmsName(property.Value().toString());
+                return property.Value().toString();
             }
         }
     } catch (...) {
-        // getDbKind has already reported an unreadable property collection.
+        // Reported by getDbKind; the rules then read no name.
     }
-    return false;
+    return QString();
+}
+
+} // namespace
+
+bool usesBackslashEscapes(ado::Connection &connection)
+{
+    return backslashEscapesForDbmsName(dbmsNameOf(connection));
+}
+
+bool usesLikeBackslashEscapes(ado::Connection &connection)
+{
+    return likeBackslashEscapesForDbmsName(dbmsNameOf(connection));
+}
+
+bool likeBackslashEscapesForDbmsName(const QString &dbmsName)
+{
+    return text::find(dbmsName, u"postgres"_s) > 0 || backslashEscapesForDbmsName(dbmsName);
 }
 
 bool backslashEscapesForDbmsName(const QString &dbmsName)

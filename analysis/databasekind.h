@@ -29,4 +29,12 @@ CONDORA_EXPORT QString dbKindFromDbmsName(const QString &dbmsName);
 CONDORA_EXPORT bool usesBackslashEscapes(ado::Connection &connection);
 CONDORA_EXPORT bool backslashEscapesForDbmsName(const QString &dbmsName);
 
+/// True when the first property whose name contains "dbms name" names PostgreSQL, MySQL or
+/// MariaDB, whose LIKE reads a backslash in the pattern as its escape character unless told
+/// otherwise. False when no such property exists or the properties cannot be read.
+CONDORA_EXPORT bool usesLikeBackslashEscapes(ado::Connection &connection);
+/// The name rule of usesLikeBackslashEscapes: the name contains "postgres", "mysql" or
+/// "mariadb" (any case).
+CONDORA_EXPORT bool likeBackslashEscapesForDbmsName(const QString &dbmsName);
+
 } // namespace condora

@@ -43,6 +43,14 @@ QString escaped(const QString &value)
     return text::replace(literal, u"'"_s, u"''"_s);
 }
 
+/// An "include" value as a LIKE pattern: "%" and "_" stay wildcards, and where LIKE reads a
+/// backslash as its escape character each backslash is doubled, so that it matches itself
+/// instead of escaping the character after it (or the closing "%").
+QString likePattern(const QString &value)
+{
+    return analysisState().likeBackslashEscapes ? text::replace(value, u"\\"_s, u"\\\\"_s) : value;
+}
+
 /// The value written for Oracle and Access/Jet date conditions: the date in the fixed
 /// pattern, or (while the user is still typing something that is no date) the text as typed
 /// with apostrophes doubled, so that it cannot leave its literal.
@@ -111,7 +119,7 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
     }
     if (row.typeClass == "string"_L1 || row.typeClass == "lstring"_L1) {
         if (contains(op, "include"_L1)) {
-            return "'%"_L1 + escaped(value) + "%'"_L1;
+            return "'%"_L1 + escaped(likePattern(value)) + "%'"_L1;
         }
         return u'\'' + escaped(value) + u'\'';
     }

@@ -95,6 +95,7 @@ void Condora::runQuery()
     condora::queryTitle() = m_title;
     state.dbKind = condora::getDbKind(connection);
     state.backslashEscapes = condora::usesBackslashEscapes(connection);
+    state.likeBackslashEscapes = condora::usesLikeBackslashEscapes(connection);
 
     QString statement = condora::trimSpaces(condora::text::trim(m_sqlInput));
     if (statement.isEmpty()) {
