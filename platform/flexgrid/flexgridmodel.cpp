@@ -313,7 +313,7 @@ void FlexGridModel::bind(std::shared_ptr<ado::RowSource> source)
     m_fixedCols = std::min(m_fixedCols, std::max(0, m_cols - 1));
     endResetModel();
 
-    fetchChunk(FetchChunk);
+    fetchChunk(FirstFetchChunk);
     if (m_boundCount == 0 && !isBoundPending()) {
         detach(0);
         appendRow({});

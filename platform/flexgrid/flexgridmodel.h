@@ -52,6 +52,9 @@ class FlexGridModel : public QAbstractTableModel
 public:
     /// Rows fetched from a bound source per step of the view's incremental fetching.
     static constexpr int FetchChunk = 256;
+    /// Rows fetched when a source is bound: a first screen of a tall grid. The view asks for
+    /// more as it needs them.
+    static constexpr int FirstFetchChunk = 64;
 
     explicit FlexGridModel(QObject *parent = nullptr);
     ~FlexGridModel() override;

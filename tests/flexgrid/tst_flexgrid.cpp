@@ -128,6 +128,7 @@ private Q_SLOTS:
     void modelPassesTester();
 
     void bindingFetchesLazily();
+    void bindingFillsATallGrid();
     void bindingEmptyResult();
     void bindingEditsAndStructure();
     void bindingFailingFetchKeepsRows();
@@ -839,6 +840,27 @@ void TestFlexGrid::bindingFetchesLazily()
     QVERIFY(!grid.isBoundPending());
     QCOMPARE(grid.TextMatrix(5000, 1), u"name 5000"_s);
     QCOMPARE(grid.view()->model()->rowCount(), 5000);
+}
+
+// The first fetch is a screenful of a usual grid; a taller grid gets what it shows without
+// being scrolled.
+void TestFlexGrid::bindingFillsATallGrid()
+{
+    condora::test::SqliteFile file({u"create table t (id integer)"_s,
+                                    u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 3000) "
+                                    "insert into t select i from n"_s});
+    const auto connection = file.open();
+    ado::Recordset recordset;
+    recordset.Open(u"select id from t order by id"_s, connection);
+    FlexGrid grid;
+    grid.setRecordset(recordset);
+    showGrid(grid);
+    grid.resize(300, 4000);
+    const QAbstractItemView *view = grid.view();
+    const int rowHeight = view->sizeHintForRow(0) > 0 ? view->sizeHintForRow(0) : 20;
+    const int visibleRows = view->viewport()->height() / rowHeight;
+    QTRY_VERIFY2(grid.Rows() > visibleRows, qPrintable(u"%1 rows for %2 visible"_s.arg(grid.Rows()).arg(visibleRows)));
+    QVERIFY(grid.isBoundPending());
 }
 
 void TestFlexGrid::bindingEmptyResult()
