@@ -202,6 +202,24 @@ int gridChild(int argc, char **argv, const QString &path, bool clientCursor, int
     }
     Q_UNUSED(firstScreen);
 
+    // The next result, as when the user runs another query: a grid set up like the first, but
+    // fonts, glyphs and the statement machinery are warm now.
+    recordset.Close();
+    condora::FlexGrid nextGrid;
+    nextGrid.resize(485, 213);
+    nextGrid.show();
+    nextGrid.grab();
+    QElapsedTimer again;
+    again.start();
+    const double againCpuStart = cpuMs();
+    condora::ado::Recordset next;
+    next.Open(QString::fromLatin1(Query), connection);
+    condora::MSGridShowInfo(nextGrid, next);
+    const QPixmap nextScreen = nextGrid.grab();
+    const double warmFirstScreenMs = ms(again.nsecsElapsed());
+    const double warmFirstScreenCpuMs = cpuMs() - againCpuStart;
+    Q_UNUSED(nextScreen);
+
     result("open_ms", openMs);
     result("showinfo_ms", showInfoMs);
     result("first_screen_ms", firstScreenMs);
@@ -211,6 +229,8 @@ int gridChild(int argc, char **argv, const QString &path, bool clientCursor, int
     result("peak_first_screen_mb", peakFirstScreen);
     result("all_rows_ms", allRowsMs);
     result("peak_all_rows_mb", peakAllRows);
+    result("warm_first_screen_ms", warmFirstScreenMs);
+    result("warm_first_screen_cpu_ms", warmFirstScreenCpuMs);
     return 0;
 }
 
@@ -307,6 +327,12 @@ int main(int argc, char *argv[])
          "the engine's first row, CPU");
     std::printf("    (Recordset.Open %.2f ms, + MSGridShowInfo %.2f ms, + paint; %.0f rows fetched)\n",
                 server["open_ms"], server["showinfo_ms"], server["rows_at_first_screen"]);
+    line("server: first row, Recordset.Open", server["open_ms"], "ms", engine["first_row_ms"],
+         "the engine's first row");
+    line("server: next result's first screen", server["warm_first_screen_ms"], "ms", engine["first_row_ms"],
+         "the engine's first row");
+    line("server: next result's first screen, CPU", server["warm_first_screen_cpu_ms"], "ms",
+         engine["first_row_cpu_ms"], "the engine's first row, CPU");
     line("server: all rows, wall clock", server["all_rows_ms"], "ms", engine["all_rows_ms"], "the engine's all rows");
     line("server: all rows, CPU", server["all_rows_cpu_ms"], "ms", engine["all_rows_cpu_ms"],
          "the engine's all rows, CPU");
