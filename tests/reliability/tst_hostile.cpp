@@ -63,6 +63,13 @@ QString escaped(const QString &value)
     return QString(value).replace(u"'"_s, u"''"_s);
 }
 
+/// An "include" value as its LIKE pattern: PostgreSQL's LIKE reads a backslash as its escape
+/// character, so there each backslash is doubled to match itself; SQLite's has no escape.
+QString likePattern(Engine engine, const QString &value)
+{
+    return engine == Engine::Postgres ? QString(value).replace(u"\\"_s, u"\\\\"_s) : value;
+}
+
 /// The column name the database reports for an unquoted identifier.
 QString reported(Engine engine, const QString &name)
 {
@@ -492,9 +499,9 @@ void TestHostile::typedValues()
         parameter = cell.toInt();
     } else if (opWord.contains(u"include"_s)) {
         const QString like = QString(opWord).replace(u"include"_s, u"like"_s);
-        condition = u"r."_s + column + u' ' + like + u" '%"_s + escaped(value) + u"%'"_s;
+        condition = u"r."_s + column + u' ' + like + u" '%"_s + escaped(likePattern(engine, value)) + u"%'"_s;
         parity = column + u' ' + like + u" ?"_s;
-        parameter = u"%"_s + value + u"%"_s;
+        parameter = u"%"_s + likePattern(engine, value) + u"%"_s;
     } else {
         condition = u"r."_s + column + u' ' + opWord + u" '"_s + escaped(value) + u"'"_s;
         parity = column + u' ' + opWord + u" ?"_s;
@@ -510,8 +517,14 @@ void TestHostile::typedValues()
     const QStringList ids = db->column(u"select RemarkID from Remarks where "_s + parity + u" order by RemarkID"_s,
                                        {parameter});
     QCOMPARE(outcome.rowIds, ids);
+    // The row that holds the value is found by = and include, and left out by not include.
+    const QString own = QString::number(hostileValues().indexOf(value) + 1);
     if (opWord == u"=" && column == u"Title") {
-        QCOMPARE(ids, QStringList{QString::number(hostileValues().indexOf(value) + 1)});
+        QCOMPARE(ids, QStringList{own});
+    } else if (opWord == u"include") {
+        QVERIFY2(ids.contains(own), qPrintable(ids.join(u',')));
+    } else if (opWord == u"not include") {
+        QVERIFY2(!ids.contains(own), qPrintable(ids.join(u',')));
     }
     for (const QString &statement : outcome.statements) {
         QVERIFY2(statement.startsWith(u"select"_s, Qt::CaseInsensitive), qPrintable(statement.left(200)));
@@ -582,7 +595,7 @@ void TestHostile::pickedValues()
 
     const QString opWord = op.trimmed();
     const QString condition = opWord == u"include"
-                                  ? u"r."_s + column + u" like '%"_s + escaped(value) + u"%'"_s
+                                  ? u"r."_s + column + u" like '%"_s + escaped(likePattern(engine, value)) + u"%'"_s
                                   : u"r."_s + column + u" = '"_s + escaped(value) + u"'"_s;
     const QString expected = RemarksSql + u" where  "_s + condition + RemarksOrder;
     QVERIFY(sameTexts({outcome.sql}, {expected}));
@@ -593,8 +606,9 @@ void TestHostile::pickedValues()
     const QStringList ids = db->column(
         u"select RemarkID from Remarks where "_s + column + (opWord == u"include" ? u" like ?"_s : u" = ?"_s)
             + u" order by RemarkID"_s,
-        {opWord == u"include" ? u"%"_s + value + u"%"_s : value});
+        {opWord == u"include" ? u"%"_s + likePattern(engine, value) + u"%"_s : value});
     QCOMPARE(outcome.rowIds, ids);
+    QVERIFY2(ids.contains(QString::number(id)), qPrintable(ids.join(u',')));
     for (const QString &statement : outcome.statements) {
         QVERIFY2(statement.startsWith(u"select"_s, Qt::CaseInsensitive), qPrintable(statement.left(200)));
     }
