@@ -1,6 +1,7 @@
 #include "conditiontestdata.h"
 
 #include "analysis/analysisstate.h"
+#include "analysis/databasekind.h"
 #include "analysis/statementtools.h"
 #include "condition/conditioncomposer.h"
 #include "condition/conditionvalidator.h"
@@ -210,6 +211,10 @@ void TestConditionDatabases::hostileValuesStayInLiteral()
     }
     analysisState().curConn = db.connection;
     analysisState().dbKind = u"99"_s;
+    // As a query run sets them: PostgreSQL's LIKE reads a backslash as its escape character.
+    analysisState().backslashEscapes = usesBackslashEscapes(*db.connection);
+    analysisState().likeBackslashEscapes = usesLikeBackslashEscapes(*db.connection);
+    QCOMPARE(analysisState().likeBackslashEscapes, backend == "postgresql"_L1);
     test::setCatalog({test::catalogColumn(u"h"_s, u"s"_s, u"string"_s)});
     const QString base = u"select h.id from h order by h.id"_s;
 
@@ -231,8 +236,7 @@ void TestConditionDatabases::hostileValuesStayInLiteral()
             const QList<int> ids = std::get<QList<int>>(result);
             if (op == "= "_L1) {
                 QCOMPARE(ids, QList<int>{i + 1});
-            } else if (!(backend == "postgresql"_L1 && value.contains(u'\\'))) {
-                // PostgreSQL reads a backslash in a like pattern as its escape character.
+            } else {
                 QVERIFY2(ids.contains(i + 1), qPrintable(label));
             }
         }
