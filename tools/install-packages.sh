@@ -1,8 +1,14 @@
 #!/usr/bin/env bash
-# Installs the Debian packages of tools/packages.txt that are missing (apt-get; sudo when not root).
+# Installs the Debian packages of the given lists in tools/ that are missing (apt-get; sudo when not
+# root).   tools/install-packages.sh [LIST...]   (default: packages.txt)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$here/packages.txt")
+lists=("$@")
+[ ${#lists[@]} -gt 0 ] || lists=(packages.txt)
+wanted=()
+for list in "${lists[@]}"; do
+    mapfile -t -O "${#wanted[@]}" wanted < <(grep -v -E '^\s*(#|$)' "$here/$list")
+done
 missing=()
 for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -9,7 +9,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
 jobs=${JOBS:-$(nproc)}
 
-"$root/tools/install-packages.sh"
+"$root/tools/install-packages.sh" packages.txt packages-test.txt
 
 # Compiler caching across clones and build folders (paths are made relative to the checkout).
 export CCACHE_BASEDIR="$root"
