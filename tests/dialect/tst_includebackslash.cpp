@@ -19,7 +19,6 @@
 #include "support/testmain.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -138,14 +137,7 @@ void TestIncludeBackslash::init()
     resetDialogStyle();
     m_ui = std::make_unique<RecordingUi>();
     m_scope = std::make_unique<QObject>();
-    // A test that fails inside the modal dialog must not hang the run.
-    auto *watchdog = new QTimer(m_scope.get());
-    watchdog->setInterval(30000);
-    connect(watchdog, &QTimer::timeout, watchdog, [] {
-        qWarning("watchdog: closing dialogs left open");
-        dialogtest::closeAllDialogs();
-    });
-    watchdog->start();
+    startDialogWatchdog(m_scope.get());
 }
 
 void TestIncludeBackslash::cleanup()

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QDialog>
+#include <QTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -125,6 +126,35 @@ bool sameTexts(const QStringList &actual, const QStringList &expected)
         qWarning().noquote() << "   " << QString(text).replace(u"\r\n"_s, u"\\r\\n"_s).left(600);
     }
     return false;
+}
+
+QStringList pickFirstListedValue(QWidget *dialog, int row)
+{
+    QStringList listed;
+    dialogtest::clickCell(dialogtest::find<condora::FlexGrid>(dialog, "MFGQuery"), row, 3);
+    dialogtest::whenModal(dialog, u"frmGetValue"_s, [&](QWidget *picker) {
+        auto *grid = dialogtest::find<condora::FlexGrid>(picker, "MSFlexGrid1");
+        if (grid->isBoundPending()) {
+            grid->fetchAll();
+        }
+        for (int r = 1; r < grid->Rows(); ++r) {
+            listed.append(grid->TextMatrix(r, 0));
+        }
+        dialogtest::clickCell(grid, 1, 0);
+    });
+    press(dialog, "cmdGetValue");
+    return listed;
+}
+
+void startDialogWatchdog(QObject *scope)
+{
+    auto *watchdog = new QTimer(scope);
+    watchdog->setInterval(30000);
+    QObject::connect(watchdog, &QTimer::timeout, watchdog, [] {
+        qWarning("watchdog: closing dialogs left open");
+        dialogtest::closeAllDialogs();
+    });
+    watchdog->start();
 }
 
 } // namespace reliability

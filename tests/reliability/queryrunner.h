@@ -52,6 +52,12 @@ bool pickColumnAndOperator(QWidget *dialog, int row, const QString &column, cons
 void typeValue(QWidget *dialog, int row, const QString &value);
 /// Presses a button of the dialog by name.
 void press(QWidget *dialog, const char *button);
+/// Opens the value picker for data row `row`, picks the first value it lists and takes it into
+/// the row's Value cell, as a user would. Returns every value the picker listed.
+QStringList pickFirstListedValue(QWidget *dialog, int row);
+/// Closes any dialog still open 30 s after the call, while `scope` lives, so that a test failing
+/// inside a modal dialog cannot hang the run.
+void startDialogWatchdog(QObject *scope);
 /// Presses OK; when the dialog stays open (a message was shown), presses Cancel.
 /// True when OK closed it.
 bool okOrCancel(QWidget *dialog);

@@ -21,7 +21,6 @@
 #include <QDialog>
 #include <QFile>
 #include <QLineEdit>
-#include <QTimer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -99,13 +98,7 @@ void TestFaults::init()
     resetDialogStyle();
     m_ui = std::make_unique<RecordingUi>();
     m_scope = std::make_unique<QObject>();
-    auto *watchdog = new QTimer(m_scope.get());
-    watchdog->setInterval(30000);
-    connect(watchdog, &QTimer::timeout, watchdog, [] {
-        qWarning("watchdog: closing dialogs left open");
-        dialogtest::closeAllDialogs();
-    });
-    watchdog->start();
+    startDialogWatchdog(m_scope.get());
 }
 
 void TestFaults::cleanup()

@@ -19,7 +19,6 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QRegularExpression>
-#include <QTimer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -155,14 +154,7 @@ void TestHostile::init()
     m_ui = std::make_unique<RecordingUi>();
     m_scope = std::make_unique<QObject>();
     m_current = nullptr;
-    // A test that fails inside the modal dialog must not hang the run.
-    auto *watchdog = new QTimer(m_scope.get());
-    watchdog->setInterval(30000);
-    connect(watchdog, &QTimer::timeout, watchdog, [] {
-        qWarning("watchdog: closing dialogs left open");
-        dialogtest::closeAllDialogs();
-    });
-    watchdog->start();
+    startDialogWatchdog(m_scope.get());
 }
 
 void TestHostile::cleanup()
@@ -572,18 +564,7 @@ void TestHostile::pickedValues()
     QString cell;
     run.user = [&](QWidget *dialog) {
         entered = pickColumnAndOperator(dialog, 1, reported(engine, column), op);
-        dialogtest::clickCell(dialogtest::find<FlexGrid>(dialog, "MFGQuery"), 1, 3);
-        dialogtest::whenModal(dialog, u"frmGetValue"_s, [&](QWidget *picker) {
-            auto *grid = dialogtest::find<FlexGrid>(picker, "MSFlexGrid1");
-            if (grid->isBoundPending()) {
-                grid->fetchAll();
-            }
-            for (int r = 1; r < grid->Rows(); ++r) {
-                listed.append(grid->TextMatrix(r, 0));
-            }
-            dialogtest::clickCell(grid, 1, 0);
-        });
-        press(dialog, "cmdGetValue");
+        listed = pickFirstListedValue(dialog, 1);
         cell = dialogtest::find<FlexGrid>(dialog, "MFGQuery")->TextMatrix(1, 3);
         okOrCancel(dialog);
     };
