@@ -238,21 +238,12 @@ void TestMariaDb::cleanupTestCase()
 
 void TestMariaDb::init()
 {
-    resetAnalysisState();
-    resetDialogStyle();
-    m_ui = std::make_unique<RecordingUi>();
-    m_scope = std::make_unique<QObject>();
-    startDialogWatchdog(m_scope.get());
+    beginTestRun(m_ui, m_scope);
 }
 
 void TestMariaDb::cleanup()
 {
-    m_scope.reset();
-    dialogtest::closeAllDialogs();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_ui.reset();
-    resetAnalysisState();
-    const QStringList open = openWindows();
+    const QStringList open = endTestRun(m_ui, m_scope);
     QVERIFY2(open.isEmpty(), qPrintable(open.join(u", "_s)));
     // Whatever was typed, the table keeps every row.
     QCOMPARE(m_outside->column(u"select count(*) from Texts"_s), QStringList{QString::number(texts().size())});

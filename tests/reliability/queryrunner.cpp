@@ -2,6 +2,8 @@
 
 #include "../dialog/dialogdriver.h"
 
+#include "analysis/analysisstate.h"
+#include "control/appearance.h"
 #include "control/condora.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
@@ -146,15 +148,29 @@ QStringList pickFirstListedValue(QWidget *dialog, int row)
     return listed;
 }
 
-void startDialogWatchdog(QObject *scope)
+void beginTestRun(std::unique_ptr<RecordingUi> &ui, std::unique_ptr<QObject> &scope)
 {
-    auto *watchdog = new QTimer(scope);
+    condora::resetAnalysisState();
+    condora::resetDialogStyle();
+    ui = std::make_unique<RecordingUi>();
+    scope = std::make_unique<QObject>();
+    auto *watchdog = new QTimer(scope.get());
     watchdog->setInterval(30000);
     QObject::connect(watchdog, &QTimer::timeout, watchdog, [] {
         qWarning("watchdog: closing dialogs left open");
         dialogtest::closeAllDialogs();
     });
     watchdog->start();
+}
+
+QStringList endTestRun(std::unique_ptr<RecordingUi> &ui, std::unique_ptr<QObject> &scope)
+{
+    scope.reset();
+    dialogtest::closeAllDialogs();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ui.reset();
+    condora::resetAnalysisState();
+    return openWindows();
 }
 
 } // namespace reliability

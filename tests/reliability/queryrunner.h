@@ -55,9 +55,13 @@ void press(QWidget *dialog, const char *button);
 /// Opens the value picker for data row `row`, picks the first value it lists and takes it into
 /// the row's Value cell, as a user would. Returns every value the picker listed.
 QStringList pickFirstListedValue(QWidget *dialog, int row);
-/// Closes any dialog still open 30 s after the call, while `scope` lives, so that a test failing
-/// inside a modal dialog cannot hang the run.
-void startDialogWatchdog(QObject *scope);
+/// Starts one test of query runs: fresh analysis state and dialog style, a new recording user
+/// interaction, and a scope object whose watchdog closes any dialog still open after 30 s, so
+/// that a test failing inside a modal dialog cannot hang the run.
+void beginTestRun(std::unique_ptr<RecordingUi> &ui, std::unique_ptr<QObject> &scope);
+/// Ends it: closes what a failing test left open, drops the user interaction and the analysis
+/// state, and returns the names of the top-level windows still open (none, when all went well).
+QStringList endTestRun(std::unique_ptr<RecordingUi> &ui, std::unique_ptr<QObject> &scope);
 /// Presses OK; when the dialog stays open (a message was shown), presses Cancel.
 /// True when OK closed it.
 bool okOrCancel(QWidget *dialog);

@@ -149,22 +149,13 @@ void TestHostile::cleanupTestCase()
 
 void TestHostile::init()
 {
-    resetAnalysisState();
-    resetDialogStyle();
-    m_ui = std::make_unique<RecordingUi>();
-    m_scope = std::make_unique<QObject>();
+    beginTestRun(m_ui, m_scope);
     m_current = nullptr;
-    startDialogWatchdog(m_scope.get());
 }
 
 void TestHostile::cleanup()
 {
-    m_scope.reset();
-    dialogtest::closeAllDialogs();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    m_ui.reset();
-    resetAnalysisState();
-    const QStringList open = openWindows();
+    const QStringList open = endTestRun(m_ui, m_scope);
     QVERIFY2(open.isEmpty(), qPrintable(open.join(u", "_s)));
     // Whatever the input, every table keeps every row.
     if (m_current != nullptr) {
