@@ -79,19 +79,25 @@ int splitStr(QStringList &list, const QString &text, const QString &separator)
     }
 }
 
-QString probeSql(const QString &statement)
+QString spliceCondition(const QString &statement, const QString &condition)
 {
-    QString body = statement;
+    QString head = statement;
     QString tail;
     const int orderBy = text::find(statement, u" order by "_s);
     if (orderBy > 0) {
         tail = text::mid(statement, orderBy);
-        body = text::trim(text::left(statement, orderBy - 1));
+        head = text::trim(text::left(statement, orderBy - 1));
     }
-    if (text::find(body, u" where "_s) > 0) {
-        return body + u" and 1=0 "_s + tail;
+    if (condition.isEmpty()) {
+        return head + tail;
     }
-    return body + u" where 1=0 "_s + tail;
+    const QString join = text::find(head, u" where "_s) > 0 ? u" and "_s : u" where "_s;
+    return head + join + condition + tail;
+}
+
+QString probeSql(const QString &statement)
+{
+    return spliceCondition(statement, u"1=0 "_s);
 }
 
 QString testSql(const QString &statement)

@@ -14,6 +14,12 @@ CONDORA_EXPORT QString trimSpaces(const QString &text);
 /// positions 1..count (position 0 exists and is empty); returns count. Pieces are not trimmed.
 CONDORA_EXPORT int splitStr(QStringList &list, const QString &text, const QString &separator);
 
+/// `statement` with `condition` added to its WHERE clause: the statement up to its first
+/// " order by " (trimmed), then " and " when that part already has " where ", else " where ",
+/// then `condition` as given, then the ORDER BY tail with its leading space. An empty condition
+/// gives the head and the tail alone. The one splice of the probe and the composer.
+CONDORA_EXPORT QString spliceCondition(const QString &statement, const QString &condition);
+
 /// The no-rows form of a statement: " where 1=0 " or " and 1=0 " inserted before the first
 /// " order by ".
 CONDORA_EXPORT QString probeSql(const QString &statement);

@@ -2,6 +2,7 @@
 
 #include "analysis/analysisstate.h"
 #include "analysis/errorreport.h"
+#include "analysis/statementtools.h"
 #include "condition/conditionrows.h"
 #include "condition/valuereading.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -176,14 +177,6 @@ bool endsWithWord(const QString &condition, QLatin1StringView word)
 
 QString composeInto(FlexGrid &grid, const QString &baseSql, QString &statement)
 {
-    QString head = baseSql;
-    QString tail;
-    const int orderAt = text::find(baseSql, u" order by "_s);
-    if (orderAt > 0) {
-        tail = text::mid(baseSql, orderAt);
-        head = text::trim(text::left(baseSql, orderAt - 1));
-    }
-
     const AnalysisState &state = analysisState();
     const int rows = grid.Rows();
     QString condition;
@@ -215,7 +208,6 @@ QString composeInto(FlexGrid &grid, const QString &baseSql, QString &statement)
     }
 
     if (!text::trim(condition).isEmpty()) {
-        head += text::find(head, u" where "_s) > 0 ? " and "_L1 : " where "_L1;
         condition = text::trimRight(condition);
         if (endsWithWord(condition, " or"_L1)) {
             condition.chop(3);
@@ -224,7 +216,7 @@ QString composeInto(FlexGrid &grid, const QString &baseSql, QString &statement)
             condition.chop(4);
         }
     }
-    statement = head + condition + tail;
+    statement = spliceCondition(baseSql, condition);
     return condition;
 }
 
