@@ -12,7 +12,7 @@ using namespace Qt::StringLiterals;
 
 namespace condora {
 
-bool prepareFilters(QStringList &filterList, FieldCatalog &catalog)
+bool prepareFilters(ado::Connection &connection, QStringList &filterList, FieldCatalog &catalog)
 {
     try {
         // A list that was never given has no bounds: it becomes the single position 0.
@@ -27,7 +27,7 @@ bool prepareFilters(QStringList &filterList, FieldCatalog &catalog)
 
         for (int i = 1; i <= k; ++i) {
             ColumnInfo &column = catalog[i];
-            if (column.usable == u"0"_s) {
+            if (!column.usable) {
                 continue;
             }
             QString &filter = filterList[i];
@@ -45,7 +45,7 @@ bool prepareFilters(QStringList &filterList, FieldCatalog &catalog)
             column.filterClause = filter;
 
             const QString test = u"select "_s + column.colExpr + u" from "_s + column.tabName + column.filterClause;
-            const QString rejection = testSql(test);
+            const QString rejection = testSql(connection, test);
             if (!rejection.isEmpty()) {
                 messageBox(u"No."_s + QString::number(i) + u" filter condition is incorrect!"_s + u"\r\n"_s
                            + rejection);

@@ -2,12 +2,16 @@
 
 #include "condora_export.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/columninfo.h"
 
 namespace condora {
 
+namespace ado {
+class Connection;
+} // namespace ado
+
 /// Turns the host's per-column filters into WHERE clauses (filterClause) and proves each;
 /// False (after its message) when one is rejected.
-CONDORA_EXPORT bool prepareFilters(QStringList &filterList, FieldCatalog &catalog);
+CONDORA_EXPORT bool prepareFilters(ado::Connection &connection, QStringList &filterList, FieldCatalog &catalog);
 
 } // namespace condora

@@ -8,17 +8,17 @@ using namespace Qt::StringLiterals;
 
 namespace condora {
 
-QString getDbKind(ado::Connection &connection)
+DbKind getDbKind(ado::Connection &connection)
 {
     try {
         return dbKindFromProperties(connection.Properties());
     } catch (...) {
         showCurrentError(QString());
-        return QString();
+        return DbKind::Unknown;
     }
 }
 
-QString dbKindFromProperties(const ado::Properties &properties)
+DbKind dbKindFromProperties(const ado::Properties &properties)
 {
     for (int i = 0; i < properties.Count(); ++i) {
         const ado::Property &property = properties.Item(i);
@@ -27,7 +27,7 @@ QString dbKindFromProperties(const ado::Properties &properties)
         }
         return dbKindFromDbmsName(property.Value().toString());
     }
-    return QString();
+    return DbKind::Unknown;
 }
 
 namespace {
@@ -72,19 +72,19 @@ bool backslashEscapesForDbmsName(const QString &dbmsName)
     return text::find(dbmsName, u"mysql"_s) > 0 || text::find(dbmsName, u"mariadb"_s) > 0;
 }
 
-QString dbKindFromDbmsName(const QString &dbmsName)
+DbKind dbKindFromDbmsName(const QString &dbmsName)
 {
     const QString name = text::lower(dbmsName);
     if (text::find(name, u"oracle"_s) > 0) {
-        return u"1"_s;
+        return DbKind::Oracle;
     }
     if (text::find(name, u"server"_s) > 0) {
-        return u"2"_s;
+        return DbKind::SqlServer;
     }
     if (text::find(name, u"access"_s) > 0 || text::find(name, u"jet"_s) > 0) {
-        return u"3"_s;
+        return DbKind::Access;
     }
-    return u"99"_s;
+    return DbKind::Other;
 }
 
 } // namespace condora

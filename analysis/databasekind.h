@@ -2,6 +2,8 @@
 
 #include "condora_export.h"
 
+#include "analysis/dbkind.h"
+
 #include <QString>
 
 namespace condora {
@@ -11,17 +13,17 @@ class Connection;
 class Properties;
 } // namespace ado
 
-/// "1" Oracle, "2" SQL Server, "3" Access/Jet, "99" any other, empty when no provider
-/// property name contains "dbms name" or the properties cannot be read (then reported).
-CONDORA_EXPORT QString getDbKind(ado::Connection &connection);
+/// The kind from the connection's "dbms name" property; Unknown when no provider property name
+/// contains "dbms name", or when the properties cannot be read (then reported).
+CONDORA_EXPORT DbKind getDbKind(ado::Connection &connection);
 
 /// The walk of getDbKind over a property collection, without its error trap: the kind from
 /// the value of the first property whose name contains "dbms name" (any case), or empty.
-CONDORA_EXPORT QString dbKindFromProperties(const ado::Properties &properties);
+CONDORA_EXPORT DbKind dbKindFromProperties(const ado::Properties &properties);
 
-/// The kind of a DBMS name: "1" when it contains "oracle", else "2" with "server", else "3"
-/// with "access" or "jet", else "99" (substring tests in any case, in this order).
-CONDORA_EXPORT QString dbKindFromDbmsName(const QString &dbmsName);
+/// The kind of a DBMS name: Oracle when it contains "oracle", else SqlServer with "server",
+/// else Access with "access" or "jet", else Other (substring tests in any case, in this order).
+CONDORA_EXPORT DbKind dbKindFromDbmsName(const QString &dbmsName);
 
 /// True when the first property whose name contains "dbms name" names MySQL or MariaDB, whose
 /// string literals treat a backslash as an escape character. False when no such property

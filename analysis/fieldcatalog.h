@@ -2,15 +2,17 @@
 
 #include "condora_export.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/columninfo.h"
 
 namespace condora {
 
+namespace ado {
+class Connection;
+} // namespace ado
+
 /// Recreates the catalog (positions 0..n) from the statement's no-rows form and fills colName.
-CONDORA_EXPORT bool readColumnNames(const QString &statement, FieldCatalog &catalog);
+CONDORA_EXPORT bool readColumnNames(ado::Connection &connection, const QString &statement, FieldCatalog &catalog);
 /// Fills typeCode, typeClass and usable of entries 1..n.
-CONDORA_EXPORT bool readColumnTypes(const QString &statement, FieldCatalog &catalog);
-/// The type-class word of a data type number.
-CONDORA_EXPORT QString typeClassOf(int typeNumber);
+CONDORA_EXPORT bool readColumnTypes(ado::Connection &connection, const QString &statement, FieldCatalog &catalog);
 
 } // namespace condora

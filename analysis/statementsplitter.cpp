@@ -29,10 +29,10 @@ StatementPieces cutStatement(const QString &statement)
     return pieces;
 }
 
-bool splitSql(const QString &statement, FieldCatalog &catalog, TableList &tables)
+bool splitSql(ado::Connection &connection, const QString &statement, FieldCatalog &catalog, TableList &tables)
 {
     try {
-        if (!readColumnNames(statement, catalog)) {
+        if (!readColumnNames(connection, statement, catalog)) {
             return false;
         }
         const StatementPieces pieces = cutStatement(statement);
@@ -42,10 +42,10 @@ bool splitSql(const QString &statement, FieldCatalog &catalog, TableList &tables
         if (!parseFromList(pieces.fromClause, tables)) {
             return false;
         }
-        if (!bindColumns(catalog, tables)) {
+        if (!bindColumns(connection, catalog, tables)) {
             return false;
         }
-        if (!readColumnTypes(statement, catalog)) {
+        if (!readColumnTypes(connection, statement, catalog)) {
             return false;
         }
     } catch (...) {

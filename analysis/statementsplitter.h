@@ -2,12 +2,18 @@
 
 #include "condora_export.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/columninfo.h"
 
 namespace condora {
 
-/// Analyses the base statement into the catalog and the table list; False after a report.
-CONDORA_EXPORT bool splitSql(const QString &statement, FieldCatalog &catalog, TableList &tables);
+namespace ado {
+class Connection;
+} // namespace ado
+
+/// Analyses the base statement into the catalog and the table list, asking `connection` for
+/// the columns; False after a report.
+CONDORA_EXPORT bool splitSql(ado::Connection &connection, const QString &statement, FieldCatalog &catalog,
+                             TableList &tables);
 
 /// The two pieces that splitSql cuts from a statement by text alone.
 struct CONDORA_EXPORT StatementPieces

@@ -1,6 +1,5 @@
 #include "analysis/statementtools.h"
 
-#include "analysis/analysisstate.h"
 #include "analysis/errorreport.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
@@ -100,19 +99,16 @@ QString probeSql(const QString &statement)
     return spliceCondition(statement, u"1=0 "_s);
 }
 
-QString testSql(const QString &statement)
+QString testSql(ado::Connection &connection, const QString &statement)
 {
     if (text::trim(statement).isEmpty()) {
         return QString();
     }
     try {
         const QString probe = probeSql(statement);
-        AnalysisState &state = analysisState();
-        if (!state.testRs) {
-            state.testRs = std::make_unique<ado::Recordset>();
-        }
-        state.testRs->Open(probe, currentConnection());
-        state.testRs->Close();
+        ado::Recordset recordset;
+        recordset.Open(probe, connection);
+        recordset.Close();
     } catch (const RuntimeError &error) {
         return error.description();
     } catch (const std::exception &error) {

@@ -7,6 +7,10 @@
 
 namespace condora {
 
+namespace ado {
+class Connection;
+} // namespace ado
+
 /// Replaces every run of two or more spaces by one space; tabs and line breaks stay.
 CONDORA_EXPORT QString trimSpaces(const QString &text);
 
@@ -24,8 +28,8 @@ CONDORA_EXPORT QString spliceCondition(const QString &statement, const QString &
 /// " order by ".
 CONDORA_EXPORT QString probeSql(const QString &statement);
 
-/// Empty when the statement's no-rows form opens on the current connection, otherwise the
-/// database's error description. An empty (or all-space) statement is accepted without running.
-CONDORA_EXPORT QString testSql(const QString &statement);
+/// Empty when the statement's no-rows form opens on `connection`, otherwise the database's
+/// error description. An empty (or all-space) statement is accepted without running.
+CONDORA_EXPORT QString testSql(ado::Connection &connection, const QString &statement);
 
 } // namespace condora

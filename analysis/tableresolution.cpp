@@ -235,7 +235,7 @@ bool parseFromList(const QString &fromClause, TableList &tables)
     return true;
 }
 
-bool bindColumns(FieldCatalog &catalog, const TableList &tables)
+bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const TableList &tables)
 {
     try {
         const int columnCount = int(catalog.size()) - 1;
@@ -259,7 +259,6 @@ bool bindColumns(FieldCatalog &catalog, const TableList &tables)
         }
 
         // By field name, asking the database table by table, while unqualified columns remain.
-        ado::Connection &connection = currentConnection();
         for (int t = 1; t <= tableCount; ++t) {
             const TableRef &table = tables.at(t);
             ado::Recordset rs;

@@ -2,9 +2,13 @@
 
 #include "condora_export.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/columninfo.h"
 
 namespace condora {
+
+namespace ado {
+class Connection;
+} // namespace ado
 
 /// Fills colExpr, tabAlias and valueList of each catalog entry from the select list.
 CONDORA_EXPORT bool parseSelectList(const QString &selectList, FieldCatalog &catalog);
@@ -13,6 +17,6 @@ CONDORA_EXPORT QString flattenJoins(const QString &fromClause);
 /// The from clause to TableRef entries (positions 1..n); calls flattenJoins itself.
 CONDORA_EXPORT bool parseFromList(const QString &fromClause, TableList &tables);
 /// Assigns each column its tabName (and tabAlias when found by field name).
-CONDORA_EXPORT bool bindColumns(FieldCatalog &catalog, const TableList &tables);
+CONDORA_EXPORT bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const TableList &tables);
 
 } // namespace condora

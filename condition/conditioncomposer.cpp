@@ -1,16 +1,10 @@
 #include "condition/conditioncomposer.h"
 
-#include "analysis/analysisstate.h"
-#include "analysis/errorreport.h"
+#include "analysis/queryrun.h"
 #include "analysis/statementtools.h"
-#include "condition/conditionrows.h"
 #include "condition/valuereading.h"
-#include "platform/flexgrid/flexgrid.h"
 #include "platform/textfunctions.h"
 
-#include <QPlainTextEdit>
-
-#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -20,12 +14,13 @@ namespace {
 
 enum class DateMode { None, DateOnly, DateAndTime };
 
-/// What one used row needs besides its cells: the catalog facts and the database kind.
+/// What one used row needs besides its cells: the catalog facts and the run's dialect.
 struct RowContext
 {
-    QString kind;
+    DbKind kind = DbKind::Unknown;
+    EscapeRules escapes;
     QString q; // tabAlias.colExpr
-    QString typeClass;
+    TypeClass typeClass = TypeClass::None;
     DateMode dateMode = DateMode::None;
     bool lastRow = false;
 };
@@ -38,37 +33,37 @@ bool contains(const QString &in, QLatin1StringView what)
 /// The value inside a string literal: apostrophes doubled, and backslashes too where the
 /// database reads a backslash as an escape character (otherwise a value ending in a backslash
 /// would swallow the closing apostrophe and leave its literal).
-QString escaped(const QString &value)
+QString escaped(const QString &value, const EscapeRules &escapes)
 {
-    const QString literal = analysisState().backslashEscapes ? text::replace(value, u"\\"_s, u"\\\\"_s) : value;
+    const QString literal = escapes.backslashEscapes ? text::replace(value, u"\\"_s, u"\\\\"_s) : value;
     return text::replace(literal, u"'"_s, u"''"_s);
 }
 
 /// An "include" value as a LIKE pattern: "%" and "_" stay wildcards, and where LIKE reads a
 /// backslash as its escape character each backslash is doubled, so that it matches itself
 /// instead of escaping the character after it (or the closing "%").
-QString likePattern(const QString &value)
+QString likePattern(const QString &value, const EscapeRules &escapes)
 {
-    return analysisState().likeBackslashEscapes ? text::replace(value, u"\\"_s, u"\\\\"_s) : value;
+    return escapes.likeBackslashEscapes ? text::replace(value, u"\\"_s, u"\\\\"_s) : value;
 }
 
 /// The value written for Oracle and Access/Jet date conditions: the date in the fixed
 /// pattern, or (while the user is still typing something that is no date) the text as typed
 /// with apostrophes doubled, so that it cannot leave its literal.
-QString dateText(const QString &value, DateMode mode)
+QString dateText(const QString &value, const RowContext &row)
 {
     const auto date = readDate(value);
     if (!date) {
-        return escaped(value);
+        return escaped(value, row.escapes);
     }
-    return date->toString(mode == DateMode::DateAndTime ? u"yyyy-MM-dd HH:mm:ss"_s : u"yyyy-MM-dd"_s);
+    return date->toString(row.dateMode == DateMode::DateAndTime ? u"yyyy-MM-dd HH:mm:ss"_s : u"yyyy-MM-dd"_s);
 }
 
 QString columnFragment(const RowContext &row, const QString &operatorCell)
 {
     const QString op = text::lower(operatorCell);
     if (row.dateMode != DateMode::None && !contains(op, "null"_L1)) {
-        if (row.kind == "1"_L1) {
+        if (row.kind == DbKind::Oracle) {
             return row.dateMode == DateMode::DateOnly ? "to_char("_L1 + row.q + ",'yyyy-mm-dd')"_L1
                                                       : "to_char("_L1 + row.q + ",'yyyy-mm-dd HH24:MI:SS')"_L1;
         }
@@ -89,16 +84,16 @@ QString operatorFragment(const RowContext &row, const QString &op)
         return text::replace(op, u"include"_s, u"like"_s);
     }
     if (contains(op, "true"_L1)) {
-        if (row.kind == "3"_L1) {
+        if (row.kind == DbKind::Access) {
             return u"= -1"_s;
         }
-        if (row.kind == "1"_L1 || row.kind == "2"_L1) {
+        if (row.kind == DbKind::Oracle || row.kind == DbKind::SqlServer) {
             return u"= 1"_s;
         }
         return u"= true"_s;
     }
     if (contains(op, "false"_L1)) {
-        if (row.kind == "1"_L1 || row.kind == "2"_L1 || row.kind == "3"_L1) {
+        if (row.kind == DbKind::Oracle || row.kind == DbKind::SqlServer || row.kind == DbKind::Access) {
             return u"= 0"_s;
         }
         return u"= false"_s;
@@ -115,56 +110,44 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
     if (contains(opLower, "true"_L1) || contains(opLower, "false"_L1) || contains(opLower, "null"_L1)) {
         return QString();
     }
-    if (row.typeClass == "number"_L1) {
-        return escaped(value);
+    if (row.typeClass == TypeClass::Number) {
+        return escaped(value, row.escapes);
     }
-    if (row.typeClass == "string"_L1 || row.typeClass == "lstring"_L1) {
+    if (isTextClass(row.typeClass)) {
         if (contains(op, "include"_L1)) {
-            return "'%"_L1 + escaped(likePattern(value)) + "%'"_L1;
+            return "'%"_L1 + escaped(likePattern(value, row.escapes), row.escapes) + "%'"_L1;
         }
-        return u'\'' + escaped(value) + u'\'';
+        return u'\'' + escaped(value, row.escapes) + u'\'';
     }
-    if (row.typeClass == "date"_L1) {
-        if (row.kind == "1"_L1) {
-            return u'\'' + dateText(value, row.dateMode) + u'\'';
+    if (row.typeClass == TypeClass::Date) {
+        if (row.kind == DbKind::Oracle) {
+            return u'\'' + dateText(value, row) + u'\'';
         }
-        if (row.kind == "3"_L1) {
-            return u'#' + dateText(value, row.dateMode) + u'#';
+        if (row.kind == DbKind::Access) {
+            return u'#' + dateText(value, row) + u'#';
         }
     }
-    return u'\'' + escaped(value) + u'\'';
+    return u'\'' + escaped(value, row.escapes) + u'\'';
 }
 
-/// The cells of one row, read once; the Operator and Logical texts are trimmed in the grid and
-/// here alike, so that the later cells of the row see what the grid holds.
-using RowCells = std::array<QString, ConditionCol::ColIndex + 1>;
-
-void trimCell(FlexGrid &grid, int r, int col, RowCells &cells)
-{
-    const QString trimmed = text::trim(cells[col]);
-    if (trimmed != cells[col]) {
-        grid.setTextMatrix(r, col, trimmed);
-        cells[col] = trimmed;
-    }
-}
-
-/// The fragment of cell `col` of a used row; trims the Operator and Logical cells in place.
-QString cellFragment(FlexGrid &grid, int r, int col, RowCells &cells, const RowContext &row)
+/// The fragment of cell `col` of a used row; trims the Operator and Logical cells of `cells`.
+QString cellFragment(int col, ConditionRow &cells, const RowContext &row)
 {
     switch (col) {
     case ConditionCol::OpenBracket:
+        return cells.open;
     case ConditionCol::CloseBracket:
-        return cells[col];
+        return cells.close;
     case ConditionCol::Column:
-        return columnFragment(row, cells[ConditionCol::Operator]);
+        return columnFragment(row, cells.op);
     case ConditionCol::Operator:
-        trimCell(grid, r, col, cells);
-        return operatorFragment(row, cells[col]);
+        cells.op = text::trim(cells.op);
+        return operatorFragment(row, cells.op);
     case ConditionCol::Value:
-        return valueFragment(row, cells[ConditionCol::Operator], cells[col]);
+        return valueFragment(row, cells.op, cells.value);
     case ConditionCol::Logical:
-        trimCell(grid, r, col, cells);
-        return row.lastRow ? QString() : cells[col];
+        cells.logical = text::trim(cells.logical);
+        return row.lastRow ? QString() : cells.logical;
     default:
         return QString();
     }
@@ -175,32 +158,33 @@ bool endsWithWord(const QString &condition, QLatin1StringView word)
     return condition.size() > word.size() && condition.endsWith(word, Qt::CaseInsensitive);
 }
 
-QString composeInto(FlexGrid &grid, const QString &baseSql, QString &statement)
+} // namespace
+
+ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run)
 {
-    const AnalysisState &state = analysisState();
-    const int rows = grid.Rows();
-    QString condition;
-    RowCells cells;
-    for (int r = 1; r < rows; ++r) {
-        for (int c = 0; c < int(cells.size()); ++c) {
-            cells[c] = grid.TextMatrix(r, c);
-        }
-        if (!isUsedCondition(cells[ConditionCol::Column], cells[ConditionCol::Operator])) {
+    ComposedCondition composed;
+    composed.rows = rows;
+    QString &condition = composed.condition;
+    const int count = int(composed.rows.size());
+    for (int r = 0; r < count; ++r) {
+        ConditionRow &cells = composed.rows[r];
+        if (!cells.isUsed()) {
             continue;
         }
-        const ColumnInfo &entry = catalogEntryFor(cells[ConditionCol::ColIndex]);
+        const ColumnInfo &entry = catalogEntryFor(run.fieldCatalog, cells.colIndex);
         RowContext row;
-        row.kind = state.dbKind;
+        row.kind = run.dbKind;
+        row.escapes = run.escapes;
         row.q = entry.tabAlias + u'.' + entry.colExpr;
         row.typeClass = entry.typeClass;
-        if (row.typeClass == "date"_L1) {
-            row.dateMode = cells[ConditionCol::Value].contains(u':') ? DateMode::DateAndTime : DateMode::DateOnly;
+        if (row.typeClass == TypeClass::Date) {
+            row.dateMode = cells.value.contains(u':') ? DateMode::DateAndTime : DateMode::DateOnly;
         }
-        row.lastRow = r == rows - 1;
+        row.lastRow = r == count - 1;
 
-        const int cols = grid.Cols();
-        for (int c = 0; c <= cols - 2; ++c) {
-            const QString fragment = cellFragment(grid, r, c, cells, row);
+        // Every cell but the hidden colIndex.
+        for (int c = 0; c < ConditionCol::ColIndex; ++c) {
+            const QString fragment = cellFragment(c, cells, row);
             if (!fragment.isEmpty()) {
                 condition += u' ' + fragment;
             }
@@ -216,27 +200,8 @@ QString composeInto(FlexGrid &grid, const QString &baseSql, QString &statement)
             condition.chop(4);
         }
     }
-    statement = spliceCondition(baseSql, condition);
-    return condition;
-}
-
-} // namespace
-
-QString composeCondition(FlexGrid &grid, const QString &baseSql, QPlainTextEdit *preview)
-{
-    QString condition;
-    QString statement;
-    try {
-        condition = composeInto(grid, baseSql, statement);
-    } catch (...) {
-        showCurrentError(QString());
-        return QString();
-    }
-    analysisState().resultSql = statement;
-    if (preview) {
-        preview->setPlainText(condition);
-    }
-    return condition;
+    composed.statement = spliceCondition(run.baseSql, condition);
+    return composed;
 }
 
 } // namespace condora

@@ -1,14 +1,7 @@
 #include "condition/conditionvalidator.h"
 
-#include "analysis/analysisstate.h"
-#include "analysis/errorreport.h"
-#include "condition/conditionrows.h"
 #include "condition/valuereading.h"
-#include "platform/flexgrid/flexgrid.h"
 #include "platform/textfunctions.h"
-#include "platform/userinteraction.h"
-
-#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -16,40 +9,7 @@ namespace condora {
 
 namespace {
 
-enum class Selection { Unchanged, WholeRow, ValueCell, LogicalCell };
-
-/// A broken rule: its message, what to select and whether the cell editor opens first.
-struct Failure
-{
-    QString message;
-    Selection selection = Selection::Unchanged;
-    int row = 0;
-    bool openEditor = false;
-};
-
-void select(FlexGrid &grid, Selection selection, int row)
-{
-    int first = 0;
-    int last = 0;
-    switch (selection) {
-    case Selection::Unchanged:
-        return;
-    case Selection::WholeRow:
-        first = ConditionCol::OpenBracket;
-        last = ConditionCol::Logical;
-        break;
-    case Selection::ValueCell:
-        first = last = ConditionCol::Value;
-        break;
-    case Selection::LogicalCell:
-        first = last = ConditionCol::Logical;
-        break;
-    }
-    grid.setRow(row);
-    grid.setRowSel(row);
-    grid.setCol(first);
-    grid.setColSel(last);
-}
+using Cells = ConditionProblem::Cells;
 
 bool has(const QString &in, QLatin1StringView what)
 {
@@ -57,94 +17,85 @@ bool has(const QString &in, QLatin1StringView what)
 }
 
 /// The rules that look at one used row alone (operator against type class, value reading).
-std::optional<Failure> checkRow(const FlexGrid &grid, int r)
+std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, const FieldCatalog &catalog)
 {
-    const QString typeClass = catalogEntryFor(grid.TextMatrix(r, ConditionCol::ColIndex)).typeClass;
-    const QString op = text::lower(grid.TextMatrix(r, ConditionCol::Operator));
-    const bool isString = typeClass == "string"_L1 || typeClass == "lstring"_L1;
+    const TypeClass typeClass = catalogEntryFor(catalog, cells.colIndex).typeClass;
+    const QString op = text::lower(cells.op);
 
-    const bool includeMismatch = has(op, "include"_L1) && !isString;
-    const bool booleanMismatch = (has(op, "true"_L1) || has(op, "false"_L1)) && typeClass != "boolean"_L1;
-    const bool longTextMismatch = typeClass == "lstring"_L1 && !has(op, "include"_L1) && !has(op, "null"_L1);
+    const bool includeMismatch = has(op, "include"_L1) && !isTextClass(typeClass);
+    const bool booleanMismatch = (has(op, "true"_L1) || has(op, "false"_L1)) && typeClass != TypeClass::Boolean;
+    const bool longTextMismatch = typeClass == TypeClass::LongString && !has(op, "include"_L1) && !has(op, "null"_L1);
     if (includeMismatch || booleanMismatch || longTextMismatch) {
-        return Failure{u"Types of the column and operator do not match!"_s, Selection::WholeRow, r, false};
+        return ConditionProblem{u"Types of the column and operator do not match!"_s, Cells::WholeRow, row, false};
     }
 
     if (has(op, "null"_L1)) {
         return std::nullopt;
     }
-    const QString value = grid.TextMatrix(r, ConditionCol::Value);
-    if (typeClass == "date"_L1 && !isReadableDate(value)) {
-        return Failure{u"The value must be date!"_s, Selection::ValueCell, r, true};
+    if (typeClass == TypeClass::Date && !isReadableDate(cells.value)) {
+        return ConditionProblem{u"The value must be date!"_s, Cells::Value, row, true};
     }
-    if (typeClass == "number"_L1 && !isReadableNumber(value)) {
-        return Failure{u"The value must be numerical!"_s, Selection::ValueCell, r, true};
-    }
-    return std::nullopt;
-}
-
-std::optional<Failure> firstFailure(const FlexGrid &grid)
-{
-    const int rows = grid.Rows();
-    int opening = 0;
-    int closing = 0;
-    QString brackets;
-    for (int r = 1; r < rows; ++r) {
-        if (!isUsedConditionRow(grid, r)) {
-            continue;
-        }
-        const QString open = grid.TextMatrix(r, ConditionCol::OpenBracket);
-        const QString close = grid.TextMatrix(r, ConditionCol::CloseBracket);
-        if (open == "("_L1) {
-            ++opening;
-        }
-        if (close == ")"_L1) {
-            ++closing;
-        }
-        brackets += open + close;
-        if (has(brackets, "(("_L1) || has(brackets, "))"_L1)) {
-            return Failure{u"Brackets in same type can't be use continuously!"_s, Selection::WholeRow, r, false};
-        }
-        if (auto failure = checkRow(grid, r)) {
-            return failure;
-        }
-    }
-
-    if (opening != closing) {
-        return Failure{u"The number of left bracket must accord with that of right bracket!"_s};
-    }
-
-    bool lowestSeen = false;
-    for (int r = rows - 1; r >= 1; --r) {
-        if (!isUsedConditionRow(grid, r)) {
-            continue;
-        }
-        if (lowestSeen && grid.TextMatrix(r, ConditionCol::Logical).isEmpty()) {
-            return Failure{u"Logical word needed!"_s, Selection::LogicalCell, r, true};
-        }
-        lowestSeen = true;
+    if (typeClass == TypeClass::Number && !isReadableNumber(cells.value)) {
+        return ConditionProblem{u"The value must be numerical!"_s, Cells::Value, row, true};
     }
     return std::nullopt;
 }
 
 } // namespace
 
-bool validateConditions(FlexGrid &grid, const std::function<void()> &editCell)
+std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, const FieldCatalog &catalog)
 {
-    try {
-        const auto failure = firstFailure(grid);
-        if (!failure) {
-            return true;
+    const int count = int(rows.size());
+    int opening = 0;
+    int closing = 0;
+    // The last bracket cell seen on a used row: two of the same kind in a row is the fault.
+    QChar lastBracket;
+    for (int r = 0; r < count; ++r) {
+        const ConditionRow &cells = rows.at(r);
+        if (!cells.isUsed()) {
+            continue;
         }
-        select(grid, failure->selection, failure->row);
-        if (failure->openEditor && editCell) {
-            editCell();
+        bool doubled = false;
+        for (const QString &bracket : {cells.open, cells.close}) {
+            for (QChar c : bracket) {
+                if (c == u'(' || c == u')') {
+                    doubled = doubled || c == lastBracket;
+                    lastBracket = c;
+                } else {
+                    lastBracket = QChar();
+                }
+            }
         }
-        messageBox(failure->message, MessageButtons::Ok, MessageIcon::Exclamation);
-    } catch (...) {
-        showCurrentError(QString());
+        if (cells.open == "("_L1) {
+            ++opening;
+        }
+        if (cells.close == ")"_L1) {
+            ++closing;
+        }
+        if (doubled) {
+            return ConditionProblem{u"Brackets in same type can't be use continuously!"_s, Cells::WholeRow, r + 1,
+                                    false};
+        }
+        if (auto problem = checkRow(cells, r + 1, catalog)) {
+            return problem;
+        }
     }
-    return false;
+
+    if (opening != closing) {
+        return ConditionProblem{u"The number of left bracket must accord with that of right bracket!"_s};
+    }
+
+    bool lowestSeen = false;
+    for (int r = count - 1; r >= 0; --r) {
+        if (!rows.at(r).isUsed()) {
+            continue;
+        }
+        if (lowestSeen && rows.at(r).logical.isEmpty()) {
+            return ConditionProblem{u"Logical word needed!"_s, Cells::Logical, r + 1, true};
+        }
+        lowestSeen = true;
+    }
+    return std::nullopt;
 }
 
 } // namespace condora

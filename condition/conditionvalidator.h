@@ -2,23 +2,39 @@
 
 #include "condora_export.h"
 
-#include <functional>
+#include "condition/conditionrow.h"
+
+#include <QString>
+
+#include <optional>
 
 namespace condora {
 
-class FlexGrid;
+/// The first broken rule validateConditions() found.
+struct CONDORA_EXPORT ConditionProblem
+{
+    /// Which cells of `row` the dialog selects to show the problem.
+    enum class Cells { None, WholeRow, Value, Logical };
 
-/// Checks the used rows of the condition grid (row 0 is the header; cells "(", Column,
-/// Operator, Value, ")", Logical, colIndex) before the statement is composed and proved.
-/// Tests, in this order and stopping at the first that fails: per used row, no "((" or "))"
-/// in the bracket sequence so far, an operator that suits the column's type class, a date or
-/// number Value where the type class needs one (isReadableDate(), isReadableNumber(); not for
-/// the null tests); then equal counts of "(" and ")", and a logical word on every used row
-/// but the lowest. A broken rule selects the cells it concerns in `grid`, calls `editCell`
-/// (may be empty) for the value and logical-word rules so the editor is open on the selected
-/// cell, then shows its message with the exclamation icon and no caption of its own, and the
-/// result is false. A run-time failure (e.g. a colIndex outside fieldCatalog) is reported
-/// through showError and gives false. True when every rule holds; no cell text is changed.
-CONDORA_EXPORT bool validateConditions(FlexGrid &grid, const std::function<void()> &editCell);
+    QString message;
+    Cells cells = Cells::None;
+    /// The row's position in the list given to validateConditions(), counted from 1 as the grid
+    /// counts its data rows; 0 with Cells::None.
+    int row = 0;
+    /// True when the dialog opens the cell editor on the selected cell before the message.
+    bool openEditor = false;
+
+    bool operator==(const ConditionProblem &) const = default;
+};
+
+/// Checks the used rows before the statement is composed and proved. Tests, in this order and
+/// stopping at the first that fails: per used row, no "((" or "))" in the bracket sequence so
+/// far, an operator that suits the column's type class, a date or number Value where the type
+/// class needs one (isReadableDate(), isReadableNumber(); not for the null tests); then equal
+/// counts of "(" and ")", and a logical word on every used row but the lowest. Returns the
+/// first problem, or nullopt when every rule holds. Throws RuntimeError when a used row names
+/// no entry of `catalog`.
+CONDORA_EXPORT std::optional<ConditionProblem> validateConditions(const ConditionRows &rows,
+                                                                  const FieldCatalog &catalog);
 
 } // namespace condora

@@ -1,15 +1,18 @@
 #include "control/condora.h"
 
-#include "analysis/analysisstate.h"
+#include "control/condora_p.h"
+
 #include "analysis/columnfilters.h"
 #include "analysis/databasekind.h"
 #include "analysis/errorreport.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "analysis/statementsplitter.h"
 #include "analysis/statementtools.h"
 #include "control/aboutdialog.h"
 #include "control/magnifyingglass.h"
 #include "control/querydialoghook.h"
-#include "control/querytitle.h"
+#include "dialog/frmcondora.h"
 #include "platform/runtimeerror.h"
 #include "platform/textfunctions.h"
 #include "platform/twips.h"
@@ -56,25 +59,16 @@ const QImage &controlPicture()
 
 } // namespace
 
-namespace condora {
-
-QString &queryTitle()
-{
-    static QString title;
-    return title;
-}
-
-} // namespace condora
-
 Condora::Condora(QWidget *parent)
     : QWidget(parent)
+    , d(std::make_unique<CondoraPrivate>())
 {
     registerPropertyConversions();
     setFixedSize(condora::twips::toPixels(DesignWidthTwips), condora::twips::toPixels(DesignHeightTwips));
-    m_designSize = size();
+    d->designSize = size();
     // Stored properties arrive after creation, so message boxes without a caption of their own
     // carry the empty caption.
-    condora::UserInteraction::setDefaultCaption(m_title);
+    condora::UserInteraction::setDefaultCaption(d->title);
     initProperties();
 }
 
@@ -82,61 +76,59 @@ Condora::~Condora() = default;
 
 // Query run -------------------------------------------------------------------------------------
 
-void Condora::runQuery()
+QString Condora::runQuery(condora::QueryRun &run)
 {
-    condora::AnalysisState &state = condora::analysisState();
-    // A run that ends before the dialog has no result: a statement left by an earlier dialog
-    // must not be returned or executed for this run.
-    state.resultSql.clear();
+    using namespace condora;
+    // The run's own connection: the host's, or a new unopened one when the host set none.
+    run.connection = d->connObj ? d->connObj : std::make_shared<ado::Connection>();
+    ado::Connection &connection = *run.connection;
+    run.savedCursorLocation = connection.CursorLocation();
+    run.title = d->title;
+    run.dbKind = getDbKind(connection);
+    run.escapes = EscapeRules{usesBackslashEscapes(connection), usesLikeBackslashEscapes(connection)};
 
-    state.curConn = m_connObj;
-    condora::ado::Connection &connection = condora::currentConnection();
-    state.savedCursorLocation = connection.CursorLocation();
-    condora::queryTitle() = m_title;
-    state.dbKind = condora::getDbKind(connection);
-    state.backslashEscapes = condora::usesBackslashEscapes(connection);
-    state.likeBackslashEscapes = condora::usesLikeBackslashEscapes(connection);
-
-    QString statement = condora::trimSpaces(condora::text::trim(m_sqlInput));
+    QString statement = trimSpaces(text::trim(d->sqlInput));
     if (statement.isEmpty()) {
-        condora::messageBox(u"Please input SQL!"_s, condora::MessageButtons::Ok, condora::MessageIcon::Exclamation,
-                            condora::queryTitle());
-        return;
+        messageBox(u"Please input SQL!"_s, MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+        return QString();
     }
     if (statement.endsWith(u';')) {
         statement.chop(1);
     }
-    state.baseSql = statement;
+    run.baseSql = statement;
 
-    const QString rejection = condora::testSql(state.baseSql);
+    const QString rejection = testSql(connection, run.baseSql);
     if (!rejection.isEmpty()) {
-        condora::messageBox(u"Illegal SQL expression!"_s + u"\r\n"_s + rejection, condora::MessageButtons::Ok,
-                            condora::MessageIcon::Exclamation, condora::queryTitle());
-        return;
+        messageBox(u"Illegal SQL expression!"_s + u"\r\n"_s + rejection, MessageButtons::Ok, MessageIcon::Exclamation,
+                   run.title);
+        return QString();
     }
 
-    condora::FieldCatalog catalog;
-    condora::TableList tables;
-    if (!condora::splitSql(statement, catalog, tables)) {
-        return;
+    FieldCatalog catalog;
+    TableList tables;
+    if (!splitSql(connection, statement, catalog, tables)) {
+        return QString();
     }
-    if (!condora::prepareFilters(state.filterList, catalog)) {
-        return;
+    // The host's filters are rewritten in place as WHERE clauses, as the host may read them back.
+    if (!prepareFilters(connection, hostFilterList(), catalog)) {
+        return QString();
     }
-    state.fieldCatalog = catalog;
+    run.fieldCatalog = catalog;
+    run.style = captureStyle();
 
-    captureStyle();
-    const condora::QueryDialogFunction &showQueryDialog = condora::queryDialogFunction();
-    if (!showQueryDialog) {
-        throw condora::RuntimeError::objectNotSet(u"The query dialog is not available."_s);
+    if (const QueryDialogFunction &standIn = queryDialogFunction()) {
+        return standIn(run);
     }
-    showQueryDialog();
+    // No owner window: the dialog is modal for the whole application.
+    frmCondora dialog(run);
+    dialog.exec();
+    return dialog.resultSql();
 }
 
 QString Condora::GetQuerySql()
 {
-    runQuery();
-    return condora::analysisState().resultSql;
+    condora::QueryRun run;
+    return runQuery(run);
 }
 
 std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
@@ -144,17 +136,17 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
     std::unique_ptr<condora::ado::Recordset> result;
     condora::UserInteraction &ui = condora::UserInteraction::instance();
     try {
-        runQuery();
+        condora::QueryRun run;
+        const QString sql = runQuery(run);
         ui.setMousePointer(condora::MousePointer::Hourglass);
-        condora::AnalysisState &state = condora::analysisState();
-        if (!condora::text::trim(state.resultSql).isEmpty()) {
-            condora::ado::Connection &connection = condora::currentConnection();
-            if (state.dbKind == u"3"_s) {
+        if (!condora::text::trim(sql).isEmpty()) {
+            condora::ado::Connection &connection = condora::connectionOf(run);
+            if (run.dbKind == condora::DbKind::Access) {
                 connection.setCursorLocation(condora::ado::adUseClient);
             }
             const int options = QueryType == 1 ? condora::ado::adAsyncExecute : condora::ado::adOptionUnspecified;
-            result = connection.Execute(state.resultSql, options);
-            connection.setCursorLocation(state.savedCursorLocation);
+            result = connection.Execute(sql, options);
+            connection.setCursorLocation(run.savedCursorLocation);
         }
         ui.setMousePointer(condora::MousePointer::Default);
     } catch (...) {
@@ -165,7 +157,7 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
 
 QString Condora::SetFilterCondition(const QStringList &filterCondition)
 {
-    QStringList &filterList = condora::analysisState().filterList;
+    QStringList &filterList = condora::hostFilterList();
     filterList = filterCondition;
     if (filterList.isEmpty()) {
         filterList = QStringList{QString()};
@@ -179,42 +171,21 @@ void Condora::ShowAboutBox()
     about.exec();
 }
 
-void Condora::captureStyle()
+condora::DialogStyle Condora::captureStyle() const
 {
-    condora::DialogStyle &style = condora::dialogStyle();
-    style.ButtonPicture = m_buttonPicture;
-    style.ButtonBackColor = m_buttonBackColor;
-    style.GridFont = m_gridFont;
-    style.GridFontFixed = m_gridFontFixed;
-    style.FormBackColor = m_formBackColor;
-    style.FormPicture = m_formPicture;
-    style.GridColor = m_gridColor;
-    style.GridColorFixed = m_gridColorFixed;
-    style.GridColorUnpopulated = m_gridColorUnpopulated;
-    style.GridForeColor = m_gridForeColor;
-    style.GridForeColorFixed = m_gridForeColorFixed;
-    style.GridForeColorSel = m_gridForeColorSel;
-    style.GridBackColor = m_gridBackColor;
-    style.GridBackColorBkg = m_gridBackColorBkg;
-    style.GridBackColorFixed = m_gridBackColorFixed;
-    style.GridBackColorSel = m_gridBackColorSel;
-    style.GridBackColorUnpopulated = m_gridBackColorUnpopulated;
-    style.LabelBackColor = m_labelBackColor;
-    style.LabelForeColor = m_labelForeColor;
-    style.LabelFont = m_labelFont;
-    style.ButtonFont = m_buttonFont;
+    return d->style;
 }
 
 // Appearance on the parent window --------------------------------------------------------------
 
 QSize Condora::sizeHint() const
 {
-    return m_designSize;
+    return d->designSize;
 }
 
 QSize Condora::minimumSizeHint() const
 {
-    return m_designSize;
+    return d->designSize;
 }
 
 void Condora::paintEvent(QPaintEvent *)
@@ -226,8 +197,8 @@ void Condora::paintEvent(QPaintEvent *)
 void Condora::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (event->size() != m_designSize) {
-        resize(m_designSize);
+    if (event->size() != d->designSize) {
+        resize(d->designSize);
     }
 }
 
@@ -239,152 +210,83 @@ void Condora::notify(void (Condora::*signal)(), const QString &name)
     Q_EMIT propertyChanged(name);
 }
 
+bool Condora::Enabled() const
+{
+    return d->enabled;
+}
+
 void Condora::setEnabled(bool Enabled)
 {
-    m_enabled = Enabled;
+    d->enabled = Enabled;
     notify(&Condora::EnabledChanged, u"Enabled"_s);
+}
+
+std::shared_ptr<condora::ado::Connection> Condora::ConnObj() const
+{
+    return d->connObj;
 }
 
 void Condora::setConnObj(std::shared_ptr<condora::ado::Connection> ConnObj)
 {
-    m_connObj = std::move(ConnObj);
+    d->connObj = std::move(ConnObj);
     notify(&Condora::ConnObjChanged, u"ConnObj"_s);
+}
+
+QString Condora::Title() const
+{
+    return d->title;
 }
 
 void Condora::setTitle(const QString &Title)
 {
-    m_title = Title;
+    d->title = Title;
     notify(&Condora::TitleChanged, u"Title"_s);
+}
+
+QString Condora::SqlInput() const
+{
+    return d->sqlInput;
 }
 
 void Condora::setSqlInput(const QString &SqlInput)
 {
-    m_sqlInput = SqlInput;
+    d->sqlInput = SqlInput;
     notify(&Condora::SqlInputChanged, u"SqlInput"_s);
 }
 
-void Condora::setButtonFont(condora::FontHandle ButtonFont)
-{
-    m_buttonFont = std::move(ButtonFont);
-    notify(&Condora::ButtonFontChanged, u"ButtonFont"_s);
-}
+// The appearance properties live in the style record the dialogs take; each reads and writes
+// its own member.
+#define CONDORA_STYLE_PROPERTY(Type, Name)                                                                   \
+    Type Condora::Name() const                                                                               \
+    {                                                                                                        \
+        return d->style.Name;                                                                                \
+    }                                                                                                        \
+    void Condora::set##Name(Type Name)                                                                       \
+    {                                                                                                        \
+        d->style.Name = std::move(Name);                                                                     \
+        notify(&Condora::Name##Changed, QStringLiteral(#Name));                                              \
+    }
 
-void Condora::setLabelFont(condora::FontHandle LabelFont)
-{
-    m_labelFont = std::move(LabelFont);
-    notify(&Condora::LabelFontChanged, u"LabelFont"_s);
-}
+CONDORA_STYLE_PROPERTY(condora::FontHandle, ButtonFont)
+CONDORA_STYLE_PROPERTY(condora::FontHandle, LabelFont)
+CONDORA_STYLE_PROPERTY(OleColor, LabelBackColor)
+CONDORA_STYLE_PROPERTY(OleColor, LabelForeColor)
+CONDORA_STYLE_PROPERTY(OleColor, GridColor)
+CONDORA_STYLE_PROPERTY(OleColor, GridColorFixed)
+CONDORA_STYLE_PROPERTY(OleColor, GridColorUnpopulated)
+CONDORA_STYLE_PROPERTY(OleColor, GridForeColor)
+CONDORA_STYLE_PROPERTY(OleColor, GridForeColorFixed)
+CONDORA_STYLE_PROPERTY(OleColor, FormBackColor)
+CONDORA_STYLE_PROPERTY(condora::PictureHandle, FormPicture)
+CONDORA_STYLE_PROPERTY(OleColor, ButtonBackColor)
+CONDORA_STYLE_PROPERTY(condora::FontHandle, GridFont)
+CONDORA_STYLE_PROPERTY(condora::FontHandle, GridFontFixed)
+CONDORA_STYLE_PROPERTY(condora::PictureHandle, ButtonPicture)
+CONDORA_STYLE_PROPERTY(OleColor, GridForeColorSel)
+CONDORA_STYLE_PROPERTY(OleColor, GridBackColor)
+CONDORA_STYLE_PROPERTY(OleColor, GridBackColorBkg)
+CONDORA_STYLE_PROPERTY(OleColor, GridBackColorFixed)
+CONDORA_STYLE_PROPERTY(OleColor, GridBackColorSel)
+CONDORA_STYLE_PROPERTY(OleColor, GridBackColorUnpopulated)
 
-void Condora::setLabelBackColor(OleColor LabelBackColor)
-{
-    m_labelBackColor = LabelBackColor;
-    notify(&Condora::LabelBackColorChanged, u"LabelBackColor"_s);
-}
-
-void Condora::setLabelForeColor(OleColor LabelForeColor)
-{
-    m_labelForeColor = LabelForeColor;
-    notify(&Condora::LabelForeColorChanged, u"LabelForeColor"_s);
-}
-
-void Condora::setGridColor(OleColor GridColor)
-{
-    m_gridColor = GridColor;
-    notify(&Condora::GridColorChanged, u"GridColor"_s);
-}
-
-void Condora::setGridColorFixed(OleColor GridColorFixed)
-{
-    m_gridColorFixed = GridColorFixed;
-    notify(&Condora::GridColorFixedChanged, u"GridColorFixed"_s);
-}
-
-void Condora::setGridColorUnpopulated(OleColor GridColorUnpopulated)
-{
-    m_gridColorUnpopulated = GridColorUnpopulated;
-    notify(&Condora::GridColorUnpopulatedChanged, u"GridColorUnpopulated"_s);
-}
-
-void Condora::setGridForeColor(OleColor GridForeColor)
-{
-    m_gridForeColor = GridForeColor;
-    notify(&Condora::GridForeColorChanged, u"GridForeColor"_s);
-}
-
-void Condora::setGridForeColorFixed(OleColor GridForeColorFixed)
-{
-    m_gridForeColorFixed = GridForeColorFixed;
-    notify(&Condora::GridForeColorFixedChanged, u"GridForeColorFixed"_s);
-}
-
-void Condora::setFormBackColor(OleColor FormBackColor)
-{
-    m_formBackColor = FormBackColor;
-    notify(&Condora::FormBackColorChanged, u"FormBackColor"_s);
-}
-
-void Condora::setFormPicture(condora::PictureHandle FormPicture)
-{
-    m_formPicture = std::move(FormPicture);
-    notify(&Condora::FormPictureChanged, u"FormPicture"_s);
-}
-
-void Condora::setButtonBackColor(OleColor ButtonBackColor)
-{
-    m_buttonBackColor = ButtonBackColor;
-    notify(&Condora::ButtonBackColorChanged, u"ButtonBackColor"_s);
-}
-
-void Condora::setGridFont(condora::FontHandle GridFont)
-{
-    m_gridFont = std::move(GridFont);
-    notify(&Condora::GridFontChanged, u"GridFont"_s);
-}
-
-void Condora::setGridFontFixed(condora::FontHandle GridFontFixed)
-{
-    m_gridFontFixed = std::move(GridFontFixed);
-    notify(&Condora::GridFontFixedChanged, u"GridFontFixed"_s);
-}
-
-void Condora::setButtonPicture(condora::PictureHandle ButtonPicture)
-{
-    m_buttonPicture = std::move(ButtonPicture);
-    notify(&Condora::ButtonPictureChanged, u"ButtonPicture"_s);
-}
-
-void Condora::setGridForeColorSel(OleColor GridForeColorSel)
-{
-    m_gridForeColorSel = GridForeColorSel;
-    notify(&Condora::GridForeColorSelChanged, u"GridForeColorSel"_s);
-}
-
-void Condora::setGridBackColor(OleColor GridBackColor)
-{
-    m_gridBackColor = GridBackColor;
-    notify(&Condora::GridBackColorChanged, u"GridBackColor"_s);
-}
-
-void Condora::setGridBackColorBkg(OleColor GridBackColorBkg)
-{
-    m_gridBackColorBkg = GridBackColorBkg;
-    notify(&Condora::GridBackColorBkgChanged, u"GridBackColorBkg"_s);
-}
-
-void Condora::setGridBackColorFixed(OleColor GridBackColorFixed)
-{
-    m_gridBackColorFixed = GridBackColorFixed;
-    notify(&Condora::GridBackColorFixedChanged, u"GridBackColorFixed"_s);
-}
-
-void Condora::setGridBackColorSel(OleColor GridBackColorSel)
-{
-    m_gridBackColorSel = GridBackColorSel;
-    notify(&Condora::GridBackColorSelChanged, u"GridBackColorSel"_s);
-}
-
-void Condora::setGridBackColorUnpopulated(OleColor GridBackColorUnpopulated)
-{
-    m_gridBackColorUnpopulated = GridBackColorUnpopulated;
-    notify(&Condora::GridBackColorUnpopulatedChanged, u"GridBackColorUnpopulated"_s);
-}
+#undef CONDORA_STYLE_PROPERTY

@@ -2,9 +2,10 @@
 
 #include "condora_export.h"
 
-#include "control/appearance.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "analysis/dbkind.h"
+#include "platform/dialogstyle.h"
 #include "platform/olecolor.h"
 
 #include <QString>
@@ -15,7 +16,9 @@
 
 namespace condora {
 class PropertyBag;
+struct QueryRun;
 }
+class CondoraPrivate;
 
 /// The query-condition builder control.
 ///
@@ -90,7 +93,11 @@ class CONDORA_EXPORT Condora : public QWidget
 public:
     /// The database kinds the control distinguishes (any other database is 99, without a name).
     /// No member takes or returns it; it documents the codes for hosts.
-    enum DataBaseEnum { Oracle = 1, SqlServer = 2, Access = 3 };
+    enum DataBaseEnum {
+        Oracle = int(condora::DbKind::Oracle),
+        SqlServer = int(condora::DbKind::SqlServer),
+        Access = int(condora::DbKind::Access)
+    };
     Q_ENUM(DataBaseEnum)
 
     /// Creates the control at its fixed size with every property at its default (as
@@ -157,65 +164,65 @@ public:
 
     /// Stored and persisted only: it does not disable the control or its methods (this hides
     /// QWidget::setEnabled on purpose; QWidget::setEnabled still reaches the widget state).
-    bool Enabled() const { return m_enabled; }
+    bool Enabled() const;
     void setEnabled(bool Enabled);
 
-    std::shared_ptr<condora::ado::Connection> ConnObj() const { return m_connObj; }
+    std::shared_ptr<condora::ado::Connection> ConnObj() const;
     void setConnObj(std::shared_ptr<condora::ado::Connection> ConnObj);
 
-    QString Title() const { return m_title; }
+    QString Title() const;
     void setTitle(const QString &Title);
 
-    QString SqlInput() const { return m_sqlInput; }
+    QString SqlInput() const;
     void setSqlInput(const QString &SqlInput);
 
-    condora::FontHandle ButtonFont() const { return m_buttonFont; }
+    condora::FontHandle ButtonFont() const;
     void setButtonFont(condora::FontHandle ButtonFont);
     void setButtonFont(const QFont &font) { setButtonFont(std::make_shared<QFont>(font)); }
-    condora::FontHandle LabelFont() const { return m_labelFont; }
+    condora::FontHandle LabelFont() const;
     void setLabelFont(condora::FontHandle LabelFont);
     void setLabelFont(const QFont &font) { setLabelFont(std::make_shared<QFont>(font)); }
-    condora::OleColor LabelBackColor() const { return m_labelBackColor; }
+    condora::OleColor LabelBackColor() const;
     void setLabelBackColor(condora::OleColor LabelBackColor);
-    condora::OleColor LabelForeColor() const { return m_labelForeColor; }
+    condora::OleColor LabelForeColor() const;
     void setLabelForeColor(condora::OleColor LabelForeColor);
-    condora::OleColor GridColor() const { return m_gridColor; }
+    condora::OleColor GridColor() const;
     void setGridColor(condora::OleColor GridColor);
-    condora::OleColor GridColorFixed() const { return m_gridColorFixed; }
+    condora::OleColor GridColorFixed() const;
     void setGridColorFixed(condora::OleColor GridColorFixed);
-    condora::OleColor GridColorUnpopulated() const { return m_gridColorUnpopulated; }
+    condora::OleColor GridColorUnpopulated() const;
     void setGridColorUnpopulated(condora::OleColor GridColorUnpopulated);
-    condora::OleColor GridForeColor() const { return m_gridForeColor; }
+    condora::OleColor GridForeColor() const;
     void setGridForeColor(condora::OleColor GridForeColor);
-    condora::OleColor GridForeColorFixed() const { return m_gridForeColorFixed; }
+    condora::OleColor GridForeColorFixed() const;
     void setGridForeColorFixed(condora::OleColor GridForeColorFixed);
-    condora::OleColor FormBackColor() const { return m_formBackColor; }
+    condora::OleColor FormBackColor() const;
     void setFormBackColor(condora::OleColor FormBackColor);
-    condora::PictureHandle FormPicture() const { return m_formPicture; }
+    condora::PictureHandle FormPicture() const;
     void setFormPicture(condora::PictureHandle FormPicture);
     void setFormPicture(const QPixmap &picture) { setFormPicture(std::make_shared<QPixmap>(picture)); }
-    condora::OleColor ButtonBackColor() const { return m_buttonBackColor; }
+    condora::OleColor ButtonBackColor() const;
     void setButtonBackColor(condora::OleColor ButtonBackColor);
-    condora::FontHandle GridFont() const { return m_gridFont; }
+    condora::FontHandle GridFont() const;
     void setGridFont(condora::FontHandle GridFont);
     void setGridFont(const QFont &font) { setGridFont(std::make_shared<QFont>(font)); }
-    condora::FontHandle GridFontFixed() const { return m_gridFontFixed; }
+    condora::FontHandle GridFontFixed() const;
     void setGridFontFixed(condora::FontHandle GridFontFixed);
     void setGridFontFixed(const QFont &font) { setGridFontFixed(std::make_shared<QFont>(font)); }
-    condora::PictureHandle ButtonPicture() const { return m_buttonPicture; }
+    condora::PictureHandle ButtonPicture() const;
     void setButtonPicture(condora::PictureHandle ButtonPicture);
     void setButtonPicture(const QPixmap &picture) { setButtonPicture(std::make_shared<QPixmap>(picture)); }
-    condora::OleColor GridForeColorSel() const { return m_gridForeColorSel; }
+    condora::OleColor GridForeColorSel() const;
     void setGridForeColorSel(condora::OleColor GridForeColorSel);
-    condora::OleColor GridBackColor() const { return m_gridBackColor; }
+    condora::OleColor GridBackColor() const;
     void setGridBackColor(condora::OleColor GridBackColor);
-    condora::OleColor GridBackColorBkg() const { return m_gridBackColorBkg; }
+    condora::OleColor GridBackColorBkg() const;
     void setGridBackColorBkg(condora::OleColor GridBackColorBkg);
-    condora::OleColor GridBackColorFixed() const { return m_gridBackColorFixed; }
+    condora::OleColor GridBackColorFixed() const;
     void setGridBackColorFixed(condora::OleColor GridBackColorFixed);
-    condora::OleColor GridBackColorSel() const { return m_gridBackColorSel; }
+    condora::OleColor GridBackColorSel() const;
     void setGridBackColorSel(condora::OleColor GridBackColorSel);
-    condora::OleColor GridBackColorUnpopulated() const { return m_gridBackColorUnpopulated; }
+    condora::OleColor GridBackColorUnpopulated() const;
     void setGridBackColorUnpopulated(condora::OleColor GridBackColorUnpopulated);
 
 Q_SIGNALS:
@@ -263,35 +270,11 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void runQuery();
-    void captureStyle();
+    /// One query run; returns the final statement (empty when the run ended early or the user
+    /// cancelled) and leaves the run's facts in `run`.
+    QString runQuery(condora::QueryRun &run);
+    condora::DialogStyle captureStyle() const;
     void notify(void (Condora::*signal)(), const QString &name);
 
-    QSize m_designSize;
-
-    bool m_enabled = false;
-    std::shared_ptr<condora::ado::Connection> m_connObj;
-    QString m_title;
-    QString m_sqlInput;
-    condora::FontHandle m_buttonFont;
-    condora::FontHandle m_labelFont;
-    condora::OleColor m_labelBackColor;
-    condora::OleColor m_labelForeColor;
-    condora::OleColor m_gridColor;
-    condora::OleColor m_gridColorFixed;
-    condora::OleColor m_gridColorUnpopulated;
-    condora::OleColor m_gridForeColor;
-    condora::OleColor m_gridForeColorFixed;
-    condora::OleColor m_formBackColor;
-    condora::PictureHandle m_formPicture;
-    condora::OleColor m_buttonBackColor;
-    condora::FontHandle m_gridFont;
-    condora::FontHandle m_gridFontFixed;
-    condora::PictureHandle m_buttonPicture;
-    condora::OleColor m_gridForeColorSel;
-    condora::OleColor m_gridBackColor;
-    condora::OleColor m_gridBackColorBkg;
-    condora::OleColor m_gridBackColorFixed;
-    condora::OleColor m_gridBackColorSel;
-    condora::OleColor m_gridBackColorUnpopulated;
+    const std::unique_ptr<CondoraPrivate> d;
 };

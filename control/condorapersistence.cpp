@@ -2,6 +2,7 @@
 
 #include "control/condora.h"
 
+#include "control/condora_p.h"
 #include "control/propertybag.h"
 #include "platform/runtimeerror.h"
 
@@ -9,6 +10,7 @@
 #include <QBuffer>
 
 #include <limits>
+#include <variant>
 
 using namespace Qt::StringLiterals;
 using condora::FontHandle;
@@ -136,6 +138,58 @@ PictureHandle readPicture(const PropertyBag &bag, const QString &name)
     return picture;
 }
 
+using condora::DialogStyle;
+
+/// The persisted properties in their fixed order. Colours carry their default; fonts default
+/// to the ambient font, except ButtonFont, which has no default and is always stored; pictures
+/// default to an empty picture, stored as nothing.
+struct PropertyEntry
+{
+    QString name;
+    std::variant<bool CondoraPrivate::*, QString CondoraPrivate::*, OleColor DialogStyle::*, FontHandle DialogStyle::*,
+                 PictureHandle DialogStyle::*>
+        member;
+    OleColor defaultColor = OleColor();
+    bool alwaysStored = false;
+};
+
+const QList<PropertyEntry> &propertyTable()
+{
+    static const QList<PropertyEntry> table{
+        {u"Enabled"_s, &CondoraPrivate::enabled},
+        {u"Title"_s, &CondoraPrivate::title},
+        {u"SqlInput"_s, &CondoraPrivate::sqlInput},
+        {u"ButtonFont"_s, &DialogStyle::ButtonFont, OleColor(), true},
+        {u"LabelFont"_s, &DialogStyle::LabelFont},
+        {u"LabelBackColor"_s, &DialogStyle::LabelBackColor, DefaultLabelBackColor},
+        {u"LabelForeColor"_s, &DialogStyle::LabelForeColor, DefaultLabelForeColor},
+        {u"GridColor"_s, &DialogStyle::GridColor, DefaultGridColor},
+        {u"GridColorFixed"_s, &DialogStyle::GridColorFixed, DefaultGridColorFixed},
+        {u"GridColorUnpopulated"_s, &DialogStyle::GridColorUnpopulated, DefaultGridColorUnpopulated},
+        {u"GridForeColor"_s, &DialogStyle::GridForeColor, DefaultGridForeColor},
+        {u"GridForeColorFixed"_s, &DialogStyle::GridForeColorFixed, DefaultGridForeColorFixed},
+        {u"FormBackColor"_s, &DialogStyle::FormBackColor, DefaultFormBackColor},
+        {u"FormPicture"_s, &DialogStyle::FormPicture},
+        {u"ButtonBackColor"_s, &DialogStyle::ButtonBackColor, DefaultButtonBackColor},
+        {u"GridFont"_s, &DialogStyle::GridFont},
+        {u"GridFontFixed"_s, &DialogStyle::GridFontFixed},
+        {u"ButtonPicture"_s, &DialogStyle::ButtonPicture},
+        {u"GridForeColorSel"_s, &DialogStyle::GridForeColorSel, DefaultGridForeColorSel},
+        {u"GridBackColor"_s, &DialogStyle::GridBackColor, DefaultGridBackColor},
+        {u"GridBackColorBkg"_s, &DialogStyle::GridBackColorBkg, DefaultGridBackColorBkg},
+        {u"GridBackColorFixed"_s, &DialogStyle::GridBackColorFixed, DefaultGridBackColorFixed},
+        {u"GridBackColorSel"_s, &DialogStyle::GridBackColorSel, DefaultGridBackColorSel},
+        {u"GridBackColorUnpopulated"_s, &DialogStyle::GridBackColorUnpopulated, DefaultGridBackColorUnpopulated},
+    };
+    return table;
+}
+
+template<typename... Ts>
+struct Overloaded : Ts...
+{
+    using Ts::operator()...;
+};
+
 } // namespace
 
 QFont Condora::ambientFont() const
@@ -145,89 +199,56 @@ QFont Condora::ambientFont() const
 
 void Condora::initProperties()
 {
-    m_enabled = false;
-    m_title.clear();
-    m_sqlInput.clear();
-    // Each font is its own object, taken from its own request for the ambient font.
-    m_buttonFont = std::make_shared<QFont>(ambientFont());
-    m_labelFont = std::make_shared<QFont>(ambientFont());
-    m_labelBackColor = DefaultLabelBackColor;
-    m_labelForeColor = DefaultLabelForeColor;
-    m_gridColor = DefaultGridColor;
-    m_gridColorFixed = DefaultGridColorFixed;
-    m_gridColorUnpopulated = DefaultGridColorUnpopulated;
-    m_gridForeColor = DefaultGridForeColor;
-    m_gridForeColorFixed = DefaultGridForeColorFixed;
-    m_formBackColor = DefaultFormBackColor;
-    m_formPicture = std::make_shared<QPixmap>();
-    m_buttonBackColor = DefaultButtonBackColor;
-    m_gridFont = std::make_shared<QFont>(ambientFont());
-    m_gridFontFixed = std::make_shared<QFont>(ambientFont());
-    m_buttonPicture = std::make_shared<QPixmap>();
-    m_gridForeColorSel = DefaultGridForeColorSel;
-    m_gridBackColor = DefaultGridBackColor;
-    m_gridBackColorBkg = DefaultGridBackColorBkg;
-    m_gridBackColorFixed = DefaultGridBackColorFixed;
-    m_gridBackColorSel = DefaultGridBackColorSel;
-    m_gridBackColorUnpopulated = DefaultGridBackColorUnpopulated;
+    CondoraPrivate &p = *d;
+    for (const PropertyEntry &entry : propertyTable()) {
+        std::visit(Overloaded{
+                       [&](bool CondoraPrivate::*member) { p.*member = false; },
+                       [&](QString CondoraPrivate::*member) { (p.*member).clear(); },
+                       [&](OleColor DialogStyle::*member) { p.style.*member = entry.defaultColor; },
+                       // Each font is its own object, taken from its own request for the ambient font.
+                       [&](FontHandle DialogStyle::*member) { p.style.*member = std::make_shared<QFont>(ambientFont()); },
+                       [&](PictureHandle DialogStyle::*member) { p.style.*member = std::make_shared<QPixmap>(); },
+                   },
+                   entry.member);
+    }
 }
 
 void Condora::writeProperties(PropertyBag &bag) const
 {
+    const CondoraPrivate &p = *d;
     const QVariant ambient = storedFont(std::make_shared<QFont>(ambientFont()));
-    bag.write(u"Enabled"_s, m_enabled, false);
-    bag.write(u"Title"_s, m_title, QString());
-    bag.write(u"SqlInput"_s, m_sqlInput, QString());
-    bag.write(u"ButtonFont"_s, storedFont(m_buttonFont), QVariant());
-    bag.write(u"LabelFont"_s, storedFont(m_labelFont), ambient);
-    bag.write(u"LabelBackColor"_s, storedColor(m_labelBackColor), storedColor(DefaultLabelBackColor));
-    bag.write(u"LabelForeColor"_s, storedColor(m_labelForeColor), storedColor(DefaultLabelForeColor));
-    bag.write(u"GridColor"_s, storedColor(m_gridColor), storedColor(DefaultGridColor));
-    bag.write(u"GridColorFixed"_s, storedColor(m_gridColorFixed), storedColor(DefaultGridColorFixed));
-    bag.write(u"GridColorUnpopulated"_s, storedColor(m_gridColorUnpopulated),
-              storedColor(DefaultGridColorUnpopulated));
-    bag.write(u"GridForeColor"_s, storedColor(m_gridForeColor), storedColor(DefaultGridForeColor));
-    bag.write(u"GridForeColorFixed"_s, storedColor(m_gridForeColorFixed), storedColor(DefaultGridForeColorFixed));
-    bag.write(u"FormBackColor"_s, storedColor(m_formBackColor), storedColor(DefaultFormBackColor));
-    bag.write(u"FormPicture"_s, storedPicture(m_formPicture), QVariant());
-    bag.write(u"ButtonBackColor"_s, storedColor(m_buttonBackColor), storedColor(DefaultButtonBackColor));
-    bag.write(u"GridFont"_s, storedFont(m_gridFont), ambient);
-    bag.write(u"GridFontFixed"_s, storedFont(m_gridFontFixed), ambient);
-    bag.write(u"ButtonPicture"_s, storedPicture(m_buttonPicture), QVariant());
-    bag.write(u"GridForeColorSel"_s, storedColor(m_gridForeColorSel), storedColor(DefaultGridForeColorSel));
-    bag.write(u"GridBackColor"_s, storedColor(m_gridBackColor), storedColor(DefaultGridBackColor));
-    bag.write(u"GridBackColorBkg"_s, storedColor(m_gridBackColorBkg), storedColor(DefaultGridBackColorBkg));
-    bag.write(u"GridBackColorFixed"_s, storedColor(m_gridBackColorFixed), storedColor(DefaultGridBackColorFixed));
-    bag.write(u"GridBackColorSel"_s, storedColor(m_gridBackColorSel), storedColor(DefaultGridBackColorSel));
-    bag.write(u"GridBackColorUnpopulated"_s, storedColor(m_gridBackColorUnpopulated),
-              storedColor(DefaultGridBackColorUnpopulated));
+    for (const PropertyEntry &entry : propertyTable()) {
+        std::visit(Overloaded{
+                       [&](bool CondoraPrivate::*member) { bag.write(entry.name, p.*member, false); },
+                       [&](QString CondoraPrivate::*member) { bag.write(entry.name, p.*member, QString()); },
+                       [&](OleColor DialogStyle::*member) {
+                           bag.write(entry.name, storedColor(p.style.*member), storedColor(entry.defaultColor));
+                       },
+                       [&](FontHandle DialogStyle::*member) {
+                           bag.write(entry.name, storedFont(p.style.*member), entry.alwaysStored ? QVariant() : ambient);
+                       },
+                       [&](PictureHandle DialogStyle::*member) {
+                           bag.write(entry.name, storedPicture(p.style.*member), QVariant());
+                       },
+                   },
+                   entry.member);
+    }
 }
 
 void Condora::readProperties(const PropertyBag &bag)
 {
+    CondoraPrivate &p = *d;
     const QFont ambient = ambientFont();
-    m_enabled = readBool(bag, u"Enabled"_s, false);
-    m_title = readText(bag, u"Title"_s);
-    m_sqlInput = readText(bag, u"SqlInput"_s);
-    m_buttonFont = readFont(bag, u"ButtonFont"_s, ambient);
-    m_labelFont = readFont(bag, u"LabelFont"_s, ambient);
-    m_labelBackColor = readColor(bag, u"LabelBackColor"_s, DefaultLabelBackColor);
-    m_labelForeColor = readColor(bag, u"LabelForeColor"_s, DefaultLabelForeColor);
-    m_gridColor = readColor(bag, u"GridColor"_s, DefaultGridColor);
-    m_gridColorFixed = readColor(bag, u"GridColorFixed"_s, DefaultGridColorFixed);
-    m_gridColorUnpopulated = readColor(bag, u"GridColorUnpopulated"_s, DefaultGridColorUnpopulated);
-    m_gridForeColor = readColor(bag, u"GridForeColor"_s, DefaultGridForeColor);
-    m_gridForeColorFixed = readColor(bag, u"GridForeColorFixed"_s, DefaultGridForeColorFixed);
-    m_formBackColor = readColor(bag, u"FormBackColor"_s, DefaultFormBackColor);
-    m_formPicture = readPicture(bag, u"FormPicture"_s);
-    m_buttonBackColor = readColor(bag, u"ButtonBackColor"_s, DefaultButtonBackColor);
-    m_gridFont = readFont(bag, u"GridFont"_s, ambient);
-    m_gridFontFixed = readFont(bag, u"GridFontFixed"_s, ambient);
-    m_buttonPicture = readPicture(bag, u"ButtonPicture"_s);
-    m_gridForeColorSel = readColor(bag, u"GridForeColorSel"_s, DefaultGridForeColorSel);
-    m_gridBackColor = readColor(bag, u"GridBackColor"_s, DefaultGridBackColor);
-    m_gridBackColorBkg = readColor(bag, u"GridBackColorBkg"_s, DefaultGridBackColorBkg);
-    m_gridBackColorFixed = readColor(bag, u"GridBackColorFixed"_s, DefaultGridBackColorFixed);
-    m_gridBackColorSel = readColor(bag, u"GridBackColorSel"_s, DefaultGridBackColorSel);
-    m_gridBackColorUnpopulated = readColor(bag, u"GridBackColorUnpopulated"_s, DefaultGridBackColorUnpopulated);
+    for (const PropertyEntry &entry : propertyTable()) {
+        std::visit(Overloaded{
+                       [&](bool CondoraPrivate::*member) { p.*member = readBool(bag, entry.name, false); },
+                       [&](QString CondoraPrivate::*member) { p.*member = readText(bag, entry.name); },
+                       [&](OleColor DialogStyle::*member) {
+                           p.style.*member = readColor(bag, entry.name, entry.defaultColor);
+                       },
+                       [&](FontHandle DialogStyle::*member) { p.style.*member = readFont(bag, entry.name, ambient); },
+                       [&](PictureHandle DialogStyle::*member) { p.style.*member = readPicture(bag, entry.name); },
+                   },
+                   entry.member);
+    }
 }

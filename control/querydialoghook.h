@@ -2,14 +2,18 @@
 
 #include "condora_export.h"
 
+#include <QString>
+
 #include <functional>
 
 namespace condora {
 
-/// The query run shows the query dialog through this one function, which the dialog library
-/// installs (tests install a stand-in that writes resultSql as OK or Cancel would). The
-/// function shows the dialog modally and returns when it has closed.
-using QueryDialogFunction = std::function<void()>;
+struct QueryRun;
+
+/// A stand-in for the query dialog, for tests of the query run: it gets the run the control
+/// built and returns the final statement as the dialog would (the empty text for Cancel).
+/// Without one (the default) the run shows the real dialog.
+using QueryDialogFunction = std::function<QString(const QueryRun &)>;
 
 CONDORA_EXPORT void setQueryDialogFunction(QueryDialogFunction function);
 CONDORA_EXPORT const QueryDialogFunction &queryDialogFunction();

@@ -23,9 +23,8 @@ int positionFromText(const QString &text)
     return int(rounded);
 }
 
-const ColumnInfo &catalogEntry(int position)
+const ColumnInfo &catalogEntry(const FieldCatalog &catalog, int position)
 {
-    const FieldCatalog &catalog = analysisState().fieldCatalog;
     if (position < 0 || position >= catalog.size()) {
         throw RuntimeError::subscriptOutOfRange(
             QStringLiteral("column position %1 is not in the field catalog").arg(position));
@@ -33,9 +32,9 @@ const ColumnInfo &catalogEntry(int position)
     return catalog.at(position);
 }
 
-const ColumnInfo &catalogEntry(const QString &positionText)
+const ColumnInfo &catalogEntry(const FieldCatalog &catalog, const QString &positionText)
 {
-    return catalogEntry(positionFromText(positionText));
+    return catalogEntry(catalog, positionFromText(positionText));
 }
 
 } // namespace condora

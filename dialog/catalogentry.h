@@ -2,7 +2,7 @@
 
 #include "condora_export.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/columninfo.h"
 
 #include <QString>
 
@@ -13,10 +13,10 @@ namespace condora {
 /// RuntimeError (type mismatch) for a text that is not a number, the empty text included.
 CONDORA_EXPORT int positionFromText(const QString &text);
 
-/// The fieldCatalog entry at `position` (0 is the unused, empty entry). Throws RuntimeError
+/// The catalog entry at `position` (0 is the unused, empty entry). Throws RuntimeError
 /// (subscript out of range) outside the catalog.
-CONDORA_EXPORT const ColumnInfo &catalogEntry(int position);
+CONDORA_EXPORT const ColumnInfo &catalogEntry(const FieldCatalog &catalog, int position);
 /// The same, the position given as text.
-CONDORA_EXPORT const ColumnInfo &catalogEntry(const QString &positionText);
+CONDORA_EXPORT const ColumnInfo &catalogEntry(const FieldCatalog &catalog, const QString &positionText);
 
 } // namespace condora

@@ -4,11 +4,11 @@
 
 #include "dialog/frmcondora.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
 #include "analysis/statementtools.h"
 #include "condition/conditioncomposer.h"
 #include "condition/conditionvalidator.h"
-#include "control/appearance.h"
+#include "dialog/applystyle.h"
 #include "dialog/errortraps.h"
 #include "dialog/twipsgeometry.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -54,8 +54,9 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
 
 } // namespace
 
-frmCondora::frmCondora(QWidget *parent)
+frmCondora::frmCondora(QueryRun run, QWidget *parent)
     : QDialog(parent)
+    , m_run(std::move(run))
 {
     setObjectName(u"frmCondora"_s);
     setWindowTitle(tr("QUERY"));
@@ -169,7 +170,7 @@ void frmCondora::load()
     });
     iniValue();
     iniQueryGrid();
-    applyStyle(this);
+    applyStyle(this, m_run.style);
     // The grid's current cell starts where the editing state does (row 1, column 0), not on
     // the header cell that the header formatting left current.
     ignoreErrors([this] {
@@ -297,11 +298,26 @@ void frmCondora::showSql(bool showTag)
 
 bool frmCondora::checkStatement()
 {
-    if (!validateConditions(*m_grid, [this] { editCell(); })) {
+    if (const auto problem = validateConditions(conditionRows(), m_run.fieldCatalog)) {
+        using Cells = ConditionProblem::Cells;
+        if (problem->cells != Cells::None) {
+            const int first = problem->cells == Cells::WholeRow ? ConditionCol::OpenBracket
+                              : problem->cells == Cells::Value  ? ConditionCol::Value
+                                                                : ConditionCol::Logical;
+            const int last = problem->cells == Cells::WholeRow ? ConditionCol::Logical : first;
+            m_grid->setRow(problem->row);
+            m_grid->setRowSel(problem->row);
+            m_grid->setCol(first);
+            m_grid->setColSel(last);
+        }
+        if (problem->openEditor) {
+            editCell();
+        }
+        messageBox(problem->message, MessageButtons::Ok, MessageIcon::Exclamation);
         return false;
     }
     recompose();
-    const QString m = testSql(analysisState().resultSql);
+    const QString m = testSql(connectionOf(m_run), m_resultSql);
     if (!m.isEmpty()) {
         messageBox(m + u"\r\n"_s + tr("Wrong query condition!"));
         return false;
@@ -330,18 +346,17 @@ void frmCondora::onOk()
 
 void frmCondora::onCancel()
 {
-    analysisState().resultSql.clear();
+    m_resultSql.clear();
     m_resultPending = false;
     reject();
 }
 
 void frmCondora::done(int result)
 {
-    AnalysisState &state = analysisState();
     if (m_resultPending) {
-        state.resultSql.clear();
+        m_resultSql.clear();
     }
-    state.filterList = QStringList{QString()};
+    hostFilterList() = QStringList{QString()};
     QDialog::done(result);
 }
 

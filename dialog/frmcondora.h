@@ -2,6 +2,10 @@
 
 #include "condora_export.h"
 
+#include "analysis/queryrun.h"
+#include "analysis/typeclass.h"
+#include "condition/conditionrow.h"
+
 #include <QDialog>
 #include <QList>
 #include <QString>
@@ -21,11 +25,11 @@ class FlexGrid;
 /// The query dialog: the user builds the WHERE condition of a query run as rows of the grid
 /// `MFGQuery` and confirms it with OK.
 ///
-/// It works on the library-wide analysis state prepared by the query run (baseSql, dbKind,
-/// fieldCatalog, curConn). While it is open every edit recomposes the final statement into
-/// resultSql; OK leaves the tested statement there, Cancel and the close box (or Escape) empty
-/// it, and every close empties filterList. The dialog is created for one showing and discarded
-/// afterwards; exec() it modally.
+/// It works on the query run it is given (base statement, database kind, field catalog,
+/// connection, style) and keeps nothing else. While it is open every edit recomposes the final
+/// statement (resultSql()); OK leaves the tested statement there, Cancel and the close box (or
+/// Escape) empty it, and every close empties the host's filter list (hostFilterList()). Read
+/// resultSql() after exec(). The dialog is created for one showing and discarded afterwards.
 ///
 /// Its controls carry their names as objectName: Label1, chkSqlShow, Label2, MFGQuery,
 /// txtCondition, txtValue, comItem, cmdGetValue, cmdAdd, cmdDel, cmdOK, cmdCancel, cmdVerify.
@@ -34,7 +38,7 @@ class CONDORA_EXPORT frmCondora : public QDialog
     Q_OBJECT
 
 public:
-    explicit frmCondora(QWidget *parent = nullptr);
+    explicit frmCondora(QueryRun run, QWidget *parent = nullptr);
     ~frmCondora() override;
 
     /// Shows the SQL preview under the grid (true) or hides it (false).
@@ -42,11 +46,12 @@ public:
     /// Fills the fixed choice lists (operators, logical words, brackets).
     void iniValue();
 
-    /// The value the value picker returned, and whether it returned one.
-    QString ColValue() const { return m_colValue; }
-    void setColValue(const QString &value) { m_colValue = value; }
-    bool isSel() const { return m_isSel; }
-    void setIsSel(bool selected) { m_isSel = selected; }
+    /// The final statement: while the dialog is open the one composed from the grid so far;
+    /// after OK the statement the database accepted; after Cancel or close the empty text.
+    QString resultSql() const { return m_resultSql; }
+
+    /// The run the dialog works on.
+    const QueryRun &run() const { return m_run; }
 
     /// The data row and column being edited (curRow 0: none).
     int curRow() const { return m_curRow; }
@@ -82,7 +87,7 @@ private:
     void placeEditors();
     void hideEditors();
     void loadColumnList();
-    void loadOperatorList(const QString &typeClass);
+    void loadOperatorList(TypeClass typeClass);
     void loadOperatorsForColumn(const QString &colIndexText);
     void loadLogicalList();
     void loadLeftBracketList();
@@ -95,6 +100,9 @@ private:
     void onValueTextChanged(const QString &text);
     void onGridMouseUp(int button, int shift, int x, int y);
     void recompose();
+    ConditionRows conditionRows() const;
+    /// The column type of the row's colIndex cell; None when the cell is blank.
+    TypeClass rowTypeClass(int row) const;
     int comItemHeight() const;
 
     // Row commands and value entry
@@ -103,6 +111,9 @@ private:
     void onGetValue();
     /// Filters one keystroke of txtValue; returns false when it is dropped.
     bool valueKeystroke(int key);
+
+    QueryRun m_run;
+    QString m_resultSql;
 
     FlexGrid *m_grid = nullptr;
     QLabel *m_label1 = nullptr;
@@ -124,12 +135,9 @@ private:
     int m_curCol = 0;
     bool m_suppressValueSync = false;
     bool m_inEditCell = false;
-    QStringList m_operatorList;    // positions 1..12, position 0 unused
     QStringList m_logicalList;     // positions 1..2
     QStringList m_leftBracketList; // positions 1..2
     QStringList m_rightBracketList;
-    QString m_colValue;
-    bool m_isSel = false;
 };
 
 /// Leaves `grid` with its fixed (header) row plus one empty data row; the header keeps its

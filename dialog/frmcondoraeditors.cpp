@@ -4,8 +4,8 @@
 
 #include "dialog/frmcondora.h"
 
-#include "analysis/analysisstate.h"
 #include "condition/conditioncomposer.h"
+#include "condition/conditionoperator.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
 #include "dialog/selectlistitem.h"
@@ -36,13 +36,13 @@ const QString QueryGridFormat = u"   (|<Column                   |<Operator     
 /// Text colour of a row the composer uses.
 constexpr OleColor UsedRowColor(0x377627);
 
-constexpr int CellOpen = 0;
-constexpr int CellColumn = 1;
-constexpr int CellOperator = 2;
-constexpr int CellValue = 3;
-constexpr int CellClose = 4;
-constexpr int CellLogical = 5;
-constexpr int CellColIndex = 6;
+constexpr int CellOpen = ConditionCol::OpenBracket;
+constexpr int CellColumn = ConditionCol::Column;
+constexpr int CellOperator = ConditionCol::Operator;
+constexpr int CellValue = ConditionCol::Value;
+constexpr int CellClose = ConditionCol::CloseBracket;
+constexpr int CellLogical = ConditionCol::Logical;
+constexpr int CellColIndex = ConditionCol::ColIndex;
 
 bool isBlank(const QString &text)
 {
@@ -56,9 +56,41 @@ int frmCondora::comItemHeight() const
     return twipsGeometry(m_comItem).height();
 }
 
+ConditionRows frmCondora::conditionRows() const
+{
+    ConditionRows rows;
+    for (int r = 1; r < m_grid->Rows(); ++r) {
+        ConditionRow row;
+        for (int c = 0; c < ConditionCol::Count; ++c) {
+            row.setCell(c, m_grid->TextMatrix(r, c));
+        }
+        rows.append(row);
+    }
+    return rows;
+}
+
+TypeClass frmCondora::rowTypeClass(int row) const
+{
+    const QString colIndex = m_grid->TextMatrix(row, CellColIndex);
+    return isBlank(colIndex) ? TypeClass::None : catalogEntry(m_run.fieldCatalog, colIndex).typeClass;
+}
+
 void frmCondora::recompose()
 {
-    composeCondition(*m_grid, analysisState().baseSql, m_txtCondition);
+    // A failure is reported by the caller's trap and leaves the statement and the preview as
+    // they were.
+    const ConditionRows rows = conditionRows();
+    const ComposedCondition composed = composeCondition(rows, m_run);
+    // The grid shows the Operator and Logical cells as the composer trimmed them.
+    for (int r = 0; r < rows.size(); ++r) {
+        for (int c : {CellOperator, CellLogical}) {
+            if (composed.rows.at(r).cell(c) != rows.at(r).cell(c)) {
+                m_grid->setTextMatrix(r + 1, c, composed.rows.at(r).cell(c));
+            }
+        }
+    }
+    m_resultSql = composed.statement;
+    m_txtCondition->setPlainText(composed.condition);
 }
 
 void frmCondora::iniQueryGrid()
@@ -78,10 +110,6 @@ void frmCondora::iniQueryGrid()
 void frmCondora::iniValue()
 {
     reportErrors([this] {
-        m_operatorList = {QString(),     u"> "_s,     u">= "_s,          u"= "_s,
-                          u"<> "_s,      u"<= "_s,    u"< "_s,           u"include "_s,
-                          u"not include "_s, u"true "_s, u"false "_s,    u"null "_s,
-                          u"not null "_s};
         m_logicalList = {QString(), u" And "_s, u" Or"_s};
         m_leftBracketList = {QString(), u"("_s, QString()};
         m_rightBracketList = {QString(), u")"_s, QString()};
@@ -116,17 +144,14 @@ void frmCondora::editCell()
             m_txtValue->setText(QString());
             m_suppressValueSync = false;
             if (m_txtValue->isEnabled()) {
-                const QString colIndex = m_grid->TextMatrix(m_curRow, CellColIndex);
+                const TypeClass typeClass = rowTypeClass(m_curRow);
                 QString tip;
-                if (!isBlank(colIndex)) {
-                    const QString typeClass = catalogEntry(colIndex).typeClass;
-                    if (typeClass == u"number") {
-                        tip = tr("Number");
-                    } else if (typeClass == u"string" || typeClass == u"lstring") {
-                        tip = tr("Character");
-                    } else if (typeClass == u"date") {
-                        tip = tr("Date");
-                    }
+                if (typeClass == TypeClass::Number) {
+                    tip = tr("Number");
+                } else if (isTextClass(typeClass)) {
+                    tip = tr("Character");
+                } else if (typeClass == TypeClass::Date) {
+                    tip = tr("Date");
                 }
                 m_txtValue->setToolTip(tip);
                 m_txtValue->setFocus(Qt::MouseFocusReason);
@@ -192,9 +217,9 @@ void frmCondora::loadColumnList()
 {
     m_comItem->clear();
     reportErrors([this] {
-        const FieldCatalog &catalog = analysisState().fieldCatalog;
+        const FieldCatalog &catalog = m_run.fieldCatalog;
         for (int i = 1; i < catalog.size(); ++i) {
-            if (catalog.at(i).usable != u"0") {
+            if (catalog.at(i).usable) {
                 m_comItem->addItem(catalog.at(i).colName, i);
                 m_comItem->setCurrentIndex(-1);
             }
@@ -202,25 +227,12 @@ void frmCondora::loadColumnList()
     });
 }
 
-void frmCondora::loadOperatorList(const QString &typeClass)
+void frmCondora::loadOperatorList(TypeClass typeClass)
 {
     m_comItem->clear();
     reportErrors([&] {
-        const QString word = text::lower(text::trim(typeClass));
-        QList<int> positions;
-        if (word.isEmpty()) {
-            positions = {};
-        } else if (word == u"boolean") {
-            positions = {9, 10, 11, 12};
-        } else if (word == u"number" || word == u"date") {
-            positions = {1, 2, 3, 4, 5, 6, 11, 12};
-        } else if (word == u"lstring") {
-            positions = {7, 8, 11, 12};
-        } else {
-            positions = {1, 2, 3, 4, 5, 6, 7, 8, 11, 12};
-        }
-        for (int position : positions) {
-            m_comItem->addItem(m_operatorList.at(position), 0);
+        for (ConditionOperator op : operatorsFor(typeClass)) {
+            m_comItem->addItem(operatorText(op), 0);
             m_comItem->setCurrentIndex(-1);
         }
     });
@@ -230,9 +242,9 @@ void frmCondora::loadOperatorsForColumn(const QString &colIndexText)
 {
     reportErrors([&] {
         if (colIndexText.isEmpty()) {
-            loadOperatorList(QString());
+            loadOperatorList(TypeClass::None);
         } else {
-            loadOperatorList(catalogEntry(colIndexText).typeClass);
+            loadOperatorList(catalogEntry(m_run.fieldCatalog, colIndexText).typeClass);
         }
     });
 }
@@ -271,10 +283,10 @@ void frmCondora::listFocusStep()
             if (isBlank(colIndex)) {
                 m_comItem->setCurrentIndex(-1);
             } else {
-                selectListItem(m_comItem, colIndex, u"0"_s);
+                selectListItem(m_comItem, colIndex, ListMatch::ItemData);
             }
         } else {
-            selectListItem(m_comItem, m_grid->TextMatrix(m_curRow, m_curCol), u"1"_s);
+            selectListItem(m_comItem, m_grid->TextMatrix(m_curRow, m_curCol), ListMatch::Text);
         }
     });
 }
@@ -325,7 +337,7 @@ void frmCondora::refreshValueLock()
     reportErrors([this] {
         bool locked = false;
         const QString colIndex = m_grid->TextMatrix(m_curRow, CellColIndex);
-        if (!colIndex.isEmpty() && catalogEntry(colIndex).typeClass == u"boolean") {
+        if (!colIndex.isEmpty() && catalogEntry(m_run.fieldCatalog, colIndex).typeClass == TypeClass::Boolean) {
             locked = true;
         }
         const QString op = text::lower(m_grid->TextMatrix(m_curRow, CellOperator));

@@ -86,13 +86,12 @@ void frmCondora::onGetValue()
     // escaping into the event loop.
     reportErrors([this] {
         using namespace twipsgeometry;
-        m_isSel = false;
         const int r = m_grid->Row();
         if (text::trim(m_grid->TextMatrix(r, 1)).isEmpty()) {
             return;
         }
 
-        frmGetValue picker(this);
+        frmGetValue picker(m_run, this);
         const QRect button = twipsGeometry(m_cmdGetValue);
         const int dialogLeft = windowLeft(this);
         const int dialogTop = windowTop(this);
@@ -113,8 +112,8 @@ void frmCondora::onGetValue()
         picker.setP_colIndex(m_grid->TextMatrix(r, 6));
         picker.exec();
 
-        if (m_isSel) {
-            m_txtValue->setText(m_colValue);
+        if (const std::optional<QString> picked = picker.pickedValue()) {
+            m_txtValue->setText(*picked);
         }
     });
 }
@@ -124,7 +123,7 @@ bool frmCondora::valueKeystroke(int key)
     // A colIndex that names no catalog entry is reported; the keystroke then goes through.
     reportErrors([&] {
         if (!text::trim(m_grid->TextMatrix(m_curRow, 1)).isEmpty()
-            && catalogEntry(m_grid->TextMatrix(m_curRow, 6)).typeClass == u"number") {
+            && catalogEntry(m_run.fieldCatalog, m_grid->TextMatrix(m_curRow, 6)).typeClass == TypeClass::Number) {
             numericKeyFilter(m_txtValue, key, NumberDecimals, NumberIntegerDigits);
         }
     });

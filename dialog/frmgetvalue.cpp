@@ -1,11 +1,9 @@
 #include "dialog/frmgetvalue.h"
 
-#include "analysis/analysisstate.h"
-#include "control/appearance.h"
+#include "dialog/applystyle.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
 #include "dialog/fillgrid.h"
-#include "dialog/frmcondora.h"
 #include "dialog/twipsgeometry.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
@@ -29,13 +27,13 @@ using twipsgeometry::twipsGeometry;
 
 QString valueListSql(const ColumnInfo &column)
 {
-    const QString select = column.typeClass == u"lstring" ? u"select "_s : u"select distinct "_s;
+    const QString select = column.typeClass == TypeClass::LongString ? u"select "_s : u"select distinct "_s;
     return select + column.colExpr + u" from "_s + column.tabName + u" "_s + column.filterClause;
 }
 
-frmGetValue::frmGetValue(frmCondora *owner)
-    : QDialog(owner)
-    , m_owner(owner)
+frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
+    : QDialog(parent)
+    , m_run(std::move(run))
 {
     setObjectName(u"frmGetValue"_s);
     setWindowTitle(tr("value"));
@@ -64,7 +62,7 @@ void frmGetValue::showEvent(QShowEvent *event)
 
 void frmGetValue::Form_Activate()
 {
-    applyStyle(this);
+    applyStyle(this, m_run.style);
     iniGrid();
     loadValues(m_headTitle, m_tabAlias);
 }
@@ -87,18 +85,17 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
             return;
         }
         ui.setMousePointer(MousePointer::Hourglass);
-        const ColumnInfo &column = catalogEntry(position);
+        const ColumnInfo &column = catalogEntry(m_run.fieldCatalog, position);
         const QString statement = valueListSql(column);
 
-        AnalysisState &state = analysisState();
-        ado::Connection &connection = currentConnection();
-        if (state.dbKind == u"3") {
+        ado::Connection &connection = connectionOf(m_run);
+        if (m_run.dbKind == DbKind::Access) {
             connection.setCursorLocation(ado::adUseClient);
         }
         ado::Recordset recordset;
         {
             // The connection gets its cursor location back also when the statement fails.
-            const auto restore = qScopeGuard([&] { connection.setCursorLocation(state.savedCursorLocation); });
+            const auto restore = qScopeGuard([&] { connection.setCursorLocation(m_run.savedCursorLocation); });
             recordset.Open(statement, connection);
         }
         fillGrid(*m_grid, recordset);
@@ -148,9 +145,8 @@ void frmGetValue::MSFlexGrid1_MouseUp(int /*button*/, int /*shift*/, int x, int 
     }
     ignoreErrors([this] {
         const int row = m_grid->RowSel();
-        if (row != 0 && m_owner != nullptr) {
-            m_owner->setColValue(m_grid->TextMatrix(row, 0));
-            m_owner->setIsSel(true);
+        if (row != 0) {
+            m_picked = m_grid->TextMatrix(row, 0);
         }
     });
     accept();

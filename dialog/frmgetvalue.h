@@ -2,15 +2,16 @@
 
 #include "condora_export.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/queryrun.h"
 
 #include <QDialog>
 #include <QString>
 
+#include <optional>
+
 namespace condora {
 
 class FlexGrid;
-class frmCondora;
 
 /// The statement that lists the values of a catalog column: "select distinct " + colExpr +
 /// " from " + tabName + " " + filterClause; long text ("lstring") columns without DISTINCT.
@@ -19,7 +20,7 @@ CONDORA_EXPORT QString valueListSql(const ColumnInfo &column);
 /// The value picker: a small modal window (caption "value") whose grid MSFlexGrid1 lists the
 /// values that one column takes in the database, restricted by the host's filter for that
 /// column. A click on the title sorts the values (descending first, then ascending, and so
-/// on); a click on a value hands it to the query dialog (its ColValue and isSel) and closes.
+/// on); a click on a value picks it (pickedValue()) and closes.
 ///
 /// Set headTitle and P_colIndex (and optionally P_tabAlias) before showing it. The list is
 /// loaded each time the window is shown. Created for one showing and discarded afterwards.
@@ -28,8 +29,8 @@ class CONDORA_EXPORT frmGetValue : public QDialog
     Q_OBJECT
 
 public:
-    /// `owner` receives the picked value; it is also the parent window.
-    explicit frmGetValue(frmCondora *owner);
+    /// Lists values of a column of `run`'s catalog, on `run`'s connection.
+    explicit frmGetValue(QueryRun run, QWidget *parent = nullptr);
     ~frmGetValue() override;
 
     QString headTitle() const { return m_headTitle; }
@@ -40,6 +41,9 @@ public:
     /// Passed on to the loading routine; the statement does not use it.
     QString P_tabAlias() const { return m_tabAlias; }
     void setP_tabAlias(const QString &tabAlias) { m_tabAlias = tabAlias; }
+
+    /// The value the user picked, read after exec(); nullopt when the picker closed without one.
+    std::optional<QString> pickedValue() const { return m_picked; }
 
     /// 0 before the first title click, then alternately 1 (descending) and 2 (ascending).
     int sortState() const { return m_sortState; }
@@ -61,7 +65,8 @@ private:
     /// A title click sorts; a click elsewhere picks the selected value and closes.
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);
 
-    frmCondora *m_owner;
+    QueryRun m_run;
+    std::optional<QString> m_picked;
     FlexGrid *m_grid = nullptr;
     QString m_headTitle;
     QString m_colIndex;

@@ -8,13 +8,13 @@
 
 namespace condora {
 
-void selectListItem(QComboBox *list, const QString &value, const QString &mode)
+void selectListItem(QComboBox *list, const QString &value, ListMatch match)
 {
     errortraps::reportErrors([&] {
         if (list == nullptr) {
             throw RuntimeError::objectNotSet(QStringLiteral("selectListItem: no list"));
         }
-        const bool byItemData = mode == u"0";
+        const bool byItemData = match == ListMatch::ItemData;
         const QString wanted = text::trim(value);
         for (int i = 0; i < list->count(); ++i) {
             const QString entry = byItemData ? QString::number(list->itemData(i).toInt()) : list->itemText(i);

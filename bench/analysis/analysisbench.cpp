@@ -13,7 +13,8 @@
 //
 // Usage: bench_analysis [repetitions]   (default 500; the median time is reported)
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "analysis/columnfilters.h"
 #include "analysis/databasekind.h"
 #include "analysis/statementsplitter.h"
@@ -111,10 +112,10 @@ int traceStatement(unsigned, void *context, void *statement, void *)
 }
 
 /// The query run's steps before the dialog, as the control takes them.
-bool analyse(const std::shared_ptr<ado::Connection> &connection, const Workload &workload)
+bool analyse(const std::shared_ptr<ado::Connection> &connection, const Workload &workload, QueryRun &state)
 {
-    AnalysisState &state = analysisState();
-    state.curConn = connection;
+    state = QueryRun();
+    state.connection = connection;
     state.savedCursorLocation = connection->CursorLocation();
     state.dbKind = getDbKind(*connection);
     QString statement = trimSpaces(text::trim(workload.sql));
@@ -122,16 +123,16 @@ bool analyse(const std::shared_ptr<ado::Connection> &connection, const Workload 
         statement.chop(1);
     }
     state.baseSql = statement;
-    if (!testSql(statement).isEmpty()) {
+    if (!testSql(*connection, statement).isEmpty()) {
         return false;
     }
     FieldCatalog catalog;
     TableList tables;
-    if (!splitSql(statement, catalog, tables)) {
+    if (!splitSql(*connection, statement, catalog, tables)) {
         return false;
     }
-    state.filterList = workload.filters;
-    if (!prepareFilters(state.filterList, catalog)) {
+    hostFilterList() = workload.filters;
+    if (!prepareFilters(*connection, hostFilterList(), catalog)) {
         return false;
     }
     state.fieldCatalog = catalog;
@@ -216,12 +217,13 @@ int main(int argc, char *argv[])
                 repetitions, sqlite3_libversion());
 
     int failures = 0;
+    QueryRun lastRun;
     for (const Workload &workload : workloads()) {
         // One analysis with the trace on: the statements it sends, and a check that it works.
         QList<QByteArray> sent;
         sqlite3_trace_v2(connectionHandle, SQLITE_TRACE_STMT, traceStatement, &sent);
         connection->resetStatementCount();
-        const bool analysed = analyse(connection, workload);
+        const bool analysed = analyse(connection, workload, lastRun);
         sqlite3_trace_v2(connectionHandle, 0, nullptr, nullptr);
         const int roundTrips = connection->statementCount();
         if (!analysed || !ui.messages().isEmpty()) {
@@ -230,7 +232,7 @@ int main(int argc, char *argv[])
             ++failures;
             continue;
         }
-        const FieldCatalog &catalog = analysisState().fieldCatalog;
+        const FieldCatalog &catalog = lastRun.fieldCatalog;
         int bound = 0;
         for (int i = 1; i < catalog.size(); ++i) {
             bound += catalog.at(i).tabName.isEmpty() ? 0 : 1;
@@ -243,14 +245,14 @@ int main(int argc, char *argv[])
         const QByteArray probe = probeSql(trimSpaces(workload.sql)).toUtf8();
 
         for (int warm = 0; warm < 20; ++warm) {
-            analyse(connection, workload);
+            analyse(connection, workload, lastRun);
             runOnEngine(engine, sent);
         }
-        const double analysisUs = medianMicroseconds(repetitions, [&] { analyse(connection, workload); });
+        const double analysisUs = medianMicroseconds(repetitions, [&] { analyse(connection, workload, lastRun); });
         const double sameStatementsUs = medianMicroseconds(repetitions, [&] { runOnEngine(engine, sent); });
         const double oneProbeUs = medianMicroseconds(repetitions, [&] { runOnEngine(engine, {probe}); });
         connection->resetStatementCount();
-        analyse(connection, workload);
+        analyse(connection, workload, lastRun);
         const int steadyRoundTrips = connection->statementCount();
         if (!ui.messages().isEmpty()) {
             std::printf("  the repeated analysis showed a message:\n%s\n", qPrintable(ui.texts().join(u"\n"_s)));

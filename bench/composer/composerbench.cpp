@@ -6,7 +6,7 @@
 //
 // Usage: bench_composer [rows] [repetitions]   (defaults 500 and 200)
 
-#include "analysis/analysisstate.h"
+#include "analysis/queryrun.h"
 #include "condition/conditioncomposer.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/userinteraction.h"
@@ -90,18 +90,30 @@ int main(int argc, char *argv[])
     }
 
     RecordingUserInteraction quiet; // an error report would be recorded, not shown
-    AnalysisState &state = analysisState();
-    state.dbKind = u"3"_s;
+    QueryRun state;
+    state.dbKind = DbKind::Access;
     state.fieldCatalog = {ColumnInfo()};
     for (const Sample &s : samples) {
         ColumnInfo info;
         info.tabAlias = u"a"_s;
         info.colExpr = QString::fromLatin1(s.column);
         info.colName = info.colExpr;
-        info.typeClass = QString::fromLatin1(s.typeClass);
+        info.typeClass = typeClassFromText(QString::fromLatin1(s.typeClass));
         state.fieldCatalog.append(info);
     }
-    const QString base = u"select a.id, a.name from emp a where a.id > 0 order by a.name"_s;
+    state.baseSql = u"select a.id, a.name from emp a where a.id > 0 order by a.name"_s;
+    // What the dialog does on each keystroke: read the grid's rows, compose them.
+    const auto compose = [&state](const FlexGrid &g) {
+        ConditionRows conditionRows;
+        for (int r = 1; r < g.Rows(); ++r) {
+            ConditionRow row;
+            for (int c = 0; c < ConditionCol::Count; ++c) {
+                row.setCell(c, g.TextMatrix(r, c));
+            }
+            conditionRows.append(row);
+        }
+        return composeCondition(conditionRows, state).condition;
+    };
 
     FlexGrid grid;
     fillGrid(grid, rows);
@@ -120,12 +132,10 @@ int main(int argc, char *argv[])
             }
         });
 
-    QString condition = composeCondition(grid, base, nullptr);
-    const double steadyMicros = medianMicros(
-        repetitions, [] {}, [&] { condition = composeCondition(grid, base, nullptr); });
+    QString condition = compose(grid);
+    const double steadyMicros = medianMicros(repetitions, [] {}, [&] { condition = compose(grid); });
     const double firstMicros = medianMicros(
-        std::max(1, repetitions / 10), [&] { fillGrid(grid, rows); },
-        [&] { condition = composeCondition(grid, base, nullptr); });
+        std::max(1, repetitions / 10), [&] { fillGrid(grid, rows); }, [&] { condition = compose(grid); });
 
     if (!quiet.messages().isEmpty() || condition.isEmpty()) {
         std::fprintf(stderr, "composition failed\n");

@@ -8,7 +8,8 @@
 //
 // Usage: bench_picker [rows] [distinct values]   (defaults 1000000 and 100000)
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "dialog/frmcondora.h"
 #include "dialog/frmgetvalue.h"
 #include "platform/ado/connection.h"
@@ -104,12 +105,12 @@ struct PickerRun
 };
 
 /// Creates the picker for catalog entry 1, shows it and waits for its first painted rows.
-PickerRun openPicker(condora::frmCondora &owner)
+PickerRun openPicker(const condora::QueryRun &state, condora::frmCondora &owner)
 {
     PickerRun run;
     QElapsedTimer timer;
     timer.start();
-    condora::frmGetValue picker(&owner);
+    condora::frmGetValue picker(state, &owner);
     picker.setHeadTitle(u"v"_s);
     picker.setP_colIndex(u"1"_s);
     auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
@@ -158,16 +159,16 @@ int main(int argc, char *argv[])
     column.colName = u"v"_s;
     column.tabName = u"t"_s;
     column.tabAlias = u"t"_s;
-    column.typeCode = u"202"_s;
-    column.typeClass = u"string"_s;
+    column.typeCode = condora::ado::adVarWChar;
+    column.typeClass = condora::TypeClass::String;
     const QByteArray query = condora::valueListSql(column).toUtf8();
 
     auto connection = std::make_shared<condora::ado::Connection>();
     connection->Open(u"Provider=SQLite;Data Source="_s + QString::fromUtf8(path));
-    condora::AnalysisState &state = condora::analysisState();
-    state.curConn = connection;
+    condora::QueryRun state;
+    state.connection = connection;
     state.savedCursorLocation = connection->CursorLocation();
-    state.dbKind = u"99"_s;
+    state.dbKind = condora::DbKind::Other;
     state.fieldCatalog = {condora::ColumnInfo(), column};
     // Message boxes and the pointer go to the recording service: nothing waits on a user.
     condora::RecordingUserInteraction ui;
@@ -183,12 +184,12 @@ int main(int argc, char *argv[])
     std::printf("  time to first row    %9.2f ms\n", engine.firstRowMs);
     std::printf("  time to all %lld rows %9.2f ms\n", engine.rows, engine.allRowsMs);
 
-    condora::frmCondora owner;
-    openPicker(owner); // warm-up: fonts, styles, the statement cache
+    condora::frmCondora owner(state);
+    openPicker(state, owner); // warm-up: fonts, styles, the statement cache
     double best = 1e300;
     PickerRun shown;
     for (int trial = 0; trial < Trials; ++trial) {
-        const PickerRun run = openPicker(owner);
+        const PickerRun run = openPicker(state, owner);
         if (run.paintedMs < best) {
             best = run.paintedMs;
             shown = run;
@@ -218,8 +219,8 @@ int main(int argc, char *argv[])
     std::printf("  ratio to the engine's time for all rows   %6.2f\n", best / engine.allRowsMs);
     std::printf("  ratio to the engine's time to first row   %6.2f\n", best / engine.firstRowMs);
 
-    state.dbKind = u"3"_s;
-    const PickerRun client = openPicker(owner);
+    state.dbKind = condora::DbKind::Access;
+    const PickerRun client = openPicker(state, owner);
     std::printf("\nvalue picker, client cursor (database kind \"3\"), copied row by row, one run:\n");
     std::printf("  open to first painted rows %9.2f ms  (%d rows, %d event-loop yields)\n", client.paintedMs,
                 client.rowsShown, ui.processEventsCount());

@@ -1,6 +1,6 @@
 #include "control/designer/condorapropertysheet.h"
 
-#include "control/appearance.h"
+#include "platform/dialogstyle.h"
 #include "control/condora.h"
 #include "platform/olecolor.h"
 

@@ -121,7 +121,13 @@ public:
     /// not counted, so a freshly opened connection reads 0.
     int statementCount() const { return m_statementCount; }
     void resetStatementCount() { m_statementCount = 0; }
-    void countStatement() { ++m_statementCount; }
+    /// The last statement counted (empty before the first).
+    QString lastStatement() const { return m_lastStatement; }
+    void countStatement(const QString &sql)
+    {
+        ++m_statementCount;
+        m_lastStatement = sql;
+    }
 
 private:
     friend class Recordset;
@@ -147,6 +153,7 @@ private:
     int m_cursorLocation = adUseServer;
     int m_lastExecuteOptions = adOptionUnspecified;
     int m_statementCount = 0;
+    QString m_lastStatement;
     bool m_oneActiveStatement = false;
     condora::ado::Properties m_properties;
     QList<std::weak_ptr<RowSource>> m_rowSources;

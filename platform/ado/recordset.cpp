@@ -190,7 +190,7 @@ void Recordset::Open(const QString &source, Connection &connection)
     const QSqlDatabase db = connection.database();
     const QString driver = db.driverName();
 
-    connection.countStatement();
+    connection.countStatement(source);
     refuseUnpreparable(db, source);
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);

@@ -2,7 +2,8 @@
 // statement cut, select and from lists, join flattening, type classes, database kinds and the
 // error report. No database is needed here.
 
-#include "analysis/analysisstate.h"
+#include "analysis/columninfo.h"
+#include "analysis/dbkind.h"
 #include "analysis/databasekind.h"
 #include "analysis/errorreport.h"
 #include "analysis/fieldcatalog.h"
@@ -124,7 +125,7 @@ private slots:
     void showCurrentErrorNumbers();
 
     void longStatements();
-    void analysisStateReset();
+    void kindAndClassTexts();
 
 private:
     std::unique_ptr<RecordingUserInteraction> m_ui;
@@ -132,14 +133,12 @@ private:
 
 void TestStatementText::init()
 {
-    resetAnalysisState();
     m_ui = std::make_unique<RecordingUserInteraction>();
 }
 
 void TestStatementText::cleanup()
 {
     m_ui.reset();
-    resetAnalysisState();
 }
 
 void TestStatementText::trimSpaces_data()
@@ -239,11 +238,11 @@ void TestStatementText::probeSql()
 
 void TestStatementText::testSqlSkipsEmptyStatements()
 {
-    QCOMPARE(testSql(QString()), QString());
-    QCOMPARE(testSql(u"    "_s), QString());
-    // Nothing was run: no connection and no test recordset were even created.
-    QVERIFY(!analysisState().curConn);
-    QVERIFY(!analysisState().testRs);
+    // An unopened connection would fail any statement: nothing is run.
+    ado::Connection connection;
+    QCOMPARE(testSql(connection, QString()), QString());
+    QCOMPARE(testSql(connection, u"    "_s), QString());
+    QCOMPARE(connection.statementCount(), 0);
     QVERIFY(m_ui->messages().isEmpty());
 }
 
@@ -545,7 +544,7 @@ void TestStatementText::typeClassOf()
 {
     QFETCH(int, type);
     QFETCH(QString, typeClass);
-    QCOMPARE(condora::typeClassOf(type), typeClass);
+    QCOMPARE(typeClassText(condora::typeClassOf(type)), typeClass);
 }
 
 void TestStatementText::dbKindFromDbmsName_data()
@@ -570,7 +569,7 @@ void TestStatementText::dbKindFromDbmsName()
 {
     QFETCH(QString, name);
     QFETCH(QString, kind);
-    QCOMPARE(condora::dbKindFromDbmsName(name), kind);
+    QCOMPARE(dbKindText(condora::dbKindFromDbmsName(name)), kind);
 }
 
 void TestStatementText::dbKindFromProperties_data()
@@ -596,7 +595,7 @@ void TestStatementText::dbKindFromProperties()
     using Items = QList<QPair<QString, QVariant>>;
     QFETCH(Items, items);
     QFETCH(QString, kind);
-    QCOMPARE(condora::dbKindFromProperties(propertiesOf(items)), kind);
+    QCOMPARE(dbKindText(condora::dbKindFromProperties(propertiesOf(items))), kind);
 }
 
 void TestStatementText::getDbKindOfUnopenedConnection()
@@ -606,7 +605,7 @@ void TestStatementText::getDbKindOfUnopenedConnection()
         QCOMPARE(m_ui->mousePointer(), MousePointer::Default);
     });
     m_ui->setMousePointer(MousePointer::Hourglass);
-    QCOMPARE(getDbKind(connection), QString());
+    QCOMPARE(getDbKind(connection), DbKind::Unknown);
     QCOMPARE(m_ui->messages().size(), 1);
     const QStringList lines = m_ui->texts().at(0).split(u"\r\n"_s);
     QCOMPARE(lines.at(0), u"Error message:"_s);
@@ -731,29 +730,24 @@ void TestStatementText::longStatements()
     QVERIFY2(timer.elapsed() < 30000, qPrintable(u"took %1 ms"_s.arg(timer.elapsed())));
 }
 
-void TestStatementText::analysisStateReset()
+// The kinds and classes are written as texts only where they are shown or stored; every value
+// reads back from its text, and texts that name nothing read as Unknown / None.
+void TestStatementText::kindAndClassTexts()
 {
-    AnalysisState &state = analysisState();
-    ado::Connection &connection = currentConnection();
-    QVERIFY(state.curConn);
-    QCOMPARE(&currentConnection(), &connection);
-    state.baseSql = u"select 1"_s;
-    state.dbKind = u"3"_s;
-    state.fieldCatalog = FieldCatalog(3);
-    state.filterList = QStringList{QString(), u"x=1"_s};
-    state.resultSql = u"select 2"_s;
-    state.savedCursorLocation = 3;
-
-    resetAnalysisState();
-    QCOMPARE(&analysisState(), &state);
-    QVERIFY(!state.curConn);
-    QVERIFY(!state.testRs);
-    QCOMPARE(state.savedCursorLocation, 0);
-    QVERIFY(state.baseSql.isEmpty());
-    QVERIFY(state.dbKind.isEmpty());
-    QVERIFY(state.fieldCatalog.isEmpty());
-    QVERIFY(state.filterList.isEmpty());
-    QVERIFY(state.resultSql.isEmpty());
+    const QStringList kindTexts{QString(), u"1"_s, u"2"_s, u"3"_s, u"99"_s};
+    for (DbKind kind : {DbKind::Unknown, DbKind::Oracle, DbKind::SqlServer, DbKind::Access, DbKind::Other}) {
+        QCOMPARE(dbKindFromText(dbKindText(kind)), kind);
+        QVERIFY(kindTexts.contains(dbKindText(kind)));
+    }
+    for (const QString &text : {u"0"_s, u"4"_s, u" 1"_s, u"oracle"_s}) {
+        QCOMPARE(dbKindFromText(text), DbKind::Unknown);
+    }
+    for (TypeClass typeClass : {TypeClass::None, TypeClass::Number, TypeClass::Boolean, TypeClass::Date,
+                                TypeClass::String, TypeClass::LongString, TypeClass::Other}) {
+        QCOMPARE(typeClassFromText(typeClassText(typeClass)), typeClass);
+    }
+    QCOMPARE(typeClassFromText(u" LSTRING "_s), TypeClass::LongString);
+    QCOMPARE(typeClassFromText(u"money"_s), TypeClass::None);
 }
 
 CONDORA_TEST_MAIN(TestStatementText)

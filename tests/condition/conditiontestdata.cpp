@@ -1,40 +1,9 @@
 #include "conditiontestdata.h"
 
-#include "platform/flexgrid/flexgrid.h"
 
 using namespace Qt::StringLiterals;
 
 namespace condora::test {
-
-QString conditionGridFormat()
-{
-    return u"   (|<Column                   |<Operator     |<Value                    |<)   |<Logical   |<colIndex"_s;
-}
-
-std::unique_ptr<FlexGrid> makeConditionGrid(const QList<ConditionRow> &rows)
-{
-    auto grid = std::make_unique<FlexGrid>();
-    grid->setFormatString(conditionGridFormat());
-    grid->setRows(int(rows.size()) + 1);
-    for (int r = 1; r <= rows.size(); ++r) {
-        const ConditionRow &row = rows.at(r - 1);
-        const QStringList cells{row.open, row.column, row.op, row.value, row.close, row.logical, row.colIndex};
-        for (int c = 0; c < cells.size(); ++c) {
-            grid->setTextMatrix(r, c, cells.at(c));
-        }
-    }
-    return grid;
-}
-
-QList<ConditionRow> readConditionGrid(const FlexGrid &grid)
-{
-    QList<ConditionRow> rows;
-    for (int r = 1; r < grid.Rows(); ++r) {
-        rows.append({grid.TextMatrix(r, 0), grid.TextMatrix(r, 1), grid.TextMatrix(r, 2), grid.TextMatrix(r, 3),
-                     grid.TextMatrix(r, 4), grid.TextMatrix(r, 5), grid.TextMatrix(r, 6)});
-    }
-    return rows;
-}
 
 ColumnInfo catalogColumn(const QString &tabAlias, const QString &colExpr, const QString &typeClass)
 {
@@ -42,15 +11,15 @@ ColumnInfo catalogColumn(const QString &tabAlias, const QString &colExpr, const 
     info.tabAlias = tabAlias;
     info.colExpr = colExpr;
     info.colName = colExpr;
-    info.typeClass = typeClass;
+    info.typeClass = typeClassFromText(typeClass);
     return info;
 }
 
-void setCatalog(const QList<ColumnInfo> &columns)
+FieldCatalog catalogOf(const QList<ColumnInfo> &columns)
 {
     FieldCatalog catalog{ColumnInfo()};
     catalog.append(columns);
-    analysisState().fieldCatalog = catalog;
+    return catalog;
 }
 
 namespace {

@@ -1,17 +1,13 @@
 #include "conditiontestdata.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/queryrun.h"
 #include "condition/conditioncomposer.h"
-#include "platform/flexgrid/flexgrid.h"
-#include "platform/userinteraction.h"
+#include "platform/runtimeerror.h"
 
-#include <QApplication>
-#include <QPlainTextEdit>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 using namespace condora;
-using condora::test::ConditionRow;
 
 namespace {
 
@@ -49,43 +45,42 @@ private Q_SLOTS:
     void followsTheLatestGrid();
 
 private:
-    std::unique_ptr<RecordingUserInteraction> m_ui;
+    ComposedCondition compose(const QList<ConditionRow> &rows, const QString &baseSql)
+    {
+        m_run.baseSql = baseSql;
+        return composeCondition(rows, m_run);
+    }
+
+    QueryRun m_run;
 };
 
 void TestConditionComposer::init()
 {
-    resetAnalysisState();
-    m_ui = std::make_unique<RecordingUserInteraction>();
-    test::setCatalog({test::catalogColumn(u"t"_s, u"c"_s, u"number"_s)});
+    m_run = QueryRun();
+    m_run.fieldCatalog = test::catalogOf({test::catalogColumn(u"t"_s, u"c"_s, u"number"_s)});
 }
 
 void TestConditionComposer::cleanup()
 {
-    m_ui.reset();
-    resetAnalysisState();
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
 void TestConditionComposer::workedExample()
 {
-    analysisState().dbKind = u"3"_s;
-    test::setCatalog({test::catalogColumn(u"a"_s, u"name"_s, u"string"_s),
+    m_run.dbKind = dbKindFromText(u"3"_s);
+    m_run.fieldCatalog = test::catalogOf({test::catalogColumn(u"a"_s, u"name"_s, u"string"_s),
                       test::catalogColumn(u"a"_s, u"hired"_s, u"date"_s),
                       test::catalogColumn(u"a"_s, u"active"_s, u"boolean"_s)});
-    const auto grid = test::makeConditionGrid({
+    const QList<ConditionRow> rows{
         {u"("_s, u"name"_s, u"= "_s, u"Smith"_s, QString(), u" Or"_s, u"1"_s},
         {QString(), u"hired"_s, u">= "_s, u"2001-1-5"_s, u")"_s, u" And "_s, u"2"_s},
         {QString(), u"active"_s, u"true "_s, QString(), QString(), QString(), u"3"_s},
-    });
-    QCOMPARE(grid->Rows(), 4);
-    QPlainTextEdit preview;
+    };
 
-    const QString condition = composeCondition(*grid, u"select a.id, a.name from emp a order by a.name"_s, &preview);
+    const ComposedCondition composed = compose(rows, u"select a.id, a.name from emp a order by a.name"_s);
 
     const QString expected = u" ( a.name = 'Smith' Or a.hired >= #2001-01-05# ) And a.active = -1"_s;
-    QCOMPARE(condition, expected);
-    QCOMPARE(preview.toPlainText(), expected);
-    QCOMPARE(analysisState().resultSql,
+    QCOMPARE(composed.condition, expected);
+    QCOMPARE(composed.statement,
              u"select a.id, a.name from emp a where  ( a.name = 'Smith' Or a.hired >= #2001-01-05# ) And "
              u"a.active = -1 order by a.name"_s);
     const QList<ConditionRow> after{
@@ -93,8 +88,7 @@ void TestConditionComposer::workedExample()
         {QString(), u"hired"_s, u">="_s, u"2001-1-5"_s, u")"_s, u"And"_s, u"2"_s},
         {QString(), u"active"_s, u"true"_s, QString(), QString(), QString(), u"3"_s},
     };
-    QCOMPARE(test::readConditionGrid(*grid), after);
-    QVERIFY(m_ui->messages().isEmpty());
+    QCOMPARE(composed.rows, after);
 }
 
 void TestConditionComposer::singleRow_data()
@@ -119,13 +113,12 @@ void TestConditionComposer::singleRow()
     QFETCH(QString, value);
     QFETCH(QString, expected);
 
-    analysisState().dbKind = kind;
-    test::setCatalog({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
-    const auto grid = test::makeConditionGrid({used(op, value)});
-
-    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, nullptr), u' ' + expected);
-    QCOMPARE(analysisState().resultSql, u"select t.c from t where  "_s + expected);
-    QCOMPARE(grid->TextMatrix(1, 2), op.trimmed());
+    m_run.dbKind = dbKindFromText(kind);
+    m_run.fieldCatalog = test::catalogOf({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
+    const ComposedCondition composed = compose({used(op, value)}, u"select t.c from t"_s);
+    QCOMPARE(composed.condition, u' ' + expected);
+    QCOMPARE(composed.statement, u"select t.c from t where  "_s + expected);
+    QCOMPARE(composed.rows.at(0).op, op.trimmed());
 }
 
 void TestConditionComposer::otherCombinations_data()
@@ -155,10 +148,9 @@ void TestConditionComposer::otherCombinations()
     QFETCH(QString, kind);
     QFETCH(QString, expected);
 
-    analysisState().dbKind = kind;
-    test::setCatalog({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
-    const auto grid = test::makeConditionGrid({used(op, u"42"_s)});
-    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, nullptr), expected);
+    m_run.dbKind = dbKindFromText(kind);
+    m_run.fieldCatalog = test::catalogOf({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
+    QCOMPARE(compose({used(op, u"42"_s)}, u"select t.c from t"_s).condition, expected);
 }
 
 void TestConditionComposer::values_data()
@@ -208,11 +200,11 @@ void TestConditionComposer::values()
     QFETCH(QString, value);
     QFETCH(QString, expected);
 
-    analysisState().dbKind = kind;
-    test::setCatalog({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
-    const auto grid = test::makeConditionGrid({used(op, value)});
-    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, nullptr), expected);
-    QCOMPARE(grid->TextMatrix(1, 3), value);
+    m_run.dbKind = dbKindFromText(kind);
+    m_run.fieldCatalog = test::catalogOf({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
+    const ComposedCondition composed = compose({used(op, value)}, u"select t.c from t"_s);
+    QCOMPARE(composed.condition, expected);
+    QCOMPARE(composed.rows.at(0).value, value);
 }
 
 void TestConditionComposer::skippedRows_data()
@@ -236,14 +228,10 @@ void TestConditionComposer::skippedRows()
         {u"("_s, u"   "_s, u"  "_s, u"1"_s, u")"_s, u" Or"_s, u"1"_s},
         {},
     };
-    const auto grid = test::makeConditionGrid(rows);
-    QPlainTextEdit preview;
-    preview.setPlainText(u"old"_s);
-
-    QCOMPARE(composeCondition(*grid, base, &preview), QString());
-    QCOMPARE(preview.toPlainText(), QString());
-    QCOMPARE(analysisState().resultSql, expectedSql);
-    QCOMPARE(test::readConditionGrid(*grid), rows); // skipped rows are not trimmed
+    const ComposedCondition composed = compose(rows, base);
+    QCOMPARE(composed.condition, QString());
+    QCOMPARE(composed.statement, expectedSql);
+    QCOMPARE(composed.rows, rows); // skipped rows are not trimmed
 }
 
 void TestConditionComposer::statementSplice_data()
@@ -282,9 +270,9 @@ void TestConditionComposer::statementSplice()
     QFETCH(QString, base);
     QFETCH(QString, expectedSql);
 
-    const auto grid = test::makeConditionGrid({used(u"= "_s, u"1"_s)});
-    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c = 1"_s);
-    QCOMPARE(analysisState().resultSql, expectedSql);
+    const ComposedCondition composed = compose({used(u"= "_s, u"1"_s)}, base);
+    QCOMPARE(composed.condition, u" t.c = 1"_s);
+    QCOMPARE(composed.statement, expectedSql);
 }
 
 void TestConditionComposer::rowsAndLogicalWords_data()
@@ -327,14 +315,14 @@ void TestConditionComposer::rowsAndLogicalWords()
     QFETCH(QList<ConditionRow>, rows);
     QFETCH(QString, expected);
 
-    const auto grid = test::makeConditionGrid(rows);
-    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, nullptr), expected);
-    QCOMPARE(analysisState().resultSql, u"select t.c from t where "_s + expected);
-    for (int r = 1; r < grid->Rows(); ++r) {
-        const bool isUsed = !grid->TextMatrix(r, 1).trimmed().isEmpty() && !grid->TextMatrix(r, 2).trimmed().isEmpty();
-        const ConditionRow &given = rows.at(r - 1);
-        QCOMPARE(grid->TextMatrix(r, 2), isUsed ? given.op.trimmed() : given.op);
-        QCOMPARE(grid->TextMatrix(r, 5), isUsed ? given.logical.trimmed() : given.logical);
+    const ComposedCondition composed = compose(rows, u"select t.c from t"_s);
+    QCOMPARE(composed.condition, expected);
+    QCOMPARE(composed.statement, u"select t.c from t where "_s + expected);
+    for (int r = 0; r < rows.size(); ++r) {
+        const ConditionRow &given = rows.at(r);
+        const bool isUsed = !given.column.trimmed().isEmpty() && !given.op.trimmed().isEmpty();
+        QCOMPARE(composed.rows.at(r).op, isUsed ? given.op.trimmed() : given.op);
+        QCOMPARE(composed.rows.at(r).logical, isUsed ? given.logical.trimmed() : given.logical);
     }
 }
 
@@ -349,50 +337,42 @@ void TestConditionComposer::failureKeepsPreviousResult_data()
     QTest::newRow("empty") << QString() << 13;
 }
 
+// The composer hands a failure to its caller (the dialog reports it and keeps its previous
+// statement and preview; see the dialog's tests).
 void TestConditionComposer::failureKeepsPreviousResult()
 {
     QFETCH(QString, colIndex);
     QFETCH(int, errorNumber);
 
-    analysisState().resultSql = u"previous statement"_s;
-    QPlainTextEdit preview;
-    preview.setPlainText(u"previous condition"_s);
-    const auto grid = test::makeConditionGrid({
+    const QList<ConditionRow> rows{
         {QString(), u"c"_s, u"include "_s, u"1"_s, QString(), u" And "_s, u"1"_s},
         {QString(), u"c"_s, u"= "_s, u"1"_s, QString(), u" Or"_s, colIndex},
-    });
-
-    QCOMPARE(composeCondition(*grid, u"select t.c from t"_s, &preview), QString());
-
-    QCOMPARE(analysisState().resultSql, u"previous statement"_s);
-    QCOMPARE(preview.toPlainText(), u"previous condition"_s);
-    QCOMPARE(m_ui->messages().size(), 1);
-    const MessageRequest &report = m_ui->messages().constFirst();
-    QVERIFY2(report.text.startsWith(u"Error message:\r\n "_s), qPrintable(report.text));
-    QVERIFY2(report.text.endsWith(u"\r\nError number:"_s + QString::number(errorNumber)), qPrintable(report.text));
-    QCOMPARE(report.icon, MessageIcon::None);
-    // The row composed before the failure keeps its trimmed cells.
-    QCOMPARE(grid->TextMatrix(1, 2), u"include"_s);
-    QCOMPARE(grid->TextMatrix(1, 5), u"And"_s);
-    QCOMPARE(grid->TextMatrix(2, 5), u" Or"_s);
+    };
+    try {
+        compose(rows, u"select t.c from t"_s);
+        QFAIL("no error");
+    } catch (const RuntimeError &error) {
+        QCOMPARE(error.number(), errorNumber);
+    }
 }
 
 void TestConditionComposer::followsTheLatestGrid()
 {
-    analysisState().dbKind = u"99"_s;
-    const auto grid = test::makeConditionGrid({used(u"> "_s, u"1"_s, u" And "_s), used(u"< "_s, u"9"_s)});
+    m_run.dbKind = dbKindFromText(u"99"_s);
+    QList<ConditionRow> rows{used(u"> "_s, u"1"_s, u" And "_s), used(u"< "_s, u"9"_s)};
     const QString base = u"select t.c from t"_s;
 
-    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c > 1 And t.c < 9"_s);
-    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c > 1 And t.c < 9"_s);
-    grid->setTextMatrix(2, 3, u"95"_s);
-    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c > 1 And t.c < 95"_s);
-    grid->setTextMatrix(2, 2, QString());
-    QCOMPARE(composeCondition(*grid, base, nullptr), u" t.c > 1"_s);
-    QCOMPARE(analysisState().resultSql, u"select t.c from t where  t.c > 1"_s);
-    grid->setTextMatrix(1, 1, QString());
-    QCOMPARE(composeCondition(*grid, base, nullptr), QString());
-    QCOMPARE(analysisState().resultSql, base);
+    QCOMPARE(compose(rows, base).condition, u" t.c > 1 And t.c < 9"_s);
+    rows = compose(rows, base).rows;
+    QCOMPARE(compose(rows, base).condition, u" t.c > 1 And t.c < 9"_s);
+    rows[1].value = u"95"_s;
+    QCOMPARE(compose(rows, base).condition, u" t.c > 1 And t.c < 95"_s);
+    rows[1].op.clear();
+    QCOMPARE(compose(rows, base).condition, u" t.c > 1"_s);
+    QCOMPARE(compose(rows, base).statement, u"select t.c from t where  t.c > 1"_s);
+    rows[0].column.clear();
+    QCOMPARE(compose(rows, base).condition, QString());
+    QCOMPARE(compose(rows, base).statement, base);
 }
 
 int runConditionComposerTests(int argc, char **argv)

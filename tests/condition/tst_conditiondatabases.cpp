@@ -1,12 +1,11 @@
 #include "conditiontestdata.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/queryrun.h"
 #include "analysis/databasekind.h"
 #include "analysis/statementtools.h"
 #include "condition/conditioncomposer.h"
 #include "condition/conditionvalidator.h"
 #include "platform/ado/connection.h"
-#include "platform/flexgrid/flexgrid.h"
 #include "platform/userinteraction.h"
 #include "support/testdatabases.h"
 
@@ -98,14 +97,12 @@ private:
 
 void TestConditionDatabases::init()
 {
-    resetAnalysisState();
     m_ui = std::make_unique<RecordingUserInteraction>();
 }
 
 void TestConditionDatabases::cleanup()
 {
     m_ui.reset();
-    resetAnalysisState();
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
@@ -152,10 +149,12 @@ void TestConditionDatabases::singleRowsAccepted()
                               u"b boolean)"_s,
                               u"insert into cases values (42, 'Smith', 'Smith', '2001-01-05', '2001-01-05 09:05:00', "
                               u"true)"_s}));
-    analysisState().curConn = db.connection;
-    analysisState().dbKind = u"99"_s;
+    QueryRun run;
+    run.connection = db.connection;
+    run.dbKind = DbKind::Other;
+    run.baseSql = u"select x.n, x.s, x.l, x.d, x.ts, x.b from cases x order by x.n"_s;
     // Positions 1.. : n, s, l, d, ts, b.
-    test::setCatalog(
+    run.fieldCatalog = test::catalogOf(
         {test::catalogColumn(u"x"_s, u"n"_s, u"number"_s), test::catalogColumn(u"x"_s, u"s"_s, u"string"_s),
          test::catalogColumn(u"x"_s, u"l"_s, u"lstring"_s), test::catalogColumn(u"x"_s, u"d"_s, u"date"_s),
          test::catalogColumn(u"x"_s, u"ts"_s, u"date"_s), test::catalogColumn(u"x"_s, u"b"_s, u"boolean"_s)});
@@ -164,7 +163,6 @@ void TestConditionDatabases::singleRowsAccepted()
                                              {u"lstring"_s, u"3"_s},
                                              {u"date"_s, u"4"_s},
                                              {u"boolean"_s, u"6"_s}};
-    const QString base = u"select x.n, x.s, x.l, x.d, x.ts, x.b from cases x order by x.n"_s;
 
     int checked = 0;
     for (const test::SingleRowCase &c : test::singleRowCases()) {
@@ -173,13 +171,12 @@ void TestConditionDatabases::singleRowsAccepted()
         }
         const bool withTime = c.typeClass == "date"_L1 && c.value.contains(u':');
         const QString position = withTime ? u"5"_s : positionOf.value(c.typeClass);
-        const auto grid = test::makeConditionGrid({{QString(), u"c"_s, c.op, c.value, QString(), QString(), position}});
+        const QList<ConditionRow> rows{{QString(), u"c"_s, c.op, c.value, QString(), QString(), position}};
 
-        QVERIFY2(validateConditions(*grid, {}), qPrintable(c.name));
-        composeCondition(*grid, base, nullptr);
-        const QString statement = analysisState().resultSql;
+        QVERIFY2(!validateConditions(rows, run.fieldCatalog), qPrintable(c.name));
+        const QString statement = composeCondition(rows, run).statement;
         QVERIFY2(statement.contains(u" where  "_s), qPrintable(statement));
-        const QString complaint = testSql(statement);
+        const QString complaint = testSql(*db.connection, statement);
         QVERIFY2(complaint.isEmpty(), qPrintable(c.name + u": "_s + statement + u"\n"_s + complaint));
         ++checked;
     }
@@ -209,23 +206,23 @@ void TestConditionDatabases::hostileValuesStayInLiteral()
             QVERIFY2(insert.exec(), qPrintable(insert.lastError().text()));
         }
     }
-    analysisState().curConn = db.connection;
-    analysisState().dbKind = u"99"_s;
+    QueryRun run;
+    run.connection = db.connection;
+    run.dbKind = DbKind::Other;
     // As a query run sets them: PostgreSQL's LIKE reads a backslash as its escape character.
-    analysisState().backslashEscapes = usesBackslashEscapes(*db.connection);
-    analysisState().likeBackslashEscapes = usesLikeBackslashEscapes(*db.connection);
-    QCOMPARE(analysisState().likeBackslashEscapes, backend == "postgresql"_L1);
-    test::setCatalog({test::catalogColumn(u"h"_s, u"s"_s, u"string"_s)});
-    const QString base = u"select h.id from h order by h.id"_s;
+    run.escapes.backslashEscapes = usesBackslashEscapes(*db.connection);
+    run.escapes.likeBackslashEscapes = usesLikeBackslashEscapes(*db.connection);
+    QCOMPARE(run.escapes.likeBackslashEscapes, backend == "postgresql"_L1);
+    run.fieldCatalog = test::catalogOf({test::catalogColumn(u"h"_s, u"s"_s, u"string"_s)});
+    run.baseSql = u"select h.id from h order by h.id"_s;
 
     for (int i = 0; i < values.size(); ++i) {
         const QString &value = values.at(i);
         const QString label = u"value %1 \""_s.arg(i + 1) + value.left(40).replace(u'\n', u"\\n"_s) + u'"';
         for (const QString &op : {u"= "_s, u"include "_s}) {
-            const auto grid = test::makeConditionGrid({{QString(), u"s"_s, op, value, QString(), QString(), u"1"_s}});
-            QVERIFY2(validateConditions(*grid, {}), qPrintable(label));
-            composeCondition(*grid, base, nullptr);
-            const QString statement = analysisState().resultSql;
+            const QList<ConditionRow> rows{{QString(), u"s"_s, op, value, QString(), QString(), u"1"_s}};
+            QVERIFY2(!validateConditions(rows, run.fieldCatalog), qPrintable(label));
+            const QString statement = composeCondition(rows, run).statement;
             QVERIFY2(statement.startsWith(u"select h.id from h where  h.s "_s) &&
                          statement.endsWith(u"' order by h.id"_s),
                      qPrintable(label + u": "_s + statement.left(200)));

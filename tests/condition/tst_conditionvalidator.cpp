@@ -1,16 +1,12 @@
 #include "conditiontestdata.h"
 
-#include "analysis/analysisstate.h"
 #include "condition/conditionvalidator.h"
-#include "platform/flexgrid/flexgrid.h"
-#include "platform/userinteraction.h"
+#include "platform/runtimeerror.h"
 
-#include <QApplication>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 using namespace condora;
-using condora::test::ConditionRow;
 
 namespace {
 
@@ -30,24 +26,17 @@ ConditionRow skipped(const QString &open = u"("_s, const QString &close = u")"_s
     return {open, u"n"_s, QString(), u"x"_s, close, QString(), u"1"_s};
 }
 
+/// The cells a problem points at: which ones, on which row (counted from 1).
 struct Selection
 {
+    ConditionProblem::Cells cells;
     int row;
-    int rowSel;
-    int col;
-    int colSel;
     bool operator==(const Selection &) const = default;
 };
 
-Selection selectionOf(const FlexGrid &grid)
-{
-    return {grid.Row(), grid.RowSel(), grid.Col(), grid.ColSel()};
-}
-
 char *toString(const Selection &s)
 {
-    return QTest::toString(
-        QStringLiteral("Row %1 RowSel %2 Col %3 ColSel %4").arg(s.row).arg(s.rowSel).arg(s.col).arg(s.colSel));
+    return QTest::toString(QStringLiteral("cells %1 row %2").arg(int(s.cells)).arg(s.row));
 }
 
 const QString bracketSequence = u"Brackets in same type can't be use continuously!"_s;
@@ -57,8 +46,8 @@ const QString notNumber = u"The value must be numerical!"_s;
 const QString bracketCount = u"The number of left bracket must accord with that of right bracket!"_s;
 const QString logicalNeeded = u"Logical word needed!"_s;
 
-// The selection the grid has before each check, so that "unchanged" can be seen.
-const Selection before{1, 1, 1, 1};
+// No cells: the dialog leaves its selection as it is.
+const Selection before{ConditionProblem::Cells::None, 0};
 
 } // namespace
 
@@ -81,14 +70,19 @@ private Q_SLOTS:
     void worksWithoutEditorCallback();
 
 private:
-    std::unique_ptr<RecordingUserInteraction> m_ui;
+    /// The first problem's message, or the empty text when every rule holds.
+    QString messageFor(const QList<ConditionRow> &rows) const
+    {
+        const auto problem = validateConditions(rows, m_catalog);
+        return problem ? problem->message : QString();
+    }
+
+    FieldCatalog m_catalog;
 };
 
 void TestConditionValidator::init()
 {
-    resetAnalysisState();
-    m_ui = std::make_unique<RecordingUserInteraction>();
-    test::setCatalog({test::catalogColumn(u"t"_s, u"n"_s, u"number"_s),
+    m_catalog = test::catalogOf({test::catalogColumn(u"t"_s, u"n"_s, u"number"_s),
                       test::catalogColumn(u"t"_s, u"s"_s, u"string"_s),
                       test::catalogColumn(u"t"_s, u"l"_s, u"lstring"_s), test::catalogColumn(u"t"_s, u"d"_s, u"date"_s),
                       test::catalogColumn(u"t"_s, u"b"_s, u"boolean"_s)});
@@ -96,9 +90,6 @@ void TestConditionValidator::init()
 
 void TestConditionValidator::cleanup()
 {
-    m_ui.reset();
-    resetAnalysisState();
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
 void TestConditionValidator::rules_data()
@@ -112,9 +103,9 @@ void TestConditionValidator::rules_data()
     const auto pass = [](const char *name, const Rows &rows) {
         QTest::newRow(name) << rows << QString() << before << false;
     };
-    const auto wholeRow = [](int r) { return Selection{r, r, 0, 5}; };
-    const auto valueCell = [](int r) { return Selection{r, r, 3, 3}; };
-    const auto logicalCell = [](int r) { return Selection{r, r, 5, 5}; };
+    const auto wholeRow = [](int r) { return Selection{ConditionProblem::Cells::WholeRow, r}; };
+    const auto valueCell = [](int r) { return Selection{ConditionProblem::Cells::Value, r}; };
+    const auto logicalCell = [](int r) { return Selection{ConditionProblem::Cells::Logical, r}; };
 
     pass("no used rows", {skipped(u"("_s, QString()), skipped(u"("_s, QString()), {}});
     pass("one row", {row(QString(), N, u"= "_s, u"5"_s, QString(), QString())});
@@ -211,60 +202,27 @@ void TestConditionValidator::rules()
     QFETCH(Selection, selection);
     QFETCH(bool, editorOpened);
 
-    const auto grid = test::makeConditionGrid(rows);
-    grid->setRow(before.row);
-    grid->setCol(before.col);
-    int editorCalls = 0;
-    Selection atEditor{};
-    int messagesAtEditor = -1;
-    bool editorBeforeMessage = false;
-    m_ui->setOnMessage([&](const MessageRequest &) { editorBeforeMessage = editorCalls == 1; });
+    const auto problem = validateConditions(rows, m_catalog);
 
-    const bool valid = validateConditions(*grid, [&] {
-        ++editorCalls;
-        atEditor = selectionOf(*grid);
-        messagesAtEditor = int(m_ui->messages().size());
-    });
-
-    QCOMPARE(valid, message.isEmpty());
-    QCOMPARE(m_ui->texts(), message.isEmpty() ? QStringList() : QStringList{message});
-    QCOMPARE(selectionOf(*grid), selection);
-    QCOMPARE(editorCalls, editorOpened ? 1 : 0);
-    if (editorOpened) {
-        QCOMPARE(atEditor, selection);
-        QCOMPARE(messagesAtEditor, 0);
-        QVERIFY(editorBeforeMessage);
+    QCOMPARE(problem ? problem->message : QString(), message);
+    if (problem) {
+        QCOMPARE((Selection{problem->cells, problem->row}), selection);
+        QCOMPARE(problem->openEditor, editorOpened);
     }
-    if (!message.isEmpty()) {
-        const MessageRequest &box = m_ui->messages().constFirst();
-        QCOMPARE(box.icon, MessageIcon::Exclamation);
-        QCOMPARE(box.buttons, MessageButtons::Ok);
-        QVERIFY(!box.explicitCaption);
-        QVERIFY(box.caption.isEmpty());
-    }
-    QCOMPARE(test::readConditionGrid(*grid), rows);
 }
 
 void TestConditionValidator::reportsOneFailureAtATime()
 {
-    const auto grid = test::makeConditionGrid(
-        {row(u"("_s, N, u"include "_s, u"1"_s), row(QString(), D, u"= "_s, u"soon"_s, QString(), QString())});
-    const auto noEditor = [] {};
+    QList<ConditionRow> rows{row(u"("_s, N, u"include "_s, u"1"_s),
+                             row(QString(), D, u"= "_s, u"soon"_s, QString(), QString())};
 
-    QVERIFY(!validateConditions(*grid, noEditor));
-    QCOMPARE(m_ui->texts(), QStringList{typeMismatch});
-
-    grid->setTextMatrix(1, 2, u"= "_s);
-    QVERIFY(!validateConditions(*grid, noEditor));
-    QCOMPARE(m_ui->texts(), (QStringList{typeMismatch, notDate}));
-
-    grid->setTextMatrix(2, 3, u"2001-1-5"_s);
-    QVERIFY(!validateConditions(*grid, noEditor));
-    QCOMPARE(m_ui->texts().last(), bracketCount);
-
-    grid->setTextMatrix(2, 4, u")"_s);
-    QVERIFY(validateConditions(*grid, noEditor));
-    QCOMPARE(m_ui->messages().size(), 3);
+    QCOMPARE(messageFor(rows), typeMismatch);
+    rows[0].op = u"= "_s;
+    QCOMPARE(messageFor(rows), notDate);
+    rows[1].value = u"2001-1-5"_s;
+    QCOMPARE(messageFor(rows), bracketCount);
+    rows[1].close = u")"_s;
+    QCOMPARE(messageFor(rows), QString());
 }
 
 void TestConditionValidator::hostileValuesRejected_data()
@@ -298,31 +256,29 @@ void TestConditionValidator::hostileValuesRejected()
     QFETCH(QString, message);
 
     for (const QString &op : {u"= "_s, u"<> "_s, u"< "_s}) {
-        m_ui->clear();
-        const auto grid = test::makeConditionGrid({row(QString(), Column(column), op, value, QString(), QString())});
-        QVERIFY(!validateConditions(*grid, {}));
-        QCOMPARE(m_ui->texts(), QStringList{message});
+        QCOMPARE(messageFor({row(QString(), Column(column), op, value, QString(), QString())}), message);
     }
 }
 
 void TestConditionValidator::runtimeFailureReported()
 {
-    const auto grid = test::makeConditionGrid(
-        {row(QString(), N, u"= "_s, u"1"_s), {QString(), u"n"_s, u"= "_s, u"1"_s, QString(), QString(), u"6"_s}});
-    int editorCalls = 0;
-    QVERIFY(!validateConditions(*grid, [&] { ++editorCalls; }));
-    QCOMPARE(editorCalls, 0);
-    QCOMPARE(m_ui->messages().size(), 1);
-    QVERIFY2(m_ui->texts().constFirst().startsWith(u"Error message:"_s), qPrintable(m_ui->texts().constFirst()));
-    QVERIFY(m_ui->texts().constFirst().endsWith(u"Error number:9"_s));
+    // A row that names no catalog entry is a run-time failure for the caller to report.
+    const QList<ConditionRow> rows{row(QString(), N, u"= "_s, u"1"_s),
+                                   {QString(), u"n"_s, u"= "_s, u"1"_s, QString(), QString(), u"6"_s}};
+    try {
+        validateConditions(rows, m_catalog);
+        QFAIL("no error");
+    } catch (const RuntimeError &error) {
+        QCOMPARE(error.number(), 9);
+    }
 }
 
 void TestConditionValidator::worksWithoutEditorCallback()
 {
-    const auto grid = test::makeConditionGrid({row(QString(), N, u"= "_s, u"x"_s, QString(), QString())});
-    QVERIFY(!validateConditions(*grid, {}));
-    QCOMPARE(m_ui->texts(), QStringList{notNumber});
-    QCOMPARE(selectionOf(*grid), (Selection{1, 1, 3, 3}));
+    const auto problem = validateConditions({row(QString(), N, u"= "_s, u"x"_s, QString(), QString())}, m_catalog);
+    QVERIFY(problem);
+    QCOMPARE(problem->message, notNumber);
+    QCOMPARE((Selection{problem->cells, problem->row}), (Selection{ConditionProblem::Cells::Value, 1}));
 }
 
 int runConditionValidatorTests(int argc, char **argv)

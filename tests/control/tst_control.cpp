@@ -1,11 +1,13 @@
 #include "support/testdatabases.h"
 #include "support/testmain.h"
 
-#include "analysis/analysisstate.h"
-#include "control/appearance.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
+#include "analysis/statementtools.h"
 #include "control/condora.h"
 #include "control/propertybag.h"
 #include "control/querydialoghook.h"
+#include "dialog/applystyle.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -19,6 +21,8 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using condora::OleColor;
@@ -38,21 +42,25 @@ struct DialogStandIn
     QStringList filtersSeen;
     condora::FieldCatalog catalogSeen;
     condora::DialogStyle styleSeen;
+    /// Thrown by the stand-in, as a failing dialog would.
+    std::optional<condora::RuntimeError> failure;
 
     void install()
     {
-        condora::setQueryDialogFunction([this] {
-            condora::AnalysisState &state = condora::analysisState();
+        condora::setQueryDialogFunction([this](const condora::QueryRun &run) {
             ++calls;
-            baseSqlSeen = state.baseSql;
-            filtersSeen = state.filterList;
-            catalogSeen = state.fieldCatalog;
-            styleSeen = condora::dialogStyle();
-            if (state.curConn) {
-                state.curConn->resetStatementCount();
+            baseSqlSeen = run.baseSql;
+            filtersSeen = condora::hostFilterList();
+            catalogSeen = run.fieldCatalog;
+            styleSeen = run.style;
+            if (run.connection) {
+                run.connection->resetStatementCount();
             }
-            state.resultSql = confirm ? answer : QString();
-            state.filterList = QStringList{QString()};
+            condora::hostFilterList() = QStringList{QString()};
+            if (failure) {
+                throw *failure;
+            }
+            return confirm ? answer : QString();
         });
     }
 };
@@ -98,8 +106,7 @@ private:
 private Q_SLOTS:
     void init()
     {
-        condora::resetAnalysisState();
-        condora::resetDialogStyle();
+        condora::hostFilterList().clear();
         m_ui = std::make_unique<condora::RecordingUserInteraction>();
         m_db = std::make_unique<condora::test::SqliteFile>(condora::test::sampleSchema());
         m_dialog = DialogStandIn();
@@ -111,7 +118,7 @@ private Q_SLOTS:
         condora::setQueryDialogFunction(nullptr);
         m_ui.reset();
         m_db.reset();
-        condora::resetAnalysisState();
+        condora::hostFilterList().clear();
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
@@ -209,8 +216,6 @@ private Q_SLOTS:
         for (const bool sqlMethod : {true, false}) {
             auto control = newControl(sql);
             control->SetFilterCondition(filters);
-            // What an earlier dialog left is never the answer of this run.
-            condora::analysisState().resultSql = customerSql;
             m_ui->clear();
 
             if (sqlMethod) {
@@ -219,8 +224,6 @@ private Q_SLOTS:
                 QVERIFY(!control->GetQueryResult(0));
             }
             QCOMPARE(m_dialog.calls, 0);
-            QCOMPARE(condora::analysisState().resultSql, QString());
-            QVERIFY(!condora::dialogStyle().ButtonFont); // the style record is not touched
             QCOMPARE(m_ui->messages().size(), 1);
             const condora::MessageRequest &box = m_ui->messages().first();
             if (exact) {
@@ -251,7 +254,12 @@ private Q_SLOTS:
         QFETCH(QString, baseSql);
         auto control = newControl(sql);
         control->GetQuerySql();
-        QCOMPARE(condora::analysisState().baseSql, baseSql);
+        // A base statement the database refuses ends the run at its first probe.
+        if (m_dialog.calls == 0) {
+            QCOMPARE(control->ConnObj()->lastStatement(), condora::probeSql(baseSql));
+        } else {
+            QCOMPARE(m_dialog.baseSqlSeen, baseSql);
+        }
     }
 
     void filterListLifetime()
@@ -260,16 +268,16 @@ private Q_SLOTS:
         const QStringList filters{QString(), QString(), QString(), u"GenderID<>3"_s, QString()};
         control->SetFilterCondition(filters);
         control->GetQuerySql();
-        QCOMPARE(condora::analysisState().filterList, filters);
+        QCOMPARE(condora::hostFilterList(), filters);
 
         control->setSqlInput(customerSql);
         control->GetQuerySql();
         QCOMPARE(m_dialog.calls, 1);
         QCOMPARE(m_dialog.filtersSeen.value(3), u" where GenderID<>3"_s);
-        QCOMPARE(condora::analysisState().filterList, QStringList{QString()});
+        QCOMPARE(condora::hostFilterList(), QStringList{QString()});
 
         QCOMPARE(control->SetFilterCondition({}), QString());
-        QCOMPARE(condora::analysisState().filterList, QStringList{QString()});
+        QCOMPARE(condora::hostFilterList(), QStringList{QString()});
     }
 
     void withoutConnectionNoDialogOpens()
@@ -309,9 +317,9 @@ private Q_SLOTS:
         QCOMPARE(m_ui->mousePointer(), condora::MousePointer::Default);
     }
 
-    void missingDialogIsARunTimeError()
+    void dialogFailureIsARunTimeError()
     {
-        condora::setQueryDialogFunction(nullptr);
+        m_dialog.failure = condora::RuntimeError::objectNotSet(u"The query dialog is not available."_s);
         auto control = newControl();
         QVERIFY_THROWS_EXCEPTION(condora::RuntimeError, control->GetQuerySql());
         QVERIFY(m_ui->messages().isEmpty());
@@ -353,7 +361,7 @@ private Q_SLOTS:
         QVERIFY(QMetaObject::invokeMethod(control.get(), "SetFilterCondition", Q_RETURN_ARG(QString, empty),
                                           Q_ARG(QStringList, filters)));
         QCOMPARE(empty, QString());
-        QCOMPARE(condora::analysisState().filterList, (QStringList{QString(), u"x"_s}));
+        QCOMPARE(condora::hostFilterList(), (QStringList{QString(), u"x"_s}));
     }
 
     void everySetterNotifies()
@@ -578,10 +586,11 @@ private Q_SLOTS:
         QCOMPARE(m_dialog.styleSeen.GridBackColorSel, OleColor(0x8000000D));
         QCOMPARE(m_dialog.styleSeen.ButtonFont, second->ButtonFont());
 
-        // A run that ends before its dialog leaves the last captured style alone.
+        // A run that ends before its dialog hands no style on.
         first->setSqlInput(QString());
+        m_dialog.styleSeen = condora::DialogStyle();
         first->GetQuerySql();
-        QCOMPARE(condora::dialogStyle().FormBackColor, OleColor(0xFF0000));
+        QCOMPARE(m_dialog.styleSeen.FormBackColor, OleColor());
     }
 
     void applyStyleByExactClassName()
@@ -595,7 +604,7 @@ private Q_SLOTS:
         const QColor editBase = edit->palette().color(QPalette::Base);
         const QFont labelExFont = labelEx->font();
 
-        condora::DialogStyle &style = condora::dialogStyle();
+        condora::DialogStyle style;
         style.FormBackColor = OleColor(0x102030);
         style.ButtonBackColor = OleColor(0x0000FF);
         style.ButtonFont = std::make_shared<QFont>(u"Serif"_s, 19);
@@ -606,7 +615,7 @@ private Q_SLOTS:
         style.GridBackColor = OleColor::WindowBackground;
         style.GridBackColorSel = OleColor(0x445566);
         style.GridColorFixed = OleColor(0xC0C0C0);
-        condora::applyStyle(&form);
+        condora::applyStyle(&form, style);
 
         QVERIFY(m_ui->messages().isEmpty());
         QCOMPARE(form.palette().color(QPalette::Window), QColor(0x30, 0x20, 0x10));
@@ -630,7 +639,7 @@ private Q_SLOTS:
         QDialog form;
         auto *label = new QLabel(u"Column"_s, &form);
         auto *grid = new condora::FlexGrid(&form);
-        condora::applyStyle(&form);
+        condora::applyStyle(&form, m_dialog.styleSeen);
         const QPalette system = QApplication::palette();
         QCOMPARE(form.palette().color(QPalette::Window), system.color(QPalette::Button));
         QCOMPARE(label->palette().color(QPalette::Window), system.color(QPalette::Button));
@@ -646,14 +655,15 @@ private Q_SLOTS:
     {
         QDialog form;
         form.resize(40, 40);
-        condora::dialogStyle().FormBackColor = OleColor(0x00FF00);
-        condora::applyStyle(&form);
+        condora::DialogStyle style;
+        style.FormBackColor = OleColor(0x00FF00);
+        condora::applyStyle(&form, style);
         QCOMPARE(form.grab().toImage().pixelColor(1, 1), QColor(Qt::green));
 
         auto picture = std::make_shared<QPixmap>(8, 8);
         picture->fill(Qt::red);
-        condora::dialogStyle().FormPicture = picture;
-        condora::applyStyle(&form);
+        style.FormPicture = picture;
+        condora::applyStyle(&form, style);
         const QImage shown = form.grab().toImage();
         QCOMPARE(shown.pixelColor(1, 1), QColor(Qt::red));
         QCOMPARE(shown.pixelColor(20, 20), QColor(Qt::green));

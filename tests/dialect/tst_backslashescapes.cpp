@@ -1,7 +1,8 @@
 #include "support/testdatabases.h"
 #include "support/testmain.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "analysis/databasekind.h"
 #include "condition/conditioncomposer.h"
 #include "platform/ado/connection.h"
@@ -50,7 +51,7 @@ private:
 
 void TestBackslashEscapes::init()
 {
-    resetAnalysisState();
+    hostFilterList().clear();
 }
 
 void TestBackslashEscapes::dbmsNames_data()
@@ -80,33 +81,30 @@ void TestBackslashEscapes::dbmsNames()
     QCOMPARE(likeBackslashEscapesForDbmsName(name), likeEscapes);
     // The kind stays what it was: MySQL and MariaDB are "other" databases.
     if (escapes) {
-        QCOMPARE(dbKindFromDbmsName(name), name.contains(u"server"_s, Qt::CaseInsensitive) ? u"2"_s : u"99"_s);
+        QCOMPARE(dbKindText(dbKindFromDbmsName(name)), name.contains(u"server"_s, Qt::CaseInsensitive) ? u"2"_s : u"99"_s);
     }
 }
 
 QString TestBackslashEscapes::compose(const QString &typeClass, const QString &op, const QString &value,
                                       Dialect dialect)
 {
-    AnalysisState &state = analysisState();
-    state.dbKind = u"99"_s;
-    state.backslashEscapes = dialect.backslashEscapes;
-    state.likeBackslashEscapes = dialect.likeBackslashEscapes;
+    QueryRun run;
+    run.dbKind = DbKind::Other;
+    run.escapes = EscapeRules{dialect.backslashEscapes, dialect.likeBackslashEscapes};
+    run.baseSql = u"select name from t"_s;
     ColumnInfo column;
     column.colExpr = u"name"_s;
     column.colName = u"name"_s;
     column.tabAlias = u"t"_s;
-    column.typeClass = typeClass;
-    state.fieldCatalog = {ColumnInfo(), column};
+    column.typeClass = typeClassFromText(typeClass);
+    run.fieldCatalog = {ColumnInfo(), column};
 
-    FlexGrid grid;
-    grid.setFormatString(u"   (|<Column|<Operator|<Value|<)|<Logical|<colIndex"_s);
-    grid.setRows(2);
-    grid.setTextMatrix(1, 1, u"name"_s);
-    grid.setTextMatrix(1, 2, op);
-    grid.setTextMatrix(1, 3, value);
-    grid.setTextMatrix(1, 6, u"1"_s);
-    composeCondition(grid, u"select name from t"_s, nullptr);
-    return state.resultSql;
+    ConditionRow row;
+    row.column = u"name"_s;
+    row.op = op;
+    row.value = value;
+    row.colIndex = u"1"_s;
+    return composeCondition({row}, run).statement;
 }
 
 void TestBackslashEscapes::composedLiteral_data()

@@ -8,10 +8,9 @@
 
 #include "../dialog/dialogdriver.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
 #include "analysis/databasekind.h"
-#include "control/appearance.h"
-#include "dialog/querydialogregistration.h"
+#include "platform/dialogstyle.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -111,7 +110,6 @@ void TestIncludeBackslash::initTestCase()
 {
     QApplication::setEffectEnabled(Qt::UI_AnimateTooltip, false);
     // The library installs its dialog when it is loaded; linked statically, the test does it.
-    installQueryDialog();
 
     m_sqlite = std::make_unique<test::SqliteFile>(setupStatements());
     m_connections[u"sqlite"_s] = m_sqlite->open();
@@ -228,7 +226,7 @@ void TestIncludeBackslash::typedValues()
         return;
     }
 
-    QueryRun run;
+    ControlRun run;
     run.connection = conn;
     run.sqlInput = BaseSql + OrderBy;
     run.result = true;

@@ -9,11 +9,11 @@
 
 #include "../dialog/dialogdriver.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "analysis/databasekind.h"
 #include "condition/conditioncomposer.h"
-#include "control/appearance.h"
-#include "dialog/querydialogregistration.h"
+#include "dialog/frmcondora.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -187,7 +187,6 @@ void TestMariaDb::initTestCase()
     CONDORA_NEED_MARIADB(server);
     QApplication::setEffectEnabled(Qt::UI_AnimateTooltip, false);
     // The library installs its dialog when it is loaded; linked statically, the test does it.
-    installQueryDialog();
 
     server.createDatabase(Database);
     QStringList setup{
@@ -274,7 +273,7 @@ void TestMariaDb::dbmsName()
              qPrintable(name));
     QVERIFY(usesBackslashEscapes(*m_connection));
     // MariaDB is one of the "other" databases.
-    QCOMPARE(getDbKind(*m_connection), u"99"_s);
+    QCOMPARE(dbKindText(getDbKind(*m_connection)), u"99"_s);
     QVERIFY(m_ui->texts().isEmpty());
 }
 
@@ -301,16 +300,17 @@ void TestMariaDb::analysis()
     QFETCH(QString, alias);
     QFETCH(QStringList, columns);
 
-    QueryRun run;
+    ControlRun run;
     run.connection = m_connection;
     run.sqlInput = sql;
     FieldCatalog catalog;
     QString kind;
     bool escapes = false;
     run.user = [&](QWidget *dialog) {
-        catalog = analysisState().fieldCatalog;
-        kind = analysisState().dbKind;
-        escapes = analysisState().backslashEscapes;
+        const condora::QueryRun &seen = static_cast<frmCondora *>(dialog)->run();
+        catalog = seen.fieldCatalog;
+        kind = dbKindText(seen.dbKind);
+        escapes = seen.escapes.backslashEscapes;
         press(dialog, "cmdCancel");
     };
     const RunOutcome outcome = run.run(*m_ui);
@@ -322,10 +322,10 @@ void TestMariaDb::analysis()
     QStringList found;
     for (int i = 1; i < catalog.size(); ++i) {
         const ColumnInfo &entry = catalog.at(i);
-        found.append(entry.colName + u':' + entry.typeClass);
+        found.append(entry.colName + u':' + typeClassText(entry.typeClass));
         QCOMPARE(entry.tabName, u"Texts"_s);
         QCOMPARE(entry.tabAlias, alias);
-        QVERIFY2(entry.usable.isEmpty(), qPrintable(entry.colName));
+        QVERIFY2(entry.usable, qPrintable(entry.colName));
     }
     QVERIFY(sameTexts(found, columns));
 }
@@ -366,7 +366,7 @@ void TestMariaDb::typedValues()
     QFETCH(QStringList, ids);
 
     const int logged = int(m_outside->received(m_threadId).size());
-    QueryRun run;
+    ControlRun run;
     run.connection = m_connection;
     run.sqlInput = BaseSql + OrderBy;
     run.result = true;
@@ -429,7 +429,7 @@ void TestMariaDb::pickedValues()
     const QString value = texts().at(id - 1).second;
 
     // The host restricts the picker to the one row that holds the value.
-    QueryRun run;
+    ControlRun run;
     run.connection = m_connection;
     run.sqlInput = BaseSql + OrderBy;
     run.filters = QStringList{QString(), QString(), u"TextID = "_s + QString::number(id)};
@@ -475,24 +475,22 @@ void TestMariaDb::withoutTheRule()
     QFETCH(QString, id);
 
     const auto compose = [&](bool backslashEscapes) {
-        AnalysisState &state = analysisState();
-        state.dbKind = u"99"_s;
-        state.backslashEscapes = backslashEscapes;
+        condora::QueryRun state;
+        state.dbKind = DbKind::Other;
+        state.escapes.backslashEscapes = backslashEscapes;
+        state.baseSql = BaseSql + OrderBy;
         ColumnInfo column;
         column.colExpr = u"Body"_s;
         column.colName = u"Body"_s;
         column.tabAlias = u"t"_s;
-        column.typeClass = u"string"_s;
+        column.typeClass = TypeClass::String;
         state.fieldCatalog = {ColumnInfo(), column};
-        FlexGrid grid;
-        grid.setFormatString(u"   (|<Column|<Operator|<Value|<)|<Logical|<colIndex"_s);
-        grid.setRows(2);
-        grid.setTextMatrix(1, 1, u"Body"_s);
-        grid.setTextMatrix(1, 2, u"= "_s);
-        grid.setTextMatrix(1, 3, value);
-        grid.setTextMatrix(1, 6, u"1"_s);
-        composeCondition(grid, BaseSql + OrderBy, nullptr);
-        return state.resultSql;
+        ConditionRow row;
+        row.column = u"Body"_s;
+        row.op = u"= "_s;
+        row.value = value;
+        row.colIndex = u"1"_s;
+        return composeCondition({row}, state).statement;
     };
     const auto rowsOf = [this](const QString &sql) {
         QStringList ids;

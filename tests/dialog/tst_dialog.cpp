@@ -2,8 +2,8 @@
 
 #include "dialogdriver.h"
 
-#include "analysis/analysisstate.h"
-#include "control/appearance.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "dialog/frmcondora.h"
 #include "platform/ado/connection.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -27,8 +27,7 @@ void TestDialog::initTestCase()
 
 void TestDialog::init()
 {
-    resetAnalysisState();
-    resetDialogStyle();
+    hostFilterList().clear();
     m_ui = std::make_unique<RecordingUserInteraction>();
     m_scope = std::make_unique<QObject>();
     // The watchdog: a test that fails inside a callback of a modal loop must not hang the run.
@@ -49,7 +48,8 @@ void TestDialog::cleanup()
     m_dialog.reset();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_ui.reset();
-    resetAnalysisState();
+    m_run = QueryRun();
+    hostFilterList().clear();
     m_db.reset();
     QStringList open;
     for (const QWidget *widget : QApplication::topLevelWidgets()) {
@@ -68,20 +68,21 @@ void TestDialog::prepareState()
         u"INSERT INTO emp VALUES (4, 'Smith', 'note c', '2005-02-03', 0, NULL)"_s,
         u"INSERT INTO emp VALUES (5, 'Adams', 'note a', '2007-07-07', 1, NULL)"_s,
     });
-    AnalysisState &state = analysisState();
-    state.curConn = m_db->open();
-    state.savedCursorLocation = state.curConn->CursorLocation();
+    QueryRun &state = m_run;
+    state = QueryRun();
+    state.connection = m_db->open();
+    state.savedCursorLocation = state.connection->CursorLocation();
     state.baseSql = u"select e.id, e.name, e.notes, e.hired, e.active, e.photo from emp e"_s;
-    state.dbKind = u"99"_s;
+    state.dbKind = DbKind::Other;
     auto column = [](const QString &name, const QString &typeCode, const QString &typeClass) {
         ColumnInfo c;
         c.colExpr = name;
         c.colName = name;
         c.tabName = u"emp"_s;
         c.tabAlias = u"e"_s;
-        c.typeCode = typeCode;
-        c.typeClass = typeClass;
-        c.usable = typeClass == u"other" ? u"0"_s : QString();
+        c.typeCode = typeCode.toInt();
+        c.typeClass = typeClassFromText(typeClass);
+        c.usable = typeClass != u"other";
         return c;
     };
     state.fieldCatalog = {ColumnInfo(),
@@ -91,13 +92,11 @@ void TestDialog::prepareState()
                           column(u"hired"_s, u"133"_s, u"date"_s),
                           column(u"active"_s, u"11"_s, u"boolean"_s),
                           column(u"photo"_s, u"205"_s, u"other"_s)};
-    state.filterList = {};
-    state.resultSql.clear();
 }
 
 frmCondora *TestDialog::openDialog()
 {
-    m_dialog = std::make_unique<frmCondora>();
+    m_dialog = std::make_unique<frmCondora>(m_run);
     m_dialog->show();
     if (!QTest::qWaitForWindowExposed(m_dialog.get())) {
         qWarning("query dialog not exposed");

@@ -83,6 +83,7 @@ private Q_SLOTS:
     void queryRunReturnsStatement();
     void queryRunReturnsRows();
     void queryRunCancelled();
+    void secondRunLeavesFirstRunAlone();
 
 private:
     /// The test database and the analysis state of a run on it, prepared by hand.
@@ -96,5 +97,7 @@ private:
     std::unique_ptr<condora::test::SqliteFile> m_db;
     std::unique_ptr<condora::RecordingUserInteraction> m_ui;
     std::unique_ptr<condora::frmCondora> m_dialog;
+    /// The run the next openDialog() shows; tests adjust it before opening.
+    condora::QueryRun m_run;
     std::unique_ptr<QObject> m_scope; // parent of the test's timers
 };

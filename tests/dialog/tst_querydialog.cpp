@@ -4,7 +4,8 @@
 
 #include "dialogdriver.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "analysis/statementtools.h"
 #include "dialog/frmcondora.h"
 #include "dialog/twipsgeometry.h"
@@ -89,7 +90,7 @@ void TestDialog::loadShowsDesign()
             QCOMPARE(g->CellFontSize(), 10.0);
         }
     }
-    QCOMPARE(analysisState().resultSql, QString());
+    QCOMPARE(m_dialog->resultSql(), QString());
 }
 
 void TestDialog::tabOrderFollowsDesign()
@@ -229,23 +230,23 @@ void TestDialog::verifyAcceptedStatement()
     QCOMPARE(m_ui->messages().constFirst().buttons, MessageButtons::Ok);
     QVERIFY(!m_ui->messages().constFirst().explicitCaption);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(analysisState().resultSql, Base + u" where  e.name = 'Smith'"_s);
+    QCOMPARE(m_dialog->resultSql(), Base + u" where  e.name = 'Smith'"_s);
 }
 
 void TestDialog::verifyRejectedStatement()
 {
     // A column the table does not have: the database refuses the composed statement.
-    ColumnInfo bogus = analysisState().fieldCatalog.at(2);
+    ColumnInfo bogus = m_run.fieldCatalog.at(2);
     bogus.colExpr = u"bogus"_s;
     bogus.colName = u"bogus"_s;
-    analysisState().fieldCatalog.append(bogus);
+    m_run.fieldCatalog.append(bogus);
 
     frmCondora *dialog = openDialog();
     enterRow(1, u"bogus"_s, u"= "_s, u"x"_s);
     QTest::mouseClick(find<QPushButton>(dialog, "cmdVerify"), Qt::LeftButton);
     const QString composed = Base + u" where  e.bogus = 'x'"_s;
-    QCOMPARE(analysisState().resultSql, composed);
-    const QString description = testSql(composed);
+    QCOMPARE(m_dialog->resultSql(), composed);
+    const QString description = testSql(*m_run.connection, composed);
     QVERIFY(description.contains(u"bogus"_s));
     QCOMPARE(m_ui->texts(), QStringList{description + u"\r\nWrong query condition!"_s});
     QCOMPARE(m_ui->messages().constFirst().icon, MessageIcon::None);
@@ -258,12 +259,12 @@ void TestDialog::verifyStopsOnValidation()
     enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
     clickCell(grid(), 1, 0);
     QVERIFY(pickItem(find<QComboBox>(dialog, "comItem"), u"("_s));
-    const QString before = analysisState().resultSql;
+    const QString before = m_dialog->resultSql();
     QTest::mouseClick(find<QPushButton>(dialog, "cmdVerify"), Qt::LeftButton);
     QCOMPARE(m_ui->texts(),
              QStringList{u"The number of left bracket must accord with that of right bracket!"_s});
     QCOMPARE(m_ui->messages().constFirst().icon, MessageIcon::Exclamation);
-    QCOMPARE(analysisState().resultSql, before);
+    QCOMPARE(m_dialog->resultSql(), before);
     QVERIFY(dialog->isVisible());
 
     // A number column without a value: the Value editor is open on that cell with the message.
@@ -285,11 +286,11 @@ void TestDialog::verifyStopsOnValidation()
 
 void TestDialog::okClosesOnlyOnAcceptedStatement()
 {
-    ColumnInfo bogus = analysisState().fieldCatalog.at(2);
+    ColumnInfo bogus = m_run.fieldCatalog.at(2);
     bogus.colExpr = u"bogus"_s;
     bogus.colName = u"bogus"_s;
-    analysisState().fieldCatalog.append(bogus);
-    analysisState().filterList = {QString(), u" where x=1"_s};
+    m_run.fieldCatalog.append(bogus);
+    hostFilterList() = {QString(), u" where x=1"_s};
 
     frmCondora *dialog = openDialog();
     enterRow(1, u"bogus"_s, u"= "_s, u"Smith"_s);
@@ -297,7 +298,7 @@ void TestDialog::okClosesOnlyOnAcceptedStatement()
     QCOMPARE(m_ui->texts().size(), 1);
     QVERIFY(m_ui->texts().constFirst().endsWith(u"\r\nWrong query condition!"_s));
     QVERIFY(dialog->isVisible());
-    QCOMPARE(analysisState().filterList.size(), 2);
+    QCOMPARE(hostFilterList().size(), 2);
 
     clickCell(grid(), 1, 1);
     QVERIFY(pickItem(find<QComboBox>(dialog, "comItem"), u"name"_s));
@@ -305,8 +306,8 @@ void TestDialog::okClosesOnlyOnAcceptedStatement()
     QCOMPARE(m_ui->texts().size(), 1);
     QVERIFY(dialog->isHidden());
     QCOMPARE(dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(analysisState().resultSql, Base + u" where  e.name = 'Smith'"_s);
-    QCOMPARE(analysisState().filterList, QStringList{QString()});
+    QCOMPARE(m_dialog->resultSql(), Base + u" where  e.name = 'Smith'"_s);
+    QCOMPARE(hostFilterList(), QStringList{QString()});
 }
 
 void TestDialog::closing_data()
@@ -324,7 +325,7 @@ void TestDialog::closing()
 {
     QFETCH(QString, how);
     QFETCH(bool, verifyFirst);
-    analysisState().filterList = {QString(), QString(), u" where GenderID<>'3'"_s};
+    hostFilterList() = {QString(), QString(), u" where GenderID<>'3'"_s};
 
     frmCondora *dialog = openDialog();
     enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
@@ -332,7 +333,7 @@ void TestDialog::closing()
         QTest::mouseClick(find<QPushButton>(dialog, "cmdVerify"), Qt::LeftButton);
         QCOMPARE(m_ui->texts(), QStringList{u"Ok!"_s});
     }
-    QVERIFY(!analysisState().resultSql.isEmpty());
+    QVERIFY(!m_dialog->resultSql().isEmpty());
     if (how == u"cancel") {
         QTest::mouseClick(find<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
     } else if (how == u"close") {
@@ -342,6 +343,6 @@ void TestDialog::closing()
     }
     QVERIFY(dialog->isHidden());
     QCOMPARE(dialog->result(), int(QDialog::Rejected));
-    QCOMPARE(analysisState().resultSql, QString());
-    QCOMPARE(analysisState().filterList, QStringList{QString()});
+    QCOMPARE(m_dialog->resultSql(), QString());
+    QCOMPARE(hostFilterList(), QStringList{QString()});
 }

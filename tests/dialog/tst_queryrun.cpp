@@ -4,13 +4,14 @@
 
 #include "dialogdriver.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "control/condora.h"
 #include "control/querydialoghook.h"
-#include "dialog/querydialogregistration.h"
 #include "platform/ado/recordset.h"
 
 #include <QPushButton>
+#include <QTimer>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -53,12 +54,10 @@ std::unique_ptr<Condora> makeControl(const std::shared_ptr<ado::Connection> &con
 
 void TestDialog::queryRunReturnsStatement()
 {
-    // The library installs the real dialog for the query run by itself.
-    QVERIFY(static_cast<bool>(queryDialogFunction()));
-    installQueryDialog();
+    // Without a stand-in the query run shows the real dialog.
+    QVERIFY(!queryDialogFunction());
 
-    const auto connection = analysisState().curConn;
-    resetAnalysisState();
+    const auto connection = m_run.connection;
     const auto control = makeControl(connection);
     User user;
     user.act(m_scope.get());
@@ -71,9 +70,7 @@ void TestDialog::queryRunReturnsStatement()
 
 void TestDialog::queryRunReturnsRows()
 {
-    installQueryDialog();
-    const auto connection = analysisState().curConn;
-    resetAnalysisState();
+    const auto connection = m_run.connection;
     const auto control = makeControl(connection);
     User user;
     user.column = u"hired"_s;
@@ -95,9 +92,7 @@ void TestDialog::queryRunReturnsRows()
 
 void TestDialog::queryRunCancelled()
 {
-    installQueryDialog();
-    const auto connection = analysisState().curConn;
-    resetAnalysisState();
+    const auto connection = m_run.connection;
     const auto control = makeControl(connection);
     control->SetFilterCondition({QString(), QString(), u"name<>'Smith'"_s});
 
@@ -106,7 +101,7 @@ void TestDialog::queryRunCancelled()
     user.act(m_scope.get());
     QCOMPARE(control->GetQuerySql(), QString());
     QVERIFY(user.sawDialog);
-    QCOMPARE(analysisState().filterList, QStringList{QString()});
+    QCOMPARE(hostFilterList(), QStringList{QString()});
 
     User again;
     again.cancel = true;
@@ -118,5 +113,47 @@ void TestDialog::queryRunCancelled()
     QVERIFY(m_ui->texts().isEmpty());
     // The run probed its statement but executed nothing after the dialog.
     QVERIFY(connection->statementCount() > before);
-    QCOMPARE(analysisState().resultSql, QString());
+}
+
+void TestDialog::secondRunLeavesFirstRunAlone()
+{
+    // A host timer starts a run on a second control while the first run's dialog is open; the
+    // user cancels that second dialog, then confirms the first. Each run keeps its own statement.
+    m_db->exec({u"CREATE TABLE \"Weird Table\" (n INTEGER)"_s, u"INSERT INTO \"Weird Table\" VALUES (3)"_s});
+    const auto connection = m_run.connection;
+    const auto first = makeControl(connection);
+    Condora second;
+    second.setConnObj(connection);
+    second.setSqlInput(u"select w.n from \"Weird Table\" w"_s);
+
+    bool entered = false;
+    bool innerSeen = false;
+    QString secondSql = u"not run"_s;
+    whenModal(m_scope.get(), u"frmCondora"_s, [&](QWidget *firstDialog) {
+        entered = dialogtest::enterRow(firstDialog, 1, u"name"_s, u"= "_s, u"Smith"_s);
+        QTimer::singleShot(0, firstDialog, [&, firstDialog] {
+            // The second run's dialog: a modal query dialog that is not the first one.
+            auto *poll = new QTimer(m_scope.get());
+            poll->setInterval(0);
+            connect(poll, &QTimer::timeout, poll, [&, poll, firstDialog] {
+                QWidget *modal = QApplication::activeModalWidget();
+                if (modal != nullptr && modal != firstDialog && modal->objectName() == u"frmCondora"_s) {
+                    poll->deleteLater();
+                    poll->stop();
+                    innerSeen = dialogtest::enterRow(modal, 1, u"n"_s, u"= "_s, u"3"_s);
+                    QTest::mouseClick(find<QPushButton>(modal, "cmdCancel"), Qt::LeftButton);
+                }
+            });
+            poll->start();
+            secondSql = second.GetQuerySql();
+            QTest::mouseClick(find<QPushButton>(firstDialog, "cmdOK"), Qt::LeftButton);
+        });
+    });
+
+    const QString sql = first->GetQuerySql();
+    QVERIFY(entered);
+    QVERIFY(innerSeen);
+    QCOMPARE(secondSql, QString());
+    QCOMPARE(sql, u"select e.id, e.name, e.hired from emp e where  e.name = 'Smith' order by e.id"_s);
+    QVERIFY(m_ui->texts().isEmpty());
 }

@@ -4,7 +4,8 @@
 
 #include "dialogdriver.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "dialog/frmcondora.h"
 #include "dialog/numerickeyfilter.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -43,7 +44,7 @@ void TestDialog::addAppendsAndKeepsSelection()
     QCOMPARE(grid()->RowSel(), 2);
     QCOMPARE(grid()->TextMatrix(1, 1), u"name"_s);
     // Adding does not recompose.
-    QCOMPARE(analysisState().resultSql,
+    QCOMPARE(m_dialog->resultSql(),
              u"select e.id, e.name, e.notes, e.hired, e.active, e.photo from emp e where  e.name = 'Smith'"_s);
 }
 
@@ -57,7 +58,7 @@ void TestDialog::deleteRows()
     enterRow(2, u"id"_s, u"> "_s, u"3"_s);
     QTest::mouseClick(add, Qt::LeftButton);
     enterRow(3, u"hired"_s, u"< "_s, u"2005-01-01"_s);
-    const QString composed = analysisState().resultSql;
+    const QString composed = m_dialog->resultSql();
 
     clickCell(grid(), 2, 3);
     m_ui->queueAnswer(MessageAnswer::Ok);
@@ -78,7 +79,7 @@ void TestDialog::deleteRows()
     QCOMPARE(grid()->Row(), grid()->RowSel());
     QCOMPARE(dialog->curRow(), grid()->RowSel());
     // Deleting does not recompose.
-    QCOMPARE(analysisState().resultSql, composed);
+    QCOMPARE(m_dialog->resultSql(), composed);
 
     // Down to the only row, then that one: one empty data row under the intact header.
     clickCell(grid(), 2, 1);

@@ -4,7 +4,8 @@
 
 #include "dialogdriver.h"
 
-#include "analysis/analysisstate.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
 #include "dialog/frmcondora.h"
 #include "dialog/frmgetvalue.h"
 #include "dialog/twipsgeometry.h"
@@ -16,6 +17,8 @@
 #include <QPushButton>
 #include <QSqlDriver>
 #include <QtTest>
+
+#include <optional>
 
 #include <sqlite3.h>
 
@@ -122,18 +125,20 @@ void TestDialog::pickerStatement()
     QFETCH(QString, filterClause);
     QFETCH(QString, statement);
     QFETCH(QStringList, values);
-    analysisState().fieldCatalog[2].filterClause = filterClause;
-    QCOMPARE(valueListSql(analysisState().fieldCatalog.at(2)), statement);
+    m_run.fieldCatalog[2].filterClause = filterClause;
+    QCOMPARE(valueListSql(m_run.fieldCatalog.at(2)), statement);
 
     frmCondora *dialog = openDialog();
     enterRow(1, u"name"_s, u"= "_s);
     clickCell(grid(), 1, 3);
-    StatementTrace trace(*analysisState().curConn);
+    StatementTrace trace(*m_run.connection);
     QVERIFY(trace.isValid());
     PickerSeen seen;
-    whenModal(m_scope.get(), u"frmGetValue"_s, [&seen](QWidget *picker) {
+    std::optional<QString> picked = u"not read"_s;
+    whenModal(m_scope.get(), u"frmGetValue"_s, [&seen, &picked](QWidget *picker) {
         seen = look(picker);
         picker->close();
+        picked = static_cast<frmGetValue *>(picker)->pickedValue();
     });
     QTest::mouseClick(find<QPushButton>(dialog, "cmdGetValue"), Qt::LeftButton);
     QVERIFY(seen.opened);
@@ -144,7 +149,7 @@ void TestDialog::pickerStatement()
     QStringList sorted = seen.values;
     sorted.sort();
     QCOMPARE(sorted, values);
-    QVERIFY(!dialog->isSel());
+    QVERIFY(!picked);
 }
 
 void TestDialog::pickerLongTextKeepsDuplicates()
@@ -152,7 +157,7 @@ void TestDialog::pickerLongTextKeepsDuplicates()
     frmCondora *dialog = openDialog();
     enterRow(1, u"notes"_s, u"include "_s);
     clickCell(grid(), 1, 3);
-    StatementTrace trace(*analysisState().curConn);
+    StatementTrace trace(*m_run.connection);
     PickerSeen seen;
     whenModal(m_scope.get(), u"frmGetValue"_s, [&seen](QWidget *picker) {
         seen = look(picker);
@@ -169,9 +174,9 @@ void TestDialog::pickerLongTextKeepsDuplicates()
 void TestDialog::pickerWithoutColumnRunsNothing()
 {
     frmCondora *dialog = openDialog();
-    StatementTrace trace(*analysisState().curConn);
+    StatementTrace trace(*m_run.connection);
     for (const QString &colIndex : {QString(), u"-1"_s}) {
-        frmGetValue picker(dialog);
+        frmGetValue picker(m_run, dialog);
         picker.setHeadTitle(u"name"_s);
         picker.setP_colIndex(colIndex);
         picker.show();
@@ -194,6 +199,7 @@ void TestDialog::pickerSortAndPick()
     QStringList afterSecond;
     bool openAfterSort = false;
     QList<int> sortStates;
+    std::optional<QString> picked;
     whenModal(m_scope.get(), u"frmGetValue"_s, [&](QWidget *picker) {
         auto *g = find<FlexGrid>(picker, "MSFlexGrid1");
         const QRect title = cellRect(g, 0, 0);
@@ -206,6 +212,7 @@ void TestDialog::pickerSortAndPick()
         openAfterSort = picker->isVisible();
         const int jones = int(afterSecond.indexOf(u"Jones"_s)) + 1;
         clickCell(g, jones, 0);
+        picked = static_cast<frmGetValue *>(picker)->pickedValue();
     });
     QTest::mouseClick(find<QPushButton>(dialog, "cmdGetValue"), Qt::LeftButton);
     QCOMPARE(afterFirst, (QStringList{u"Smith"_s, u"Jones"_s, u"Brown"_s, u"Adams"_s}));
@@ -213,11 +220,10 @@ void TestDialog::pickerSortAndPick()
     QCOMPARE(sortStates, (QList<int>{1, 2}));
     QVERIFY(openAfterSort);
 
-    QVERIFY(dialog->isSel());
-    QCOMPARE(dialog->ColValue(), u"Jones"_s);
+    QCOMPARE(picked, std::optional<QString>(u"Jones"_s));
     QCOMPARE(find<QLineEdit>(dialog, "txtValue")->text(), u"Jones"_s);
     QCOMPARE(grid()->TextMatrix(1, 3), u"Jones"_s);
-    QCOMPARE(analysisState().resultSql,
+    QCOMPARE(m_dialog->resultSql(),
              u"select e.id, e.name, e.notes, e.hired, e.active, e.photo from emp e where  e.name = 'Jones'"_s);
     const bool pickerGone = [] {
         for (QWidget *w : QApplication::topLevelWidgets()) {
@@ -235,13 +241,15 @@ void TestDialog::pickerClosedWithoutPick()
     frmCondora *dialog = openDialog();
     enterRow(1, u"name"_s, u"= "_s, u"Smi"_s);
     bool opened = false;
+    std::optional<QString> picked = u"not read"_s;
     whenModal(m_scope.get(), u"frmGetValue"_s, [&](QWidget *picker) {
         opened = true;
         picker->close();
+        picked = static_cast<frmGetValue *>(picker)->pickedValue();
     });
     QTest::mouseClick(find<QPushButton>(dialog, "cmdGetValue"), Qt::LeftButton);
     QVERIFY(opened);
-    QVERIFY(!dialog->isSel());
+    QVERIFY(!picked);
     QCOMPARE(grid()->TextMatrix(1, 3), u"Smi"_s);
     QCOMPARE(find<QLineEdit>(dialog, "txtValue")->text(), u"Smi"_s);
 }
@@ -259,7 +267,7 @@ void TestDialog::pickerNeedsAColumn()
     QTest::mouseClick(find<QPushButton>(dialog, "cmdGetValue"), Qt::LeftButton);
     QCoreApplication::processEvents();
     QVERIFY(!opened);
-    QVERIFY(!dialog->isSel());
+    QCOMPARE(find<QLineEdit>(dialog, "txtValue")->text(), QString());
 }
 
 void TestDialog::pickerPosition_data()
@@ -326,27 +334,27 @@ void TestDialog::pickerHandFillAndClientCursor()
     m_db->exec({u"CREATE TABLE big (v INTEGER)"_s,
                 u"INSERT INTO big WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 2500) "
                 u"SELECT x FROM c"_s});
-    AnalysisState &state = analysisState();
-    state.dbKind = u"3"_s;
+    QueryRun &state = m_run;
+    state.dbKind = DbKind::Access;
     ColumnInfo v;
     v.colExpr = u"v"_s;
     v.colName = u"v"_s;
     v.tabName = u"big"_s;
     v.tabAlias = u"big"_s;
-    v.typeClass = u"number"_s;
+    v.typeClass = TypeClass::Number;
     state.fieldCatalog.append(v);
     const int position = int(state.fieldCatalog.size()) - 1;
-    QCOMPARE(state.curConn->CursorLocation(), 2);
+    QCOMPARE(state.connection->CursorLocation(), 2);
 
     frmCondora *dialog = openDialog();
-    StatementTrace trace(*state.curConn);
-    frmGetValue picker(dialog);
+    StatementTrace trace(*state.connection);
+    frmGetValue picker(m_run, dialog);
     picker.setHeadTitle(u"v"_s);
     picker.setP_colIndex(QString::number(position));
     picker.show();
     QCOMPARE(trace.statements, QStringList{u"select distinct v from big "_s});
     QCOMPARE(trace.cursorLocations, QList<int>{3});
-    QCOMPARE(state.curConn->CursorLocation(), 2);
+    QCOMPARE(state.connection->CursorLocation(), 2);
 
     // 2500 records are copied by hand, letting events through after rows 1000 and 2000.
     auto *g = find<FlexGrid>(&picker, "MSFlexGrid1");
@@ -367,11 +375,11 @@ void TestDialog::pickerHandFillAndClientCursor()
 
 void TestDialog::pickerFailingStatement()
 {
-    AnalysisState &state = analysisState();
-    state.dbKind = u"3"_s;
+    QueryRun &state = m_run;
+    state.dbKind = DbKind::Access;
     state.fieldCatalog[2].tabName = u"nosuchtable"_s;
     frmCondora *dialog = openDialog();
-    frmGetValue picker(dialog);
+    frmGetValue picker(m_run, dialog);
     picker.setHeadTitle(u"name"_s);
     picker.setP_colIndex(u"2"_s);
     picker.show();
@@ -380,7 +388,7 @@ void TestDialog::pickerFailingStatement()
     QVERIFY(m_ui->texts().constFirst().contains(u"nosuchtable"_s));
     QCOMPARE(m_ui->mousePointer(), MousePointer::Default);
     // The connection gets its cursor location back also when the statement fails.
-    QCOMPARE(state.curConn->CursorLocation(), 2);
+    QCOMPARE(state.connection->CursorLocation(), 2);
     auto *g = find<FlexGrid>(&picker, "MSFlexGrid1");
     QCOMPARE(g->TextMatrix(0, 0), u"name"_s);
     picker.close();

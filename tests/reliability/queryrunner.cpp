@@ -2,8 +2,9 @@
 
 #include "../dialog/dialogdriver.h"
 
-#include "analysis/analysisstate.h"
-#include "control/appearance.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
+#include "platform/dialogstyle.h"
 #include "control/condora.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
@@ -22,7 +23,7 @@ using namespace Qt::StringLiterals;
 
 namespace reliability {
 
-RunOutcome QueryRun::run(RecordingUi &ui) const
+RunOutcome ControlRun::run(RecordingUi &ui) const
 {
     RunOutcome outcome;
     // The dialog watch ends with the run, also when no dialog opened.
@@ -150,8 +151,7 @@ QStringList pickFirstListedValue(QWidget *dialog, int row)
 
 void beginTestRun(std::unique_ptr<RecordingUi> &ui, std::unique_ptr<QObject> &scope)
 {
-    condora::resetAnalysisState();
-    condora::resetDialogStyle();
+    condora::hostFilterList().clear();
     ui = std::make_unique<RecordingUi>();
     scope = std::make_unique<QObject>();
     auto *watchdog = new QTimer(scope.get());
@@ -169,7 +169,7 @@ QStringList endTestRun(std::unique_ptr<RecordingUi> &ui, std::unique_ptr<QObject
     dialogtest::closeAllDialogs();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ui.reset();
-    condora::resetAnalysisState();
+    condora::hostFilterList().clear();
     return openWindows();
 }
 

@@ -32,7 +32,7 @@ struct RunOutcome
 using UserScript = std::function<void(QWidget *dialog)>;
 
 /// One query run through the public control with the real dialog installed.
-struct QueryRun
+struct ControlRun
 {
     std::shared_ptr<condora::ado::Connection> connection;
     QString sqlInput;

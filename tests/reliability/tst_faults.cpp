@@ -9,9 +9,8 @@
 
 #include "../dialog/dialogdriver.h"
 
-#include "analysis/analysisstate.h"
-#include "control/appearance.h"
-#include "dialog/querydialogregistration.h"
+#include "analysis/hostfilters.h"
+#include "platform/dialogstyle.h"
 #include "platform/ado/connection.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/runtimeerror.h"
@@ -80,7 +79,6 @@ private:
 void TestFaults::initTestCase()
 {
     QApplication::setEffectEnabled(Qt::UI_AnimateTooltip, false);
-    installQueryDialog();
     m_postgres = SampleDatabase::create(Engine::Postgres, u"condora_faults"_s);
     if (m_postgres) {
         m_pgCounts = m_postgres->tableCounts();
@@ -198,7 +196,7 @@ void TestFaults::faults()
         }
     };
 
-    QueryRun run;
+    ControlRun run;
     run.connection = connection;
     run.sqlInput = Base;
     run.result = true;

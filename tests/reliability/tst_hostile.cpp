@@ -9,9 +9,9 @@
 
 #include "../dialog/dialogdriver.h"
 
-#include "analysis/analysisstate.h"
-#include "control/appearance.h"
-#include "dialog/querydialogregistration.h"
+#include "analysis/hostfilters.h"
+#include "analysis/queryrun.h"
+#include "platform/dialogstyle.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/runtimeerror.h"
 #include "support/testmain.h"
@@ -127,7 +127,6 @@ void TestHostile::initTestCase()
 {
     QApplication::setEffectEnabled(Qt::UI_AnimateTooltip, false);
     // The library installs its dialog when it is loaded; linked statically, the test does it.
-    installQueryDialog();
     m_sqlite = SampleDatabase::create(Engine::Sqlite, QString());
     m_sqliteConnection = m_sqlite->open();
     m_sqliteCounts = m_sqlite->tableCounts();
@@ -297,7 +296,7 @@ void TestHostile::baseStatements()
     QFETCH(QString, finalSql);
     NEED_DATABASE(engine);
 
-    QueryRun run;
+    ControlRun run;
     run.connection = connection;
     run.sqlInput = sql;
     bool entered = false;
@@ -380,7 +379,7 @@ void TestHostile::hostFilters()
     QFETCH(bool, dialog);
     NEED_DATABASE(engine);
 
-    QueryRun run;
+    ControlRun run;
     run.connection = connection;
     run.sqlInput = sql;
     run.filters = filters;
@@ -389,7 +388,7 @@ void TestHostile::hostFilters()
     QCOMPARE(outcome.sawDialog, dialog);
     QCOMPARE(outcome.sql, QString());
     // Every run ends with the host's filters consumed only when the dialog closed.
-    QCOMPARE(analysisState().filterList.size() == 1, dialog);
+    QCOMPARE(hostFilterList().size() == 1, dialog);
     for (const QString &statement : outcome.statements) {
         QVERIFY2(statement.startsWith(u"select"_s, Qt::CaseInsensitive), qPrintable(statement));
     }
@@ -447,7 +446,7 @@ void TestHostile::typedValues()
     QFETCH(QString, message);
     NEED_DATABASE(engine);
 
-    QueryRun run;
+    ControlRun run;
     run.connection = connection;
     run.sqlInput = RemarksSql + RemarksOrder;
     run.result = true;
@@ -544,7 +543,7 @@ void TestHostile::pickedValues()
     const QString value = hostileValues().at(id - 1);
 
     // The host restricts the picker to the one row that holds the value.
-    QueryRun run;
+    ControlRun run;
     run.connection = connection;
     run.sqlInput = RemarksSql + RemarksOrder;
     const QString filter = u"RemarkID = "_s + QString::number(id);

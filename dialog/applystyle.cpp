@@ -1,4 +1,4 @@
-#include "control/appearance.h"
+#include "dialog/applystyle.h"
 
 #include "analysis/errorreport.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -17,7 +17,6 @@ using namespace Qt::StringLiterals;
 namespace condora {
 
 namespace {
-
 
 /// Paints a form's picture at its top-left corner, over the background colour and under the
 /// controls, as a window picture is shown. Holds the shared picture, so it always paints the
@@ -123,24 +122,12 @@ bool isClass(const QWidget *widget, const char *className)
 
 } // namespace
 
-DialogStyle &dialogStyle()
-{
-    static DialogStyle style;
-    return style;
-}
-
-void resetDialogStyle()
-{
-    dialogStyle() = DialogStyle();
-}
-
-void applyStyle(QWidget *form)
+void applyStyle(QWidget *form, const DialogStyle &style)
 {
     try {
         if (!form) {
             throw RuntimeError::objectNotSet(u"applyStyle needs a form"_s);
         }
-        const DialogStyle &style = dialogStyle();
         styleForm(form, style);
         // Only the exact class names count: a class derived from QLabel keeps its own look.
         const QList<QWidget *> controls = form->findChildren<QWidget *>();

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include "analysis/typeclass.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace condora {
+
+/// One result column of the base statement, as the analysis found it.
+struct CONDORA_EXPORT ColumnInfo
+{
+    QString colExpr;      ///< the column as written in the select list, without qualifier and alias
+    QString colName;      ///< the result column's name as the database reports it, trimmed
+    QString tabName;      ///< the table the column belongs to (empty when unbound)
+    QString tabAlias;     ///< the written qualifier, or the alias of the table found by the binding
+    int typeCode = 0;     ///< the data type number the database reported (0 before it was read)
+    TypeClass typeClass = TypeClass::None;
+    QString filterClause; ///< " where <condition>" for the host's filter, or empty
+    bool usable = true;   ///< false when the column cannot be used in a condition (class Other)
+    QStringList valueList;
+
+    bool operator==(const ColumnInfo &) const = default;
+};
+
+/// One table of the from clause.
+struct CONDORA_EXPORT TableRef
+{
+    QString tabName;  ///< as written, brackets kept
+    QString tabAlias; ///< the alias, or the table name when none is written
+
+    bool operator==(const TableRef &) const = default;
+};
+
+/// Position 0 exists and stays empty; entries are 1..size()-1.
+using FieldCatalog = QList<ColumnInfo>;
+using TableList = QList<TableRef>;
+
+} // namespace condora

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "condora_export.h"
+
+#include "analysis/columninfo.h"
+#include "analysis/dbkind.h"
+#include "platform/dialogstyle.h"
+
+#include <QString>
+
+#include <memory>
+
+namespace condora {
+
+namespace ado {
+class Connection;
+} // namespace ado
+
+/// How the database reads backslashes, which decides how typed values are escaped.
+struct EscapeRules
+{
+    /// String literals treat a backslash as an escape character (MySQL, MariaDB): values then
+    /// double backslashes as well as apostrophes.
+    bool backslashEscapes = false;
+    /// LIKE reads a backslash in its pattern as its escape character (PostgreSQL, MySQL,
+    /// MariaDB): an "include" value then has each backslash doubled in its pattern, so that it
+    /// matches a backslash; "%" and "_" stay wildcards.
+    bool likeBackslashEscapes = false;
+
+    bool operator==(const EscapeRules &) const = default;
+};
+
+/// One query run: everything the dialog, the value picker and the condition builder need,
+/// built by the control when the run starts and passed down by value. Nothing of a run is
+/// kept between runs or shared with another run; the dialog hands its final statement back.
+struct CONDORA_EXPORT QueryRun
+{
+    /// The connection every statement of the run goes to (the host's, or a new unopened one
+    /// when the host set none). Shared with the host, never null in a run the control built.
+    std::shared_ptr<ado::Connection> connection;
+    /// The connection's cursor location when the run started; restored after each statement
+    /// that switches an Access/Jet connection to a client cursor.
+    int savedCursorLocation = 0;
+    /// The base statement: trimmed, spaces collapsed, one trailing ";" removed.
+    QString baseSql;
+    DbKind dbKind = DbKind::Unknown;
+    EscapeRules escapes;
+    /// One entry per select-list column (position 0 empty), with the host's filters as
+    /// filterClause.
+    FieldCatalog fieldCatalog;
+    /// The caption of the run's input messages (the control's Title).
+    QString title;
+    /// The appearance the run's dialogs take.
+    DialogStyle style;
+};
+
+/// The run's connection; throws RuntimeError (object variable not set) when the run has none.
+CONDORA_EXPORT ado::Connection &connectionOf(const QueryRun &run);
+
+} // namespace condora

@@ -1,0 +1,24 @@
+#pragma once
+
+// The state behind a Condora control. Not part of the public API.
+
+#include "platform/ado/connection.h"
+#include "platform/dialogstyle.h"
+
+#include <QSize>
+#include <QString>
+
+#include <memory>
+
+class CondoraPrivate
+{
+public:
+    QSize designSize;
+
+    bool enabled = false;
+    std::shared_ptr<condora::ado::Connection> connObj;
+    QString title;
+    QString sqlInput;
+    /// The 21 appearance properties, handed to the dialogs as they stand when a run opens one.
+    condora::DialogStyle style;
+};
