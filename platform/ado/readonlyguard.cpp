@@ -141,6 +141,28 @@ SQLHDBC odbcHandle(const QSqlDatabase &db)
     return handle.metaType() == QMetaType::fromType<void *>() ? handle.value<void *>() : nullptr;
 }
 
+// Runs one statement on its own statement handle; gives the first row's column `column`
+// (1-based) when asked. False when the driver refuses it.
+bool odbcRun(SQLHDBC hdbc, const QByteArray &sql, int column = 0, QByteArray *value = nullptr)
+{
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &statement))) {
+        return false;
+    }
+    bool ok = SQL_SUCCEEDED(SQLExecDirect(statement, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql.constData())),
+                                          SQLINTEGER(sql.size())));
+    if (ok && value) {
+        char buffer[64] = {};
+        SQLLEN length = 0;
+        ok = SQL_SUCCEEDED(SQLFetch(statement))
+            && SQL_SUCCEEDED(SQLGetData(statement, SQLUSMALLINT(column), SQL_C_CHAR, buffer, sizeof buffer, &length));
+        *value = ok && length > 0 ? QByteArray(buffer) : QByteArray();
+    }
+    SQLFreeStmt(statement, SQL_CLOSE);
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    return ok;
+}
+
 } // namespace
 
 QString writingStatementReason(const QString &sql)
@@ -202,7 +224,7 @@ QString writingStatementReason(const QString &sql)
             i = skipQuoted(sql, i, u'`');
         } else if (c == u'[') {
             i = skipQuoted(sql, i, u']');
-        } else if (c == u'$' && !isWordPart(previous) && dollarTag(sql, i) > 0) {
+        } else if (c == u'$' && (i == 0 || !isWordPart(sql.at(i - 1))) && dollarTag(sql, i) > 0) {
             const qsizetype length = dollarTag(sql, i);
             const QString tag = sql.mid(i, length);
             const qsizetype close = sql.indexOf(tag, i + length);
@@ -365,6 +387,9 @@ void ReadOnlyGuard::guardOdbc(Connection &connection, const QSqlDatabase &db, co
     if (!hdbc) {
         return;
     }
+    if (connection.m_properties.Count() > 1 && connection.m_properties.Item(1).Value().toString() == u"PostgreSQL") {
+        guardOdbcPostgres(db);
+    }
     if (connection.m_ownsDatabase) {
         // Our own connection reads only, for good.
         if (!connection.m_odbcReadOnlyModeSet) {
@@ -381,13 +406,52 @@ void ReadOnlyGuard::guardOdbc(Connection &connection, const QSqlDatabase &db, co
     if (SQL_SUCCEEDED(
             SQLSetConnectAttr(hdbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0))) {
         const QString name = db.connectionName();
-        m_executed = [name, mode]() {
+        m_executed = [name, mode, then = std::move(m_executed)]() {
+            if (then) {
+                then();
+            }
             const QSqlDatabase host = QSqlDatabase::database(name, false);
             if (SQLHDBC handle = host.isOpen() ? odbcHandle(host) : nullptr) {
                 SQLSetConnectAttr(handle, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(quintptr(mode)), 0);
             }
         };
     }
+}
+
+} // namespace condora::ado
+
+namespace condora::ado {
+
+void ReadOnlyGuard::guardOdbcPostgres(const QSqlDatabase &db)
+{
+    // The driver does not enforce the access mode: the server does, for a transaction begun
+    // while default_transaction_read_only is on. In auto-commit mode the statement is its own
+    // transaction (or begins the driver's cursor transaction), so the setting is on while it
+    // is executed and put back as it was right after; a host's transaction begun earlier
+    // (auto-commit off) is left to the text check.
+    SQLHDBC hdbc = odbcHandle(db);
+    SQLULEN autoCommit = SQL_AUTOCOMMIT_ON;
+    if (!hdbc || !SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_AUTOCOMMIT, &autoCommit, 0, nullptr))
+        || autoCommit != SQL_AUTOCOMMIT_ON) {
+        return;
+    }
+    QByteArray previous;
+    if (!odbcRun(hdbc,
+                 "SELECT set_config('default_transaction_read_only', 'on', false), s.previous FROM "
+                 "(SELECT current_setting('default_transaction_read_only') AS previous OFFSET 0) s",
+                 2, &previous)) {
+        throw RuntimeError::database(refusal(QStringLiteral("the server could not be set to read only")));
+    }
+    if (previous == "on") {
+        return;
+    }
+    const QString name = db.connectionName();
+    m_executed = [name]() {
+        const QSqlDatabase host = QSqlDatabase::database(name, false);
+        if (SQLHDBC handle = host.isOpen() ? odbcHandle(host) : nullptr) {
+            odbcRun(handle, "SELECT set_config('default_transaction_read_only', 'off', false)");
+        }
+    };
 }
 
 } // namespace condora::ado

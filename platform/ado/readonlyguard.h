@@ -30,7 +30,9 @@ QString writingStatementReason(const QString &sql);
 ///               the host's own transaction, in a savepoint made read-only and rolled back to
 ///               (and released) afterwards, so the host's transaction carries on unchanged.
 ///   ODBC        the text check above, and the connection's access mode set to read-only
-///               (SQL_ATTR_ACCESS_MODE) where the driver accepts it.
+///               (SQL_ATTR_ACCESS_MODE) where the driver accepts it; on a PostgreSQL server in
+///               auto-commit mode also default_transaction_read_only, on while the statement
+///               is executed and put back right after.
 /// The statement must have been executed (or have failed) before the guard goes; the end of
 /// the guard then either happens at once or is handed to the rows with takeFinish().
 class ReadOnlyGuard
@@ -55,6 +57,7 @@ private:
     void guardSqlite(const QSqlDatabase &db, const QString &sql);
     void guardPostgres(const QSqlDatabase &db, const QString &sql);
     void guardOdbc(Connection &connection, const QSqlDatabase &db, const QString &sql);
+    void guardOdbcPostgres(const QSqlDatabase &db);
 
     std::function<void(bool interrupted)> m_finish;
     std::function<void()> m_executed;
