@@ -287,7 +287,6 @@ void Connection::Close()
         return;
     }
     m_open = false;
-    m_odbcReadOnlyModeSet = false;
     const QString name = m_qtConnectionName;
     m_qtConnectionName.clear();
     if (m_ownsDatabase && !name.isEmpty()) {

@@ -150,7 +150,6 @@ private:
     int m_lastExecuteOptions = adOptionUnspecified;
     int m_statementCount = 0;
     bool m_oneActiveStatement = false;
-    bool m_odbcReadOnlyModeSet = false; // SQL_ATTR_ACCESS_MODE set read-only on our own ODBC connection
     condora::ado::Properties m_properties;
     QList<std::weak_ptr<RowSource>> m_rowSources;
 };

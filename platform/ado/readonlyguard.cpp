@@ -390,15 +390,8 @@ void ReadOnlyGuard::guardOdbc(Connection &connection, const QSqlDatabase &db, co
     if (connection.m_properties.Count() > 1 && connection.m_properties.Item(1).Value().toString() == u"PostgreSQL") {
         guardOdbcPostgres(db);
     }
-    if (connection.m_ownsDatabase) {
-        // Our own connection reads only, for good.
-        if (!connection.m_odbcReadOnlyModeSet) {
-            SQLSetConnectAttr(hdbc, SQL_ATTR_ACCESS_MODE, reinterpret_cast<SQLPOINTER>(SQL_MODE_READ_ONLY), 0);
-            connection.m_odbcReadOnlyModeSet = true;
-        }
-        return;
-    }
-    // The host's connection: read-only for this statement, then as the host had it.
+    // Read-only while the statement is executed, then as it was: the host may write through
+    // the same connection (its own, or ours through database()).
     SQLUINTEGER mode = SQL_MODE_READ_WRITE;
     if (!SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_ACCESS_MODE, &mode, 0, nullptr)) || mode == SQL_MODE_READ_ONLY) {
         return;
@@ -417,10 +410,6 @@ void ReadOnlyGuard::guardOdbc(Connection &connection, const QSqlDatabase &db, co
         };
     }
 }
-
-} // namespace condora::ado
-
-namespace condora::ado {
 
 void ReadOnlyGuard::guardOdbcPostgres(const QSqlDatabase &db)
 {

@@ -30,7 +30,8 @@ QString writingStatementReason(const QString &sql);
 ///               the host's own transaction, in a savepoint made read-only and rolled back to
 ///               (and released) afterwards, so the host's transaction carries on unchanged.
 ///   ODBC        the text check above, and the connection's access mode set to read-only
-///               (SQL_ATTR_ACCESS_MODE) where the driver accepts it; on a PostgreSQL server in
+///               (SQL_ATTR_ACCESS_MODE) while the statement is executed, where the driver
+///               accepts it; on a PostgreSQL server in
 ///               auto-commit mode also default_transaction_read_only, on while the statement
 ///               is executed and put back right after.
 /// The statement must have been executed (or have failed) before the guard goes; the end of
