@@ -104,7 +104,8 @@ public:
     /// Provider properties; throws when the connection is not open.
     const condora::ado::Properties &Properties() const;
 
-    /// Runs `sql` and returns the open recordset (owned by the caller). `options` is 16
+    /// Runs `sql` and returns the open recordset (owned by the caller); like Recordset::Open,
+    /// it refuses a statement that would change data before anything runs. `options` is 16
     /// (asynchronous) or -1: Qt SQL has no asynchronous execution, so the statement always
     /// runs synchronously and the option only records what was asked (lastExecuteOptions()).
     std::unique_ptr<Recordset> Execute(const QString &sql, int options = adOptionUnspecified);
@@ -131,6 +132,7 @@ public:
 
 private:
     friend class Recordset;
+    friend class ReadOnlyGuard;
     void readProperties();
     void openSqlite(const QString &path);
     void openPostgres(const QString &host, const QString &port, const QString &database,

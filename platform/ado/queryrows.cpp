@@ -16,7 +16,10 @@ QueryRows::QueryRows(std::unique_ptr<QSqlQuery> query, QStringList names)
     m_values.resize(m_names.size());
 }
 
-QueryRows::~QueryRows() = default;
+QueryRows::~QueryRows()
+{
+    release();
+}
 
 QString QueryRows::columnName(int column) const
 {
@@ -31,6 +34,9 @@ int QueryRows::fetchMore(int count)
             const QSqlError error = m_query->lastError();
             if (error.isValid()) {
                 m_fetchError = databaseMessage(error);
+                // The database's own failures carry its code; a result discarded by Qt's
+                // driver for another statement carries none.
+                m_interrupted = error.nativeErrorCode().isEmpty();
             }
             release();
             break;
@@ -59,6 +65,9 @@ void QueryRows::release()
     if (m_query) {
         m_query->finish();
         m_query.reset();
+    }
+    if (m_onRelease) {
+        std::exchange(m_onRelease, {})(m_interrupted);
     }
 }
 

@@ -6,13 +6,15 @@
 #include <QSqlQuery>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace condora::ado {
 
 /// The RowSource of one executed statement: a forward-only Qt query read on demand into a
 /// RowStore. When every row has arrived, a fetch fails, or release() is called, the query is
-/// let go (its statement handle freed) and the rows fetched so far stay.
+/// let go (its statement handle freed) and the rows fetched so far stay; a failed fetch keeps
+/// the database's message (fetchError()).
 class QueryRows final : public RowSource
 {
 public:
@@ -27,9 +29,12 @@ public:
     QVariant value(int row, int column) const override;
     QString text(int row, int column) const override;
     void release() override;
+    QString fetchError() const override { return m_fetchError; }
 
-    /// The database's message when a fetch failed (empty otherwise).
-    QString fetchError() const { return m_fetchError; }
+    /// Called once when the query is let go (after the statement handle is freed), with true
+    /// when the rows ended because another statement discarded them (a failure the database
+    /// itself did not report). The read-only guard ends its transaction here.
+    void setOnRelease(std::function<void(bool interrupted)> onRelease) { m_onRelease = std::move(onRelease); }
     const RowStore &store() const { return m_store; }
 
 private:
@@ -37,6 +42,8 @@ private:
     QStringList m_names;
     RowStore m_store;
     QString m_fetchError;
+    bool m_interrupted = false;
+    std::function<void(bool)> m_onRelease;
     QList<QVariant> m_values;
 };
 

@@ -1,7 +1,9 @@
 #include "platform/ado/recordset.h"
 
 #include "platform/ado/databasemessage.h"
+#include "platform/ado/libpq.h"
 #include "platform/ado/queryrows.h"
+#include "platform/ado/readonlyguard.h"
 #include "platform/ado/typemapping.h"
 #include "platform/runtimeerror.h"
 
@@ -13,8 +15,6 @@
 #include <QSqlResult>
 
 #include <sqlite3.h>
-
-#include <dlfcn.h>
 
 #include <climits>
 
@@ -63,57 +63,23 @@ QList<int> columnTypes(const QSqlQuery &query, const QString &driver)
 // PostgreSQL runs every statement of a text sent as one query, so a probe built from a text
 // such as "select 1; drop table t; select 1" would run the DROP. libpq's PQprepare of the
 // unnamed statement parses and analyses the text on the server without running it, and the
-// server refuses a text with several statements there. libpq is already loaded by Qt's
-// PostgreSQL driver; its functions are looked up at run time, so building needs no libpq headers.
-struct PgResult;
-struct PgApi
-{
-    PgResult *(*prepare)(void *conn, const char *name, const char *query, int nParams, const unsigned *types) = nullptr;
-    int (*resultStatus)(const PgResult *) = nullptr;
-    char *(*resultErrorField)(const PgResult *, int field) = nullptr;
-    void (*clear)(PgResult *) = nullptr;
-    char *(*resultErrorMessage)(const PgResult *) = nullptr;
-    int (*status)(const void *conn) = nullptr;
-    bool ok() const { return prepare && resultStatus && resultErrorField && clear && resultErrorMessage && status; }
-};
-
-const PgApi &pgApi()
-{
-    static const PgApi api = [] {
-        PgApi found;
-        if (void *lib = dlopen("libpq.so.5", RTLD_LAZY | RTLD_NOLOAD)) {
-            found.prepare = reinterpret_cast<decltype(found.prepare)>(dlsym(lib, "PQprepare"));
-            found.resultStatus = reinterpret_cast<decltype(found.resultStatus)>(dlsym(lib, "PQresultStatus"));
-            found.resultErrorField = reinterpret_cast<decltype(found.resultErrorField)>(dlsym(lib, "PQresultErrorField"));
-            found.clear = reinterpret_cast<decltype(found.clear)>(dlsym(lib, "PQclear"));
-            found.resultErrorMessage =
-                reinterpret_cast<decltype(found.resultErrorMessage)>(dlsym(lib, "PQresultErrorMessage"));
-            found.status = reinterpret_cast<decltype(found.status)>(dlsym(lib, "PQstatus"));
-        }
-        return found;
-    }();
-    return api;
-}
-
+// server refuses a text with several statements there.
+//
 // Throws the server's message when it refuses to prepare `source` (several statements, or any
 // other error it finds before running it), and libpq's message when the connection turned out
 // to be lost (the server process ended): Qt's driver then only knows that it is no longer open.
 // Other errors of the client side are left to the real execution, which reports them in full.
 void refuseUnpreparable(const QSqlDatabase &db, const QString &source)
 {
-    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
-    if (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0) {
-        return;
-    }
-    void *conn = *static_cast<void *const *>(handle.constData());
+    void *conn = pgConnection(db);
     const PgApi &pq = pgApi();
     if (conn == nullptr || !pq.ok()) {
         return;
     }
-    constexpr int CommandOk = 1;          // PGRES_COMMAND_OK
-    constexpr int DiagSqlState = 'C';     // PG_DIAG_SQLSTATE
-    constexpr int DiagMessagePrimary = 'M';
-    constexpr int ConnectionBad = 1;      // CONNECTION_BAD
+    constexpr int CommandOk = PgApi::CommandOk;
+    constexpr int DiagSqlState = PgApi::DiagSqlState;
+    constexpr int DiagMessagePrimary = PgApi::DiagMessagePrimary;
+    constexpr int ConnectionBad = PgApi::ConnectionBad;
     PgResult *result = pq.prepare(conn, "", source.toUtf8().constData(), 0, nullptr);
     if (result == nullptr) {
         return;
@@ -192,13 +158,19 @@ void Recordset::Open(const QString &source, Connection &connection)
 
     connection.countStatement(source);
     refuseUnpreparable(db, source);
+    ReadOnlyGuard guard(connection, db, source);
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
-    if (!query->exec(source)) {
-        throw RuntimeError::database(databaseMessage(query->lastError()));
+    const bool executed = query->exec(source);
+    guard.executed();
+    if (!executed) {
+        const QString message = databaseMessage(query->lastError());
+        query.reset(); // the statement goes before the guard ends
+        throw RuntimeError::database(message);
     }
     m_source = source;
     if (!query->isSelect()) {
+        query.reset();
         return; // a statement without rows leaves the recordset closed
     }
 
@@ -209,6 +181,9 @@ void Recordset::Open(const QString &source, Connection &connection)
         m_names.append(record.fieldName(i));
     }
     auto rows = std::make_shared<QueryRows>(std::move(query), QStringList(m_names));
+    // The guard ends when the rows are released: a streaming result keeps its read-only
+    // transaction until every row has arrived or the rows are let go.
+    rows->setOnRelease(guard.takeFinish());
     connection.trackRows(rows);
 
     m_recordCount = -1;
@@ -311,7 +286,16 @@ bool Recordset::ensureRow(int row) const
     while (row >= m_rows->fetchedCount() && !m_rows->atEnd()) {
         m_rows->fetchMore(stepRows);
     }
-    return row < m_rows->fetchedCount();
+    if (row < m_rows->fetchedCount()) {
+        return true;
+    }
+    // The rows ended before `row`: a clean end, or the statement failed part-way, which must
+    // not pass for a shorter result.
+    const QString error = m_rows->fetchError();
+    if (!error.isEmpty()) {
+        throw RuntimeError::database(error);
+    }
+    return false;
 }
 
 } // namespace condora::ado

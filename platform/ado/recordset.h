@@ -38,7 +38,9 @@ public:
     virtual QString columnName(int column) const = 0;
     /// Rows fetched so far.
     virtual int fetchedCount() const = 0;
-    /// True when every row has been fetched (or fetching failed: the rows fetched so far stay).
+    /// True when every row has been fetched, or when fetching failed: the rows fetched so far
+    /// stay and fetchError() says why no more came. Check fetchError() at the end: an end with
+    /// an error is not the whole result.
     virtual bool atEnd() const = 0;
     /// Fetches up to `count` more rows; returns how many arrived.
     virtual int fetchMore(int count) = 0;
@@ -52,6 +54,10 @@ public:
     /// Stops fetching and lets the statement go; the rows fetched so far stay and atEnd()
     /// becomes true. Closing the connection releases every source it produced.
     virtual void release() {}
+    /// The database's message when fetching failed part-way (the statement did not complete;
+    /// the rows fetched so far are only the first part of its result); empty otherwise, also
+    /// after a clean end or release().
+    virtual QString fetchError() const { return {}; }
 };
 
 /// Error number of an operation that needs a current record at EOF or BOF.
@@ -90,13 +96,20 @@ private:
 ///
 /// Rows are read through the shared RowSource and kept there, so MoveFirst() after
 /// MoveNext() needs no new query, also on a server cursor. There is no MovePrevious, so
-/// Bof() is true only for an empty result. A statement that returns no rows (an UPDATE)
-/// leaves the recordset closed, as the classic object does. Close() may be called on a
+/// Bof() is true only for an empty result. A statement that returns no rows leaves the
+/// recordset closed, as the classic object does. Close() may be called on a
 /// closed recordset. Operations on a closed recordset throw "object not set" (91);
 /// reading a value at EOF throws adErrNoCurrentRecord (3021).
 ///
 /// Open() runs a statement on a connection; a statement the database rejects throws
 /// RuntimeError with the database's own message as description (no driver boilerplate).
+/// Every statement passes the read-only guard first (see readonlyguard.h): a statement that
+/// would change data is refused with RuntimeError (ErrorNumber::Database) before anything runs,
+/// its description starting "The statement would change data and was not run".
+/// A statement that fails part-way never passes for a shorter result: when walking the rows
+/// (Eof(), MoveNext(), Bof(), a value, or the fetch of every row at Open() with a client
+/// cursor) reaches the failure, RuntimeError (ErrorNumber::Database) carries the database's
+/// message; the rows before it stay readable after MoveFirst().
 /// Field types are derived from each driver's native type information, so a no-rows
 /// statement (... where 1=0) still reports every field with its DataTypeEnum number.
 /// With the connection's cursor location 2 (server) rows stream forward-only and

@@ -8,6 +8,8 @@
 #include "support/testmain.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -108,6 +110,23 @@ const QStringList peopleStatements = {
 
 const QString pgDatabase = QStringLiteral("condora_ado");
 
+// Tables the read-only guard must leave untouched, and data whose fetch fails part-way.
+const QStringList guardStatements = {
+    QStringLiteral("CREATE TABLE emp (id INTEGER, name VARCHAR(40), salary NUMERIC(10,2))"),
+    QStringLiteral("INSERT INTO emp VALUES (1, 'Ann', 5100.50), (2, 'Bob', 4200), (3, 'Cy', 3900.25)"),
+    QStringLiteral("CREATE TABLE audit (n INTEGER)"),
+};
+// The third document is not JSON: json() fails on it, after two good rows.
+const QStringList sqliteDocStatements = {
+    QStringLiteral("CREATE TABLE docs (id INTEGER, meta TEXT)"),
+    QStringLiteral("INSERT INTO docs VALUES (1, '{\"a\":1}'), (2, '[2]'), (3, '{broken'), (4, '{\"d\":4}')"),
+};
+// A function that writes, called by a plain SELECT.
+const QStringList pgWritingFunction = {
+    QStringLiteral("CREATE FUNCTION touch_audit() RETURNS integer LANGUAGE plpgsql AS "
+                   "$$ BEGIN INSERT INTO audit VALUES (1); RETURN 1; END $$"),
+};
+
 int errorNumber(const std::function<void()> &operation, QString *description = nullptr)
 {
     try {
@@ -164,7 +183,19 @@ private slots:
     void rowStoreRoundTrip();
     void rowStoreIsCompact();
 
+    void writesAreRefused_data();
+    void writesAreRefused();
+    void readsPassTheGuard_data();
+    void readsPassTheGuard();
+    void guardKeepsHostTransaction();
+    void guardEndsWithItsRows();
+    void partialResultRaises_data();
+    void partialResultRaises();
+
 private:
+    /// Every table of the backend's database with all its rows (and SQLite's user_version),
+    /// read through a fresh native connection: what a refused statement must leave unchanged.
+    QStringList snapshot(const QString &backend);
     void addBackendRows(bool withOdbc = true);
     /// Opens a backend by name ("sqlite", "postgres", "odbc-sqlite", "odbc-postgres"); skips
     /// the PostgreSQL ones when no server is configured.
@@ -179,11 +210,14 @@ void TestAdo::initTestCase()
 {
     QStringList statements = typeTableStatements(std::begin(sqliteTypes), std::end(sqliteTypes));
     statements += peopleStatements;
+    statements += guardStatements;
+    statements += sqliteDocStatements;
     m_sqlite = std::make_unique<test::SqliteFile>(statements);
 
     if (const auto pg = test::pgServer()) {
         pg->createDatabase(pgDatabase);
-        pg->exec(pgDatabase, typeTableStatements(std::begin(postgresTypes), std::end(postgresTypes)) + peopleStatements);
+        pg->exec(pgDatabase, typeTableStatements(std::begin(postgresTypes), std::end(postgresTypes)) + peopleStatements
+                                 + guardStatements + pgWritingFunction);
         m_pgReady = true;
     }
 }
@@ -445,13 +479,19 @@ void TestAdo::unicodeRoundTrip()
         return;
     }
     const int id = 100 + int(qHash(backend) % 1000);
-    connection->Execute(QStringLiteral("delete from people where id = %1").arg(id));
-    connection->Execute(QStringLiteral("insert into people values (%1, '%2')").arg(id).arg(text));
-    const auto rs = connection->Execute(QStringLiteral("select name from people where id = %1").arg(id));
+    // The control only reads: the row is written as a host would, through the same driver.
+    const auto hostExec = [&connection](const QString &sql) {
+        QSqlQuery query(connection->database());
+        QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+    };
+    hostExec(QStringLiteral("delete from people where id = %1").arg(id));
+    hostExec(QStringLiteral("insert into people values (%1, '%2')").arg(id).arg(text));
+    auto rs = connection->Execute(QStringLiteral("select name from people where id = %1").arg(id));
     QVERIFY(!rs->Eof());
     QCOMPARE(rs->Fields().Item(0).Value().toString(), text);
     QCOMPARE(rs->rowSource()->text(0, 0), text);
-    connection->Execute(QStringLiteral("delete from people where id = %1").arg(id));
+    rs.reset();
+    hostExec(QStringLiteral("delete from people where id = %1").arg(id));
 }
 
 void TestAdo::connectionStringForms_data()
@@ -649,9 +689,9 @@ void TestAdo::executeAndStatementCount()
     connection->resetStatementCount();
     QCOMPARE(connection->statementCount(), 0);
 
-    // A statement without rows leaves the recordset closed.
-    const auto update = connection->Execute(QStringLiteral("update people set name = name where 1=0"));
-    QCOMPARE(update->State(), int(adStateClosed));
+    // A statement that would write is refused before it runs, and counts as sent.
+    QCOMPARE(errorNumber([&] { connection->Execute(QStringLiteral("update people set name = name where 1=0")); }),
+             ErrorNumber::Database);
     QCOMPARE(connection->statementCount(), 1);
 }
 
@@ -868,6 +908,329 @@ void TestAdo::rowStoreIsCompact()
     QCOMPARE(store.value(123456, 3), QVariant(123456 / 8.0));
     const double perRow = double(store.bytesUsed()) / store.rowCount();
     QVERIFY2(perRow < 48, qPrintable(QStringLiteral("%1 bytes per row").arg(perRow)));
+}
+
+namespace {
+
+// Every row of a statement, one "a|b|c" text per row.
+QStringList allRows(const QString &sql, const std::shared_ptr<Connection> &connection)
+{
+    QStringList rows;
+    Recordset rs;
+    rs.Open(sql, connection);
+    for (; !rs.Eof(); rs.MoveNext()) {
+        QStringList cells;
+        for (int i = 0; i < rs.Fields().Count(); ++i) {
+            cells.append(rs.Fields().Item(i).Value().toString());
+        }
+        rows.append(cells.join(u'|'));
+    }
+    return rows;
+}
+
+const QString wouldChange = QStringLiteral("The statement would change data and was not run: this control only reads data");
+
+} // namespace
+
+QStringList TestAdo::snapshot(const QString &backend)
+{
+    const bool pg = backend.endsWith(u"postgres");
+    const auto connection = pg ? test::pgServer()->open(pgDatabase) : m_sqlite->open();
+    QStringList tables = allRows(pg ? QStringLiteral("select table_name from information_schema.tables "
+                                                     "where table_schema = 'public'")
+                                    : QStringLiteral("select name from sqlite_master where type = 'table'"),
+                                 connection);
+    tables.sort();
+    QStringList state = tables;
+    for (const QString &table : std::as_const(tables)) {
+        QStringList rows = allRows(QStringLiteral("select * from %1").arg(table), connection);
+        rows.sort();
+        state.append(QStringLiteral("%1 (%2 rows): %3").arg(table).arg(rows.size()).arg(rows.join(u';')));
+    }
+    if (!pg) {
+        state += allRows(QStringLiteral("pragma user_version"), connection);
+    }
+    return state;
+}
+
+void TestAdo::writesAreRefused_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("message"); // what the description starts with
+    const QString serverReadOnly = QStringLiteral("cannot execute INSERT in a read-only transaction");
+    const QString multiple = QStringLiteral("Unable to execute multiple statements at a time");
+    struct Case
+    {
+        const char *name;
+        const char *sql;
+        int on; // 1 SQLite, 2 PostgreSQL, 3 both
+        QString message;
+    };
+    const Case cases[] = {
+        {"update", "update emp set salary = 0", 3, wouldChange},
+        {"update as a no-rows probe", "update emp set salary = 0 where id = 1 or id = 2 and 1=0", 3, wouldChange},
+        {"delete", "delete from emp where id = 1", 3, wouldChange},
+        {"delete behind a comment", "/* select */ -- select\n delete from emp", 3, wouldChange},
+        {"insert select", "insert into emp select id + 10, name, salary from emp", 3, wouldChange},
+        {"create table", "create table intruder (x integer)", 3, wouldChange},
+        {"drop table", "drop table emp", 3, wouldChange},
+        {"with before a delete", "with gone as (select id from emp where id = 1) delete from emp "
+                                 "where id in (select id from gone)", 3, wouldChange},
+        {"second statement", "select id from emp; delete from emp", 3, multiple},
+        {"pragma setter", "pragma user_version = 7", 1, wouldChange},
+        {"begin", "begin", 1, wouldChange},
+        {"data-modifying cte", "with x as (insert into emp values (9, 'X', 1) returning *) select * from x", 2,
+         wouldChange},
+        {"deleting cte", "with x as (delete from emp returning *) select count(*) from x", 2, wouldChange},
+        {"select into", "select * into emp_copy from emp", 2, wouldChange},
+        {"select for update", "select * from emp for update", 2, wouldChange},
+        {"explain analyze delete", "explain analyze delete from emp", 2, wouldChange},
+        {"writing function", "select touch_audit()", 2, serverReadOnly},
+        {"writing function per row", "select id, touch_audit() from emp", 2, serverReadOnly},
+    };
+    for (const char *backend : {"sqlite", "postgres", "odbc-sqlite", "odbc-postgres"}) {
+        const bool pg = QByteArray(backend).endsWith("postgres");
+        const bool odbc = QByteArray(backend).startsWith("odbc");
+        for (const Case &c : cases) {
+            if (!(c.on & (pg ? 2 : 1))) {
+                continue;
+            }
+            QString message = c.message;
+            if (odbc && message == multiple) {
+                message = wouldChange; // no driver of ours refuses the text first
+            }
+            QTest::addRow("%s %s", backend, c.name) << QString::fromLatin1(backend) << QString::fromLatin1(c.sql)
+                                                     << message;
+        }
+    }
+}
+
+void TestAdo::writesAreRefused()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, sql);
+    QFETCH(QString, message);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    const QStringList before = snapshot(backend);
+    QString description;
+    Recordset rs;
+    QCOMPARE(errorNumber([&] { rs.Open(sql, connection); }, &description), ErrorNumber::Database);
+    QVERIFY2(description.startsWith(message), qPrintable(description));
+    QCOMPARE(rs.State(), int(adStateClosed));
+    QCOMPARE(errorNumber([&] { connection->Execute(sql); }, &description), ErrorNumber::Database);
+    QVERIFY2(description.startsWith(message), qPrintable(description));
+    // With a client cursor, every row is read at Open: the writing function runs for each.
+    connection->setCursorLocation(adUseClient);
+    QCOMPARE(errorNumber([&] { rs.Open(sql, connection); }), ErrorNumber::Database);
+    QCOMPARE(snapshot(backend), before);
+
+    // The connection still reads.
+    QCOMPARE(allRows(QStringLiteral("select name from emp order by id"), connection),
+             QStringList({QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")}));
+}
+
+void TestAdo::readsPassTheGuard_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QStringList>("rows");
+    const QStringList all = {QStringLiteral("Ann"), QStringLiteral("Bob"), QStringLiteral("Cy")};
+    struct Case
+    {
+        const char *name;
+        const char *sql;
+        int on; // 1 SQLite, 2 PostgreSQL, 3 both
+        QStringList rows;
+    };
+    const Case cases[] = {
+        {"plain", "select name from emp order by id", 3, all},
+        {"no-rows probe", "select name from emp where 1=0", 3, {}},
+        {"cte", "with rich as (select * from emp where salary > 4000) select name from rich order by id", 3,
+         {QStringLiteral("Ann"), QStringLiteral("Bob")}},
+        {"subquery", "select name from emp where id in (select id from emp where salary < 4000)", 3,
+         {QStringLiteral("Cy")}},
+        {"literals naming writes", "select name from emp where name <> 'update; delete from emp' "
+                                   "and name not in ('insert into', 'drop') order by id", 3, all},
+        {"comments naming writes", "select name /* delete from emp; */ from emp -- update emp\n order by id", 3, all},
+        {"quoted identifier", "select name as \"delete\" from emp where id = 2", 3, {QStringLiteral("Bob")}},
+        {"name after a dot", "select e.name from emp e where e.id = 3", 3, {QStringLiteral("Cy")}},
+        {"in brackets", "(select name from emp where id = 1)", 2, {QStringLiteral("Ann")}},
+        {"trailing semicolon", "select name from emp where id = 1;", 3, {QStringLiteral("Ann")}},
+        {"values", "values (1)", 3, {QStringLiteral("1")}},
+        {"pragma", "pragma user_version", 1, {QStringLiteral("0")}},
+        {"dollar quoted", "select $x$ update emp; $x$ || name from emp where id = 1", 2,
+         {QStringLiteral(" update emp; Ann")}},
+        {"escape string", "select E'it\\'s; delete' || name from emp where id = 1", 2,
+         {QStringLiteral("it's; deleteAnn")}},
+        {"table", "table emp", 2, {QStringLiteral("1|Ann|5100.5"), QStringLiteral("2|Bob|4200"), QStringLiteral("3|Cy|3900.25")}},
+    };
+    // The SQLite ODBC driver refuses a ";" even in a comment, runs VALUES without a result,
+    // and PRAGMA is no query to the text check that ODBC connections get.
+    const QList<QByteArray> notThroughOdbc = {"comments naming writes", "values", "pragma"};
+    for (const char *backend : {"sqlite", "postgres", "odbc-sqlite", "odbc-postgres"}) {
+        const bool pg = QByteArray(backend).endsWith("postgres");
+        for (const Case &c : cases) {
+            if (qstrcmp(backend, "odbc-sqlite") == 0 && notThroughOdbc.contains(c.name)) {
+                continue;
+            }
+            if (c.on & (pg ? 2 : 1)) {
+                QTest::addRow("%s %s", backend, c.name) << QString::fromLatin1(backend) << QString::fromLatin1(c.sql)
+                                                         << c.rows;
+            }
+        }
+    }
+}
+
+void TestAdo::readsPassTheGuard()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, sql);
+    QFETCH(QStringList, rows);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    QStringList read;
+    QString description;
+    QVERIFY2(errorNumber([&] { read = allRows(sql, connection); }, &description) == 0, qPrintable(description));
+    QCOMPARE(read, rows);
+    connection->setCursorLocation(adUseClient);
+    const auto rs = connection->Execute(sql);
+    QCOMPARE(rs->RecordCount(), int(rows.size()));
+}
+
+void TestAdo::guardKeepsHostTransaction()
+{
+    const auto connection = open(QStringLiteral("postgres"));
+    if (!connection) {
+        return;
+    }
+    const QStringList before = snapshot(QStringLiteral("postgres"));
+    QSqlDatabase db = connection->database();
+    QVERIFY(db.transaction());
+    QSqlQuery host(db);
+    QVERIFY(host.exec(QStringLiteral("insert into emp values (4, 'Dee', 1)")));
+    // The control reads inside the host's transaction and sees its uncommitted row.
+    QCOMPARE(allRows(QStringLiteral("select name from emp where id = 4"), connection), QStringList{u"Dee"_s});
+    // A writing function fails in the read-only savepoint without spoiling the transaction.
+    QString description;
+    QCOMPARE(errorNumber([&] { connection->Execute(QStringLiteral("select touch_audit()")); }, &description),
+             ErrorNumber::Database);
+    QCOMPARE(description, QStringLiteral("cannot execute INSERT in a read-only transaction"));
+    QCOMPARE(errorNumber([&] { connection->Execute(QStringLiteral("delete from emp")); }), ErrorNumber::Database);
+    // A streaming result of the control ends with its rows; then the host writes on.
+    const auto rs = connection->Execute(QStringLiteral("select g from generate_series(1, 3000) g"));
+    QCOMPARE(rs->Fields().Item(0).Value().toInt(), 1);
+    rs->rowSource()->release();
+    QVERIFY2(host.exec(QStringLiteral("insert into emp values (5, 'Eve', 1)")), qPrintable(host.lastError().text()));
+    QCOMPARE(allRows(QStringLiteral("select count(*) from emp"), connection), QStringList{u"5"_s});
+    QVERIFY(db.rollback());
+    QCOMPARE(snapshot(QStringLiteral("postgres")), before);
+}
+
+void TestAdo::guardEndsWithItsRows()
+{
+    const auto connection = open(QStringLiteral("postgres"));
+    if (!connection) {
+        return;
+    }
+    QSqlDatabase db = connection->database();
+    QSqlQuery host(db);
+    const auto hostWrites = [&host] {
+        const bool ok = host.exec(QStringLiteral("update emp set salary = salary where id = 1"));
+        return ok ? QString() : host.lastError().text();
+    };
+    // Walked to the end, released half-way, failed part-way, or taken over by the host's own
+    // statement: no read-only transaction is left behind.
+    allRows(QStringLiteral("select name from emp"), connection);
+    QCOMPARE(hostWrites(), QString());
+
+    auto rs = connection->Execute(QStringLiteral("select g from generate_series(1, 5000) g"));
+    QVERIFY(!rs->Eof());
+    rs.reset();
+    QCOMPARE(hostWrites(), QString());
+
+    rs = connection->Execute(QStringLiteral("select 10 / (3 - g) from generate_series(1, 5) g"));
+    QCOMPARE(errorNumber([&] { rs->rowSource()->fetchMore(10); rs->MoveNext(); rs->MoveNext(); rs->MoveNext(); }),
+             ErrorNumber::Database);
+    rs.reset();
+    QCOMPARE(hostWrites(), QString());
+
+    rs = connection->Execute(QStringLiteral("select g from generate_series(1, 5000) g"));
+    const auto rows = rs->rowSource();
+    rows->fetchMore(10);
+    QVERIFY(host.exec(QStringLiteral("select 1"))); // discards the control's result
+    while (!rows->atEnd()) {
+        rows->fetchMore(1000);
+    }
+    QVERIFY2(!rows->fetchError().isEmpty(), "a result cut short by another statement looked complete");
+    QCOMPARE(hostWrites(), QString());
+}
+
+void TestAdo::partialResultRaises_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<int>("goodRows");
+    QTest::addColumn<QString>("message");
+    for (const char *path : {"walk", "row source", "client cursor"}) {
+        QTest::addRow("sqlite json, %s", path)
+            << u"sqlite"_s << QString::fromLatin1(path) << u"select d.id, json(d.meta) from docs d"_s
+            << 2 << u"malformed JSON"_s;
+        QTest::addRow("postgres division at row 3000, %s", path)
+            << u"postgres"_s << QString::fromLatin1(path)
+            << u"select g, 10 / (g - 3000) from generate_series(1, 5000) g"_s << 2999 << u"division by zero"_s;
+    }
+}
+
+void TestAdo::partialResultRaises()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, path);
+    QFETCH(QString, sql);
+    QFETCH(int, goodRows);
+    QFETCH(QString, message);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    QString description;
+    if (path == u"client cursor") {
+        connection->setCursorLocation(adUseClient);
+        Recordset rs;
+        QCOMPARE(errorNumber([&] { rs.Open(sql, connection); }, &description), ErrorNumber::Database);
+        QCOMPARE(description, message);
+        return;
+    }
+    Recordset rs;
+    rs.Open(sql, connection);
+    if (path == u"row source") {
+        const std::shared_ptr<RowSource> rows = rs.rowSource();
+        while (!rows->atEnd()) {
+            rows->fetchMore(700);
+        }
+        QCOMPARE(rows->fetchedCount(), goodRows);
+        QCOMPARE(rows->fetchError(), message);
+    }
+    int walked = 0;
+    QCOMPARE(errorNumber([&] {
+                 for (; !rs.Eof(); rs.MoveNext()) {
+                     ++walked;
+                 }
+             },
+                         &description),
+             ErrorNumber::Database);
+    QCOMPARE(walked, goodRows);
+    QCOMPARE(description, message);
+    // The rows before the failure stay readable; the failure stays where it is.
+    rs.MoveFirst();
+    QCOMPARE(rs.Fields().Item(0).Value().toInt(), 1);
+    QCOMPARE(errorNumber([&] { rs.Eof(); }), 0);
 }
 
 CONDORA_TEST_MAIN(TestAdo)

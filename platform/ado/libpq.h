@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QSqlDatabase>
+
+namespace condora::ado {
+
+/// The few libpq functions the data-access layer calls on a PostgreSQL connection beside Qt's
+/// driver. libpq is already loaded by Qt's PostgreSQL driver; its functions are looked up at
+/// run time, so building needs no libpq headers.
+struct PgResult;
+struct PgApi
+{
+    PgResult *(*prepare)(void *conn, const char *name, const char *query, int nParams, const unsigned *types) = nullptr;
+    PgResult *(*exec)(void *conn, const char *query) = nullptr;
+    int (*resultStatus)(const PgResult *) = nullptr;
+    char *(*resultErrorField)(const PgResult *, int field) = nullptr;
+    void (*clear)(PgResult *) = nullptr;
+    char *(*resultErrorMessage)(const PgResult *) = nullptr;
+    int (*status)(const void *conn) = nullptr;
+    int (*transactionStatus)(const void *conn) = nullptr;
+    int (*ntuples)(const PgResult *) = nullptr;
+    char *(*getvalue)(const PgResult *, int row, int column) = nullptr;
+    bool ok() const
+    {
+        return prepare && exec && resultStatus && resultErrorField && clear && resultErrorMessage && status
+            && transactionStatus && ntuples && getvalue;
+    }
+
+    // Values of libpq's enums and field codes used here.
+    static constexpr int CommandOk = 1;      // PGRES_COMMAND_OK
+    static constexpr int TuplesOk = 2;       // PGRES_TUPLES_OK
+    static constexpr int ConnectionBad = 1;  // CONNECTION_BAD
+    static constexpr int DiagSqlState = 'C'; // PG_DIAG_SQLSTATE
+    static constexpr int DiagMessagePrimary = 'M';
+    static constexpr int TransIdle = 0;      // PQTRANS_IDLE
+    static constexpr int TransActive = 1;    // PQTRANS_ACTIVE: a command is in progress
+    static constexpr int TransInTrans = 2;   // PQTRANS_INTRANS: idle, in a valid transaction block
+    static constexpr int TransInError = 3;   // PQTRANS_INERROR: idle, in a failed transaction block
+};
+
+/// The libpq functions (ok() is false when libpq is not loaded).
+const PgApi &pgApi();
+
+/// The PGconn of a Qt PostgreSQL database, or null for any other database.
+void *pgConnection(const QSqlDatabase &db);
+
+} // namespace condora::ado

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+#include <functional>
+
+namespace condora::ado {
+
+class Connection;
+
+/// Why the text of a statement may change data, found by a conservative look at its words
+/// (string literals, quoted identifiers, dollar-quoted bodies and comments are skipped):
+/// empty when it reads only. A statement reads only when its first word is SELECT, WITH,
+/// VALUES, TABLE, SHOW or EXPLAIN (after any opening brackets), no second statement follows,
+/// and none of INSERT, UPDATE, DELETE, MERGE or INTO appears anywhere in it (a name
+/// qualified by "x." does not count). SELECT ... FOR UPDATE is refused too: it locks rows.
+/// A SELECT calling a function that writes cannot be told from its text.
+QString writingStatementReason(const QString &sql);
+
+/// The read-only guard every statement passes before it runs: the control never changes data.
+/// Constructing it either refuses the statement (RuntimeError, ErrorNumber::Database, nothing
+/// executed) or prepares the connection so that the statement cannot write:
+///   SQLite      SQLite compiles the statement on the connection's handle and reports whether
+///               it writes (sqlite3_stmt_readonly); a writing statement, and a command that
+///               returns no columns (BEGIN, COMMIT, ATTACH, ...), is refused. A text holding
+///               several statements is left to Qt's driver, which refuses it before running any.
+///   PostgreSQL  the text check above; then, on an idle connection, the statement runs in a
+///               transaction begun READ ONLY and rolled back when its rows are released; inside
+///               the host's own transaction, in a savepoint made read-only and rolled back to
+///               (and released) afterwards, so the host's transaction carries on unchanged.
+///   ODBC        the text check above, and the connection's access mode set to read-only
+///               (SQL_ATTR_ACCESS_MODE) while the statement is executed, where the driver
+///               accepts it; on a PostgreSQL server in
+///               auto-commit mode also default_transaction_read_only, on while the statement
+///               is executed and put back right after.
+/// The statement must have been executed (or have failed) before the guard goes; the end of
+/// the guard then either happens at once or is handed to the rows with takeFinish().
+class ReadOnlyGuard
+{
+public:
+    ReadOnlyGuard(Connection &connection, const QSqlDatabase &db, const QString &sql);
+    ~ReadOnlyGuard();
+    ReadOnlyGuard(const ReadOnlyGuard &) = delete;
+    ReadOnlyGuard &operator=(const ReadOnlyGuard &) = delete;
+
+    /// Undoes per-statement settings that need not outlive the execution itself.
+    void executed();
+    /// What ends the guard once the statement's rows are released (empty when nothing is
+    /// left to do); the guard itself then does nothing more. The argument tells that the rows
+    /// ended because another statement took the connection over (not a database error).
+    std::function<void(bool interrupted)> takeFinish();
+
+    /// The description of every refused statement, with `reason` in brackets.
+    static QString refusal(const QString &reason);
+
+private:
+    void guardSqlite(const QSqlDatabase &db, const QString &sql);
+    void guardPostgres(const QSqlDatabase &db, const QString &sql);
+    void guardOdbc(Connection &connection, const QSqlDatabase &db, const QString &sql);
+    void guardOdbcPostgres(const QSqlDatabase &db);
+
+    std::function<void(bool interrupted)> m_finish;
+    std::function<void()> m_executed;
+};
+
+} // namespace condora::ado
