@@ -137,7 +137,8 @@ QString spliceCondition(const QString &statement, const QString &condition)
     }
 
     const SqlScanner headScanner(head);
-    const SqlScanner::Match where = headScanner.findKeyword({u"where"_s});
+    const SqlScanner::Match headFrom = headScanner.findKeyword({u"from"_s});
+    const SqlScanner::Match where = headScanner.findKeyword({u"where"_s}, headFrom.found() ? headFrom.end : 0);
     if (!where.found()) {
         return head + u" where "_s + condition + tail;
     }
