@@ -2,29 +2,51 @@
 
 #include "analysis/errorreport.h"
 #include "analysis/fieldcatalog.h"
+#include "analysis/sqlscanner.h"
 #include "analysis/tableresolution.h"
-#include "platform/textfunctions.h"
+#include "platform/runtimeerror.h"
 
 using namespace Qt::StringLiterals;
 
 namespace condora {
 
+namespace {
+
+// The clauses that can end a from clause.
+const QStringList &clausesAfterFrom()
+{
+    static const QStringList keywords{u"where"_s, u"group by"_s, u"having"_s, u"window"_s, u"order by"_s,
+                                      u"limit"_s, u"offset"_s,   u"fetch"_s,  u"for"_s};
+    return keywords;
+}
+
+} // namespace
+
 StatementPieces cutStatement(const QString &statement)
 {
-    StatementPieces pieces;
-    const int f = text::find(statement, u" from "_s);
-    // Without " from " the length is negative: the invalid-argument error.
-    const QString selectPart = text::trim(text::left(statement, f - 1));
-    // The first seven characters ("select " in a well-formed statement) go whatever they hold.
-    pieces.selectList = text::mid(selectPart, 8);
+    const SqlScanner scanner(statement);
+    const SqlScanner::Match from = scanner.findKeyword({u"from"_s});
+    if (!from.found()) {
+        // The report callers have always shown for a statement without FROM.
+        throw RuntimeError::invalidArgument(u"length -1 is negative"_s);
+    }
 
-    const QString rest = text::mid(statement, f + 6);
-    if (const int w = text::find(rest, u" where "_s); w > 0) {
-        pieces.fromClause = text::trim(text::left(rest, w - 1));
-    } else if (const int o = text::find(rest, u" order by "_s); o > 0) {
-        pieces.fromClause = text::trim(text::left(rest, o - 1));
+    StatementPieces pieces;
+    const qsizetype selectStart = scanner.codeStartFrom(0);
+    const QString selectPart = statement.mid(selectStart, scanner.codeEndBefore(from.start) - selectStart);
+    // The first seven characters ("select " in a well-formed statement) go whatever they hold.
+    pieces.selectList = selectPart.mid(7);
+
+    const qsizetype fromStart = scanner.codeStartFrom(from.end);
+    const SqlScanner::Match clause = scanner.findKeyword(clausesAfterFrom(), from.end);
+    if (clause.found()) {
+        const qsizetype fromEnd = scanner.codeEndBefore(clause.start, fromStart);
+        pieces.fromClause = statement.mid(fromStart, fromEnd - fromStart);
     } else {
-        pieces.fromClause = rest;
+        // To the end as written, unless a comment closes the statement.
+        const qsizetype codeEnd = scanner.codeEndBefore(statement.size(), fromStart);
+        const bool comment = scanner.hasComment(codeEnd, statement.size());
+        pieces.fromClause = statement.mid(fromStart, comment ? codeEnd - fromStart : -1);
     }
     return pieces;
 }

@@ -1,6 +1,7 @@
 #include "analysis/statementtools.h"
 
 #include "analysis/errorreport.h"
+#include "analysis/sqlscanner.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/runtimeerror.h"
@@ -29,10 +30,21 @@ QString trimSpaces(const QString &text)
         if (text.isEmpty()) {
             return text;
         }
-        result = text;
-        const QString twoSpaces = u"  "_s;
-        while (text::findExact(result, twoSpaces) > 0) {
-            result = text::replace(result, twoSpaces, u" "_s);
+        // Only the white space between tokens is touched: literals, quoted names and comments
+        // keep their spaces, and tabs and line breaks stay where they are.
+        const SqlScanner scanner(text);
+        result.reserve(text.size());
+        for (const SqlToken &token : scanner.tokens()) {
+            const QStringView piece = QStringView(text).mid(token.start, token.length);
+            if (token.kind != SqlToken::Space) {
+                result += piece;
+                continue;
+            }
+            for (qsizetype i = 0; i < piece.size(); ++i) {
+                if (piece.at(i) != u' ' || i == 0 || piece.at(i - 1) != u' ') {
+                    result += piece.at(i);
+                }
+            }
         }
     } catch (...) {
         showCurrentError(QString());
@@ -78,20 +90,67 @@ int splitStr(QStringList &list, const QString &text, const QString &separator)
     }
 }
 
+namespace {
+
+// The clauses that follow WHERE in a SELECT statement: the condition goes before the first.
+const QStringList &clausesAfterWhere()
+{
+    static const QStringList keywords{u"group by"_s, u"having"_s, u"window"_s, u"order by"_s,
+                                      u"limit"_s,    u"offset"_s, u"fetch"_s,  u"for"_s};
+    return keywords;
+}
+
+} // namespace
+
 QString spliceCondition(const QString &statement, const QString &condition)
 {
+    const SqlScanner scanner(statement);
+    const SqlScanner::Match from = scanner.findKeyword({u"from"_s});
+    const SqlScanner::Match clause = scanner.findKeyword(clausesAfterWhere(), from.found() ? from.end : 0);
+
     QString head = statement;
     QString tail;
-    const int orderBy = text::find(statement, u" order by "_s);
-    if (orderBy > 0) {
-        tail = text::mid(statement, orderBy);
-        head = text::trim(text::left(statement, orderBy - 1));
+    if (clause.found()) {
+        // The head ends with its last code character, so that a comment before the clause
+        // moves into the tail. When only spaces lie between, the tail starts with the one
+        // space before the clause word.
+        const qsizetype codeEnd = scanner.codeEndBefore(clause.start);
+        const QStringView gap = QStringView(statement).mid(codeEnd, clause.start - codeEnd);
+        const bool onlySpaces = !gap.isEmpty() && gap.count(u' ') == gap.size();
+        tail = statement.mid(onlySpaces ? clause.start - 1 : codeEnd);
+        head = text::trimLeft(statement.left(codeEnd));
+    } else {
+        // A statement that ends in a comment gets its condition before the comment.
+        const qsizetype codeEnd = scanner.codeEndBefore(statement.size());
+        if (scanner.hasComment(codeEnd, statement.size())) {
+            tail = statement.mid(codeEnd);
+            head = statement.left(codeEnd);
+        }
+    }
+    if (!tail.isEmpty() && tail.front() != u' ' && tail.front() != u'\t' && tail.front() != u'\n'
+        && tail.front() != u'\r') {
+        tail.prepend(u' ');
     }
     if (condition.isEmpty()) {
         return head + tail;
     }
-    const QString join = text::find(head, u" where "_s) > 0 ? u" and "_s : u" where "_s;
-    return head + join + condition + tail;
+
+    const SqlScanner headScanner(head);
+    const SqlScanner::Match headFrom = headScanner.findKeyword({u"from"_s});
+    const SqlScanner::Match where = headScanner.findKeyword({u"where"_s}, headFrom.found() ? headFrom.end : 0);
+    if (!where.found()) {
+        return head + u" where "_s + condition + tail;
+    }
+    // AND binds before OR: when either side has an OR of its own, both are bracketed so that
+    // the result keeps the base statement's rows and narrows them by the condition.
+    const qsizetype baseStart = headScanner.codeStartFrom(where.end);
+    const qsizetype baseEnd = headScanner.codeEndBefore(head.size(), where.end);
+    const bool baseHasOr = headScanner.findKeyword({u"or"_s}, where.end).found();
+    if (baseStart < baseEnd && (baseHasOr || hasTopLevelKeyword(condition, u"or"_s))) {
+        head = head.left(baseStart) + u'(' + head.mid(baseStart, baseEnd - baseStart) + u')' + head.mid(baseEnd);
+        return head + u" and ("_s + condition + u')' + tail;
+    }
+    return head + u" and "_s + condition + tail;
 }
 
 QString probeSql(const QString &statement)

@@ -2,12 +2,12 @@
 
 #include "analysis/catalogaccess.h"
 #include "analysis/errorreport.h"
+#include "analysis/sqlscanner.h"
 #include "analysis/statementtools.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "platform/runtimeerror.h"
 #include "platform/textfunctions.h"
-
-#include <array>
 
 using namespace Qt::StringLiterals;
 
@@ -19,11 +19,11 @@ bool parseSelectList(const QString &selectList, FieldCatalog &catalog)
 {
     try {
         QStringList items;
-        const int n = splitStr(items, selectList, u","_s);
+        const int n = splitSqlList(items, selectList);
         for (int i = 1; i <= n; ++i) {
             // An item beyond the last result column addresses a catalog entry that does not exist.
             ColumnInfo &column = at(catalog, i);
-            QString item = text::trim(at(items, i));
+            QString item = text::trim(singleSpaced(at(items, i)));
 
             const int dot = text::find(item, u"."_s);
             if (dot > 0) {
@@ -55,63 +55,12 @@ bool parseSelectList(const QString &selectList, FieldCatalog &catalog)
 
 namespace {
 
-struct JoinKeyword
+const QStringList &joinKeywords()
 {
-    QString text;
-    int length;
-};
-
-const std::array<JoinKeyword, 7> &joinKeywords()
-{
-    static const std::array<JoinKeyword, 7> keywords = {{
-        {u" inner join "_s, 12},
-        {u" left join "_s, 11},
-        {u" left outer join "_s, 17},
-        {u" right join "_s, 12},
-        {u" right outer join "_s, 18},
-        {u" full join "_s, 11},
-        {u" full outer join "_s, 17},
-    }};
+    static const QStringList keywords{u"inner join"_s, u"left join"_s,  u"left outer join"_s, u"right join"_s,
+                                      u"right outer join"_s, u"full join"_s, u"full outer join"_s};
     return keywords;
 }
-
-// Finds the earliest join keyword in the rest of one from-list item. The rest is always a tail
-// of the item, so a keyword missing from it stays missing from every later rest, and one found
-// further on keeps its place: each keyword is searched again only once the cut has passed it,
-// which keeps a long chain of joins linear.
-class JoinFinder
-{
-public:
-    explicit JoinFinder(const QString &item)
-        : m_item(item)
-    {
-        m_next.fill(Unknown);
-    }
-
-    // In the rest (the item after its first `cut` characters): the position of the earliest
-    // keyword (0 when none) and its length.
-    void find(int cut, int &position, int &length)
-    {
-        position = 0;
-        length = 0;
-        for (std::size_t i = 0; i < joinKeywords().size(); ++i) {
-            int &next = m_next[i];
-            if (next == Unknown || (next > 0 && next <= cut)) {
-                next = text::find(m_item, joinKeywords()[i].text, cut + 1);
-            }
-            const int at = next > 0 ? next - cut : 0;
-            if (at > 0 && (position == 0 || at < position)) {
-                position = at;
-                length = joinKeywords()[i].length;
-            }
-        }
-    }
-
-private:
-    static constexpr int Unknown = -1;
-    const QString &m_item;
-    std::array<int, 7> m_next;
-};
 
 // Quoted table names ([Order Details], "Order Details") keep their spaces: the closing
 // character ends the name.
@@ -127,58 +76,74 @@ QChar closingQuote(const QString &item)
     return QChar();
 }
 
+struct Span
+{
+    qsizetype start;
+    qsizetype end;
+};
+
+// The items of a from clause: the pieces between its top-level commas and CROSS JOINs. A piece
+// before a comma is kept as written; around CROSS JOIN the white space and comments go.
+QList<Span> fromItems(const SqlScanner &scanner)
+{
+    const QStringList crossJoin{u"cross join"_s};
+    const QList<qsizetype> commas = scanner.findSymbols(u',');
+    auto comma = commas.cbegin();
+    SqlScanner::Match cross = scanner.findKeyword(crossJoin);
+    QList<Span> items;
+    qsizetype start = 0;
+    for (;;) {
+        if (cross.found() && (comma == commas.cend() || cross.start < *comma)) {
+            items.append({start, scanner.codeEndBefore(cross.start, start)});
+            start = scanner.codeStartFrom(cross.end);
+            cross = scanner.findKeyword(crossJoin, cross.end);
+        } else if (comma != commas.cend()) {
+            items.append({start, *comma});
+            start = *comma + 1;
+            ++comma;
+        } else {
+            items.append({start, scanner.text().size()});
+            return items;
+        }
+    }
+}
+
 } // namespace
 
 QString flattenJoins(const QString &fromClause)
 {
     try {
-        // Every " cross join " becomes a comma. A comma cannot start a new " cross join ", so the
-        // text is built in one pass instead of being searched again from its start.
-        QString from;
-        int rest = 1;
-        for (int c = text::find(fromClause, u" cross join "_s); c > 0;
-             c = text::find(fromClause, u" cross join "_s, rest)) {
-            from += text::mid(fromClause, rest, c - rest) + u","_s;
-            rest = c + 12;
-        }
-        from += text::mid(fromClause, rest);
-
-        QStringList items;
-        const int n = splitStr(items, from, u","_s);
+        const SqlScanner scanner(fromClause);
+        const auto piece = [&](qsizetype start, qsizetype end) {
+            return singleSpaced(fromClause.mid(start, end - start));
+        };
         QString result;
-        for (int i = 1; i <= n; ++i) {
-            // s, the rest of the item still to read, is the item after its first `cut` characters.
-            const QString &item = items.at(i);
-            JoinFinder joins(item);
-            int cut = 0;
+        for (const Span &item : fromItems(scanner)) {
+            SqlScanner::Match join = scanner.findKeyword(joinKeywords(), item.start, item.end);
             QString part;
-            bool joinFound = true;
-            for (int j = 1; joinFound; ++j) {
-                int c = 0; // position in s
-                int k = 0;
-                joins.find(cut, c, k);
-                joinFound = c > 0;
-                if (j == 1) {
-                    if (!joinFound) {
-                        part = item;
-                    } else {
-                        part = text::trim(text::left(item, c - 1));
-                        cut += c + k - 1;
-                    }
-                } else {
-                    // The joined table ends at its " on "; without one the length is negative.
-                    const int on = text::find(item, u" on "_s, cut + 1);
-                    const int m = on > 0 ? on - cut : 0;
-                    const QString table = text::mid(item, cut + 1, m - 1);
-                    if (part.isEmpty()) {
-                        part = table;
-                    } else {
-                        part += u","_s + table;
-                    }
-                    if (joinFound) {
-                        cut += c + k - 1;
-                    }
+            if (!join.found()) {
+                part = piece(item.start, item.end);
+            } else {
+                const qsizetype first = scanner.codeStartFrom(item.start);
+                part = piece(first, scanner.codeEndBefore(join.start, first));
+            }
+            while (join.found()) {
+                // The joined table ends at its ON, which comes before the next join.
+                const SqlScanner::Match next = scanner.findKeyword(joinKeywords(), join.end, item.end);
+                const SqlScanner::Match on =
+                    scanner.findKeyword({u"on"_s}, join.end, next.found() ? next.start : item.end);
+                if (!on.found()) {
+                    // The report callers have always shown for a join without ON.
+                    throw RuntimeError::invalidArgument(u"length -1 is negative"_s);
                 }
+                const qsizetype tableStart = scanner.codeStartFrom(join.end);
+                const QString table = piece(tableStart, scanner.codeEndBefore(on.start, tableStart));
+                if (part.isEmpty()) {
+                    part = table;
+                } else {
+                    part += u","_s + table;
+                }
+                join = next;
             }
             if (result.isEmpty()) {
                 result = part;
@@ -202,16 +167,22 @@ bool parseFromList(const QString &fromClause, TableList &tables)
         }
 
         QStringList items;
-        const int n = splitStr(items, from, u","_s);
+        const int n = splitSqlList(items, from);
         tables = TableList(n + 1);
         for (int i = 1; i <= n; ++i) {
             TableRef &table = tables[i];
-            const QString item = text::trim(items.at(i));
-            const int as = text::find(item, u" as "_s);
+            const QString item = text::trim(singleSpaced(items.at(i)));
+            const SqlScanner::Match as = SqlScanner(item).findKeyword({u"as"_s});
             const QChar quote = closingQuote(item);
-            if (as > 0) {
-                table.tabName = text::left(item, as - 1);
-                table.tabAlias = text::mid(item, as + 4);
+            if (as.found()) {
+                table.tabName = text::trim(item.left(as.start));
+                table.tabAlias = text::trim(item.mid(as.end));
+            } else if (item.startsWith(u'(')) {
+                // A derived table: its closing parenthesis ends the name, as a quote does.
+                const QList<qsizetype> closing = SqlScanner(item).findSymbols(u')');
+                const qsizetype d = closing.isEmpty() ? item.size() : closing.first() + 1;
+                table.tabName = item.left(d);
+                table.tabAlias = d == item.size() ? table.tabName : text::trim(item.mid(d));
             } else if (!quote.isNull()) {
                 const int d = text::findExact(item, QString(quote), 2);
                 table.tabName = text::trim(text::left(item, d));

@@ -308,8 +308,9 @@ void TestAnalysisDatabase::testSql_data()
     add("or in the where", u"select Gender from GenderTypes where GenderID = 1 or GenderID = 2"_s, true);
     add("unknown column", u"select Nope from GenderTypes"_s, false);
     add("unknown table", u"select Gender from NoSuchTable"_s, false);
-    add("where after a line break", u"select Gender from GenderTypes\nwhere GenderID > 1"_s, false);
-    add("order by after a tab", u"select Gender from GenderTypes\torder by Gender"_s, false);
+    add("where after a line break (was refused)", u"select Gender from GenderTypes\nwhere GenderID > 1"_s, true);
+    add("order by after a tab (was refused)", u"select Gender from GenderTypes\torder by Gender"_s, true);
+    add("group by and limit (were refused)", u"select Gender from GenderTypes group by Gender limit 2"_s, true);
 }
 
 void TestAnalysisDatabase::testSql()
@@ -659,6 +660,17 @@ void TestAnalysisDatabase::splitSql_data()
         {QString()}, 3);
     add("non-ASCII names", u"select ö.Straße, Größe from Städte ö"_s, {u"Straße"_s, u"Größe"_s}, {u"ö"_s, u"ö"_s},
         {u"Städte"_s, u"Städte"_s}, 3);
+    add("from after a line break (was no from)", u"select Gender\nfrom GenderTypes"_s, {u"Gender"_s},
+        {u"GenderTypes"_s}, {u"GenderTypes"_s}, 3);
+    add("comma in a call (was a second item)", u"select coalesce(Gender, 'x') g from GenderTypes"_s,
+        {u"coalesce(Gender, 'x')"_s}, {QString()}, {QString()}, 3);
+    add("limit (the probe was refused after it)", u"select Gender from GenderTypes limit 5"_s, {u"Gender"_s},
+        {u"GenderTypes"_s}, {u"GenderTypes"_s}, 3);
+    add("where after a line break (the probe was refused)", u"select Gender from GenderTypes\nwhere GenderID > 1"_s,
+        {u"Gender"_s}, {u"GenderTypes"_s}, {u"GenderTypes"_s}, 3);
+    add("sub-query in from (was cut at its where)",
+        u"select g.Gender from (select Gender from GenderTypes where GenderID > 1) g"_s, {u"Gender"_s}, {u"g"_s},
+        {u"(select Gender from GenderTypes where GenderID > 1)"_s}, 2);
 
     const QString longLiteral(100000, u'x');
     add("100,000 characters", u"select GenderTypes.Gender from GenderTypes where Gender <> '"_s + longLiteral + u"'"_s,
@@ -697,17 +709,9 @@ void TestAnalysisDatabase::splitSqlFailures_data()
     const int invalid = ErrorNumber::InvalidArgument;
     const int database = ErrorNumber::Database;
     add("no from", u"select 1"_s, QString(), invalid);
-    add("from after a line break", u"select Gender\nfrom GenderTypes"_s, QString(), invalid);
-    add("more select items than columns", u"select coalesce(Gender, 'x') as g from GenderTypes"_s, unrecognised,
-        ErrorNumber::SubscriptOutOfRange);
     add("joined table without on", u"select Gender from GenderTypes inner join Customers using (GenderID)"_s,
         QString(), invalid);
     add("unknown table", u"select Gender from NoSuchTable"_s, QString(), database);
-    // The text alone would split; the no-rows form lands after LIMIT and is refused.
-    add("probe refused after limit", u"select Gender from GenderTypes limit 5"_s, QString(), database);
-    add("where after a line break", u"select Gender from GenderTypes\nwhere GenderID > 1"_s, QString(), database);
-    add("sub-query in from cut at its where",
-        u"select g.Gender from (select Gender from GenderTypes where GenderID > 1) g"_s, QString(), database);
     add("100,000 characters of nothing", u"x, "_s.repeated(33334), QString(), database);
 }
 

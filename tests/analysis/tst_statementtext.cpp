@@ -153,7 +153,11 @@ void TestStatementText::trimSpaces_data()
     QTest::newRow("single spaces untouched") << u"select a from t"_s << u"select a from t"_s;
     QTest::newRow("tabs and line breaks stay") << u"select\t\ta\r\n\r\nfrom  t"_s << u"select\t\ta\r\n\r\nfrom t"_s;
     QTest::newRow("space around a tab") << u"a  \t  b"_s << u"a \t b"_s;
-    QTest::newRow("inside quotes too") << u"where n = 'a  b'"_s << u"where n = 'a b'"_s;
+    QTest::newRow("literal keeps its runs (literals were collapsed)") << u"where n = 'a  b'"_s << u"where n = 'a  b'"_s;
+    QTest::newRow("quoted names and comments keep their runs")
+        << u"select  \"a  b\",  [c  d]  /* x  y */  from t  -- z  w"_s
+        << u"select \"a  b\", [c  d] /* x  y */ from t -- z  w"_s;
+    QTest::newRow("runs next to a literal collapse") << u"x =  '  '  and"_s << u"x = '  ' and"_s;
     QTest::newRow("non-ASCII") << u"wähle  Straße   aus  Städte"_s << u"wähle Straße aus Städte"_s;
     QTest::newRow("long run") << u"a"_s + QString(1000, u' ') + u"b"_s << u"a b"_s;
 }
@@ -210,18 +214,18 @@ void TestStatementText::probeSql_data()
     QTest::newRow("where") << u"select a from t where x=1"_s << u"select a from t where x=1 and 1=0 "_s;
     QTest::newRow("where and order by")
         << u"select a from t where x=1 order by a desc"_s << u"select a from t where x=1 and 1=0  order by a desc"_s;
-    QTest::newRow("or without parentheses")
-        << u"select a from t where x=1 or y=2"_s << u"select a from t where x=1 or y=2 and 1=0 "_s;
+    QTest::newRow("OR in the base WHERE bracketed (1=0 was bound to its last term)")
+        << u"select a from t where x=1 or y=2"_s << u"select a from t where (x=1 or y=2) and (1=0 )"_s;
     QTest::newRow("upper case keywords")
         << u"SELECT a FROM t WHERE x=1 ORDER BY a"_s << u"SELECT a FROM t WHERE x=1 and 1=0  ORDER BY a"_s;
-    QTest::newRow("after group by") << u"select a, count(*) from t group by a"_s
-                                    << u"select a, count(*) from t group by a where 1=0 "_s;
-    QTest::newRow("line break before where is no keyword")
-        << u"select a from t\nwhere x=1"_s << u"select a from t\nwhere x=1 where 1=0 "_s;
-    QTest::newRow("tab before order by is no keyword")
-        << u"select a from t where x=1\torder by a"_s << u"select a from t where x=1\torder by a and 1=0 "_s;
-    QTest::newRow("where inside a sub-query counts")
-        << u"select a from (select a from t where b=1) s"_s << u"select a from (select a from t where b=1) s and 1=0 "_s;
+    QTest::newRow("before group by (was appended after it)") << u"select a, count(*) from t group by a"_s
+                                                             << u"select a, count(*) from t where 1=0  group by a"_s;
+    QTest::newRow("line break before where (was no keyword)")
+        << u"select a from t\nwhere x=1"_s << u"select a from t\nwhere x=1 and 1=0 "_s;
+    QTest::newRow("tab before order by (was no keyword)")
+        << u"select a from t where x=1\torder by a"_s << u"select a from t where x=1 and 1=0 \torder by a"_s;
+    QTest::newRow("where inside a sub-query (counted as the statement's own)")
+        << u"select a from (select a from t where b=1) s"_s << u"select a from (select a from t where b=1) s where 1=0 "_s;
     QTest::newRow("worked example: order statement")
         << orderSql
         << u"SELECT "_s + orderSelectList + u" FROM "_s + orderFrom + u" where 1=0  ORDER BY [Order Details].OrderID"_s;
@@ -260,14 +264,20 @@ void TestStatementText::cutStatement_data()
     QTest::newRow("where ends the from clause") << u"select a from t where x=1 order by a"_s << u"a"_s << u"t"_s;
     QTest::newRow("order by ends the from clause") << u"select a from t order by a"_s << u"a"_s << u"t"_s;
     QTest::newRow("from clause to the end") << u"select a from t, u "_s << u"a"_s << u"t, u "_s;
-    QTest::newRow("cut at the inner from of a sub-query")
-        << u"select a, (select max(b) from u) as m from t"_s << u"a, (select max(b)"_s << u"u) as m from t"_s;
-    QTest::newRow("cut at a function's from")
-        << u"select extract(year from d) y from t"_s << u"extract(year"_s << u"d) y from t"_s;
-    QTest::newRow("sub-query in from ends at its where")
-        << u"select s.a from (select a from t where b=1) s"_s << u"s.a"_s << u"(select a from t"_s;
-    QTest::newRow("tab before where is no keyword")
-        << u"select a from t\twhere x=1"_s << u"a"_s << u"t\twhere x=1"_s;
+    QTest::newRow("sub-query's from in the select list (was the cut)")
+        << u"select a, (select max(b) from u) as m from t"_s << u"a, (select max(b) from u) as m"_s << u"t"_s;
+    QTest::newRow("function's from (was the cut)")
+        << u"select extract(year from d) y from t"_s << u"extract(year from d) y"_s << u"t"_s;
+    QTest::newRow("sub-query in from keeps its where (was its end)")
+        << u"select s.a from (select a from t where b=1) s"_s << u"s.a"_s << u"(select a from t where b=1) s"_s;
+    QTest::newRow("tab before where (was no keyword)") << u"select a from t\twhere x=1"_s << u"a"_s << u"t"_s;
+    QTest::newRow("line break before from (was no keyword)") << u"select a\nfrom t"_s << u"a"_s << u"t"_s;
+    QTest::newRow("tab after from (was no keyword)") << u"select a from\tt"_s << u"a"_s << u"t"_s;
+    QTest::newRow("group by ends the from clause") << u"select a, count(*) from t group by a"_s << u"a, count(*)"_s
+                                                   << u"t"_s;
+    QTest::newRow("limit ends the from clause") << u"select a from t limit 5"_s << u"a"_s << u"t"_s;
+    QTest::newRow("comments around the clauses")
+        << u"-- head\nselect a -- the list\nfrom /* tables */ t -- end"_s << u"a"_s << u"t"_s;
     QTest::newRow("worked example: customer statement")
         << customerSql << u"Customers.CustomerID, Customers.CompanyName, Customers.ContactName, GenderTypes.Gender"_s
         << u"GenderTypes INNER JOIN Customers ON GenderTypes.GenderID = Customers.GenderID"_s;
@@ -288,8 +298,8 @@ void TestStatementText::cutStatementWithoutFrom_data()
 {
     QTest::addColumn<QString>("statement");
     QTest::newRow("no from") << u"select 1"_s;
-    QTest::newRow("line break before from") << u"select a\nfrom t"_s;
-    QTest::newRow("tab after from") << u"select a from\tt"_s;
+    QTest::newRow("from only in a literal") << u"select ' from ' x"_s;
+    QTest::newRow("from only in a comment") << u"select a -- from t"_s;
     QTest::newRow("empty") << QString();
 }
 
@@ -335,8 +345,11 @@ void TestStatementText::parseSelectList_data()
                                         << QStringList{QString(), QString(), QString()};
     QTest::newRow("non-ASCII") << u"ö.Straße, Größe gr"_s << QStringList{u"Straße"_s, u"gr"_s}
                                << QStringList{u"Straße"_s, u"Größe"_s} << QStringList{u"ö"_s, QString()};
-    QTest::newRow("tab is not a space") << u"a\tb"_s << QStringList{u"b"_s} << QStringList{u"a\tb"_s}
-                                        << QStringList{QString()};
+    QTest::newRow("tab before the alias (was part of the expression)")
+        << u"a\tb"_s << QStringList{u"b"_s} << QStringList{u"a"_s} << QStringList{QString()};
+    QTest::newRow("comma in a call (was a second item)")
+        << u"coalesce(a, b) x, ', ' y"_s << QStringList{u"x"_s, u"y"_s} << QStringList{u"coalesce(a, b)"_s, u"', '"_s}
+        << QStringList{QString(), QString()};
     QTest::newRow("worked example: customer statement")
         << u"Customers.CustomerID, Customers.CompanyName, Customers.ContactName, GenderTypes.Gender"_s
         << QStringList{u"CustomerID"_s, u"CompanyName"_s, u"ContactName"_s, u"Gender"_s}
@@ -377,8 +390,8 @@ void TestStatementText::parseSelectListFailures_data()
     QTest::addColumn<int>("number");
     QTest::newRow("more items than columns") << u"a, b, c"_s << QStringList{u"a"_s, u"b"_s}
                                              << int(ErrorNumber::SubscriptOutOfRange);
-    QTest::newRow("function with commas") << u"coalesce(a, b) as x"_s << QStringList{u"x"_s}
-                                          << int(ErrorNumber::SubscriptOutOfRange);
+    QTest::newRow("more items than columns, commas in calls not counted")
+        << u"coalesce(a, b) as x, y"_s << QStringList{u"x"_s} << int(ErrorNumber::SubscriptOutOfRange);
     QTest::newRow("empty catalog") << u"a"_s << QStringList() << int(ErrorNumber::SubscriptOutOfRange);
     // The alias is cut by the name's length: a name longer than the item gives a negative length.
     QTest::newRow("name longer than the item") << u"ab c"_s << QStringList{u"longer_name"_s}
@@ -425,8 +438,11 @@ void TestStatementText::flattenJoins_data()
                                         << u"a,b,c,d"_s;
     QTest::newRow("mixed case keywords") << u"a Inner Join b On a.x=b.x"_s << u"a,b"_s;
     QTest::newRow("bare join is no keyword") << u"a join b on a.x=b.x"_s << u"a join b on a.x=b.x"_s;
-    QTest::newRow("line break before join is no keyword")
-        << u"a\ninner join b on a.x=b.x"_s << u"a\ninner join b on a.x=b.x"_s;
+    QTest::newRow("line break before join (was no keyword)") << u"a\ninner join b on a.x=b.x"_s << u"a,b"_s;
+    QTest::newRow("line break before on (was a join without on)") << u"a inner join b\non a.x=b.x"_s << u"a,b"_s;
+    QTest::newRow("join words in sub-queries, literals and comments")
+        << u"(select x from u inner join v on 1=1) s /* inner join c on */ inner join \"left join\" w on w.k = 'x cross join y'"_s
+        << u"(select x from u inner join v on 1=1) s,\"left join\" w"_s;
     QTest::newRow("empty items vanish after the first") << u"a,,b"_s << u"a,b"_s;
     QTest::newRow("empty") << QString() << QString();
 }
@@ -445,7 +461,7 @@ void TestStatementText::flattenJoinsWithoutOn_data()
     QTest::newRow("last joined table") << u"a inner join b"_s;
     QTest::newRow("using instead of on") << u"a inner join b using (x)"_s;
     QTest::newRow("in a later item") << u"a, b left join c"_s;
-    QTest::newRow("on after a line break") << u"a inner join b\non a.x=b.x"_s;
+    QTest::newRow("on only after the next join") << u"a inner join b left join c on c.x=a.x"_s;
 }
 
 void TestStatementText::flattenJoinsWithoutOn()
@@ -492,6 +508,13 @@ void TestStatementText::parseFromList_data()
         << QStringList{u"Orders | o"_s, u"[Order Details] | od"_s, u"Products | p"_s};
     QTest::newRow("non-ASCII") << u"Städte ö cross join Länder"_s << QStringList{u"Städte | ö"_s, u"Länder | Länder"_s};
     QTest::newRow("schema-qualified") << u"main.Customers c"_s << QStringList{u"main.Customers | c"_s};
+    QTest::newRow("sub-query with commas and keywords (was cut inside)")
+        << u"(select a, b from t where x = 1) s, u"_s
+        << QStringList{u"(select a, b from t where x = 1) | s"_s, u"u | u"_s};
+    QTest::newRow("as inside a quoted name (was the cut)")
+        << u"\"Sales as of 2020\" s"_s << QStringList{u"\"Sales as of 2020\" | s"_s};
+    QTest::newRow("tab and line break before the alias (were part of the name)")
+        << u"Orders\to,\nCustomers\r\nc"_s << QStringList{u"Orders | o"_s, u"Customers | c"_s};
 }
 
 void TestStatementText::parseFromList()

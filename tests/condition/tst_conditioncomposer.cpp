@@ -243,9 +243,9 @@ void TestConditionComposer::statementSplice_data()
     QTest::newRow("where") << u"select t.c from t where t.c > 0"_s << u"select t.c from t where t.c > 0 and  t.c = 1"_s;
     QTest::newRow("WHERE in capitals") << u"SELECT t.c FROM t WHERE t.c > 0"_s
                                        << u"SELECT t.c FROM t WHERE t.c > 0 and  t.c = 1"_s;
-    QTest::newRow("where inside a sub-query")
+    QTest::newRow("where inside a sub-query (was taken for the statement's own)")
         << u"select t.c from t join (select u.x from u where u.x > 0) v on v.x = t.c"_s
-        << u"select t.c from t join (select u.x from u where u.x > 0) v on v.x = t.c and  t.c = 1"_s;
+        << u"select t.c from t join (select u.x from u where u.x > 0) v on v.x = t.c where  t.c = 1"_s;
     QTest::newRow("where only in a word")
         << u"select t.nowhere from t"_s << u"select t.nowhere from t where  t.c = 1"_s;
     QTest::newRow("order by") << u"select t.c from t order by t.c"_s
