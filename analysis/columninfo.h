@@ -14,6 +14,10 @@ namespace condora {
 struct CONDORA_EXPORT ColumnInfo
 {
     QString colExpr;      ///< the column as written in the select list, without qualifier and alias
+    /// The whole expression as written in the select list (without its alias) when the column
+    /// is not a plain column reference, such as "e.salary * 2"; empty for a plain column.
+    /// Conditions on such a column filter on the whole expression.
+    QString expression;
     QString colName;      ///< the result column's name as the database reports it, trimmed
     QString tabName;      ///< the table the column belongs to (empty when unbound)
     QString tabAlias;     ///< the written qualifier, or the alias of the table found by the binding
@@ -24,6 +28,13 @@ struct CONDORA_EXPORT ColumnInfo
     QStringList valueList;
 
     bool operator==(const ColumnInfo &) const = default;
+
+    /// What a condition on this column compares: the bracketed expression for an expression
+    /// column, otherwise tabAlias.colExpr.
+    QString conditionOperand() const
+    {
+        return expression.isEmpty() ? tabAlias + u'.' + colExpr : u'(' + expression + u')';
+    }
 };
 
 /// One table of the from clause.

@@ -3,6 +3,7 @@
 #include "analysis/errorreport.h"
 #include "analysis/fieldcatalog.h"
 #include "analysis/sqlscanner.h"
+#include "analysis/statementtools.h"
 #include "analysis/tableresolution.h"
 #include "platform/runtimeerror.h"
 
@@ -32,7 +33,8 @@ StatementPieces cutStatement(const QString &statement)
     }
 
     StatementPieces pieces;
-    const qsizetype selectStart = scanner.codeStartFrom(0);
+    // After WITH, the select list is the final query's.
+    const qsizetype selectStart = scanner.codeStartFrom(withClause(statement).size());
     const QString selectPart = statement.mid(selectStart, scanner.codeEndBefore(from.start) - selectStart);
     // The first seven characters ("select " in a well-formed statement) go whatever they hold.
     pieces.selectList = selectPart.mid(7);
@@ -64,7 +66,7 @@ bool splitSql(ado::Connection &connection, const QString &statement, FieldCatalo
         if (!parseFromList(pieces.fromClause, tables)) {
             return false;
         }
-        if (!bindColumns(connection, catalog, tables)) {
+        if (!bindColumns(connection, catalog, tables, withClause(statement))) {
             return false;
         }
         if (!readColumnTypes(connection, statement, catalog)) {

@@ -153,6 +153,34 @@ QString spliceCondition(const QString &statement, const QString &condition)
     return head + u" and "_s + condition + tail;
 }
 
+QString leadingKeyword(const QString &statement)
+{
+    const SqlScanner scanner(statement);
+    for (const SqlToken &token : scanner.tokens()) {
+        if (!token.isCode()) {
+            continue;
+        }
+        return token.kind == SqlToken::Word ? statement.mid(token.start, token.length).toUpper() : QString();
+    }
+    return QString();
+}
+
+QString combiningKeyword(const QString &statement)
+{
+    const QStringList keywords{u"union"_s, u"intersect"_s, u"except"_s, u"minus"_s};
+    const SqlScanner::Match match = SqlScanner(statement).findKeyword(keywords);
+    return match.found() ? keywords.at(match.keyword).toUpper() : QString();
+}
+
+QString withClause(const QString &statement)
+{
+    if (leadingKeyword(statement) != u"WITH"_s) {
+        return QString();
+    }
+    const SqlScanner::Match select = SqlScanner(statement).findKeyword({u"select"_s});
+    return select.found() ? statement.left(select.start) : QString();
+}
+
 QString probeSql(const QString &statement)
 {
     return spliceCondition(statement, u"1=0 "_s);

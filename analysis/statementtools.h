@@ -28,6 +28,19 @@ CONDORA_EXPORT QString spliceCondition(const QString &statement, const QString &
 /// " order by ".
 CONDORA_EXPORT QString probeSql(const QString &statement);
 
+/// The first word of the statement in upper case ("SELECT", "WITH", "UPDATE", ...), or empty when
+/// it does not start with a word (an empty text, a bracket).
+CONDORA_EXPORT QString leadingKeyword(const QString &statement);
+
+/// The keyword that combines two queries at the top level of the statement ("UNION",
+/// "INTERSECT", "EXCEPT" or "MINUS", in upper case), or empty. A condition spliced into such a
+/// statement would filter its last query only.
+CONDORA_EXPORT QString combiningKeyword(const QString &statement);
+
+/// For a statement that starts with WITH: everything before its final top-level SELECT (the
+/// common table expressions, with their trailing space); empty for any other statement.
+CONDORA_EXPORT QString withClause(const QString &statement);
+
 /// Empty when the statement's no-rows form opens on `connection`, otherwise the database's
 /// error description. An empty (or all-space) statement is accepted without running.
 CONDORA_EXPORT QString testSql(ado::Connection &connection, const QString &statement);

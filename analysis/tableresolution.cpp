@@ -15,11 +15,110 @@ namespace condora {
 
 using detail::at;
 
+namespace {
+
+/// One select-list item read by its tokens: the expression without its alias, and for a plain
+/// column reference ([qualifier.]name) its qualifier and name.
+struct SelectItem
+{
+    QString expression;
+    QString qualifier;
+    QString name;
+    bool plain = false;
+};
+
+bool isName(const SqlToken &token, const QString &text)
+{
+    if (token.kind == SqlToken::QuotedName) {
+        return true;
+    }
+    return token.kind == SqlToken::Word && !text.at(token.start).isDigit();
+}
+
+QString unquoted(const QString &name)
+{
+    if (name.size() >= 2
+        && ((name.front() == u'"' && name.back() == u'"') || (name.front() == u'[' && name.back() == u']')
+            || (name.front() == u'`' && name.back() == u'`'))) {
+        return name.mid(1, name.size() - 2);
+    }
+    return name;
+}
+
+/// `item` (single-spaced and trimmed) read against the name the database reports for its
+/// column: a trailing alias goes (after AS, or a last name equal to the reported name), and
+/// what is left is a plain column reference or an expression.
+SelectItem readSelectItem(const QString &item, const QString &reportedName)
+{
+    SelectItem result;
+    const SqlScanner scanner(item);
+    qsizetype end = item.size();
+    if (const SqlScanner::Match as = scanner.findKeyword({u"as"_s}); as.found()) {
+        end = scanner.codeEndBefore(as.start);
+    } else {
+        QList<SqlToken> code;
+        for (const SqlToken &token : scanner.tokens()) {
+            if (token.isCode()) {
+                code.append(token);
+            }
+        }
+        if (code.size() >= 2) {
+            const SqlToken &last = code.at(code.size() - 1);
+            const SqlToken &before = code.at(code.size() - 2);
+            const bool spaced = before.end() < last.start;
+            const QString lastText = unquoted(item.mid(last.start, last.length));
+            if (spaced && last.depth == 0 && isName(last, item)
+                && lastText.compare(reportedName, Qt::CaseInsensitive) == 0) {
+                end = scanner.codeEndBefore(last.start);
+            }
+        }
+    }
+    result.expression = text::trim(item.left(end));
+
+    // [qualifier.]name, or schema.table.name: names separated by dots and nothing else.
+    const SqlScanner expression(result.expression);
+    QList<SqlToken> code;
+    for (const SqlToken &token : expression.tokens()) {
+        if (!token.isCode()) {
+            return result; // a comment or a space inside: not a plain reference
+        }
+        code.append(token);
+    }
+    if (code.isEmpty() || code.size() % 2 == 0) {
+        return result;
+    }
+    for (int i = 0; i < code.size(); ++i) {
+        const bool dot = code.at(i).kind == SqlToken::Symbol && result.expression.at(code.at(i).start) == u'.';
+        if (i % 2 == 1 ? !dot : !isName(code.at(i), result.expression)) {
+            return result;
+        }
+    }
+    const SqlToken &last = code.constLast();
+    result.name = result.expression.mid(last.start, last.length);
+    result.qualifier = code.size() > 1 ? result.expression.left(code.at(code.size() - 2).start) : QString();
+    result.plain = true;
+    return result;
+}
+
+/// The select list without a leading DISTINCT or ALL.
+QString withoutSetQuantifier(const QString &selectList)
+{
+    const SqlScanner scanner(selectList);
+    const qsizetype first = scanner.codeStartFrom(0);
+    const SqlScanner::Match quantifier = scanner.findKeyword({u"distinct"_s, u"all"_s}, first);
+    if (quantifier.found() && quantifier.start == first) {
+        return selectList.mid(scanner.codeStartFrom(quantifier.end));
+    }
+    return selectList;
+}
+
+} // namespace
+
 bool parseSelectList(const QString &selectList, FieldCatalog &catalog)
 {
     try {
         QStringList items;
-        const int n = splitSqlList(items, selectList);
+        const int n = splitSqlList(items, withoutSetQuantifier(selectList));
         for (int i = 1; i <= n; ++i) {
             // An item beyond the last result column addresses a catalog entry that does not exist.
             ColumnInfo &column = at(catalog, i);
@@ -42,6 +141,23 @@ bool parseSelectList(const QString &selectList, FieldCatalog &catalog)
                 column.colExpr = text::left(item, l - k - 1);
             } else {
                 column.colExpr = item;
+            }
+
+            // Read by its tokens, a plain column keeps its name as written (quoted names with
+            // spaces included); anything else is filtered on as a whole.
+            const SelectItem read = readSelectItem(text::trim(singleSpaced(at(items, i))), column.colName);
+            column.expression.clear();
+            if (read.plain) {
+                // schema.table.column keeps its first-dot split: the operand is the same.
+                if (!read.qualifier.contains(u'.')) {
+                    column.colExpr = read.name;
+                    // A dot in the alias (x as "a.b") qualifies nothing.
+                    if (!read.qualifier.isEmpty() || dot > 0) {
+                        column.tabAlias = read.qualifier;
+                    }
+                }
+            } else {
+                column.expression = read.expression;
             }
 
             column.valueList = QStringList{QString()};
@@ -206,7 +322,8 @@ bool parseFromList(const QString &fromClause, TableList &tables)
     return true;
 }
 
-bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const TableList &tables)
+bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const TableList &tables,
+                 const QString &withClause)
 {
     try {
         const int columnCount = int(catalog.size()) - 1;
@@ -233,13 +350,18 @@ bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const Table
         for (int t = 1; t <= tableCount; ++t) {
             const TableRef &table = tables.at(t);
             ado::Recordset rs;
-            rs.Open(u"select * from "_s + table.tabName + u" where 1=0"_s, connection);
+            // A derived table needs its alias to be read on its own.
+            const QString source =
+                table.tabName.startsWith(u'(') && table.tabAlias != table.tabName
+                ? table.tabName + u' ' + table.tabAlias
+                : table.tabName;
+            rs.Open(withClause + u"select * from "_s + source + u" where 1=0"_s, connection);
             const int fieldCount = rs.Fields().Count();
             for (int k = 0; k < fieldCount; ++k) {
                 const QString fieldName = text::lower(rs.Fields().Item(k).Name());
                 for (int j = 1; j <= columnCount; ++j) {
                     ColumnInfo &column = catalog[j];
-                    if (column.tabAlias.isEmpty() && text::lower(column.colExpr) == fieldName) {
+                    if (column.tabAlias.isEmpty() && text::lower(unquoted(column.colExpr)) == fieldName) {
                         column.tabName = table.tabName;
                         column.tabAlias = table.tabAlias;
                         ++bound;

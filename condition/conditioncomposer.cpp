@@ -175,7 +175,7 @@ ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &ru
         RowContext row;
         row.kind = run.dbKind;
         row.escapes = run.escapes;
-        row.q = entry.tabAlias + u'.' + entry.colExpr;
+        row.q = entry.conditionOperand();
         row.typeClass = entry.typeClass;
         if (row.typeClass == TypeClass::Date) {
             row.dateMode = cells.value.contains(u':') ? DateMode::DateAndTime : DateMode::DateOnly;

@@ -97,6 +97,22 @@ QString Condora::runQuery(condora::QueryRun &run)
     }
     run.baseSql = statement;
 
+    // Refused before anything runs: what is not a query, and what a spliced condition would
+    // filter only in part.
+    QString refusal;
+    const QString first = leadingKeyword(statement);
+    if (!first.isEmpty() && first != u"SELECT"_s && first != u"WITH"_s) {
+        refusal = u"The statement is not a query (it begins with %1): Condora only reads data."_s.arg(first);
+    } else if (const QString combining = combiningKeyword(statement); !combining.isEmpty()) {
+        refusal = u"A condition cannot be added to a statement that combines queries with %1: it would filter "
+                  u"the last query only."_s.arg(combining);
+    }
+    if (!refusal.isEmpty()) {
+        messageBox(u"Illegal SQL expression!"_s + u"\r\n"_s + refusal, MessageButtons::Ok, MessageIcon::Exclamation,
+                   run.title);
+        return QString();
+    }
+
     const QString rejection = testSql(connection, run.baseSql);
     if (!rejection.isEmpty()) {
         messageBox(u"Illegal SQL expression!"_s + u"\r\n"_s + rejection, MessageButtons::Ok, MessageIcon::Exclamation,

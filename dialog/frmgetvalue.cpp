@@ -1,5 +1,6 @@
 #include "dialog/frmgetvalue.h"
 
+#include "analysis/statementsplitter.h"
 #include "dialog/applystyle.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
@@ -25,9 +26,12 @@ using errortraps::reportErrors;
 using twipsgeometry::setTwipsGeometry;
 using twipsgeometry::twipsGeometry;
 
-QString valueListSql(const ColumnInfo &column)
+QString valueListSql(const ColumnInfo &column, const QString &fromClause)
 {
     const QString select = column.typeClass == TypeClass::LongString ? u"select "_s : u"select distinct "_s;
+    if (!column.expression.isEmpty() && !fromClause.isEmpty()) {
+        return select + column.expression + u" from "_s + fromClause + u" "_s + column.filterClause;
+    }
     return select + column.colExpr + u" from "_s + column.tabName + u" "_s + column.filterClause;
 }
 
@@ -86,7 +90,9 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         }
         ui.setMousePointer(MousePointer::Hourglass);
         const ColumnInfo &column = catalogEntry(m_run.fieldCatalog, position);
-        const QString statement = valueListSql(column);
+        const QString statement = valueListSql(column, column.expression.isEmpty()
+                                                           ? QString()
+                                                           : cutStatement(m_run.baseSql).fromClause);
 
         ado::Connection &connection = connectionOf(m_run);
         if (m_run.dbKind == DbKind::Access) {

@@ -15,7 +15,9 @@ class FlexGrid;
 
 /// The statement that lists the values of a catalog column: "select distinct " + colExpr +
 /// " from " + tabName + " " + filterClause; long text ("lstring") columns without DISTINCT.
-CONDORA_EXPORT QString valueListSql(const ColumnInfo &column);
+/// An expression column lists the values of its whole expression over the base statement's
+/// from clause `fromClause` instead (when one is given).
+CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fromClause = QString());
 
 /// The value picker: a small modal window (caption "value") whose grid MSFlexGrid1 lists the
 /// values that one column takes in the database, restricted by the host's filter for that

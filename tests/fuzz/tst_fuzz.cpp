@@ -645,8 +645,26 @@ void TestFuzz::selectList()
         bool parsed = false;
         const QString escaped = escapedFrom([&] { parsed = parseSelectList(input, catalog); });
         FUZZ_CHECK(escaped.isEmpty(), shown(input) + u": "_s + escaped);
+        // A leading DISTINCT or ALL belongs to the whole list, not to its first item. (Written
+        // by hand: the random texts hold lone surrogates, which a regular expression refuses.)
+        QString listText = input;
+        {
+            qsizetype at = 0;
+            const auto white = [](QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; };
+            while (at < listText.size() && white(listText.at(at))) {
+                ++at;
+            }
+            for (const QString word : {u"distinct"_s, u"all"_s}) {
+                const qsizetype end = at + word.size();
+                if (QStringView(listText).mid(at, word.size()).compare(word, Qt::CaseInsensitive) == 0
+                    && end < listText.size() && (white(listText.at(end)) || u"(\"[`'"_s.contains(listText.at(end)))) {
+                    listText = listText.mid(end);
+                    break;
+                }
+            }
+        }
         QStringList items;
-        const int n = splitSqlList(items, input);
+        const int n = splitSqlList(items, listText);
         const QString detail = shown(input) + u" with %1 columns"_s.arg(columns);
         FUZZ_CHECK(catalog.size() == before.size() && catalog.at(0) == before.at(0), detail);
         FUZZ_CHECK(n <= columns || !parsed, detail);
@@ -670,12 +688,17 @@ void TestFuzz::selectList()
             QString item = trimmedSpaces(singleSpaced(items.at(c)));
             const qsizetype dot = item.indexOf(u'.');
             if (dot >= 0) {
-                FUZZ_CHECK(column.tabAlias == item.left(dot), detail);
+                // A plain column whose only dot sits in its alias has no qualifier.
+                FUZZ_CHECK(column.tabAlias == item.left(dot)
+                               || (column.expression.isEmpty() && item.startsWith(column.tabAlias)),
+                           detail);
                 item = item.mid(dot + 1);
             } else {
                 FUZZ_CHECK(column.tabAlias == u"marker"_s, detail);
             }
-            FUZZ_CHECK(item.startsWith(column.colExpr), detail + u" item "_s + shown(item));
+            // A plain column read by its tokens keeps its own name, wherever the first dot was.
+            FUZZ_CHECK(item.startsWith(column.colExpr) || items.at(c).contains(column.colExpr),
+                       detail + u" item "_s + shown(item));
         }
     }
 }
