@@ -173,8 +173,9 @@ namespace {
 
 const QStringList &joinKeywords()
 {
-    static const QStringList keywords{u"inner join"_s, u"left join"_s,  u"left outer join"_s, u"right join"_s,
-                                      u"right outer join"_s, u"full join"_s, u"full outer join"_s};
+    static const QStringList keywords{u"inner join"_s,       u"left join"_s, u"left outer join"_s,
+                                      u"right join"_s,       u"right outer join"_s, u"full join"_s,
+                                      u"full outer join"_s, u"join"_s};
     return keywords;
 }
 
@@ -246,8 +247,9 @@ QString flattenJoins(const QString &fromClause)
             while (join.found()) {
                 // The joined table ends at its ON, which comes before the next join.
                 const SqlScanner::Match next = scanner.findKeyword(joinKeywords(), join.end, item.end);
+                // ON, or USING (...): either ends the joined table.
                 const SqlScanner::Match on =
-                    scanner.findKeyword({u"on"_s}, join.end, next.found() ? next.start : item.end);
+                    scanner.findKeyword({u"on"_s, u"using"_s}, join.end, next.found() ? next.start : item.end);
                 if (!on.found()) {
                     // The report callers have always shown for a join without ON.
                     throw RuntimeError::invalidArgument(u"length -1 is negative"_s);

@@ -569,9 +569,10 @@ void TestAnalysisDatabase::workedExamples_data()
                           postgres)
             << QStringList{od, od, u"Products"_s, od, od, od, u"CCur("_s + od}
             << QStringList{od, od, u"Products"_s, od, od, od, QString()}
-            // SQLite declares no type for an expression; PostgreSQL reports the function's numeric.
+            // PostgreSQL reports the function's numeric; SQLite declares no type for an expression,
+            // and its values are numbers (it was classed text, so every number was quoted).
             << QStringList{u"number"_s, u"number"_s, u"string"_s, u"number"_s, u"number"_s, u"number"_s,
-                           postgres ? u"number"_s : u"string"_s}
+                           u"number"_s}
             << 2;
     });
 }
@@ -604,13 +605,15 @@ void TestAnalysisDatabase::workedExamples()
     for (int i = 1; i < catalog.size(); ++i) {
         QCOMPARE(catalog.at(i).valueList, QStringList{QString()});
     }
-    QCOMPARE(conn->statementCount(), 3 + bindingProbes);
+    // SQLite reads the first rows once to class the columns that declare no type.
+    const int samples = !postgres && statement == orderSql ? 1 : 0;
+    QCOMPARE(conn->statementCount(), 3 + bindingProbes + samples);
 
     const bool hasFilters = !filters.isEmpty();
     QVERIFY(prepareFilters(*m_conn, filters, catalog));
     const int filtered = std::min(int(filters.size()) - 1, int(catalog.size()) - 1);
     const int roundTrips = conn->statementCount();
-    QCOMPARE(roundTrips, 3 + bindingProbes + std::max(filtered, 0));
+    QCOMPARE(roundTrips, 3 + bindingProbes + samples + std::max(filtered, 0));
     qInfo("round trips of one analysis: %d", roundTrips);
     QVERIFY(m_ui->messages().isEmpty());
 
@@ -640,8 +643,15 @@ void TestAnalysisDatabase::splitSql_data()
                 << forBackend(tabName, postgres) << statements;
         });
     };
-    add("star binds no column", u"select * from GenderTypes"_s, {u"*"_s, QString()}, {QString(), QString()},
-        {QString(), QString()}, 3);
+    addBackendRows("star read as the table's columns (was bound to no column)", [](QTestData &row, bool postgres) {
+        row << u"select * from GenderTypes"_s
+            << (postgres ? QStringList{u"genderid"_s, u"gender"_s} : QStringList{u"GenderID"_s, u"Gender"_s})
+            << forBackend(QStringList{u"GenderTypes"_s, u"GenderTypes"_s}, postgres)
+            << forBackend(QStringList{u"GenderTypes"_s, u"GenderTypes"_s}, postgres) << 3;
+    });
+    add("join with using (was a join without on)",
+        u"select Gender from GenderTypes inner join Customers using (GenderID)"_s, {u"Gender"_s},
+        {u"GenderTypes"_s}, {u"GenderTypes"_s}, 3);
     add("unqualified columns looked up table by table",
         u"select Gender, CompanyName from GenderTypes cross join Customers"_s, {u"Gender"_s, u"CompanyName"_s},
         {u"GenderTypes"_s, u"Customers"_s}, {u"GenderTypes"_s, u"Customers"_s}, 4);
@@ -662,8 +672,11 @@ void TestAnalysisDatabase::splitSql_data()
         {u"Städte"_s, u"Städte"_s}, 3);
     add("from after a line break (was no from)", u"select Gender\nfrom GenderTypes"_s, {u"Gender"_s},
         {u"GenderTypes"_s}, {u"GenderTypes"_s}, 3);
-    add("comma in a call (was a second item)", u"select coalesce(Gender, 'x') g from GenderTypes"_s,
-        {u"coalesce(Gender, 'x')"_s}, {QString()}, {QString()}, 3);
+    // SQLite reads the first rows of an expression without a declared type to class it.
+    addBackendRows("comma in a call (was a second item)", [](QTestData &row, bool postgres) {
+        row << u"select coalesce(Gender, 'x') g from GenderTypes"_s << QStringList{u"coalesce(Gender, 'x')"_s}
+            << QStringList{QString()} << QStringList{QString()} << (postgres ? 3 : 4);
+    });
     add("limit (the probe was refused after it)", u"select Gender from GenderTypes limit 5"_s, {u"Gender"_s},
         {u"GenderTypes"_s}, {u"GenderTypes"_s}, 3);
     add("where after a line break (the probe was refused)", u"select Gender from GenderTypes\nwhere GenderID > 1"_s,
@@ -709,8 +722,7 @@ void TestAnalysisDatabase::splitSqlFailures_data()
     const int invalid = ErrorNumber::InvalidArgument;
     const int database = ErrorNumber::Database;
     add("no from", u"select 1"_s, QString(), invalid);
-    add("joined table without on", u"select Gender from GenderTypes inner join Customers using (GenderID)"_s,
-        QString(), invalid);
+    add("joined table without on", u"select Gender from GenderTypes natural join Customers"_s, QString(), invalid);
     add("unknown table", u"select Gender from NoSuchTable"_s, QString(), database);
     add("100,000 characters of nothing", u"x, "_s.repeated(33334), QString(), database);
 }

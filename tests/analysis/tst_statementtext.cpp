@@ -437,7 +437,8 @@ void TestStatementText::flattenJoins_data()
     QTest::newRow("joins in two items") << u"a inner join b on a.x=b.x, c left join d on c.y=d.y"_s
                                         << u"a,b,c,d"_s;
     QTest::newRow("mixed case keywords") << u"a Inner Join b On a.x=b.x"_s << u"a,b"_s;
-    QTest::newRow("bare join is no keyword") << u"a join b on a.x=b.x"_s << u"a join b on a.x=b.x"_s;
+    QTest::newRow("bare join (was no keyword)") << u"a join b on a.x=b.x"_s << u"a,b"_s;
+    QTest::newRow("join with using (was a join without on)") << u"a inner join b using (x)"_s << u"a,b"_s;
     QTest::newRow("line break before join (was no keyword)") << u"a\ninner join b on a.x=b.x"_s << u"a,b"_s;
     QTest::newRow("line break before on (was a join without on)") << u"a inner join b\non a.x=b.x"_s << u"a,b"_s;
     QTest::newRow("join words in sub-queries, literals and comments")
@@ -459,7 +460,6 @@ void TestStatementText::flattenJoinsWithoutOn_data()
 {
     QTest::addColumn<QString>("from");
     QTest::newRow("last joined table") << u"a inner join b"_s;
-    QTest::newRow("using instead of on") << u"a inner join b using (x)"_s;
     QTest::newRow("in a later item") << u"a, b left join c"_s;
     QTest::newRow("on only after the next join") << u"a inner join b left join c on c.x=a.x"_s;
 }
