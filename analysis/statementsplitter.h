@@ -15,15 +15,19 @@ class Connection;
 CONDORA_EXPORT bool splitSql(ado::Connection &connection, const QString &statement, FieldCatalog &catalog,
                              TableList &tables);
 
-/// The two pieces that splitSql cuts from a statement by text alone.
+/// The two pieces that splitSql cuts from a statement by its text.
 struct CONDORA_EXPORT StatementPieces
 {
-    QString selectList; ///< the select part (before the first " from ", trimmed) from its 8th character on
-    QString fromClause; ///< after " from ", up to the first " where " or else " order by ", trimmed
+    /// The final query's select part (before its top-level FROM; after WITH's common table
+    /// expressions) from its 8th character on.
+    QString selectList;
+    /// After the top-level FROM, up to the first top-level WHERE, GROUP BY, HAVING, WINDOW,
+    /// ORDER BY, LIMIT, OFFSET, FETCH or FOR, or a closing comment.
+    QString fromClause;
 };
 
 /// The text cut of splitSql, without its error trap and without database access. Throws
-/// RuntimeError (invalid argument) for a statement without " from ".
+/// RuntimeError (invalid argument) for a statement without a top-level FROM.
 CONDORA_EXPORT StatementPieces cutStatement(const QString &statement);
 
 } // namespace condora

@@ -11,21 +11,25 @@ namespace ado {
 class Connection;
 } // namespace ado
 
-/// Replaces every run of two or more spaces by one space; tabs and line breaks stay.
+/// Replaces every run of two or more spaces between the statement's words by one space; spaces
+/// inside literals, quoted names and comments stay, and so do tabs and line breaks.
 CONDORA_EXPORT QString trimSpaces(const QString &text);
 
 /// Splits `text` at a one-character separator (found case-insensitively) into `list`,
 /// positions 1..count (position 0 exists and is empty); returns count. Pieces are not trimmed.
 CONDORA_EXPORT int splitStr(QStringList &list, const QString &text, const QString &separator);
 
-/// `statement` with `condition` added to its WHERE clause: the statement up to its first
-/// " order by " (trimmed), then " and " when that part already has " where ", else " where ",
-/// then `condition` as given, then the ORDER BY tail with its leading space. An empty condition
-/// gives the head and the tail alone. The one splice of the probe and the composer.
+/// `statement` with `condition` added to its WHERE clause, where a WHERE clause belongs: before
+/// the first top-level GROUP BY, HAVING, WINDOW, ORDER BY, LIMIT, OFFSET, FETCH or FOR after its
+/// FROM (or before a trailing comment), joined by " and " when the statement already has a
+/// top-level WHERE, else by " where ". When the base condition or `condition` has a top-level
+/// OR, each side is bracketed, so that the result keeps the base statement's rows and narrows
+/// them. Keywords are found by the SQL scanner: never inside literals, quoted names, comments or
+/// parentheses, with any white space between words. An empty condition gives the head and the
+/// tail alone. The one splice of the probe and the composer.
 CONDORA_EXPORT QString spliceCondition(const QString &statement, const QString &condition);
 
-/// The no-rows form of a statement: " where 1=0 " or " and 1=0 " inserted before the first
-/// " order by ".
+/// The no-rows form of a statement: the condition "1=0 " spliced in (spliceCondition()).
 CONDORA_EXPORT QString probeSql(const QString &statement);
 
 /// The first word of the statement in upper case ("SELECT", "WITH", "UPDATE", ...), or empty when
