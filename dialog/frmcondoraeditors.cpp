@@ -36,13 +36,6 @@ const QString QueryGridFormat = u"   (|<Column                   |<Operator     
 /// Text colour of a row the composer uses.
 constexpr OleColor UsedRowColor(0x377627);
 
-constexpr int CellOpen = ConditionCol::OpenBracket;
-constexpr int CellColumn = ConditionCol::Column;
-constexpr int CellOperator = ConditionCol::Operator;
-constexpr int CellValue = ConditionCol::Value;
-constexpr int CellClose = ConditionCol::CloseBracket;
-constexpr int CellLogical = ConditionCol::Logical;
-constexpr int CellColIndex = ConditionCol::ColIndex;
 
 bool isBlank(const QString &text)
 {
@@ -71,7 +64,7 @@ ConditionRows frmCondora::conditionRows() const
 
 TypeClass frmCondora::rowTypeClass(int row) const
 {
-    const QString colIndex = m_grid->TextMatrix(row, CellColIndex);
+    const QString colIndex = m_grid->TextMatrix(row, ConditionCol::ColIndex);
     return isBlank(colIndex) ? TypeClass::None : catalogEntry(m_run.fieldCatalog, colIndex).typeClass;
 }
 
@@ -83,7 +76,7 @@ void frmCondora::recompose()
     const ComposedCondition composed = composeCondition(rows, m_run);
     // The grid shows the Operator and Logical cells as the composer trimmed them.
     for (int r = 0; r < rows.size(); ++r) {
-        for (int c : {CellOperator, CellLogical}) {
+        for (int c : {ConditionCol::Operator, ConditionCol::Logical}) {
             if (composed.rows.at(r).cell(c) != rows.at(r).cell(c)) {
                 m_grid->setTextMatrix(r + 1, c, composed.rows.at(r).cell(c));
             }
@@ -97,7 +90,7 @@ void frmCondora::iniQueryGrid()
 {
     reportErrors([this] {
         m_grid->setFormatString(QueryGridFormat);
-        for (int col = 0; col <= CellLogical; ++col) {
+        for (int col = 0; col <= ConditionCol::Logical; ++col) {
             m_grid->setRow(0);
             m_grid->setCol(col);
             m_grid->setCellFontBold(true);
@@ -129,14 +122,14 @@ void frmCondora::editCell()
         m_inEditCell = true;
         const auto leaveEditCell = qScopeGuard([this] { m_inEditCell = false; });
 
-        if (m_grid->Col() > CellLogical) {
-            m_grid->setCol(CellLogical);
+        if (m_grid->Col() > ConditionCol::Logical) {
+            m_grid->setCol(ConditionCol::Logical);
         }
         m_curRow = m_grid->Row();
         m_curCol = m_grid->Col();
         placeEditors();
 
-        if (m_curCol == CellValue) {
+        if (m_curCol == ConditionCol::Value) {
             m_comItem->hide();
             m_txtValue->show();
             m_cmdGetValue->show();
@@ -162,16 +155,16 @@ void frmCondora::editCell()
             m_txtValue->hide();
             m_cmdGetValue->hide();
             switch (m_curCol) {
-            case CellColumn:
+            case ConditionCol::Column:
                 loadColumnList();
                 break;
-            case CellOperator:
-                loadOperatorsForColumn(m_grid->TextMatrix(m_curRow, CellColIndex));
+            case ConditionCol::Operator:
+                loadOperatorsForColumn(m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex));
                 break;
-            case CellOpen:
+            case ConditionCol::OpenBracket:
                 loadLeftBracketList();
                 break;
-            case CellClose:
+            case ConditionCol::CloseBracket:
                 loadRightBracketList();
                 break;
             default:
@@ -278,8 +271,8 @@ void frmCondora::loadRightBracketList()
 void frmCondora::listFocusStep()
 {
     reportErrors([this] {
-        if (m_curCol == CellColumn) {
-            const QString colIndex = m_grid->TextMatrix(m_curRow, CellColIndex);
+        if (m_curCol == ConditionCol::Column) {
+            const QString colIndex = m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex);
             if (isBlank(colIndex)) {
                 m_comItem->setCurrentIndex(-1);
             } else {
@@ -314,15 +307,15 @@ void frmCondora::onListPicked(int index)
         }
         if (m_curRow != 0) {
             m_grid->setTextMatrix(m_curRow, m_curCol, m_comItem->itemText(index));
-            if (m_curCol == CellColumn) {
-                m_grid->setTextMatrix(m_curRow, CellColIndex, QString::number(m_comItem->itemData(index).toInt()));
+            if (m_curCol == ConditionCol::Column) {
+                m_grid->setTextMatrix(m_curRow, ConditionCol::ColIndex, QString::number(m_comItem->itemData(index).toInt()));
             }
             refreshValueLock();
         }
         recompose();
 
-        const bool used = !isBlank(m_grid->TextMatrix(m_curRow, CellColumn))
-                          && !isBlank(m_grid->TextMatrix(m_curRow, CellOperator));
+        const bool used = !isBlank(m_grid->TextMatrix(m_curRow, ConditionCol::Column))
+                          && !isBlank(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));
         const OleColor colour = used ? UsedRowColor : OleColor(OleColor::WindowText);
         for (int col = 0; col < m_grid->Cols(); ++col) {
             m_grid->setCol(col);
@@ -336,18 +329,18 @@ void frmCondora::refreshValueLock()
 {
     reportErrors([this] {
         bool locked = false;
-        const QString colIndex = m_grid->TextMatrix(m_curRow, CellColIndex);
+        const QString colIndex = m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex);
         if (!colIndex.isEmpty() && catalogEntry(m_run.fieldCatalog, colIndex).typeClass == TypeClass::Boolean) {
             locked = true;
         }
-        const QString op = text::lower(m_grid->TextMatrix(m_curRow, CellOperator));
+        const QString op = text::lower(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));
         if (op.contains(u"null") || op.contains(u"true") || op.contains(u"false")) {
             locked = true;
         }
 
         const OleColor background(locked ? OleColor::ButtonFace : OleColor::HighlightText);
         m_grid->setRow(m_curRow);
-        m_grid->setCol(CellValue);
+        m_grid->setCol(ConditionCol::Value);
         m_grid->setCellBackColor(background);
         QPalette palette = m_txtValue->palette();
         palette.setColor(QPalette::Base, background.toColor());
