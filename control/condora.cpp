@@ -144,7 +144,9 @@ QString Condora::runQuery(condora::QueryRun &run)
 QString Condora::GetQuerySql()
 {
     condora::QueryRun run;
-    return runQuery(run);
+    const QString sql = runQuery(run);
+    Q_EMIT queryFinished(sql);
+    return sql;
 }
 
 std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
@@ -154,6 +156,7 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
     try {
         condora::QueryRun run;
         const QString sql = runQuery(run);
+        Q_EMIT queryFinished(sql);
         ui.setMousePointer(condora::MousePointer::Hourglass);
         if (!condora::text::trim(sql).isEmpty()) {
             condora::ado::Connection &connection = condora::connectionOf(run);

@@ -135,6 +135,15 @@ public:
     /// Shows a fresh modal About window and returns when the user has closed it.
     Q_INVOKABLE void ShowAboutBox();
 
+    /// One query run without a control on any window, in the manner of QInputDialog::getText:
+    /// asks the user for a condition on `baseSql` over the host's open `database` (adopted, not
+    /// closed) and returns the final statement, empty after Cancel or a run that ended before
+    /// the dialog. `*ok` (when given) is true exactly when a statement is returned. `parent`
+    /// gives the run its ambient font; nothing is placed on it. Like GetQuerySql, a run-time
+    /// error of the run leaves as condora::RuntimeError.
+    static QString getQuerySql(QWidget *parent, const QSqlDatabase &database, const QString &baseSql,
+                               bool *ok = nullptr);
+
     // Persistence ---------------------------------------------------------------------------
 
     /// Sets every property to its default, as for a control newly placed on a window:
@@ -228,6 +237,13 @@ public:
 Q_SIGNALS:
     /// The property-changed notification: `propertyName` is the property's own name.
     void propertyChanged(const QString &propertyName);
+
+    /// Emitted when a query run of GetQuerySql or GetQueryResult has its outcome, before the
+    /// call returns (and before GetQueryResult executes the statement): the final statement,
+    /// or the empty text after Cancel, a closed dialog or a run that ended before the dialog.
+    /// A run that ends in a run-time error (left by GetQuerySql, reported by GetQueryResult)
+    /// emits nothing.
+    void queryFinished(const QString &sql);
 
     void EnabledChanged();
     void ConnObjChanged();

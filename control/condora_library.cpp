@@ -1,7 +1,12 @@
 #include "condora_export.h"
 
-// The library's version, for hosts that want to report it.
+#include <Condora/condora_version.h>
+
+#define CONDORA_TEXT(x) CONDORA_TEXT_(x)
+#define CONDORA_TEXT_(x) #x
+
+// The library's version, for hosts that want to report it ("major.minor").
 extern "C" CONDORA_EXPORT const char *condoraVersion()
 {
-    return "3.0";
+    return CONDORA_TEXT(CONDORA_VERSION_MAJOR) "." CONDORA_TEXT(CONDORA_VERSION_MINOR);
 }

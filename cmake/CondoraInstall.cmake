@@ -1,0 +1,44 @@
+# Install rules and the CMake package Condora (find_package(Condora 3 CONFIG REQUIRED)).
+#
+#   lib/libCondora.so.3 ...                     the library (SONAME libCondora.so.3)
+#   include/Condora/Condora, condora.h, ...     what hosts include: <Condora/condora.h>
+#   include/Condora/control/condora.h, ...      the public headers in their folders
+#   include/Condora/condora_export.h, condora_version.h
+#   lib/cmake/Condora/                          CondoraConfig.cmake, version file, targets
+#   <Qt plugins>/designer/libcondora_designer.so the Designer plugin (when built)
+include(CMakePackageConfigHelpers)
+
+set(CONDORA_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/Condora)
+set(CONDORA_QT_MIN_VERSION 6.4)
+
+install(TARGETS Condora EXPORT CondoraTargets
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Runtime NAMELINK_COMPONENT Devel
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Devel
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
+
+foreach(header IN LISTS CONDORA_PUBLIC_HEADERS)
+    get_filename_component(folder ${header} DIRECTORY)
+    install(FILES ${PROJECT_SOURCE_DIR}/${header}
+        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/Condora/${folder} COMPONENT Devel)
+endforeach()
+list(TRANSFORM CONDORA_FORWARDING_HEADERS PREPEND ${PROJECT_SOURCE_DIR}/include/Condora/
+    OUTPUT_VARIABLE forwarding_headers)
+install(FILES ${forwarding_headers}
+    ${PROJECT_BINARY_DIR}/include/condora_export.h
+    ${PROJECT_BINARY_DIR}/include/Condora/condora_version.h
+    DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/Condora COMPONENT Devel)
+
+install(EXPORT CondoraTargets NAMESPACE Condora:: DESTINATION ${CONDORA_INSTALL_CMAKEDIR} COMPONENT Devel)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/CondoraConfig.cmake.in
+    ${PROJECT_BINARY_DIR}/cmake/CondoraConfig.cmake
+    INSTALL_DESTINATION ${CONDORA_INSTALL_CMAKEDIR})
+# A host asking for Condora 3 takes any 3.x at least as new as it asks for, never 4.
+write_basic_package_version_file(${PROJECT_BINARY_DIR}/cmake/CondoraConfigVersion.cmake
+    VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
+install(FILES ${PROJECT_BINARY_DIR}/cmake/CondoraConfig.cmake ${PROJECT_BINARY_DIR}/cmake/CondoraConfigVersion.cmake
+    DESTINATION ${CONDORA_INSTALL_CMAKEDIR} COMPONENT Devel)
+
+if(TARGET condora_designer)
+    install(TARGETS condora_designer
+        LIBRARY DESTINATION ${CONDORA_INSTALL_DESIGNERPLUGINDIR} COMPONENT Designer)
+endif()

@@ -1,0 +1,172 @@
+// queryhost: a small host of the Condora control.
+//
+// The host already has its database (a QSqlDatabase it opened itself) and hands it to the control;
+// "Query..." lets the user build a condition and shows the result in a table, "Statement..." asks
+// for the statement only through Condora::getQuerySql.
+//
+//   queryhost [--run-once]
+// --run-once presses OK in the query dialog and Cancel in the next one, prints what came back and
+// exits: 0 when the rows and the empty statement arrived as they should.
+
+#include <Condora/Condora>
+
+#include <QApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString BaseSql = u"SELECT p.ProductID, p.ProductName, p.UnitPrice FROM Products p ORDER BY p.ProductID"_s;
+
+bool openHostDatabase(QSqlDatabase &db)
+{
+    db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"host"_s);
+    db.setDatabaseName(u":memory:"_s);
+    if (!db.open()) {
+        return false;
+    }
+    QSqlQuery query(db);
+    const QStringList statements{
+        u"CREATE TABLE Products (ProductID INTEGER PRIMARY KEY, ProductName VARCHAR(40), UnitPrice NUMERIC(10,2))"_s,
+        u"INSERT INTO Products VALUES (1, 'Chai', 18.00)"_s,
+        u"INSERT INTO Products VALUES (2, 'Chang', 19.00)"_s,
+        u"INSERT INTO Products VALUES (3, 'Aniseed Syrup', 10.00)"_s,
+        u"INSERT INTO Products VALUES (4, 'Ikura', 31.00)"_s,
+    };
+    for (const QString &statement : statements) {
+        if (!query.exec(statement)) {
+            std::fprintf(stderr, "%s\n", qPrintable(query.lastError().text()));
+            return false;
+        }
+    }
+    return true;
+}
+
+/// Shows every row of `rows` in `table`; returns the number of rows.
+int showRows(condora::ado::Recordset &rows, QTableWidget *table)
+{
+    const int columns = rows.Fields().Count();
+    table->clear();
+    table->setRowCount(0);
+    table->setColumnCount(columns);
+    QStringList headers;
+    for (int column = 0; column < columns; ++column) {
+        headers.append(rows.Fields().Item(column).Name());
+    }
+    table->setHorizontalHeaderLabels(headers);
+    while (!rows.Eof()) {
+        const int row = table->rowCount();
+        table->insertRow(row);
+        for (int column = 0; column < columns; ++column) {
+            table->setItem(row, column, new QTableWidgetItem(rows.Fields().Item(column).Value().toString()));
+        }
+        rows.MoveNext();
+    }
+    return table->rowCount();
+}
+
+/// Presses `button` in the next query dialog once it is open (for --run-once).
+void pressInNextDialog(QObject *scope, const char *button)
+{
+    auto *timer = new QTimer(scope);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, button] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (modal == nullptr) {
+            return;
+        }
+        timer->deleteLater();
+        timer->stop();
+        if (modal->objectName() != u"frmCondora"_s) {
+            std::fprintf(stderr, "unexpected window: %s\n", qPrintable(modal->windowTitle()));
+            modal->close();
+            return;
+        }
+        if (auto *push = modal->findChild<QPushButton *>(QString::fromLatin1(button))) {
+            push->click();
+        }
+    });
+    timer->start(10);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const bool runOnce = app.arguments().contains(u"--run-once"_s);
+
+    QSqlDatabase db;
+    if (!openHostDatabase(db)) {
+        std::fprintf(stderr, "the host database did not open\n");
+        return 2;
+    }
+
+    QWidget window;
+    window.setWindowTitle(u"Condora query host"_s);
+    auto *query = new Condora(&window); // the control's icon, owned by the window
+    query->setConnObj(condora::ado::Connection::fromDatabase(db));
+    query->setSqlInput(BaseSql);
+    query->setTitle(u"Products"_s);
+    auto *runQuery = new QPushButton(u"&Query..."_s, &window);
+    auto *askStatement = new QPushButton(u"&Statement..."_s, &window);
+    auto *statement = new QLabel(&window);
+    statement->setWordWrap(true);
+    statement->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *table = new QTableWidget(&window);
+    table->horizontalHeader()->setStretchLastSection(true);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addWidget(query);
+    buttons->addWidget(runQuery);
+    buttons->addWidget(askStatement);
+    buttons->addStretch();
+    auto *layout = new QVBoxLayout(&window);
+    layout->addLayout(buttons);
+    layout->addWidget(statement);
+    layout->addWidget(table);
+    window.resize(640, 400);
+
+    int rowsShown = -1;
+    QObject::connect(query, &Condora::queryFinished, statement, [statement](const QString &sql) {
+        statement->setText(sql.isEmpty() ? u"(cancelled)"_s : sql);
+    });
+    QObject::connect(runQuery, &QPushButton::clicked, &window, [&] {
+        if (const std::unique_ptr<condora::ado::Recordset> rows = query->GetQueryResult()) {
+            rowsShown = showRows(*rows, table);
+        }
+    });
+    QObject::connect(askStatement, &QPushButton::clicked, &window, [&] {
+        bool ok = false;
+        const QString sql = Condora::getQuerySql(&window, db, BaseSql, &ok);
+        statement->setText(ok ? sql : u"(cancelled)"_s);
+    });
+
+    std::printf("Condora %s (library %s)\n", CONDORA_VERSION_STRING, condoraVersion());
+    window.show();
+    if (!runOnce) {
+        return app.exec();
+    }
+
+    pressInNextDialog(&window, "cmdOK");
+    runQuery->click();
+    std::printf("query: %s\nrows: %d\n", qPrintable(statement->text()), rowsShown);
+
+    pressInNextDialog(&window, "cmdCancel");
+    bool ok = true;
+    const QString cancelled = Condora::getQuerySql(&window, db, BaseSql, &ok);
+    std::printf("after Cancel: \"%s\" ok=%d\n", qPrintable(cancelled), int(ok));
+
+    return rowsShown == 4 && cancelled.isEmpty() && !ok ? 0 : 1;
+}
