@@ -111,6 +111,12 @@ MessageAnswer tellUser(const QString &text)
     return messageBox(text, MessageButtons::Ok, MessageIcon::Exclamation, u"CondoraHost"_s);
 }
 
+/// A statement that failed part-way: its rows are only the first part of the result.
+void tellFetchFailure(const QString &description)
+{
+    tellUser(u"Run-time error %1:\r\n"_s.arg(ErrorNumber::Database) + description);
+}
+
 } // namespace
 
 Form2::Form2(QWidget *parent)
@@ -161,6 +167,8 @@ Form2::Form2(QWidget *parent)
     connect(m_getSqlButton, &QPushButton::clicked, this, &Form2::showOrderQuery);
     connect(m_recordsetButton, &QPushButton::clicked, this, &Form2::showCustomerQuery);
     connect(m_exitButton, &QPushButton::clicked, this, &QWidget::close);
+    // The grid fetches its rows as they are shown; a statement failing on the way is told here.
+    connect(m_grid, &FlexGrid::FetchError, this, &tellFetchFailure);
 }
 
 Form2::~Form2() = default;
@@ -246,6 +254,15 @@ void Form2::showOrderQuery()
     }
 }
 
+void Form2::showRows(ado::Recordset &recordset)
+{
+    const QString failure = MSGridShowInfo(*m_grid, recordset);
+    fitColumns(*m_grid);
+    if (!failure.isEmpty()) {
+        tellFetchFailure(failure);
+    }
+}
+
 void Form2::showCustomerQuery()
 {
     try {
@@ -255,8 +272,7 @@ void Form2::showCustomerQuery()
         m_condora->SetFilterCondition(filters);
         auto recordset = m_condora->GetQueryResult(0);
         if (recordset) {
-            MSGridShowInfo(*m_grid, *recordset);
-            fitColumns(*m_grid);
+            showRows(*recordset);
         }
     } catch (const RuntimeError &error) {
         tellUser(u"Run-time error %1:\r\n"_s.arg(error.number()) + error.description());

@@ -15,6 +15,7 @@ namespace condora {
 class FlexGrid;
 namespace ado {
 class Connection;
+class Recordset;
 }
 
 /// The demo program's one window. It opens the sample database once, hands it to its query
@@ -44,6 +45,11 @@ public:
     void showOrderQuery();
     /// "GetRecordset": the customer statement with a filter on Gender; its rows go to the grid.
     void showCustomerQuery();
+
+    /// Shows a recordset in the grid (MSGridShowInfo). A statement that fails part-way, while
+    /// the rows are copied or later while the grid fetches them, is told in one message with
+    /// the database's text.
+    void showRows(ado::Recordset &recordset);
 
     /// The statements the two buttons start from.
     static QString orderQuerySql();

@@ -2,6 +2,7 @@
 
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
+#include "platform/runtimeerror.h"
 #include "platform/userinteraction.h"
 
 #include <exception>
@@ -22,13 +23,31 @@ bool attempt(Step &&step)
     }
 }
 
+/// A step that walks the recordset: a statement that fails part-way is kept in `failure` (the
+/// first one), other failures are ignored like attempt() does.
+template <typename Step>
+bool walk(QString &failure, Step &&step)
+{
+    try {
+        step();
+        return true;
+    } catch (const RuntimeError &error) {
+        if (error.number() == ErrorNumber::Database && failure.isEmpty()) {
+            failure = error.description();
+        }
+    } catch (const std::exception &) {
+    }
+    return false;
+}
+
 constexpr int BindLimit = 2048;
 constexpr int YieldEvery = 1000;
 
 } // namespace
 
-void MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset)
+QString MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset)
 {
+    QString failure;
     attempt([&] {
         if (grid.FixedRows() > 0) {
             grid.setFixedRows(0);
@@ -59,7 +78,7 @@ void MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset)
 
         const auto atEnd = [&] {
             bool eof = true; // a recordset that cannot say where it stands ends the copy
-            attempt([&] { eof = recordset.Eof(); });
+            walk(failure, [&] { eof = recordset.Eof(); });
             return eof;
         };
         int row = 0;
@@ -72,7 +91,7 @@ void MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset)
                     grid.setTextMatrix(row, field + fixedCols, value.isNull() ? QString() : value.toString());
                 });
             }
-            if (!attempt([&] { recordset.MoveNext(); })) {
+            if (!walk(failure, [&] { recordset.MoveNext(); })) {
                 break; // it would never reach its end
             }
             if (row % YieldEvery == 0) {
@@ -87,11 +106,15 @@ void MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset)
         });
     }
 
+    if (!failure.isEmpty()) {
+        return failure; // the rows end at the failure: nothing to move back over
+    }
     attempt([&] {
         if (!(recordset.Eof() && recordset.Bof())) {
             recordset.MoveFirst();
         }
     });
+    return failure;
 }
 
 } // namespace condora

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 namespace condora {
 
 class FlexGrid;
@@ -14,6 +16,10 @@ class Recordset;
 /// interface process pending events every 1000 records. Afterwards a recordset with records is
 /// moved back to its first record. Errors never leave this function: a step that fails is
 /// skipped (a copy whose recordset stops moving forward ends there).
-void MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset);
+///
+/// Returns the database's message when the statement failed part-way while the rows were
+/// copied (the grid then holds only the first part of the result); empty otherwise. A bound
+/// grid announces such a failure itself, through FlexGrid::FetchError.
+QString MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset);
 
 } // namespace condora

@@ -5,14 +5,38 @@
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/userinteraction.h"
 
+#include "platform/runtimeerror.h"
+
 #include <climits>
 
 namespace condora {
 
 using errortraps::ignoreErrors;
 
-void fillGrid(FlexGrid &grid, ado::Recordset &recordset)
+namespace {
+
+/// Runs a step that walks the recordset; a statement failing part-way is kept in `failure`
+/// (the first one only), any other failure is dropped. True when it ran without error.
+template<typename Step>
+bool walkStep(QString &failure, Step &&step)
 {
+    try {
+        step();
+        return true;
+    } catch (const RuntimeError &error) {
+        if (error.number() == ErrorNumber::Database && failure.isEmpty()) {
+            failure = error.description();
+        }
+    } catch (...) {
+    }
+    return false;
+}
+
+} // namespace
+
+QString fillGrid(FlexGrid &grid, ado::Recordset &recordset)
+{
+    QString failure;
     int fixedCols = 0;
     ignoreErrors([&] {
         if (grid.FixedRows() > 0) {
@@ -37,7 +61,7 @@ void fillGrid(FlexGrid &grid, ado::Recordset &recordset)
         int i = 0;
         while (true) {
             bool atEnd = true;
-            if (!ignoreErrors([&] { atEnd = recordset.Eof(); }) || atEnd) {
+            if (!walkStep(failure, [&] { atEnd = recordset.Eof(); }) || atEnd) {
                 break;
             }
             ++i;
@@ -48,7 +72,7 @@ void fillGrid(FlexGrid &grid, ado::Recordset &recordset)
                     grid.setTextMatrix(i, k + fixedCols, value.isNull() ? QString() : value.toString());
                 });
             }
-            if (!ignoreErrors([&] { recordset.MoveNext(); })) {
+            if (!walkStep(failure, [&] { recordset.MoveNext(); })) {
                 break; // a cursor that cannot move on would loop for ever
             }
             if (i % FillGridYieldRows == 0) {
@@ -61,12 +85,16 @@ void fillGrid(FlexGrid &grid, ado::Recordset &recordset)
             }
         });
     }
+    if (!failure.isEmpty()) {
+        return failure; // the rows end at the failure: nothing to move back over
+    }
 
     ignoreErrors([&] {
         if (!(recordset.Eof() && recordset.Bof())) {
             recordset.MoveFirst();
         }
     });
+    return failure;
 }
 
 } // namespace condora

@@ -2,6 +2,8 @@
 
 #include "condora_export.h"
 
+#include <QString>
+
 namespace condora {
 
 class FlexGrid;
@@ -22,6 +24,10 @@ inline constexpr int FillGridYieldRows = 1000;
 /// row, yielding to the event loop every FillGridYieldRows rows so the window keeps painting.
 /// Afterwards the recordset is moved back to its first record when it has any. A failing step
 /// is skipped and the next one runs; a null value leaves its cell empty. Never throws.
-CONDORA_EXPORT void fillGrid(FlexGrid &grid, ado::Recordset &recordset);
+///
+/// Returns the database's message when the statement failed part-way while its rows were
+/// copied (the copy then ends there and holds only the first part of the result); empty
+/// otherwise. A bound grid announces such a failure itself (FlexGrid::FetchError).
+CONDORA_EXPORT QString fillGrid(FlexGrid &grid, ado::Recordset &recordset);
 
 } // namespace condora

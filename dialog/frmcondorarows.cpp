@@ -4,6 +4,8 @@
 #include "dialog/frmcondora.h"
 
 #include "analysis/errorreport.h"
+#include "condition/conditionoperator.h"
+#include "condition/conditionrow.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
 #include "dialog/frmgetvalue.h"
@@ -112,7 +114,17 @@ void frmCondora::onGetValue()
         picker.setP_colIndex(m_grid->TextMatrix(r, 6));
         picker.exec();
 
-        if (const std::optional<QString> picked = picker.pickedValue()) {
+        if (picker.pickedNull()) {
+            // NULL is no value to compare with: the row asks "is null" instead.
+            m_txtValue->setText(QString());
+            m_grid->setTextMatrix(r, ConditionCol::Operator, operatorText(ConditionOperator::Null));
+            refreshValueLock();
+            recompose();
+        } else if (const std::optional<QString> picked = picker.pickedValue()) {
+            // A listed value is taken whole: a line edit cuts longer texts at its maximum.
+            if (picked->size() > m_txtValue->maxLength()) {
+                m_txtValue->setMaxLength(int(picked->size()));
+            }
             m_txtValue->setText(*picked);
         }
     });

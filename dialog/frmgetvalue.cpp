@@ -12,8 +12,10 @@
 #include "platform/twips.h"
 #include "platform/userinteraction.h"
 
+#include <QLocale>
 #include <QScopeGuard>
 #include <QShowEvent>
+#include <QSqlDatabase>
 
 #include <cmath>
 
@@ -47,12 +49,19 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_grid->setObjectName(u"MSFlexGrid1"_s);
     m_grid->setFont(QFont(u"MS Sans Serif"_s));
     m_grid->setToolTipText(tr("Click title to sort"));
+    m_grid->setNullText(nullEntry());
     connect(m_grid, &FlexGrid::MouseUp, this, &frmGetValue::MSFlexGrid1_MouseUp);
+    connect(m_grid, &FlexGrid::FetchError, this, &frmGetValue::failList);
 
     resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
 }
 
 frmGetValue::~frmGetValue() = default;
+
+QString frmGetValue::nullEntry()
+{
+    return u"(null)"_s;
+}
 
 void frmGetValue::showEvent(QShowEvent *event)
 {
@@ -83,6 +92,9 @@ void frmGetValue::iniGrid()
 void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAlias*/)
 {
     UserInteraction &ui = UserInteraction::instance();
+    m_listFailed = false;
+    m_singlePrecision = false;
+    QString failure;
     reportErrors([&] {
         const int position = m_colIndex.isEmpty() ? -1 : positionFromText(m_colIndex);
         if (position == -1) {
@@ -98,17 +110,64 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         if (m_run.dbKind == DbKind::Access) {
             connection.setCursorLocation(ado::adUseClient);
         }
+        // Exact numbers arrive as the database's text, not rounded through a double. The
+        // policy belongs to the host's database: it is set for this statement only.
+        QSqlDatabase database = connection.database();
+        const QSql::NumericalPrecisionPolicy precision = database.numericalPrecisionPolicy();
         ado::Recordset recordset;
         {
             // The connection gets its cursor location back also when the statement fails.
-            const auto restore = qScopeGuard([&] { connection.setCursorLocation(m_run.savedCursorLocation); });
+            const auto restore = qScopeGuard([&] {
+                connection.setCursorLocation(m_run.savedCursorLocation);
+                database.setNumericalPrecisionPolicy(precision);
+            });
+            database.setNumericalPrecisionPolicy(QSql::HighPrecision);
             recordset.Open(statement, connection);
         }
-        fillGrid(*m_grid, recordset);
+        // SQLite keeps every floating value in double precision, whatever the declared type.
+        m_singlePrecision = recordset.Fields().Count() > 0 && recordset.Fields().Item(0).Type() == ado::adSingle
+                            && connection.driverName() != u"QSQLITE"_s;
+        failure = fillGrid(*m_grid, recordset);
         recordset.Close();
         iniGrid();
         ui.setMousePointer(MousePointer::Default);
     });
+    // A bound list that failed at once is reported now; a later failure (while the grid
+    // fetches the rows it shows) arrives through FetchError.
+    if (failure.isEmpty()) {
+        failure = m_grid->fetchError();
+    }
+    if (!failure.isEmpty()) {
+        failList(failure);
+    }
+}
+
+void frmGetValue::failList(const QString &description)
+{
+    if (m_listFailed) {
+        return;
+    }
+    m_listFailed = true;
+    ignoreErrors([this] {
+        m_grid->setRows(1);
+        m_grid->setRows(2);
+    });
+    showError(QString(), RuntimeError::database(description));
+}
+
+QString frmGetValue::pickText(int row) const
+{
+    const QString text = m_grid->TextMatrix(row, 0);
+    if (m_singlePrecision) {
+        // The database compares a single-precision value with a literal in double precision:
+        // give the double the stored value widens to.
+        bool ok = false;
+        const auto value = static_cast<float>(text.toDouble(&ok));
+        if (ok && std::isfinite(value)) {
+            return QString::number(double(value), 'g', QLocale::FloatingPointShortest);
+        }
+    }
+    return text;
 }
 
 void frmGetValue::resizeEvent(QResizeEvent *event)
@@ -151,8 +210,13 @@ void frmGetValue::MSFlexGrid1_MouseUp(int /*button*/, int /*shift*/, int x, int 
     }
     ignoreErrors([this] {
         const int row = m_grid->RowSel();
-        if (row != 0) {
-            m_picked = m_grid->TextMatrix(row, 0);
+        if (row == 0 || m_listFailed) {
+            return;
+        }
+        if (m_grid->isNullCell(row, 0)) {
+            m_pickedNull = true;
+        } else {
+            m_picked = pickText(row);
         }
     });
     accept();

@@ -24,6 +24,12 @@ CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fro
 /// column. A click on the title sorts the values (descending first, then ascending, and so
 /// on); a click on a value picks it (pickedValue()) and closes.
 ///
+/// Each value is listed as the database holds it: numbers in full (exact decimals keep every
+/// digit), and NULL as the entry "(null)" (NullEntry), which picks no value but pickedNull().
+/// A statement that fails while the list loads, also part-way while the grid fetches the
+/// rows as they are shown, is reported once through the shared error report; the list is
+/// then emptied (a partial list would pass for the whole one) and a click picks nothing.
+///
 /// Set headTitle and P_colIndex (and optionally P_tabAlias) before showing it. The list is
 /// loaded each time the window is shown. Created for one showing and discarded afterwards.
 class CONDORA_EXPORT frmGetValue : public QDialog
@@ -44,8 +50,17 @@ public:
     QString P_tabAlias() const { return m_tabAlias; }
     void setP_tabAlias(const QString &tabAlias) { m_tabAlias = tabAlias; }
 
-    /// The value the user picked, read after exec(); nullopt when the picker closed without one.
+    /// The value the user picked, read after exec(); nullopt when the picker closed without one
+    /// or the NULL entry was picked. A single-precision floating value is given with the digits
+    /// that make a comparison with the column's value hold (0.1 stored as real picks
+    /// "0.10000000149011612", the value the database compares it as).
     std::optional<QString> pickedValue() const { return m_picked; }
+    /// True when the user picked the NULL entry: the condition asks "is null".
+    bool pickedNull() const { return m_pickedNull; }
+    /// The entry that stands for NULL in the list.
+    static QString nullEntry();
+    /// True when loading the list failed (it was reported, and the list emptied).
+    bool listFailed() const { return m_listFailed; }
 
     /// 0 before the first title click, then alternately 1 (descending) and 2 (ascending).
     int sortState() const { return m_sortState; }
@@ -66,9 +81,16 @@ private:
     void loadValues(const QString &title, const QString &tabAlias);
     /// A title click sorts; a click elsewhere picks the selected value and closes.
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);
+    /// Reports a statement that failed while the list loaded and empties the list (once).
+    void failList(const QString &description);
+    /// The picked cell's text in the form a condition compares exactly.
+    QString pickText(int row) const;
 
     QueryRun m_run;
     std::optional<QString> m_picked;
+    bool m_pickedNull = false;
+    bool m_listFailed = false;
+    bool m_singlePrecision = false; // the listed column holds single-precision floating values
     FlexGrid *m_grid = nullptr;
     QString m_headTitle;
     QString m_colIndex;

@@ -143,6 +143,9 @@ FlexGrid::FlexGrid(QWidget *parent)
             [this] { d->readSelectionFromView(); });
     connect(d->view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { d->readSelectionFromView(); });
+    // Queued: the failure may be noticed inside the view's own fetch, paint or layout, where
+    // the window that reports it must not open a message box.
+    connect(d->model, &FlexGridModel::fetchFailed, this, &FlexGrid::FetchError, Qt::QueuedConnection);
     connect(d->view->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
     connect(d->view->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this] { Q_EMIT Scroll(); });
     connect(d->view, &FlexTableView::mouseReleased, this,
@@ -570,6 +573,23 @@ QString FlexGrid::TextMatrix(int row, int col) const
     return d->model->text(row, col);
 }
 
+bool FlexGrid::isNullCell(int row, int col) const
+{
+    d->checkRow(row);
+    d->checkCol(col);
+    return d->model->isNull(row, col);
+}
+
+QString FlexGrid::NullText() const
+{
+    return d->model->nullText();
+}
+
+void FlexGrid::setNullText(const QString &text)
+{
+    d->model->setNullText(text);
+}
+
 void FlexGrid::setTextMatrix(int row, int col, const QString &text)
 {
     d->checkRow(row);
@@ -772,6 +792,11 @@ bool FlexGrid::isBoundPending() const
 void FlexGrid::fetchAll()
 {
     d->model->fetchAll();
+}
+
+QString FlexGrid::fetchError() const
+{
+    return d->model->fetchError();
 }
 
 // Style ------------------------------------------------------------------------------------------

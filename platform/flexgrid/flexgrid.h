@@ -82,6 +82,13 @@ public:
     // Cells ---------------------------------------------------------------------------------
     QString TextMatrix(int row, int col) const;
     void setTextMatrix(int row, int col, const QString &text);
+    /// The text that bound cells holding SQL NULL show (TextMatrix reads it too); empty, the
+    /// default, shows them empty. While it is set, such cells stay NULL (isNullCell) also when
+    /// sorting or appending copies the rows, until their text is set.
+    QString NullText() const;
+    void setNullText(const QString &text);
+    /// True for a cell that holds SQL NULL from a bound source (only while NullText is set).
+    bool isNullCell(int row, int col) const;
 
     /// Twips, whole pixels (the height shown). A negative height restores the default.
     int RowHeight(int row) const;
@@ -145,6 +152,10 @@ public:
     bool isBoundPending() const;
     /// Fetches every remaining row of a bound source (Rows() is then exact).
     void fetchAll();
+    /// The database's message when the bound statement failed part-way: the rows shown are
+    /// then only the first part of its result. Empty otherwise; cleared by the next binding
+    /// and when Rows is set to 1 or less. FetchError announces it.
+    QString fetchError() const;
 
     // Style ---------------------------------------------------------------------------------
     /// Font: scrollable cells (the widget's own font, inherited from its parent until set).
@@ -199,6 +210,11 @@ Q_SIGNALS:
     void MouseUp(int button, int shift, int x, int y);
     /// The data rows or columns scrolled.
     void Scroll();
+    /// The bound statement failed part-way with the database's message `description`
+    /// (see fetchError()). Emitted once per binding, from the event loop after the failure was
+    /// noticed (never from inside a fetch), so that the owning window can report it; the grid
+    /// shows no message itself.
+    void FetchError(const QString &description);
 
 protected:
     void changeEvent(QEvent *event) override;

@@ -59,9 +59,41 @@ FlexGridModel::Row FlexGridModel::sourceRow(int sourceIndex) const
     Row row;
     row.texts.reserve(m_sourceColumns);
     for (int col = 0; col < m_sourceColumns; ++col) {
-        row.texts.append(sourceText(sourceIndex, col));
+        if (sourceNull(sourceIndex, col)) {
+            row.nulls.resize(m_sourceColumns);
+            row.nulls.setBit(col);
+            row.texts.append(QString());
+        } else {
+            row.texts.append(sourceText(sourceIndex, col));
+        }
     }
     return row;
+}
+
+bool FlexGridModel::sourceNull(int sourceIndex, int col) const
+{
+    if (m_nullText.isEmpty() || col >= m_sourceColumns) {
+        return false;
+    }
+    try {
+        return m_source->value(sourceIndex, col).isNull();
+    } catch (const std::exception &) {
+        return false;
+    }
+}
+
+bool FlexGridModel::isNull(int row, int col) const
+{
+    if (const Row *local = localRow(row)) {
+        return col < local->nulls.size() && local->nulls.testBit(col);
+    }
+    return sourceNull(row - head(), col);
+}
+
+void FlexGridModel::setNullText(const QString &text)
+{
+    m_nullText = text;
+    emitAllChanged();
 }
 
 QString FlexGridModel::sourceText(int sourceIndex, int col) const
@@ -76,10 +108,16 @@ QString FlexGridModel::sourceText(int sourceIndex, int col) const
 QString FlexGridModel::text(int row, int col) const
 {
     if (const Row *local = localRow(row)) {
+        if (col < local->nulls.size() && local->nulls.testBit(col)) {
+            return m_nullText;
+        }
         return cellOf(local->texts, col);
     }
     if (col >= m_sourceColumns) {
         return QString();
+    }
+    if (sourceNull(row - head(), col)) {
+        return m_nullText;
     }
     return sourceText(row - head(), col);
 }
@@ -87,8 +125,15 @@ QString FlexGridModel::text(int row, int col) const
 void FlexGridModel::setText(int row, int col, const QString &text)
 {
     Row &target = mutableRow(row);
+    const bool wasNull = col < target.nulls.size() && target.nulls.testBit(col);
+    if (wasNull) {
+        target.nulls.clearBit(col);
+    }
     if (target.texts.size() <= col) {
         if (text.isEmpty()) {
+            if (wasNull) {
+                emitCellChanged(row, col);
+            }
             return;
         }
         target.texts.resize(col + 1);
@@ -139,6 +184,9 @@ QFont FlexGridModel::cellFont(int row, int col) const
 
 void FlexGridModel::setRowCount(int count)
 {
+    if (count <= 1) {
+        m_fetchError.clear();
+    }
     if (m_source && count > rows()) {
         fetchAll();
     }
@@ -175,6 +223,9 @@ void FlexGridModel::setColCount(int count)
             }
             if (row.formats.size() > count) {
                 row.formats.resize(count);
+            }
+            if (row.nulls.size() > count) {
+                row.nulls.resize(count);
             }
         };
         for (Row &row : m_rows) {
@@ -296,6 +347,7 @@ void FlexGridModel::bind(std::shared_ptr<ado::RowSource> source)
     m_source = std::move(source);
     m_boundCount = 0;
     m_sourceFailed = false;
+    m_fetchError.clear();
     Row title;
     try {
         const int columns = m_source->columnCount();
@@ -314,6 +366,7 @@ void FlexGridModel::bind(std::shared_ptr<ado::RowSource> source)
     endResetModel();
 
     fetchChunk(FirstFetchChunk);
+    noteSourceFailure();
     if (m_boundCount == 0 && !isBoundPending()) {
         detach(0);
         appendRow({});
@@ -360,6 +413,7 @@ int FlexGridModel::fetchChunk(int limit)
             m_sourceFailed = true; // the rows fetched so far stay
         }
         available = sourceFetched();
+        noteSourceFailure();
     }
     const int added = std::min(available - m_boundCount, limit);
     if (added <= 0) {
@@ -388,6 +442,7 @@ void FlexGridModel::fetchAll()
         } catch (const std::exception &) {
             m_sourceFailed = true;
         }
+        noteSourceFailure();
     }
     const int added = sourceFetched() - m_boundCount;
     if (added > 0) {
@@ -395,6 +450,21 @@ void FlexGridModel::fetchAll()
         beginInsertRows(QModelIndex(), first, first + added - 1);
         m_boundCount += added;
         endInsertRows();
+    }
+}
+
+void FlexGridModel::noteSourceFailure()
+{
+    if (!m_source || !m_fetchError.isEmpty() || !sourceAtEnd()) {
+        return;
+    }
+    try {
+        m_fetchError = m_source->fetchError();
+    } catch (const std::exception &) {
+        m_fetchError.clear();
+    }
+    if (!m_fetchError.isEmpty()) {
+        Q_EMIT fetchFailed(m_fetchError);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/olecolor.h"
 
 #include <QAbstractTableModel>
+#include <QBitArray>
 #include <QFont>
 #include <QList>
 #include <QString>
@@ -93,6 +94,17 @@ public:
     bool isBoundPending() const;
     /// Fetches every remaining row of the bound source.
     void fetchAll();
+    /// The database's message when the bound source's statement failed part-way (the rows
+    /// shown are only the first part of its result); empty otherwise. Kept when the rows are
+    /// copied locally; cleared by the next bind() and when the rows are cut to one or none.
+    QString fetchError() const { return m_fetchError; }
+
+    /// The text that cells holding SQL NULL show; empty (the default) shows them empty and
+    /// does not track them. While it is set, bound NULL cells keep being NULL (isNull())
+    /// when they are copied locally (sorting, appending), until their text is set.
+    void setNullText(const QString &text);
+    QString nullText() const { return m_nullText; }
+    bool isNull(int row, int col) const;
 
     void setFonts(const QFont &font, const QFont &fontFixed);
     void setToolTip(const QString &toolTip);
@@ -106,11 +118,17 @@ public:
     bool canFetchMore(const QModelIndex &parent) const override;
     void fetchMore(const QModelIndex &parent) override;
 
+Q_SIGNALS:
+    /// The bound source's statement failed part-way; emitted once per binding, right where
+    /// the failure is noticed (possibly inside a view's own fetch).
+    void fetchFailed(const QString &message);
+
 private:
     struct Row
     {
         QList<QString> texts;
         QList<CellFormat> formats;
+        QBitArray nulls; // cells holding SQL NULL (only while a null text is set)
     };
 
     int head() const { return int(m_rows.size()); }
@@ -124,6 +142,9 @@ private:
     bool sourceAtEnd() const;
     /// Turns the first `keep` bound rows into local rows and drops the source (no signals).
     void detach(int keep);
+    /// Records the bound source's failure once it has ended with one.
+    void noteSourceFailure();
+    bool sourceNull(int sourceIndex, int col) const;
     /// fetchAll() then detach(all): the grid becomes purely local.
     void materialize();
     QVariant cellData(int row, int col, int role) const;
@@ -140,6 +161,8 @@ private:
     int m_boundCount = 0;     // bound rows announced to views
     int m_sourceColumns = 0;  // source columns still shown (shrinks with Cols, never grows)
     bool m_sourceFailed = false;
+    QString m_fetchError;
+    QString m_nullText;
     // Set while the model changes its rows; views and testers that call fetchMore() from a
     // change notification must not start another change inside it.
     bool m_changing = false;

@@ -145,6 +145,8 @@ private Q_SLOTS:
     void msGridShowInfo_data();
     void msGridShowInfo();
     void msGridShowInfoAfterBoundResult();
+    void failingRowsToldOnce_data();
+    void failingRowsToldOnce();
 
 private:
     std::unique_ptr<Form2> openForm();
@@ -807,6 +809,38 @@ void TestDemo::msGridShowInfoAfterBoundResult()
     QCOMPARE(gridRow(*grid, 0), QStringList(4));
     QCOMPARE(grid->TextMatrix(1, 0), u"1"_s);
     QCOMPARE(grid->TextMatrix(2500, 1), u"item 2500"_s);
+}
+
+void TestDemo::failingRowsToldOnce_data()
+{
+    QTest::addColumn<int>("failAt");
+    QTest::addColumn<bool>("scrollToEnd");
+    QTest::newRow("fails at row 3, while binding") << 3 << false;
+    QTest::newRow("fails at row 2000, while the grid fetches") << 2000 << true;
+}
+
+// The statement shown fails part-way: the window tells it once, with the database's text.
+void TestDemo::failingRowsToldOnce()
+{
+    QFETCH(int, failAt);
+    QFETCH(bool, scrollToEnd);
+    Form2 form;
+    auto *grid = child<FlexGrid>(&form, u"MSHFlexGrid1"_s);
+    auto connection = m_numbers->open();
+    ado::Recordset rows;
+    rows.Open(u"SELECT id, CASE WHEN id >= %1 THEN abs(id - id - 9223372036854775807 - 1) ELSE id END AS v "
+              "FROM numbers"_s.arg(failAt), // rows stream in table order, up to the failure
+              *connection);
+    form.showRows(rows);
+    if (scrollToEnd) {
+        grid->fetchAll();
+    }
+    QTRY_COMPARE(m_ui->texts().size(), 1);
+    QCOMPARE(m_ui->texts().first(), u"Run-time error -2147217900:\r\ninteger overflow"_s);
+    grid->fetchAll();
+    QCoreApplication::processEvents();
+    QCOMPARE(m_ui->texts().size(), 1);
+    QCOMPARE(grid->Rows(), failAt);
 }
 
 CONDORA_TEST_MAIN(TestDemo)

@@ -132,6 +132,9 @@ private Q_SLOTS:
     void bindingEmptyResult();
     void bindingEditsAndStructure();
     void bindingFailingFetchKeepsRows();
+    void bindingFailureIsAnnouncedOnce_data();
+    void bindingFailureIsAnnouncedOnce();
+    void bindingNullCells();
     void bindingClosedRecordsetThrows();
 };
 
@@ -978,6 +981,89 @@ void TestFlexGrid::bindingClosedRecordsetThrows()
         QCOMPARE(error.number(), 91);
     }
     QCOMPARE(grid.TextMatrix(1, 1), u"kept"_s);
+}
+
+void TestFlexGrid::bindingFailureIsAnnouncedOnce_data()
+{
+    QTest::addColumn<int>("failAt");
+    QTest::addColumn<GridOperation>("thenDo");
+    const GridOperation scroll = [](FlexGrid &grid) {
+        QAbstractItemModel *model = grid.view()->model();
+        for (int guard = 0; model->canFetchMore(QModelIndex()) && guard < 100; ++guard) {
+            model->fetchMore(QModelIndex());
+        }
+    };
+    QTest::newRow("fails in the first chunk") << 3 << GridOperation();
+    QTest::newRow("fails while the view fetches") << 301 << scroll;
+    QTest::newRow("fails while fetching all") << 301 << GridOperation([](FlexGrid &grid) { grid.fetchAll(); });
+    QTest::newRow("fails while sorting") << 301 << GridOperation([](FlexGrid &grid) { grid.setSort(1); });
+}
+
+// A statement failing part-way must never pass for a shorter result: the grid keeps the
+// database's message and announces it once, from the event loop.
+void TestFlexGrid::bindingFailureIsAnnouncedOnce()
+{
+    QFETCH(int, failAt);
+    QFETCH(GridOperation, thenDo);
+    condora::test::SqliteFile file({u"create table t (id integer primary key)"_s,
+                                    u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 1000) "
+                                    "insert into t select i from n"_s});
+    const auto connection = file.open();
+    ado::Recordset recordset;
+    recordset.Open(u"select id, case when id >= %1 then abs(id - id - 9223372036854775807 - 1) else id end as v "
+                   "from t order by id"_s.arg(failAt),
+                   connection);
+    FlexGrid grid;
+    QSignalSpy announced(&grid, &FlexGrid::FetchError);
+    grid.setRecordset(recordset);
+    if (thenDo) {
+        thenDo(grid);
+    }
+    QCOMPARE(announced.count(), 0); // never from inside a fetch
+    QCOMPARE(grid.fetchError(), u"integer overflow"_s);
+    QTRY_COMPARE(announced.count(), 1);
+    QCOMPARE(announced.first().first().toString(), u"integer overflow"_s);
+    grid.fetchAll();
+    grid.setSort(2);
+    QCoreApplication::processEvents();
+    QCOMPARE(announced.count(), 1);
+    QCOMPARE(grid.Rows(), failAt);
+    QCOMPARE(grid.fetchError(), u"integer overflow"_s);
+
+    // A clean result bound next clears it.
+    ado::Recordset clean;
+    clean.Open(u"select id from t where id < 5"_s, connection);
+    grid.setRecordset(clean);
+    QCOMPARE(grid.fetchError(), QString());
+    QCoreApplication::processEvents();
+    QCOMPARE(announced.count(), 1);
+}
+
+void TestFlexGrid::bindingNullCells()
+{
+    condora::test::SqliteFile file({u"create table t (id integer primary key, v varchar(10))"_s,
+                                    u"insert into t values (1, 'b'), (2, null), (3, ''), (4, '(null)')"_s});
+    const auto connection = file.open();
+    ado::Recordset recordset;
+    recordset.Open(u"select v from t order by id"_s, connection);
+    FlexGrid grid;
+    grid.setRecordset(recordset);
+    QCOMPARE(column(grid, 0), (QStringList{u"b"_s, QString(), QString(), u"(null)"_s})); // no null text: empty
+    grid.setNullText(u"(null)"_s);
+    QCOMPARE(column(grid, 0), (QStringList{u"b"_s, u"(null)"_s, QString(), u"(null)"_s}));
+    QCOMPARE(grid.isNullCell(2, 0), true);
+    QCOMPARE(grid.isNullCell(4, 0), false); // the text "(null)" is a value
+    grid.setCol(0);
+    grid.setSort(2); // copies the rows: NULL stays NULL
+    QCOMPARE(column(grid, 0), (QStringList{u"b"_s, u"(null)"_s, u"(null)"_s, QString()}));
+    QList<bool> nulls;
+    for (int r = 1; r < grid.Rows(); ++r) {
+        nulls.append(grid.isNullCell(r, 0));
+    }
+    QCOMPARE(nulls, (QList<bool>{false, false, true, false}));
+    grid.setTextMatrix(3, 0, u"set"_s);
+    QCOMPARE(grid.isNullCell(3, 0), false);
+    QCOMPARE(grid.TextMatrix(3, 0), u"set"_s);
 }
 
 CONDORA_TEST_MAIN(TestFlexGrid)

@@ -133,6 +133,11 @@ bool sameTexts(const QStringList &actual, const QStringList &expected)
 
 QStringList pickFirstListedValue(QWidget *dialog, int row)
 {
+    return pickListedValue(dialog, row, 1);
+}
+
+QStringList pickListedValue(QWidget *dialog, int row, int entry)
+{
     QStringList listed;
     dialogtest::clickCell(dialogtest::find<condora::FlexGrid>(dialog, "MFGQuery"), row, 3);
     dialogtest::whenModal(dialog, u"frmGetValue"_s, [&](QWidget *picker) {
@@ -143,7 +148,7 @@ QStringList pickFirstListedValue(QWidget *dialog, int row)
         for (int r = 1; r < grid->Rows(); ++r) {
             listed.append(grid->TextMatrix(r, 0));
         }
-        dialogtest::clickCell(grid, 1, 0);
+        dialogtest::clickCell(grid, entry, 0);
     });
     press(dialog, "cmdGetValue");
     return listed;

@@ -55,6 +55,8 @@ void press(QWidget *dialog, const char *button);
 /// Opens the value picker for data row `row`, picks the first value it lists and takes it into
 /// the row's Value cell, as a user would. Returns every value the picker listed.
 QStringList pickFirstListedValue(QWidget *dialog, int row);
+/// The same with the value at `entry` (1 for the first) of the picker's list.
+QStringList pickListedValue(QWidget *dialog, int row, int entry);
 /// Starts one test of query runs: fresh analysis state and dialog style, a new recording user
 /// interaction, and a scope object whose watchdog closes any dialog still open after 30 s, so
 /// that a test failing inside a modal dialog cannot hang the run.

@@ -250,6 +250,7 @@ bool SampleDatabase::terminateBackend(condora::ado::Connection &connection) cons
 
 StatementTrace::StatementTrace(condora::ado::Connection &connection)
     : m_connection(&connection)
+    , m_driver(connection.database().driver())
 {
     const QVariant handle = connection.database().driver()->handle();
     if (qstrcmp(handle.typeName(), "sqlite3*") == 0) {
@@ -272,16 +273,34 @@ StatementTrace::~StatementTrace()
     free(m_buffer);
 }
 
+bool StatementTrace::handleAlive(const void *handle) const
+{
+    // Closing the connection closes (and usually deletes) the driver, which frees the handle;
+    // a driver that is still open and still holds the same handle has not let it go.
+    if (m_driver.isNull() || !m_driver->isOpen()) {
+        return false;
+    }
+    const QVariant current = m_driver->handle();
+    return current.isValid() && *static_cast<void *const *>(current.constData()) == handle;
+}
+
 void StatementTrace::stop()
 {
     if (m_sqlite != nullptr) {
-        sqlite3_trace_v2(m_sqlite, 0, nullptr, nullptr);
+        // A connection closed meanwhile has freed its handle (and its trace with it).
+        if (handleAlive(m_sqlite)) {
+            sqlite3_trace_v2(m_sqlite, 0, nullptr, nullptr);
+        } else {
+            m_closedWhileTraced = true;
+        }
         m_sqlite = nullptr;
     }
     if (m_pg != nullptr) {
         // A connection closed meanwhile has freed its handle: only the stream is left to close.
-        if (m_connection->isOpen() && pgHandle(*m_connection) == m_pg && libpq().untrace) {
+        if (handleAlive(m_pg) && libpq().untrace) {
             libpq().untrace(m_pg);
+        } else {
+            m_closedWhileTraced = true;
         }
         m_statements = statements();
         fclose(m_stream);

@@ -6,6 +6,7 @@
 
 #include <QMap>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <QVariantList>
@@ -19,6 +20,7 @@ class Connection;
 }
 
 struct sqlite3;
+class QSqlDriver;
 
 /// What the reliability suites share: the two sample databases, a statement trace on the
 /// connection the control uses, checks made outside the library, and the user's part of a run.
@@ -80,12 +82,21 @@ public:
 
     bool isValid() const { return m_sqlite != nullptr || m_pg != nullptr; }
     QStringList statements();
-    /// Stops tracing (also done by the destructor); the statements stay readable.
+    /// Stops tracing (also done by the destructor); the statements stay readable. A connection
+    /// closed while it was traced has freed its handle: that handle is then left alone.
     void stop();
+    /// True when the traced connection was closed before stop(): its handle had gone, so
+    /// stop() did not touch it.
+    bool closedWhileTraced() const { return m_closedWhileTraced; }
 
 private:
     static int sqliteCallback(unsigned, void *context, void *, void *text);
+    /// True while the traced handle is still the open handle of the same driver.
+    bool handleAlive(const void *handle) const;
     condora::ado::Connection *m_connection;
+    // The driver that owns the traced handle; it goes when the connection closes.
+    QPointer<QSqlDriver> m_driver;
+    bool m_closedWhileTraced = false;
     QStringList m_statements;
     sqlite3 *m_sqlite = nullptr;
     void *m_pg = nullptr;

@@ -12,6 +12,7 @@
 #include "analysis/hostfilters.h"
 #include "platform/dialogstyle.h"
 #include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/runtimeerror.h"
 #include "support/testmain.h"
@@ -68,6 +69,8 @@ private Q_SLOTS:
 
     void faults_data();
     void faults();
+    void traceOutlivesConnection_data();
+    void traceOutlivesConnection();
 
 private:
     std::unique_ptr<SampleDatabase> m_postgres;
@@ -279,6 +282,48 @@ void TestFaults::faults()
         QVERIFY2(statement.startsWith(u"select "_s, Qt::CaseInsensitive), qPrintable(statement));
     }
     QCOMPARE(db->tableCounts(), counts);
+}
+
+void TestFaults::traceOutlivesConnection_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::addColumn<bool>("closeFirst");
+    QTest::newRow("SQLite, stopped while open") << Engine::Sqlite << false;
+    QTest::newRow("SQLite, connection closed first") << Engine::Sqlite << true;
+    QTest::newRow("PostgreSQL, stopped while open") << Engine::Postgres << false;
+    QTest::newRow("PostgreSQL, connection closed first") << Engine::Postgres << true;
+}
+
+// A connection closed while traced has freed its handle; stopping the trace afterwards must
+// leave that handle alone (memory checkers report the read otherwise) and keep what was traced.
+void TestFaults::traceOutlivesConnection()
+{
+    QFETCH(Engine, engine);
+    QFETCH(bool, closeFirst);
+    std::unique_ptr<SampleDatabase> sqlite;
+    SampleDatabase *db = nullptr;
+    if (engine == Engine::Sqlite) {
+        sqlite = SampleDatabase::create(Engine::Sqlite, QString());
+        db = sqlite.get();
+    } else {
+        CONDORA_NEED_PG(pg);
+        Q_UNUSED(pg);
+        db = m_postgres.get();
+    }
+    const std::shared_ptr<ado::Connection> connection = db->open();
+    StatementTrace trace(*connection);
+    QVERIFY(trace.isValid());
+    connection->Execute(u"select 42"_s);
+    if (closeFirst) {
+        connection->Close();
+    }
+    trace.stop();
+    QCOMPARE(trace.closedWhileTraced(), closeFirst);
+    QVERIFY2(trace.statements().contains(u"select 42"_s), qPrintable(trace.statements().join(u" | "_s)));
+    // The reopened connection runs untraced.
+    connection->Open();
+    connection->Execute(u"select 43"_s);
+    QVERIFY(!trace.statements().contains(u"select 43"_s));
 }
 
 CONDORA_TEST_MAIN(TestFaults)
