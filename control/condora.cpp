@@ -84,8 +84,10 @@ QString Condora::runQuery(condora::QueryRun &run)
     ado::Connection &connection = *run.connection;
     run.savedCursorLocation = connection.CursorLocation();
     run.title = d->title;
+
     run.dbKind = getDbKind(connection);
-    run.escapes = EscapeRules{usesBackslashEscapes(connection), usesLikeBackslashEscapes(connection)};
+    run.product = getDbProduct(connection);
+    run.escapes = escapeRulesOf(connection);
 
     QString statement = trimSpaces(text::trim(d->sqlInput));
     if (statement.isEmpty()) {
