@@ -3,8 +3,11 @@
 #include "condora_export.h"
 
 #include "analysis/dbkind.h"
+#include "analysis/queryrun.h"
 
 #include <QString>
+
+#include <optional>
 
 namespace condora {
 
@@ -38,5 +41,31 @@ CONDORA_EXPORT bool usesLikeBackslashEscapes(ado::Connection &connection);
 /// The name rule of usesLikeBackslashEscapes: the name contains "postgres", "mysql" or
 /// "mariadb" (any case).
 CONDORA_EXPORT bool likeBackslashEscapesForDbmsName(const QString &dbmsName);
+
+/// The product a DBMS name names: Sqlite with "sqlite", PostgreSql with "postgres", MySql with
+/// "mysql" or "mariadb" (any case), else Other.
+CONDORA_EXPORT DbProduct dbProductFromDbmsName(const QString &dbmsName);
+/// The product of the connection's "dbms name" property; Other when there is none or the
+/// properties cannot be read (nothing is reported).
+CONDORA_EXPORT DbProduct getDbProduct(ado::Connection &connection);
+
+/// How the connection's server reads backslashes, asked of the server itself:
+///   PostgreSQL: standard_conforming_strings (the native driver's parameter status, or
+///     current_setting() through ODBC); "off" makes a backslash in a plain literal an escape.
+///     LIKE reads a backslash as its escape character either way.
+///   MySQL and MariaDB: @@sql_mode; with NO_BACKSLASH_ESCAPES literals read a backslash as
+///     itself, without it as an escape character. LIKE is asked on its own (MariaDB keeps the
+///     backslash as its escape in that mode, MySQL drops it).
+/// Where the server cannot be asked (another product, a refused probe, an unexpected answer)
+/// the rules follow the DBMS name (backslashEscapesForDbmsName(),
+/// likeBackslashEscapesForDbmsName()). Never reports anything.
+CONDORA_EXPORT EscapeRules escapeRulesOf(ado::Connection &connection);
+
+/// The rules for a product from the server's answer: `setting` is PostgreSQL's
+/// standard_conforming_strings or MySQL's sql_mode (possibly empty), `likeEscapes` whether the
+/// server's LIKE read a backslash as its escape (unknown: it does); nullopt when the answer says
+/// nothing clear or the product has no such setting.
+CONDORA_EXPORT std::optional<EscapeRules> escapeRulesFromSetting(DbProduct product, const QString &setting,
+                                                                 std::optional<bool> likeEscapes = std::nullopt);
 
 } // namespace condora

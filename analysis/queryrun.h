@@ -30,6 +30,11 @@ struct EscapeRules
     bool operator==(const EscapeRules &) const = default;
 };
 
+/// The database product behind a connection, for the rules that follow the product itself
+/// rather than the SQL dialect of its database kind (SQLite, PostgreSQL and MySQL/MariaDB are
+/// all of kind Other).
+enum class DbProduct { Other, Sqlite, PostgreSql, MySql };
+
 /// One query run: everything the dialog, the value picker and the condition builder need,
 /// built by the control when the run starts and passed down by value. Nothing of a run is
 /// kept between runs or shared with another run; the dialog hands its final statement back.
@@ -44,6 +49,9 @@ struct CONDORA_EXPORT QueryRun
     /// The base statement: trimmed, spaces collapsed, one trailing ";" removed.
     QString baseSql;
     DbKind dbKind = DbKind::Unknown;
+    /// From the DBMS name; SQLite runs compare dates as ISO 8601 text.
+    DbProduct product = DbProduct::Other;
+    /// As the server states them when the run starts (escapeRulesOf()).
     EscapeRules escapes;
     /// One entry per select-list column (position 0 empty), with the host's filters as
     /// filterClause.

@@ -18,6 +18,7 @@ enum class DateMode { None, DateOnly, DateAndTime };
 struct RowContext
 {
     DbKind kind = DbKind::Unknown;
+    DbProduct product = DbProduct::Other;
     EscapeRules escapes;
     QString q; // tabAlias.colExpr
     TypeClass typeClass = TypeClass::None;
@@ -49,7 +50,9 @@ QString likePattern(const QString &value, const EscapeRules &escapes)
 
 /// The value written for Oracle and Access/Jet date conditions: the date in the fixed
 /// pattern, or (while the user is still typing something that is no date) the text as typed
-/// with apostrophes doubled, so that it cannot leave its literal.
+/// with apostrophes doubled, so that it cannot leave its literal. Both compare to the second:
+/// a written fraction of a second is dropped (Access/Jet stores none and its #...# literal
+/// takes none; Oracle's column side is to_char() to the second).
 QString dateText(const QString &value, const RowContext &row)
 {
     const auto date = readDate(value);
@@ -57,6 +60,16 @@ QString dateText(const QString &value, const RowContext &row)
         return escaped(value, row.escapes);
     }
     return date->toString(row.dateMode == DateMode::DateAndTime ? u"yyyy-MM-dd HH:mm:ss"_s : u"yyyy-MM-dd"_s);
+}
+
+/// The value written for SQLite date conditions: SQLite keeps dates as text and compares them
+/// as text, so a readable date becomes ISO 8601 text (yyyy-MM-dd, or yyyy-MM-dd HH:mm:ss with
+/// the written fraction), the form SQLite's own date functions write; anything else is used as
+/// typed with apostrophes doubled.
+QString isoText(const QString &value, const RowContext &row)
+{
+    const auto written = readWrittenDate(value);
+    return written ? isoDateText(*written) : escaped(value, row.escapes);
 }
 
 QString columnFragment(const RowContext &row, const QString &operatorCell)
@@ -126,6 +139,9 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
         if (row.kind == DbKind::Access) {
             return u'#' + dateText(value, row) + u'#';
         }
+        if (row.product == DbProduct::Sqlite) {
+            return u'\'' + isoText(value, row) + u'\'';
+        }
     }
     return u'\'' + escaped(value, row.escapes) + u'\'';
 }
@@ -174,6 +190,7 @@ ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &ru
         const ColumnInfo &entry = catalogEntryFor(run.fieldCatalog, cells.colIndex);
         RowContext row;
         row.kind = run.dbKind;
+        row.product = run.product;
         row.escapes = run.escapes;
         row.q = entry.conditionOperand();
         row.typeClass = entry.typeClass;

@@ -5,9 +5,14 @@
 #include <QStringView>
 #include <QTimeZone>
 
+using namespace Qt::StringLiterals;
+
 namespace condora {
 
 namespace {
+
+/// The most digits a fraction of a second may have (microseconds).
+constexpr qsizetype MaxFractionDigits = 6;
 
 bool isAsciiDigit(QChar c)
 {
@@ -67,7 +72,9 @@ std::optional<QDate> readCalendarDate(QStringView s)
     return QDate(year, month, day);
 }
 
-std::optional<QTime> readClockTime(QStringView s)
+/// A clock time h:mm or h:mm:ss, the seconds optionally followed by "." and one to six digits
+/// (handed back in `fraction` as written).
+std::optional<QTime> readClockTime(QStringView s, QString &fraction)
 {
     const auto parts = s.split(QLatin1Char(':'));
     if (parts.size() != 2 && parts.size() != 3) {
@@ -75,11 +82,25 @@ std::optional<QTime> readClockTime(QStringView s)
     }
     const int hour = digitField(parts.at(0), 1, 2);
     const int minute = digitField(parts.at(1), 2, 2);
-    const int second = parts.size() == 3 ? digitField(parts.at(2), 2, 2) : 0;
+    int second = 0;
+    if (parts.size() == 3) {
+        QStringView seconds = parts.at(2);
+        if (const qsizetype pointAt = seconds.indexOf(QLatin1Char('.')); pointAt >= 0) {
+            const QStringView digits = seconds.mid(pointAt + 1);
+            if (digitField(digits, 1, MaxFractionDigits) < 0) {
+                return std::nullopt;
+            }
+            fraction = digits.toString();
+            seconds = seconds.left(pointAt);
+        }
+        second = digitField(seconds, 2, 2);
+    }
     if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
         return std::nullopt;
     }
-    return QTime(hour, minute, second);
+    // The clock keeps milliseconds; further digits stay in `fraction` only.
+    const int milliseconds = fraction.isEmpty() ? 0 : (fraction + u"00"_s).left(3).toInt();
+    return QTime(hour, minute, second, milliseconds);
 }
 
 } // namespace
@@ -112,24 +133,46 @@ bool isReadableNumber(const QString &text)
     return pos == s.size();
 }
 
-std::optional<QDateTime> readDate(const QString &text)
+std::optional<WrittenDate> readWrittenDate(const QString &text)
 {
     const QString trimmed = text::trim(text);
     const QStringView s(trimmed);
-    const qsizetype blankAt = s.indexOf(QLatin1Char(' '));
-    const auto date = readCalendarDate(blankAt < 0 ? s : s.left(blankAt));
+    qsizetype timeAt = s.indexOf(QLatin1Char(' '));
+    if (timeAt < 0) {
+        timeAt = s.indexOf(QLatin1Char('T'));
+    }
+    const auto date = readCalendarDate(timeAt < 0 ? s : s.left(timeAt));
     if (!date) {
         return std::nullopt;
     }
-    QTime time(0, 0);
-    if (blankAt >= 0) {
-        const auto clock = readClockTime(s.mid(blankAt + 1));
+    WrittenDate written;
+    written.date = *date;
+    if (timeAt >= 0) {
+        const auto clock = readClockTime(s.mid(timeAt + 1), written.fraction);
         if (!clock) {
             return std::nullopt;
         }
-        time = *clock;
+        written.time = *clock;
     }
-    return QDateTime(*date, time, QTimeZone::utc());
+    return written;
+}
+
+std::optional<QDateTime> readDate(const QString &text)
+{
+    const auto written = readWrittenDate(text);
+    if (!written) {
+        return std::nullopt;
+    }
+    return QDateTime(written->date, written->time.value_or(QTime(0, 0)), QTimeZone::utc());
+}
+
+QString isoDateText(const WrittenDate &written)
+{
+    if (!written.time) {
+        return written.date.toString(u"yyyy-MM-dd"_s);
+    }
+    const QString seconds = QDateTime(written.date, *written.time, QTimeZone::utc()).toString(u"yyyy-MM-dd HH:mm:ss"_s);
+    return written.fraction.isEmpty() ? seconds : seconds + u'.' + written.fraction;
 }
 
 bool isReadableDate(const QString &text)

@@ -2,7 +2,9 @@
 
 #include "condora_export.h"
 
+#include <QDate>
 #include <QDateTime>
+#include <QTime>
 #include <QString>
 
 #include <optional>
@@ -29,14 +31,33 @@ namespace condora {
 /// A date is year, month and day, in that order, separated by "-", "/" or "." (the same
 /// separator both times): a four-digit year (0001 to 9999), a one- or two-digit month and a
 /// one- or two-digit day forming a real calendar date (2001-02-30 and 2001/2/31 are not).
-/// It may be followed by exactly one space and a 24-hour time h:mm or h:mm:ss (hour 0 to 23 in
-/// one or two digits, minutes and seconds 00 to 59 in two digits). No other order of day,
+/// It may be followed by exactly one space or one "T" and a 24-hour time h:mm or h:mm:ss (hour
+/// 0 to 23 in one or two digits, minutes and seconds 00 to 59 in two digits); seconds may carry
+/// a fraction of "." and one to six digits (2001-01-05T10:20:30.123456). No other order of day,
 /// month and year is read, whatever the locale says.
 CONDORA_EXPORT bool isReadableNumber(const QString &text);
 
+/// A date as the user wrote it.
+struct CONDORA_EXPORT WrittenDate
+{
+    QDate date;
+    /// The clock time (to the millisecond); absent when only a date was written.
+    std::optional<QTime> time;
+    /// The digits of the fraction of a second as written ("5", "123456"); empty when none.
+    QString fraction;
+};
+
+/// The date and time that `text` denotes by the rule above, or nullopt.
+CONDORA_EXPORT std::optional<WrittenDate> readWrittenDate(const QString &text);
+
+/// A written date as ISO 8601 text: yyyy-MM-dd for a date alone, yyyy-MM-dd HH:mm:ss for a date
+/// with a time (seconds 00 when none were written), followed by "." and the written fraction
+/// digits when there are any.
+CONDORA_EXPORT QString isoDateText(const WrittenDate &written);
+
 /// The date (and time, midnight when none is written) that `text` denotes by the rule above,
-/// or nullopt. The result is in UTC so that no local daylight-saving gap can make a written
-/// time invalid.
+/// or nullopt, to the millisecond (further fraction digits are dropped). The result is in UTC
+/// so that no local daylight-saving gap can make a written time invalid.
 CONDORA_EXPORT std::optional<QDateTime> readDate(const QString &text);
 
 /// True when readDate() reads `text`.

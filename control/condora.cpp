@@ -30,6 +30,9 @@ namespace {
 // The control's design size on its parent window.
 constexpr int DesignWidthTwips = 465;
 constexpr int DesignHeightTwips = 480;
+// How long the run's start waits for another connection's lock on a SQLite file to go
+// before it tells the user (the GUI thread waits meanwhile).
+constexpr int LockWaitMs = 100;
 
 // Lets hosts set colour properties by name with plain numbers or colours
 // (setProperty("GridBackColor", 0x8000000Du)), and fonts and pictures with plain values, as
@@ -84,8 +87,24 @@ QString Condora::runQuery(condora::QueryRun &run)
     ado::Connection &connection = *run.connection;
     run.savedCursorLocation = connection.CursorLocation();
     run.title = d->title;
+
+    // A connection that cannot serve the run ends it with one message that names the cause
+    // (the first line stays the one a refused statement gives, which hosts may look for).
+    QString unusable;
+    if (!connection.isOpen()) {
+        unusable = u"The connection is not open."_s;
+    } else if (connection.isLocked(LockWaitMs)) {
+        unusable = u"The database file is locked by another connection. Try again when it is free."_s;
+    }
+    if (!unusable.isEmpty()) {
+        messageBox(u"Illegal SQL expression!"_s + u"\r\n"_s + unusable, MessageButtons::Ok, MessageIcon::Exclamation,
+                   run.title);
+        return QString();
+    }
+
     run.dbKind = getDbKind(connection);
-    run.escapes = EscapeRules{usesBackslashEscapes(connection), usesLikeBackslashEscapes(connection)};
+    run.product = getDbProduct(connection);
+    run.escapes = escapeRulesOf(connection);
 
     QString statement = trimSpaces(text::trim(d->sqlInput));
     if (statement.isEmpty()) {

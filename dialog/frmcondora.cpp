@@ -25,6 +25,7 @@
 #include <QResizeEvent>
 
 #include <cmath>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -107,6 +108,9 @@ void frmCondora::createControls()
 
     m_txtValue = new QLineEdit(this);
     m_txtValue->setObjectName(u"txtValue"_s);
+    // A value of any length reaches the condition whole (a line edit keeps 32767 characters
+    // unless told otherwise, and would cut a pasted value without a word).
+    m_txtValue->setMaxLength(std::numeric_limits<int>::max());
     setTwipsGeometry(m_txtValue, QRect(2760, 4320, 1455, 270));
     m_txtValue->hide();
     m_txtValue->installEventFilter(this);

@@ -14,6 +14,8 @@
 #include <sqlext.h>
 #include <sqlite3.h>
 
+using namespace Qt::StringLiterals;
+
 namespace condora::ado {
 
 namespace {
@@ -317,6 +319,46 @@ std::unique_ptr<Recordset> Connection::Execute(const QString &sql, int options)
     auto recordset = std::make_unique<Recordset>();
     recordset->Open(sql, *this);
     return recordset;
+}
+
+bool Connection::isLocked(int waitMs) const
+{
+    const QSqlDatabase db = database();
+    if (!db.isOpen() || db.driverName() != u"QSQLITE") {
+        return false;
+    }
+    const QVariant handle = db.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        return false;
+    }
+    sqlite3 *native = *static_cast<sqlite3 *const *>(handle.constData());
+    if (!native) {
+        return false;
+    }
+    // The driver's own wait (QSQLITE_BUSY_TIMEOUT, 5000 ms unless the options say otherwise)
+    // comes back after the probe.
+    int driverWait = 5000;
+    for (const QString &option : db.connectOptions().split(u';', Qt::SkipEmptyParts)) {
+        const QString trimmed = option.trimmed();
+        if (trimmed.startsWith(u"QSQLITE_BUSY_TIMEOUT="_s)) {
+            bool ok = false;
+            const int value = trimmed.mid(21).toInt(&ok);
+            if (ok) {
+                driverWait = value;
+            }
+        }
+    }
+    sqlite3_busy_timeout(native, waitMs);
+    bool locked = false;
+    sqlite3_stmt *statement = nullptr;
+    int rc = sqlite3_prepare_v2(native, "select 1 from sqlite_master limit 1", -1, &statement, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(statement);
+    }
+    locked = (rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED;
+    sqlite3_finalize(statement);
+    sqlite3_busy_timeout(native, driverWait);
+    return locked;
 }
 
 QSqlDatabase Connection::database() const

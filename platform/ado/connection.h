@@ -111,6 +111,11 @@ public:
     std::unique_ptr<Recordset> Execute(const QString &sql, int options = adOptionUnspecified);
     int lastExecuteOptions() const { return m_lastExecuteOptions; }
 
+    /// True when another connection holds the SQLite file locked so that it cannot be read now;
+    /// waits at most `waitMs` for the lock to go. False for every other database and when the
+    /// connection is not open. It reads the schema's first row (not counted as a statement).
+    bool isLocked(int waitMs) const;
+
     /// The underlying Qt database (invalid when not open).
     QSqlDatabase database() const;
     /// The database kind behind the connection: "QSQLITE", "QPSQL", "QODBC".

@@ -25,6 +25,7 @@ const PgApi &pgApi()
             bind(found.transactionStatus, "PQtransactionStatus");
             bind(found.ntuples, "PQntuples");
             bind(found.getvalue, "PQgetvalue");
+            bind(found.parameterStatus, "PQparameterStatus");
         }
         return found;
     }();

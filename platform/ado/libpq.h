@@ -20,6 +20,9 @@ struct PgApi
     int (*transactionStatus)(const void *conn) = nullptr;
     int (*ntuples)(const PgResult *) = nullptr;
     char *(*getvalue)(const PgResult *, int row, int column) = nullptr;
+    /// A server parameter the server reports on its own (standard_conforming_strings, ...);
+    /// outside ok(): a caller checks it before use.
+    const char *(*parameterStatus)(const void *conn, const char *paramName) = nullptr;
     bool ok() const
     {
         return prepare && exec && resultStatus && resultErrorField && clear && resultErrorMessage && status

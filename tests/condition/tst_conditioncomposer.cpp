@@ -6,6 +6,8 @@
 
 #include <QtTest>
 
+Q_DECLARE_METATYPE(condora::DbProduct)
+
 using namespace Qt::StringLiterals;
 using namespace condora;
 
@@ -34,6 +36,8 @@ private Q_SLOTS:
     void otherCombinations();
     void values_data();
     void values();
+    void datesByProduct_data();
+    void datesByProduct();
     void skippedRows_data();
     void skippedRows();
     void statementSplice_data();
@@ -205,6 +209,55 @@ void TestConditionComposer::values()
     const ComposedCondition composed = compose({used(op, value)}, u"select t.c from t"_s);
     QCOMPARE(composed.condition, expected);
     QCOMPARE(composed.rows.at(0).value, value);
+}
+
+void TestConditionComposer::datesByProduct_data()
+{
+    QTest::addColumn<DbProduct>("product");
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+
+    // SQLite keeps dates as text: a readable date is written as ISO 8601 text, so that it
+    // compares with the stored text (2001/1/5 would sort after every 2001-... text).
+    const DbProduct sqlite = DbProduct::Sqlite;
+    QTest::newRow("SQLite: short month and day") << sqlite << u"99"_s << u"= "_s << u"2001-1-5"_s
+                                                 << u" t.c = '2001-01-05'"_s;
+    QTest::newRow("SQLite: slashes") << sqlite << u"99"_s << u"< "_s << u" 2001/1/5 "_s << u" t.c < '2001-01-05'"_s;
+    QTest::newRow("SQLite: minutes") << sqlite << u"99"_s << u"= "_s << u"2001-01-05 00:00"_s
+                                     << u" t.c = '2001-01-05 00:00:00'"_s;
+    QTest::newRow("SQLite: T and fraction") << sqlite << u"99"_s << u">= "_s << u"2001-01-05T10:20:30.123"_s
+                                            << u" t.c >= '2001-01-05 10:20:30.123'"_s;
+    QTest::newRow("SQLite: no date yet") << sqlite << u"99"_s << u"= "_s << u"2001-1-5' or 'a'='a"_s
+                                         << u" t.c = '2001-1-5'' or ''a''=''a'"_s;
+    QTest::newRow("SQLite: null") << sqlite << u"99"_s << u"not null "_s << u"2001/1/5"_s
+                                  << u" not t.c is null"_s;
+    // Other databases read a typed date literal by their own rules: it goes as typed.
+    QTest::newRow("PostgreSQL: as typed") << DbProduct::PostgreSql << u"99"_s << u"= "_s
+                                          << u"2001/1/5 10:20:30.5"_s << u" t.c = '2001/1/5 10:20:30.5'"_s;
+    QTest::newRow("other: T as typed") << DbProduct::Other << u"99"_s << u"= "_s << u"2001-01-05T10:20"_s
+                                       << u" t.c = '2001-01-05T10:20'"_s;
+    // Oracle and Access/Jet compare to the second.
+    QTest::newRow("Oracle: T and fraction") << DbProduct::Other << u"1"_s << u"< "_s
+                                            << u"2001-01-05T10:20:30.999999"_s
+                                            << u" to_char(t.c,'yyyy-mm-dd HH24:MI:SS') < '2001-01-05 10:20:30'"_s;
+    QTest::newRow("Jet: T and fraction") << DbProduct::Other << u"3"_s << u"= "_s << u"2001-1-5T7:08:09.5"_s
+                                         << u" t.c = #2001-01-05 07:08:09#"_s;
+}
+
+void TestConditionComposer::datesByProduct()
+{
+    QFETCH(DbProduct, product);
+    QFETCH(QString, kind);
+    QFETCH(QString, op);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+
+    m_run.dbKind = dbKindFromText(kind);
+    m_run.product = product;
+    m_run.fieldCatalog = test::catalogOf({test::catalogColumn(u"t"_s, u"c"_s, u"date"_s)});
+    QCOMPARE(compose({used(op, value)}, u"select t.c from t"_s).condition, expected);
 }
 
 void TestConditionComposer::skippedRows_data()

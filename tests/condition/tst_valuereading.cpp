@@ -15,6 +15,8 @@ private Q_SLOTS:
     void number();
     void date_data();
     void date();
+    void isoText_data();
+    void isoText();
     void ignoresLocale();
 };
 
@@ -89,8 +91,16 @@ void TestValueReading::date_data()
     QTest::newRow("hour 24") << u"2001-1-5 24:00"_s << QString();
     QTest::newRow("minute 60") << u"2001-1-5 10:60"_s << QString();
     QTest::newRow("one-digit minute") << u"2001-1-5 10:5"_s << QString();
-    QTest::newRow("fractional seconds") << u"2001-1-5 10:05:00.5"_s << QString();
-    QTest::newRow("iso T") << u"2001-01-05T10:05"_s << QString();
+    QTest::newRow("fractional seconds (was not a date)") << u"2001-1-5 10:05:00.5"_s << u"2001-01-05 10:05:00.500"_s;
+    QTest::newRow("iso T (was not a date)") << u"2001-01-05T10:05"_s << u"2001-01-05 10:05:00.000"_s;
+    QTest::newRow("iso T with microseconds") << u"2001-01-05T10:20:30.123456"_s << u"2001-01-05 10:20:30.123"_s;
+    QTest::newRow("seven fraction digits") << u"2001-1-5 10:05:00.1234567"_s << QString();
+    QTest::newRow("point without digits") << u"2001-1-5 10:05:00."_s << QString();
+    QTest::newRow("fraction without seconds") << u"2001-1-5 10:05.5"_s << QString();
+    QTest::newRow("fraction with a comma") << u"2001-1-5 10:05:00,5"_s << QString();
+    QTest::newRow("lower-case t") << u"2001-01-05t10:05"_s << QString();
+    QTest::newRow("T and a blank") << u"2001-01-05T 10:05"_s << QString();
+    QTest::newRow("T without a time") << u"2001-01-05T"_s << QString();
     QTest::newRow("quote after date") << u"2001-1-5' or '1'='1"_s << QString();
     QTest::newRow("hash after date") << u"2001-1-5# or 1=1 or #2001-1-5"_s << QString();
     QTest::newRow("arabic-indic digits") << u"\u0662\u0660\u0660\u0661-1-5"_s << QString();
@@ -104,8 +114,31 @@ void TestValueReading::date()
     QCOMPARE(date.has_value(), !reading.isEmpty());
     QCOMPARE(isReadableDate(text), !reading.isEmpty());
     if (date) {
-        QCOMPARE(date->toString(u"yyyy-MM-dd HH:mm:ss"_s), reading);
+        QCOMPARE(date->toString(reading.size() > 19 ? u"yyyy-MM-dd HH:mm:ss.zzz"_s : u"yyyy-MM-dd HH:mm:ss"_s),
+                 reading);
     }
+}
+
+void TestValueReading::isoText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("iso");
+    QTest::newRow("date alone") << u"2001/1/5"_s << u"2001-01-05"_s;
+    QTest::newRow("points") << u"2001.1.5"_s << u"2001-01-05"_s;
+    QTest::newRow("hours and minutes") << u"2001-1-5 9:05"_s << u"2001-01-05 09:05:00"_s;
+    QTest::newRow("midnight written") << u"2001-01-05 00:00"_s << u"2001-01-05 00:00:00"_s;
+    QTest::newRow("T separator") << u"2001-01-05T10:20:30"_s << u"2001-01-05 10:20:30"_s;
+    QTest::newRow("fraction as written") << u"2001-1-5 10:20:30.50"_s << u"2001-01-05 10:20:30.50"_s;
+    QTest::newRow("microseconds") << u"2001-1-5 10:20:30.000001"_s << u"2001-01-05 10:20:30.000001"_s;
+}
+
+void TestValueReading::isoText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, iso);
+    const auto written = readWrittenDate(text);
+    QVERIFY(written);
+    QCOMPARE(isoDateText(*written), iso);
 }
 
 void TestValueReading::ignoresLocale()

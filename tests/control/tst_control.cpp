@@ -15,6 +15,9 @@
 #include "platform/userinteraction.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -287,6 +290,66 @@ private Q_SLOTS:
         QCOMPARE(control->GetQuerySql(), QString());
         QCOMPARE(m_dialog.calls, 0);
         QVERIFY(m_ui->texts().last().startsWith(u"Illegal SQL expression!\r\n"_s));
+    }
+
+    void unusableConnection_data()
+    {
+        QTest::addColumn<QString>("state");
+        QTest::addColumn<QString>("message");
+        const QString notOpen = u"Illegal SQL expression!\r\nThe connection is not open."_s;
+        QTest::newRow("none set (was an error report and then this message)") << u"none"_s << notOpen;
+        QTest::newRow("never opened (was an error report and then this message)") << u"unopened"_s << notOpen;
+        QTest::newRow("closed (was an error report and then this message)") << u"closed"_s << notOpen;
+        QTest::newRow("locked file (was a wait of 5 s and \"database is locked\")")
+            << u"locked"_s
+            << u"Illegal SQL expression!\r\nThe database file is locked by another connection. Try again when it "
+               u"is free."_s;
+    }
+
+    void unusableConnection()
+    {
+        QFETCH(QString, state);
+        QFETCH(QString, message);
+        auto control = newControl();
+        QSqlDatabase locker;
+        if (state == u"none") {
+            control->setConnObj(nullptr);
+        } else if (state == u"unopened") {
+            control->setConnObj(std::make_shared<condora::ado::Connection>());
+        } else if (state == u"closed") {
+            control->ConnObj()->Close();
+        } else {
+            locker = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"locker"_s);
+            locker.setDatabaseName(m_db->path());
+            QVERIFY(locker.open());
+            QVERIFY(QSqlQuery(u"BEGIN EXCLUSIVE"_s, locker).isActive());
+        }
+        QElapsedTimer clock;
+        clock.start();
+        for (const bool sqlMethod : {true, false}) {
+            m_ui->clear();
+            if (sqlMethod) {
+                QCOMPARE(control->GetQuerySql(), QString());
+            } else {
+                QVERIFY(!control->GetQueryResult(0));
+            }
+            QCOMPARE(m_dialog.calls, 0);
+            QCOMPARE(m_ui->texts(), QStringList{message});
+            const condora::MessageRequest &box = m_ui->messages().first();
+            QCOMPARE(box.icon, condora::MessageIcon::Exclamation);
+            QVERIFY(box.explicitCaption);
+            QCOMPARE(box.caption, u"Customers"_s);
+        }
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
+        if (locker.isOpen()) {
+            QSqlQuery(u"ROLLBACK"_s, locker);
+            locker.close();
+            locker = QSqlDatabase();
+            // Once the lock is gone the run goes on.
+            m_dialog.answer = customerSql;
+            QCOMPARE(control->GetQuerySql(), customerSql);
+        }
+        QSqlDatabase::removeDatabase(u"locker"_s);
     }
 
     void enabledFalseLeavesMethodsWorking()

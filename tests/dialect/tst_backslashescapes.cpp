@@ -33,6 +33,7 @@ const Dialect SqliteLike{false, false};
 } // namespace
 
 Q_DECLARE_METATYPE(Dialect)
+Q_DECLARE_METATYPE(condora::DbProduct)
 class TestBackslashEscapes : public QObject
 {
     Q_OBJECT
@@ -44,6 +45,8 @@ private Q_SLOTS:
     void composedLiteral_data();
     void composedLiteral();
     void connectionsWithoutTheRule();
+    void serverSettings_data();
+    void serverSettings();
 
 private:
     QString compose(const QString &typeClass, const QString &op, const QString &value, Dialect dialect);
@@ -187,6 +190,48 @@ void TestBackslashEscapes::connectionsWithoutTheRule()
     QVERIFY(!usesBackslashEscapes(closed));
     QVERIFY(!usesLikeBackslashEscapes(closed));
     QVERIFY2(ui.messages().isEmpty(), "the rule itself reports nothing; getDbKind reports an unreadable connection");
+}
+
+void TestBackslashEscapes::serverSettings_data()
+{
+    QTest::addColumn<DbProduct>("product");
+    QTest::addColumn<QString>("setting");
+    QTest::addColumn<int>("like"); // what LIKE showed: -1 not asked, 0 no escape, 1 backslash escape
+    QTest::addColumn<bool>("stated");
+    QTest::addColumn<bool>("escapes");
+    QTest::addColumn<bool>("likeEscapes");
+
+    const auto pg = DbProduct::PostgreSql;
+    const auto my = DbProduct::MySql;
+    QTest::newRow("PostgreSQL, standard strings") << pg << u"on"_s << -1 << true << false << true;
+    QTest::newRow("PostgreSQL, escapes in strings") << pg << u"off"_s << -1 << true << true << true;
+    QTest::newRow("PostgreSQL, answer in capitals") << pg << u" OFF "_s << -1 << true << true << true;
+    QTest::newRow("PostgreSQL, no clear answer") << pg << u"maybe"_s << -1 << false << false << false;
+    QTest::newRow("MySQL, default modes") << my << u"STRICT_TRANS_TABLES,NO_ENGINE_SUBSTITUTION"_s << 1 << true
+                                          << true << true;
+    QTest::newRow("MySQL, no modes") << my << QString() << -1 << true << true << true;
+    QTest::newRow("MariaDB, no backslash escapes, LIKE keeps its escape")
+        << my << u"STRICT_TRANS_TABLES,NO_BACKSLASH_ESCAPES"_s << 1 << true << false << true;
+    QTest::newRow("MySQL, no backslash escapes, LIKE without escape")
+        << my << u"NO_BACKSLASH_ESCAPES"_s << 0 << true << false << false;
+    QTest::newRow("MariaDB, a longer mode name is not the mode")
+        << my << u"NO_BACKSLASH_ESCAPES_X"_s << 1 << true << true << true;
+    QTest::newRow("SQLite has no setting") << DbProduct::Sqlite << u"off"_s << -1 << false << false << false;
+}
+
+void TestBackslashEscapes::serverSettings()
+{
+    QFETCH(DbProduct, product);
+    QFETCH(QString, setting);
+    QFETCH(int, like);
+    QFETCH(bool, stated);
+    QFETCH(bool, escapes);
+    QFETCH(bool, likeEscapes);
+    const auto rules = escapeRulesFromSetting(product, setting, like < 0 ? std::nullopt : std::optional<bool>(like == 1));
+    QCOMPARE(rules.has_value(), stated);
+    if (rules) {
+        QCOMPARE(*rules, (EscapeRules{escapes, likeEscapes}));
+    }
 }
 
 CONDORA_TEST_MAIN(TestBackslashEscapes)

@@ -432,6 +432,10 @@ void TestHostile::typedValues_data()
         row(u"Written = date and more"_s) << e << u"Written"_s << u"< "_s << u"2001-01-03' or '1'='1"_s
                                           << u"2001-01-03' or '1'='1"_s << notDate;
         row(u"Written = date"_s) << e << u"Written"_s << u"= "_s << u"2001-01-03"_s << u"2001-01-03"_s << QString();
+        // Longer than a line edit keeps by default (32,767 characters): the value arrives whole.
+        // (Not as a pattern: SQLite refuses LIKE patterns over 50,000 bytes.)
+        const QString longValue = u"ab'c;"_s.repeated(20000);
+        row(u"Title <> 100,000 characters"_s) << e << u"Title"_s << u"<> "_s << longValue << longValue << QString();
     });
 }
 
