@@ -22,7 +22,9 @@ CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fro
 /// The value picker: a small modal window (caption "value") whose grid MSFlexGrid1 lists the
 /// values that one column takes in the database, restricted by the host's filter for that
 /// column. A click on the title sorts the values (descending first, then ascending, and so
-/// on); a click on a value picks it (pickedValue()) and closes.
+/// on); a click on a value, or Enter on the current one, picks it (pickedValue()) and closes;
+/// a click on the empty area below the values does nothing, and Escape closes without a pick.
+/// The list has the focus when the window opens.
 ///
 /// Set headTitle and P_colIndex (and optionally P_tabAlias) before showing it. The list is
 /// loaded each time the window is shown. Created for one showing and discarded afterwards.
@@ -56,6 +58,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -64,8 +67,10 @@ private:
     void Form_Resize();
     void iniGrid();
     void loadValues(const QString &title, const QString &tabAlias);
-    /// A title click sorts; a click elsewhere picks the selected value and closes.
+    /// A title click sorts; a click on a value picks it and closes.
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);
+    /// Picks the value of the grid's current row (none on the title row) and closes.
+    void pickCurrent();
 
     QueryRun m_run;
     std::optional<QString> m_picked;
