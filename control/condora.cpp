@@ -154,8 +154,9 @@ QString Condora::runQuery(condora::QueryRun &run)
     if (const QueryDialogFunction &standIn = queryDialogFunction()) {
         return standIn(run);
     }
-    // No owner window: the dialog is modal for the whole application.
-    frmCondora dialog(run);
+    // Owned by the control's window, which centres it and keeps it on top; still modal for
+    // the whole application.
+    frmCondora dialog(run, window());
     dialog.exec();
     return dialog.resultSql();
 }

@@ -23,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTableView>
 
 #include <cmath>
 #include <limits>
@@ -67,6 +68,8 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
     setMinimumSize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
     load();
+    // Keyboard users start in the grid, on its first cell.
+    m_grid->setFocus(Qt::OtherFocusReason);
 }
 
 frmCondora::~frmCondora() = default;
@@ -159,6 +162,8 @@ void frmCondora::createControls()
     connect(m_comItem, &QComboBox::activated, this, &frmCondora::onListPicked);
     connect(m_txtValue, &QLineEdit::textChanged, this, &frmCondora::onValueTextChanged);
     connect(m_grid, &FlexGrid::MouseUp, this, &frmCondora::onGridMouseUp);
+    m_grid->view()->installEventFilter(this);
+    nameControls();
     connect(m_grid, &FlexGrid::Scroll, this, [this] {
         ignoreErrors([this] { hideEditors(); });
     });
@@ -366,6 +371,13 @@ void frmCondora::done(int result)
 
 bool frmCondora::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress) {
+        auto *keyEvent = static_cast<QKeyEvent *>(event);
+        if ((watched == m_grid->view() && gridKeyPress(keyEvent)) || (watched == m_comItem && listKeyPress(keyEvent))
+            || (watched == m_txtValue && valueEditorKeyPress(keyEvent))) {
+            return true;
+        }
+    }
     if (watched == m_label2 && event->type() == QEvent::MouseButtonRelease) {
         m_chkSqlShow->setChecked(!m_chkSqlShow->isChecked());
         return false;

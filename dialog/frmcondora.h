@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -64,6 +65,7 @@ public:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 public Q_SLOTS:
     /// Every close ends here: OK, Cancel, the close box and Escape.
@@ -112,6 +114,22 @@ private:
     /// Filters one keystroke of txtValue; returns false when it is dropped.
     bool valueKeystroke(int key);
 
+    // Keyboard use of the grid and its editors
+    /// A key pressed in the grid; true when it was used.
+    bool gridKeyPress(QKeyEvent *event);
+    /// A key pressed in comItem while its drop-down is closed; true when it was used.
+    bool listKeyPress(QKeyEvent *event);
+    /// A key pressed in txtValue before the numeric filter sees it; true when it was used.
+    bool valueEditorKeyPress(QKeyEvent *event);
+    /// Tab and Shift+Tab step through the cells; false at either end so the focus leaves the grid.
+    bool stepCell(bool forward);
+    bool editorOpen() const;
+    /// Closes the open editor, keeping what was entered, and gives the focus back to the grid.
+    void closeEditor();
+    /// Closes the open editor and puts back the cell text it started with.
+    void cancelEditor();
+    void nameControls();
+
     QueryRun m_run;
     QString m_resultSql;
 
@@ -135,6 +153,7 @@ private:
     int m_curCol = 0;
     bool m_suppressValueSync = false;
     bool m_inEditCell = false;
+    QString m_editOriginal;        // the Value cell's text when its editor opened
     QStringList m_logicalList;     // positions 1..2
     QStringList m_leftBracketList; // positions 1..2
     QStringList m_rightBracketList;

@@ -11,6 +11,7 @@
 #include "dialog/selectlistitem.h"
 #include "dialog/twipsgeometry.h"
 #include "platform/flexgrid/flexgrid.h"
+#include "platform/colorcontrast.h"
 #include "platform/olecolor.h"
 #include "platform/textfunctions.h"
 
@@ -33,7 +34,7 @@ namespace {
 /// The header row, the seven columns and their alignments in one.
 const QString QueryGridFormat = u"   (|<Column                   |<Operator     |<Value                    |<)   |<Logical   |<colIndex"_s;
 
-/// Text colour of a row the composer uses.
+/// Text colour of a row the composer uses, on a light background.
 constexpr OleColor UsedRowColor(0x377627);
 
 
@@ -133,6 +134,7 @@ void frmCondora::editCell()
             m_comItem->hide();
             m_txtValue->show();
             m_cmdGetValue->show();
+            m_editOriginal = m_grid->TextMatrix(m_curRow, m_curCol);
             m_suppressValueSync = true;
             m_txtValue->setText(QString());
             m_suppressValueSync = false;
@@ -316,12 +318,19 @@ void frmCondora::onListPicked(int index)
 
         const bool used = !isBlank(m_grid->TextMatrix(m_curRow, ConditionCol::Column))
                           && !isBlank(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));
-        const OleColor colour = used ? UsedRowColor : OleColor(OleColor::WindowText);
+        // The green follows the grid's background (light or dark palette, or the host's colour)
+        // so that it keeps a readable contrast; bold text and the row's note tell a used row
+        // apart without colour.
+        const OleColor colour =
+            used ? OleColor::fromColor(readableOn(UsedRowColor.toColor(), m_grid->BackColor().toColor()))
+                 : OleColor(OleColor::WindowText);
         for (int col = 0; col < m_grid->Cols(); ++col) {
             m_grid->setCol(col);
             m_grid->setCellForeColor(colour);
+            m_grid->setCellFontBold(used);
         }
         m_grid->setCol(m_curCol);
+        m_grid->setRowMark(m_curRow, used ? tr("used in the condition") : QString());
     });
 }
 
@@ -338,12 +347,20 @@ void frmCondora::refreshValueLock()
             locked = true;
         }
 
-        const OleColor background(locked ? OleColor::ButtonFace : OleColor::HighlightText);
+        // An open Value cell and its editor take the palette's text colours; a locked one its
+        // button colours, so the text stays readable in light and dark palettes alike.
+        const OleColor background(locked ? OleColor::ButtonFace : OleColor::WindowBackground);
         m_grid->setRow(m_curRow);
         m_grid->setCol(ConditionCol::Value);
         m_grid->setCellBackColor(background);
-        QPalette palette = m_txtValue->palette();
-        palette.setColor(QPalette::Base, background.toColor());
+        QPalette palette; // the roles left unset follow the dialog's palette
+        if (locked) {
+            const QPalette inherited = this->palette();
+            for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+                palette.setColor(group, QPalette::Base, inherited.color(group, QPalette::Button));
+                palette.setColor(group, QPalette::Text, inherited.color(group, QPalette::ButtonText));
+            }
+        }
         m_txtValue->setPalette(palette);
         m_txtValue->setReadOnly(locked);
         m_cmdGetValue->setEnabled(!locked);

@@ -14,8 +14,10 @@
 
 #include <QLocale>
 #include <QScopeGuard>
+#include <QKeyEvent>
 #include <QShowEvent>
 #include <QSqlDatabase>
+#include <QTableView>
 
 #include <cmath>
 
@@ -52,6 +54,11 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_grid->setNullText(nullEntry());
     connect(m_grid, &FlexGrid::MouseUp, this, &frmGetValue::MSFlexGrid1_MouseUp);
     connect(m_grid, &FlexGrid::FetchError, this, &frmGetValue::failList);
+    m_grid->view()->installEventFilter(this);
+    m_grid->setAccessibleName(tr("Values"));
+    m_grid->setAccessibleDescription(
+        tr("Enter picks the current value, Escape closes without a pick; a click on the title sorts."));
+    m_grid->setFocus(Qt::OtherFocusReason);
 
     resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
 }
@@ -208,6 +215,21 @@ void frmGetValue::MSFlexGrid1_MouseUp(int /*button*/, int /*shift*/, int x, int 
         ignoreErrors([this] { m_grid->setSort(m_sortState == 1 ? 2 : 1); });
         return;
     }
+    // Only a value picks: a click on the empty area below the last value leaves the picker open.
+    bool onValue = false;
+    ignoreErrors([&] {
+        QTableView *view = m_grid->view();
+        const QPoint point(twips::toPixels(x), twips::toPixels(y));
+        onValue = view->indexAt(view->viewport()->mapFrom(m_grid, point)).isValid();
+    });
+    if (!onValue) {
+        return;
+    }
+    pickCurrent();
+}
+
+void frmGetValue::pickCurrent()
+{
     ignoreErrors([this] {
         const int row = m_grid->RowSel();
         if (row == 0 || m_listFailed) {
@@ -220,6 +242,19 @@ void frmGetValue::MSFlexGrid1_MouseUp(int /*button*/, int /*shift*/, int x, int 
         }
     });
     accept();
+}
+
+bool frmGetValue::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_grid->view() && event->type() == QEvent::KeyPress) {
+        const auto *keyEvent = static_cast<QKeyEvent *>(event);
+        if ((keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter)
+            && (keyEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+            pickCurrent();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace condora

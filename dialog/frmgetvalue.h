@@ -22,7 +22,9 @@ CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fro
 /// The value picker: a small modal window (caption "value") whose grid MSFlexGrid1 lists the
 /// values that one column takes in the database, restricted by the host's filter for that
 /// column. A click on the title sorts the values (descending first, then ascending, and so
-/// on); a click on a value picks it (pickedValue()) and closes.
+/// on); a click on a value, or Enter on the current one, picks it (pickedValue()) and closes;
+/// a click on the empty area below the values does nothing, and Escape closes without a pick.
+/// The list has the focus when the window opens.
 ///
 /// Each value is listed as the database holds it: numbers in full (exact decimals keep every
 /// digit), and NULL as the entry "(null)" (NullEntry), which picks no value but pickedNull().
@@ -71,6 +73,7 @@ public:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
@@ -79,12 +82,14 @@ private:
     void Form_Resize();
     void iniGrid();
     void loadValues(const QString &title, const QString &tabAlias);
-    /// A title click sorts; a click elsewhere picks the selected value and closes.
+    /// A title click sorts; a click on a value picks it and closes.
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);
     /// Reports a statement that failed while the list loaded and empties the list (once).
     void failList(const QString &description);
     /// The picked cell's text in the form a condition compares exactly.
     QString pickText(int row) const;
+    /// Picks the value of the grid's current row (none on the title row) and closes.
+    void pickCurrent();
 
     QueryRun m_run;
     std::optional<QString> m_picked;

@@ -730,6 +730,48 @@ void FlexGrid::setCellFontSize(double points)
 
 // Rows -------------------------------------------------------------------------------------------
 
+QColor FlexGrid::shownForeColor(int row, int col) const
+{
+    d->checkRow(row);
+    d->checkCol(col);
+    const bool fixed = d->model->isFixed(row, col);
+    if (!fixed && d->look.isSelected(row, col)) {
+        return d->look.foreColorSel.toColor();
+    }
+    const CellFormat format = d->model->format(row, col);
+    if (format.has(CellFormat::HasFore)) {
+        return OleColor(format.fore).toColor();
+    }
+    return (fixed ? d->look.foreColorFixed : d->look.foreColor).toColor();
+}
+
+QColor FlexGrid::shownBackColor(int row, int col) const
+{
+    d->checkRow(row);
+    d->checkCol(col);
+    const bool fixed = d->model->isFixed(row, col);
+    if (!fixed && d->look.isSelected(row, col)) {
+        return d->look.selectionBackground();
+    }
+    const CellFormat format = d->model->format(row, col);
+    if (format.has(CellFormat::HasBack)) {
+        return OleColor(format.back).toColor();
+    }
+    return (fixed ? d->look.backColorFixed : d->look.backColor).toColor();
+}
+
+QString FlexGrid::RowMark(int row) const
+{
+    d->checkRow(row);
+    return d->model->rowMark(row);
+}
+
+void FlexGrid::setRowMark(int row, const QString &mark)
+{
+    d->checkRow(row);
+    d->model->setRowMark(row, mark);
+}
+
 void FlexGrid::AddItem(const QString &text)
 {
     // Appending moves no existing row, so the current cell and the selection stay as they are.
@@ -742,7 +784,17 @@ void FlexGrid::RemoveItem(int row)
     if (row < d->model->fixedRows()) {
         throw RuntimeError::invalidArgument(u"a fixed row cannot be removed"_s);
     }
-    d->model->removeRow(row);
+    // The view moves its current index off the removed row and would report that as the new
+    // Row and RowSel; the grid keeps its numbers instead and only clamps them.
+    const FlexGridLook kept = d->look;
+    {
+        const QScopedValueRollback guard(d->syncing, true);
+        d->model->removeRow(row);
+    }
+    d->look.row = kept.row;
+    d->look.rowSel = kept.rowSel;
+    d->look.col = kept.col;
+    d->look.colSel = kept.colSel;
     d->afterStructureChange(false);
 }
 

@@ -117,6 +117,19 @@ public:
     double CellFontSize() const;
     void setCellFontSize(double points);
 
+    /// The colours cell (row, col) is painted in now: the selection colours for a selected
+    /// cell, else the cell's own colours or the grid's style. A selection background in system
+    /// colours is darkened or lightened until the selected text reads at 4.5:1 or better; colours
+    /// the host gave as RGB values are painted as given.
+    QColor shownForeColor(int row, int col) const;
+    QColor shownBackColor(int row, int col) const;
+
+    /// A short note that assistive technology reads with every cell of the row (each cell's
+    /// accessible description is "Row n, column title, note"); empty by default. It moves
+    /// with its row when rows are removed or sorted.
+    QString RowMark(int row) const;
+    void setRowMark(int row, const QString &mark);
+
     // Rows ----------------------------------------------------------------------------------
     /// Appends a row; tab-separated text fills its cells from column 0 (parts beyond Cols are
     /// dropped). The current cell and the selection stay.

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <exception>
 
+using namespace Qt::StringLiterals;
+
 namespace condora {
 
 namespace {
@@ -540,9 +542,46 @@ int FlexGridModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : m_cols;
 }
 
+QString FlexGridModel::rowMark(int row) const
+{
+    const Row *local = localRow(row);
+    return local ? local->mark : QString();
+}
+
+void FlexGridModel::setRowMark(int row, const QString &mark)
+{
+    if (rowMark(row) == mark) {
+        return;
+    }
+    mutableRow(row).mark = mark;
+    if (row >= headerRows() && m_cols > 0) {
+        Q_EMIT dataChanged(index(row - headerRows(), 0), index(row - headerRows(), m_cols - 1),
+                           {Qt::AccessibleDescriptionRole});
+    }
+}
+
 QVariant FlexGridModel::cellData(int row, int col, int role) const
 {
     switch (role) {
+    case Qt::AccessibleTextRole: {
+        const QString cell = text(row, col);
+        return cell.trimmed().isEmpty() ? tr("blank") : cell;
+    }
+    case Qt::AccessibleDescriptionRole: {
+        // Where the cell is: its row, the title of its column, and the row's note.
+        QString where = row < m_fixedRows ? tr("Title row") : tr("Row %1").arg(row);
+        if (headerRows() == 1 && row > 0) {
+            const QString title = text(0, col).trimmed();
+            if (!title.isEmpty()) {
+                where += u", "_s + title;
+            }
+        }
+        const QString mark = rowMark(row);
+        if (!mark.isEmpty()) {
+            where += u", "_s + mark;
+        }
+        return where;
+    }
     case Qt::DisplayRole:
         return text(row, col);
     case Qt::FontRole:

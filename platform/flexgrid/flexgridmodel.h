@@ -72,6 +72,9 @@ public:
     void setText(int row, int col, const QString &text);
     CellFormat format(int row, int col) const;
     void setFormat(int row, int col, const CellFormat &format);
+    /// A note read with each cell of the row (see FlexGrid::RowMark); it moves with its row.
+    QString rowMark(int row) const;
+    void setRowMark(int row, const QString &mark);
     ColumnAlignment alignment(int col) const { return m_alignment.value(col); }
     void setAlignment(int col, ColumnAlignment alignment);
     /// The font a cell is drawn with: Font or FontFixed with the cell's bold and size applied.
@@ -129,6 +132,7 @@ private:
         QList<QString> texts;
         QList<CellFormat> formats;
         QBitArray nulls; // cells holding SQL NULL (only while a null text is set)
+        QString mark;
     };
 
     int head() const { return int(m_rows.size()); }

@@ -1,5 +1,6 @@
 #include "platform/flexgrid/flexgridview.h"
 
+#include "platform/colorcontrast.h"
 #include "platform/flexgrid/flexgridmodel.h"
 
 #include <QMouseEvent>
@@ -38,6 +39,12 @@ void paintCell(QPainter *painter, const QRect &rect, const QColor &background, c
 
 } // namespace
 
+QColor FlexGridLook::selectionBackground() const
+{
+    const QColor background = backColorSel.toColor();
+    return backColorSel.isSystem() ? readableOn(background, foreColorSel.toColor()) : background;
+}
+
 // Delegate -----------------------------------------------------------------------------------
 
 FlexGridDelegate::FlexGridDelegate(const FlexGridLook *look, const FlexGridModel *model, QObject *parent)
@@ -57,7 +64,7 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     QColor background;
     QColor foreground;
     if (selected) {
-        background = m_look->backColorSel.toColor();
+        background = m_look->selectionBackground();
         foreground = m_look->foreColorSel.toColor();
     } else {
         background = brushColor(index.data(Qt::BackgroundRole),

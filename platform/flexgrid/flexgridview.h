@@ -32,6 +32,9 @@ struct FlexGridLook
     int rowSel = 1;
     int colSel = 0;
 
+    /// The selection background: in system colours made readable under the selection text.
+    QColor selectionBackground() const;
+
     bool isSelected(int r, int c) const
     {
         return r >= std::min(row, rowSel) && r <= std::max(row, rowSel) && c >= std::min(col, colSel)

@@ -285,7 +285,7 @@ bool TestDemo::clickCell(FlexGrid *grid, int row, int col)
     return true;
 }
 
-/// Picks an entry of a drop-down list with the keyboard (each move is a pick, as in the list).
+/// Picks an entry of a drop-down list with the keyboard: arrows move, Enter picks.
 bool TestDemo::pick(QComboBox *list, const QString &entry)
 {
     if (!list || !list->isVisible()) {
@@ -309,7 +309,11 @@ bool TestDemo::pick(QComboBox *list, const QString &entry)
             QTest::keyClick(list, Qt::Key_Down);
         }
     }
-    return list->currentIndex() == target;
+    if (list->currentIndex() != target) {
+        return false;
+    }
+    QTest::keyClick(list, Qt::Key_Return);
+    return true;
 }
 
 // The sample database ------------------------------------------------------------------------------

@@ -79,6 +79,22 @@ private Q_SLOTS:
     void pickerHandFillAndClientCursor();
     void pickerFailingStatement();
 
+    // tst_keyboard.cpp: keyboard only
+    void keyboardBuildsSameStatementAsMouse();
+    void escapeLeavesCellUnchanged_data();
+    void escapeLeavesCellUnchanged();
+    void keyboardDeletesTheRowAsked();
+    void pickerKeysAndEmptySpace_data();
+    void pickerKeysAndEmptySpace();
+
+    // tst_accessibility.cpp: names, colours, owner
+    void controlsHaveAccessibleNames_data();
+    void controlsHaveAccessibleNames();
+    void usedRowReadWithoutColour();
+    void coloursReadableInPalettes_data();
+    void coloursReadableInPalettes();
+    void queryDialogOwnedByControlWindow();
+
     // tst_queryrun.cpp: through the control
     void queryRunReturnsStatement();
     void queryRunReturnsRows();

@@ -113,6 +113,9 @@ private Q_SLOTS:
     void cellFormatsArePerCell();
     void resetSequenceKeepsTitleRow();
     void addAndRemoveKeepOtherRows();
+    void removeItemKeepsRowNumbers_data();
+    void removeItemKeepsRowNumbers();
+    void accessibleCellTexts();
     void sort_data();
     void sort();
     void hiddenColumn();
@@ -452,6 +455,74 @@ void TestFlexGrid::addAndRemoveKeepOtherRows()
     QCOMPARE(grid.Row(), 2); // the current row follows the shorter grid
     QCOMPARE(column(grid, 0), (QStringList{u"1"_s, QString()}));
     QCOMPARE(grid.TextMatrix(0, 2), u"C"_s);
+}
+
+void TestFlexGrid::removeItemKeepsRowNumbers_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("rowSel");
+    QTest::addColumn<int>("removed");
+    QTest::addColumn<int>("expectedRow");
+    QTest::addColumn<int>("expectedRowSel");
+
+    // Rows 1..3 below the title row; removing leaves rows 1..2.
+    QTest::newRow("current middle row removed: the next row moves up under it") << 2 << 2 << 2 << 2 << 2;
+    QTest::newRow("row above the current one removed: the number stays") << 2 << 2 << 1 << 2 << 2;
+    QTest::newRow("last row removed: clamped to the new last row") << 3 << 3 << 3 << 2 << 2;
+    QTest::newRow("block kept by number") << 1 << 3 << 2 << 1 << 2;
+    QTest::newRow("first row removed while current") << 1 << 1 << 1 << 1 << 1;
+}
+
+void TestFlexGrid::removeItemKeepsRowNumbers()
+{
+    QFETCH(int, row);
+    QFETCH(int, rowSel);
+    QFETCH(int, removed);
+    QFETCH(int, expectedRow);
+    QFETCH(int, expectedRowSel);
+
+    FlexGrid grid;
+    grid.setFormatString(u"A|B"_s);
+    grid.setRows(4);
+    grid.setRow(row);
+    grid.setCol(1);
+    grid.setRowSel(rowSel);
+    grid.RemoveItem(removed);
+    QCOMPARE(grid.Row(), expectedRow);
+    QCOMPARE(grid.RowSel(), expectedRowSel);
+    QCOMPARE(grid.Col(), 1);
+    // The view shows the same current cell.
+    QCOMPARE(grid.view()->currentIndex().row() + 1, expectedRowSel);
+}
+
+void TestFlexGrid::accessibleCellTexts()
+{
+    FlexGrid grid;
+    QAbstractItemModelTester tester(grid.view()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    grid.setFormatString(u"<Name |<Town"_s);
+    grid.setRows(1);
+    grid.AddItem(u"Ann\tOslo"_s);
+    grid.AddItem(u"Bob"_s);
+    grid.AddItem(u"Cy\tRome"_s);
+    grid.setRowMark(2, u"checked"_s);
+    const QAbstractItemModel *model = grid.view()->model();
+    const auto description = [model](int row, int col) {
+        return model->index(row - 1, col).data(Qt::AccessibleDescriptionRole).toString();
+    };
+    QCOMPARE(model->index(0, 1).data(Qt::AccessibleTextRole).toString(), u"Oslo"_s);
+    QCOMPARE(model->index(1, 1).data(Qt::AccessibleTextRole).toString(), u"blank"_s);
+    QCOMPARE(description(1, 1), u"Row 1, Town"_s);
+    QCOMPARE(description(2, 0), u"Row 2, Name, checked"_s);
+
+    // The note moves with its row.
+    grid.RemoveItem(1);
+    QCOMPARE(grid.RowMark(1), u"checked"_s);
+    QCOMPARE(description(1, 0), u"Row 1, Name, checked"_s);
+    grid.setCol(0);
+    grid.setSort(2);
+    QCOMPARE(grid.TextMatrix(2, 0), u"Bob"_s);
+    QCOMPARE(grid.RowMark(2), u"checked"_s);
+    QCOMPARE(grid.RowMark(1), QString());
 }
 
 void TestFlexGrid::sort_data()

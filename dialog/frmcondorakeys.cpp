@@ -1,0 +1,243 @@
+// Keyboard use of the query dialog: moving through the condition grid, opening and closing
+// its editors, adding and deleting rows from the grid, and the names that assistive
+// technology reads for each control.
+
+#include "dialog/frmcondora.h"
+
+#include "condition/conditionrow.h"
+#include "platform/flexgrid/flexgrid.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableView>
+
+#include <algorithm>
+
+namespace condora {
+
+namespace {
+
+Qt::KeyboardModifiers significant(const QKeyEvent *event)
+{
+    return event->modifiers() & ~Qt::KeypadModifier;
+}
+
+bool isPlain(const QKeyEvent *event)
+{
+    return significant(event) == Qt::NoModifier;
+}
+
+bool isAltDown(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Down && significant(event) == Qt::AltModifier;
+}
+
+bool isEnter(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+
+/// Hands a copy of a keystroke to another widget (its event filters included).
+void forwardKey(QWidget *target, const QKeyEvent *event)
+{
+    QKeyEvent copy(event->type(), event->key(), event->modifiers(), event->text(), event->isAutoRepeat(),
+                   quint16(event->count()));
+    QCoreApplication::sendEvent(target, &copy);
+}
+
+} // namespace
+
+bool frmCondora::editorOpen() const
+{
+    return m_comItem->isVisible() || m_txtValue->isVisible();
+}
+
+void frmCondora::closeEditor()
+{
+    hideEditors();
+    m_grid->setFocus(Qt::OtherFocusReason);
+}
+
+void frmCondora::cancelEditor()
+{
+    if (m_txtValue->isVisible() && !m_txtValue->isReadOnly() && m_txtValue->text() != m_editOriginal) {
+        m_txtValue->setText(m_editOriginal);
+    }
+    closeEditor();
+}
+
+void frmCondora::keyPressEvent(QKeyEvent *event)
+{
+    // Escape belongs to an open editor first; only then does it close the dialog.
+    if (event->key() == Qt::Key_Escape && isPlain(event) && editorOpen()) {
+        cancelEditor();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool frmCondora::stepCell(bool forward)
+{
+    int row = m_grid->Row();
+    int col = m_grid->Col() + (forward ? 1 : -1);
+    if (col > ConditionCol::Logical) {
+        col = ConditionCol::OpenBracket;
+        ++row;
+    } else if (col < ConditionCol::OpenBracket) {
+        col = ConditionCol::Logical;
+        --row;
+    }
+    if (row < m_grid->FixedRows() || row >= m_grid->Rows()) {
+        return false;
+    }
+    hideEditors();
+    m_grid->setRow(row);
+    m_grid->setCol(col);
+    m_grid->view()->scrollTo(m_grid->view()->currentIndex());
+    return true;
+}
+
+bool frmCondora::gridKeyPress(QKeyEvent *event)
+{
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = significant(event);
+
+    if (key == Qt::Key_Insert && modifiers == Qt::NoModifier) {
+        onAdd();
+        return true;
+    }
+    if (key == Qt::Key_Delete && modifiers == Qt::ControlModifier) {
+        // The row to delete is the grid's current row, whether or not an editor was opened on it.
+        m_curRow = m_grid->Row();
+        onDelete();
+        return true;
+    }
+    if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
+        if (modifiers & (Qt::ControlModifier | Qt::AltModifier)) {
+            return false;
+        }
+        return stepCell(key == Qt::Key_Tab && !(modifiers & Qt::ShiftModifier));
+    }
+
+    const bool dropDown = key == Qt::Key_F4 || isAltDown(event);
+    const bool opens = (modifiers == Qt::NoModifier
+                        && (isEnter(event) || key == Qt::Key_F2 || key == Qt::Key_F4 || key == Qt::Key_Space))
+                       || isAltDown(event);
+    const QString text = event->text();
+    const bool typed = !opens && !(modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+                       && !text.isEmpty() && text.at(0).isPrint();
+    if (opens || typed) {
+        editCell();
+        if (m_comItem->isVisible()) {
+            if (typed) {
+                forwardKey(m_comItem, event);
+            } else if (dropDown) {
+                m_comItem->showPopup();
+            }
+        } else if (m_txtValue->isVisible()) {
+            if (typed && !m_txtValue->isReadOnly()) {
+                // A typed character starts the value afresh; the numeric filter sees it.
+                m_txtValue->clear();
+                forwardKey(m_txtValue, event);
+            }
+        }
+        return true;
+    }
+
+    switch (key) {
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        // An editor belongs to the cell it was opened on.
+        hideEditors();
+        break;
+    default:
+        break;
+    }
+    return false;
+}
+
+bool frmCondora::listKeyPress(QKeyEvent *event)
+{
+    // Arrows only move through the list; Enter picks, so that Escape can still leave the cell
+    // as it was.
+    if ((event->key() == Qt::Key_Down || event->key() == Qt::Key_Up) && isPlain(event)) {
+        const int count = m_comItem->count();
+        if (count > 0) {
+            const int step = event->key() == Qt::Key_Down ? 1 : -1;
+            m_comItem->setCurrentIndex(std::clamp(m_comItem->currentIndex() + step, 0, count - 1));
+        }
+        return true;
+    }
+    if (isEnter(event) && isPlain(event)) {
+        if (m_comItem->currentIndex() >= 0) {
+            onListPicked(m_comItem->currentIndex());
+        }
+        closeEditor();
+        return true;
+    }
+    return false;
+}
+
+bool frmCondora::valueEditorKeyPress(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_F4 && isPlain(event)) || isAltDown(event)) {
+        if (m_cmdGetValue->isVisible() && m_cmdGetValue->isEnabled()) {
+            onGetValue();
+        }
+        return true;
+    }
+    // In a number column the numeric filter turns Enter into a step to the next control.
+    if (isEnter(event) && isPlain(event) && rowTypeClass(m_curRow) != TypeClass::Number) {
+        closeEditor();
+        return true;
+    }
+    return false;
+}
+
+void frmCondora::nameControls()
+{
+    setAccessibleName(tr("Query"));
+    setAccessibleDescription(tr("Build the condition of the query row by row, then press OK."));
+    m_grid->setAccessibleName(tr("Query condition"));
+    m_grid->setAccessibleDescription(
+        tr("One row per part of the condition: bracket, column, operator, value, bracket, And or Or. "
+           "Enter, F2, Space or typing edits the current cell; Insert adds a row, Ctrl+Delete deletes it."));
+    m_comItem->setAccessibleName(tr("Cell choices"));
+    m_comItem->setAccessibleDescription(tr("Arrow keys move, Enter picks, Escape leaves the cell unchanged."));
+    m_txtValue->setAccessibleName(tr("Value"));
+    m_txtValue->setAccessibleDescription(
+        tr("The value to compare the column with; F4 or Alt+Down lists the column's values, Escape leaves the "
+           "cell unchanged."));
+    m_cmdGetValue->setAccessibleName(tr("Pick a value"));
+    m_cmdGetValue->setAccessibleDescription(tr("Lists the values of the row's column to pick one."));
+    m_chkSqlShow->setAccessibleName(tr("Show Sql"));
+    m_chkSqlShow->setAccessibleDescription(tr("Shows the composed condition under the grid."));
+    m_txtCondition->setAccessibleName(tr("Composed condition"));
+    m_txtCondition->setAccessibleDescription(tr("The condition as it will be added to the statement."));
+    m_cmdAdd->setAccessibleName(tr("Add row"));
+    m_cmdAdd->setAccessibleDescription(tr("Adds an empty row at the end of the condition."));
+    m_cmdDel->setAccessibleName(tr("Delete row"));
+    m_cmdDel->setAccessibleDescription(tr("Deletes the current row after asking."));
+    m_cmdVerify->setAccessibleName(tr("Verify"));
+    m_cmdVerify->setAccessibleDescription(tr("Checks the condition against the database."));
+    m_cmdOK->setAccessibleName(tr("OK"));
+    m_cmdOK->setAccessibleDescription(tr("Checks the condition and closes with it."));
+    m_cmdCancel->setAccessibleName(tr("Cancel"));
+    m_cmdCancel->setAccessibleDescription(tr("Closes without a condition."));
+}
+
+} // namespace condora
