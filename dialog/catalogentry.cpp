@@ -32,9 +32,4 @@ const ColumnInfo &catalogEntry(const FieldCatalog &catalog, int position)
     return catalog.at(position);
 }
 
-const ColumnInfo &catalogEntry(const FieldCatalog &catalog, const QString &positionText)
-{
-    return catalogEntry(catalog, positionFromText(positionText));
-}
-
 } // namespace condora

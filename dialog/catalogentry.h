@@ -13,10 +13,9 @@ namespace condora {
 /// RuntimeError (type mismatch) for a text that is not a number, the empty text included.
 CONDORA_EXPORT int positionFromText(const QString &text);
 
-/// The catalog entry at `position` (0 is the unused, empty entry). Throws RuntimeError
-/// (subscript out of range) outside the catalog.
+/// The catalog entry at `position` (0 is the unused, empty entry), as the value picker's column
+/// position property names it. Throws RuntimeError (subscript out of range) outside the
+/// catalog. A condition row's colIndex cell is read by catalogEntryFor() (condition/).
 CONDORA_EXPORT const ColumnInfo &catalogEntry(const FieldCatalog &catalog, int position);
-/// The same, the position given as text.
-CONDORA_EXPORT const ColumnInfo &catalogEntry(const FieldCatalog &catalog, const QString &positionText);
 
 } // namespace condora

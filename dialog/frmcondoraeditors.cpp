@@ -66,7 +66,7 @@ ConditionRows frmCondora::conditionRows() const
 TypeClass frmCondora::rowTypeClass(int row) const
 {
     const QString colIndex = m_grid->TextMatrix(row, ConditionCol::ColIndex);
-    return isBlank(colIndex) ? TypeClass::None : catalogEntry(m_run.fieldCatalog, colIndex).typeClass;
+    return isBlank(colIndex) ? TypeClass::None : catalogEntryFor(m_run.fieldCatalog, colIndex).typeClass;
 }
 
 void frmCondora::recompose()
@@ -239,7 +239,7 @@ void frmCondora::loadOperatorsForColumn(const QString &colIndexText)
         if (colIndexText.isEmpty()) {
             loadOperatorList(TypeClass::None);
         } else {
-            loadOperatorList(catalogEntry(m_run.fieldCatalog, colIndexText).typeClass);
+            loadOperatorList(catalogEntryFor(m_run.fieldCatalog, colIndexText).typeClass);
         }
     });
 }
@@ -339,7 +339,7 @@ void frmCondora::refreshValueLock()
     reportErrors([this] {
         bool locked = false;
         const QString colIndex = m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex);
-        if (!colIndex.isEmpty() && catalogEntry(m_run.fieldCatalog, colIndex).typeClass == TypeClass::Boolean) {
+        if (!colIndex.isEmpty() && catalogEntryFor(m_run.fieldCatalog, colIndex).typeClass == TypeClass::Boolean) {
             locked = true;
         }
         const QString op = text::lower(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));

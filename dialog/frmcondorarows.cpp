@@ -135,7 +135,7 @@ bool frmCondora::valueKeystroke(int key)
     // A colIndex that names no catalog entry is reported; the keystroke then goes through.
     reportErrors([&] {
         if (!text::trim(m_grid->TextMatrix(m_curRow, 1)).isEmpty()
-            && catalogEntry(m_run.fieldCatalog, m_grid->TextMatrix(m_curRow, 6)).typeClass == TypeClass::Number) {
+            && catalogEntryFor(m_run.fieldCatalog, m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex)).typeClass == TypeClass::Number) {
             numericKeyFilter(m_txtValue, key, NumberDecimals, NumberIntegerDigits);
         }
     });
