@@ -164,9 +164,7 @@ void frmCondora::createControls()
     connect(m_grid, &FlexGrid::MouseUp, this, &frmCondora::onGridMouseUp);
     m_grid->view()->installEventFilter(this);
     nameControls();
-    connect(m_grid, &FlexGrid::Scroll, this, [this] {
-        ignoreErrors([this] { hideEditors(); });
-    });
+    connect(m_grid, &FlexGrid::Scroll, this, &frmCondora::hideEditors);
 }
 
 void frmCondora::load()

@@ -103,11 +103,9 @@ void frmCondora::iniQueryGrid()
 
 void frmCondora::iniValue()
 {
-    reportErrors([this] {
-        m_logicalList = {QString(), u" And "_s, u" Or"_s};
-        m_leftBracketList = {QString(), u"("_s, QString()};
-        m_rightBracketList = {QString(), u")"_s, QString()};
-    });
+    m_logicalList = {QString(), u" And "_s, u" Or"_s};
+    m_leftBracketList = {QString(), u"("_s, QString()};
+    m_rightBracketList = {QString(), u")"_s, QString()};
 }
 
 void frmCondora::onGridMouseUp(int button, int /*shift*/, int /*x*/, int /*y*/)
