@@ -139,14 +139,19 @@ void frmCondora::editCell()
             if (m_txtValue->isEnabled()) {
                 const TypeClass typeClass = rowTypeClass(m_curRow);
                 QString tip;
+                // The form the value is read in, shown while the editor is empty.
+                QString placeholder;
                 if (typeClass == TypeClass::Number) {
                     tip = tr("Number");
+                    placeholder = tr("e.g. %1").arg(u"-12.5"_s);
                 } else if (isTextClass(typeClass)) {
                     tip = tr("Character");
                 } else if (typeClass == TypeClass::Date) {
                     tip = tr("Date");
+                    placeholder = tr("e.g. %1 or %2").arg(u"2001-01-05"_s, u"2001-01-05 13:45:00"_s);
                 }
                 m_txtValue->setToolTip(tip);
+                m_txtValue->setPlaceholderText(placeholder);
                 m_txtValue->setFocus(Qt::MouseFocusReason);
                 valueFocusStep();
             }

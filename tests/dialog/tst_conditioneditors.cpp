@@ -7,6 +7,7 @@
 
 #include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
+#include "condition/valuereading.h"
 #include "dialog/frmcondora.h"
 #include "dialog/twipsgeometry.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -338,7 +339,16 @@ void TestDialog::valueTooltip()
         QVERIFY(pickItem(find<QComboBox>(dialog, "comItem"), column));
     }
     clickCell(grid(), 1, 3);
-    QCOMPARE(find<QLineEdit>(dialog, "txtValue")->toolTip(), tooltip);
+    auto *value = find<QLineEdit>(dialog, "txtValue");
+    QCOMPARE(value->toolTip(), tooltip);
+    // Number and date columns show examples in the form the value check reads.
+    const QString placeholder = value->placeholderText();
+    QCOMPARE(placeholder.isEmpty(), tooltip != u"Number"_s && tooltip != u"Date"_s);
+    if (!placeholder.isEmpty()) {
+        for (const QString &example : placeholder.mid(placeholder.indexOf(u' ') + 1).split(u" or "_s)) {
+            QVERIFY2(tooltip == u"Number"_s ? isReadableNumber(example) : isReadableDate(example), qPrintable(example));
+        }
+    }
 }
 
 void TestDialog::scrollHidesEditors()
