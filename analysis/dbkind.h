@@ -4,6 +4,7 @@
 
 #include <QString>
 
+/// The library's own types and functions (the control itself is ::Condora).
 namespace condora {
 
 /// The kind of database behind a connection, which picks the SQL dialect of the composed

@@ -163,7 +163,9 @@ public:
     /// application font without a parent.
     QFont ambientFont() const;
 
+    /// The fixed design size (465 x 480 twips).
     QSize sizeHint() const override;
+    /// The fixed design size.
     QSize minimumSizeHint() const override;
 
     // Properties ----------------------------------------------------------------------------
@@ -171,68 +173,142 @@ public:
     // object for the control), and colours convert from QColor, so that code Qt's uic
     // generates for a form designed with this control compiles as it stands.
 
+    ///@{
     /// Stored and persisted only: it does not disable the control or its methods (this hides
     /// QWidget::setEnabled on purpose; QWidget::setEnabled still reaches the widget state).
     bool Enabled() const;
     void setEnabled(bool Enabled);
+    ///@}
 
+    ///@{
+    /// The connection every query run uses; a run without one uses a new, unopened connection and reports it.
     std::shared_ptr<condora::ado::Connection> ConnObj() const;
     void setConnObj(std::shared_ptr<condora::ado::Connection> ConnObj);
+    ///@}
 
+    ///@{
+    /// The caption of a query run's input messages.
     QString Title() const;
     void setTitle(const QString &Title);
+    ///@}
 
+    ///@{
+    /// The base SELECT statement the next query run starts from.
     QString SqlInput() const;
     void setSqlInput(const QString &SqlInput);
+    ///@}
 
+    ///@{
+    /// The font of the dialogs' buttons.
     condora::FontHandle ButtonFont() const;
     void setButtonFont(condora::FontHandle ButtonFont);
     void setButtonFont(const QFont &font) { setButtonFont(std::make_shared<QFont>(font)); }
+    ///@}
+    ///@{
+    /// The font of the dialogs' labels.
     condora::FontHandle LabelFont() const;
     void setLabelFont(condora::FontHandle LabelFont);
     void setLabelFont(const QFont &font) { setLabelFont(std::make_shared<QFont>(font)); }
+    ///@}
+    ///@{
+    /// The background colour of the dialogs' labels.
     condora::OleColor LabelBackColor() const;
     void setLabelBackColor(condora::OleColor LabelBackColor);
+    ///@}
+    ///@{
+    /// The text colour of the dialogs' labels.
     condora::OleColor LabelForeColor() const;
     void setLabelForeColor(condora::OleColor LabelForeColor);
+    ///@}
+    ///@{
+    /// The colour of the grid lines between the condition cells.
     condora::OleColor GridColor() const;
     void setGridColor(condora::OleColor GridColor);
+    ///@}
+    ///@{
+    /// The colour of the grid lines of the header row.
     condora::OleColor GridColorFixed() const;
     void setGridColorFixed(condora::OleColor GridColorFixed);
+    ///@}
+    ///@{
+    /// The colour of the grid lines in the area without rows.
     condora::OleColor GridColorUnpopulated() const;
     void setGridColorUnpopulated(condora::OleColor GridColorUnpopulated);
+    ///@}
+    ///@{
+    /// The text colour of the grid cells.
     condora::OleColor GridForeColor() const;
     void setGridForeColor(condora::OleColor GridForeColor);
+    ///@}
+    ///@{
+    /// The text colour of the grid's header row.
     condora::OleColor GridForeColorFixed() const;
     void setGridForeColorFixed(condora::OleColor GridForeColorFixed);
+    ///@}
+    ///@{
+    /// The background colour of the dialogs.
     condora::OleColor FormBackColor() const;
     void setFormBackColor(condora::OleColor FormBackColor);
+    ///@}
+    ///@{
+    /// The picture painted at the top-left corner of the dialogs (an empty picture shows none).
     condora::PictureHandle FormPicture() const;
     void setFormPicture(condora::PictureHandle FormPicture);
     void setFormPicture(const QPixmap &picture) { setFormPicture(std::make_shared<QPixmap>(picture)); }
+    ///@}
+    ///@{
+    /// The background colour of the dialogs' buttons.
     condora::OleColor ButtonBackColor() const;
     void setButtonBackColor(condora::OleColor ButtonBackColor);
+    ///@}
+    ///@{
+    /// The font of the grid cells.
     condora::FontHandle GridFont() const;
     void setGridFont(condora::FontHandle GridFont);
     void setGridFont(const QFont &font) { setGridFont(std::make_shared<QFont>(font)); }
+    ///@}
+    ///@{
+    /// The font of the grid's header row.
     condora::FontHandle GridFontFixed() const;
     void setGridFontFixed(condora::FontHandle GridFontFixed);
     void setGridFontFixed(const QFont &font) { setGridFontFixed(std::make_shared<QFont>(font)); }
+    ///@}
+    ///@{
+    /// The picture shown on the dialogs' buttons (an empty picture shows none).
     condora::PictureHandle ButtonPicture() const;
     void setButtonPicture(condora::PictureHandle ButtonPicture);
     void setButtonPicture(const QPixmap &picture) { setButtonPicture(std::make_shared<QPixmap>(picture)); }
+    ///@}
+    ///@{
+    /// The text colour of selected grid cells.
     condora::OleColor GridForeColorSel() const;
     void setGridForeColorSel(condora::OleColor GridForeColorSel);
+    ///@}
+    ///@{
+    /// The background colour of the grid cells.
     condora::OleColor GridBackColor() const;
     void setGridBackColor(condora::OleColor GridBackColor);
+    ///@}
+    ///@{
+    /// The colour of the grid's area without rows.
     condora::OleColor GridBackColorBkg() const;
     void setGridBackColorBkg(condora::OleColor GridBackColorBkg);
+    ///@}
+    ///@{
+    /// The background colour of the grid's header row.
     condora::OleColor GridBackColorFixed() const;
     void setGridBackColorFixed(condora::OleColor GridBackColorFixed);
+    ///@}
+    ///@{
+    /// The background colour of selected grid cells.
     condora::OleColor GridBackColorSel() const;
     void setGridBackColorSel(condora::OleColor GridBackColorSel);
+    ///@}
+    ///@{
+    /// The background colour of the grid's unpopulated cells.
     condora::OleColor GridBackColorUnpopulated() const;
     void setGridBackColorUnpopulated(condora::OleColor GridBackColorUnpopulated);
+    ///@}
 
 Q_SIGNALS:
     /// The property-changed notification: `propertyName` is the property's own name.
@@ -245,6 +321,8 @@ Q_SIGNALS:
     /// emits nothing.
     void queryFinished(const QString &sql);
 
+    ///@{
+    /// Emitted by the setter of the property of the same name, also when the value did not change.
     void EnabledChanged();
     void ConnObjChanged();
     void TitleChanged();
@@ -270,8 +348,10 @@ Q_SIGNALS:
     void GridBackColorFixedChanged();
     void GridBackColorSelChanged();
     void GridBackColorUnpopulatedChanged();
+    ///@}
 
-    // Declared for hosts that connect to them; the control never emits any of these.
+    ///@{
+    /// Declared for hosts that connect to them; the control never emits any of these.
     void Click();
     void DblClick();
     void KeyDown(qint16 KeyCode, qint16 Shift);
@@ -280,9 +360,12 @@ Q_SIGNALS:
     void MouseDown(qint16 Button, qint16 Shift, float x, float y);
     void MouseMove(qint16 Button, qint16 Shift, float x, float y);
     void MouseUp(qint16 Button, qint16 Shift, float x, float y);
+    ///@}
 
 protected:
+    /// Paints the magnifying glass.
     void paintEvent(QPaintEvent *event) override;
+    /// Snaps the control back to its design size.
     void resizeEvent(QResizeEvent *event) override;
 
 private:

@@ -30,6 +30,7 @@ public:
 class CONDORA_EXPORT SettingsPropertyBag : public PropertyBag
 {
 public:
+    /// Stores in `settings` (not owned), under `group` when one is given.
     explicit SettingsPropertyBag(QSettings &settings, QString group = QString());
 
     QVariant read(const QString &name, const QVariant &defaultValue) const override;

@@ -19,6 +19,8 @@ using PictureHandle = std::shared_ptr<QPixmap>; ///< null: no picture; empty pix
 /// 32-bit colour values.
 struct CONDORA_EXPORT DialogStyle
 {
+    ///@{
+    /// The value of the control's appearance property of the same name.
     PictureHandle ButtonPicture;
     OleColor ButtonBackColor;
     FontHandle GridFont;
@@ -40,6 +42,7 @@ struct CONDORA_EXPORT DialogStyle
     OleColor LabelForeColor;
     FontHandle LabelFont;
     FontHandle ButtonFont;
+    ///@}
 };
 
 } // namespace condora

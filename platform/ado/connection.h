@@ -26,8 +26,11 @@ class CONDORA_EXPORT Property
 {
 public:
     Property() = default;
+    /// A property with its name and value.
     Property(QString name, QVariant value) : m_name(std::move(name)), m_value(std::move(value)) {}
+    /// The property's name, e.g. "DBMS Name".
     QString Name() const { return m_name; }
+    /// The property's value.
     QVariant Value() const { return m_value; }
 
 private:
@@ -39,9 +42,11 @@ private:
 class CONDORA_EXPORT Properties
 {
 public:
+    /// The number of properties.
     int Count() const { return int(m_items.size()); }
     /// Throws RuntimeError (subscript out of range) outside 0..Count()-1.
     const Property &Item(int index) const;
+    /// Adds a property at the end.
     void append(Property property) { m_items.append(std::move(property)); }
 
 private:
@@ -56,7 +61,7 @@ private:
 ///                                               Data Source=:memory: is an empty in-memory database
 ///   Provider=PostgreSQL;Host=..;Port=..;Database=..;User ID=..;Password=..
 ///                                               (also Server, Initial Catalog, UID, PWD; Port 5432)
-///   Provider=ODBC;<driver connection string>     e.g. Driver={PostgreSQL Unicode};Server=..;...
+///   Provider=ODBC;\<driver connection string\>   e.g. Driver={PostgreSQL Unicode};Server=..;...
 ///   Provider=ODBC;DSN=name;...                   a data source name
 /// Without a Provider, a string with Driver= or DSN= is an ODBC string and one with
 /// Data Source= a SQLite file. ODBC connections ask for ODBC 3 behaviour
@@ -89,17 +94,27 @@ public:
     /// A connection on a host's already opened database (not owned: Close() leaves it open).
     static std::shared_ptr<Connection> fromDatabase(const QSqlDatabase &database);
 
+    ///@{
+    /// The connection string Open() uses when it is given none.
     QString ConnectionString() const { return m_connectionString; }
     void setConnectionString(const QString &connectionString) { m_connectionString = connectionString; }
+    ///@}
 
     /// Opens with `connectionString`, or with ConnectionString() when it is empty.
     void Open(const QString &connectionString = QString());
+    /// Closes the connection (a host's adopted database stays open) and lets its results go.
     void Close();
+    /// adStateOpen or adStateClosed.
     int State() const;
+    /// True when State() is adStateOpen.
     bool isOpen() const { return State() == adStateOpen; }
 
+    ///@{
+    /// The cursor location of the statements the connection runs: 2 server (rows streamed,
+    /// record count -1) or 3 client (all rows fetched, record count known).
     int CursorLocation() const { return m_cursorLocation; }
     void setCursorLocation(int location) { m_cursorLocation = location; }
+    ///@}
 
     /// Provider properties; throws when the connection is not open.
     const condora::ado::Properties &Properties() const;
@@ -109,6 +124,7 @@ public:
     /// (asynchronous) or -1: Qt SQL has no asynchronous execution, so the statement always
     /// runs synchronously and the option only records what was asked (lastExecuteOptions()).
     std::unique_ptr<Recordset> Execute(const QString &sql, int options = adOptionUnspecified);
+    /// The options of the last Execute().
     int lastExecuteOptions() const { return m_lastExecuteOptions; }
 
     /// True when another connection holds the SQLite file locked so that it cannot be read now;
@@ -126,9 +142,11 @@ public:
     /// Statements Open() itself sends to check the connection and read its properties are
     /// not counted, so a freshly opened connection reads 0.
     int statementCount() const { return m_statementCount; }
+    /// Starts the count again at 0.
     void resetStatementCount() { m_statementCount = 0; }
     /// The last statement counted (empty before the first).
     QString lastStatement() const { return m_lastStatement; }
+    /// Counts `sql` as sent (called by Recordset::Open).
     void countStatement(const QString &sql)
     {
         ++m_statementCount;

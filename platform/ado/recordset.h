@@ -34,7 +34,9 @@ class CONDORA_EXPORT RowSource
 public:
     virtual ~RowSource();
 
+    /// The number of columns.
     virtual int columnCount() const = 0;
+    /// The name of a column (0-based).
     virtual QString columnName(int column) const = 0;
     /// Rows fetched so far.
     virtual int fetchedCount() const = 0;
@@ -67,7 +69,9 @@ inline constexpr int adErrNoCurrentRecord = 3021;
 class CONDORA_EXPORT Field
 {
 public:
+    /// The field's name as the database reports it.
     QString Name() const;
+    /// The field's data type number (DataTypeEnum).
     int Type() const;
     /// The value at the current record; throws (no current record) at EOF or BOF.
     QVariant Value() const;
@@ -79,9 +83,11 @@ private:
     int m_index;
 };
 
+/// The fields of a recordset, by position from 0.
 class CONDORA_EXPORT Fields
 {
 public:
+    /// The number of fields.
     int Count() const;
     /// Throws RuntimeError (subscript out of range) outside 0..Count()-1.
     Field Item(int index) const;
@@ -122,16 +128,29 @@ public:
     Recordset(const Recordset &) = delete;
     Recordset &operator=(const Recordset &) = delete;
 
+    ///@{
+    /// Runs `source` on `connection` (after the read-only guard) and opens its rows at the
+    /// first record. Throws RuntimeError with the database's message when it is rejected.
     void Open(const QString &source, const std::shared_ptr<Connection> &connection);
     void Open(const QString &source, Connection &connection);
+    ///@}
+    /// Lets the rows go; a grid bound to them keeps what it fetched.
     void Close();
+    /// adStateOpen or adStateClosed.
     int State() const;
 
+    /// The fields of the current record.
     condora::ado::Fields Fields() const { return condora::ado::Fields(this); }
+    /// The number of records with a client cursor, -1 with a server cursor.
     int RecordCount() const;
+    /// True after the last record (or with no records); throws the database's message when
+    /// the rows failed part-way.
     bool Eof() const;
+    /// True before the first record.
     bool Bof() const;
+    /// Moves to the next record; throws the database's message when the rows failed there.
     void MoveNext();
+    /// Moves back to the first record.
     void MoveFirst();
 
     /// The statement it was opened with.
@@ -139,11 +158,13 @@ public:
     /// The shared rows (null when closed). Grids bind to this.
     std::shared_ptr<RowSource> rowSource() const { return m_rows; }
 
-    // Used by Field.
+    ///@{
+    /// What Field and Fields read: a field's name, type and current value, and the field count.
     QString fieldName(int index) const;
     int fieldType(int index) const;
     QVariant fieldValue(int index) const;
     int fieldCount() const;
+    ///@}
 
 private:
     void requireOpen() const;
