@@ -18,11 +18,14 @@ namespace condora {
 ///   -2147217900 database error (0x80040E14): the database rejected a statement or a
 ///               connection; the description is the database's own message
 namespace ErrorNumber {
+///@{
+/// An error number, as listed above.
 inline constexpr int InvalidArgument = 5;
 inline constexpr int SubscriptOutOfRange = 9;
 inline constexpr int TypeMismatch = 13;
 inline constexpr int ObjectNotSet = 91;
 inline constexpr int Database = -2147217900;
+///@}
 } // namespace ErrorNumber
 
 /// The one exception type of the library: a number and a description.
@@ -30,18 +33,24 @@ inline constexpr int Database = -2147217900;
 class CONDORA_EXPORT RuntimeError : public std::exception
 {
 public:
+    /// An error with its number (see ErrorNumber) and description.
     RuntimeError(int number, QString description);
 
+    /// The error's number.
     int number() const noexcept { return m_number; }
+    /// The error's description (for a database error, the database's own message).
     QString description() const { return m_description; }
+    /// The description, for code that reads std::exception.
     const char *what() const noexcept override;
 
+    ///@{
     /// Standard errors with the library's default descriptions.
     static RuntimeError invalidArgument(const QString &detail = QString());
     static RuntimeError subscriptOutOfRange(const QString &detail = QString());
     static RuntimeError typeMismatch(const QString &detail = QString());
     static RuntimeError objectNotSet(const QString &detail = QString());
     static RuntimeError database(const QString &databaseMessage);
+    ///@}
 
 private:
     int m_number;
