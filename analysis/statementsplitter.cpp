@@ -62,11 +62,8 @@ QString expandStars(ado::Connection &connection, const QString &selectList, cons
         QString name; // the field name, empty for an item as written
     };
     const auto fieldsOf = [&](const TableRef &table) {
-        const QString source = table.tabName.startsWith(u'(') && table.tabAlias != table.tabName
-                                   ? table.tabName + u' ' + table.tabAlias
-                                   : table.tabName;
         ado::Recordset rs;
-        rs.Open(withClause + u"select * from "_s + source + u" where 1=0"_s, connection);
+        rs.Open(tableProbeSql(table, withClause), connection);
         QList<Expanded> fields;
         for (int k = 0; k < rs.Fields().Count(); ++k) {
             const QString name = rs.Fields().Item(k).Name();

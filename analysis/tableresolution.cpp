@@ -324,6 +324,14 @@ bool parseFromList(const QString &fromClause, TableList &tables)
     return true;
 }
 
+QString tableProbeSql(const TableRef &table, const QString &withClause)
+{
+    const QString source = table.tabName.startsWith(u'(') && table.tabAlias != table.tabName
+                               ? table.tabName + u' ' + table.tabAlias
+                               : table.tabName;
+    return withClause + u"select * from "_s + source + u" where 1=0"_s;
+}
+
 bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const TableList &tables,
                  const QString &withClause)
 {
@@ -352,12 +360,7 @@ bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const Table
         for (int t = 1; t <= tableCount; ++t) {
             const TableRef &table = tables.at(t);
             ado::Recordset rs;
-            // A derived table needs its alias to be read on its own.
-            const QString source =
-                table.tabName.startsWith(u'(') && table.tabAlias != table.tabName
-                ? table.tabName + u' ' + table.tabAlias
-                : table.tabName;
-            rs.Open(withClause + u"select * from "_s + source + u" where 1=0"_s, connection);
+            rs.Open(tableProbeSql(table, withClause), connection);
             const int fieldCount = rs.Fields().Count();
             for (int k = 0; k < fieldCount; ++k) {
                 const QString fieldName = text::lower(rs.Fields().Item(k).Name());

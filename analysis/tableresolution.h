@@ -17,6 +17,11 @@ CONDORA_EXPORT QString flattenJoins(const QString &fromClause);
 /// The from clause to TableRef entries (positions 1..n); calls flattenJoins itself.
 CONDORA_EXPORT bool parseFromList(const QString &fromClause, TableList &tables);
 /// Assigns each column its tabName (and tabAlias when found by field name).
+/// The no-rows statement that reads a table's columns: `withClause` (the statement's common
+/// table expressions, or empty) first, and a derived table with its alias, which it needs to be
+/// read on its own.
+QString tableProbeSql(const TableRef &table, const QString &withClause);
+
 /// `withClause` (the statement's common table expressions, or empty) comes before each table's
 /// probe, so that the names it defines can be read.
 CONDORA_EXPORT bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const TableList &tables,
