@@ -3,6 +3,7 @@
 #include "analysis/queryrun.h"
 #include "analysis/statementtools.h"
 #include "condition/valuereading.h"
+#include "condition/valuerules.h"
 #include "platform/textfunctions.h"
 
 
@@ -20,6 +21,7 @@ struct RowContext
     DbKind kind = DbKind::Unknown;
     DbProduct product = DbProduct::Other;
     EscapeRules escapes;
+    ValueRules rules;
     QString q; // tabAlias.colExpr
     TypeClass typeClass = TypeClass::None;
     DateMode dateMode = DateMode::None;
@@ -62,14 +64,15 @@ QString dateText(const QString &value, const RowContext &row)
     return date->toString(row.dateMode == DateMode::DateAndTime ? u"yyyy-MM-dd HH:mm:ss"_s : u"yyyy-MM-dd"_s);
 }
 
-/// The value written for SQLite date conditions: SQLite keeps dates as text and compares them
-/// as text, so a readable date becomes ISO 8601 text (yyyy-MM-dd, or yyyy-MM-dd HH:mm:ss with
-/// the written fraction), the form SQLite's own date functions write; anything else is used as
+/// The value written for SQLite date conditions: a readable date becomes ISO 8601 text
+/// (yyyy-MM-dd, or yyyy-MM-dd HH:mm:ss with the written fraction and offset), the form SQLite's
+/// date functions read, given to the same function as the column; anything else is used as
 /// typed with apostrophes doubled.
-QString isoText(const QString &value, const RowContext &row)
+QString sqliteDateValue(const QString &value, const RowContext &row)
 {
     const auto written = readWrittenDate(value);
-    return written ? isoDateText(*written) : escaped(value, row.escapes);
+    const QString text = written ? isoDateText(*written) : escaped(value, row.escapes);
+    return QLatin1StringView(row.rules.sqliteDateFunction) + u"('"_s + text + u"')"_s;
 }
 
 QString columnFragment(const RowContext &row, const QString &operatorCell)
@@ -79,6 +82,9 @@ QString columnFragment(const RowContext &row, const QString &operatorCell)
         if (row.kind == DbKind::Oracle) {
             return row.dateMode == DateMode::DateOnly ? "to_char("_L1 + row.q + ",'yyyy-mm-dd')"_L1
                                                       : "to_char("_L1 + row.q + ",'yyyy-mm-dd HH24:MI:SS')"_L1;
+        }
+        if (row.rules.sqliteDateFunctions) {
+            return QLatin1StringView(row.rules.sqliteDateFunction) + u'(' + row.q + u')';
         }
         return row.q;
     }
@@ -124,7 +130,7 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
         return QString();
     }
     if (row.typeClass == TypeClass::Number) {
-        return escaped(value, row.escapes);
+        return row.rules.quotedMoney ? u'\'' + escaped(value, row.escapes) + u'\'' : escaped(value, row.escapes);
     }
     if (isTextClass(row.typeClass)) {
         if (contains(op, "include"_L1)) {
@@ -139,8 +145,8 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
         if (row.kind == DbKind::Access) {
             return u'#' + dateText(value, row) + u'#';
         }
-        if (row.product == DbProduct::Sqlite) {
-            return u'\'' + isoText(value, row) + u'\'';
+        if (row.rules.sqliteDateFunctions) {
+            return sqliteDateValue(value, row);
         }
     }
     return u'\'' + escaped(value, row.escapes) + u'\'';
@@ -192,6 +198,7 @@ ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &ru
         row.kind = run.dbKind;
         row.product = run.product;
         row.escapes = run.escapes;
+        row.rules = valueRulesFor(entry, run);
         row.q = entry.conditionOperand();
         row.typeClass = entry.typeClass;
         if (row.typeClass == TypeClass::Date) {

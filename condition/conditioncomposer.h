@@ -33,9 +33,12 @@ struct CONDORA_EXPORT ComposedCondition
 /// inside the like pattern of include, where % and _ stay as typed, and backslashes double as
 /// run.escapes says); a "number" value is written bare, exactly as typed (validateConditions()
 /// lets only plain numbers through); a "date" value is rewritten as yyyy-mm-dd or
-/// yyyy-mm-dd hh:mm:ss for Oracle and Access/Jet when readDate() reads it (to the second), and
-/// as ISO 8601 text (isoDateText(), fractions kept) on SQLite (run.product), otherwise it is used
-/// as typed with apostrophes doubled; other databases quote it as typed. The boolean tests give
+/// yyyy-mm-dd hh:mm:ss for Oracle and Access/Jet when readDate() reads it (to the second),
+/// otherwise it is used as typed with apostrophes doubled; on SQLite (run.product) the column and
+/// the value as ISO 8601 text (isoDateText(), fraction and offset kept) both go through SQLite's
+/// date() for a column declared as a date and julianday() otherwise, so that every stored form
+/// of the same moment compares equal; other databases quote it as typed. A PostgreSQL money
+/// column's value is quoted (valueRulesFor()). The boolean tests give
 /// "= -1"/"= 0" for Access/Jet, "= 1"/"= 0" for Oracle and SQL Server, and "= true"/"= false"
 /// for every other database (an integer does not compare with a real boolean column there).
 CONDORA_EXPORT ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run);

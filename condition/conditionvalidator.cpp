@@ -1,6 +1,7 @@
 #include "condition/conditionvalidator.h"
 
 #include "condition/valuereading.h"
+#include "condition/valuerules.h"
 #include "platform/textfunctions.h"
 
 using namespace Qt::StringLiterals;
@@ -17,9 +18,11 @@ bool has(const QString &in, QLatin1StringView what)
 }
 
 /// The rules that look at one used row alone (operator against type class, value reading).
-std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, const FieldCatalog &catalog)
+std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, const QueryRun &run)
 {
-    const TypeClass typeClass = catalogEntryFor(catalog, cells.colIndex).typeClass;
+    const ColumnInfo &column = catalogEntryFor(run.fieldCatalog, cells.colIndex);
+    const ValueRules rules = valueRulesFor(column, run);
+    const TypeClass typeClass = column.typeClass;
     const QString op = text::lower(cells.op);
 
     const bool includeMismatch = has(op, "include"_L1) && !isTextClass(typeClass);
@@ -32,10 +35,14 @@ std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, con
     if (has(op, "null"_L1)) {
         return std::nullopt;
     }
-    if (typeClass == TypeClass::Date && !isReadableDate(cells.value)) {
-        return ConditionProblem{u"The value must be date!"_s, Cells::Value, row, true};
+    if (typeClass == TypeClass::Date) {
+        const auto written = readWrittenDate(cells.value);
+        if (!written || (!rules.dateOffsets && !written->offset.isEmpty())) {
+            return ConditionProblem{u"The value must be date!"_s, Cells::Value, row, true};
+        }
     }
-    if (typeClass == TypeClass::Number && !isReadableNumber(cells.value)) {
+    if (typeClass == TypeClass::Number && !isReadableNumber(cells.value)
+        && !(rules.quotedMoney && isReadableMoney(cells.value))) {
         return ConditionProblem{u"The value must be numerical!"_s, Cells::Value, row, true};
     }
     return std::nullopt;
@@ -44,6 +51,13 @@ std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, con
 } // namespace
 
 std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, const FieldCatalog &catalog)
+{
+    QueryRun run;
+    run.fieldCatalog = catalog;
+    return validateConditions(rows, run);
+}
+
+std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, const QueryRun &run)
 {
     const int count = int(rows.size());
     int opening = 0;
@@ -76,7 +90,7 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
             return ConditionProblem{u"Brackets in same type can't be use continuously!"_s, Cells::WholeRow, r + 1,
                                     false};
         }
-        if (auto problem = checkRow(cells, r + 1, catalog)) {
+        if (auto problem = checkRow(cells, r + 1, run)) {
             return problem;
         }
     }

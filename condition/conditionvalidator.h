@@ -2,6 +2,7 @@
 
 #include "condora_export.h"
 
+#include "analysis/queryrun.h"
 #include "condition/conditionrow.h"
 
 #include <QString>
@@ -36,5 +37,11 @@ struct CONDORA_EXPORT ConditionProblem
 /// no entry of `catalog`.
 CONDORA_EXPORT std::optional<ConditionProblem> validateConditions(const ConditionRows &rows,
                                                                   const FieldCatalog &catalog);
+
+/// The same checks with the run's database in mind (run.fieldCatalog, run.dbKind,
+/// run.product): a date may carry a time zone offset (readWrittenDate()) except on Oracle and
+/// Access/Jet, whose date literals take none, and a PostgreSQL money column takes a money text
+/// (isReadableMoney()) as well as a number.
+CONDORA_EXPORT std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, const QueryRun &run);
 
 } // namespace condora

@@ -103,6 +103,44 @@ std::optional<QTime> readClockTime(QStringView s, QString &fraction)
     return QTime(hour, minute, second, milliseconds);
 }
 
+/// A time zone offset written right after a time: "Z", or "+"/"-" and hours hh with optional
+/// minutes mm or :mm (up to 15:59). Hands back "Z" or the offset as +hh:mm.
+std::optional<QString> readOffset(QStringView s)
+{
+    if (s == u"Z"_s || s == u"z"_s) {
+        return u"Z"_s;
+    }
+    if (s.size() < 3 || (s.at(0) != QLatin1Char('+') && s.at(0) != QLatin1Char('-'))) {
+        return std::nullopt;
+    }
+    const QStringView rest = s.mid(1);
+    const int hours = digitField(rest.left(2), 2, 2);
+    QStringView minutesText = rest.mid(2);
+    if (minutesText.startsWith(QLatin1Char(':'))) {
+        minutesText = minutesText.mid(1);
+        if (minutesText.isEmpty()) {
+            return std::nullopt;
+        }
+    }
+    const int minutes = minutesText.isEmpty() ? 0 : digitField(minutesText, 2, 2);
+    if (hours < 0 || hours > 15 || minutes < 0 || minutes > 59) {
+        return std::nullopt;
+    }
+    return s.at(0) + QString::asprintf("%02d:%02d", hours, minutes);
+}
+
+/// Where a time zone offset starts in a clock time text (its "Z", "+" or "-"), or -1.
+qsizetype offsetStart(QStringView clock)
+{
+    for (qsizetype i = clock.size() - 1; i > 0; --i) {
+        const QChar c = clock.at(i);
+        if (c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('Z') || c == QLatin1Char('z')) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 } // namespace
 
 bool isReadableNumber(const QString &text)
@@ -148,7 +186,16 @@ std::optional<WrittenDate> readWrittenDate(const QString &text)
     WrittenDate written;
     written.date = *date;
     if (timeAt >= 0) {
-        const auto clock = readClockTime(s.mid(timeAt + 1), written.fraction);
+        QStringView clockText = s.mid(timeAt + 1);
+        if (const qsizetype offsetAt = offsetStart(clockText); offsetAt > 0) {
+            const auto offset = readOffset(clockText.mid(offsetAt));
+            if (!offset) {
+                return std::nullopt;
+            }
+            written.offset = *offset;
+            clockText = clockText.left(offsetAt);
+        }
+        const auto clock = readClockTime(clockText, written.fraction);
         if (!clock) {
             return std::nullopt;
         }
@@ -160,7 +207,7 @@ std::optional<WrittenDate> readWrittenDate(const QString &text)
 std::optional<QDateTime> readDate(const QString &text)
 {
     const auto written = readWrittenDate(text);
-    if (!written) {
+    if (!written || !written->offset.isEmpty()) {
         return std::nullopt;
     }
     return QDateTime(written->date, written->time.value_or(QTime(0, 0)), QTimeZone::utc());
@@ -172,12 +219,25 @@ QString isoDateText(const WrittenDate &written)
         return written.date.toString(u"yyyy-MM-dd"_s);
     }
     const QString seconds = QDateTime(written.date, *written.time, QTimeZone::utc()).toString(u"yyyy-MM-dd HH:mm:ss"_s);
-    return written.fraction.isEmpty() ? seconds : seconds + u'.' + written.fraction;
+    return (written.fraction.isEmpty() ? seconds : seconds + u'.' + written.fraction) + written.offset;
 }
 
 bool isReadableDate(const QString &text)
 {
     return readDate(text).has_value();
+}
+
+bool isReadableMoney(const QString &text)
+{
+    bool digit = false;
+    for (const QChar c : text) {
+        if (isAsciiDigit(c)) {
+            digit = true;
+        } else if (c.category() != QChar::Symbol_Currency && !QStringView(u" ,.+-()").contains(c)) {
+            return false;
+        }
+    }
+    return digit;
 }
 
 } // namespace condora

@@ -33,8 +33,11 @@ namespace condora {
 /// one- or two-digit day forming a real calendar date (2001-02-30 and 2001/2/31 are not).
 /// It may be followed by exactly one space or one "T" and a 24-hour time h:mm or h:mm:ss (hour
 /// 0 to 23 in one or two digits, minutes and seconds 00 to 59 in two digits); seconds may carry
-/// a fraction of "." and one to six digits (2001-01-05T10:20:30.123456). No other order of day,
-/// month and year is read, whatever the locale says.
+/// a fraction of "." and one to six digits (2001-01-05T10:20:30.123456). readWrittenDate() also
+/// reads a time zone offset written right after the time: "Z", or "+"/"-" with hh, hhmm or hh:mm
+/// (2024-01-02 03:04:05.123456+02, the form PostgreSQL prints); readDate() reads none, as it
+/// serves the databases whose date literals carry no zone. No other order of day, month and year
+/// is read, whatever the locale says.
 CONDORA_EXPORT bool isReadableNumber(const QString &text);
 
 /// A date as the user wrote it.
@@ -45,6 +48,8 @@ struct CONDORA_EXPORT WrittenDate
     std::optional<QTime> time;
     /// The digits of the fraction of a second as written ("5", "123456"); empty when none.
     QString fraction;
+    /// The time zone offset as "Z" or +hh:mm ("-08:00"); empty when none was written.
+    QString offset;
 };
 
 /// The date and time that `text` denotes by the rule above, or nullopt.
@@ -52,15 +57,23 @@ CONDORA_EXPORT std::optional<WrittenDate> readWrittenDate(const QString &text);
 
 /// A written date as ISO 8601 text: yyyy-MM-dd for a date alone, yyyy-MM-dd HH:mm:ss for a date
 /// with a time (seconds 00 when none were written), followed by "." and the written fraction
-/// digits when there are any.
+/// digits when there are any, and the offset (Z or +hh:mm) when one was written.
 CONDORA_EXPORT QString isoDateText(const WrittenDate &written);
 
 /// The date (and time, midnight when none is written) that `text` denotes by the rule above,
-/// or nullopt, to the millisecond (further fraction digits are dropped). The result is in UTC
+/// or nullopt, to the millisecond (further fraction digits are dropped); nullopt as well when a
+/// time zone offset is written. The result is in UTC
 /// so that no local daylight-saving gap can make a written time invalid.
 CONDORA_EXPORT std::optional<QDateTime> readDate(const QString &text);
 
 /// True when readDate() reads `text`.
 CONDORA_EXPORT bool isReadableDate(const QString &text);
+
+/// True when `text` is an amount as PostgreSQL prints and reads a money value: at least one
+/// ASCII digit, and otherwise only currency symbols, spaces, ",", ".", "+", "-" and the brackets
+/// of a negative amount ("$1,000.00", "-$1,234.50", "1.000,00 €", "($5.00)"). Such a text is
+/// always written quoted, so it cannot leave its literal; the database reads it by its
+/// lc_monetary setting.
+CONDORA_EXPORT bool isReadableMoney(const QString &text);
 
 } // namespace condora

@@ -305,7 +305,7 @@ void frmCondora::showSql(bool showTag)
 
 bool frmCondora::checkStatement()
 {
-    if (const auto problem = validateConditions(conditionRows(), m_run.fieldCatalog)) {
+    if (const auto problem = validateConditions(conditionRows(), m_run)) {
         using Cells = ConditionProblem::Cells;
         if (problem->cells != Cells::None) {
             const int first = problem->cells == Cells::WholeRow ? ConditionCol::OpenBracket

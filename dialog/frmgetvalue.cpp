@@ -30,13 +30,19 @@ using errortraps::reportErrors;
 using twipsgeometry::setTwipsGeometry;
 using twipsgeometry::twipsGeometry;
 
-QString valueListSql(const ColumnInfo &column, const QString &fromClause)
+QString valueListSql(const ColumnInfo &column, const QString &fromClause, DbProduct product)
 {
     const QString select = column.typeClass == TypeClass::LongString ? u"select "_s : u"select distinct "_s;
-    if (!column.expression.isEmpty() && !fromClause.isEmpty()) {
-        return select + column.expression + u" from "_s + fromClause + u" "_s + column.filterClause;
+    const bool expression = !column.expression.isEmpty() && !fromClause.isEmpty();
+    QString listed = expression ? column.expression : column.colExpr;
+    // PostgreSQL prints times to the microsecond and with the session's time zone, while Qt's
+    // driver reads them to the millisecond: the server's own text is the value that, picked,
+    // finds its rows again.
+    if (product == DbProduct::PostgreSql
+        && (column.typeCode == ado::adDBTimeStamp || column.typeCode == ado::adDBTime)) {
+        listed = u"cast("_s + listed + u" as text)"_s;
     }
-    return select + column.colExpr + u" from "_s + column.tabName + u" "_s + column.filterClause;
+    return select + listed + u" from "_s + (expression ? fromClause : column.tabName) + u" "_s + column.filterClause;
 }
 
 frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
@@ -109,9 +115,8 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         }
         ui.setMousePointer(MousePointer::Hourglass);
         const ColumnInfo &column = catalogEntry(m_run.fieldCatalog, position);
-        const QString statement = valueListSql(column, column.expression.isEmpty()
-                                                           ? QString()
-                                                           : cutStatement(m_run.baseSql).fromClause);
+        const QString statement = valueListSql(
+            column, column.expression.isEmpty() ? QString() : cutStatement(m_run.baseSql).fromClause, m_run.product);
 
         ado::Connection &connection = connectionOf(m_run);
         if (m_run.dbKind == DbKind::Access) {

@@ -16,8 +16,11 @@ class FlexGrid;
 /// The statement that lists the values of a catalog column: "select distinct " + colExpr +
 /// " from " + tabName + " " + filterClause; long text ("lstring") columns without DISTINCT.
 /// An expression column lists the values of its whole expression over the base statement's
-/// from clause `fromClause` instead (when one is given).
-CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fromClause = QString());
+/// from clause `fromClause` instead (when one is given). On PostgreSQL (`product`) a timestamp or
+/// time column is listed as cast(... as text), the server's own text to the microsecond and in
+/// the session's time zone.
+CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fromClause = QString(),
+                                   DbProduct product = DbProduct::Other);
 
 /// The value picker: a small modal window (caption "value") whose grid MSFlexGrid1 lists the
 /// values that one column takes in the database, restricted by the host's filter for that

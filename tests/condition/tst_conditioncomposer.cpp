@@ -38,6 +38,8 @@ private Q_SLOTS:
     void values();
     void datesByProduct_data();
     void datesByProduct();
+    void columnTypes_data();
+    void columnTypes();
     void skippedRows_data();
     void skippedRows();
     void statementSplice_data();
@@ -219,18 +221,21 @@ void TestConditionComposer::datesByProduct_data()
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("expected");
 
-    // SQLite keeps dates as text: a readable date is written as ISO 8601 text, so that it
-    // compares with the stored text (2001/1/5 would sort after every 2001-... text).
+    // SQLite keeps dates as text in any form: a readable date is written as ISO 8601 text and
+    // both sides go through SQLite's date functions, so that every stored form of the same moment
+    // compares equal (2001/1/5 would sort after every 2001-... text).
     const DbProduct sqlite = DbProduct::Sqlite;
     QTest::newRow("SQLite: short month and day") << sqlite << u"99"_s << u"= "_s << u"2001-1-5"_s
-                                                 << u" t.c = '2001-01-05'"_s;
-    QTest::newRow("SQLite: slashes") << sqlite << u"99"_s << u"< "_s << u" 2001/1/5 "_s << u" t.c < '2001-01-05'"_s;
+                                                 << u" julianday(t.c) = julianday('2001-01-05')"_s;
+    QTest::newRow("SQLite: slashes") << sqlite << u"99"_s << u"< "_s << u" 2001/1/5 "_s
+                                     << u" julianday(t.c) < julianday('2001-01-05')"_s;
     QTest::newRow("SQLite: minutes") << sqlite << u"99"_s << u"= "_s << u"2001-01-05 00:00"_s
-                                     << u" t.c = '2001-01-05 00:00:00'"_s;
-    QTest::newRow("SQLite: T and fraction") << sqlite << u"99"_s << u">= "_s << u"2001-01-05T10:20:30.123"_s
-                                            << u" t.c >= '2001-01-05 10:20:30.123'"_s;
+                                     << u" julianday(t.c) = julianday('2001-01-05 00:00:00')"_s;
+    QTest::newRow("SQLite: T, fraction and offset") << sqlite << u"99"_s << u">= "_s
+                                                    << u"2001-01-05T10:20:30.123+0200"_s
+                                                    << u" julianday(t.c) >= julianday('2001-01-05 10:20:30.123+02:00')"_s;
     QTest::newRow("SQLite: no date yet") << sqlite << u"99"_s << u"= "_s << u"2001-1-5' or 'a'='a"_s
-                                         << u" t.c = '2001-1-5'' or ''a''=''a'"_s;
+                                         << u" julianday(t.c) = julianday('2001-1-5'' or ''a''=''a')"_s;
     QTest::newRow("SQLite: null") << sqlite << u"99"_s << u"not null "_s << u"2001/1/5"_s
                                   << u" not t.c is null"_s;
     // Other databases read a typed date literal by their own rules: it goes as typed.
@@ -258,6 +263,44 @@ void TestConditionComposer::datesByProduct()
     m_run.product = product;
     m_run.fieldCatalog = test::catalogOf({test::catalogColumn(u"t"_s, u"c"_s, u"date"_s)});
     QCOMPARE(compose({used(op, value)}, u"select t.c from t"_s).condition, expected);
+}
+
+void TestConditionComposer::columnTypes_data()
+{
+    QTest::addColumn<DbProduct>("product");
+    QTest::addColumn<QString>("typeClass");
+    QTest::addColumn<int>("typeCode");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    const int money = 6;
+    const int dateOnly = 133;
+    // PostgreSQL compares money only with a quoted value, which it reads by lc_monetary.
+    const DbProduct pg = DbProduct::PostgreSql;
+    QTest::newRow("PostgreSQL money as printed") << pg << u"number"_s << money << u"$1,000.00"_s
+                                                 << u" t.c = '$1,000.00'"_s;
+    QTest::newRow("PostgreSQL money, plain number") << pg << u"number"_s << money << u"1000"_s << u" t.c = '1000'"_s;
+    QTest::newRow("PostgreSQL money, hostile") << pg << u"number"_s << money << u"1' or '1'='1"_s
+                                               << u" t.c = '1'' or ''1''=''1'"_s;
+    QTest::newRow("SQLite money is a number") << DbProduct::Sqlite << u"number"_s << money << u"1000"_s
+                                              << u" t.c = 1000"_s;
+    // A column declared as a date compares by the day, as a date column's literal reads there.
+    QTest::newRow("SQLite date column") << DbProduct::Sqlite << u"date"_s << dateOnly << u"2001-1-5 10:00"_s
+                                        << u" date(t.c) = date('2001-01-05 10:00:00')"_s;
+}
+
+void TestConditionComposer::columnTypes()
+{
+    QFETCH(DbProduct, product);
+    QFETCH(QString, typeClass);
+    QFETCH(int, typeCode);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    m_run.dbKind = DbKind::Other;
+    m_run.product = product;
+    ColumnInfo column = test::catalogColumn(u"t"_s, u"c"_s, typeClass);
+    column.typeCode = typeCode;
+    m_run.fieldCatalog = test::catalogOf({column});
+    QCOMPARE(compose({used(u"= "_s, value)}, u"select t.c from t"_s).condition, expected);
 }
 
 void TestConditionComposer::skippedRows_data()

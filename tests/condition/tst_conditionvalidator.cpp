@@ -52,6 +52,8 @@ const Selection before{ConditionProblem::Cells::None, 0};
 } // namespace
 
 Q_DECLARE_METATYPE(Selection)
+Q_DECLARE_METATYPE(condora::DbKind)
+Q_DECLARE_METATYPE(condora::DbProduct)
 
 class TestConditionValidator : public QObject
 {
@@ -68,6 +70,8 @@ private Q_SLOTS:
     void hostileValuesRejected();
     void runtimeFailureReported();
     void worksWithoutEditorCallback();
+    void databaseRules_data();
+    void databaseRules();
 
 private:
     /// The first problem's message, or the empty text when every rule holds.
@@ -279,6 +283,44 @@ void TestConditionValidator::worksWithoutEditorCallback()
     QVERIFY(problem);
     QCOMPARE(problem->message, notNumber);
     QCOMPARE((Selection{problem->cells, problem->row}), (Selection{ConditionProblem::Cells::Value, 1}));
+}
+
+void TestConditionValidator::databaseRules_data()
+{
+    QTest::addColumn<DbKind>("kind");
+    QTest::addColumn<DbProduct>("product");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+    const auto pg = DbProduct::PostgreSql;
+    const auto other = DbProduct::Other;
+    // A money column: money text only where PostgreSQL reads it; hostile text never.
+    QTest::newRow("PostgreSQL money text") << DbKind::Other << pg << int(N) << u"-$1,234.50"_s << QString();
+    QTest::newRow("PostgreSQL money, hostile") << DbKind::Other << pg << int(N) << u"1' or '1'='1"_s << notNumber;
+    QTest::newRow("SQLite money text") << DbKind::Other << DbProduct::Sqlite << int(N) << u"$5"_s << notNumber;
+    // Offsets: not where the date literal is rewritten without a zone.
+    const QString zoned = u"2024-01-02 03:04:05.123456+02"_s;
+    QTest::newRow("PostgreSQL offset") << DbKind::Other << pg << int(D) << zoned << QString();
+    QTest::newRow("SQL Server offset") << DbKind::SqlServer << other << int(D) << zoned << QString();
+    QTest::newRow("Oracle offset") << DbKind::Oracle << other << int(D) << zoned << notDate;
+    QTest::newRow("Access offset") << DbKind::Access << other << int(D) << zoned << notDate;
+    QTest::newRow("Access, no offset") << DbKind::Access << other << int(D) << u"2024-01-02 03:04:05.5"_s << QString();
+}
+
+void TestConditionValidator::databaseRules()
+{
+    QFETCH(DbKind, kind);
+    QFETCH(DbProduct, product);
+    QFETCH(int, column);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    QueryRun run;
+    run.dbKind = kind;
+    run.product = product;
+    run.fieldCatalog = m_catalog;
+    run.fieldCatalog[N].typeCode = 6; // the money type's number
+    const auto problem = validateConditions({row(QString(), Column(column), u"= "_s, value, QString(), QString())}, run);
+    QCOMPARE(problem ? problem->message : QString(), message);
 }
 
 int runConditionValidatorTests(int argc, char **argv)

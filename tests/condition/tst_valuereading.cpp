@@ -17,6 +17,8 @@ private Q_SLOTS:
     void date();
     void isoText_data();
     void isoText();
+    void money_data();
+    void money();
     void ignoresLocale();
 };
 
@@ -130,6 +132,17 @@ void TestValueReading::isoText_data()
     QTest::newRow("T separator") << u"2001-01-05T10:20:30"_s << u"2001-01-05 10:20:30"_s;
     QTest::newRow("fraction as written") << u"2001-1-5 10:20:30.50"_s << u"2001-01-05 10:20:30.50"_s;
     QTest::newRow("microseconds") << u"2001-1-5 10:20:30.000001"_s << u"2001-01-05 10:20:30.000001"_s;
+    // Time zone offsets as PostgreSQL prints them and as ISO 8601 writes them; readDate() takes none.
+    QTest::newRow("offset hours") << u"2024-01-02 03:04:05.123456+02"_s << u"2024-01-02 03:04:05.123456+02:00"_s;
+    QTest::newRow("offset hh:mm") << u"2024-07-01 12:00:00+05:30"_s << u"2024-07-01 12:00:00+05:30"_s;
+    QTest::newRow("offset hhmm, negative") << u"2024-07-01T12:00-0800"_s << u"2024-07-01 12:00:00-08:00"_s;
+    QTest::newRow("Z") << u"2024-07-01T12:00:00Z"_s << u"2024-07-01 12:00:00Z"_s;
+    QTest::newRow("offset without a time") << u"2024-07-01+02"_s << QString();
+    QTest::newRow("offset of one digit") << u"2024-07-01 12:00+2"_s << QString();
+    QTest::newRow("offset hour 16") << u"2024-07-01 12:00+16"_s << QString();
+    QTest::newRow("offset minute 60") << u"2024-07-01 12:00+01:60"_s << QString();
+    QTest::newRow("offset and more") << u"2024-07-01 12:00+01' or '1'='1"_s << QString();
+    QTest::newRow("colon without minutes") << u"2024-07-01 12:00+01:"_s << QString();
 }
 
 void TestValueReading::isoText()
@@ -137,8 +150,32 @@ void TestValueReading::isoText()
     QFETCH(QString, text);
     QFETCH(QString, iso);
     const auto written = readWrittenDate(text);
-    QVERIFY(written);
-    QCOMPARE(isoDateText(*written), iso);
+    QCOMPARE(written.has_value(), !iso.isEmpty());
+    if (written) {
+        QCOMPARE(isoDateText(*written), iso);
+        QCOMPARE(isReadableDate(text), written->offset.isEmpty());
+    }
+}
+
+void TestValueReading::money_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("readable");
+    QTest::newRow("as printed") << u"$1,000.00"_s << true;
+    QTest::newRow("negative") << u"-$1,234.50"_s << true;
+    QTest::newRow("brackets") << u"($5.00)"_s << true;
+    QTest::newRow("euro after") << u"1.000,00 \u20ac"_s << true;
+    QTest::newRow("plain number") << u"1000"_s << true;
+    QTest::newRow("no digit") << u"$"_s << false;
+    QTest::newRow("letters") << u"1000 USD"_s << false;
+    QTest::newRow("quote") << u"1' or '1'='1"_s << false;
+}
+
+void TestValueReading::money()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, readable);
+    QCOMPARE(isReadableMoney(text), readable);
 }
 
 void TestValueReading::ignoresLocale()

@@ -86,7 +86,7 @@ void TestDialog::queryRunReturnsRows()
         result->MoveNext();
     }
     QCOMPARE(rows, (QStringList{u"2 Jones"_s, u"4 Smith"_s, u"5 Adams"_s}));
-    QCOMPARE(result->Source(), u"select e.id, e.name, e.hired from emp e where  e.hired > '2002-01-01' order by e.id"_s);
+    QCOMPARE(result->Source(), u"select e.id, e.name, e.hired from emp e where  date(e.hired) > date('2002-01-01') order by e.id"_s);
     QVERIFY(m_ui->texts().isEmpty());
 }
 

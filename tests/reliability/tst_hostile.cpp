@@ -487,6 +487,11 @@ void TestHostile::typedValues()
         condition = u"r."_s + column + u' ' + like + u" '%"_s + escaped(likePattern(engine, value)) + u"%'"_s;
         parity = column + u' ' + like + u" ?"_s;
         parameter = u"%"_s + likePattern(engine, value) + u"%"_s;
+    } else if (column == u"Written" && engine == Engine::Sqlite) {
+        // SQLite compares dates through its date functions, whatever form they were stored in.
+        condition = u"date(r.Written) "_s + opWord + u" date('"_s + value + u"')"_s;
+        parity = u"date(Written) "_s + opWord + u" date(?)"_s;
+        parameter = value;
     } else {
         condition = u"r."_s + column + u' ' + opWord + u" '"_s + escaped(value) + u"'"_s;
         parity = column + u' ' + opWord + u" ?"_s;

@@ -1,0 +1,19 @@
+#include "condition/valuerules.h"
+
+#include "platform/ado/recordset.h"
+
+namespace condora {
+
+ValueRules valueRulesFor(const ColumnInfo &column, const QueryRun &run)
+{
+    ValueRules rules;
+    rules.quotedMoney = run.product == DbProduct::PostgreSql && column.typeCode == ado::adCurrency;
+    rules.dateOffsets = run.dbKind != DbKind::Oracle && run.dbKind != DbKind::Access;
+    rules.sqliteDateFunctions = run.product == DbProduct::Sqlite && column.typeClass == TypeClass::Date;
+    if (column.typeCode == ado::adDBDate) {
+        rules.sqliteDateFunction = "date";
+    }
+    return rules;
+}
+
+} // namespace condora
