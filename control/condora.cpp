@@ -11,6 +11,7 @@
 #include "analysis/statementtools.h"
 #include "control/aboutdialog.h"
 #include "control/magnifyingglass.h"
+#include "condition/conditionjson.h"
 #include "control/querydialoghook.h"
 #include "dialog/frmcondora.h"
 #include "platform/runtimeerror.h"
@@ -151,14 +152,50 @@ QString Condora::runQuery(condora::QueryRun &run)
     run.fieldCatalog = catalog;
     run.style = captureStyle();
 
+    QString rowsToLoad = std::exchange(d->nextRows, QString());
+    if (rowsToLoad.isEmpty() && d->keepCondition && d->lastRowsSql == run.baseSql) {
+        rowsToLoad = d->lastRows;
+    }
     if (const QueryDialogFunction &standIn = queryDialogFunction()) {
         return standIn(run);
     }
     // Owned by the control's window, which centres it and keeps it on top; still modal for
     // the whole application.
     frmCondora dialog(run, window());
+    if (!rowsToLoad.isEmpty()) {
+        const LoadedConditionRows loaded = conditionRowsFromJson(rowsToLoad, catalog);
+        if (!loaded.dropped.isEmpty()) {
+            messageBox(tr("The statement has no column for these rows of the condition, so they were left out: %1")
+                           .arg(loaded.dropped.join(u", "_s)),
+                       MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+        }
+        dialog.setConditionRows(loaded.rows);
+    }
     dialog.exec();
-    return dialog.resultSql();
+    const QString sql = dialog.resultSql();
+    if (!sql.isEmpty()) {
+        d->lastRows = conditionRowsToJson(dialog.conditionRows(), catalog);
+        d->lastRowsSql = run.baseSql;
+    }
+    return sql;
+}
+
+QString Condora::GetConditionRows() const
+{
+    return d->lastRows;
+}
+
+bool Condora::SetConditionRows(const QString &json)
+{
+    if (json.trimmed().isEmpty()) {
+        d->nextRows.clear();
+        return true;
+    }
+    if (!condora::isConditionJson(json)) {
+        return false;
+    }
+    d->nextRows = json;
+    return true;
 }
 
 QString Condora::GetQuerySql()
@@ -258,6 +295,17 @@ void Condora::setEnabled(bool Enabled)
 {
     d->enabled = Enabled;
     notify(&Condora::EnabledChanged, u"Enabled"_s);
+}
+
+bool Condora::KeepCondition() const
+{
+    return d->keepCondition;
+}
+
+void Condora::setKeepCondition(bool KeepCondition)
+{
+    d->keepCondition = KeepCondition;
+    notify(&Condora::KeepConditionChanged, u"KeepCondition"_s);
 }
 
 std::shared_ptr<condora::ado::Connection> Condora::ConnObj() const

@@ -89,6 +89,7 @@ class CONDORA_EXPORT Condora : public QWidget
                    GridBackColorSelChanged)
     Q_PROPERTY(condora::OleColor GridBackColorUnpopulated READ GridBackColorUnpopulated WRITE
                    setGridBackColorUnpopulated NOTIFY GridBackColorUnpopulatedChanged)
+    Q_PROPERTY(bool KeepCondition READ KeepCondition WRITE setKeepCondition NOTIFY KeepConditionChanged)
 
 public:
     /// The database kinds the control distinguishes (any other database is 99, without a name).
@@ -135,6 +136,18 @@ public:
     /// Shows a fresh modal About window and returns when the user has closed it.
     Q_INVOKABLE void ShowAboutBox();
 
+    /// The condition rows the user accepted with OK in the last run, as a JSON document with a
+    /// format version (see README, "Conditions as data"), so that a host can store a condition
+    /// and hand it back later; empty before the first accepted run.
+    Q_INVOKABLE QString GetConditionRows() const;
+
+    /// Preloads the next run's dialog with the rows of `json` (a document GetConditionRows()
+    /// gave). Returns false, and keeps nothing, when `json` is not such a document; the empty
+    /// text clears what was set. When the run opens its dialog, rows naming a column the base
+    /// statement does not have (or an operator that does not suit it) are left out with one
+    /// message. Used by the next run only.
+    Q_INVOKABLE bool SetConditionRows(const QString &json);
+
     /// One query run without a control on any window, in the manner of QInputDialog::getText:
     /// asks the user for a condition on `baseSql` over the host's open `database` (adopted, not
     /// closed) and returns the final statement, empty after Cancel or a run that ended before
@@ -178,6 +191,14 @@ public:
     /// QWidget::setEnabled on purpose; QWidget::setEnabled still reaches the widget state).
     bool Enabled() const;
     void setEnabled(bool Enabled);
+    ///@}
+
+    ///@{
+    /// False (the default): every run opens with an empty grid. True: a run on the same base
+    /// statement (SqlInput) as the last accepted run opens with that run's rows, so the user can
+    /// refine the condition; rows set with SetConditionRows() take precedence.
+    bool KeepCondition() const;
+    void setKeepCondition(bool KeepCondition);
     ///@}
 
     ///@{
@@ -324,6 +345,7 @@ Q_SIGNALS:
     ///@{
     /// Emitted by the setter of the property of the same name, also when the value did not change.
     void EnabledChanged();
+    void KeepConditionChanged();
     void ConnObjChanged();
     void TitleChanged();
     void SqlInputChanged();

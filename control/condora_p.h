@@ -16,9 +16,16 @@ public:
     QSize designSize;
 
     bool enabled = false;
+    bool keepCondition = false;
     std::shared_ptr<condora::ado::Connection> connObj;
     QString title;
     QString sqlInput;
     /// The 21 appearance properties, handed to the dialogs as they stand when a run opens one.
     condora::DialogStyle style;
+
+    /// Rows set for the next run (SetConditionRows), as JSON; empty when none.
+    QString nextRows;
+    /// The rows accepted in the last run, as JSON, and the base statement they were built on.
+    QString lastRows;
+    QString lastRowsSql;
 };

@@ -51,6 +51,12 @@ public:
     /// after OK the statement the database accepted; after Cancel or close the empty text.
     QString resultSql() const { return m_resultSql; }
 
+    /// Fills the grid with `rows` (a condition reopened for refining), one grid row each, and
+    /// composes them; call before the dialog is shown.
+    void setConditionRows(const ConditionRows &rows);
+    /// The rows as the grid holds them (after OK: the accepted condition).
+    ConditionRows conditionRows() const;
+
     /// The run the dialog works on.
     const QueryRun &run() const { return m_run; }
 
@@ -102,7 +108,8 @@ private:
     void onValueTextChanged(const QString &text);
     void onGridMouseUp(int button, int shift, int x, int y);
     void recompose();
-    ConditionRows conditionRows() const;
+    /// Shows whether `row` is used in the condition: colour, bold text and the row's note.
+    void markRow(int row);
     /// The column type of the row's colIndex cell; None when the cell is blank.
     TypeClass rowTypeClass(int row) const;
     int comItemHeight() const;

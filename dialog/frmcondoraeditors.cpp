@@ -318,23 +318,33 @@ void frmCondora::onListPicked(int index)
             refreshValueLock();
         }
         recompose();
-
-        const bool used = !isBlank(m_grid->TextMatrix(m_curRow, ConditionCol::Column))
-                          && !isBlank(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));
-        // The green follows the grid's background (light or dark palette, or the host's colour)
-        // so that it keeps a readable contrast; bold text and the row's note tell a used row
-        // apart without colour.
-        const OleColor colour =
-            used ? OleColor::fromColor(readableOn(UsedRowColor.toColor(), m_grid->BackColor().toColor()))
-                 : OleColor(OleColor::WindowText);
-        for (int col = 0; col < m_grid->Cols(); ++col) {
-            m_grid->setCol(col);
-            m_grid->setCellForeColor(colour);
-            m_grid->setCellFontBold(used);
-        }
-        m_grid->setCol(m_curCol);
-        m_grid->setRowMark(m_curRow, used ? tr("used in the condition") : QString());
+        markRow(m_curRow);
     });
+}
+
+void frmCondora::markRow(int row)
+{
+    const bool used = !isBlank(m_grid->TextMatrix(row, ConditionCol::Column))
+                      && !isBlank(m_grid->TextMatrix(row, ConditionCol::Operator));
+    // The green follows the grid's background (light or dark palette, or the host's colour)
+    // so that it keeps a readable contrast; bold text and the row's note tell a used row
+    // apart without colour.
+    const OleColor colour = used ? OleColor::fromColor(readableOn(UsedRowColor.toColor(), m_grid->BackColor().toColor()))
+                                 : OleColor(OleColor::WindowText);
+    const int currentRow = m_grid->Row();
+    if (row != currentRow) {
+        m_grid->setRow(row);
+    }
+    for (int col = 0; col < m_grid->Cols(); ++col) {
+        m_grid->setCol(col);
+        m_grid->setCellForeColor(colour);
+        m_grid->setCellFontBold(used);
+    }
+    if (row != currentRow) {
+        m_grid->setRow(currentRow);
+    }
+    m_grid->setCol(m_curCol);
+    m_grid->setRowMark(row, used ? tr("used in the condition") : QString());
 }
 
 void frmCondora::refreshValueLock()

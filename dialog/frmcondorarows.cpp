@@ -47,6 +47,23 @@ void resetGridRows(FlexGrid &grid)
     });
 }
 
+void frmCondora::setConditionRows(const ConditionRows &rows)
+{
+    reportErrors([&] {
+        m_grid->setRows(int(std::max<qsizetype>(rows.size(), 1)) + 1);
+        for (int r = 0; r < rows.size(); ++r) {
+            m_grid->setRowHeight(r + 1, comItemHeight());
+            for (int c = 0; c < ConditionCol::Count; ++c) {
+                m_grid->setTextMatrix(r + 1, c, rows.at(r).cell(c));
+            }
+        }
+        recompose();
+        for (int r = 1; r <= rows.size(); ++r) {
+            markRow(r);
+        }
+    });
+}
+
 void frmCondora::onAdd()
 {
     reportErrors([this] {

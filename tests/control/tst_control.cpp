@@ -430,7 +430,7 @@ private Q_SLOTS:
     void everySetterNotifies()
     {
         const QStringList names = ownPropertyNames();
-        QCOMPARE(names.size(), 25);
+        QCOMPARE(names.size(), 26);
         Condora control;
         QSignalSpy changed(&control, &Condora::propertyChanged);
         for (const QString &name : names) {

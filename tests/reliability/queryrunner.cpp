@@ -30,7 +30,8 @@ RunOutcome ControlRun::run(RecordingUi &ui) const
     QObject scope;
     const int messagesBefore = int(ui.texts().size());
 
-    Condora control;
+    Condora own;
+    Condora &control = this->control ? *this->control : own;
     control.setConnObj(connection);
     control.setTitle(u"Hostile"_s);
     control.setSqlInput(sqlInput);

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 
+class Condora;
+
 namespace condora::ado {
 class Connection;
 class Recordset;
@@ -39,6 +41,7 @@ struct ControlRun
     QStringList filters; ///< given to SetFilterCondition when not empty
     UserScript user;     ///< default: Cancel
     bool result = false; ///< GetQueryResult instead of GetQuerySql
+    Condora *control = nullptr; ///< the control to run on (its properties kept); default: a new one
 
     RunOutcome run(RecordingUi &ui) const;
 };

@@ -1,0 +1,124 @@
+#include "condition/conditionjson.h"
+
+#include "condition/conditionoperator.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+namespace {
+
+const QString Format = u"Condora condition"_s;
+constexpr int Version = 1;
+
+/// The document's rows, or an explanation of why there are none.
+QJsonArray documentRows(const QString &json, QString *error)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json.toUtf8(), &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject()) {
+        *error = parseError.error != QJsonParseError::NoError ? u"The condition is not JSON: "_s + parseError.errorString()
+                                                              : u"The condition is not a JSON object."_s;
+        return {};
+    }
+    const QJsonObject object = document.object();
+    if (object.value(u"format"_s).toString() != Format || !object.value(u"rows"_s).isArray()) {
+        *error = u"The JSON text is not a Condora condition."_s;
+        return {};
+    }
+    const int version = object.value(u"version"_s).toInt(0);
+    if (version < 1 || version > Version) {
+        *error = u"The condition's format version %1 cannot be read by this version."_s.arg(version);
+        return {};
+    }
+    error->clear();
+    return object.value(u"rows"_s).toArray();
+}
+
+/// The catalog position of the usable column `name`, or 0.
+int columnPosition(const FieldCatalog &catalog, const QString &name)
+{
+    for (int i = 1; i < catalog.size(); ++i) {
+        if (catalog.at(i).usable && catalog.at(i).colName == name) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+/// The Operator cell for `word` among the operators of `typeClass`, or empty.
+QString operatorCell(TypeClass typeClass, const QString &word)
+{
+    for (ConditionOperator op : operatorsFor(typeClass)) {
+        if (operatorText(op).trimmed() == word.trimmed()) {
+            return operatorText(op);
+        }
+    }
+    return QString();
+}
+
+} // namespace
+
+QString conditionRowsToJson(const ConditionRows &rows, const FieldCatalog &catalog)
+{
+    QJsonArray written;
+    for (const ConditionRow &row : rows) {
+        if (!row.isUsed()) {
+            continue;
+        }
+        const QString logical = row.logical.trimmed();
+        written.append(QJsonObject{{u"open"_s, row.open.trimmed()},
+                                   {u"column"_s, catalogEntryFor(catalog, row.colIndex).colName},
+                                   {u"operator"_s, row.op.trimmed()},
+                                   {u"value"_s, row.value},
+                                   {u"close"_s, row.close.trimmed()},
+                                   {u"logical"_s, logical}});
+    }
+    const QJsonObject document{{u"format"_s, Format}, {u"version"_s, Version}, {u"rows"_s, written}};
+    return QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Compact));
+}
+
+LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalog &catalog)
+{
+    LoadedConditionRows loaded;
+    const QJsonArray rows = documentRows(json, &loaded.error);
+    for (const QJsonValue &value : rows) {
+        const QJsonObject object = value.toObject();
+        const QString column = object.value(u"column"_s).toString();
+        const int position = columnPosition(catalog, column);
+        const QString op = position > 0 ? operatorCell(catalog.at(position).typeClass,
+                                                       object.value(u"operator"_s).toString())
+                                        : QString();
+        if (op.isEmpty()) {
+            loaded.dropped.append(column);
+            continue;
+        }
+        ConditionRow row;
+        row.open = object.value(u"open"_s).toString() == u"("_s ? u"("_s : QString();
+        row.column = catalog.at(position).colName;
+        row.op = op;
+        row.value = object.value(u"value"_s).toString();
+        row.close = object.value(u"close"_s).toString() == u")"_s ? u")"_s : QString();
+        const QString logical = object.value(u"logical"_s).toString().trimmed().toLower();
+        row.logical = logical == u"and"_s ? u" And "_s : logical == u"or"_s ? u" Or"_s : QString();
+        row.colIndex = QString::number(position);
+        loaded.rows.append(row);
+    }
+    return loaded;
+}
+
+bool isConditionJson(const QString &json, QString *error)
+{
+    QString why;
+    documentRows(json, &why);
+    if (error) {
+        *error = why;
+    }
+    return why.isEmpty();
+}
+
+} // namespace condora

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "condition/conditionrow.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace condora {
+
+/// Condition rows as a JSON document a host can store and hand back, so that a user can
+/// reopen a condition and refine it. The document (format version 1):
+///
+///     {"format": "Condora condition", "version": 1,
+///      "rows": [{"open": "(", "column": "name", "operator": "include", "value": "Sm",
+///                "close": "", "logical": "Or"}, ...]}
+///
+/// "column" is the column's name as the Column list shows it, "operator" the operator word
+/// without its trailing blank ("=", "<>", "include", "not null", ...), "logical" "And", "Or"
+/// or "". Only rows the condition uses (a column and an operator) are written.
+QString conditionRowsToJson(const ConditionRows &rows, const FieldCatalog &catalog);
+
+/// Condition rows read back from conditionRowsToJson()'s document against the statement's
+/// `catalog`.
+struct LoadedConditionRows
+{
+    ConditionRows rows;
+    /// Columns of rows left out because the statement has no usable column of that name, or the
+    /// operator does not suit it.
+    QStringList dropped;
+    /// Why nothing could be read (not JSON, another format, a later version); empty otherwise.
+    QString error;
+};
+
+/// Reads `json`. Never throws: a document that cannot be read gives no rows and an error.
+LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalog &catalog);
+
+/// Whether `json` is a condition document this version reads (without a catalog to check its
+/// columns against); an explanation in `error` otherwise.
+bool isConditionJson(const QString &json, QString *error = nullptr);
+
+} // namespace condora

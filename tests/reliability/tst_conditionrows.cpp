@@ -1,0 +1,167 @@
+// Conditions as data, through the public control and the real dialog on SQLite: the rows a
+// user accepted come back as JSON, preload a later run and give the same statement; a kept
+// condition reopens on the same base statement only; rows naming a column the statement does
+// not have are left out with one message; a document that is not a condition is refused.
+
+#include "queryrunner.h"
+#include "reliabilitysupport.h"
+
+#include "control/condora.h"
+#include "platform/ado/connection.h"
+#include "support/testmain.h"
+
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using namespace reliability;
+
+namespace {
+
+const QString Base = u"select r.RemarkID, r.Title, r.Amount, r.Written from Remarks r order by r.RemarkID"_s;
+
+QString document(const QString &rows)
+{
+    return u"{\"format\": \"Condora condition\", \"version\": 1, \"rows\": ["_s + rows + u"]}"_s;
+}
+
+QString row(const QString &open, const QString &column, const QString &op, const QString &value,
+            const QString &close, const QString &logical)
+{
+    return u"{\"open\": \"%1\", \"column\": \"%2\", \"operator\": \"%3\", \"value\": \"%4\", \"close\": \"%5\", "
+           "\"logical\": \"%6\"}"_s.arg(open, column, op, value, close, logical);
+}
+
+} // namespace
+
+class TestConditionRows : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        beginTestRun(m_ui, m_scope);
+        m_db = SampleDatabase::create(Engine::Sqlite, QString());
+    }
+    void cleanup()
+    {
+        m_db.reset();
+        const QStringList open = endTestRun(m_ui, m_scope);
+        QVERIFY2(open.isEmpty(), qPrintable(open.join(u", "_s)));
+    }
+
+    void roundTrip_data();
+    void roundTrip();
+    void keptOnSameStatementOnly();
+    void unknownColumnsLeftOut();
+    void notACondition_data();
+    void notACondition();
+
+private:
+    /// A run on `control` where the user presses OK at once (or builds one row first).
+    RunOutcome okRun(Condora &control, const QString &sql, const QString &typedTitle = QString())
+    {
+        ControlRun run;
+        run.connection = m_db->open();
+        run.control = &control;
+        run.sqlInput = sql;
+        run.user = [&](QWidget *dialog) {
+            if (!typedTitle.isEmpty()) {
+                QVERIFY(pickColumnAndOperator(dialog, 1, u"Title"_s, u"= "_s));
+                typeValue(dialog, 1, typedTitle);
+            }
+            okOrCancel(dialog);
+        };
+        return run.run(*m_ui);
+    }
+
+    std::unique_ptr<RecordingUi> m_ui;
+    std::unique_ptr<QObject> m_scope;
+    std::unique_ptr<SampleDatabase> m_db;
+};
+
+void TestConditionRows::roundTrip_data()
+{
+    QTest::addColumn<QString>("json");
+    QTest::addColumn<QString>("condition"); // as the test writes it
+    QTest::newRow("one row") << document(row({}, u"Title"_s, u"="_s, u"O'Brien"_s, {}, {}))
+                             << u"r.Title = 'O''Brien'"_s;
+    QTest::newRow("brackets, include, or/and")
+        << document(row(u"("_s, u"Title"_s, u"include"_s, u"a"_s, {}, u"Or"_s) + u","_s
+                    + row({}, u"Amount"_s, u">"_s, u"10"_s, u")"_s, u"And"_s) + u","_s
+                    + row({}, u"Written"_s, u"not null"_s, {}, {}, {}))
+        << u"( r.Title like '%a%' Or r.Amount > 10 ) And not r.Written is null"_s;
+}
+
+// Rows set as JSON compose the statement the test expects; what the control hands back reopens
+// on a fresh control to the same statement.
+void TestConditionRows::roundTrip()
+{
+    QFETCH(QString, json);
+    QFETCH(QString, condition);
+    Condora first;
+    QVERIFY(first.SetConditionRows(json));
+    const RunOutcome one = okRun(first, Base);
+    QVERIFY2(one.messages.isEmpty(), qPrintable(one.messages.join(u"; "_s)));
+    QCOMPARE(one.sql, Base.left(Base.indexOf(u" order"_s)) + u" where  "_s + condition + u" order by r.RemarkID"_s);
+
+    const QString handedBack = first.GetConditionRows();
+    Condora second;
+    QVERIFY(second.SetConditionRows(handedBack));
+    const RunOutcome two = okRun(second, Base);
+    QCOMPARE(two.sql, one.sql);
+    QCOMPARE(second.GetConditionRows(), handedBack);
+}
+
+void TestConditionRows::keptOnSameStatementOnly()
+{
+    Condora control;
+    control.setKeepCondition(true);
+    const RunOutcome typed = okRun(control, Base, u"Plain"_s);
+    QVERIFY(typed.sql.contains(u"r.Title = 'Plain'"_s));
+    QCOMPARE(okRun(control, Base).sql, typed.sql);
+
+    const QString other = u"select r.RemarkID, r.Title from Remarks r"_s;
+    QCOMPARE(okRun(control, other).sql, other);
+    // Off (the default), every run opens empty.
+    control.setKeepCondition(false);
+    okRun(control, Base, u"Plain"_s);
+    QCOMPARE(okRun(control, Base).sql, Base);
+}
+
+void TestConditionRows::unknownColumnsLeftOut()
+{
+    Condora control;
+    QVERIFY(control.SetConditionRows(document(row({}, u"Missing"_s, u"="_s, u"1"_s, {}, u"And"_s) + u","_s
+                                              + row({}, u"Title"_s, u"="_s, u"x"_s, {}, {}) + u","_s
+                                              + row({}, u"Amount"_s, u"include"_s, u"1"_s, {}, {}))));
+    const RunOutcome outcome = okRun(control, Base);
+    QCOMPARE(outcome.messages.size(), 1);
+    QVERIFY2(outcome.messages.first().endsWith(u"Missing, Amount"_s), qPrintable(outcome.messages.first()));
+    QVERIFY(outcome.sql.contains(u"where  r.Title = 'x' order"_s));
+}
+
+void TestConditionRows::notACondition_data()
+{
+    QTest::addColumn<QString>("json");
+    QTest::newRow("not JSON") << u"{rows: ["_s;
+    QTest::newRow("an array") << u"[]"_s;
+    QTest::newRow("another format") << u"{\"format\": \"x\", \"version\": 1, \"rows\": []}"_s;
+    QTest::newRow("a later version") << u"{\"format\": \"Condora condition\", \"version\": 2, \"rows\": []}"_s;
+    QTest::newRow("rows not a list") << u"{\"format\": \"Condora condition\", \"version\": 1, \"rows\": 5}"_s;
+}
+
+// Refused when set; the next run opens with an empty grid as usual.
+void TestConditionRows::notACondition()
+{
+    QFETCH(QString, json);
+    Condora control;
+    QVERIFY(!control.SetConditionRows(json));
+    const RunOutcome outcome = okRun(control, Base);
+    QCOMPARE(outcome.sql, Base);
+    QVERIFY(outcome.messages.isEmpty());
+}
+
+CONDORA_TEST_MAIN(TestConditionRows)
+
+#include "tst_conditionrows.moc"
