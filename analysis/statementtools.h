@@ -45,6 +45,13 @@ CONDORA_EXPORT QString combiningKeyword(const QString &statement);
 /// common table expressions, with their trailing space); empty for any other statement.
 CONDORA_EXPORT QString withClause(const QString &statement);
 
+/// A statement that counts the rows of `statement`: "select count(*) from (" statement ")
+/// condora_rows", with the common table expressions of a WITH statement kept in front, and a
+/// top-level ORDER BY at the end left out when no LIMIT, OFFSET, FETCH or TOP needs it (some
+/// databases refuse an ORDER BY in a derived table, and the count does not depend on it). The
+/// closing bracket goes on a line of its own, so that a trailing "--" comment ends before it.
+CONDORA_EXPORT QString countSql(const QString &statement);
+
 /// Empty when the statement's no-rows form opens on `connection`, otherwise the database's
 /// error description. An empty (or all-space) statement is accepted without running.
 CONDORA_EXPORT QString testSql(ado::Connection &connection, const QString &statement);

@@ -26,6 +26,9 @@ struct RowContext
     TypeClass typeClass = TypeClass::None;
     DateMode dateMode = DateMode::None;
     bool lastRow = false;
+    /// Written as "1 = 1" (brackets and logical word kept), to see what the condition gives
+    /// without this row's restriction.
+    bool alwaysTrue = false;
 };
 
 bool contains(const QString &in, QLatin1StringView what)
@@ -155,6 +158,9 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
 /// The fragment of cell `col` of a used row; trims the Operator and Logical cells of `cells`.
 QString cellFragment(int col, ConditionRow &cells, const RowContext &row)
 {
+    if (row.alwaysTrue && (col == ConditionCol::Column || col == ConditionCol::Operator || col == ConditionCol::Value)) {
+        return col == ConditionCol::Column ? u"1 = 1"_s : QString();
+    }
     switch (col) {
     case ConditionCol::OpenBracket:
         return cells.open;
@@ -184,6 +190,11 @@ bool endsWithWord(const QString &condition, QLatin1StringView word)
 
 ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run)
 {
+    return composeCondition(rows, run, {});
+}
+
+ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run, const QList<int> &alwaysTrue)
+{
     ComposedCondition composed;
     composed.rows = rows;
     QString &condition = composed.condition;
@@ -205,6 +216,7 @@ ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &ru
             row.dateMode = cells.value.contains(u':') ? DateMode::DateAndTime : DateMode::DateOnly;
         }
         row.lastRow = r == count - 1;
+        row.alwaysTrue = alwaysTrue.contains(r);
 
         // Every cell but the hidden colIndex.
         for (int c = 0; c < ConditionCol::ColIndex; ++c) {

@@ -43,4 +43,10 @@ struct CONDORA_EXPORT ComposedCondition
 /// for every other database (an integer does not compare with a real boolean column there).
 CONDORA_EXPORT ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run);
 
+/// The same, with the used rows at the positions `alwaysTrue` (indexes into `rows`) written as
+/// "1 = 1" (their brackets and logical words kept): the condition without those rows'
+/// restrictions.
+CONDORA_EXPORT ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run,
+                                                  const QList<int> &alwaysTrue);
+
 } // namespace condora

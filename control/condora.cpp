@@ -162,6 +162,7 @@ QString Condora::runQuery(condora::QueryRun &run)
     // Owned by the control's window, which centres it and keeps it on top; still modal for
     // the whole application.
     frmCondora dialog(run, window());
+    dialog.setCountRows(d->countRows);
     if (!rowsToLoad.isEmpty()) {
         const LoadedConditionRows loaded = conditionRowsFromJson(rowsToLoad, catalog);
         if (!loaded.dropped.isEmpty()) {
@@ -306,6 +307,17 @@ void Condora::setKeepCondition(bool KeepCondition)
 {
     d->keepCondition = KeepCondition;
     notify(&Condora::KeepConditionChanged, u"KeepCondition"_s);
+}
+
+bool Condora::CountRows() const
+{
+    return d->countRows;
+}
+
+void Condora::setCountRows(bool CountRows)
+{
+    d->countRows = CountRows;
+    notify(&Condora::CountRowsChanged, u"CountRows"_s);
 }
 
 std::shared_ptr<condora::ado::Connection> Condora::ConnObj() const

@@ -90,6 +90,7 @@ class CONDORA_EXPORT Condora : public QWidget
     Q_PROPERTY(condora::OleColor GridBackColorUnpopulated READ GridBackColorUnpopulated WRITE
                    setGridBackColorUnpopulated NOTIFY GridBackColorUnpopulatedChanged)
     Q_PROPERTY(bool KeepCondition READ KeepCondition WRITE setKeepCondition NOTIFY KeepConditionChanged)
+    Q_PROPERTY(bool CountRows READ CountRows WRITE setCountRows NOTIFY CountRowsChanged)
 
 public:
     /// The database kinds the control distinguishes (any other database is 99, without a name).
@@ -199,6 +200,14 @@ public:
     /// refine the condition; rows set with SetConditionRows() take precedence.
     bool KeepCondition() const;
     void setKeepCondition(bool KeepCondition);
+    ///@}
+
+    ///@{
+    /// False (the default): Verify says "Ok!". True: Verify also tells how many rows the
+    /// statement returns (one count statement over it); when none, it offers to find and mark the
+    /// fewest rows of the condition that rule out every row.
+    bool CountRows() const;
+    void setCountRows(bool CountRows);
     ///@}
 
     ///@{
@@ -346,6 +355,7 @@ Q_SIGNALS:
     /// Emitted by the setter of the property of the same name, also when the value did not change.
     void EnabledChanged();
     void KeepConditionChanged();
+    void CountRowsChanged();
     void ConnObjChanged();
     void TitleChanged();
     void SqlInputChanged();

@@ -17,6 +17,7 @@ public:
 
     bool enabled = false;
     bool keepCondition = false;
+    bool countRows = false;
     std::shared_ptr<condora::ado::Connection> connObj;
     QString title;
     QString sqlInput;

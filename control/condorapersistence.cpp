@@ -181,6 +181,7 @@ const QList<PropertyEntry> &propertyTable()
         {u"GridBackColorSel"_s, &DialogStyle::GridBackColorSel, DefaultGridBackColorSel},
         {u"GridBackColorUnpopulated"_s, &DialogStyle::GridBackColorUnpopulated, DefaultGridBackColorUnpopulated},
         {u"KeepCondition"_s, &CondoraPrivate::keepCondition},
+        {u"CountRows"_s, &CondoraPrivate::countRows},
     };
     return table;
 }

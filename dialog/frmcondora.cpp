@@ -4,6 +4,9 @@
 
 #include "dialog/frmcondora.h"
 
+#include "condition/emptyresult.h"
+#include "platform/ado/recordset.h"
+
 #include "analysis/hostfilters.h"
 #include "analysis/statementtools.h"
 #include "condition/conditioncomposer.h"
@@ -336,9 +339,78 @@ void frmCondora::onVerify()
 {
     reportErrors([this] {
         if (checkStatement()) {
-            messageBox(tr("Ok!"));
+            if (m_countRows) {
+                reportRowCount();
+            } else {
+                messageBox(tr("Ok!"));
+            }
         }
     });
+}
+
+qint64 frmCondora::countRows(const QString &statement) const
+{
+    ado::Recordset recordset;
+    recordset.Open(statement, connectionOf(m_run));
+    const qint64 rows = recordset.Eof() ? 0 : recordset.Fields().Item(0).Value().toLongLong();
+    recordset.Close();
+    return rows;
+}
+
+void frmCondora::reportRowCount()
+{
+    const QString crlf = u"\r\n"_s;
+    qint64 rows = 0;
+    try {
+        rows = countRows(countSql(m_resultSql));
+    } catch (const RuntimeError &error) {
+        messageBox(tr("Ok!") + crlf + tr("The rows could not be counted: %1").arg(error.description()));
+        return;
+    }
+    if (rows > 0) {
+        messageBox(tr("Ok!") + crlf + (rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows)));
+        return;
+    }
+    const bool used = std::any_of(conditionRows().cbegin(), conditionRows().cend(),
+                                  [](const ConditionRow &row) { return row.isUsed(); });
+    if (!used) {
+        messageBox(tr("Ok!") + crlf + tr("The statement returns no rows."));
+        return;
+    }
+    const MessageAnswer answer =
+        messageBox(tr("Ok!") + crlf + tr("No rows match the condition.") + crlf
+                       + tr("Find the rows of the condition that rule out every row?"),
+                   MessageButtons::OkCancel, MessageIcon::Question);
+    if (answer == MessageAnswer::Ok) {
+        explainNoRows();
+    }
+}
+
+void frmCondora::explainNoRows()
+{
+    const ConditionRows rows = conditionRows();
+    const auto culprits =
+        rowsRulingOutEveryRow(rows, m_run, [this](const QString &statement) { return countRows(statement); });
+    if (!culprits) {
+        messageBox(tr("Even without any one, two or three rows of the condition the statement returns no rows."));
+        return;
+    }
+    QStringList numbers;
+    for (int r : *culprits) {
+        numbers.append(QString::number(r + 1));
+        m_grid->setRowMark(r + 1, tr("used in the condition; rules out every row"));
+    }
+    const int first = culprits->first() + 1;
+    m_grid->setRow(first);
+    m_grid->setRowSel(first);
+    m_grid->setCol(ConditionCol::OpenBracket);
+    m_grid->setColSel(ConditionCol::Logical);
+    messageBox(culprits->size() == 1
+                   ? tr("Row %1 of the condition rules out every row: without it the statement returns rows.")
+                         .arg(numbers.first())
+                   : tr("Rows %1 of the condition together rule out every row: without them the statement returns "
+                        "rows.")
+                         .arg(numbers.join(u", "_s)));
 }
 
 void frmCondora::onOk()

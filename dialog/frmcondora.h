@@ -57,6 +57,11 @@ public:
     /// The rows as the grid holds them (after OK: the accepted condition).
     ConditionRows conditionRows() const;
 
+    /// False (the default): Verify says "Ok!" alone. True: Verify also counts the rows the
+    /// statement returns and, when there are none, offers to find the rows of the condition
+    /// that rule out every row (rowsRulingOutEveryRow()), and marks them.
+    void setCountRows(bool countRows) { m_countRows = countRows; }
+
     /// The run the dialog works on.
     const QueryRun &run() const { return m_run; }
 
@@ -110,6 +115,12 @@ private:
     void recompose();
     /// Shows whether `row` is used in the condition: colour, bold text and the row's note.
     void markRow(int row);
+    /// The rows `statement` (a count statement) counts; throws RuntimeError on failure.
+    qint64 countRows(const QString &statement) const;
+    /// Verify's report with the row count of the checked statement.
+    void reportRowCount();
+    /// Finds and marks the rows that rule out every row, and says which they are.
+    void explainNoRows();
     /// The column type of the row's colIndex cell; None when the cell is blank.
     TypeClass rowTypeClass(int row) const;
     int comItemHeight() const;
@@ -155,6 +166,7 @@ private:
     QPushButton *m_cmdVerify = nullptr;
 
     bool m_resultPending = true;
+    bool m_countRows = false;
     QList<int> m_colWidths;       // positions 1..7, position 0 unused
     int m_curRow = 1;
     int m_curCol = 0;

@@ -190,6 +190,11 @@ void TestSqlScanner::splicedRowsMatchOracle_data()
         << u"select dept, count(*) from (select * from e where id > 2) group by dept"_s;
     QTest::newRow("limit without order by") << u"select e.id from e limit 100"_s << u" e.name like 'a%'"_s
                                             << u"select id from e where name like 'a%'"_s;
+    QTest::newRow("order by with limit") << u"select e.id from e order by e.id desc limit 2"_s << u" e.id < 6"_s
+                                         << u"select id from e where id in (4, 5)"_s;
+    QTest::newRow("with, order by and a comment")
+        << u"with t as (select * from e) select t.id, t.dept, t.name from t order by t.id -- c"_s << u" t.id > 3"_s
+        << u"select * from e where id > 3"_s;
 }
 
 void TestSqlScanner::splicedRowsMatchOracle()
@@ -228,9 +233,12 @@ void TestSqlScanner::splicedRowsMatchOracle()
     const QString spliced = condora::spliceCondition(base, condition);
     const QStringList expected = rowsOf(oracle);
     const QStringList actual = rowsOf(spliced);
+    // The count statement Verify uses counts exactly those rows.
+    const QStringList counted = rowsOf(condora::countSql(spliced));
     QSqlDatabase::removeDatabase(u"oracle"_s);
     QVERIFY2(!expected.isEmpty(), qPrintable(oracle));
     QVERIFY2(actual == expected, qPrintable(spliced + u" gave "_s + actual.join(u", "_s)));
+    QCOMPARE(counted, QStringList{QString::number(expected.size())});
 }
 
 CONDORA_TEST_MAIN(TestSqlScanner)

@@ -430,7 +430,7 @@ private Q_SLOTS:
     void everySetterNotifies()
     {
         const QStringList names = ownPropertyNames();
-        QCOMPARE(names.size(), 26);
+        QCOMPARE(names.size(), 27);
         Condora control;
         QSignalSpy changed(&control, &Condora::propertyChanged);
         for (const QString &name : names) {

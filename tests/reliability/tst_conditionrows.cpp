@@ -2,6 +2,9 @@
 // user accepted come back as JSON, preload a later run and give the same statement; a kept
 // condition reopens on the same base statement only; rows naming a column the statement does
 // not have are left out with one message; a document that is not a condition is refused.
+// Row counts on Verify, on SQLite and PostgreSQL: the count equals the rows of the final
+// statement, and for a condition without rows the rows found to rule out every row are the
+// ones the test's table was built around.
 
 #include "queryrunner.h"
 #include "reliabilitysupport.h"
@@ -14,6 +17,8 @@
 
 using namespace Qt::StringLiterals;
 using namespace reliability;
+
+Q_DECLARE_METATYPE(reliability::Engine)
 
 namespace {
 
@@ -56,6 +61,8 @@ private Q_SLOTS:
     void unknownColumnsLeftOut();
     void notACondition_data();
     void notACondition();
+    void verifyCounts_data();
+    void verifyCounts();
 
 private:
     /// A run on `control` where the user presses OK at once (or builds one row first).
@@ -160,6 +167,74 @@ void TestConditionRows::notACondition()
     const RunOutcome outcome = okRun(control, Base);
     QCOMPARE(outcome.sql, Base);
     QVERIFY(outcome.messages.isEmpty());
+}
+
+void TestConditionRows::verifyCounts_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::addColumn<QString>("rows");
+    QTest::addColumn<QString>("culprits"); // the rows said to rule out every row; empty: rows found
+    QTest::addColumn<QString>("without"); // the test's own condition without the culprits
+    const QString a = row({}, u"a"_s, u"="_s, u"1"_s, {}, u"And"_s);
+    const QString b = row({}, u"b"_s, u"="_s, u"2"_s, {}, u"And"_s);
+    for (Engine engine : {Engine::Sqlite, Engine::Postgres}) {
+        const char *name = engine == Engine::Sqlite ? "SQLite" : "PostgreSQL";
+        QTest::addRow("%s: rows found", name) << engine << document(a + u","_s + b) << QString() << QString();
+        QTest::addRow("%s: one culprit", name)
+            << engine << document(a + u","_s + b + u","_s + row({}, u"c"_s, u"="_s, u"3"_s, {}, {})) << u"3"_s
+            << u"a = 1 and b = 2"_s;
+        QTest::addRow("%s: two culprits", name)
+            << engine
+            << document(row({}, u"a"_s, u"="_s, u"9"_s, {}, u"And"_s) + u","_s
+                        + row({}, u"b"_s, u"="_s, u"9"_s, {}, u"And"_s) + u","_s
+                        + row({}, u"c"_s, u"="_s, u"0"_s, {}, {}))
+            << u"1, 2"_s << u"c = 0"_s;
+    }
+}
+
+void TestConditionRows::verifyCounts()
+{
+    QFETCH(Engine, engine);
+    QFETCH(QString, rows);
+    QFETCH(QString, culprits);
+    QFETCH(QString, without);
+    const auto db = SampleDatabase::create(engine, u"condora_conditionrows"_s);
+    if (!db) {
+        CONDORA_NEED_PG(pg);
+    }
+    db->exec(u"create table culprit (id integer, a integer, b integer, c integer)"_s);
+    db->exec(u"insert into culprit values (1, 1, 2, 0), (2, 1, 2, 0), (3, 0, 2, 0)"_s);
+    const QString base = u"select k.id, k.a, k.b, k.c from culprit k order by k.id"_s;
+
+    Condora control;
+    control.setCountRows(true);
+    QVERIFY(control.SetConditionRows(rows));
+    ControlRun run;
+    run.connection = db->open();
+    run.control = &control;
+    run.sqlInput = base;
+    run.user = [&](QWidget *dialog) {
+        press(dialog, "cmdVerify");
+        okOrCancel(dialog);
+    };
+    const RunOutcome outcome = run.run(*m_ui);
+    const QString crlf = u"\r\n"_s;
+    if (culprits.isEmpty()) {
+        // The test counts the final statement's rows itself.
+        const qsizetype expected = db->column(outcome.sql).size();
+        QVERIFY(expected > 1);
+        QCOMPARE(outcome.messages, QStringList{u"Ok!"_s + crlf + QString::number(expected) + u" rows"_s});
+        return;
+    }
+    QCOMPARE(db->column(outcome.sql).size(), 0);
+    QCOMPARE(outcome.messages.size(), 2);
+    QVERIFY2(outcome.messages.at(1).contains(culprits + u" of the condition"_s), qPrintable(outcome.messages.at(1)));
+    // Without the culprits there are rows; with any one of two culprits left there are none.
+    QVERIFY(!db->column(u"select id from culprit where "_s + without).isEmpty());
+    if (culprits.contains(u',')) {
+        QVERIFY(db->column(u"select id from culprit where a = 9 and c = 0"_s).isEmpty());
+        QVERIFY(db->column(u"select id from culprit where b = 9 and c = 0"_s).isEmpty());
+    }
 }
 
 CONDORA_TEST_MAIN(TestConditionRows)
