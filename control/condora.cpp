@@ -87,6 +87,7 @@ QString Condora::runQuery(condora::QueryRun &run)
     ado::Connection &connection = *run.connection;
     run.savedCursorLocation = connection.CursorLocation();
     run.title = d->title;
+    run.showSqlSwitch = d->showSql;
 
     // A connection that cannot serve the run ends it with one message that names the cause
     // (the first line stays the one a refused statement gives, which hosts may look for).
@@ -291,6 +292,17 @@ void Condora::setSqlInput(const QString &SqlInput)
 {
     d->sqlInput = SqlInput;
     notify(&Condora::SqlInputChanged, u"SqlInput"_s);
+}
+
+bool Condora::ShowSql() const
+{
+    return d->showSql;
+}
+
+void Condora::setShowSql(bool ShowSql)
+{
+    d->showSql = ShowSql;
+    notify(&Condora::ShowSqlChanged, u"ShowSql"_s);
 }
 
 // The appearance properties live in the style record the dialogs take; each reads and writes

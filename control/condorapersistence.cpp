@@ -180,6 +180,7 @@ const QList<PropertyEntry> &propertyTable()
         {u"GridBackColorFixed"_s, &DialogStyle::GridBackColorFixed, DefaultGridBackColorFixed},
         {u"GridBackColorSel"_s, &DialogStyle::GridBackColorSel, DefaultGridBackColorSel},
         {u"GridBackColorUnpopulated"_s, &DialogStyle::GridBackColorUnpopulated, DefaultGridBackColorUnpopulated},
+        {u"ShowSql"_s, &CondoraPrivate::showSql},
     };
     return table;
 }

@@ -68,6 +68,9 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
     setMinimumSize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
     load();
+    // The switch is offered only when the host asked for it (the control's ShowSql).
+    m_chkSqlShow->setVisible(m_run.showSqlSwitch);
+    m_label2->setVisible(m_run.showSqlSwitch);
     // Keyboard users start in the grid, on its first cell.
     m_grid->setFocus(Qt::OtherFocusReason);
 }

@@ -100,6 +100,8 @@ private Q_SLOTS:
     void queryRunReturnsRows();
     void queryRunCancelled();
     void secondRunLeavesFirstRunAlone();
+    void queryRunOffersShowSql_data();
+    void queryRunOffersShowSql();
 
 private:
     /// The test database and the analysis state of a run on it, prepared by hand.

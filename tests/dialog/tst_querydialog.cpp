@@ -185,9 +185,10 @@ void TestDialog::previewToggle()
     auto *check = find<QCheckBox>(dialog, "chkSqlShow");
     auto *label = find<QLabel>(dialog, "Label2");
     auto *preview = find<QPlainTextEdit>(dialog, "txtCondition");
-    // Nothing in the library shows the switch; a host that wants it shows the two controls.
-    check->show();
-    label->show();
+    QVERIFY(check->isVisible());
+    QVERIFY(label->isVisible());
+    QVERIFY(!check->isChecked());
+    QVERIFY(preview->isHidden());
     const int h = twipsgeometry::windowHeight(dialog);
     const QRect before = twipsRect(grid());
     QCOMPARE(before.height(), h - 660 - 950);
@@ -222,6 +223,8 @@ void TestDialog::previewToggle()
 
 void TestDialog::verifyAcceptedStatement()
 {
+    // The switch is there when the run offers it (the control's ShowSql).
+    m_run.showSqlSwitch = true;
     frmCondora *dialog = openDialog();
     enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
     QTest::mouseClick(find<QPushButton>(dialog, "cmdVerify"), Qt::LeftButton);
