@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QCoreApplication>
 
 #include <limits>
 #include <variant>
@@ -39,7 +40,8 @@ constexpr OleColor DefaultGridBackColorUnpopulated = OleColor::ButtonFace;
 
 condora::RuntimeError unreadable(const QString &name)
 {
-    return condora::RuntimeError::typeMismatch(u"The stored value of %1 cannot be read."_s.arg(name));
+    return condora::RuntimeError::typeMismatch(
+        QCoreApplication::translate("Condora", "The stored value of %1 cannot be read.").arg(name));
 }
 
 // Stored forms ------------------------------------------------------------------------------

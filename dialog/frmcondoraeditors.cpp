@@ -31,8 +31,6 @@ using twipsgeometry::twipsGeometry;
 
 namespace {
 
-/// The header row, the seven columns and their alignments in one.
-const QString QueryGridFormat = u"   (|<Column                   |<Operator     |<Value                    |<)   |<Logical   |<colIndex"_s;
 
 /// Text colour of a row the composer uses, on a light background.
 constexpr OleColor UsedRowColor(0x377627);
@@ -90,7 +88,11 @@ void frmCondora::recompose()
 void frmCondora::iniQueryGrid()
 {
     reportErrors([this] {
-        m_grid->setFormatString(QueryGridFormat);
+        // The header row, the seven columns and their alignments in one; each title keeps its
+        // design width in characters whatever its language.
+        m_grid->setFormatString(u"   (|<"_s + tr("Column").leftJustified(25) + u"|<"_s + tr("Operator").leftJustified(13)
+                                + u"|<"_s + tr("Value").leftJustified(25) + u"|<)   |<"_s + tr("Logical").leftJustified(10)
+                                + u"|<colIndex"_s);
         for (int col = 0; col <= ConditionCol::Logical; ++col) {
             m_grid->setRow(0);
             m_grid->setCol(col);
