@@ -76,6 +76,10 @@ private:
     void createControls();
     void load();
     void layoutControls();
+    /// Grows the captions and buttons to what their fonts need, and gives the editors the grid's font.
+    void fitToFonts();
+    /// The preview's height in twips: the design height, or one line of its font when taller.
+    int previewHeight() const;
     void sizeColumns();
     void onVerify();
     void onOk();
@@ -105,6 +109,8 @@ private:
     ConditionRows conditionRows() const;
     /// The column type of the row's colIndex cell; None when the cell is blank.
     TypeClass rowTypeClass(int row) const;
+    /// The height of the grid rows and of the editors over them, in twips: the design height, or
+    /// what the grid's fonts and the editors need when that is more.
     int comItemHeight() const;
 
     // Row commands and value entry

@@ -94,6 +94,10 @@ private Q_SLOTS:
     void coloursReadableInPalettes_data();
     void coloursReadableInPalettes();
     void queryDialogOwnedByControlWindow();
+    void fontsFitAtEverySize_data();
+    void fontsFitAtEverySize();
+    void pickerColumnFitsItsValues_data();
+    void pickerColumnFitsItsValues();
 
     // tst_queryrun.cpp: through the control
     void queryRunReturnsStatement();
