@@ -23,7 +23,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QFontMetrics>
+#include <QMoveEvent>
 #include <QResizeEvent>
+#include <QShowEvent>
 #include <QTextDocument>
 #include <QTableView>
 
@@ -71,7 +73,7 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     setSizeGripEnabled(false);
     createControls();
     resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
-    setMinimumSize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
+    applyMinimumSize();
     load();
     // The switch is offered only when the host asked for it (the control's ShowSql).
     m_chkSqlShow->setVisible(m_run.showSqlSwitch);
@@ -197,6 +199,36 @@ void frmCondora::load()
     m_resultPending = true;
 }
 
+QSize frmCondora::realFrame() const
+{
+    if (!isVisible()) {
+        return QSize(twips::toPixels(twipsgeometry::FrameWidth), twips::toPixels(twipsgeometry::FrameHeight));
+    }
+    return frameGeometry().size() - geometry().size();
+}
+
+void frmCondora::applyMinimumSize()
+{
+    // The minimum is an outer size: less the frame the window system really draws (none on the
+    // offscreen platform, its own on a desktop), known once the dialog is shown. QWidget grows a
+    // smaller window to it.
+    const QSize frame = realFrame();
+    setMinimumSize(twips::toPixels(MinimumWidth) - frame.width(), twips::toPixels(MinimumHeight) - frame.height());
+}
+
+void frmCondora::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    applyMinimumSize();
+}
+
+void frmCondora::moveEvent(QMoveEvent *event)
+{
+    QDialog::moveEvent(event);
+    // A window manager reports its frame with the first move after mapping the window.
+    applyMinimumSize();
+}
+
 void frmCondora::fitToFonts()
 {
     using namespace twipsgeometry;
@@ -234,16 +266,8 @@ void frmCondora::resizeEvent(QResizeEvent *event)
 void frmCondora::layoutControls()
 {
     using namespace twipsgeometry;
-    ignoreErrors([this] {
-        if (windowWidth(this) < MinimumWidth) {
-            setWindowSize(this, MinimumWidth, windowHeight(this));
-        }
-    });
-    ignoreErrors([this] {
-        if (windowHeight(this) < MinimumHeight) {
-            setWindowSize(this, windowWidth(this), MinimumHeight);
-        }
-    });
+    // Snaps back a window made smaller than its minimum (through the window system or resize()).
+    ignoreErrors([this] { applyMinimumSize(); });
     const int w = windowWidth(this);
     const int h = windowHeight(this);
 
