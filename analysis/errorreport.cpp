@@ -54,7 +54,8 @@ void showCurrentError(const QString &context)
     } catch (const std::bad_alloc &) {
         showError(context, OutOfMemory, ErrorReportTexts::tr("Out of memory"));
     } catch (const std::exception &error) {
-        showError(context, InternalError, ErrorReportTexts::tr("Internal error: ") + QString::fromLocal8Bit(error.what()));
+        showError(context, InternalError,
+                  ErrorReportTexts::tr("Internal error: ") + QString::fromLocal8Bit(error.what()));
     } catch (...) {
         showError(context, InternalError, ErrorReportTexts::tr("Internal error"));
     }

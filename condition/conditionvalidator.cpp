@@ -34,7 +34,8 @@ std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, con
     const bool booleanMismatch = (has(op, "true"_L1) || has(op, "false"_L1)) && typeClass != TypeClass::Boolean;
     const bool longTextMismatch = typeClass == TypeClass::LongString && !has(op, "include"_L1) && !has(op, "null"_L1);
     if (includeMismatch || booleanMismatch || longTextMismatch) {
-        return ConditionProblem{ConditionValidatorTexts::tr("Types of the column and operator do not match!"), Cells::WholeRow, row, false};
+        return ConditionProblem{ConditionValidatorTexts::tr("Types of the column and operator do not match!"),
+                                Cells::WholeRow, row, false};
     }
 
     if (has(op, "null"_L1)) {
@@ -81,8 +82,8 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
             ++closing;
         }
         if (doubled) {
-            return ConditionProblem{ConditionValidatorTexts::tr("Brackets in same type can't be use continuously!"), Cells::WholeRow, r + 1,
-                                    false};
+            return ConditionProblem{ConditionValidatorTexts::tr("Brackets in same type can't be use continuously!"),
+                                    Cells::WholeRow, r + 1, false};
         }
         if (auto problem = checkRow(cells, r + 1, catalog)) {
             return problem;
@@ -90,7 +91,8 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
     }
 
     if (opening != closing) {
-        return ConditionProblem{ConditionValidatorTexts::tr("The number of left bracket must accord with that of right bracket!")};
+        return ConditionProblem{
+            ConditionValidatorTexts::tr("The number of left bracket must accord with that of right bracket!")};
     }
 
     bool lowestSeen = false;

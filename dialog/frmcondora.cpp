@@ -18,11 +18,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QFontMetrics>
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QShowEvent>

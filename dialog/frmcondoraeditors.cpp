@@ -101,9 +101,9 @@ void frmCondora::iniQueryGrid()
     reportErrors([this] {
         // The header row, the seven columns and their alignments in one; each title keeps its
         // design width in characters whatever its language.
-        m_grid->setFormatString(u"   (|<"_s + tr("Column").leftJustified(25) + u"|<"_s + tr("Operator").leftJustified(13)
-                                + u"|<"_s + tr("Value").leftJustified(25) + u"|<)   |<"_s + tr("Logical").leftJustified(10)
-                                + u"|<colIndex"_s);
+        m_grid->setFormatString(u"   (|<"_s + tr("Column").leftJustified(25) + u"|<"_s
+                                + tr("Operator").leftJustified(13) + u"|<"_s + tr("Value").leftJustified(25)
+                                + u"|<)   |<"_s + tr("Logical").leftJustified(10) + u"|<colIndex"_s);
         for (int col = 0; col <= ConditionCol::Logical; ++col) {
             m_grid->setRow(0);
             m_grid->setCol(col);

@@ -284,7 +284,8 @@ void TestDialog::fontsFitAtEverySize()
     auto *preview = find<QPlainTextEdit>(dialog, "txtCondition");
     QVERIFY(preview->isVisible());
     const int line = QFontMetrics(preview->font()).lineSpacing() + 2 * int(preview->document()->documentMargin());
-    QVERIFY2(preview->viewport()->height() >= line, qPrintable(u"%1 < %2"_s.arg(preview->viewport()->height()).arg(line)));
+    QVERIFY2(preview->viewport()->height() >= line,
+             qPrintable(u"%1 < %2"_s.arg(preview->viewport()->height()).arg(line)));
 }
 
 void TestDialog::pickerColumnFitsItsValues_data()

@@ -2,7 +2,7 @@
 // condition and its statement shown, and the value picker over it. tools/screenshots.sh runs it
 // once per look (light, dark, 12 pt, twice the scale) on a virtual display.
 //
-//   condora_screenshots OUTDIR NAME [--dark] [--points N]
+//   condora_screenshots OUTDIR NAME [--dark] [--points N] [--translation QMFILE]
 //
 // Writes OUTDIR/NAME-demo.png, NAME-query.png and NAME-picker.png; exits non-zero when a step
 // did not happen.
@@ -20,6 +20,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -71,7 +72,7 @@ int main(int argc, char *argv[])
     QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
     const QStringList args = QApplication::arguments();
     if (args.size() < 3) {
-        qCritical("usage: condora_screenshots OUTDIR NAME [--dark] [--points N]");
+        qCritical("usage: condora_screenshots OUTDIR NAME [--dark] [--points N] [--translation QMFILE]");
         return 2;
     }
     const QDir out(args.at(1));
@@ -83,6 +84,15 @@ int main(int argc, char *argv[])
         QFont font = QApplication::font();
         font.setPointSizeF(args.at(at + 1).toDouble());
         QApplication::setFont(font);
+    }
+
+    QTranslator translator;
+    if (const qsizetype at = args.indexOf(u"--translation"_s); at > 0 && at + 1 < args.size()) {
+        if (!translator.load(args.at(at + 1))) {
+            qCritical("cannot load %s", qPrintable(args.at(at + 1)));
+            return 2;
+        }
+        QCoreApplication::installTranslator(&translator);
     }
 
     condora::Form2 window;
