@@ -48,23 +48,6 @@ private Q_SLOTS:
         QSqlDatabase::removeDatabase(u"translations"_s);
     }
 
-    void localesFindTheirTranslation_data()
-    {
-        QTest::addColumn<QLocale>("locale");
-        QTest::addColumn<bool>("found");
-        QTest::newRow("German (Germany)") << QLocale(QLocale::German, QLocale::Germany) << true;
-        QTest::newRow("German (Austria) takes condora_de") << QLocale(QLocale::German, QLocale::Austria) << true;
-        QTest::newRow("French: none") << QLocale(QLocale::French, QLocale::France) << false;
-    }
-
-    void localesFindTheirTranslation()
-    {
-        QFETCH(QLocale, locale);
-        QFETCH(bool, found);
-        QTranslator translator;
-        QCOMPARE(translator.load(locale, u"condora"_s, u"_"_s, u":/condora/translations"_s), found);
-    }
-
     void dialogAndMessagesInGerman()
     {
         condora::RecordingUserInteraction ui;
