@@ -6,6 +6,8 @@
 #include "platform/textfunctions.h"
 #include "platform/userinteraction.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -47,8 +49,9 @@ bool prepareFilters(ado::Connection &connection, QStringList &filterList, FieldC
             const QString test = u"select "_s + column.colExpr + u" from "_s + column.tabName + column.filterClause;
             const QString rejection = testSql(connection, test);
             if (!rejection.isEmpty()) {
-                messageBox(u"No."_s + QString::number(i) + u" filter condition is incorrect!"_s + u"\r\n"_s
-                           + rejection);
+                messageBox(QCoreApplication::translate("condora::ColumnFilters", "No.%1 filter condition is incorrect!")
+                               .arg(i)
+                           + u"\r\n"_s + rejection);
                 return false;
             }
         }

@@ -3,11 +3,19 @@
 #include "platform/runtimeerror.h"
 #include "platform/userinteraction.h"
 
+#include <QCoreApplication>
+
 #include <new>
 
 using namespace Qt::StringLiterals;
 
 namespace condora {
+
+/// The report's texts, in the user's language.
+struct ErrorReportTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(condora::ErrorReport)
+};
 
 namespace {
 // Classic run-time numbers for failures that do not come as a RuntimeError.
@@ -17,7 +25,7 @@ constexpr int InternalError = 51;
 
 QString unrecognisedSqlContext()
 {
-    return u"Condora can't recognise this sql's format.Please change the sql's format."_s;
+    return ErrorReportTexts::tr("Condora can't recognise this sql's format.Please change the sql's format.");
 }
 
 void showError(const QString &context, const RuntimeError &error)
@@ -31,8 +39,8 @@ void showError(const QString &context, int number, const QString &description)
     try {
         UserInteraction::instance().setMousePointer(MousePointer::Default);
         const QString crlf = u"\r\n"_s;
-        messageBox(u"Error message:"_s + context + crlf + u" "_s + description + crlf + u"Error number:"_s
-                   + QString::number(number));
+        messageBox(ErrorReportTexts::tr("Error message:") + context + crlf + u" "_s + description + crlf
+                   + ErrorReportTexts::tr("Error number:") + QString::number(number));
     } catch (...) {
     }
 }
@@ -44,11 +52,12 @@ void showCurrentError(const QString &context)
     } catch (const RuntimeError &error) {
         showError(context, error);
     } catch (const std::bad_alloc &) {
-        showError(context, OutOfMemory, u"Out of memory"_s);
+        showError(context, OutOfMemory, ErrorReportTexts::tr("Out of memory"));
     } catch (const std::exception &error) {
-        showError(context, InternalError, u"Internal error: "_s + QString::fromLocal8Bit(error.what()));
+        showError(context, InternalError,
+                  ErrorReportTexts::tr("Internal error: ") + QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        showError(context, InternalError, u"Internal error"_s);
+        showError(context, InternalError, ErrorReportTexts::tr("Internal error"));
     }
 }
 

@@ -58,6 +58,8 @@ struct CONDORA_EXPORT QueryRun
     FieldCatalog fieldCatalog;
     /// The caption of the run's input messages (the control's Title).
     QString title;
+    /// The query dialog offers its "Show Sql" switch (the control's ShowSql).
+    bool showSqlSwitch = false;
     /// The appearance the run's dialogs take.
     DialogStyle style;
 };

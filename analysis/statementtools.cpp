@@ -7,6 +7,8 @@
 #include "platform/runtimeerror.h"
 #include "platform/textfunctions.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace condora {
@@ -215,7 +217,7 @@ QString testSql(ado::Connection &connection, const QString &statement)
     } catch (const std::exception &error) {
         return QString::fromLocal8Bit(error.what());
     } catch (...) {
-        return u"Internal error"_s;
+        return QCoreApplication::translate("condora::ErrorReport", "Internal error");
     }
     return QString();
 }

@@ -5,6 +5,8 @@
 #   include/Condora/control/condora.h, ...      the public headers in their folders
 #   include/Condora/condora_export.h, condora_version.h
 #   lib/cmake/Condora/                          CondoraConfig.cmake, version file, targets
+#   share/Condora/translations/condora_de.qm   the translations (also embedded in the library
+#                                               as :/condora/translations/condora_de.qm)
 #   <Qt plugins>/designer/libcondora_designer.so the Designer plugin (when built)
 include(CMakePackageConfigHelpers)
 
@@ -37,6 +39,10 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/cmake/CondoraConfigVersio
     VERSION ${PROJECT_VERSION} COMPATIBILITY SameMajorVersion)
 install(FILES ${PROJECT_BINARY_DIR}/cmake/CondoraConfig.cmake ${PROJECT_BINARY_DIR}/cmake/CondoraConfigVersion.cmake
     DESTINATION ${CONDORA_INSTALL_CMAKEDIR} COMPONENT Devel)
+
+if(CONDORA_QM_FILES)
+    install(FILES ${CONDORA_QM_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/Condora/translations COMPONENT Runtime)
+endif()
 
 if(TARGET condora_designer)
     install(TARGETS condora_designer

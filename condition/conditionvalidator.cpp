@@ -4,9 +4,17 @@
 #include "condition/valuerules.h"
 #include "platform/textfunctions.h"
 
+#include <QCoreApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace condora {
+
+/// The problems are shown to the user as they stand, in the user's language.
+struct ConditionValidatorTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(condora::ConditionValidator)
+};
 
 namespace {
 
@@ -29,7 +37,8 @@ std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, con
     const bool booleanMismatch = (has(op, "true"_L1) || has(op, "false"_L1)) && typeClass != TypeClass::Boolean;
     const bool longTextMismatch = typeClass == TypeClass::LongString && !has(op, "include"_L1) && !has(op, "null"_L1);
     if (includeMismatch || booleanMismatch || longTextMismatch) {
-        return ConditionProblem{u"Types of the column and operator do not match!"_s, Cells::WholeRow, row, false};
+        return ConditionProblem{ConditionValidatorTexts::tr("Types of the column and operator do not match!"),
+                                Cells::WholeRow, row, false};
     }
 
     if (has(op, "null"_L1)) {
@@ -38,12 +47,12 @@ std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, con
     if (typeClass == TypeClass::Date) {
         const auto written = readWrittenDate(cells.value);
         if (!written || (!rules.dateOffsets && !written->offset.isEmpty())) {
-            return ConditionProblem{u"The value must be date!"_s, Cells::Value, row, true};
+            return ConditionProblem{ConditionValidatorTexts::tr("The value must be date!"), Cells::Value, row, true};
         }
     }
     if (typeClass == TypeClass::Number && !isReadableNumber(cells.value)
         && !(rules.quotedMoney && isReadableMoney(cells.value))) {
-        return ConditionProblem{u"The value must be numerical!"_s, Cells::Value, row, true};
+        return ConditionProblem{ConditionValidatorTexts::tr("The value must be numerical!"), Cells::Value, row, true};
     }
     return std::nullopt;
 }
@@ -87,8 +96,8 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
             ++closing;
         }
         if (doubled) {
-            return ConditionProblem{u"Brackets in same type can't be use continuously!"_s, Cells::WholeRow, r + 1,
-                                    false};
+            return ConditionProblem{ConditionValidatorTexts::tr("Brackets in same type can't be use continuously!"),
+                                    Cells::WholeRow, r + 1, false};
         }
         if (auto problem = checkRow(cells, r + 1, run)) {
             return problem;
@@ -96,7 +105,8 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
     }
 
     if (opening != closing) {
-        return ConditionProblem{u"The number of left bracket must accord with that of right bracket!"_s};
+        return ConditionProblem{
+            ConditionValidatorTexts::tr("The number of left bracket must accord with that of right bracket!")};
     }
 
     bool lowestSeen = false;
@@ -105,7 +115,7 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
             continue;
         }
         if (lowestSeen && rows.at(r).logical.isEmpty()) {
-            return ConditionProblem{u"Logical word needed!"_s, Cells::Logical, r + 1, true};
+            return ConditionProblem{ConditionValidatorTexts::tr("Logical word needed!"), Cells::Logical, r + 1, true};
         }
         lowestSeen = true;
     }

@@ -13,14 +13,14 @@ AboutDialog::AboutDialog(QWidget *parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
     setObjectName(u"dlgAbout"_s);
-    setWindowTitle(u"About"_s);
+    setWindowTitle(tr("About"));
     setModal(true);
 
     auto *layout = new QVBoxLayout(this);
     const QStringList lines = {
         u"Condora ActiveX"_s,
-        u"Version 3.0"_s,
-        u"Builds the WHERE condition of a query, row by row."_s,
+        tr("Version 3.0"),
+        tr("Builds the WHERE condition of a query, row by row."),
     };
     for (int i = 0; i < lines.size(); ++i) {
         auto *label = new QLabel(lines.at(i), this);

@@ -88,17 +88,18 @@ QString Condora::runQuery(condora::QueryRun &run)
     ado::Connection &connection = *run.connection;
     run.savedCursorLocation = connection.CursorLocation();
     run.title = d->title;
+    run.showSqlSwitch = d->showSql;
 
     // A connection that cannot serve the run ends it with one message that names the cause
     // (the first line stays the one a refused statement gives, which hosts may look for).
     QString unusable;
     if (!connection.isOpen()) {
-        unusable = u"The connection is not open."_s;
+        unusable = tr("The connection is not open.");
     } else if (connection.isLocked(LockWaitMs)) {
-        unusable = u"The database file is locked by another connection. Try again when it is free."_s;
+        unusable = tr("The database file is locked by another connection. Try again when it is free.");
     }
     if (!unusable.isEmpty()) {
-        messageBox(u"Illegal SQL expression!"_s + u"\r\n"_s + unusable, MessageButtons::Ok, MessageIcon::Exclamation,
+        messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + unusable, MessageButtons::Ok, MessageIcon::Exclamation,
                    run.title);
         return QString();
     }
@@ -109,7 +110,7 @@ QString Condora::runQuery(condora::QueryRun &run)
 
     QString statement = trimSpaces(text::trim(d->sqlInput));
     if (statement.isEmpty()) {
-        messageBox(u"Please input SQL!"_s, MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+        messageBox(tr("Please input SQL!"), MessageButtons::Ok, MessageIcon::Exclamation, run.title);
         return QString();
     }
     if (statement.endsWith(u';')) {
@@ -122,20 +123,21 @@ QString Condora::runQuery(condora::QueryRun &run)
     QString refusal;
     const QString first = leadingKeyword(statement);
     if (!first.isEmpty() && first != u"SELECT"_s && first != u"WITH"_s) {
-        refusal = u"The statement is not a query (it begins with %1): Condora only reads data."_s.arg(first);
+        refusal = tr("The statement is not a query (it begins with %1): Condora only reads data.").arg(first);
     } else if (const QString combining = combiningKeyword(statement); !combining.isEmpty()) {
-        refusal = u"A condition cannot be added to a statement that combines queries with %1: it would filter "
-                  u"the last query only."_s.arg(combining);
+        refusal = tr("A condition cannot be added to a statement that combines queries with %1: it would filter "
+                     "the last query only.")
+                      .arg(combining);
     }
     if (!refusal.isEmpty()) {
-        messageBox(u"Illegal SQL expression!"_s + u"\r\n"_s + refusal, MessageButtons::Ok, MessageIcon::Exclamation,
+        messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + refusal, MessageButtons::Ok, MessageIcon::Exclamation,
                    run.title);
         return QString();
     }
 
     const QString rejection = testSql(connection, run.baseSql);
     if (!rejection.isEmpty()) {
-        messageBox(u"Illegal SQL expression!"_s + u"\r\n"_s + rejection, MessageButtons::Ok, MessageIcon::Exclamation,
+        messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + rejection, MessageButtons::Ok, MessageIcon::Exclamation,
                    run.title);
         return QString();
     }
@@ -351,6 +353,17 @@ void Condora::setSqlInput(const QString &SqlInput)
 {
     d->sqlInput = SqlInput;
     notify(&Condora::SqlInputChanged, u"SqlInput"_s);
+}
+
+bool Condora::ShowSql() const
+{
+    return d->showSql;
+}
+
+void Condora::setShowSql(bool ShowSql)
+{
+    d->showSql = ShowSql;
+    notify(&Condora::ShowSqlChanged, u"ShowSql"_s);
 }
 
 // The appearance properties live in the style record the dialogs take; each reads and writes

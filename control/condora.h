@@ -89,6 +89,7 @@ class CONDORA_EXPORT Condora : public QWidget
                    GridBackColorSelChanged)
     Q_PROPERTY(condora::OleColor GridBackColorUnpopulated READ GridBackColorUnpopulated WRITE
                    setGridBackColorUnpopulated NOTIFY GridBackColorUnpopulatedChanged)
+    Q_PROPERTY(bool ShowSql READ ShowSql WRITE setShowSql NOTIFY ShowSqlChanged)
     Q_PROPERTY(bool KeepCondition READ KeepCondition WRITE setKeepCondition NOTIFY KeepConditionChanged)
     Q_PROPERTY(bool CountRows READ CountRows WRITE setCountRows NOTIFY CountRowsChanged)
 
@@ -161,7 +162,7 @@ public:
     // Persistence ---------------------------------------------------------------------------
 
     /// Sets every property to its default, as for a control newly placed on a window:
-    /// Enabled False, empty texts, the default colours, the four fonts each a new handle to the
+    /// Enabled and ShowSql False, empty texts, the default colours, the four fonts each a new handle to the
     /// ambient font, the two pictures new empty pictures. ConnObj keeps its value.
     void initProperties();
     /// Writes the properties in their fixed order under their own names. Nothing is stored for
@@ -339,6 +340,12 @@ public:
     condora::OleColor GridBackColorUnpopulated() const;
     void setGridBackColorUnpopulated(condora::OleColor GridBackColorUnpopulated);
     ///@}
+    ///@{
+    /// Offers the "Show Sql" switch in the query dialog, with which the user shows the statement
+    /// under the grid as it is built. False (the default): the dialog has no such switch.
+    bool ShowSql() const;
+    void setShowSql(bool ShowSql);
+    ///@}
 
 Q_SIGNALS:
     /// The property-changed notification: `propertyName` is the property's own name.
@@ -380,6 +387,7 @@ Q_SIGNALS:
     void GridBackColorFixedChanged();
     void GridBackColorSelChanged();
     void GridBackColorUnpopulatedChanged();
+    void ShowSqlChanged();
     ///@}
 
     ///@{

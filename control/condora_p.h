@@ -21,6 +21,7 @@ public:
     std::shared_ptr<condora::ado::Connection> connObj;
     QString title;
     QString sqlInput;
+    bool showSql = false;
     /// The 21 appearance properties, handed to the dialogs as they stand when a run opens one.
     condora::DialogStyle style;
 

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QCoreApplication>
 
 #include <limits>
 #include <variant>
@@ -39,7 +40,8 @@ constexpr OleColor DefaultGridBackColorUnpopulated = OleColor::ButtonFace;
 
 condora::RuntimeError unreadable(const QString &name)
 {
-    return condora::RuntimeError::typeMismatch(u"The stored value of %1 cannot be read."_s.arg(name));
+    return condora::RuntimeError::typeMismatch(
+        QCoreApplication::translate("Condora", "The stored value of %1 cannot be read.").arg(name));
 }
 
 // Stored forms ------------------------------------------------------------------------------
@@ -180,6 +182,7 @@ const QList<PropertyEntry> &propertyTable()
         {u"GridBackColorFixed"_s, &DialogStyle::GridBackColorFixed, DefaultGridBackColorFixed},
         {u"GridBackColorSel"_s, &DialogStyle::GridBackColorSel, DefaultGridBackColorSel},
         {u"GridBackColorUnpopulated"_s, &DialogStyle::GridBackColorUnpopulated, DefaultGridBackColorUnpopulated},
+        {u"ShowSql"_s, &CondoraPrivate::showSql},
         {u"KeepCondition"_s, &CondoraPrivate::keepCondition},
         {u"CountRows"_s, &CondoraPrivate::countRows},
     };

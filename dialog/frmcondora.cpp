@@ -21,13 +21,18 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QMoveEvent>
 #include <QResizeEvent>
+#include <QShowEvent>
+#include <QTextDocument>
 #include <QTableView>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -45,6 +50,8 @@ namespace {
 // The design client area; with the design frame it gives the minimum outer size.
 constexpr int DesignClientWidth = frmCondora::MinimumWidth - twipsgeometry::FrameWidth;
 constexpr int DesignClientHeight = frmCondora::MinimumHeight - twipsgeometry::FrameHeight;
+/// The preview's height of the design, in twips: the least it gets.
+constexpr int DesignPreviewHeight = 500;
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, const QRect &twips)
 {
@@ -69,8 +76,11 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     setSizeGripEnabled(false);
     createControls();
     resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
-    setMinimumSize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
+    applyMinimumSize();
     load();
+    // The switch is offered only when the host asked for it (the control's ShowSql).
+    m_chkSqlShow->setVisible(m_run.showSqlSwitch);
+    m_label2->setVisible(m_run.showSqlSwitch);
     // Keyboard users start in the grid, on its first cell.
     m_grid->setFocus(Qt::OtherFocusReason);
 }
@@ -174,13 +184,14 @@ void frmCondora::load()
 {
     m_curRow = 1;
     m_curCol = 0;
+    iniValue();
+    iniQueryGrid();
+    applyStyle(this, m_run.style);
+    fitToFonts();
     reportErrors([this] {
         m_grid->setRowHeight(0, comItemHeight());
         m_grid->setRowHeight(1, comItemHeight());
     });
-    iniValue();
-    iniQueryGrid();
-    applyStyle(this, m_run.style);
     // The grid's current cell starts where the editing state does (row 1, column 0), not on
     // the header cell that the header formatting left current.
     ignoreErrors([this] {
@@ -189,6 +200,64 @@ void frmCondora::load()
     });
     m_suppressValueSync = false;
     m_resultPending = true;
+}
+
+QSize frmCondora::realFrame() const
+{
+    if (!isVisible()) {
+        return QSize(twips::toPixels(twipsgeometry::FrameWidth), twips::toPixels(twipsgeometry::FrameHeight));
+    }
+    return frameGeometry().size() - geometry().size();
+}
+
+void frmCondora::applyMinimumSize()
+{
+    // The minimum is an outer size: less the frame the window system really draws (none on the
+    // offscreen platform, its own on a desktop), known once the dialog is shown. QWidget grows a
+    // smaller window to it.
+    const QSize frame = realFrame();
+    setMinimumSize(twips::toPixels(MinimumWidth) - frame.width(), twips::toPixels(MinimumHeight) - frame.height());
+}
+
+void frmCondora::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    applyMinimumSize();
+}
+
+void frmCondora::moveEvent(QMoveEvent *event)
+{
+    QDialog::moveEvent(event);
+    // A window manager reports its frame with the first move after mapping the window.
+    applyMinimumSize();
+}
+
+void frmCondora::fitToFonts()
+{
+    using namespace twipsgeometry;
+    // What the user types in a cell looks as it will in the cell.
+    for (QWidget *editor : std::initializer_list<QWidget *>{m_comItem, m_txtValue, m_cmdGetValue}) {
+        editor->setFont(m_grid->Font());
+    }
+    // The design sizes are the least each control gets; a larger font (or a longer caption in
+    // another language) grows it to the size its style asks for, so no caption is cut.
+    for (QWidget *control : std::initializer_list<QWidget *>{m_label1, m_label2, m_cmdAdd, m_cmdDel, m_cmdVerify,
+                                                             m_cmdOK, m_cmdCancel}) {
+        const QSize wanted = control->sizeHint();
+        QRect g = twipsGeometry(control);
+        g.setWidth(std::max(g.width(), twips::fromPixels(wanted.width())));
+        g.setHeight(std::max(g.height(), twips::fromPixels(wanted.height())));
+        setTwipsGeometry(control, g);
+    }
+}
+
+int frmCondora::previewHeight() const
+{
+    // Room for one line of the statement (it scrolls on), within the frame and margins.
+    const int frame = 2 * m_txtCondition->frameWidth();
+    const int margins = 2 * int(std::ceil(m_txtCondition->document()->documentMargin()));
+    const int line = QFontMetrics(m_txtCondition->font()).lineSpacing();
+    return std::max(DesignPreviewHeight, twips::fromPixels(line + margins + frame));
 }
 
 void frmCondora::resizeEvent(QResizeEvent *event)
@@ -200,16 +269,8 @@ void frmCondora::resizeEvent(QResizeEvent *event)
 void frmCondora::layoutControls()
 {
     using namespace twipsgeometry;
-    ignoreErrors([this] {
-        if (windowWidth(this) < MinimumWidth) {
-            setWindowSize(this, MinimumWidth, windowHeight(this));
-        }
-    });
-    ignoreErrors([this] {
-        if (windowHeight(this) < MinimumHeight) {
-            setWindowSize(this, windowWidth(this), MinimumHeight);
-        }
-    });
+    // Snaps back a window made smaller than its minimum (through the window system or resize()).
+    ignoreErrors([this] { applyMinimumSize(); });
     const int w = windowWidth(this);
     const int h = windowHeight(this);
 
@@ -287,14 +348,15 @@ void frmCondora::showSql(bool showTag)
 {
     using namespace twipsgeometry;
     ignoreErrors([&] {
-        setHeight(m_txtCondition, 500);
+        const int preview = previewHeight();
+        setHeight(m_txtCondition, preview);
         QRect g = twipsGeometry(m_grid);
         if (showTag) {
-            g.setHeight(g.height() - 500);
+            g.setHeight(g.height() - preview);
             setTwipsGeometry(m_grid, g);
             m_txtCondition->show();
         } else {
-            g.setHeight(g.height() + 500);
+            g.setHeight(g.height() + preview);
             setTwipsGeometry(m_grid, g);
             m_txtCondition->hide();
         }

@@ -69,12 +69,16 @@ public:
     int curRow() const { return m_curRow; }
     int curCol() const { return m_curCol; }
 
-    /// The outer size of the window in twips (client area plus the design frame).
+    /// The least outer size of the window in twips: the client area plus the frame the window
+    /// system draws (from the design frame until the dialog is shown). The layout rules read the
+    /// window's size as its client area plus the design frame (twipsgeometry::windowWidth()).
     static constexpr int MinimumWidth = 8205;
     static constexpr int MinimumHeight = 5790;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -87,6 +91,14 @@ private:
     void createControls();
     void load();
     void layoutControls();
+    /// Grows the captions and buttons to what their fonts need, and gives the editors the grid's font.
+    void fitToFonts();
+    /// The frame around the client area in pixels: the real one once shown, else the design frame.
+    QSize realFrame() const;
+    /// Sets the minimum client size so that the outer size is at least MinimumWidth x MinimumHeight.
+    void applyMinimumSize();
+    /// The preview's height in twips: the design height, or one line of its font when taller.
+    int previewHeight() const;
     void sizeColumns();
     void onVerify();
     void onOk();
@@ -123,6 +135,8 @@ private:
     void explainNoRows();
     /// The column type of the row's colIndex cell; None when the cell is blank.
     TypeClass rowTypeClass(int row) const;
+    /// The height of the grid rows and of the editors over them, in twips: the design height, or
+    /// what the grid's fonts and the editors need when that is more.
     int comItemHeight() const;
 
     // Row commands and value entry

@@ -14,8 +14,10 @@
 #include "platform/colorcontrast.h"
 #include "platform/olecolor.h"
 #include "platform/textfunctions.h"
+#include "platform/twips.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -31,12 +33,12 @@ using twipsgeometry::twipsGeometry;
 
 namespace {
 
-/// The header row, the seven columns and their alignments in one.
-const QString QueryGridFormat = u"   (|<Column                   |<Operator     |<Value                    |<)   |<Logical   |<colIndex"_s;
-
 /// Text colour of a row the composer uses, on a light background.
 constexpr OleColor UsedRowColor(0x377627);
-
+/// The rows' and the editors' height of the design, in twips: the least they get.
+constexpr int DesignRowHeight = 300;
+/// Pixels a row keeps above and below its text together.
+constexpr int RowTextPadding = 4;
 
 bool isBlank(const QString &text)
 {
@@ -47,7 +49,14 @@ bool isBlank(const QString &text)
 
 int frmCondora::comItemHeight() const
 {
-    return twipsGeometry(m_comItem).height();
+    // The design height, or what the fonts ask for when they need more: a row's text with its
+    // padding (the header's titles are bold, at 10 points), and each editor at its own size.
+    QFont title = m_grid->FontFixed();
+    title.setBold(true);
+    title.setPointSize(10);
+    const int text = std::max(QFontMetrics(m_grid->Font()).height(), QFontMetrics(title).height()) + RowTextPadding;
+    const int editors = std::max(m_comItem->sizeHint().height(), m_txtValue->sizeHint().height());
+    return std::max(DesignRowHeight, twips::fromPixels(std::max(text, editors)));
 }
 
 ConditionRows frmCondora::conditionRows() const
@@ -90,7 +99,11 @@ void frmCondora::recompose()
 void frmCondora::iniQueryGrid()
 {
     reportErrors([this] {
-        m_grid->setFormatString(QueryGridFormat);
+        // The header row, the seven columns and their alignments in one; each title keeps its
+        // design width in characters whatever its language.
+        m_grid->setFormatString(u"   (|<"_s + tr("Column").leftJustified(25) + u"|<"_s
+                                + tr("Operator").leftJustified(13) + u"|<"_s + tr("Value").leftJustified(25)
+                                + u"|<)   |<"_s + tr("Logical").leftJustified(10) + u"|<colIndex"_s);
         for (int col = 0; col <= ConditionCol::Logical; ++col) {
             m_grid->setRow(0);
             m_grid->setCol(col);
@@ -193,10 +206,7 @@ void frmCondora::placeEditors()
     const int left = grid.left() + m_grid->CellLeft() - 20;
     const int cellWidth = m_grid->CellWidth();
 
-    QRect list = twipsGeometry(m_comItem);
-    list.moveTo(left, top);
-    list.setWidth(cellWidth);
-    setTwipsGeometry(m_comItem, list);
+    setTwipsGeometry(m_comItem, QRect(left, top, cellWidth, height));
 
     const int buttonWidth = twipsGeometry(m_cmdGetValue).width();
     const int valueWidth = cellWidth - buttonWidth > 0 ? cellWidth - buttonWidth : 0;

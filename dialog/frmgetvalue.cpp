@@ -12,6 +12,7 @@
 #include "platform/twips.h"
 #include "platform/userinteraction.h"
 
+#include <QFontMetrics>
 #include <QLocale>
 #include <QScopeGuard>
 #include <QKeyEvent>
@@ -19,6 +20,7 @@
 #include <QSqlDatabase>
 #include <QTableView>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::StringLiterals;
@@ -98,8 +100,25 @@ void frmGetValue::iniGrid()
     reportErrors([this] {
         m_grid->setFormatString(u"<"_s + m_headTitle);
         const QRect g = twipsGeometry(m_grid);
-        m_grid->setColWidth(0, g.width() - g.left() - 160 + 1000);
+        const int design = g.width() - g.left() - 160 + 1000;
+        m_grid->setColWidth(0, std::max(design, std::min(widestValue(), design * MaxWidthFactor)));
     });
+}
+
+int frmGetValue::widestValue() const
+{
+    // The rows shown first are measured (a long list is fetched as it scrolls, and is not read
+    // whole for this); each cell in its own font, the title bold.
+    int widest = 0;
+    const int rows = std::min(m_grid->Rows(), MeasuredRows + 1);
+    for (int row = 0; row < rows; ++row) {
+        QFont font = row == 0 ? m_grid->FontFixed() : m_grid->Font();
+        font.setBold(row == 0 || font.bold());
+        const QString text = row > 0 && m_grid->isNullCell(row, 0) ? nullEntry() : m_grid->TextMatrix(row, 0);
+        // A value longer than any window is cut at the cap anyway: measure no more of it.
+        widest = std::max(widest, QFontMetrics(font).horizontalAdvance(text.left(MeasuredCharacters)));
+    }
+    return twips::fromPixels(widest + ValuePadding);
 }
 
 void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAlias*/)

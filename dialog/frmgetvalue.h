@@ -73,6 +73,14 @@ public:
     /// The design client size in twips.
     static constexpr int DesignClientWidth = 3600;
     static constexpr int DesignClientHeight = 4200;
+    /// The column is widened to its widest value, up to this many times its design width.
+    static constexpr int MaxWidthFactor = 4;
+    /// How many of the first values are measured for the column width.
+    static constexpr int MeasuredRows = 200;
+    /// How many characters of a value are measured at most.
+    static constexpr int MeasuredCharacters = 500;
+    /// Pixels beside a value's text in its cell.
+    static constexpr int ValuePadding = 12;
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -84,6 +92,8 @@ private:
     void Form_Activate();
     void Form_Resize();
     void iniGrid();
+    /// The width in twips the widest of the first listed values and the title need.
+    int widestValue() const;
     void loadValues(const QString &title, const QString &tabAlias);
     /// A title click sorts; a click on a value picks it and closes.
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);

@@ -15,7 +15,8 @@ cmake --install "$build" --prefix "$prefix"
 
 fail() { echo "check-install: $*" >&2; exit 1; }
 for file in include/Condora/Condora include/Condora/condora.h include/Condora/control/condora.h \
-            include/Condora/condora_export.h include/Condora/condora_version.h; do
+            include/Condora/condora_export.h include/Condora/condora_version.h \
+            share/Condora/translations/condora_de.qm; do
     [ -f "$prefix/$file" ] || fail "$file was not installed"
 done
 config=$(find "$prefix" -path '*/cmake/Condora/CondoraConfig.cmake' | head -n 1)

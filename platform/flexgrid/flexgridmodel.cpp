@@ -4,6 +4,7 @@
 #include "platform/flexgrid/genericcompare.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -560,16 +561,19 @@ void FlexGridModel::setRowMark(int row, const QString &mark)
     }
 }
 
+// The context is spelt out: Qt's lupdate cannot tell this class's namespace from its header,
+// and tr() would look the texts up under "condora::FlexGridModel".
 QVariant FlexGridModel::cellData(int row, int col, int role) const
 {
     switch (role) {
     case Qt::AccessibleTextRole: {
         const QString cell = text(row, col);
-        return cell.trimmed().isEmpty() ? tr("blank") : cell;
+        return cell.trimmed().isEmpty() ? QCoreApplication::translate("condora::FlexGridModel", "blank") : cell;
     }
     case Qt::AccessibleDescriptionRole: {
         // Where the cell is: its row, the title of its column, and the row's note.
-        QString where = row < m_fixedRows ? tr("Title row") : tr("Row %1").arg(row);
+        QString where = row < m_fixedRows ? QCoreApplication::translate("condora::FlexGridModel", "Title row")
+                                           : QCoreApplication::translate("condora::FlexGridModel", "Row %1").arg(row);
         if (headerRows() == 1 && row > 0) {
             const QString title = text(0, col).trimmed();
             if (!title.isEmpty()) {

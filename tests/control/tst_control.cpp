@@ -430,7 +430,7 @@ private Q_SLOTS:
     void everySetterNotifies()
     {
         const QStringList names = ownPropertyNames();
-        QCOMPARE(names.size(), 27);
+        QCOMPARE(names.size(), 28);
         Condora control;
         QSignalSpy changed(&control, &Condora::propertyChanged);
         for (const QString &name : names) {
@@ -510,6 +510,7 @@ private Q_SLOTS:
             control.setEnabled(true);
             control.setTitle(u"Orders"_s);
             control.setSqlInput(u"select a, b from t"_s);
+            control.setShowSql(true);
             control.setGridBackColorSel(OleColor(0x00FF00));
             control.setGridColorFixed(OleColor(0x123456));
             control.setLabelFont(std::make_shared<QFont>(u"Serif"_s, 21));
@@ -527,6 +528,7 @@ private Q_SLOTS:
         QVERIFY(loaded.Enabled());
         QCOMPARE(loaded.Title(), u"Orders"_s);
         QCOMPARE(loaded.SqlInput(), u"select a, b from t"_s);
+        QVERIFY(loaded.ShowSql());
         QCOMPARE(loaded.GridBackColorSel(), OleColor(0x00FF00));
         QCOMPARE(loaded.GridColorFixed(), OleColor(0xC0C0C0));
         QCOMPARE(loaded.LabelFont()->pointSize(), 21);
@@ -553,6 +555,7 @@ private Q_SLOTS:
         QTest::newRow("Enabled") << u"Enabled"_s << QVariant(false);
         QTest::newRow("Title") << u"Title"_s << QVariant(QString());
         QTest::newRow("SqlInput") << u"SqlInput"_s << QVariant(QString());
+        QTest::newRow("ShowSql") << u"ShowSql"_s << QVariant(false);
     }
 
     void missingKeysLoadDefaults()

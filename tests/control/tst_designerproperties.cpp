@@ -128,7 +128,7 @@ void TestDesignerProperties::editorListsEveryDesignableProperty_data()
                              "LabelForeColor", "GridColor", "GridColorFixed", "GridColorUnpopulated", "GridForeColor",
                              "GridForeColorFixed", "FormBackColor", "FormPicture", "ButtonBackColor", "GridFont",
                              "GridFontFixed", "ButtonPicture", "GridForeColorSel", "GridBackColor", "GridBackColorBkg",
-                             "GridBackColorFixed", "GridBackColorSel", "GridBackColorUnpopulated"}) {
+                             "GridBackColorFixed", "GridBackColorSel", "GridBackColorUnpopulated", "ShowSql"}) {
         QTest::newRow(name) << QString::fromLatin1(name) << true;
     }
     // A connection is handed over at run time and cannot be designed.

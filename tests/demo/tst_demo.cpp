@@ -606,6 +606,8 @@ void TestDemo::getSqlCancelled()
         auto *list = child<QComboBox>(dialog, u"comItem"_s);
         auto *cancel = child<QPushButton>(dialog, u"cmdCancel"_s);
         STEP_CHECK(grid && list && cancel);
+        // The demo offers the "Show Sql" switch.
+        STEP_CHECK(child<QWidget>(dialog, u"chkSqlShow"_s)->isVisible());
         STEP_CHECK(clickCell(grid, 1, 1));
         STEP_CHECK(pick(list, u"ProductName"_s));
         QTest::mouseClick(cancel, Qt::LeftButton);

@@ -1,5 +1,5 @@
 // What the query dialog offers beyond the mouse and the default look: accessible names,
-// readable colours in light and dark palettes, and its owner window.
+// readable colours in light and dark palettes, its owner window, and room for larger fonts.
 
 #include "tst_dialog.h"
 
@@ -12,8 +12,11 @@
 #include "platform/flexgrid/flexgrid.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStyle>
@@ -205,4 +208,119 @@ void TestDialog::queryDialogOwnedByControlWindow()
     // Qt centres the dialog allowing for a frame it guesses on platforms that draw none.
     const QPoint offset = centre - host.frameGeometry().center();
     QVERIFY2(std::abs(offset.x()) <= 40 && std::abs(offset.y()) <= 50, qPrintable(u"%1,%2"_s.arg(offset.x()).arg(offset.y())));
+}
+
+namespace {
+
+/// The application font and every style font at `points`, as for a user who chose that size;
+/// the application font comes back when the guard goes.
+auto useFontSize(QueryRun &run, double points)
+{
+    const QFont before = QApplication::font();
+    QFont font = before;
+    font.setPointSizeF(points);
+    QApplication::setFont(font);
+    for (FontHandle *handle : {&run.style.GridFont, &run.style.GridFontFixed, &run.style.ButtonFont,
+                               &run.style.LabelFont}) {
+        *handle = std::make_shared<QFont>(font);
+    }
+    return qScopeGuard([before] { QApplication::setFont(before); });
+}
+
+void addFontSizes()
+{
+    QTest::addColumn<double>("points");
+    for (double points : {8.0, 10.0, 12.0, 14.0}) {
+        QTest::addRow("%g pt", points) << points;
+    }
+}
+
+} // namespace
+
+void TestDialog::fontsFitAtEverySize_data()
+{
+    addFontSizes();
+}
+
+void TestDialog::fontsFitAtEverySize()
+{
+    QFETCH(double, points);
+    const auto restore = useFontSize(m_run, points);
+    m_run.showSqlSwitch = true;
+    frmCondora *dialog = openDialog();
+    find<QCheckBox>(dialog, "chkSqlShow")->setChecked(true);
+
+    const int textHeight = QFontMetrics(grid()->Font()).height();
+    for (int row = 0; row < grid()->Rows(); ++row) {
+        QVERIFY2(pixels(grid()->RowHeight(row)) >= textHeight + 4, qPrintable(QString::number(row)));
+    }
+    for (const char *name : {"cmdAdd", "cmdDel", "cmdVerify", "cmdOK", "cmdCancel", "Label1", "Label2"}) {
+        const QWidget *control = find<QWidget>(dialog, name);
+        QVERIFY2(control->width() >= control->sizeHint().width(), name);
+        QVERIFY2(control->height() >= control->sizeHint().height(), name);
+    }
+
+    // The list editor, then the Value editor with its button, each over a row as tall as it.
+    clickCell(grid(), 1, 1);
+    auto *list = find<QComboBox>(dialog, "comItem");
+    QVERIFY(list->isVisible());
+    QVERIFY(list->height() >= list->sizeHint().height());
+    QCOMPARE(list->height(), pixels(grid()->RowHeight(1)));
+    enterRow(1, u"name"_s, u"= "_s);
+    clickCell(grid(), 1, 3);
+    auto *value = find<QLineEdit>(dialog, "txtValue");
+    QVERIFY(value->isVisible());
+    QVERIFY(value->height() >= value->sizeHint().height());
+    QCOMPARE(find<QPushButton>(dialog, "cmdGetValue")->height(), value->height());
+
+    // The preview shows a whole line of the statement.
+    auto *preview = find<QPlainTextEdit>(dialog, "txtCondition");
+    QVERIFY(preview->isVisible());
+    const int line = QFontMetrics(preview->font()).lineSpacing() + 2 * int(preview->document()->documentMargin());
+    QVERIFY2(preview->viewport()->height() >= line,
+             qPrintable(u"%1 < %2"_s.arg(preview->viewport()->height()).arg(line)));
+}
+
+void TestDialog::pickerColumnFitsItsValues_data()
+{
+    QTest::addColumn<double>("points");
+    QTest::addColumn<int>("length");
+    for (double points : {8.0, 14.0}) {
+        for (int length : {5, 60, 100000}) {
+            QTest::addRow("%g pt, values of %d characters", points, length) << points << length;
+        }
+    }
+}
+
+void TestDialog::pickerColumnFitsItsValues()
+{
+    QFETCH(double, points);
+    QFETCH(int, length);
+    const auto restore = useFontSize(m_run, points);
+    const QString longest = QString(length, u'W');
+    m_db->exec({u"CREATE TABLE words (w VARCHAR(40))"_s, u"INSERT INTO words VALUES ('a'), ('%1')"_s.arg(longest)});
+    ColumnInfo w;
+    w.colExpr = u"w"_s;
+    w.colName = u"w"_s;
+    w.tabName = u"words"_s;
+    w.tabAlias = u"words"_s;
+    w.typeClass = TypeClass::String;
+    m_run.fieldCatalog.append(w);
+
+    frmCondora *dialog = openDialog();
+    frmGetValue picker(m_run, dialog);
+    picker.setHeadTitle(u"w"_s);
+    picker.setP_colIndex(QString::number(m_run.fieldCatalog.size() - 1));
+    picker.show();
+    auto *g = find<FlexGrid>(&picker, "MSFlexGrid1");
+    QCOMPARE(g->Rows(), 3);
+    const int column = pixels(g->ColWidth(0));
+    // At least as wide as the design (past the grid's right edge), as wide as the longest value
+    // needs, and never wider than the cap however long the value.
+    const int design = pixels(twipsRect(g).width() - twipsRect(g).left() - 160 + 1000);
+    const int needed = QFontMetrics(g->Font()).horizontalAdvance(longest);
+    QVERIFY(column >= design);
+    QVERIFY(column <= design * frmGetValue::MaxWidthFactor + 1);
+    QVERIFY2(column >= std::min(needed, design * frmGetValue::MaxWidthFactor), qPrintable(QString::number(column)));
+    picker.close();
 }

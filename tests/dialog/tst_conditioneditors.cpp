@@ -379,11 +379,13 @@ void TestDialog::editorsCoverTheirCell()
         const QRect g = twipsRect(grid());
         const int left = g.left() + grid()->CellLeft() - 20;
         const int top = g.top() + grid()->CellTop() - 20;
-        QCOMPARE(grid()->RowHeight(row), 300);
-        QCOMPARE(twipsRect(find<QWidget>(dialog, "comItem")), QRect(left, top, grid()->CellWidth(), 300));
+        // The row is as tall as its editors: the design's 300 twips, or what their style asks for.
+        const int height = grid()->RowHeight(row);
+        QVERIFY(height >= 300);
+        QCOMPARE(twipsRect(find<QWidget>(dialog, "comItem")), QRect(left, top, grid()->CellWidth(), height));
         const int valueWidth = grid()->CellWidth() - 315;
-        QCOMPARE(twipsRect(find<QWidget>(dialog, "txtValue")), QRect(left, top, valueWidth, 300));
-        QCOMPARE(twipsRect(find<QWidget>(dialog, "cmdGetValue")), QRect(left + valueWidth, top, 315, 300));
+        QCOMPARE(twipsRect(find<QWidget>(dialog, "txtValue")), QRect(left, top, valueWidth, height));
+        QCOMPARE(twipsRect(find<QWidget>(dialog, "cmdGetValue")), QRect(left + valueWidth, top, 315, height));
     };
     check(1, 2);
     QTest::mouseClick(find<QPushButton>(dialog, "cmdAdd"), Qt::LeftButton);

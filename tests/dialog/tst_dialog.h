@@ -94,12 +94,18 @@ private Q_SLOTS:
     void coloursReadableInPalettes_data();
     void coloursReadableInPalettes();
     void queryDialogOwnedByControlWindow();
+    void fontsFitAtEverySize_data();
+    void fontsFitAtEverySize();
+    void pickerColumnFitsItsValues_data();
+    void pickerColumnFitsItsValues();
 
     // tst_queryrun.cpp: through the control
     void queryRunReturnsStatement();
     void queryRunReturnsRows();
     void queryRunCancelled();
     void secondRunLeavesFirstRunAlone();
+    void queryRunOffersShowSql_data();
+    void queryRunOffersShowSql();
 
 private:
     /// The test database and the analysis state of a run on it, prepared by hand.

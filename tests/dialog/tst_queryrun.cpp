@@ -10,6 +10,9 @@
 #include "control/querydialoghook.h"
 #include "platform/ado/recordset.h"
 
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -156,4 +159,34 @@ void TestDialog::secondRunLeavesFirstRunAlone()
     QCOMPARE(secondSql, QString());
     QCOMPARE(sql, u"select e.id, e.name, e.hired from emp e where  e.name = 'Smith' order by e.id"_s);
     QVERIFY(m_ui->texts().isEmpty());
+}
+
+void TestDialog::queryRunOffersShowSql_data()
+{
+    QTest::addColumn<bool>("showSql");
+    QTest::newRow("default: no switch") << false;
+    QTest::newRow("ShowSql: switch shows the statement") << true;
+}
+
+void TestDialog::queryRunOffersShowSql()
+{
+    QFETCH(bool, showSql);
+    const auto control = makeControl(m_run.connection);
+    control->setShowSql(showSql);
+    bool switchShown = !showSql;
+    QString previewText;
+    whenModal(m_scope.get(), u"frmCondora"_s, [&](QWidget *dialog) {
+        auto *label = find<QLabel>(dialog, "Label2");
+        switchShown = find<QCheckBox>(dialog, "chkSqlShow")->isVisible() && label->isVisible();
+        if (switchShown) {
+            QTest::mouseClick(label, Qt::LeftButton);
+            dialogtest::enterRow(dialog, 1, u"name"_s, u"= "_s, u"Smith"_s);
+            auto *preview = find<QPlainTextEdit>(dialog, "txtCondition");
+            previewText = preview->isVisible() ? preview->toPlainText() : QString();
+        }
+        QTest::mouseClick(find<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
+    });
+    QCOMPARE(control->GetQuerySql(), QString());
+    QCOMPARE(switchShown, showSql);
+    QCOMPARE(previewText, showSql ? u" e.name = 'Smith'"_s : QString());
 }

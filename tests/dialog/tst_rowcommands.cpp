@@ -33,7 +33,9 @@ void TestDialog::addAppendsAndKeepsSelection()
     for (int col = 0; col < 7; ++col) {
         QCOMPARE(grid()->TextMatrix(3, col), QString());
     }
-    QCOMPARE(grid()->RowHeight(3), 300);
+    // As tall as the other rows and the editors over them.
+    QCOMPARE(grid()->RowHeight(3), grid()->RowHeight(1));
+    QVERIFY(grid()->RowHeight(3) >= 300);
 
     // Added at the end whatever row is selected; no upper limit.
     clickCell(grid(), 2, 1);
@@ -94,7 +96,7 @@ void TestDialog::deleteRows()
         QCOMPARE(grid()->TextMatrix(1, col), QString());
     }
     QCOMPARE(grid()->TextMatrix(0, 1), u"Column                   "_s);
-    QCOMPARE(grid()->RowHeight(1), 300);
+    QCOMPARE(grid()->RowHeight(1), twipsRect(find<QWidget>(m_dialog.get(), "comItem")).height());
     grid()->setRow(0);
     grid()->setCol(1);
     QVERIFY(grid()->CellFontBold());

@@ -1,0 +1,376 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de" sourcelanguage="en">
+<context>
+    <name>Condora</name>
+    <message>
+        <source>The connection is not open.</source>
+        <translation>Die Verbindung ist nicht geöffnet.</translation>
+    </message>
+    <message>
+        <source>The database file is locked by another connection. Try again when it is free.</source>
+        <translation>Die Datenbankdatei ist von einer anderen Verbindung gesperrt. Versuchen Sie es erneut, wenn sie frei ist.</translation>
+    </message>
+    <message>
+        <source>Illegal SQL expression!</source>
+        <translation>Ungültiger SQL-Ausdruck!</translation>
+    </message>
+    <message>
+        <source>Please input SQL!</source>
+        <translation>Bitte geben Sie eine SQL-Anweisung ein!</translation>
+    </message>
+    <message>
+        <source>The statement is not a query (it begins with %1): Condora only reads data.</source>
+        <translation>Die Anweisung ist keine Abfrage (sie beginnt mit %1): Condora liest nur Daten.</translation>
+    </message>
+    <message>
+        <source>A condition cannot be added to a statement that combines queries with %1: it would filter the last query only.</source>
+        <translation>Einer Anweisung, die Abfragen mit %1 verbindet, kann keine Bedingung hinzugefügt werden: Sie würde nur die letzte Abfrage filtern.</translation>
+    </message>
+    <message>
+        <source>The stored value of %1 cannot be read.</source>
+        <translation>Der gespeicherte Wert von %1 kann nicht gelesen werden.</translation>
+    </message>
+    <message>
+        <source>The statement has no column for these rows of the condition, so they were left out: %1</source>
+        <translation>Die Anweisung hat keine Spalte für diese Zeilen der Bedingung, sie wurden daher weggelassen: %1</translation>
+    </message>
+</context>
+<context>
+    <name>condora::AboutDialog</name>
+    <message>
+        <source>About</source>
+        <translation>Info</translation>
+    </message>
+    <message>
+        <source>Version 3.0</source>
+        <translation>Version 3.0</translation>
+    </message>
+    <message>
+        <source>Builds the WHERE condition of a query, row by row.</source>
+        <translation>Erstellt die WHERE-Bedingung einer Abfrage, Zeile für Zeile.</translation>
+    </message>
+</context>
+<context>
+    <name>condora::ColumnFilters</name>
+    <message>
+        <source>No.%1 filter condition is incorrect!</source>
+        <translation>Filterbedingung Nr. %1 ist fehlerhaft!</translation>
+    </message>
+</context>
+<context>
+    <name>condora::ConditionValidator</name>
+    <message>
+        <source>Types of the column and operator do not match!</source>
+        <translation>Die Typen von Spalte und Operator passen nicht zusammen!</translation>
+    </message>
+    <message>
+        <source>The value must be date!</source>
+        <translation>Der Wert muss ein Datum sein!</translation>
+    </message>
+    <message>
+        <source>The value must be numerical!</source>
+        <translation>Der Wert muss eine Zahl sein!</translation>
+    </message>
+    <message>
+        <source>Brackets in same type can&apos;t be use continuously!</source>
+        <translation>Gleiche Klammern dürfen nicht direkt aufeinander folgen!</translation>
+    </message>
+    <message>
+        <source>The number of left bracket must accord with that of right bracket!</source>
+        <translation>Die Zahl der öffnenden Klammern muss der Zahl der schließenden Klammern entsprechen!</translation>
+    </message>
+    <message>
+        <source>Logical word needed!</source>
+        <translation>Eine Verknüpfung (And oder Or) fehlt!</translation>
+    </message>
+</context>
+<context>
+    <name>condora::ErrorReport</name>
+    <message>
+        <source>Condora can&apos;t recognise this sql&apos;s format.Please change the sql&apos;s format.</source>
+        <translation>Condora erkennt das Format dieser SQL-Anweisung nicht. Bitte ändern Sie die Anweisung.</translation>
+    </message>
+    <message>
+        <source>Error message:</source>
+        <translation>Fehlermeldung:</translation>
+    </message>
+    <message>
+        <source>Error number:</source>
+        <translation>Fehlernummer:</translation>
+    </message>
+    <message>
+        <source>Out of memory</source>
+        <translation>Nicht genügend Arbeitsspeicher</translation>
+    </message>
+    <message>
+        <source>Internal error: </source>
+        <translation>Interner Fehler: </translation>
+    </message>
+    <message>
+        <source>Internal error</source>
+        <translation>Interner Fehler</translation>
+    </message>
+</context>
+<context>
+    <name>condora::FlexGridModel</name>
+    <message>
+        <source>blank</source>
+        <translation>leer</translation>
+    </message>
+    <message>
+        <source>Title row</source>
+        <translation>Titelzeile</translation>
+    </message>
+    <message>
+        <source>Row %1</source>
+        <translation>Zeile %1</translation>
+    </message>
+</context>
+<context>
+    <name>condora::frmCondora</name>
+    <message>
+        <source>QUERY</source>
+        <translation>ABFRAGE</translation>
+    </message>
+    <message>
+        <source>Query Condition:</source>
+        <translation>Abfragebedingung:</translation>
+    </message>
+    <message>
+        <source> Show Sql</source>
+        <translation> SQL anzeigen</translation>
+    </message>
+    <message>
+        <source>The row in green will be used.</source>
+        <translation>Die grün dargestellte Zeile wird verwendet.</translation>
+    </message>
+    <message>
+        <source>Get value</source>
+        <translation>Wert holen</translation>
+    </message>
+    <message>
+        <source>&amp;Add</source>
+        <translation>&amp;Hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+    <message>
+        <source>&amp;Verify</source>
+        <translation>&amp;Prüfen</translation>
+    </message>
+    <message>
+        <source>Wrong query condition!</source>
+        <translation>Falsche Abfragebedingung!</translation>
+    </message>
+    <message>
+        <source>Ok!</source>
+        <translation>In Ordnung!</translation>
+    </message>
+    <message>
+        <source>Column</source>
+        <translation>Spalte</translation>
+    </message>
+    <message>
+        <source>Operator</source>
+        <translation>Operator</translation>
+    </message>
+    <message>
+        <source>Value</source>
+        <translation>Wert</translation>
+    </message>
+    <message>
+        <source>Logical</source>
+        <translation>Logik</translation>
+    </message>
+    <message>
+        <source>Number</source>
+        <translation>Zahl</translation>
+    </message>
+    <message>
+        <source>e.g. %1</source>
+        <translation>z. B. %1</translation>
+    </message>
+    <message>
+        <source>Character</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>Date</source>
+        <translation>Datum</translation>
+    </message>
+    <message>
+        <source>e.g. %1 or %2</source>
+        <translation>z. B. %1 oder %2</translation>
+    </message>
+    <message>
+        <source>used in the condition</source>
+        <translation>in der Bedingung verwendet</translation>
+    </message>
+    <message>
+        <source>Query</source>
+        <translation>Abfrage</translation>
+    </message>
+    <message>
+        <source>Build the condition of the query row by row, then press OK.</source>
+        <translation>Erstellen Sie die Bedingung der Abfrage Zeile für Zeile und drücken Sie dann OK.</translation>
+    </message>
+    <message>
+        <source>Query condition</source>
+        <translation>Abfragebedingung</translation>
+    </message>
+    <message>
+        <source>One row per part of the condition: bracket, column, operator, value, bracket, And or Or. Enter, F2, Space or typing edits the current cell; Insert adds a row, Ctrl+Delete deletes it.</source>
+        <translation>Eine Zeile je Teil der Bedingung: Klammer, Spalte, Operator, Wert, Klammer, And oder Or. Eingabe, F2, Leertaste oder Tippen bearbeitet die aktuelle Zelle; Einfg fügt eine Zeile hinzu, Strg+Entf löscht sie.</translation>
+    </message>
+    <message>
+        <source>Cell choices</source>
+        <translation>Auswahl für die Zelle</translation>
+    </message>
+    <message>
+        <source>Arrow keys move, Enter picks, Escape leaves the cell unchanged.</source>
+        <translation>Pfeiltasten bewegen, Eingabe wählt, Esc lässt die Zelle unverändert.</translation>
+    </message>
+    <message>
+        <source>The value to compare the column with; F4 or Alt+Down lists the column&apos;s values, Escape leaves the cell unchanged.</source>
+        <translation>Der Wert, mit dem die Spalte verglichen wird; F4 oder Alt+Nach-unten listet die Werte der Spalte auf, Esc lässt die Zelle unverändert.</translation>
+    </message>
+    <message>
+        <source>Pick a value</source>
+        <translation>Wert auswählen</translation>
+    </message>
+    <message>
+        <source>Lists the values of the row&apos;s column to pick one.</source>
+        <translation>Listet die Werte der Spalte dieser Zeile zur Auswahl auf.</translation>
+    </message>
+    <message>
+        <source>Show Sql</source>
+        <translation>SQL anzeigen</translation>
+    </message>
+    <message>
+        <source>Shows the composed condition under the grid.</source>
+        <translation>Zeigt die zusammengesetzte Bedingung unter dem Raster.</translation>
+    </message>
+    <message>
+        <source>Composed condition</source>
+        <translation>Zusammengesetzte Bedingung</translation>
+    </message>
+    <message>
+        <source>The condition as it will be added to the statement.</source>
+        <translation>Die Bedingung, wie sie der Anweisung hinzugefügt wird.</translation>
+    </message>
+    <message>
+        <source>Add row</source>
+        <translation>Zeile hinzufügen</translation>
+    </message>
+    <message>
+        <source>Adds an empty row at the end of the condition.</source>
+        <translation>Fügt am Ende der Bedingung eine leere Zeile hinzu.</translation>
+    </message>
+    <message>
+        <source>Delete row</source>
+        <translation>Zeile löschen</translation>
+    </message>
+    <message>
+        <source>Deletes the current row after asking.</source>
+        <translation>Löscht nach Rückfrage die aktuelle Zeile.</translation>
+    </message>
+    <message>
+        <source>Verify</source>
+        <translation>Prüfen</translation>
+    </message>
+    <message>
+        <source>Checks the condition against the database.</source>
+        <translation>Prüft die Bedingung mit der Datenbank.</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Checks the condition and closes with it.</source>
+        <translation>Prüft die Bedingung und schließt mit ihr.</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Closes without a condition.</source>
+        <translation>Schließt ohne Bedingung.</translation>
+    </message>
+    <message>
+        <source>Are you sure to delete the row?</source>
+        <translation>Soll die Zeile wirklich gelöscht werden?</translation>
+    </message>
+    <message>
+        <source>The rows could not be counted: %1</source>
+        <translation>Die Zeilen konnten nicht gezählt werden: %1</translation>
+    </message>
+    <message>
+        <source>1 row</source>
+        <translation>1 Zeile</translation>
+    </message>
+    <message>
+        <source>%1 rows</source>
+        <translation>%1 Zeilen</translation>
+    </message>
+    <message>
+        <source>The statement returns no rows.</source>
+        <translation>Die Anweisung liefert keine Zeilen.</translation>
+    </message>
+    <message>
+        <source>No rows match the condition.</source>
+        <translation>Keine Zeile erfüllt die Bedingung.</translation>
+    </message>
+    <message>
+        <source>Find the rows of the condition that rule out every row?</source>
+        <translation>Die Zeilen der Bedingung suchen, die jede Zeile ausschließen?</translation>
+    </message>
+    <message>
+        <source>Even without any one, two or three rows of the condition the statement returns no rows.</source>
+        <translation>Auch ohne eine, zwei oder drei beliebige Zeilen der Bedingung liefert die Anweisung keine Zeilen.</translation>
+    </message>
+    <message>
+        <source>used in the condition; rules out every row</source>
+        <translation>in der Bedingung verwendet; schließt jede Zeile aus</translation>
+    </message>
+    <message>
+        <source>Row %1 of the condition rules out every row: without it the statement returns rows.</source>
+        <translation>Zeile %1 der Bedingung schließt jede Zeile aus: ohne sie liefert die Anweisung Zeilen.</translation>
+    </message>
+    <message>
+        <source>Rows %1 of the condition together rule out every row: without them the statement returns rows.</source>
+        <translation>Die Zeilen %1 der Bedingung schließen zusammen jede Zeile aus: ohne sie liefert die Anweisung Zeilen.</translation>
+    </message>
+</context>
+<context>
+    <name>condora::frmGetValue</name>
+    <message>
+        <source>value</source>
+        <translation>Wert</translation>
+    </message>
+    <message>
+        <source>Click title to sort</source>
+        <translation>Zum Sortieren auf den Titel klicken</translation>
+    </message>
+    <message>
+        <source>Values</source>
+        <translation>Werte</translation>
+    </message>
+    <message>
+        <source>Enter picks the current value, Escape closes without a pick; a click on the title sorts.</source>
+        <translation>Eingabe wählt den aktuellen Wert, Esc schließt ohne Auswahl; ein Klick auf den Titel sortiert.</translation>
+    </message>
+</context>
+</TS>
