@@ -29,7 +29,10 @@ struct RowContext
     /// Written as "1 = 1" (brackets and logical word kept), to see what the condition gives
     /// without this row's restriction.
     bool alwaysTrue = false;
+    /// Set when values become "?" placeholders: the values, in order.
+    QVariantList *parameters = nullptr;
 };
+
 
 bool contains(const QString &in, QLatin1StringView what)
 {
@@ -76,6 +79,61 @@ QString sqliteDateValue(const QString &value, const RowContext &row)
     const auto written = readWrittenDate(value);
     const QString text = written ? isoDateText(*written) : escaped(value, row.escapes);
     return QLatin1StringView(row.rules.sqliteDateFunction) + u"('"_s + text + u"')"_s;
+}
+
+/// A number value as the parameter that compares like its literal.
+QVariant numberParameter(const QString &value)
+{
+    const QString text = value.trimmed();
+    bool ok = false;
+    if (const qlonglong whole = text.toLongLong(&ok); ok) {
+        return whole;
+    }
+    if (const double number = text.toDouble(&ok); ok && QString::number(number, 'g', 17).toDouble() == number) {
+        // Exact when the text has no more digits than a double carries.
+        int digits = 0;
+        for (QChar c : text) {
+            if (c == u'e' || c == u'E') {
+                break;
+            }
+            digits += c.isDigit() ? 1 : 0;
+        }
+        if (digits <= 15) {
+            return number;
+        }
+    }
+    return text;
+}
+
+/// The placeholder for `value` of a row composed with parameters; records the value.
+QString placeholder(const RowContext &row, const QVariant &value)
+{
+    row.parameters->append(value);
+    return u"?"_s;
+}
+
+QString parameterFragment(const RowContext &row, const QString &op, const QString &value)
+{
+    if (row.typeClass == TypeClass::Number) {
+        return placeholder(row, row.rules.quotedMoney ? QVariant(value) : numberParameter(value));
+    }
+    if (isTextClass(row.typeClass)) {
+        return placeholder(row, contains(op, "include"_L1) ? u'%' + likePattern(value, row.escapes) + u'%' : value);
+    }
+    if (row.typeClass == TypeClass::Date) {
+        const auto written = readWrittenDate(value);
+        if (row.rules.sqliteDateFunctions) {
+            const QString text = written ? isoDateText(*written) : value;
+            return QLatin1StringView(row.rules.sqliteDateFunction) + u'(' + placeholder(row, text) + u')';
+        }
+        if (written && !written->time) {
+            return placeholder(row, written->date);
+        }
+        if (written && (row.kind == DbKind::Oracle || row.kind == DbKind::Access)) {
+            return placeholder(row, dateText(value, row));
+        }
+    }
+    return placeholder(row, value);
 }
 
 QString columnFragment(const RowContext &row, const QString &operatorCell)
@@ -131,6 +189,9 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
     const QString opLower = text::lower(op);
     if (contains(opLower, "true"_L1) || contains(opLower, "false"_L1) || contains(opLower, "null"_L1)) {
         return QString();
+    }
+    if (row.parameters) {
+        return parameterFragment(row, op, value);
     }
     if (row.typeClass == TypeClass::Number) {
         return row.rules.quotedMoney ? u'\'' + escaped(value, row.escapes) + u'\'' : escaped(value, row.escapes);
@@ -188,12 +249,10 @@ bool endsWithWord(const QString &condition, QLatin1StringView word)
 
 } // namespace
 
-ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run)
-{
-    return composeCondition(rows, run, {});
-}
+namespace {
 
-ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run, const QList<int> &alwaysTrue)
+ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const QList<int> &alwaysTrue,
+                          bool withParameters)
 {
     ComposedCondition composed;
     composed.rows = rows;
@@ -217,6 +276,7 @@ ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &ru
         }
         row.lastRow = r == count - 1;
         row.alwaysTrue = alwaysTrue.contains(r);
+        row.parameters = withParameters ? &composed.parameters : nullptr;
 
         // Every cell but the hidden colIndex.
         for (int c = 0; c < ConditionCol::ColIndex; ++c) {
@@ -238,6 +298,23 @@ ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &ru
     }
     composed.statement = spliceCondition(run.baseSql, condition);
     return composed;
+}
+
+} // namespace
+
+ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run)
+{
+    return compose(rows, run, {}, false);
+}
+
+ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run, const QList<int> &alwaysTrue)
+{
+    return compose(rows, run, alwaysTrue, false);
+}
+
+ComposedCondition composeParameterized(const ConditionRows &rows, const QueryRun &run)
+{
+    return compose(rows, run, {}, true);
 }
 
 } // namespace condora

@@ -5,6 +5,7 @@
 #include "condition/conditionrow.h"
 
 #include <QString>
+#include <QVariantList>
 
 namespace condora {
 
@@ -20,6 +21,8 @@ struct CONDORA_EXPORT ComposedCondition
     /// The rows as given, with the Operator and Logical cells of used rows trimmed: the grid
     /// shows them so.
     ConditionRows rows;
+    /// composeParameterized() only: the values of the "?" placeholders, in order.
+    QVariantList parameters;
 };
 
 /// Composes the used rows into a condition in the dialect of run.dbKind and merges it into
@@ -42,6 +45,17 @@ struct CONDORA_EXPORT ComposedCondition
 /// "= -1"/"= 0" for Access/Jet, "= 1"/"= 0" for Oracle and SQL Server, and "= true"/"= false"
 /// for every other database (an integer does not compare with a real boolean column there).
 CONDORA_EXPORT ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run);
+
+/// The same condition with each value as a "?" placeholder (Qt's positional placeholder, which
+/// QSqlQuery::addBindValue() fills on every driver) and the values in `parameters`, typed: a
+/// whole number as qlonglong, another number as double when the double holds it exactly and as
+/// its text otherwise, a date without a time as QDate, text as QString (an include value as its
+/// LIKE pattern "%...%"). A date with a time goes as its ISO 8601 text, which the database reads
+/// as it reads the literal (Qt's drivers would send a date-time through UTC and to the
+/// millisecond); on SQLite dates go as ISO text inside the same date function as the column, and
+/// a PostgreSQL money value as its text. Executed with its parameters, the statement returns
+/// the rows of composeCondition()'s statement.
+CONDORA_EXPORT ComposedCondition composeParameterized(const ConditionRows &rows, const QueryRun &run);
 
 /// The same, with the used rows at the positions `alwaysTrue` (indexes into `rows`) written as
 /// "1 = 1" (their brackets and logical words kept): the condition without those rows'

@@ -39,15 +39,26 @@ QJsonArray documentRows(const QString &json, QString *error)
     return object.value(u"rows"_s).toArray();
 }
 
-/// The catalog position of the usable column `name`, or 0.
+/// The catalog position of the usable column `name`, or 0: the column of exactly that name,
+/// else the one column whose name differs only in letter case (databases report unquoted names
+/// in their own case).
 int columnPosition(const FieldCatalog &catalog, const QString &name)
 {
+    int caseless = 0;
+    int caselessCount = 0;
     for (int i = 1; i < catalog.size(); ++i) {
-        if (catalog.at(i).usable && catalog.at(i).colName == name) {
+        if (!catalog.at(i).usable) {
+            continue;
+        }
+        if (catalog.at(i).colName == name) {
             return i;
         }
+        if (catalog.at(i).colName.compare(name, Qt::CaseInsensitive) == 0) {
+            caseless = i;
+            ++caselessCount;
+        }
     }
-    return 0;
+    return caselessCount == 1 ? caseless : 0;
 }
 
 /// The Operator cell for `word` among the operators of `typeClass`, or empty.

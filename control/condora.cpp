@@ -11,6 +11,7 @@
 #include "analysis/statementtools.h"
 #include "control/aboutdialog.h"
 #include "control/magnifyingglass.h"
+#include "condition/conditioncomposer.h"
 #include "condition/conditionjson.h"
 #include "control/querydialoghook.h"
 #include "dialog/frmcondora.h"
@@ -154,6 +155,8 @@ QString Condora::runQuery(condora::QueryRun &run)
     run.fieldCatalog = catalog;
     run.style = captureStyle();
 
+    d->lastParameterSql.clear();
+    d->lastParameters.clear();
     QString rowsToLoad = std::exchange(d->nextRows, QString());
     if (rowsToLoad.isEmpty() && d->keepCondition && d->lastRowsSql == run.baseSql) {
         rowsToLoad = d->lastRows;
@@ -179,8 +182,22 @@ QString Condora::runQuery(condora::QueryRun &run)
     if (!sql.isEmpty()) {
         d->lastRows = conditionRowsToJson(dialog.conditionRows(), catalog);
         d->lastRowsSql = run.baseSql;
+        const ComposedCondition parameterized = composeParameterized(dialog.conditionRows(), run);
+        d->lastParameterSql = parameterized.statement;
+        d->lastParameters = parameterized.parameters;
     }
     return sql;
+}
+
+QVariantMap Condora::GetQueryParameters()
+{
+    condora::QueryRun run;
+    const QString sql = runQuery(run);
+    Q_EMIT queryFinished(sql);
+    if (sql.isEmpty() || d->lastParameterSql.isEmpty()) {
+        return {};
+    }
+    return {{u"sql"_s, d->lastParameterSql}, {u"values"_s, d->lastParameters}};
 }
 
 QString Condora::GetConditionRows() const

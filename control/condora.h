@@ -10,6 +10,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 #include <QWidget>
 
 #include <memory>
@@ -137,6 +138,14 @@ public:
 
     /// Shows a fresh modal About window and returns when the user has closed it.
     Q_INVOKABLE void ShowAboutBox();
+
+    /// Runs a query like GetQuerySql() and hands back the final statement in bound-parameter
+    /// form, for a host that executes it with QSqlQuery: {"sql": the statement with a "?"
+    /// placeholder for each value, "values": the values in order as a QVariantList, typed
+    /// (numbers as numbers, a date as QDate; see README)}. Prepared and bound with
+    /// QSqlQuery::addBindValue(), it returns the rows of the statement GetQuerySql() returns.
+    /// An empty map after Cancel or a run that ended before the dialog.
+    Q_INVOKABLE QVariantMap GetQueryParameters();
 
     /// The condition rows the user accepted with OK in the last run, as a JSON document with a
     /// format version (see README, "Conditions as data"), so that a host can store a condition

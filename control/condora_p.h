@@ -7,6 +7,7 @@
 
 #include <QSize>
 #include <QString>
+#include <QVariantList>
 
 #include <memory>
 
@@ -30,4 +31,7 @@ public:
     /// The rows accepted in the last run, as JSON, and the base statement they were built on.
     QString lastRows;
     QString lastRowsSql;
+    /// The last accepted statement in bound-parameter form and its values.
+    QString lastParameterSql;
+    QVariantList lastParameters;
 };

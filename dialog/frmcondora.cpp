@@ -433,8 +433,9 @@ void frmCondora::reportRowCount()
         messageBox(tr("Ok!") + crlf + (rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows)));
         return;
     }
-    const bool used = std::any_of(conditionRows().cbegin(), conditionRows().cend(),
-                                  [](const ConditionRow &row) { return row.isUsed(); });
+    const ConditionRows condition = conditionRows();
+    const bool used =
+        std::any_of(condition.cbegin(), condition.cend(), [](const ConditionRow &row) { return row.isUsed(); });
     if (!used) {
         messageBox(tr("Ok!") + crlf + tr("The statement returns no rows."));
         return;

@@ -45,6 +45,27 @@ std::variant<QList<int>, QString> selectIds(const ado::Connection &connection, c
     return ids;
 }
 
+/// Ids that `composed`'s bound-parameter statement returns with its values bound, or the
+/// database's complaint.
+std::variant<QList<int>, QString> selectBoundIds(const ado::Connection &connection, const ComposedCondition &composed)
+{
+    QSqlQuery query(connection.database());
+    if (!query.prepare(composed.statement)) {
+        return query.lastError().text();
+    }
+    for (const QVariant &value : composed.parameters) {
+        query.addBindValue(value);
+    }
+    if (!query.exec()) {
+        return query.lastError().text();
+    }
+    QList<int> ids;
+    while (query.next()) {
+        ids.append(query.value(0).toInt());
+    }
+    return ids;
+}
+
 QStringList hostileValues()
 {
     QString longText;
@@ -152,6 +173,7 @@ void TestConditionDatabases::singleRowsAccepted()
     QueryRun run;
     run.connection = db.connection;
     run.dbKind = DbKind::Other;
+    run.product = backend == "sqlite"_L1 ? DbProduct::Sqlite : DbProduct::PostgreSql;
     run.baseSql = u"select x.n, x.s, x.l, x.d, x.ts, x.b from cases x order by x.n"_s;
     // Positions 1.. : n, s, l, d, ts, b.
     run.fieldCatalog = test::catalogOf(
@@ -178,6 +200,9 @@ void TestConditionDatabases::singleRowsAccepted()
         QVERIFY2(statement.contains(u" where  "_s), qPrintable(statement));
         const QString complaint = testSql(*db.connection, statement);
         QVERIFY2(complaint.isEmpty(), qPrintable(c.name + u": "_s + statement + u"\n"_s + complaint));
+        // The bound-parameter form finds the same rows.
+        const ComposedCondition bound = composeParameterized(rows, run);
+        QVERIFY2(selectBoundIds(*db.connection, bound) == selectIds(*db.connection, statement), qPrintable(c.name + u": "_s + bound.statement));
         ++checked;
     }
     QVERIFY(m_ui->messages().isEmpty());
@@ -231,6 +256,10 @@ void TestConditionDatabases::hostileValuesStayInLiteral()
                 QFAIL(qPrintable(label + u": "_s + *complaint));
             }
             const QList<int> ids = std::get<QList<int>>(result);
+            const ComposedCondition bound = composeParameterized(rows, run);
+            QCOMPARE(bound.parameters.size(), 1);
+            QVERIFY2(!bound.statement.contains(value), qPrintable(label));
+            QCOMPARE(selectBoundIds(*db.connection, bound), result);
             if (op == "= "_L1) {
                 QCOMPARE(ids, QList<int>{i + 1});
             } else {
