@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "condition/conditionrow.h"
 
 #include <QString>
@@ -11,7 +9,7 @@ namespace condora {
 struct QueryRun;
 
 /// What composeCondition() hands back.
-struct CONDORA_EXPORT ComposedCondition
+struct ComposedCondition
 {
     /// The condition: empty, or starting with one blank.
     QString condition;
@@ -38,6 +36,6 @@ struct CONDORA_EXPORT ComposedCondition
 /// as typed with apostrophes doubled; other databases quote it as typed. The boolean tests give
 /// "= -1"/"= 0" for Access/Jet, "= 1"/"= 0" for Oracle and SQL Server, and "= true"/"= false"
 /// for every other database (an integer does not compare with a real boolean column there).
-CONDORA_EXPORT ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run);
+ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run);
 
 } // namespace condora

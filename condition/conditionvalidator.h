@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "condition/conditionrow.h"
 
 #include <QString>
@@ -11,7 +9,7 @@
 namespace condora {
 
 /// The first broken rule validateConditions() found.
-struct CONDORA_EXPORT ConditionProblem
+struct ConditionProblem
 {
     /// Which cells of `row` the dialog selects to show the problem.
     enum class Cells { None, WholeRow, Value, Logical };
@@ -34,7 +32,7 @@ struct CONDORA_EXPORT ConditionProblem
 /// counts of "(" and ")", and a logical word on every used row but the lowest. Returns the
 /// first problem, or nullopt when every rule holds. Throws RuntimeError when a used row names
 /// no entry of `catalog`.
-CONDORA_EXPORT std::optional<ConditionProblem> validateConditions(const ConditionRows &rows,
-                                                                  const FieldCatalog &catalog);
+std::optional<ConditionProblem> validateConditions(const ConditionRows &rows,
+                                                   const FieldCatalog &catalog);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
@@ -35,10 +33,10 @@ namespace condora {
 /// 0 to 23 in one or two digits, minutes and seconds 00 to 59 in two digits); seconds may carry
 /// a fraction of "." and one to six digits (2001-01-05T10:20:30.123456). No other order of day,
 /// month and year is read, whatever the locale says.
-CONDORA_EXPORT bool isReadableNumber(const QString &text);
+bool isReadableNumber(const QString &text);
 
 /// A date as the user wrote it.
-struct CONDORA_EXPORT WrittenDate
+struct WrittenDate
 {
     QDate date;
     /// The clock time (to the millisecond); absent when only a date was written.
@@ -48,19 +46,19 @@ struct CONDORA_EXPORT WrittenDate
 };
 
 /// The date and time that `text` denotes by the rule above, or nullopt.
-CONDORA_EXPORT std::optional<WrittenDate> readWrittenDate(const QString &text);
+std::optional<WrittenDate> readWrittenDate(const QString &text);
 
 /// A written date as ISO 8601 text: yyyy-MM-dd for a date alone, yyyy-MM-dd HH:mm:ss for a date
 /// with a time (seconds 00 when none were written), followed by "." and the written fraction
 /// digits when there are any.
-CONDORA_EXPORT QString isoDateText(const WrittenDate &written);
+QString isoDateText(const WrittenDate &written);
 
 /// The date (and time, midnight when none is written) that `text` denotes by the rule above,
 /// or nullopt, to the millisecond (further fraction digits are dropped). The result is in UTC
 /// so that no local daylight-saving gap can make a written time invalid.
-CONDORA_EXPORT std::optional<QDateTime> readDate(const QString &text);
+std::optional<QDateTime> readDate(const QString &text);
 
 /// True when readDate() reads `text`.
-CONDORA_EXPORT bool isReadableDate(const QString &text);
+bool isReadableDate(const QString &text);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/queryrun.h"
 
 #include <QDialog>
@@ -17,7 +15,7 @@ class FlexGrid;
 /// " from " + tabName + " " + filterClause; long text ("lstring") columns without DISTINCT.
 /// An expression column lists the values of its whole expression over the base statement's
 /// from clause `fromClause` instead (when one is given).
-CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fromClause = QString());
+QString valueListSql(const ColumnInfo &column, const QString &fromClause = QString());
 
 /// The value picker: a small modal window (caption "value") whose grid MSFlexGrid1 lists the
 /// values that one column takes in the database, restricted by the host's filter for that
@@ -34,7 +32,7 @@ CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fro
 ///
 /// Set headTitle and P_colIndex (and optionally P_tabAlias) before showing it. The list is
 /// loaded each time the window is shown. Created for one showing and discarded afterwards.
-class CONDORA_EXPORT frmGetValue : public QDialog
+class frmGetValue : public QDialog
 {
     Q_OBJECT
 
