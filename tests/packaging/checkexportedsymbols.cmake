@@ -41,6 +41,10 @@ execute_process(COMMAND ${NM} -D --defined-only -C ${LIBRARY}
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "${NM} failed on ${LIBRARY}: ${error}")
 endif()
+# The same without demangling, for AddressSanitizer's "__odr_asan.<mangled name>" indicators.
+execute_process(COMMAND ${NM} -D --defined-only --format=just-symbols ${LIBRARY}
+    OUTPUT_VARIABLE mangled RESULT_VARIABLE status)
+string(REPLACE "\n" ";" mangled "${mangled}")
 # Brackets ("operator[]", "char [5]") would group list elements.
 string(REPLACE "[" "{" listing "${listing}")
 string(REPLACE "]" "}" listing "${listing}")
@@ -58,13 +62,17 @@ foreach(line IN LISTS listing)
     set(symbol "${CMAKE_MATCH_1}")
     math(EXPR count "${count} + 1")
     string(REGEX REPLACE "${decoration}" "" name "${symbol}")
+    if(name MATCHES "^__odr_asan[._](.+)$" AND CMAKE_MATCH_1 IN_LIST mangled)
+        continue() # the indicator of an exported global, which is checked itself
+    endif()
     if(name IN_LIST linker_symbols OR name MATCHES "${api_name}")
         if(name MATCHES "^Condora::staticMetaObject")
             set(seen_control TRUE)
         endif()
         continue()
     endif()
-    if(name MATCHES "^(std::|__gnu_cxx::|Q[A-Za-z]|qt_)")
+    # A function template's name follows its return type.
+    if(name MATCHES "^([^(]* )?(std::|__gnu_cxx::|Q[A-Za-z]|q[A-Z]|qt_|operator)")
         # Every project name in the template's arguments must be public.
         string(REGEX MATCHALL "condora::([a-z]+::)*[A-Za-z_0-9]+|[A-Za-z_0-9]*Condora[A-Za-z_0-9]*" named "${name}")
         set(internal FALSE)
