@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/columninfo.h"
 
 namespace condora {
@@ -12,6 +10,6 @@ class Connection;
 
 /// Turns the host's per-column filters into WHERE clauses (filterClause) and proves each;
 /// False (after its message) when one is rejected.
-CONDORA_EXPORT bool prepareFilters(ado::Connection &connection, QStringList &filterList, FieldCatalog &catalog);
+bool prepareFilters(ado::Connection &connection, QStringList &filterList, FieldCatalog &catalog);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/typeclass.h"
 
 #include <QList>
@@ -11,7 +9,7 @@
 namespace condora {
 
 /// One result column of the base statement, as the analysis found it.
-struct CONDORA_EXPORT ColumnInfo
+struct ColumnInfo
 {
     QString colExpr;      ///< the column as written in the select list, without qualifier and alias
     /// The whole expression as written in the select list (without its alias) when the column
@@ -38,7 +36,7 @@ struct CONDORA_EXPORT ColumnInfo
 };
 
 /// One table of the from clause.
-struct CONDORA_EXPORT TableRef
+struct TableRef
 {
     QString tabName;  ///< as written, brackets kept
     QString tabAlias; ///< the alias, or the table name when none is written

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/dbkind.h"
 #include "analysis/queryrun.h"
 
@@ -18,36 +16,36 @@ class Properties;
 
 /// The kind from the connection's "dbms name" property; Unknown when no provider property name
 /// contains "dbms name", or when the properties cannot be read (then reported).
-CONDORA_EXPORT DbKind getDbKind(ado::Connection &connection);
+DbKind getDbKind(ado::Connection &connection);
 
 /// The walk of getDbKind over a property collection, without its error trap: the kind from
 /// the value of the first property whose name contains "dbms name" (any case), or empty.
-CONDORA_EXPORT DbKind dbKindFromProperties(const ado::Properties &properties);
+DbKind dbKindFromProperties(const ado::Properties &properties);
 
 /// The kind of a DBMS name: Oracle when it contains "oracle", else SqlServer with "server",
 /// else Access with "access" or "jet", else Other (substring tests in any case, in this order).
-CONDORA_EXPORT DbKind dbKindFromDbmsName(const QString &dbmsName);
+DbKind dbKindFromDbmsName(const QString &dbmsName);
 
 /// True when the first property whose name contains "dbms name" names MySQL or MariaDB, whose
 /// string literals treat a backslash as an escape character. False when no such property
 /// exists or the properties cannot be read (getDbKind reports that failure).
-CONDORA_EXPORT bool usesBackslashEscapes(ado::Connection &connection);
-CONDORA_EXPORT bool backslashEscapesForDbmsName(const QString &dbmsName);
+bool usesBackslashEscapes(ado::Connection &connection);
+bool backslashEscapesForDbmsName(const QString &dbmsName);
 
 /// True when the first property whose name contains "dbms name" names PostgreSQL, MySQL or
 /// MariaDB, whose LIKE reads a backslash in the pattern as its escape character unless told
 /// otherwise. False when no such property exists or the properties cannot be read.
-CONDORA_EXPORT bool usesLikeBackslashEscapes(ado::Connection &connection);
+bool usesLikeBackslashEscapes(ado::Connection &connection);
 /// The name rule of usesLikeBackslashEscapes: the name contains "postgres", "mysql" or
 /// "mariadb" (any case).
-CONDORA_EXPORT bool likeBackslashEscapesForDbmsName(const QString &dbmsName);
+bool likeBackslashEscapesForDbmsName(const QString &dbmsName);
 
 /// The product a DBMS name names: Sqlite with "sqlite", PostgreSql with "postgres", MySql with
 /// "mysql" or "mariadb" (any case), else Other.
-CONDORA_EXPORT DbProduct dbProductFromDbmsName(const QString &dbmsName);
+DbProduct dbProductFromDbmsName(const QString &dbmsName);
 /// The product of the connection's "dbms name" property; Other when there is none or the
 /// properties cannot be read (nothing is reported).
-CONDORA_EXPORT DbProduct getDbProduct(ado::Connection &connection);
+DbProduct getDbProduct(ado::Connection &connection);
 
 /// How the connection's server reads backslashes, asked of the server itself:
 ///   PostgreSQL: standard_conforming_strings (the native driver's parameter status, or
@@ -59,13 +57,13 @@ CONDORA_EXPORT DbProduct getDbProduct(ado::Connection &connection);
 /// Where the server cannot be asked (another product, a refused probe, an unexpected answer)
 /// the rules follow the DBMS name (backslashEscapesForDbmsName(),
 /// likeBackslashEscapesForDbmsName()). Never reports anything.
-CONDORA_EXPORT EscapeRules escapeRulesOf(ado::Connection &connection);
+EscapeRules escapeRulesOf(ado::Connection &connection);
 
 /// The rules for a product from the server's answer: `setting` is PostgreSQL's
 /// standard_conforming_strings or MySQL's sql_mode (possibly empty), `likeEscapes` whether the
 /// server's LIKE read a backslash as its escape (unknown: it does); nullopt when the answer says
 /// nothing clear or the product has no such setting.
-CONDORA_EXPORT std::optional<EscapeRules> escapeRulesFromSetting(DbProduct product, const QString &setting,
-                                                                 std::optional<bool> likeEscapes = std::nullopt);
+std::optional<EscapeRules> escapeRulesFromSetting(DbProduct product, const QString &setting,
+                                                  std::optional<bool> likeEscapes = std::nullopt);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QString>
 
 namespace condora {
@@ -9,20 +7,20 @@ namespace condora {
 class RuntimeError;
 
 /// The context text of the select-list and from-clause parses.
-CONDORA_EXPORT QString unrecognisedSqlContext();
+QString unrecognisedSqlContext();
 
 /// The shared error report: resets the mouse pointer, then shows one message box (OK only,
 /// no icon, no caption of its own) reading
 ///   "Error message:" + context + CRLF + " " + description + CRLF + "Error number:" + number
 /// Never throws.
-CONDORA_EXPORT void showError(const QString &context, const RuntimeError &error);
+void showError(const QString &context, const RuntimeError &error);
 /// The same for a failure that is not a RuntimeError (a std::exception caught at a boundary).
-CONDORA_EXPORT void showError(const QString &context, int number, const QString &description);
+void showError(const QString &context, int number, const QString &description);
 
 /// Reports the exception that is being handled through showError: a RuntimeError with its own
 /// number and description, std::bad_alloc as 7 "Out of memory", any other exception as
 /// 51 "Internal error" with its what() text. Call it only from inside a catch block, typically
 ///   catch (...) { showCurrentError(QString()); return false; }
-CONDORA_EXPORT void showCurrentError(const QString &context);
+void showCurrentError(const QString &context);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QStringList>
 
 namespace condora {
@@ -14,6 +12,6 @@ namespace condora {
 /// any control before a run, and they hold for the next run of any control on the thread. A
 /// run copies them when it starts; every closing query dialog empties the list (a single empty
 /// entry), so a host sets them again before each query. GUI thread only.
-CONDORA_EXPORT QStringList &hostFilterList();
+QStringList &hostFilterList();
 
 } // namespace condora

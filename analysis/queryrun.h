@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/columninfo.h"
 #include "analysis/dbkind.h"
 #include "platform/dialogstyle.h"
@@ -38,7 +36,7 @@ enum class DbProduct { Other, Sqlite, PostgreSql, MySql };
 /// One query run: everything the dialog, the value picker and the condition builder need,
 /// built by the control when the run starts and passed down by value. Nothing of a run is
 /// kept between runs or shared with another run; the dialog hands its final statement back.
-struct CONDORA_EXPORT QueryRun
+struct QueryRun
 {
     /// The connection every statement of the run goes to (the host's, or a new unopened one
     /// when the host set none). Shared with the host, never null in a run the control built.
@@ -65,6 +63,6 @@ struct CONDORA_EXPORT QueryRun
 };
 
 /// The run's connection; throws RuntimeError (object variable not set) when the run has none.
-CONDORA_EXPORT ado::Connection &connectionOf(const QueryRun &run);
+ado::Connection &connectionOf(const QueryRun &run);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -36,7 +34,7 @@ struct SqlToken
 /// parentheses, and with any white space between the words of a keyword. Positions are
 /// 0-based character indexes into the text. Unterminated literals, names and comments run
 /// to the end of the text.
-class CONDORA_EXPORT SqlScanner
+class SqlScanner
 {
 public:
     explicit SqlScanner(const QString &text);
@@ -77,15 +75,15 @@ private:
 };
 
 /// True when `text` has `keyword` at its top level (e.g. an OR outside any parentheses).
-CONDORA_EXPORT bool hasTopLevelKeyword(const QString &text, const QString &keyword);
+bool hasTopLevelKeyword(const QString &text, const QString &keyword);
 
 /// `text` with each run of white space and comments outside literals and quoted names
 /// replaced by one space; literals and quoted names stay as written.
-CONDORA_EXPORT QString singleSpaced(const QString &text);
+QString singleSpaced(const QString &text);
 
 /// Splits an SQL list at its top-level commas (not those inside parentheses, literals, quoted
 /// names or comments), in the shape of splitStr: pieces untrimmed at positions 1..count of
 /// `list`, position 0 empty; returns the count. An empty text gives one empty piece.
-CONDORA_EXPORT int splitSqlList(QStringList &list, const QString &text);
+int splitSqlList(QStringList &list, const QString &text);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/columninfo.h"
 
 namespace condora {
@@ -12,11 +10,11 @@ class Connection;
 
 /// Analyses the base statement into the catalog and the table list, asking `connection` for
 /// the columns; False after a report.
-CONDORA_EXPORT bool splitSql(ado::Connection &connection, const QString &statement, FieldCatalog &catalog,
-                             TableList &tables);
+bool splitSql(ado::Connection &connection, const QString &statement, FieldCatalog &catalog,
+              TableList &tables);
 
 /// The two pieces that splitSql cuts from a statement by its text.
-struct CONDORA_EXPORT StatementPieces
+struct StatementPieces
 {
     /// The final query's select part (before its top-level FROM; after WITH's common table
     /// expressions) from its 8th character on.
@@ -28,6 +26,6 @@ struct CONDORA_EXPORT StatementPieces
 
 /// The text cut of splitSql, without its error trap and without database access. Throws
 /// RuntimeError (invalid argument) for a statement without a top-level FROM.
-CONDORA_EXPORT StatementPieces cutStatement(const QString &statement);
+StatementPieces cutStatement(const QString &statement);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/columninfo.h"
 
 namespace condora {
@@ -11,11 +9,11 @@ class Connection;
 } // namespace ado
 
 /// Fills colExpr, tabAlias and valueList of each catalog entry from the select list.
-CONDORA_EXPORT bool parseSelectList(const QString &selectList, FieldCatalog &catalog);
+bool parseSelectList(const QString &selectList, FieldCatalog &catalog);
 /// JOIN syntax to a plain comma list of table items; empty after a failure.
-CONDORA_EXPORT QString flattenJoins(const QString &fromClause);
+QString flattenJoins(const QString &fromClause);
 /// The from clause to TableRef entries (positions 1..n); calls flattenJoins itself.
-CONDORA_EXPORT bool parseFromList(const QString &fromClause, TableList &tables);
+bool parseFromList(const QString &fromClause, TableList &tables);
 /// Assigns each column its tabName (and tabAlias when found by field name).
 /// The no-rows statement that reads a table's columns: `withClause` (the statement's common
 /// table expressions, or empty) first, and a derived table with its alias, which it needs to be
@@ -24,7 +22,7 @@ QString tableProbeSql(const TableRef &table, const QString &withClause);
 
 /// `withClause` (the statement's common table expressions, or empty) comes before each table's
 /// probe, so that the names it defines can be read.
-CONDORA_EXPORT bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const TableList &tables,
-                                const QString &withClause = QString());
+bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const TableList &tables,
+                 const QString &withClause = QString());
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QString>
 
 namespace condora {
@@ -12,11 +10,11 @@ namespace condora {
 enum class TypeClass { None, Number, Boolean, Date, String, LongString, Other };
 
 /// "number", "boolean", "date", "string", "lstring", "other"; empty for None.
-CONDORA_EXPORT QString typeClassText(TypeClass typeClass);
+QString typeClassText(TypeClass typeClass);
 /// The reverse of typeClassText(), ignoring case and surrounding spaces; None for any other text.
-CONDORA_EXPORT TypeClass typeClassFromText(const QString &text);
+TypeClass typeClassFromText(const QString &text);
 /// The class of a data type number (the DataTypeEnum numbers fields report).
-CONDORA_EXPORT TypeClass typeClassOf(int typeNumber);
+TypeClass typeClassOf(int typeNumber);
 
 /// String and LongString: the classes whose values are text literals.
 inline bool isTextClass(TypeClass typeClass)

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "condition/conditionrow.h"
 
 #include <QString>
@@ -12,7 +10,7 @@ namespace condora {
 struct QueryRun;
 
 /// What composeCondition() hands back.
-struct CONDORA_EXPORT ComposedCondition
+struct ComposedCondition
 {
     /// The condition: empty, or starting with one blank.
     QString condition;
@@ -44,7 +42,7 @@ struct CONDORA_EXPORT ComposedCondition
 /// column's value is quoted (valueRulesFor()). The boolean tests give
 /// "= -1"/"= 0" for Access/Jet, "= 1"/"= 0" for Oracle and SQL Server, and "= true"/"= false"
 /// for every other database (an integer does not compare with a real boolean column there).
-CONDORA_EXPORT ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run);
+ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run);
 
 /// The same condition with each value as a "?" placeholder (Qt's positional placeholder, which
 /// QSqlQuery::addBindValue() fills on every driver) and the values in `parameters`, typed: a
@@ -55,12 +53,12 @@ CONDORA_EXPORT ComposedCondition composeCondition(const ConditionRows &rows, con
 /// millisecond); on SQLite dates go as ISO text inside the same date function as the column, and
 /// a PostgreSQL money value as its text. Executed with its parameters, the statement returns
 /// the rows of composeCondition()'s statement.
-CONDORA_EXPORT ComposedCondition composeParameterized(const ConditionRows &rows, const QueryRun &run);
+ComposedCondition composeParameterized(const ConditionRows &rows, const QueryRun &run);
 
 /// The same, with the used rows at the positions `alwaysTrue` (indexes into `rows`) written as
 /// "1 = 1" (their brackets and logical words kept): the condition without those rows'
 /// restrictions.
-CONDORA_EXPORT ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run,
+ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run,
                                                   const QList<int> &alwaysTrue);
 
 } // namespace condora

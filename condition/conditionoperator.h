@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/typeclass.h"
 
 #include <QList>
@@ -27,11 +25,11 @@ enum class ConditionOperator {
 
 /// The operator as the Operator cell shows it, with its trailing blank: "> ", ">= ", "= ",
 /// "<> ", "<= ", "< ", "include ", "not include ", "true ", "false ", "null ", "not null ".
-CONDORA_EXPORT QString operatorText(ConditionOperator op);
+QString operatorText(ConditionOperator op);
 
 /// The operators offered for a column of `typeClass`, in list order: none for None, the truth
 /// and null tests for Boolean, comparisons and null tests for Number and Date, include and null
 /// tests for LongString, everything but the truth tests otherwise.
-CONDORA_EXPORT QList<ConditionOperator> operatorsFor(TypeClass typeClass);
+QList<ConditionOperator> operatorsFor(TypeClass typeClass);
 
 } // namespace condora

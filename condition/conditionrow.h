@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/columninfo.h"
 
 #include <QList>
@@ -25,7 +23,7 @@ inline constexpr int Count = 7;
 /// name, the operator word as listed ("= ", "include ", ...), the value as typed, ")" or empty,
 /// the logical word (" And ", " Or" or empty), and the column's position in the field catalog
 /// as decimal text (hidden in the grid).
-struct CONDORA_EXPORT ConditionRow
+struct ConditionRow
 {
     QString open;
     QString column;
@@ -50,6 +48,6 @@ using ConditionRows = QList<ConditionRow>;
 /// The field catalog entry that a colIndex cell names (its decimal position, spaces allowed
 /// around it). Throws RuntimeError: type mismatch for a text that is no whole number,
 /// subscript out of range for a position outside 1 .. last entry.
-CONDORA_EXPORT const ColumnInfo &catalogEntryFor(const FieldCatalog &catalog, const QString &colIndexCell);
+const ColumnInfo &catalogEntryFor(const FieldCatalog &catalog, const QString &colIndexCell);
 
 } // namespace condora

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
 
 #include "analysis/queryrun.h"
 #include "condition/conditionrow.h"
@@ -12,7 +11,7 @@
 namespace condora {
 
 /// The first broken rule validateConditions() found.
-struct CONDORA_EXPORT ConditionProblem
+struct ConditionProblem
 {
     /// Which cells of `row` the dialog selects to show the problem.
     enum class Cells { None, WholeRow, Value, Logical };
@@ -35,13 +34,13 @@ struct CONDORA_EXPORT ConditionProblem
 /// counts of "(" and ")", and a logical word on every used row but the lowest. Returns the
 /// first problem, or nullopt when every rule holds. Throws RuntimeError when a used row names
 /// no entry of `catalog`.
-CONDORA_EXPORT std::optional<ConditionProblem> validateConditions(const ConditionRows &rows,
-                                                                  const FieldCatalog &catalog);
+std::optional<ConditionProblem> validateConditions(const ConditionRows &rows,
+                                                   const FieldCatalog &catalog);
 
 /// The same checks with the run's database in mind (run.fieldCatalog, run.dbKind,
 /// run.product): a date may carry a time zone offset (readWrittenDate()) except on Oracle and
 /// Access/Jet, whose date literals take none, and a PostgreSQL money column takes a money text
 /// (isReadableMoney()) as well as a number.
-CONDORA_EXPORT std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, const QueryRun &run);
+std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, const QueryRun &run);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
@@ -38,10 +36,10 @@ namespace condora {
 /// (2024-01-02 03:04:05.123456+02, the form PostgreSQL prints); readDate() reads none, as it
 /// serves the databases whose date literals carry no zone. No other order of day, month and year
 /// is read, whatever the locale says.
-CONDORA_EXPORT bool isReadableNumber(const QString &text);
+bool isReadableNumber(const QString &text);
 
 /// A date as the user wrote it.
-struct CONDORA_EXPORT WrittenDate
+struct WrittenDate
 {
     QDate date;
     /// The clock time (to the millisecond); absent when only a date was written.
@@ -53,27 +51,27 @@ struct CONDORA_EXPORT WrittenDate
 };
 
 /// The date and time that `text` denotes by the rule above, or nullopt.
-CONDORA_EXPORT std::optional<WrittenDate> readWrittenDate(const QString &text);
+std::optional<WrittenDate> readWrittenDate(const QString &text);
 
 /// A written date as ISO 8601 text: yyyy-MM-dd for a date alone, yyyy-MM-dd HH:mm:ss for a date
 /// with a time (seconds 00 when none were written), followed by "." and the written fraction
 /// digits when there are any, and the offset (Z or +hh:mm) when one was written.
-CONDORA_EXPORT QString isoDateText(const WrittenDate &written);
+QString isoDateText(const WrittenDate &written);
 
 /// The date (and time, midnight when none is written) that `text` denotes by the rule above,
 /// or nullopt, to the millisecond (further fraction digits are dropped); nullopt as well when a
 /// time zone offset is written. The result is in UTC
 /// so that no local daylight-saving gap can make a written time invalid.
-CONDORA_EXPORT std::optional<QDateTime> readDate(const QString &text);
+std::optional<QDateTime> readDate(const QString &text);
 
 /// True when readDate() reads `text`.
-CONDORA_EXPORT bool isReadableDate(const QString &text);
+bool isReadableDate(const QString &text);
 
 /// True when `text` is an amount as PostgreSQL prints and reads a money value: at least one
 /// ASCII digit, and otherwise only currency symbols, spaces, ",", ".", "+", "-" and the brackets
 /// of a negative amount ("$1,000.00", "-$1,234.50", "1.000,00 €", "($5.00)"). Such a text is
 /// always written quoted, so it cannot leave its literal; the database reads it by its
 /// lc_monetary setting.
-CONDORA_EXPORT bool isReadableMoney(const QString &text);
+bool isReadableMoney(const QString &text);
 
 } // namespace condora

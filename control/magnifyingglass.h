@@ -1,17 +1,15 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QImage>
 
 namespace condora {
 
 /// The control's picture on its window: a 32 x 32 magnifying glass drawn in dark grey on a
 /// transparent background.
-CONDORA_EXPORT QImage magnifyingGlassPicture();
+QImage magnifyingGlassPicture();
 
 /// The 16 x 15 toolbox image for design environments: a magnifying glass in colour (a light
 /// blue lens in a dark rim, a brown handle) on a transparent background.
-CONDORA_EXPORT QImage magnifyingGlassToolboxImage();
+QImage magnifyingGlassToolboxImage();
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QString>
 
 #include <functional>
@@ -15,7 +13,7 @@ struct QueryRun;
 /// Without one (the default) the run shows the real dialog.
 using QueryDialogFunction = std::function<QString(const QueryRun &)>;
 
-CONDORA_EXPORT void setQueryDialogFunction(QueryDialogFunction function);
-CONDORA_EXPORT const QueryDialogFunction &queryDialogFunction();
+void setQueryDialogFunction(QueryDialogFunction function);
+const QueryDialogFunction &queryDialogFunction();
 
 } // namespace condora

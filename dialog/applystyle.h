@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "platform/dialogstyle.h"
 
 class QWidget;
@@ -14,6 +12,6 @@ namespace condora {
 /// member without an object leaves that font as designed; a picture member without an object,
 /// or an empty picture, shows no image. The form's picture is painted at its top-left corner.
 /// Errors are reported through showError and stop the routine.
-CONDORA_EXPORT void applyStyle(QWidget *form, const DialogStyle &style);
+void applyStyle(QWidget *form, const DialogStyle &style);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/columninfo.h"
 
 #include <QString>
@@ -11,11 +9,11 @@ namespace condora {
 /// A position given as text (a colIndex cell, the picker's column position) read as a whole
 /// number: spaces around it are allowed, a fraction is rounded half to even. Throws
 /// RuntimeError (type mismatch) for a text that is not a number, the empty text included.
-CONDORA_EXPORT int positionFromText(const QString &text);
+int positionFromText(const QString &text);
 
 /// The catalog entry at `position` (0 is the unused, empty entry), as the value picker's column
 /// position property names it. Throws RuntimeError (subscript out of range) outside the
 /// catalog. A condition row's colIndex cell is read by catalogEntryFor() (condition/).
-CONDORA_EXPORT const ColumnInfo &catalogEntry(const FieldCatalog &catalog, int position);
+const ColumnInfo &catalogEntry(const FieldCatalog &catalog, int position);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QString>
 
 namespace condora {
@@ -28,6 +26,6 @@ inline constexpr int FillGridYieldRows = 1000;
 /// Returns the database's message when the statement failed part-way while its rows were
 /// copied (the copy then ends there and holds only the first part of the result); empty
 /// otherwise. A bound grid announces such a failure itself (FlexGrid::FetchError).
-CONDORA_EXPORT QString fillGrid(FlexGrid &grid, ado::Recordset &recordset);
+QString fillGrid(FlexGrid &grid, ado::Recordset &recordset);
 
 } // namespace condora

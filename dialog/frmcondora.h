@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/queryrun.h"
 #include "analysis/typeclass.h"
 #include "condition/conditionrow.h"
@@ -34,7 +32,7 @@ class FlexGrid;
 ///
 /// Its controls carry their names as objectName: Label1, chkSqlShow, Label2, MFGQuery,
 /// txtCondition, txtValue, comItem, cmdGetValue, cmdAdd, cmdDel, cmdOK, cmdCancel, cmdVerify.
-class CONDORA_EXPORT frmCondora : public QDialog
+class frmCondora : public QDialog
 {
     Q_OBJECT
 
@@ -194,6 +192,6 @@ private:
 
 /// Leaves `grid` with its fixed (header) row plus one empty data row; the header keeps its
 /// texts and fonts. Errors are reported through the shared error report.
-CONDORA_EXPORT void resetGridRows(FlexGrid &grid);
+void resetGridRows(FlexGrid &grid);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "analysis/queryrun.h"
 
 #include <QDialog>
@@ -19,7 +17,7 @@ class FlexGrid;
 /// from clause `fromClause` instead (when one is given). On PostgreSQL (`product`) a timestamp or
 /// time column is listed as cast(... as text), the server's own text to the microsecond and in
 /// the session's time zone.
-CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fromClause = QString(),
+QString valueListSql(const ColumnInfo &column, const QString &fromClause = QString(),
                                    DbProduct product = DbProduct::Other);
 
 /// The value picker: a small modal window (caption "value") whose grid MSFlexGrid1 lists the
@@ -37,7 +35,7 @@ CONDORA_EXPORT QString valueListSql(const ColumnInfo &column, const QString &fro
 ///
 /// Set headTitle and P_colIndex (and optionally P_tabAlias) before showing it. The list is
 /// loaded each time the window is shown. Created for one showing and discarded afterwards.
-class CONDORA_EXPORT frmGetValue : public QDialog
+class frmGetValue : public QDialog
 {
     Q_OBJECT
 

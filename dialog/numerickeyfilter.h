@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 class QLineEdit;
 
 namespace condora {
@@ -18,6 +16,6 @@ inline constexpr int Enter = 13;
 /// not allowed. Enter (13) moves the focus on to the next control (as a Tab keystroke does) and
 /// is passed on unchanged; Backspace (8) is always allowed. A selection in the box lifts the
 /// length limits for the keystroke that replaces it. Never throws.
-CONDORA_EXPORT void numericKeyFilter(QLineEdit *box, int &key, int decimals, int intDigits);
+void numericKeyFilter(QLineEdit *box, int &key, int decimals, int intDigits);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QString>
 
 class QComboBox;
@@ -16,6 +14,6 @@ enum class ListMatch {
 
 /// Selects the first entry of `list` that matches `value` (both sides trimmed of spaces,
 /// compared case-sensitively). Errors are reported through the shared error report.
-CONDORA_EXPORT void selectListItem(QComboBox *list, const QString &value, ListMatch match);
+void selectListItem(QComboBox *list, const QString &value, ListMatch match);
 
 } // namespace condora

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QRect>
 
 class QWidget;
@@ -23,20 +21,20 @@ namespace condora::twipsgeometry {
 inline constexpr int FrameWidth = 120;
 inline constexpr int FrameHeight = 405;
 
-CONDORA_EXPORT void setTwipsGeometry(QWidget *widget, const QRect &twips);
-CONDORA_EXPORT QRect twipsGeometry(const QWidget *widget);
+void setTwipsGeometry(QWidget *widget, const QRect &twips);
+QRect twipsGeometry(const QWidget *widget);
 
-CONDORA_EXPORT void setLeft(QWidget *widget, int twips);
-CONDORA_EXPORT void setTop(QWidget *widget, int twips);
-CONDORA_EXPORT void setWidth(QWidget *widget, int twips);
-CONDORA_EXPORT void setHeight(QWidget *widget, int twips);
+void setLeft(QWidget *widget, int twips);
+void setTop(QWidget *widget, int twips);
+void setWidth(QWidget *widget, int twips);
+void setHeight(QWidget *widget, int twips);
 
 /// Outer size and screen position of a top-level window, in twips.
-CONDORA_EXPORT int windowWidth(const QWidget *window);
-CONDORA_EXPORT int windowHeight(const QWidget *window);
-CONDORA_EXPORT void setWindowSize(QWidget *window, int widthTwips, int heightTwips);
-CONDORA_EXPORT int windowLeft(const QWidget *window);
-CONDORA_EXPORT int windowTop(const QWidget *window);
-CONDORA_EXPORT void moveWindow(QWidget *window, int leftTwips, int topTwips);
+int windowWidth(const QWidget *window);
+int windowHeight(const QWidget *window);
+void setWindowSize(QWidget *window, int widthTwips, int heightTwips);
+int windowLeft(const QWidget *window);
+int windowTop(const QWidget *window);
+void moveWindow(QWidget *window, int leftTwips, int topTwips);
 
 } // namespace condora::twipsgeometry

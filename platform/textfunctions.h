@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QString>
 
 /// Text helpers with 1-based positions, so that the statement algorithms read like their
@@ -12,30 +10,30 @@ namespace condora::text {
 
 /// Position (from 1) of the first occurrence of `what` in `in`, searching from `start`;
 /// case-insensitive. 0 when not found. An empty `what` is found at `start` when start <= len+1.
-CONDORA_EXPORT int find(const QString &in, const QString &what, int start = 1);
+int find(const QString &in, const QString &what, int start = 1);
 
 /// Same as find(), but case-sensitive (a plain binary comparison).
-CONDORA_EXPORT int findExact(const QString &in, const QString &what, int start = 1);
+int findExact(const QString &in, const QString &what, int start = 1);
 
 /// The characters from `start` to the end.
-CONDORA_EXPORT QString mid(const QString &s, int start);
+QString mid(const QString &s, int start);
 /// At most `length` characters from `start`.
-CONDORA_EXPORT QString mid(const QString &s, int start, int length);
+QString mid(const QString &s, int start, int length);
 /// The first `length` characters (all when the text is shorter).
-CONDORA_EXPORT QString left(const QString &s, int length);
+QString left(const QString &s, int length);
 /// The last `length` characters (all when the text is shorter).
-CONDORA_EXPORT QString right(const QString &s, int length);
+QString right(const QString &s, int length);
 
 /// Removes leading and trailing space characters (U+0020) only; tabs and line breaks stay.
-CONDORA_EXPORT QString trim(const QString &s);
-CONDORA_EXPORT QString trimLeft(const QString &s);
-CONDORA_EXPORT QString trimRight(const QString &s);
+QString trim(const QString &s);
+QString trimLeft(const QString &s);
+QString trimRight(const QString &s);
 
 /// Replaces every occurrence of `what` by `with`, case-sensitively. An empty `what`
 /// leaves the text unchanged.
-CONDORA_EXPORT QString replace(const QString &s, const QString &what, const QString &with);
+QString replace(const QString &s, const QString &what, const QString &with);
 
 /// Lower-cases letters; everything else stays.
-CONDORA_EXPORT QString lower(const QString &s);
+QString lower(const QString &s);
 
 } // namespace condora::text

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include "platform/olecolor.h"
 
 #include <QFont>
@@ -35,7 +33,7 @@ class FlexGridModel;
 /// The user moves the current cell with the left or middle button or the keyboard and extends
 /// the selection by dragging or with Shift; a right click leaves the current cell alone, and a
 /// click on the title row changes neither Row nor Col.
-class CONDORA_EXPORT FlexGrid : public QWidget
+class FlexGrid : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(QString FormatString READ FormatString WRITE setFormatString)

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "condora_export.h"
-
 #include <QString>
 
 namespace condora {
 
 /// A cell text prepared for the grid's generic sort: read once as a number when it is one.
-struct CONDORA_EXPORT GenericSortKey
+struct GenericSortKey
 {
     explicit GenericSortKey(const QString &text);
 
@@ -23,10 +21,10 @@ struct CONDORA_EXPORT GenericSortKey
 /// numerically, so "2" < "10". Otherwise a number sorts before a text (an empty cell counts as
 /// text), and two texts compare case-insensitively, then case-sensitively as a tie-break.
 /// The order is total, so sorting with it is well defined for any mix of values.
-CONDORA_EXPORT int genericCompare(const GenericSortKey &a, const GenericSortKey &b);
-CONDORA_EXPORT int genericCompare(const QString &a, const QString &b);
+int genericCompare(const GenericSortKey &a, const GenericSortKey &b);
+int genericCompare(const QString &a, const QString &b);
 
 /// True when the text reads as a number under the rules above.
-CONDORA_EXPORT bool readsAsNumber(const QString &text, double *value = nullptr);
+bool readsAsNumber(const QString &text, double *value = nullptr);
 
 } // namespace condora
