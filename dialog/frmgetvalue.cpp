@@ -94,6 +94,7 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_searchTimer = new QTimer(this);
     m_searchTimer->setSingleShot(true);
     m_searchTimer->setInterval(SearchDelayMs);
+    m_searchTimer->setTimerType(Qt::PreciseTimer);
     connect(m_search, &QLineEdit::textChanged, m_searchTimer, qOverload<>(&QTimer::start));
     connect(m_searchTimer, &QTimer::timeout, this, &frmGetValue::reloadValues);
 

@@ -77,31 +77,35 @@ double engineFirstRow(sqlite3 *db, const QByteArray &query)
     return best;
 }
 
-/// Notes the first paint of the grid's cells once armed.
+/// Notes the first paint of the grid's cells after the connection ran a statement beyond `before`.
 class PaintWatch : public QObject
 {
 public:
-    bool armed = false;
+    PaintWatch(const condora::ado::Connection &connection, int before)
+        : m_connection(connection)
+        , m_before(before)
+    {
+    }
     bool painted = false;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (armed && event->type() == QEvent::Paint) {
+        if (event->type() == QEvent::Paint && m_connection.statementCount() > m_before) {
             painted = true;
         }
         return QObject::eventFilter(watched, event);
     }
+
+private:
+    const condora::ado::Connection &m_connection;
+    int m_before;
 };
 
-/// Waits until the connection has run a statement after `before` and the grid has painted since.
-void waitForRows(condora::ado::Connection &connection, int before, PaintWatch &watch)
+void waitForRows(const PaintWatch &watch)
 {
     while (!watch.painted) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-        if (connection.statementCount() > before) {
-            watch.armed = true;
-        }
     }
 }
 
@@ -160,14 +164,13 @@ int main(int argc, char *argv[])
         auto *search = picker.findChild<QLineEdit *>(u"txtSearch"_s);
         picker.show();
         QCoreApplication::processEvents();
-        PaintWatch watch;
+        PaintWatch watch(*connection, connection->statementCount());
         grid->view()->viewport()->installEventFilter(&watch);
-        const int before = connection->statementCount();
         QElapsedTimer timer;
         timer.start();
         QKeyEvent press(QEvent::KeyPress, Qt::Key_7, Qt::NoModifier, u"7"_s);
         QCoreApplication::sendEvent(search, &press);
-        waitForRows(*connection, before, watch);
+        waitForRows(watch);
         const double total = ms(timer.nsecsElapsed());
         if (trial > 0) {
             withPause = std::min(withPause, total);
@@ -205,11 +208,10 @@ int main(int argc, char *argv[])
         picker.setP_colIndex(u"1"_s);
         picker.findChild<QCheckBox *>(u"chkCounts"_s)->setChecked(true);
         auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
-        PaintWatch watch;
+        PaintWatch watch(*connection, connection->statementCount());
         grid->view()->viewport()->installEventFilter(&watch);
-        const int before = connection->statementCount();
         picker.show();
-        waitForRows(*connection, before, watch);
+        waitForRows(watch);
         if (trial > 0) {
             counts = std::min(counts, ms(timer.nsecsElapsed()));
         }
