@@ -6,19 +6,28 @@
 #include "dialog/errortraps.h"
 #include "dialog/fillgrid.h"
 #include "dialog/twipsgeometry.h"
+#include "dialog/valuecounts.h"
+#include "dialog/valuesearch.h"
+#include "dialog/valuesort.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/twips.h"
 #include "platform/userinteraction.h"
 
+#include <QCheckBox>
+#include <QCoreApplication>
 #include <QFontMetrics>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QScopeGuard>
-#include <QKeyEvent>
 #include <QShowEvent>
 #include <QSqlDatabase>
 #include <QTableView>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
@@ -32,20 +41,28 @@ using errortraps::reportErrors;
 using twipsgeometry::setTwipsGeometry;
 using twipsgeometry::twipsGeometry;
 
-QString valueListSql(const ColumnInfo &column, const QString &fromClause, DbProduct product)
+namespace {
+
+/// What pickers remember for the rest of the process: one picker is open at a time (it is
+/// modal), and the next one opens as the user left the last.
+struct PickerSession
 {
-    const QString select = column.typeClass == TypeClass::LongString ? u"select "_s : u"select distinct "_s;
-    const bool expression = !column.expression.isEmpty() && !fromClause.isEmpty();
-    QString listed = expression ? column.expression : column.colExpr;
-    // PostgreSQL prints times to the microsecond and with the session's time zone, while Qt's
-    // driver reads them to the millisecond: the server's own text is the value that, picked,
-    // finds its rows again.
-    if (product == DbProduct::PostgreSql
-        && (column.typeCode == ado::adDBTimeStamp || column.typeCode == ado::adDBTime)) {
-        listed = u"cast("_s + listed + u" as text)"_s;
-    }
-    return select + listed + u" from "_s + (expression ? fromClause : column.tabName) + u" "_s + column.filterClause;
+    bool counts = false;
+    std::optional<QRect> geometry;
+};
+
+PickerSession &session()
+{
+    static PickerSession remembered;
+    return remembered;
 }
+
+/// The pause after the last keystroke before the narrowed list is asked for.
+constexpr int SearchDelayMs = 150;
+/// The "Rows" column's width in twips.
+constexpr int CountColWidth = 1100;
+
+} // namespace
 
 frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     : QDialog(parent)
@@ -66,9 +83,53 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_grid->setAccessibleName(tr("Values"));
     m_grid->setAccessibleDescription(
         tr("Enter picks the current value, Escape closes without a pick; a click on the title sorts."));
-    m_grid->setFocus(Qt::OtherFocusReason);
+
+    m_search = new QLineEdit(this);
+    m_search->setObjectName(u"txtSearch"_s);
+    m_search->setClearButtonEnabled(true);
+    m_search->setPlaceholderText(tr("Search"));
+    m_search->setAccessibleName(tr("Search values"));
+    m_search->setAccessibleDescription(
+        tr("Lists only the values that contain the typed text; Down moves into the list, Enter picks the current "
+           "value."));
+    m_search->installEventFilter(this);
+    m_searchTimer = new QTimer(this);
+    m_searchTimer->setSingleShot(true);
+    m_searchTimer->setInterval(SearchDelayMs);
+    m_searchTimer->setTimerType(Qt::PreciseTimer);
+    connect(m_search, &QLineEdit::textChanged, m_searchTimer, qOverload<>(&QTimer::start));
+    connect(m_searchTimer, &QTimer::timeout, this, &frmGetValue::reloadValues);
+
+    m_count = new QLabel(this);
+    m_count->setObjectName(u"lblCount"_s);
+    m_chkCounts = new QCheckBox(tr("Rows per value"), this);
+    m_chkCounts->setObjectName(u"chkCounts"_s);
+    m_chkCounts->setAccessibleDescription(tr("Shows how many rows hold each value."));
+    m_chkCounts->setChecked(session().counts);
+    connect(m_chkCounts, &QCheckBox::toggled, this, [this](bool on) {
+        session().counts = on;
+        if (isVisible()) {
+            m_searchTimer->stop();
+            reloadValues();
+        }
+    });
+
+    m_countBars = new CountBarDelegate(m_grid->view()->itemDelegate(), this);
+    QAbstractItemModel *model = m_grid->view()->model();
+    connect(model, &QAbstractItemModel::rowsInserted, this, &frmGetValue::updateCountLabel);
+    connect(model, &QAbstractItemModel::modelReset, this, &frmGetValue::updateCountLabel);
+    connect(model, &QAbstractItemModel::layoutChanged, this, &frmGetValue::updateCountLabel);
+
+    setTabOrder(m_search, m_grid->view());
+    setTabOrder(m_grid->view(), m_chkCounts);
+    m_search->setFocus(Qt::OtherFocusReason);
 
     resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
+}
+
+void frmGetValue::resetSession()
+{
+    session() = PickerSession();
 }
 
 frmGetValue::~frmGetValue() = default;
@@ -84,8 +145,26 @@ void frmGetValue::showEvent(QShowEvent *event)
     // Load once per showing; a window-system activation (for example after an error message
     // over the picker) does not reload the list.
     if (!event->spontaneous()) {
+        if (session().geometry) {
+            resize(session().geometry->size());
+            move(session().geometry->topLeft());
+        }
+        m_shownGeometry = QRect(pos(), size());
         Form_Activate();
+        m_search->setFocus(Qt::OtherFocusReason);
     }
+}
+
+void frmGetValue::hideEvent(QHideEvent *event)
+{
+    // Only a window the user moved or resized is remembered; otherwise the owner's placement
+    // stays in charge.
+    // pos() is the frame's position, which stays put when the window system adds the frame.
+    const QRect now(pos(), size());
+    if (!event->spontaneous() && now != m_shownGeometry) {
+        session().geometry = now;
+    }
+    QDialog::hideEvent(event);
 }
 
 void frmGetValue::Form_Activate()
@@ -97,12 +176,20 @@ void frmGetValue::Form_Activate()
 
 void frmGetValue::iniGrid()
 {
-    reportErrors([this] {
-        m_grid->setFormatString(u"<"_s + m_headTitle);
+    const bool counts = m_chkCounts->isChecked() && m_grid->Cols() > 1;
+    reportErrors([this, counts] {
+        m_grid->setFormatString(u"<"_s + m_headTitle + (counts ? u"|>"_s + tr("Rows") : QString()));
         const QRect g = twipsGeometry(m_grid);
-        const int design = g.width() - g.left() - 160 + 1000;
+        const int design = g.width() - g.left() - 160 + 1000 - (counts ? CountColWidth + 1000 : 0);
         m_grid->setColWidth(0, std::max(design, std::min(widestValue(), design * MaxWidthFactor)));
+        if (counts) {
+            m_grid->setColWidth(1, CountColWidth);
+        }
     });
+    m_grid->view()->setItemDelegateForColumn(1, counts ? m_countBars : nullptr);
+    QHeaderView *header = m_grid->view()->horizontalHeader();
+    header->setSortIndicatorShown(m_sortColumn >= 0 && m_sortColumn < m_grid->Cols());
+    header->setSortIndicator(m_sortColumn, m_sortState == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 int frmGetValue::widestValue() const
@@ -134,10 +221,24 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         }
         ui.setMousePointer(MousePointer::Hourglass);
         const ColumnInfo &column = catalogEntry(m_run.fieldCatalog, position);
-        const QString statement = valueListSql(
-            column, column.expression.isEmpty() ? QString() : cutStatement(m_run.baseSql).fromClause, m_run.product);
-
         ado::Connection &connection = connectionOf(m_run);
+        ValueListRequest request;
+        request.search = m_search->text();
+        request.counts = m_chkCounts->isChecked();
+        m_shownSearch = request.search;
+        m_typeClass = column.typeClass;
+        const ValueSearchMethod method = valueSearchMethod(m_run, connection);
+        if (method == ValueSearchMethod::SqliteFold && !request.search.isEmpty()) {
+            registerSqliteFold(connection);
+        }
+        const QString statement = valueQuerySql(
+            column, column.expression.isEmpty() ? QString() : cutStatement(m_run.baseSql).fromClause, m_run,
+            method, request);
+        // The list before lets its statement go: a connection that serves one statement at a
+        // time would otherwise read all of its rest before running the next.
+        if (const auto previous = std::exchange(m_rows, nullptr)) {
+            previous->release();
+        }
         if (m_run.dbKind == DbKind::Access) {
             connection.setCursorLocation(ado::adUseClient);
         }
@@ -158,6 +259,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         // SQLite keeps every floating value in double precision, whatever the declared type.
         m_singlePrecision = recordset.Fields().Count() > 0 && recordset.Fields().Item(0).Type() == ado::adSingle
                             && connection.driverName() != u"QSQLITE"_s;
+        m_rows = recordset.rowSource();
         failure = fillGrid(*m_grid, recordset);
         recordset.Close();
         iniGrid();
@@ -171,6 +273,61 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     if (!failure.isEmpty()) {
         failList(failure);
     }
+    if (m_sortColumn >= 0) {
+        applySort();
+    }
+    updateCountLabel();
+}
+
+void frmGetValue::reloadValues()
+{
+    if (isVisible()) {
+        loadValues(m_headTitle, m_tabAlias);
+    }
+}
+
+void frmGetValue::applySort()
+{
+    if (!m_rows || m_listFailed || m_sortColumn >= m_rows->columnCount()) {
+        return;
+    }
+    UserInteraction &ui = UserInteraction::instance();
+    ui.setMousePointer(MousePointer::Hourglass);
+    const auto pointer = qScopeGuard([&ui] { ui.setMousePointer(MousePointer::Default); });
+    while (!m_rows->atEnd() && m_rows->fetchMore(4096) > 0) {
+    }
+    if (!m_rows->fetchError().isEmpty()) {
+        failList(m_rows->fetchError());
+        return;
+    }
+    ValueSortKind kind = ValueSortKind::Number; // the counts
+    if (m_sortColumn == 0) {
+        kind = m_typeClass == TypeClass::Number ? ValueSortKind::Number
+               : m_typeClass == TypeClass::Date ? ValueSortKind::Date
+                                                : ValueSortKind::Text;
+    }
+    QList<int> order = sortedRows(*m_rows, m_sortColumn, kind, m_sortState == 1);
+    reportErrors([&] { m_grid->setRowSource(std::make_shared<ReorderedRows>(m_rows, std::move(order))); });
+    iniGrid();
+}
+
+void frmGetValue::updateCountLabel()
+{
+    const int listed = m_rows ? m_rows->fetchedCount() : 0;
+    const QString number = locale().toString(listed);
+    if (m_rows && !m_rows->atEnd()) {
+        m_count->setText(tr("%1+ values").arg(number));
+    } else {
+        m_count->setText(listed == 1 ? tr("1 value") : tr("%1 values").arg(number));
+    }
+    qint64 largest = 0;
+    if (m_rows && m_chkCounts->isChecked() && m_rows->columnCount() > 1) {
+        // The counts are read once a row has arrived; the bars follow the largest so far.
+        for (int row = 0; row < listed; ++row) {
+            largest = std::max(largest, m_rows->value(row, 1).toLongLong());
+        }
+    }
+    m_countBars->setMaximum(largest);
 }
 
 void frmGetValue::failList(const QString &description)
@@ -179,6 +336,8 @@ void frmGetValue::failList(const QString &description)
         return;
     }
     m_listFailed = true;
+    m_rows.reset();
+    updateCountLabel();
     ignoreErrors([this] {
         m_grid->setRows(1);
         m_grid->setRows(2);
@@ -210,33 +369,39 @@ void frmGetValue::resizeEvent(QResizeEvent *event)
 void frmGetValue::Form_Resize()
 {
     ignoreErrors([this] {
+        // The search field above the list; the count and the counts switch in the strip below.
+        const int width = twipsgeometry::windowWidth(this) - 10 - 100;
+        const int line = twips::fromPixels(m_search->sizeHint().height());
+        const int strip = std::max(400, twips::fromPixels(m_chkCounts->sizeHint().height()) + 100);
+        setTwipsGeometry(m_search, QRect(10, 10, width, line));
         QRect g = twipsGeometry(m_grid);
-        g.moveTo(10, 10);
-        g.setWidth(twipsgeometry::windowWidth(this) - g.left() - 100);
-        g.setHeight(twipsgeometry::windowHeight(this) - g.top() - 400);
+        g.moveTo(10, 10 + line + 60);
+        g.setWidth(width);
+        g.setHeight(twipsgeometry::windowHeight(this) - g.top() - strip);
         setTwipsGeometry(m_grid, g);
+        const int stripTop = g.top() + g.height() + 40;
+        const int checkWidth = std::min(width / 2, twips::fromPixels(m_chkCounts->sizeHint().width()));
+        const int lineHeight = strip - 80;
+        setTwipsGeometry(m_count, QRect(10, stripTop, width - checkWidth - 60, lineHeight));
+        setTwipsGeometry(m_chkCounts, QRect(10 + width - checkWidth, stripTop, checkWidth, lineHeight));
     });
 }
 
 void frmGetValue::MSFlexGrid1_MouseUp(int /*button*/, int /*shift*/, int x, int y)
 {
-    ignoreErrors([this] { m_grid->setCol(0); });
-    m_sortState = m_sortState == 1 ? 2 : 1;
-
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
+    int titleColumn = -1;
     ignoreErrors([&] {
-        const QRect g = twipsGeometry(m_grid);
-        left = g.left();
-        top = g.top();
+        QHeaderView *header = m_grid->view()->horizontalHeader();
+        const QPoint at = header->mapFrom(m_grid, QPoint(twips::toPixels(x), twips::toPixels(y)));
+        if (header->isVisible() && header->rect().contains(at)) {
+            titleColumn = header->logicalIndexAt(at.x());
+        }
     });
-    ignoreErrors([&] { right = left + m_grid->CellWidth(); });
-    ignoreErrors([&] { bottom = top + m_grid->CellHeight(); });
-
-    if (x >= left && x <= right && y >= top && y <= bottom) {
-        ignoreErrors([this] { m_grid->setSort(m_sortState == 1 ? 2 : 1); });
+    if (titleColumn >= 0) {
+        // Descending first, then alternately; another column starts again descending.
+        m_sortState = titleColumn == m_sortColumn && m_sortState == 1 ? 2 : 1;
+        m_sortColumn = titleColumn;
+        applySort();
         return;
     }
     // Only a value picks: a click on the empty area below the last value leaves the picker open.
@@ -254,9 +419,12 @@ void frmGetValue::MSFlexGrid1_MouseUp(int /*button*/, int /*shift*/, int x, int 
 
 void frmGetValue::pickCurrent()
 {
+    if (!m_listFailed && (!m_rows || m_rows->fetchedCount() == 0)) {
+        return; // the empty row of an empty list is no value
+    }
     ignoreErrors([this] {
-        const int row = m_grid->RowSel();
-        if (row == 0 || m_listFailed) {
+        const int row = std::max(m_grid->RowSel(), 1);
+        if (m_listFailed) {
             return;
         }
         if (m_grid->isNullCell(row, 0)) {
@@ -268,8 +436,38 @@ void frmGetValue::pickCurrent()
     accept();
 }
 
+bool frmGetValue::searchKey(QKeyEvent *event)
+{
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+        return false;
+    }
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        m_searchTimer->stop();
+        if (m_rows && m_search->text() != m_shownSearch) {
+            reloadValues(); // Enter right after typing picks from the list for the typed text
+        }
+        pickCurrent();
+        return true;
+    case Qt::Key_Down:
+    case Qt::Key_PageDown: {
+        QTableView *view = m_grid->view();
+        view->setFocus(Qt::TabFocusReason);
+        QKeyEvent key(QEvent::KeyPress, event->key(), event->modifiers());
+        QCoreApplication::sendEvent(view, &key);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 bool frmGetValue::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_search && event->type() == QEvent::KeyPress && searchKey(static_cast<QKeyEvent *>(event))) {
+        return true;
+    }
     if (watched == m_grid->view() && event->type() == QEvent::KeyPress) {
         const auto *keyEvent = static_cast<QKeyEvent *>(event);
         if ((keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter)

@@ -5,11 +5,23 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
 #include <optional>
+
+class QCheckBox;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QTimer;
 
 namespace condora {
 
+class CountBarDelegate;
 class FlexGrid;
+
+namespace ado {
+class RowSource;
+}
 
 /// The statement that lists the values of a catalog column: "select distinct " + colExpr +
 /// " from " + tabName + " " + filterClause; long text ("lstring") columns without DISTINCT.
@@ -25,13 +37,28 @@ QString valueListSql(const ColumnInfo &column, const QString &fromClause = QStri
 /// column. A click on the title sorts the values (descending first, then ascending, and so
 /// on); a click on a value, or Enter on the current one, picks it (pickedValue()) and closes;
 /// a click on the empty area below the values does nothing, and Escape closes without a pick.
-/// The list has the focus when the window opens.
 ///
 /// Each value is listed as the database holds it: numbers in full (exact decimals keep every
 /// digit), and NULL as the entry "(null)" (NullEntry), which picks no value but pickedNull().
 /// A statement that fails while the list loads, also part-way while the grid fetches the
 /// rows as they are shown, is reported once through the shared error report; the list is
 /// then emptied (a partial list would pass for the whole one) and a click picks nothing.
+///
+/// Above the list, the search field txtSearch has the focus when the window opens: the list
+/// narrows, 150 ms after the last keystroke, to the values that contain the typed text
+/// (case-insensitively, every character standing for itself; see ValueSearchMethod for each
+/// database's case folding), on the database and within the host's filter. Down moves into
+/// the list (one row on), Enter picks the current value (the first when none is current).
+/// The title sorts by the column's type (numbers numerically, dates chronologically, text by
+/// the user's collation, NULL first ascending) with an indicator in the title; the first click
+/// on a column sorts descending. The check box chkCounts adds the column "Rows" with the
+/// number of rows holding each value (one GROUP BY statement), drawn over a proportional bar
+/// and sortable the same way. lblCount says how many values are listed ("n+ values" while more
+/// are still to come).
+///
+/// For the rest of the process (the session) the picker remembers whether chkCounts is on
+/// (off at first) and, once the user has moved or resized it, its size and position, which
+/// then take precedence over where its owner places it; resetSession() forgets both.
 ///
 /// Set headTitle and P_colIndex (and optionally P_tabAlias) before showing it. The list is
 /// loaded each time the window is shown. Created for one showing and discarded afterwards.
@@ -65,8 +92,15 @@ public:
     /// True when loading the list failed (it was reported, and the list emptied).
     bool listFailed() const { return m_listFailed; }
 
-    /// 0 before the first title click, then alternately 1 (descending) and 2 (ascending).
+    /// 0 before the first title click, then alternately 1 (descending) and 2 (ascending);
+    /// a click on another column's title starts again at 1.
     int sortState() const { return m_sortState; }
+    /// The column the list is sorted by: -1 before the first title click, 0 the values, 1 the
+    /// counts.
+    int sortColumn() const { return m_sortColumn; }
+
+    /// Forgets what pickers remember for the session (the counts switch and the geometry).
+    static void resetSession();
 
     /// The design client size in twips.
     static constexpr int DesignClientWidth = 3600;
@@ -84,6 +118,7 @@ protected:
     void showEvent(QShowEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     /// Styles the window, sets the grid's title and loads the values.
@@ -99,8 +134,16 @@ private:
     void failList(const QString &description);
     /// The picked cell's text in the form a condition compares exactly.
     QString pickText(int row) const;
-    /// Picks the value of the grid's current row (none on the title row) and closes.
+    /// Picks the value of the grid's current row (the first on the title row) and closes;
+    /// an empty list picks nothing and stays open.
     void pickCurrent();
+    /// Runs the list statement for the search text and the counts switch, and sorts it again.
+    void reloadValues();
+    /// Sorts the listed values by column m_sortColumn in the direction of m_sortState.
+    void applySort();
+    void updateCountLabel();
+    /// The search field: Down moves into the list, Enter picks.
+    bool searchKey(QKeyEvent *event);
 
     QueryRun m_run;
     std::optional<QString> m_picked;
@@ -112,6 +155,16 @@ private:
     QString m_colIndex;
     QString m_tabAlias;
     int m_sortState = 0;
+    int m_sortColumn = -1;
+    QLineEdit *m_search = nullptr;
+    QLabel *m_count = nullptr;
+    QCheckBox *m_chkCounts = nullptr;
+    QTimer *m_searchTimer = nullptr;
+    CountBarDelegate *m_countBars = nullptr;
+    std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
+    QString m_shownSearch;                 // the search text of the list shown
+    TypeClass m_typeClass = TypeClass::None;
+    QRect m_shownGeometry;                 // where the window opened, to notice a user's move
 };
 
 } // namespace condora

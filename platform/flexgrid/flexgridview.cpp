@@ -3,7 +3,10 @@
 #include "platform/colorcontrast.h"
 #include "platform/flexgrid/flexgridmodel.h"
 
+#include <algorithm>
+
 #include <QMouseEvent>
+#include <QPolygon>
 #include <QPainter>
 
 namespace condora {
@@ -113,6 +116,24 @@ void FlexHeaderView::paintSection(QPainter *painter, const QRect &rect, int logi
               m_model->cellFont(0, logicalIndex),
               m_model->headerData(logicalIndex, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
               m_model->text(0, logicalIndex));
+    if (isSortIndicatorShown() && sortIndicatorSection() == logicalIndex && rect.width() > 12) {
+        // A small triangle at the right end of the title: pointing down for descending.
+        const int size = std::min(rect.height() / 3, 8);
+        const int x = rect.right() - size - 4;
+        const int y = rect.center().y();
+        QPolygon arrow;
+        if (sortIndicatorOrder() == Qt::DescendingOrder) {
+            arrow << QPoint(x, y - size / 2) << QPoint(x + size, y - size / 2) << QPoint(x + size / 2, y + size / 2);
+        } else {
+            arrow << QPoint(x, y + size / 2) << QPoint(x + size, y + size / 2) << QPoint(x + size / 2, y - size / 2);
+        }
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(foreground);
+        painter->drawPolygon(arrow);
+        painter->restore();
+    }
 }
 
 void FlexHeaderView::paintEvent(QPaintEvent *event)

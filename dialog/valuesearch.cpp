@@ -1,0 +1,175 @@
+// The value picker's statements: the plain list, the narrowed list and the counts per value.
+
+#include "dialog/valuesearch.h"
+
+#include "dialog/frmgetvalue.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+
+#include <QSqlDriver>
+
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+namespace {
+
+/// The expression whose values are listed, and where from.
+struct ListedValue
+{
+    QString select; // "select " or "select distinct "
+    QString value;
+    QString source; // table or from clause
+};
+
+ListedValue listedValue(const ColumnInfo &column, const QString &fromClause, DbProduct product)
+{
+    ListedValue listed;
+    listed.select = column.typeClass == TypeClass::LongString ? u"select "_s : u"select distinct "_s;
+    const bool expression = !column.expression.isEmpty() && !fromClause.isEmpty();
+    listed.value = expression ? column.expression : column.colExpr;
+    // PostgreSQL prints times to the microsecond and with the session's time zone, while Qt's
+    // driver reads them to the millisecond: the server's own text is the value that, picked,
+    // finds its rows again.
+    if (product == DbProduct::PostgreSql
+        && (column.typeCode == ado::adDBTimeStamp || column.typeCode == ado::adDBTime)) {
+        listed.value = u"cast("_s + listed.value + u" as text)"_s;
+    }
+    listed.source = expression ? fromClause : column.tabName;
+    return listed;
+}
+
+/// The text inside a string literal: apostrophes doubled, and backslashes too where string
+/// literals read a backslash as an escape character (the composer's rule for values).
+QString literalText(const QString &text, const EscapeRules &escapes)
+{
+    QString literal = text;
+    if (escapes.backslashEscapes) {
+        literal.replace(u'\\', u"\\\\"_s);
+    }
+    return literal.replace(u'\'', u"''"_s);
+}
+
+QString quoted(const QString &text, const EscapeRules &escapes)
+{
+    return u'\'' + literalText(text, escapes) + u'\'';
+}
+
+void foldFunction(sqlite3_context *context, int, sqlite3_value **arguments)
+{
+    const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(arguments[0]));
+    if (text == nullptr) {
+        sqlite3_result_null(context);
+        return;
+    }
+    const QByteArray folded = QString::fromUtf8(text, sqlite3_value_bytes(arguments[0])).toCaseFolded().toUtf8();
+    sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
+}
+
+sqlite3 *sqliteHandle(const ado::Connection &connection)
+{
+    if (connection.driverName() != u"QSQLITE"_s) {
+        return nullptr;
+    }
+    const QSqlDatabase database = connection.database();
+    if (database.driver() == nullptr) {
+        return nullptr;
+    }
+    const QVariant handle = database.driver()->handle();
+    if (qstrcmp(handle.typeName(), "sqlite3*") != 0) {
+        return nullptr;
+    }
+    return *static_cast<sqlite3 *const *>(handle.constData());
+}
+
+} // namespace
+
+QString valueListSql(const ColumnInfo &column, const QString &fromClause, DbProduct product)
+{
+    const ListedValue listed = listedValue(column, fromClause, product);
+    return listed.select + listed.value + u" from "_s + listed.source + u" "_s + column.filterClause;
+}
+
+ValueSearchMethod valueSearchMethod(const QueryRun &run, const ado::Connection &connection)
+{
+    if (sqliteHandle(connection) != nullptr) {
+        return ValueSearchMethod::SqliteFold;
+    }
+    if (run.product == DbProduct::PostgreSql) {
+        return ValueSearchMethod::PostgresLower;
+    }
+    return run.dbKind == DbKind::Access ? ValueSearchMethod::AccessLike : ValueSearchMethod::LikeEscape;
+}
+
+QString valueSearchCondition(const QString &operand, const QString &search, const QueryRun &run,
+                             ValueSearchMethod method)
+{
+    switch (method) {
+    case ValueSearchMethod::SqliteFold:
+        return u"instr(condora_fold("_s + operand + u"), "_s + quoted(search.toCaseFolded(), run.escapes)
+               + u") > 0"_s;
+    case ValueSearchMethod::PostgresLower:
+        return u"strpos(lower(cast("_s + operand + u" as text)), lower("_s + quoted(search, run.escapes)
+               + u")) > 0"_s;
+    case ValueSearchMethod::AccessLike: {
+        QString pattern;
+        for (const QChar c : search) {
+            if (c == u'%' || c == u'_' || c == u'[' || c == u'*' || c == u'?' || c == u'#') {
+                pattern += u'[' + c + u']';
+            } else {
+                pattern += c;
+            }
+        }
+        return u"lcase("_s + operand + u") like lcase("_s + quoted(u'%' + pattern + u'%', run.escapes) + u')';
+    }
+    case ValueSearchMethod::LikeEscape:
+        break;
+    }
+    // SQL Server reads "[" as the start of a character class; elsewhere "\[" would be an
+    // invalid escape (Oracle refuses an escape before any character but %, _ and itself).
+    QString pattern;
+    for (const QChar c : search) {
+        if (c == u'\\' || c == u'%' || c == u'_' || (c == u'[' && run.dbKind == DbKind::SqlServer)) {
+            pattern += u'\\';
+        }
+        pattern += c;
+    }
+    return u"lower("_s + operand + u") like lower("_s + quoted(u'%' + pattern + u'%', run.escapes) + u") escape "_s
+           + quoted(u"\\"_s, run.escapes);
+}
+
+QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const QueryRun &run,
+                      ValueSearchMethod method, const ValueListRequest &request)
+{
+    if (request.search.isEmpty() && !request.counts) {
+        return valueListSql(column, fromClause, run.product);
+    }
+    const ListedValue listed = listedValue(column, fromClause, run.product);
+    // The derived table keeps the host's filter whole (an OR in it stays inside) and gives the
+    // value one name for the search, the grouping and an expression column alike.
+    const QString rows = u"(select "_s + listed.value + u" as v from "_s + listed.source + u" "_s
+                         + column.filterClause + u") q"_s;
+    const QString where = request.search.isEmpty()
+                              ? QString()
+                              : u" where "_s + valueSearchCondition(u"q.v"_s, request.search, run, method);
+    if (request.counts) {
+        return u"select q.v, count(*) from "_s + rows + where + u" group by q.v"_s;
+    }
+    return listed.select + u"q.v from "_s + rows + where;
+}
+
+bool registerSqliteFold(ado::Connection &connection)
+{
+    sqlite3 *db = sqliteHandle(connection);
+    if (db == nullptr) {
+        return false;
+    }
+    // Registering again replaces the function with the same one.
+    return sqlite3_create_function_v2(db, "condora_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                      foldFunction, nullptr, nullptr, nullptr)
+           == SQLITE_OK;
+}
+
+} // namespace condora

@@ -1,0 +1,361 @@
+// The value picker's search, counts, typed sort and session memory, on SQLite and PostgreSQL,
+// each checked against what the test reads and computes itself.
+
+#include "dialogdriver.h"
+
+#include "analysis/databasekind.h"
+#include "analysis/queryrun.h"
+#include "dialog/frmgetvalue.h"
+#include "dialog/valuesearch.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+#include "platform/flexgrid/flexgrid.h"
+#include "platform/userinteraction.h"
+#include "support/testdatabases.h"
+#include "support/testmain.h"
+
+#include <QCheckBox>
+#include <QCollator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTableView>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+using namespace condora;
+using namespace dialogtest;
+
+namespace {
+
+const QStringList words{u"Straße"_s, u"STRASSE"_s, u"Éclair"_s, u"éclat"_s, u"ÉCLAT"_s, u"100%"_s, u"100 percent"_s,
+                        u"a_b"_s, u"axb"_s, u"back\\slash"_s, u"O'Brien"_s, u"Ünïcödé"_s, u"hidden"_s};
+
+QStringList schema(bool postgres)
+{
+    QStringList statements{u"CREATE TABLE words (w VARCHAR(40), n INTEGER, d DATE)"_s};
+    for (int i = 0; i < words.size(); ++i) {
+        QString w = words.at(i);
+        w.replace(u"'"_s, u"''"_s);
+        const QString text = postgres && w.contains(u'\\') ? u"E'"_s + QString(w).replace(u"\\"_s, u"\\\\"_s) + u'\''
+                                                            : u'\'' + w + u'\'';
+        for (int copy = 0; copy <= i % 3; ++copy) { // 1 to 3 rows per word
+            statements.append(u"INSERT INTO words VALUES (%1, %2, '20%3-0%4-1%5')"_s.arg(text).arg((i * 37) % 11 - 4)
+                                  .arg(10 + i).arg(1 + i % 9).arg(i % 9));
+        }
+    }
+    statements.append(u"INSERT INTO words VALUES (NULL, NULL, NULL)"_s);
+    return statements;
+}
+
+QStringList readColumn(ado::Connection &connection, const QString &sql)
+{
+    ado::Recordset rows;
+    rows.Open(sql, connection);
+    QStringList values;
+    for (; !rows.Eof(); rows.MoveNext()) {
+        const QVariant v = rows.Fields().Item(0).Value();
+        values.append(v.isNull() ? frmGetValue::nullEntry() : v.toString());
+    }
+    return values;
+}
+
+QStringList listed(FlexGrid *grid, int col = 0)
+{
+    grid->fetchAll();
+    QStringList values;
+    for (int row = 1; row < grid->Rows(); ++row) {
+        values.append(grid->isNullCell(row, col) ? frmGetValue::nullEntry() : grid->TextMatrix(row, col));
+    }
+    return values;
+}
+
+/// Types `text` key by key (QTest::keyClicks takes ASCII only).
+void type(QWidget *widget, const QString &text)
+{
+    for (const QChar c : text) {
+        QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+QStringList sorted(QStringList values)
+{
+    values.sort();
+    return values;
+}
+
+} // namespace
+
+class TestValueSearch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+    void searchNarrows_data();
+    void searchNarrows();
+    void countsPerValue_data() { backends(); }
+    void countsPerValue();
+    void typedSort_data();
+    void typedSort();
+    void keysAndSession();
+    void likeStatements_data();
+    void likeStatements();
+
+private:
+    void backends();
+    /// Opens the picker on column `position` of the words table in `backend`; false when skipped.
+    bool open(const QString &backend, int position);
+
+    std::unique_ptr<RecordingUserInteraction> m_ui;
+    std::unique_ptr<test::SqliteFile> m_file;
+    QueryRun m_run;
+    std::unique_ptr<frmGetValue> m_picker;
+    FlexGrid *m_grid = nullptr;
+    const QString m_filter = u" where w is null or w <> 'hidden'"_s;
+};
+
+void TestValueSearch::init()
+{
+    m_ui = std::make_unique<RecordingUserInteraction>();
+    frmGetValue::resetSession();
+}
+
+void TestValueSearch::cleanup()
+{
+    m_picker.reset();
+    m_run = QueryRun();
+    m_file.reset();
+    m_ui.reset();
+    frmGetValue::resetSession();
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void TestValueSearch::backends()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("SQLite") << u"sqlite"_s;
+    QTest::newRow("PostgreSQL") << u"postgresql"_s;
+}
+
+bool TestValueSearch::open(const QString &backend, int position)
+{
+    if (backend == u"postgresql") {
+        const auto pg = test::pgServer();
+        if (!pg) {
+            return false;
+        }
+        pg->createDatabase(u"condora_valuesearch"_s);
+        pg->exec(u"condora_valuesearch"_s, schema(true));
+        m_run.connection = pg->open(u"condora_valuesearch"_s);
+        m_run.product = DbProduct::PostgreSql;
+    } else {
+        m_file = std::make_unique<test::SqliteFile>(schema(false));
+        m_run.connection = m_file->open();
+        m_run.product = DbProduct::Sqlite;
+    }
+    m_run.savedCursorLocation = m_run.connection->CursorLocation();
+    m_run.baseSql = u"select w.w, w.n, w.d from words w"_s;
+    m_run.dbKind = DbKind::Other;
+    m_run.escapes = escapeRulesOf(*m_run.connection);
+    m_run.fieldCatalog = {ColumnInfo()};
+    for (const auto &[name, type] : {std::pair{u"w"_s, TypeClass::String}, {u"n"_s, TypeClass::Number},
+                                     {u"d"_s, TypeClass::Date}}) {
+        ColumnInfo c;
+        c.colExpr = c.colName = name;
+        c.tabName = u"words"_s;
+        c.tabAlias = u"w"_s;
+        c.typeClass = type;
+        c.filterClause = m_filter;
+        m_run.fieldCatalog.append(c);
+    }
+    m_picker = std::make_unique<frmGetValue>(m_run);
+    m_picker->setHeadTitle(m_run.fieldCatalog.at(position).colName);
+    m_picker->setP_colIndex(QString::number(position));
+    m_picker->show();
+    m_picker->activateWindow();
+    if (!QTest::qWaitForWindowActive(m_picker.get())) {
+        qWarning("the picker did not become active");
+    }
+    m_grid = find<FlexGrid>(m_picker.get(), "MSFlexGrid1");
+    return true;
+}
+
+void TestValueSearch::searchNarrows_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("typed");
+    for (const QString backend : {u"sqlite"_s, u"postgresql"_s}) {
+        for (const QString typed : {u"éCL"_s, u"ÜNÏ"_s, u"%"_s, u"_"_s, u"a_"_s, u"\\"_s, u"'b"_s, u"ß"_s, u"zzz"_s}) {
+            QTest::addRow("%s: %s", qPrintable(backend), qPrintable(typed)) << backend << typed;
+        }
+    }
+}
+
+void TestValueSearch::searchNarrows()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, typed);
+    if (!open(backend, 1)) {
+        QSKIP("no PostgreSQL test server");
+    }
+    QStringList expected;
+    for (const QString &value : readColumn(*m_run.connection, u"select distinct w from words"_s + m_filter)) {
+        if (value != frmGetValue::nullEntry() && value.contains(typed, Qt::CaseInsensitive)) {
+            expected.append(value);
+        }
+    }
+    auto *search = find<QLineEdit>(m_picker.get(), "txtSearch");
+    QCOMPARE(QApplication::focusWidget(), search);
+    m_run.connection->resetStatementCount();
+    type(search, typed); // typed faster than the pause: one statement
+    QTRY_COMPARE(m_run.connection->statementCount(), 1);
+    QCOMPARE(sorted(listed(m_grid)), expected.isEmpty() ? QStringList{QString()} : sorted(expected));
+    const QString count = find<QLabel>(m_picker.get(), "lblCount")->text();
+    QCOMPARE(count, expected.size() == 1 ? u"1 value"_s : u"%1 values"_s.arg(expected.size()));
+    QVERIFY(m_ui->texts().isEmpty());
+}
+
+void TestValueSearch::countsPerValue()
+{
+    QFETCH(QString, backend);
+    if (!open(backend, 1)) {
+        QSKIP("no PostgreSQL test server");
+    }
+    QMap<QString, int> expected;
+    for (const QString &value : readColumn(*m_run.connection, u"select w from words"_s + m_filter)) {
+        if (value.contains(u"cl"_s, Qt::CaseInsensitive) || value == frmGetValue::nullEntry()) {
+            ++expected[value];
+        }
+    }
+    expected.remove(frmGetValue::nullEntry()); // NULL contains nothing
+    find<QCheckBox>(m_picker.get(), "chkCounts")->setChecked(true);
+    QCOMPARE(m_grid->Cols(), 2);
+    type(find<QLineEdit>(m_picker.get(), "txtSearch"), u"CL"_s);
+    QTRY_COMPARE(listed(m_grid).size(), expected.size());
+    QMap<QString, int> shown;
+    for (int row = 1; row < m_grid->Rows(); ++row) {
+        shown[m_grid->TextMatrix(row, 0)] = m_grid->TextMatrix(row, 1).toInt();
+    }
+    QCOMPARE(shown, expected);
+}
+
+void TestValueSearch::typedSort_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("position");
+    QTest::addColumn<int>("column");
+    for (const QString backend : {u"sqlite"_s, u"postgresql"_s}) {
+        QTest::addRow("%s: text by collation", qPrintable(backend)) << backend << 1 << 0;
+        QTest::addRow("%s: numbers numerically", qPrintable(backend)) << backend << 2 << 0;
+        QTest::addRow("%s: dates chronologically", qPrintable(backend)) << backend << 3 << 0;
+        QTest::addRow("%s: counts numerically", qPrintable(backend)) << backend << 1 << 1;
+    }
+}
+
+void TestValueSearch::typedSort()
+{
+    QFETCH(QString, backend);
+    QFETCH(int, position);
+    QFETCH(int, column);
+    if (!open(backend, position)) {
+        QSKIP("no PostgreSQL test server");
+    }
+    find<QCheckBox>(m_picker.get(), "chkCounts")->setChecked(column == 1);
+    const QStringList shown = listed(m_grid, column);
+    QStringList values = shown;
+    values.removeAll(frmGetValue::nullEntry());
+    QCollator collator;
+    std::stable_sort(values.begin(), values.end(), [&](const QString &a, const QString &b) {
+        if (position == 2 || column == 1) {
+            return a.toDouble() < b.toDouble();
+        }
+        if (position == 3) {
+            return QDate::fromString(a, Qt::ISODate) < QDate::fromString(b, Qt::ISODate);
+        }
+        return collator.compare(a, b) < 0;
+    });
+    if (shown.contains(frmGetValue::nullEntry())) {
+        values.prepend(frmGetValue::nullEntry());
+    }
+    const QRect title = cellRect(m_grid, 0, column);
+    clickGridAt(m_grid, title.center());
+    QCOMPARE(m_picker->sortState(), 1);
+    QStringList descending = values;
+    std::reverse(descending.begin(), descending.end());
+    QCOMPARE(listed(m_grid, column), descending);
+    clickGridAt(m_grid, title.center());
+    QCOMPARE(listed(m_grid, column), values);
+    QVERIFY(m_picker->isVisible());
+}
+
+void TestValueSearch::keysAndSession()
+{
+    QVERIFY(open(u"sqlite"_s, 1));
+    auto *search = find<QLineEdit>(m_picker.get(), "txtSearch");
+    type(search, u"éclat"_s);
+    QTRY_COMPARE(listed(m_grid).size(), 2);
+    const QString second = m_grid->TextMatrix(2, 0);
+    QTest::keyClick(search, Qt::Key_Down); // into the list, one row on
+    QCOMPARE(QApplication::focusWidget(), m_grid->view());
+    QTest::keyClick(m_grid->view(), Qt::Key_Return);
+    QCOMPARE(m_picker->pickedValue(), std::optional<QString>(second));
+
+    // Enter in the field right after typing picks the first value of the list for the typed
+    // text; the counts switch and a user's resize are remembered for the next picker.
+    m_picker.reset();
+    QVERIFY(open(u"sqlite"_s, 1));
+    find<QCheckBox>(m_picker.get(), "chkCounts")->setChecked(true);
+    m_picker->resize(m_picker->size() + QSize(40, 30));
+    const QSize size = m_picker->size();
+    search = find<QLineEdit>(m_picker.get(), "txtSearch");
+    type(search, u"o'b"_s);
+    QTest::keyClick(search, Qt::Key_Return);
+    QCOMPARE(m_picker->pickedValue(), std::optional<QString>(u"O'Brien"_s));
+    m_picker.reset();
+    QVERIFY(open(u"sqlite"_s, 1));
+    QVERIFY(find<QCheckBox>(m_picker.get(), "chkCounts")->isChecked());
+    QCOMPARE(m_picker->size(), size);
+
+    // A search that finds nothing leaves nothing to pick: Enter keeps the picker open.
+    search = find<QLineEdit>(m_picker.get(), "txtSearch");
+    type(search, u"nothing like it"_s);
+    QTest::keyClick(search, Qt::Key_Return);
+    QVERIFY(m_picker->isVisible());
+    QVERIFY(!m_picker->pickedValue() && !m_picker->pickedNull());
+    QCOMPARE(find<QLabel>(m_picker.get(), "lblCount")->text(), u"0 values"_s);
+}
+
+void TestValueSearch::likeStatements_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<bool>("backslashEscapes");
+    QTest::addColumn<QString>("statement");
+    const QString rows = u"(select w as v from words  where x=1 or y=2) q"_s;
+    QTest::newRow("SQL Server: brackets escaped too") << int(DbKind::SqlServer) << false
+        << u"select distinct q.v from "_s + rows + u" where lower(q.v) like lower('%a\\%\\_\\[\\\\''%') escape '\\'"_s;
+    QTest::newRow("MySQL: literal backslashes doubled") << int(DbKind::Other) << true
+        << u"select distinct q.v from "_s + rows + u" where lower(q.v) like lower('%a\\\\%\\\\_[\\\\\\\\''%') escape '\\\\'"_s;
+    QTest::newRow("Access: wildcards bracketed") << int(DbKind::Access) << false
+        << u"select distinct q.v from "_s + rows + u" where lcase(q.v) like lcase('%a[%][_][[]\\''%')"_s;
+}
+
+void TestValueSearch::likeStatements()
+{
+    QFETCH(int, kind);
+    QFETCH(bool, backslashEscapes);
+    QFETCH(QString, statement);
+    QueryRun run;
+    run.dbKind = DbKind(kind);
+    run.escapes.backslashEscapes = backslashEscapes;
+    ColumnInfo column;
+    column.colExpr = u"w"_s;
+    column.tabName = u"words"_s;
+    column.typeClass = TypeClass::String;
+    column.filterClause = u" where x=1 or y=2"_s;
+    const auto method = run.dbKind == DbKind::Access ? ValueSearchMethod::AccessLike : ValueSearchMethod::LikeEscape;
+    QCOMPARE(valueQuerySql(column, QString(), run, method, {u"a%_[\\'"_s, false}), statement);
+}
+
+CONDORA_TEST_MAIN(TestValueSearch)
+#include "tst_valuesearch.moc"
