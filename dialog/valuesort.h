@@ -1,6 +1,5 @@
 #pragma once
 
-#include "condora_export.h"
 
 #include "platform/ado/recordset.h"
 
@@ -24,12 +23,12 @@ enum class ValueSortKind {
 /// The rows of a fully fetched `source` in the order `column` sorts them by `kind`: NULL
 /// first, then the values; `descending` gives the exact reverse. Equal values keep their order
 /// (stable). The source must have every row fetched.
-CONDORA_EXPORT QList<int> sortedRows(const ado::RowSource &source, int column, ValueSortKind kind,
+QList<int> sortedRows(const ado::RowSource &source, int column, ValueSortKind kind,
                                      bool descending);
 
 /// The rows of a fully fetched source in another order (`order` lists source rows), for
 /// binding a sorted list to a grid without copying it.
-class CONDORA_EXPORT ReorderedRows : public ado::RowSource
+class ReorderedRows : public ado::RowSource
 {
 public:
     ReorderedRows(std::shared_ptr<ado::RowSource> source, QList<int> order);

@@ -372,5 +372,41 @@
         <source>Enter picks the current value, Escape closes without a pick; a click on the title sorts.</source>
         <translation>Eingabe wählt den aktuellen Wert, Esc schließt ohne Auswahl; ein Klick auf den Titel sortiert.</translation>
     </message>
+    <message>
+        <source>Search</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Search values</source>
+        <translation>Werte suchen</translation>
+    </message>
+    <message>
+        <source>Lists only the values that contain the typed text; Down moves into the list, Enter picks the current value.</source>
+        <translation>Zeigt nur die Werte, die den eingegebenen Text enthalten; Pfeil nach unten wechselt in die Liste, Eingabe wählt den aktuellen Wert.</translation>
+    </message>
+    <message>
+        <source>Rows per value</source>
+        <translation>Zeilen je Wert</translation>
+    </message>
+    <message>
+        <source>Shows how many rows hold each value.</source>
+        <translation>Zeigt, wie viele Zeilen jeden Wert enthalten.</translation>
+    </message>
+    <message>
+        <source>Rows</source>
+        <translation>Zeilen</translation>
+    </message>
+    <message>
+        <source>%1+ values</source>
+        <translation>%1+ Werte</translation>
+    </message>
+    <message>
+        <source>1 value</source>
+        <translation>1 Wert</translation>
+    </message>
+    <message>
+        <source>%1 values</source>
+        <translation>%1 Werte</translation>
+    </message>
 </context>
 </TS>
