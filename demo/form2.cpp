@@ -148,8 +148,11 @@ Form2::Form2(QWidget *parent)
     // The control keeps its own fixed size; only its position is ours.
     m_condora->setObjectName(u"Condora1"_s);
     m_condora->move(twips::toPixels(420), twips::toPixels(4080));
-    // The demo lets its users watch the statement grow.
+    // The demo lets its users watch the statement grow, reopens the last condition on the same
+    // statement for refining, and counts the rows on Verify.
     m_condora->setShowSql(true);
+    m_condora->setKeepCondition(true);
+    m_condora->setCountRows(true);
 
     m_getSqlButton->setObjectName(u"cmdGetSql"_s);
     placeTwips(m_getSqlButton, 1620, 4260, 1515, 435);
