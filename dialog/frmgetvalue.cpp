@@ -124,7 +124,12 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     setTabOrder(m_grid->view(), m_chkCounts);
     m_search->setFocus(Qt::OtherFocusReason);
 
-    resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
+    // As designed, unless a larger font needs more room for the strip under the list (a
+    // seven-digit count beside the counts switch).
+    const int strip = m_chkCounts->sizeHint().width()
+                      + m_count->fontMetrics().horizontalAdvance(tr("%1+ values").arg(QLocale().toString(1000000)))
+                      + twips::toPixels(300);
+    resize(std::max(twips::toPixels(DesignClientWidth), strip), twips::toPixels(DesignClientHeight));
 }
 
 void frmGetValue::resetSession()
@@ -377,10 +382,11 @@ void frmGetValue::Form_Resize()
         QRect g = twipsGeometry(m_grid);
         g.moveTo(10, 10 + line + 60);
         g.setWidth(width);
-        g.setHeight(twipsgeometry::windowHeight(this) - g.top() - strip);
+        // The window height counts the design frame; the strip goes inside the client area.
+        g.setHeight(twipsgeometry::windowHeight(this) - twipsgeometry::FrameHeight - g.top() - strip);
         setTwipsGeometry(m_grid, g);
         const int stripTop = g.top() + g.height() + 40;
-        const int checkWidth = std::min(width / 2, twips::fromPixels(m_chkCounts->sizeHint().width()));
+        const int checkWidth = std::min(width - 1000, twips::fromPixels(m_chkCounts->sizeHint().width()));
         const int lineHeight = strip - 80;
         setTwipsGeometry(m_count, QRect(10, stripTop, width - checkWidth - 60, lineHeight));
         setTwipsGeometry(m_chkCounts, QRect(10 + width - checkWidth, stripTop, checkWidth, lineHeight));

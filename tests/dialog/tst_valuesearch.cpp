@@ -229,7 +229,14 @@ void TestValueSearch::countsPerValue()
         }
     }
     expected.remove(frmGetValue::nullEntry()); // NULL contains nothing
-    find<QCheckBox>(m_picker.get(), "chkCounts")->setChecked(true);
+    // The switch and the count sit under the list, inside the window (it once laid them out
+    // in the frame's allowance, out of sight).
+    auto *counts = find<QCheckBox>(m_picker.get(), "chkCounts");
+    for (const QWidget *strip : {static_cast<QWidget *>(counts), find<QWidget>(m_picker.get(), "lblCount")}) {
+        QVERIFY(strip->geometry().bottom() < m_picker->height() && strip->x() < m_picker->width());
+        QVERIFY(strip->geometry().top() >= m_grid->geometry().bottom());
+    }
+    counts->setChecked(true);
     QCOMPARE(m_grid->Cols(), 2);
     type(find<QLineEdit>(m_picker.get(), "txtSearch"), u"CL"_s);
     QTRY_COMPARE(listed(m_grid).size(), expected.size());

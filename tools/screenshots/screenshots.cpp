@@ -2,10 +2,11 @@
 // condition and its statement shown, and the value picker over it. tools/screenshots.sh runs it
 // once per look (light, dark, 12 pt, twice the scale) on a virtual display.
 //
-//   condora_screenshots OUTDIR NAME [--dark] [--points N] [--translation QMFILE]
+//   condora_screenshots OUTDIR NAME [--dark] [--points N] [--translation QMFILE] [--features]
 //
-// Writes OUTDIR/NAME-demo.png, NAME-query.png and NAME-picker.png; exits non-zero when a step
-// did not happen.
+// Writes OUTDIR/NAME-demo.png, NAME-query.png and NAME-picker.png; with --features also a second
+// run: NAME-reopened.png (the kept condition), NAME-picker-search.png (search and rows per
+// value) and NAME-verify.png (Verify's row count). Exits non-zero when a step did not happen.
 
 #include "dialogdriver.h"
 
@@ -14,6 +15,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QComboBox>
 #include <QDir>
 #include <QPushButton>
@@ -133,6 +136,44 @@ int main(int argc, char *argv[])
     });
     QTest::mouseClick(window.findChild<QPushButton *>(u"cmdRecordset"_s), Qt::LeftButton);
     save(&window, out.filePath(name + u"-demo.png"_s));
+
+    if (args.contains(u"--features"_s)) {
+        // The same statement again: the kept condition reopens; the picker searches and counts;
+        // Verify tells the rows.
+        whenModal(&scope, u"frmCondora"_s, [&](QWidget *dialog) {
+            auto *grid = dialog->findChild<condora::FlexGrid *>(u"MFGQuery"_s);
+            dialog->findChild<QCheckBox *>(u"chkSqlShow"_s)->setChecked(true);
+            save(dialog, out.filePath(name + u"-reopened.png"_s));
+            whenModal(&scope, u"frmGetValue"_s, [&](QWidget *picker) {
+                picker->findChild<QCheckBox *>(u"chkCounts"_s)->setChecked(true);
+                QTest::keyClicks(picker->findChild<QLineEdit *>(u"txtSearch"_s), u"ale"_s);
+                QTest::qWait(400);
+                save(picker, out.filePath(name + u"-picker-search.png"_s));
+                QTest::keyClick(picker, Qt::Key_Escape);
+            });
+            clickCell(grid, 1, 3);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdGetValue"_s), Qt::LeftButton);
+            clickCell(grid, 1, 5);
+            QTest::keyClick(dialog->findChild<QComboBox *>(u"comItem"_s), Qt::Key_Escape);
+            bool verified = false;
+            QTimer poll;
+            QObject::connect(&poll, &QTimer::timeout, [&] {
+                if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                    poll.stop();
+                    verified = true;
+                    save(box, out.filePath(name + u"-verify.png"_s));
+                    box->button(QMessageBox::Ok)->click();
+                }
+            });
+            poll.start(50);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdVerify"_s), Qt::LeftButton);
+            if (!verified) {
+                g_failures << u"no row count shown"_s;
+            }
+            QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
+        });
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdRecordset"_s), Qt::LeftButton);
+    }
 
     for (const QString &failure : std::as_const(g_failures)) {
         qCritical("%s", qPrintable(failure));
