@@ -9,6 +9,10 @@
 #include "platform/runtimeerror.h"
 #include "platform/textfunctions.h"
 
+#include <QMultiHash>
+
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace condora {
@@ -341,11 +345,15 @@ bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const Table
         int bound = 0;
 
         // By the written qualifier: the first table whose alias matches.
+        QStringList aliases{QString()};
+        for (int b = 1; b <= tableCount; ++b) {
+            aliases.append(text::lower(tables.at(b).tabAlias));
+        }
         for (int j = 1; j <= columnCount; ++j) {
             ColumnInfo &column = catalog[j];
             const QString qualifier = text::lower(column.tabAlias);
             for (int b = 1; b <= tableCount; ++b) {
-                if (qualifier == text::lower(tables.at(b).tabAlias)) {
+                if (qualifier == aliases.at(b)) {
                     column.tabName = tables.at(b).tabName;
                     ++bound;
                     break;
@@ -357,6 +365,13 @@ bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const Table
         }
 
         // By field name, asking the database table by table, while unqualified columns remain.
+        // The unqualified columns by their lower-case name, looked up once per field.
+        QMultiHash<QString, int> unqualified;
+        for (int j = 1; j <= columnCount; ++j) {
+            if (catalog.at(j).tabAlias.isEmpty()) {
+                unqualified.insert(text::lower(unquoted(catalog.at(j).colExpr)), j);
+            }
+        }
         for (int t = 1; t <= tableCount; ++t) {
             const TableRef &table = tables.at(t);
             ado::Recordset rs;
@@ -364,9 +379,12 @@ bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const Table
             const int fieldCount = rs.Fields().Count();
             for (int k = 0; k < fieldCount; ++k) {
                 const QString fieldName = text::lower(rs.Fields().Item(k).Name());
-                for (int j = 1; j <= columnCount; ++j) {
+                // In catalog order, as the columns are listed.
+                QList<int> matching = unqualified.values(fieldName);
+                std::sort(matching.begin(), matching.end());
+                for (int j : matching) {
                     ColumnInfo &column = catalog[j];
-                    if (column.tabAlias.isEmpty() && text::lower(unquoted(column.colExpr)) == fieldName) {
+                    if (column.tabAlias.isEmpty()) {
                         column.tabName = table.tabName;
                         column.tabAlias = table.tabAlias;
                         ++bound;
