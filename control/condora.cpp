@@ -11,6 +11,7 @@
 #include "analysis/statementtools.h"
 #include "control/aboutdialog.h"
 #include "control/magnifyingglass.h"
+#include "platform/colorcontrast.h"
 #include "condition/conditioncomposer.h"
 #include "condition/conditionjson.h"
 #include "control/querydialoghook.h"
@@ -287,7 +288,14 @@ QSize Condora::minimumSizeHint() const
 void Condora::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    painter.drawImage(0, 0, controlPicture());
+    // On a dark window the dark grey glass is lightened until it stands out (3:1, as for any
+    // graphic a user must make out); on a light one it is the picture as designed.
+    const QColor window = palette().color(QPalette::Window);
+    if (condora::contrastRatio(condora::MagnifyingGlassInk, window) < 3.0) {
+        painter.drawImage(0, 0, condora::magnifyingGlassPicture(condora::readableOn(condora::MagnifyingGlassInk, window, 3.0)));
+    } else {
+        painter.drawImage(0, 0, controlPicture());
+    }
 }
 
 void Condora::resizeEvent(QResizeEvent *event)

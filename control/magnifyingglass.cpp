@@ -16,10 +16,10 @@ QImage transparentImage(int width, int height)
 
 } // namespace
 
-QImage magnifyingGlassPicture()
+QImage magnifyingGlassPicture(const QColor &ink)
 {
     QImage image = transparentImage(32, 32);
-    const QColor darkGrey(64, 64, 64);
+    const QColor darkGrey = ink;
     QPainter painter(&image);
     // Hard edges: the picture keeps to a few solid colours, like a classic 16-colour icon.
     painter.setRenderHint(QPainter::Antialiasing, false);

@@ -180,6 +180,16 @@ void TestDialog::coloursReadableInPalettes()
     const QColor selText = grid()->shownForeColor(grid()->Row(), grid()->Col());
     const QColor selBack = grid()->shownBackColor(grid()->Row(), grid()->Col());
     QVERIFY2(contrastRatio(selText, selBack) >= 4.5, qPrintable(ratioText(selText, selBack)));
+
+    // The control's picture on a window of this palette: its ring (left edge, at mid height)
+    // stands out from the window by 3:1.
+    QWidget window;
+    window.setAutoFillBackground(true);
+    auto *control = new Condora(&window);
+    const QImage shown = window.grab().toImage();
+    const QColor ink = shown.pixelColor(control->x() + 4, control->y() + 12);
+    const QColor around = palette.color(QPalette::Window);
+    QVERIFY2(contrastRatio(ink, around) >= 3.0, qPrintable(ratioText(ink, around)));
 }
 
 void TestDialog::queryDialogOwnedByControlWindow()
