@@ -20,6 +20,7 @@ class QPushButton;
 namespace condora {
 
 class FlexGrid;
+class frmGetValue;
 
 /// The query dialog: the user builds the WHERE condition of a query run as rows of the grid
 /// `MFGQuery` and confirms it with OK.
@@ -141,6 +142,8 @@ private:
     void onAdd();
     void onDelete();
     void onGetValue();
+    /// Offers the picker of data row `row` the values that match the other rows.
+    void offerNarrowing(frmGetValue &picker, int row);
     /// Filters one keystroke of txtValue; returns false when it is dropped.
     bool valueKeystroke(int key);
 

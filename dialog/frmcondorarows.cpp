@@ -4,13 +4,17 @@
 #include "dialog/frmcondora.h"
 
 #include "analysis/errorreport.h"
+#include "analysis/statementtools.h"
+#include "condition/conditioncomposer.h"
 #include "condition/conditionoperator.h"
 #include "condition/conditionrow.h"
+#include "condition/conditionvalidator.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
 #include "dialog/frmgetvalue.h"
 #include "dialog/numerickeyfilter.h"
 #include "dialog/twipsgeometry.h"
+#include "dialog/valuesearch.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/runtimeerror.h"
 #include "platform/textfunctions.h"
@@ -129,6 +133,7 @@ void frmCondora::onGetValue()
 
         picker.setHeadTitle(m_grid->TextMatrix(r, 1));
         picker.setP_colIndex(m_grid->TextMatrix(r, 6));
+        offerNarrowing(picker, r);
         picker.exec();
 
         if (picker.pickedNull()) {
@@ -145,6 +150,34 @@ void frmCondora::onGetValue()
             m_txtValue->setText(*picked);
         }
     });
+}
+
+void frmCondora::offerNarrowing(frmGetValue &picker, int row)
+{
+    // The other used rows, composed as OK would compose them with this row left out; offered
+    // only when there are some, the picked column's name is unique in the statement's result,
+    // and the database takes the statement (rows still being typed may not be complete).
+    const ConditionRows rows = conditionRows();
+    const int current = row - 1;
+    bool others = false;
+    for (int r = 0; r < rows.size(); ++r) {
+        others = others || (r != current && rows.at(r).isUsed());
+    }
+    if (!others) {
+        return;
+    }
+    const QString name = catalogEntryFor(m_run.fieldCatalog, m_grid->TextMatrix(row, ConditionCol::ColIndex)).colName;
+    int sameName = 0;
+    for (int i = 1; i < m_run.fieldCatalog.size(); ++i) {
+        sameName += m_run.fieldCatalog.at(i).colName.compare(name, Qt::CaseInsensitive) == 0 ? 1 : 0;
+    }
+    if (sameName != 1 || validateConditions(rows, m_run)) {
+        return;
+    }
+    const QString statement = composeCondition(rows, m_run, {current}).statement;
+    if (testSql(connectionOf(m_run), statement).isEmpty()) {
+        picker.setNarrowing(statement, quotedName(name, m_run));
+    }
 }
 
 bool frmCondora::valueKeystroke(int key)

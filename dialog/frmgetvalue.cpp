@@ -48,6 +48,7 @@ namespace {
 struct PickerSession
 {
     bool counts = false;
+    bool narrow = false;
     std::optional<QRect> geometry;
 };
 
@@ -114,6 +115,20 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
         }
     });
 
+    m_chkNarrow = new QCheckBox(tr("Only values matching the other rows"), this);
+    m_chkNarrow->setObjectName(u"chkNarrow"_s);
+    m_chkNarrow->setAccessibleDescription(
+        tr("Lists only the values that rows matching the other rows of the condition hold."));
+    m_chkNarrow->setChecked(session().narrow);
+    m_chkNarrow->hide();
+    connect(m_chkNarrow, &QCheckBox::toggled, this, [this](bool on) {
+        session().narrow = on;
+        if (isVisible()) {
+            m_searchTimer->stop();
+            reloadValues();
+        }
+    });
+
     m_countBars = new CountBarDelegate(m_grid->view()->itemDelegate(), this);
     QAbstractItemModel *model = m_grid->view()->model();
     connect(model, &QAbstractItemModel::rowsInserted, this, &frmGetValue::updateCountLabel);
@@ -122,6 +137,7 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
 
     setTabOrder(m_search, m_grid->view());
     setTabOrder(m_grid->view(), m_chkCounts);
+    setTabOrder(m_chkCounts, m_chkNarrow);
     m_search->setFocus(Qt::OtherFocusReason);
 
     // As designed, unless a larger font needs more room for the strip under the list (a
@@ -130,6 +146,14 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
                       + m_count->fontMetrics().horizontalAdvance(tr("%1+ values").arg(QLocale().toString(1000000)))
                       + twips::toPixels(300);
     resize(std::max(twips::toPixels(DesignClientWidth), strip), twips::toPixels(DesignClientHeight));
+}
+
+void frmGetValue::setNarrowing(const QString &statement, const QString &column)
+{
+    m_narrowing = statement;
+    m_narrowingColumn = column;
+    m_chkNarrow->setVisible(!statement.isEmpty());
+    Form_Resize();
 }
 
 void frmGetValue::resetSession()
@@ -230,6 +254,10 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         ValueListRequest request;
         request.search = m_search->text();
         request.counts = m_chkCounts->isChecked();
+        if (m_chkNarrow->isChecked() && !m_narrowing.isEmpty()) {
+            request.narrowing = m_narrowing;
+            request.narrowingColumn = m_narrowingColumn;
+        }
         m_shownSearch = request.search;
         m_typeClass = column.typeClass;
         const ValueSearchMethod method = valueSearchMethod(m_run, connection);
@@ -377,7 +405,9 @@ void frmGetValue::Form_Resize()
         // The search field above the list; the count and the counts switch in the strip below.
         const int width = twipsgeometry::windowWidth(this) - 10 - 100;
         const int line = twips::fromPixels(m_search->sizeHint().height());
-        const int strip = std::max(400, twips::fromPixels(m_chkCounts->sizeHint().height()) + 100);
+        const int stripLine = std::max(400, twips::fromPixels(m_chkCounts->sizeHint().height()) + 100);
+        // A second line for the narrowing switch when it is offered.
+        const int strip = m_narrowing.isEmpty() ? stripLine : 2 * stripLine;
         setTwipsGeometry(m_search, QRect(10, 10, width, line));
         QRect g = twipsGeometry(m_grid);
         g.moveTo(10, 10 + line + 60);
@@ -387,9 +417,10 @@ void frmGetValue::Form_Resize()
         setTwipsGeometry(m_grid, g);
         const int stripTop = g.top() + g.height() + 40;
         const int checkWidth = std::min(width - 1000, twips::fromPixels(m_chkCounts->sizeHint().width()));
-        const int lineHeight = strip - 80;
+        const int lineHeight = stripLine - 80;
         setTwipsGeometry(m_count, QRect(10, stripTop, width - checkWidth - 60, lineHeight));
         setTwipsGeometry(m_chkCounts, QRect(10 + width - checkWidth, stripTop, checkWidth, lineHeight));
+        setTwipsGeometry(m_chkNarrow, QRect(10, stripTop + stripLine, width, lineHeight));
     });
 }
 

@@ -99,6 +99,11 @@ public:
     /// counts.
     int sortColumn() const { return m_sortColumn; }
 
+    /// Offers the switch "Only values matching the other rows" (chkNarrow): `statement` is the
+    /// base statement with the other rows' condition, `column` the picked column's name in it,
+    /// quoted. Without a call (or with an empty statement) the switch stays hidden.
+    void setNarrowing(const QString &statement, const QString &column);
+
     /// Forgets what pickers remember for the session (the counts switch and the geometry).
     static void resetSession();
 
@@ -159,6 +164,9 @@ private:
     QLineEdit *m_search = nullptr;
     QLabel *m_count = nullptr;
     QCheckBox *m_chkCounts = nullptr;
+    QCheckBox *m_chkNarrow = nullptr;
+    QString m_narrowing;
+    QString m_narrowingColumn;
     QTimer *m_searchTimer = nullptr;
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them

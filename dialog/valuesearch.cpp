@@ -143,7 +143,7 @@ QString valueSearchCondition(const QString &operand, const QString &search, cons
 QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const QueryRun &run,
                       ValueSearchMethod method, const ValueListRequest &request)
 {
-    if (request.search.isEmpty() && !request.counts) {
+    if (request.search.isEmpty() && !request.counts && request.narrowing.isEmpty()) {
         return valueListSql(column, fromClause, run.product);
     }
     const ListedValue listed = listedValue(column, fromClause, run.product);
@@ -151,13 +151,30 @@ QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const
     // value one name for the search, the grouping and an expression column alike.
     const QString rows = u"(select "_s + listed.value + u" as v from "_s + listed.source + u" "_s
                          + column.filterClause + u") q"_s;
-    const QString where = request.search.isEmpty()
-                              ? QString()
-                              : u" where "_s + valueSearchCondition(u"q.v"_s, request.search, run, method);
+    QStringList conditions;
+    if (!request.search.isEmpty()) {
+        conditions.append(valueSearchCondition(u"q.v"_s, request.search, run, method));
+    }
+    if (!request.narrowing.isEmpty()) {
+        const QString narrowed = u"(\n"_s + request.narrowing + u"\n)"_s;
+        conditions.append(u"(q.v in (select n."_s + request.narrowingColumn + u" from "_s + narrowed
+                          + u" n) or (q.v is null and exists (select 1 from "_s + narrowed + u" m where m."_s
+                          + request.narrowingColumn + u" is null)))"_s);
+    }
+    const QString where = conditions.isEmpty() ? QString() : u" where "_s + conditions.join(u" and "_s);
     if (request.counts) {
         return u"select q.v, count(*) from "_s + rows + where + u" group by q.v"_s;
     }
     return listed.select + u"q.v from "_s + rows + where;
+}
+
+QString quotedName(const QString &name, const QueryRun &run)
+{
+    if (run.dbKind == DbKind::SqlServer || run.dbKind == DbKind::Access) {
+        return u'[' + QString(name).replace(u"]"_s, u"]]"_s) + u']';
+    }
+    const QChar quote = run.product == DbProduct::MySql ? u'`' : u'"';
+    return quote + QString(name).replace(quote, QString(2, quote)) + quote;
 }
 
 bool registerSqliteFold(ado::Connection &connection)

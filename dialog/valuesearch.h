@@ -36,6 +36,10 @@ struct ValueListRequest
     QString search;
     /// A second column with the number of rows holding each value.
     bool counts = false;
+    /// Only values that the rows of this statement hold in its result column `narrowingColumn`
+    /// (written as the statement's dialect quotes a name); empty lists every value.
+    QString narrowing;
+    QString narrowingColumn;
 };
 
 /// The search method for a run on `connection`.
@@ -46,13 +50,19 @@ ValueSearchMethod valueSearchMethod(const QueryRun &run, const ado::Connection &
 /// are read through a derived table q with the value as column v: "select distinct q.v from
 /// (select <value> as v from ... <filter>) q where <search>", or with counts "select q.v,
 /// count(*) from (...) q [where <search>] group by q.v". The typed text is written as a
-/// literal escaped by `run.escapes`, so it never leaves its literal.
+/// literal escaped by `run.escapes`, so it never leaves its literal. A narrowing statement adds
+/// "q.v in (select n.<column> from (<narrowing>) n)" (NULL kept when the narrowed rows hold
+/// NULL).
 QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const QueryRun &run,
                                      ValueSearchMethod method, const ValueListRequest &request);
 
 /// The search condition on `operand` for `search` (not empty), as valueQuerySql() writes it.
 QString valueSearchCondition(const QString &operand, const QString &search, const QueryRun &run,
                                             ValueSearchMethod method);
+
+/// `name` as a quoted identifier of `run`'s dialect: [name] for SQL Server and Access/Jet,
+/// `name` for MySQL/MariaDB, "name" otherwise (the quote character doubled inside).
+QString quotedName(const QString &name, const QueryRun &run);
 
 /// Registers the SQLite function condora_fold(text) (Qt's case folding; NULL stays NULL) on a
 /// connection through Qt's SQLite driver. Safe to call again; returns false when the

@@ -408,5 +408,13 @@
         <source>%1 values</source>
         <translation>%1 Werte</translation>
     </message>
+    <message>
+        <source>Only values matching the other rows</source>
+        <translation>Nur Werte, die zu den anderen Zeilen passen</translation>
+    </message>
+    <message>
+        <source>Lists only the values that rows matching the other rows of the condition hold.</source>
+        <translation>Zeigt nur die Werte der Zeilen, die die anderen Zeilen der Bedingung erfüllen.</translation>
+    </message>
 </context>
 </TS>

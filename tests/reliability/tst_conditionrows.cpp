@@ -15,6 +15,9 @@
 #include "platform/ado/connection.h"
 #include "support/testmain.h"
 
+#include "platform/flexgrid/flexgrid.h"
+
+#include <QCheckBox>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -65,6 +68,8 @@ private Q_SLOTS:
     void notACondition();
     void parametersFindSameRows_data();
     void parametersFindSameRows();
+    void narrowedValues_data();
+    void narrowedValues();
     void verifyCounts_data();
     void verifyCounts();
 
@@ -217,6 +222,79 @@ void TestConditionRows::parametersFindSameRows()
     QVERIFY(!expected.isEmpty());
     QCOMPARE(db->column(bound.value(u"sql"_s).toString(), values), expected);
     QVERIFY(m_ui->texts().isEmpty());
+}
+
+void TestConditionRows::narrowedValues_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::addColumn<QString>("others"); // the other rows, as JSON rows
+    QTest::addColumn<QString>("oracle"); // the test's own condition for them
+    for (Engine engine : {Engine::Sqlite, Engine::Postgres}) {
+        const char *name = engine == Engine::Sqlite ? "SQLite" : "PostgreSQL";
+        QTest::addRow("%s: one other row", name) << engine << row({}, u"a"_s, u"="_s, u"1"_s, {}, u"And"_s)
+                                                 << u"a = 1"_s;
+        QTest::addRow("%s: an or group", name)
+            << engine
+            << row(u"("_s, u"a"_s, u"="_s, u"2"_s, {}, u"Or"_s) + u","_s
+                   + row({}, u"c"_s, u">"_s, u"5"_s, u")"_s, u"And"_s)
+            << u"(a = 2 or c > 5)"_s;
+    }
+}
+
+// With "only values matching the other rows" the picker of the last row lists exactly the
+// distinct values the test finds under the other rows' condition (NULL as its entry).
+void TestConditionRows::narrowedValues()
+{
+    QFETCH(Engine, engine);
+    QFETCH(QString, others);
+    QFETCH(QString, oracle);
+    const auto db = SampleDatabase::create(engine, u"condora_conditionrows"_s);
+    if (!db) {
+        CONDORA_NEED_PG(pg);
+    }
+    db->exec(u"create table narrow (id integer, a integer, b varchar(10), c integer)"_s);
+    db->exec(u"insert into narrow values (1, 1, 'x', 1), (2, 1, 'y', 2), (3, 2, 'z', 3), (4, 1, null, 4), "
+             "(5, 3, 'w', 9), (6, 2, 'x', 7)"_s);
+    QStringList expected = db->column(u"select distinct coalesce(b, '(null)') from narrow where "_s + oracle);
+    expected.sort();
+
+    Condora control;
+    QVERIFY(control.SetConditionRows(document(others + u","_s + row({}, u"b"_s, u"="_s, {}, {}, {}))));
+    QStringList listed;
+    QStringList plain;
+    ControlRun run;
+    run.connection = db->open();
+    run.control = &control;
+    run.sqlInput = u"select k.id, k.a, k.b, k.c from narrow k"_s;
+    run.user = [&](QWidget *dialog) {
+        const int last = dialogtest::find<condora::FlexGrid>(dialog, "MFGQuery")->Rows() - 1;
+        dialogtest::clickCell(dialogtest::find<condora::FlexGrid>(dialog, "MFGQuery"), last, 3);
+        dialogtest::whenModal(dialog, u"frmGetValue"_s, [&](QWidget *picker) {
+            auto *narrow = dialogtest::find<QCheckBox>(picker, "chkNarrow");
+            QVERIFY(narrow->isVisible());
+            const auto read = [picker] {
+                auto *grid = dialogtest::find<condora::FlexGrid>(picker, "MSFlexGrid1");
+                grid->fetchAll();
+                QStringList values;
+                for (int r = 1; r < grid->Rows(); ++r) {
+                    values.append(grid->isNullCell(r, 0) ? u"(null)"_s : grid->TextMatrix(r, 0));
+                }
+                values.sort();
+                return values;
+            };
+            plain = read();
+            narrow->setChecked(true);
+            listed = read();
+            narrow->setChecked(false); // remembered for the session otherwise
+            QTest::keyClick(picker, Qt::Key_Escape);
+        });
+        press(dialog, "cmdGetValue");
+        press(dialog, "cmdCancel");
+    };
+    const RunOutcome outcome = run.run(*m_ui);
+    QVERIFY2(outcome.messages.isEmpty(), qPrintable(outcome.messages.join(u"; "_s)));
+    QCOMPARE(listed, expected);
+    QVERIFY(plain.size() > listed.size());
 }
 
 void TestConditionRows::verifyCounts_data()
