@@ -190,6 +190,48 @@ void figure(const char *statement, const char *what, const QString &value, doubl
                 against);
 }
 
+/// The analysis of "select c1, ..., cN from wide" (unqualified columns, so the binding asks the
+/// table for its fields) against sqlite3 running the statements it sent, for N = 10, 100, 1000:
+/// the ratio should stay flat as N grows.
+int growthOfUnqualifiedColumns(int repetitions)
+{
+    std::printf("\nunqualified columns: the analysis against sqlite3 running the statements it sent\n");
+    int failures = 0;
+    double firstRatio = 0;
+    for (int columns : {10, 100, 1000}) {
+        QStringList names;
+        for (int c = 1; c <= columns; ++c) {
+            names.append(u"c%1"_s.arg(c));
+        }
+        const test::SqliteFile file({u"create table wide ("_s + names.join(u" integer, "_s) + u" integer)"_s});
+        const std::shared_ptr<ado::Connection> connection = file.open();
+        sqlite3 *handle = handleOf(*connection);
+        sqlite3 *engine = nullptr;
+        sqlite3_open_v2(file.path().toUtf8().constData(), &engine, SQLITE_OPEN_READONLY, nullptr);
+        const Workload workload{"wide", u"select "_s + names.join(u", "_s) + u" from wide"_s, {}, 0, ""};
+        QList<QByteArray> sent;
+        QueryRun run;
+        sqlite3_trace_v2(handle, SQLITE_TRACE_STMT, traceStatement, &sent);
+        const bool analysed = analyse(connection, workload, run);
+        sqlite3_trace_v2(handle, 0, nullptr, nullptr);
+        if (!analysed) {
+            std::printf("  %4d columns: the analysis FAILED\n", columns);
+            ++failures;
+            sqlite3_close(engine);
+            continue;
+        }
+        const int rounds = std::max(3, repetitions / (columns / 10));
+        const double analysisUs = medianMicroseconds(rounds, [&] { analyse(connection, workload, run); });
+        const double engineUs = medianMicroseconds(rounds, [&] { runOnEngine(engine, sent); });
+        const double ratio = analysisUs / engineUs;
+        firstRatio = firstRatio == 0 ? ratio : firstRatio;
+        std::printf("  %4d columns: %10.1f us, sqlite3 %10.1f us, ratio %6.2fx (%.2f of the ratio at 10)\n", columns,
+                    analysisUs, engineUs, ratio, ratio / firstRatio);
+        sqlite3_close(engine);
+    }
+    return failures;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -278,5 +320,6 @@ int main(int argc, char *argv[])
         }
     }
     sqlite3_close(engine);
+    failures += growthOfUnqualifiedColumns(repetitions);
     return failures == 0 ? 0 : 1;
 }

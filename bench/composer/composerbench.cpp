@@ -8,6 +8,7 @@
 
 #include "analysis/queryrun.h"
 #include "condition/conditioncomposer.h"
+#include "condition/conditionvalidator.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/userinteraction.h"
 
@@ -148,5 +149,38 @@ int main(int argc, char *argv[])
                 steadyMicros / copyMicros);
     std::printf("composeCondition, first call: %10.1f us per call, ratio %.2f x the copy\n", firstMicros,
                 firstMicros / copyMicros);
+
+    // Growth: the check OK and Verify run first, against a copy of the same grid's text, for
+    // growing grids; the ratio should stay flat.
+    std::printf("\nvalidateConditions against a plain copy of the grid text:\n");
+    double firstRatio = 0;
+    for (int size : {10, 100, 1000, 5000}) {
+        FlexGrid sized;
+        fillGrid(sized, size);
+        ConditionRows sizedRows;
+        for (int r = 1; r < sized.Rows(); ++r) {
+            ConditionRow row;
+            for (int c = 0; c < ConditionCol::Count; ++c) {
+                row.setCell(c, sized.TextMatrix(r, c));
+            }
+            sizedRows.append(row);
+        }
+        const int runs = std::max(5, repetitions * 100 / size);
+        const double copied = medianMicros(runs, [] {}, [&] {
+            copy.clear();
+            for (int r = 0; r < sized.Rows(); ++r) {
+                for (int c = 0; c < cols; ++c) {
+                    copy.append(sized.TextMatrix(r, c));
+                }
+            }
+        });
+        bool problem = false;
+        const double validated =
+            medianMicros(runs, [] {}, [&] { problem = validateConditions(sizedRows, state).has_value(); });
+        const double ratio = validated / copied;
+        firstRatio = firstRatio == 0 ? ratio : firstRatio;
+        std::printf("  %5d rows: %10.1f us, copy %10.1f us, ratio %6.2fx (%.2f of the ratio at 10)%s\n", size,
+                    validated, copied, ratio, ratio / firstRatio, problem ? ", a problem found" : "");
+    }
     return 0;
 }
