@@ -39,15 +39,6 @@ bool contains(const QString &in, QLatin1StringView what)
     return in.contains(what, Qt::CaseSensitive);
 }
 
-/// The value inside a string literal: apostrophes doubled, and backslashes too where the
-/// database reads a backslash as an escape character (otherwise a value ending in a backslash
-/// would swallow the closing apostrophe and leave its literal).
-QString escaped(const QString &value, const EscapeRules &escapes)
-{
-    const QString literal = escapes.backslashEscapes ? text::replace(value, u"\\"_s, u"\\\\"_s) : value;
-    return text::replace(literal, u"'"_s, u"''"_s);
-}
-
 /// An "include" value as a LIKE pattern: "%" and "_" stay wildcards, and where LIKE reads a
 /// backslash as its escape character each backslash is doubled, so that it matches itself
 /// instead of escaping the character after it (or the closing "%").
@@ -65,7 +56,7 @@ QString dateText(const QString &value, const RowContext &row)
 {
     const auto date = readDate(value);
     if (!date) {
-        return escaped(value, row.escapes);
+        return escapedLiteral(value, row.escapes);
     }
     return date->toString(row.dateMode == DateMode::DateAndTime ? u"yyyy-MM-dd HH:mm:ss"_s : u"yyyy-MM-dd"_s);
 }
@@ -77,7 +68,7 @@ QString dateText(const QString &value, const RowContext &row)
 QString sqliteDateValue(const QString &value, const RowContext &row)
 {
     const auto written = readWrittenDate(value);
-    const QString text = written ? isoDateText(*written) : escaped(value, row.escapes);
+    const QString text = written ? isoDateText(*written) : escapedLiteral(value, row.escapes);
     return QLatin1StringView(row.rules.sqliteDateFunction) + u"('"_s + text + u"')"_s;
 }
 
@@ -194,13 +185,13 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
         return parameterFragment(row, op, value);
     }
     if (row.typeClass == TypeClass::Number) {
-        return row.rules.quotedMoney ? u'\'' + escaped(value, row.escapes) + u'\'' : escaped(value, row.escapes);
+        return row.rules.quotedMoney ? u'\'' + escapedLiteral(value, row.escapes) + u'\'' : escapedLiteral(value, row.escapes);
     }
     if (isTextClass(row.typeClass)) {
         if (contains(op, "include"_L1)) {
-            return "'%"_L1 + escaped(likePattern(value, row.escapes), row.escapes) + "%'"_L1;
+            return "'%"_L1 + escapedLiteral(likePattern(value, row.escapes), row.escapes) + "%'"_L1;
         }
-        return u'\'' + escaped(value, row.escapes) + u'\'';
+        return u'\'' + escapedLiteral(value, row.escapes) + u'\'';
     }
     if (row.typeClass == TypeClass::Date) {
         if (row.kind == DbKind::Oracle) {
@@ -213,7 +204,7 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
             return sqliteDateValue(value, row);
         }
     }
-    return u'\'' + escaped(value, row.escapes) + u'\'';
+    return u'\'' + escapedLiteral(value, row.escapes) + u'\'';
 }
 
 /// The fragment of cell `col` of a used row; trims the Operator and Logical cells of `cells`.

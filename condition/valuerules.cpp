@@ -4,6 +4,15 @@
 
 namespace condora {
 
+QString escapedLiteral(const QString &value, const EscapeRules &escapes)
+{
+    QString literal = value;
+    if (escapes.backslashEscapes) {
+        literal.replace(u'\\', QStringLiteral("\\\\"));
+    }
+    return literal.replace(u'\'', QStringLiteral("''"));
+}
+
 ValueRules valueRulesFor(const ColumnInfo &column, const QueryRun &run)
 {
     ValueRules rules;

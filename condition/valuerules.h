@@ -25,6 +25,12 @@ struct ValueRules
     const char *sqliteDateFunction = "julianday";
 };
 
+/// `value` as the text inside a string literal: apostrophes doubled, and backslashes too where
+/// the database reads a backslash as an escape character (otherwise a value ending in a
+/// backslash would swallow the closing apostrophe and leave its literal). The one escaping of
+/// every value the condition and the value picker write.
+QString escapedLiteral(const QString &value, const EscapeRules &escapes);
+
 /// The rules for a condition on `column` in `run`.
 ValueRules valueRulesFor(const ColumnInfo &column, const QueryRun &run);
 

@@ -2,6 +2,7 @@
 
 #include "dialog/valuesearch.h"
 
+#include "condition/valuerules.h"
 #include "dialog/frmgetvalue.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
@@ -41,20 +42,9 @@ ListedValue listedValue(const ColumnInfo &column, const QString &fromClause, DbP
     return listed;
 }
 
-/// The text inside a string literal: apostrophes doubled, and backslashes too where string
-/// literals read a backslash as an escape character (the composer's rule for values).
-QString literalText(const QString &text, const EscapeRules &escapes)
-{
-    QString literal = text;
-    if (escapes.backslashEscapes) {
-        literal.replace(u'\\', u"\\\\"_s);
-    }
-    return literal.replace(u'\'', u"''"_s);
-}
-
 QString quoted(const QString &text, const EscapeRules &escapes)
 {
-    return u'\'' + literalText(text, escapes) + u'\'';
+    return u'\'' + escapedLiteral(text, escapes) + u'\'';
 }
 
 void foldFunction(sqlite3_context *context, int, sqlite3_value **arguments)
