@@ -17,6 +17,7 @@ namespace condora {
 ///   91          object variable not set (operation on a missing or closed object)
 ///   -2147217900 database error (0x80040E14): the database rejected a statement or a
 ///               connection; the description is the database's own message
+///   -2147217842 operation cancelled (0x80040E4E): the user stopped a running statement
 namespace ErrorNumber {
 ///@{
 /// An error number, as listed above.
@@ -25,6 +26,7 @@ inline constexpr int SubscriptOutOfRange = 9;
 inline constexpr int TypeMismatch = 13;
 inline constexpr int ObjectNotSet = 91;
 inline constexpr int Database = -2147217900;
+inline constexpr int Cancelled = -2147217842;
 ///@}
 } // namespace ErrorNumber
 

@@ -12,6 +12,7 @@ namespace condora::ado {
 
 class Recordset;
 class RowSource;
+class StatementActivity;
 
 /// Cursor locations: 2 server (the default: forward-only streaming, RecordCount -1),
 /// 3 client (every row fetched at open, RecordCount exact).
@@ -124,6 +125,13 @@ public:
     /// (asynchronous) or -1: Qt SQL has no asynchronous execution, so the statement always
     /// runs synchronously and the option only records what was asked (lastExecuteOptions()).
     std::unique_ptr<Recordset> Execute(const QString &sql, int options = adOptionUnspecified);
+    ///@{
+    /// What runs while a statement works (not owned; null: statements simply block, as they
+    /// always did). See StatementActivity.
+    StatementActivity *statementActivity() const { return m_activity; }
+    void setStatementActivity(StatementActivity *activity) { m_activity = activity; }
+    ///@}
+
     /// The options of the last Execute().
     int lastExecuteOptions() const { return m_lastExecuteOptions; }
 
@@ -180,6 +188,7 @@ private:
     int m_statementCount = 0;
     QString m_lastStatement;
     bool m_oneActiveStatement = false;
+    StatementActivity *m_activity = nullptr;
     condora::ado::Properties m_properties;
     QList<std::weak_ptr<RowSource>> m_rowSources;
 };
