@@ -58,6 +58,9 @@ struct QueryRun
     QString title;
     /// The query dialog offers its "Show Sql" switch (the control's ShowSql).
     bool showSqlSwitch = false;
+    /// The Operator list also offers between, in, not in, starts with and ends with (the
+    /// control's MoreOperators).
+    bool moreOperators = false;
     /// The appearance the run's dialogs take.
     DialogStyle style;
 };

@@ -2,6 +2,8 @@
 
 #include "analysis/queryrun.h"
 #include "analysis/statementtools.h"
+#include "condition/conditionoperator.h"
+#include "condition/valuelist.h"
 #include "condition/valuereading.h"
 #include "condition/valuerules.h"
 #include "platform/textfunctions.h"
@@ -18,6 +20,7 @@ enum class DateMode { None, DateOnly, DateAndTime };
 /// What one used row needs besides its cells: the catalog facts and the run's dialect.
 struct RowContext
 {
+    const QueryRun *run = nullptr;
     DbKind kind = DbKind::Unknown;
     DbProduct product = DbProduct::Other;
     EscapeRules escapes;
@@ -117,10 +120,15 @@ QString parameterFragment(const RowContext &row, const QString &op, const QStrin
             const QString text = written ? isoDateText(*written) : value;
             return QLatin1StringView(row.rules.sqliteDateFunction) + u'(' + placeholder(row, text) + u')';
         }
+        // Oracle compares the column as to_char() text: the value goes as text in the same
+        // pattern (a bound date would be converted by the session's date format).
+        if (written && row.kind == DbKind::Oracle) {
+            return placeholder(row, dateText(value, row));
+        }
         if (written && !written->time) {
             return placeholder(row, written->date);
         }
-        if (written && (row.kind == DbKind::Oracle || row.kind == DbKind::Access)) {
+        if (written && row.kind == DbKind::Access) {
             return placeholder(row, dateText(value, row));
         }
     }
@@ -151,6 +159,19 @@ QString columnFragment(const RowContext &row, const QString &operatorCell)
 
 QString operatorFragment(const RowContext &row, const QString &op)
 {
+    switch (operatorOfCell(op).value_or(ConditionOperator::Equal)) {
+    case ConditionOperator::Between:
+        return u"between"_s;
+    case ConditionOperator::In:
+        return u"in"_s;
+    case ConditionOperator::NotIn:
+        return u"not in"_s;
+    case ConditionOperator::StartsWith:
+    case ConditionOperator::EndsWith:
+        return u"like"_s;
+    default:
+        break;
+    }
     if (contains(op, "include"_L1)) {
         return text::replace(op, u"include"_s, u"like"_s);
     }
@@ -175,11 +196,51 @@ QString operatorFragment(const RowContext &row, const QString &op)
     return op;
 }
 
+QString valueFragment(const RowContext &row, const QString &op, const QString &value);
+
+/// The value of a "starts with" or "ends with" row: the text as a LIKE pattern that matches it
+/// literally, with "%" on the open side, and the escape clause.
+QString affixFragment(const RowContext &row, ConditionOperator op, const QString &value)
+{
+    const QString literal = literalLikePattern(value, *row.run);
+    const QString pattern = op == ConditionOperator::StartsWith ? literal + u'%' : u'%' + literal;
+    const QString escape = likeEscapeClause(*row.run);
+    if (row.parameters) {
+        return placeholder(row, pattern) + escape;
+    }
+    return u'\'' + escapedLiteral(pattern, row.escapes) + u'\'' + escape;
+}
+
+/// The values of a "between", "in" or "not in" row, each written as an "=" row writes it. A
+/// cell that is no list yet (still being typed; the validator stops it before it runs) counts
+/// as one value.
+QString listFragment(const RowContext &row, ConditionOperator op, const QString &value)
+{
+    const QStringList items = splitValueList(value).value_or(QStringList{value});
+    QStringList written;
+    written.reserve(items.size());
+    for (const QString &item : items) {
+        written.append(valueFragment(row, u"="_s, item));
+    }
+    if (op == ConditionOperator::Between) {
+        return written.join(u" and "_s);
+    }
+    return u'(' + written.join(u", "_s) + u')';
+}
+
 QString valueFragment(const RowContext &row, const QString &op, const QString &value)
 {
     const QString opLower = text::lower(op);
     if (contains(opLower, "true"_L1) || contains(opLower, "false"_L1) || contains(opLower, "null"_L1)) {
         return QString();
+    }
+    if (const auto known = operatorOfCell(op)) {
+        if (takesValueList(*known)) {
+            return listFragment(row, *known, value);
+        }
+        if (*known == ConditionOperator::StartsWith || *known == ConditionOperator::EndsWith) {
+            return affixFragment(row, *known, value);
+        }
     }
     if (row.parameters) {
         return parameterFragment(row, op, value);
@@ -256,6 +317,7 @@ ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const 
         }
         const ColumnInfo &entry = catalogEntryFor(run.fieldCatalog, cells.colIndex);
         RowContext row;
+        row.run = &run;
         row.kind = run.dbKind;
         row.product = run.product;
         row.escapes = run.escapes;

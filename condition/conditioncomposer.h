@@ -42,6 +42,13 @@ struct ComposedCondition
 /// column's value is quoted (valueRulesFor()). The boolean tests give
 /// "= -1"/"= 0" for Access/Jet, "= 1"/"= 0" for Oracle and SQL Server, and "= true"/"= false"
 /// for every other database (an integer does not compare with a real boolean column there).
+///
+/// The further operators (operatorsFor() with moreOperators): "between" writes
+/// "between v1 and v2", "in"/"not in" write "in (v1, v2, ...)"/"not in (...)", each value of the
+/// cell's list (splitValueList()) written as an "=" row writes its value (dates by the same
+/// dialect rules, against the same column expression); "starts with"/"ends with" write
+/// "like 'text%'"/"like '%text'" with the text matched literally (literalLikePattern(), followed
+/// by likeEscapeClause()).
 ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run);
 
 /// The same condition with each value as a "?" placeholder (Qt's positional placeholder, which

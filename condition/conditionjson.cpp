@@ -62,9 +62,9 @@ int columnPosition(const FieldCatalog &catalog, const QString &name)
 }
 
 /// The Operator cell for `word` among the operators of `typeClass`, or empty.
-QString operatorCell(TypeClass typeClass, const QString &word)
+QString operatorCell(TypeClass typeClass, const QString &word, bool moreOperators)
 {
-    for (ConditionOperator op : operatorsFor(typeClass)) {
+    for (ConditionOperator op : operatorsFor(typeClass, moreOperators)) {
         if (operatorText(op).trimmed() == word.trimmed()) {
             return operatorText(op);
         }
@@ -93,7 +93,7 @@ QString conditionRowsToJson(const ConditionRows &rows, const FieldCatalog &catal
     return QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Compact));
 }
 
-LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalog &catalog)
+LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalog &catalog, bool moreOperators)
 {
     LoadedConditionRows loaded;
     const QJsonArray rows = documentRows(json, &loaded.error);
@@ -102,7 +102,7 @@ LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalo
         const QString column = object.value(u"column"_s).toString();
         const int position = columnPosition(catalog, column);
         const QString op = position > 0 ? operatorCell(catalog.at(position).typeClass,
-                                                       object.value(u"operator"_s).toString())
+                                                       object.value(u"operator"_s).toString(), moreOperators)
                                         : QString();
         if (op.isEmpty()) {
             loaded.dropped.append(column);

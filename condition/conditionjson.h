@@ -32,7 +32,9 @@ struct LoadedConditionRows
 };
 
 /// Reads `json`. Never throws: a document that cannot be read gives no rows and an error.
-LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalog &catalog);
+/// The further operators (between, in, ...) are read only with `moreOperators`.
+LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalog &catalog,
+                                          bool moreOperators = false);
 
 /// Whether `json` is a condition document this version reads (without a catalog to check its
 /// columns against); an explanation in `error` otherwise.

@@ -31,11 +31,59 @@ QString operatorText(ConditionOperator op)
         return u"null "_s;
     case ConditionOperator::NotNull:
         return u"not null "_s;
+    case ConditionOperator::Between:
+        return u"between "_s;
+    case ConditionOperator::In:
+        return u"in "_s;
+    case ConditionOperator::NotIn:
+        return u"not in "_s;
+    case ConditionOperator::StartsWith:
+        return u"starts with "_s;
+    case ConditionOperator::EndsWith:
+        return u"ends with "_s;
     }
     return QString();
 }
 
-QList<ConditionOperator> operatorsFor(TypeClass typeClass)
+std::optional<ConditionOperator> operatorOfCell(const QString &cell)
+{
+    const QStringView word = QStringView(cell).trimmed();
+    for (int i = 0; i <= int(ConditionOperator::EndsWith); ++i) {
+        const auto op = ConditionOperator(i);
+        if (QStringView(operatorText(op)).trimmed().compare(word, Qt::CaseInsensitive) == 0) {
+            return op;
+        }
+    }
+    return std::nullopt;
+}
+
+bool takesValueList(ConditionOperator op)
+{
+    return op == ConditionOperator::Between || op == ConditionOperator::In || op == ConditionOperator::NotIn;
+}
+
+namespace {
+
+QList<ConditionOperator> moreOperatorsFor(TypeClass typeClass)
+{
+    using Op = ConditionOperator;
+    switch (typeClass) {
+    case TypeClass::Number:
+    case TypeClass::Date:
+        return {Op::Between, Op::In, Op::NotIn};
+    case TypeClass::String:
+    case TypeClass::Other:
+        return {Op::Between, Op::In, Op::NotIn, Op::StartsWith, Op::EndsWith};
+    case TypeClass::LongString:
+        return {Op::StartsWith, Op::EndsWith};
+    case TypeClass::None:
+    case TypeClass::Boolean:
+        break;
+    }
+    return {};
+}
+
+QList<ConditionOperator> standardOperatorsFor(TypeClass typeClass)
 {
     using Op = ConditionOperator;
     const QList<Op> comparisons{Op::Greater, Op::GreaterOrEqual, Op::Equal, Op::NotEqual, Op::LessOrEqual, Op::Less};
@@ -56,6 +104,14 @@ QList<ConditionOperator> operatorsFor(TypeClass typeClass)
         break;
     }
     return comparisons + includes + nullTests;
+}
+
+} // namespace
+
+QList<ConditionOperator> operatorsFor(TypeClass typeClass, bool moreOperators)
+{
+    return moreOperators ? standardOperatorsFor(typeClass) + moreOperatorsFor(typeClass)
+                         : standardOperatorsFor(typeClass);
 }
 
 } // namespace condora

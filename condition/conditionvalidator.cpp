@@ -1,5 +1,7 @@
 #include "condition/conditionvalidator.h"
 
+#include "condition/conditionoperator.h"
+#include "condition/valuelist.h"
 #include "condition/valuereading.h"
 #include "condition/valuerules.h"
 #include "platform/textfunctions.h"
@@ -25,6 +27,27 @@ bool has(const QString &in, QLatin1StringView what)
     return in.contains(what, Qt::CaseSensitive);
 }
 
+/// True for the operators offered only when a run allows more operators.
+bool isFurtherOperator(ConditionOperator op)
+{
+    return op >= ConditionOperator::Between;
+}
+
+/// The value rules for one value of a used row (its type class's reading).
+std::optional<ConditionProblem> checkValue(const QString &value, TypeClass typeClass, const ValueRules &rules, int row)
+{
+    if (typeClass == TypeClass::Date) {
+        const auto written = readWrittenDate(value);
+        if (!written || (!rules.dateOffsets && !written->offset.isEmpty())) {
+            return ConditionProblem{ConditionValidatorTexts::tr("The value must be date!"), Cells::Value, row, true};
+        }
+    }
+    if (typeClass == TypeClass::Number && !isReadableNumber(value) && !(rules.quotedMoney && isReadableMoney(value))) {
+        return ConditionProblem{ConditionValidatorTexts::tr("The value must be numerical!"), Cells::Value, row, true};
+    }
+    return std::nullopt;
+}
+
 /// The rules that look at one used row alone (operator against type class, value reading).
 std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, const QueryRun &run)
 {
@@ -32,29 +55,52 @@ std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, con
     const ValueRules rules = valueRulesFor(column, run);
     const TypeClass typeClass = column.typeClass;
     const QString op = text::lower(cells.op);
+    const std::optional<ConditionOperator> further = [&]() -> std::optional<ConditionOperator> {
+        const auto known = operatorOfCell(op);
+        return known && isFurtherOperator(*known) ? known : std::nullopt;
+    }();
+    const auto mismatch = [row] {
+        return ConditionProblem{ConditionValidatorTexts::tr("Types of the column and operator do not match!"),
+                                Cells::WholeRow, row, false};
+    };
+
+    if (further) {
+        // Only where the run offers them, and for the type classes they suit.
+        if (!operatorsFor(typeClass, run.moreOperators).contains(*further)) {
+            return mismatch();
+        }
+        if (!takesValueList(*further)) {
+            return std::nullopt; // starts with / ends with: any text
+        }
+        const std::optional<QStringList> values = splitValueList(cells.value);
+        if (*further == ConditionOperator::Between && (!values || values->size() != 2)) {
+            return ConditionProblem{ConditionValidatorTexts::tr("The value must be two values separated by a comma!"),
+                                    Cells::Value, row, true};
+        }
+        if (!values || values->isEmpty()) {
+            return ConditionProblem{
+                ConditionValidatorTexts::tr("The value must be one or more values separated by commas!"), Cells::Value,
+                row, true};
+        }
+        for (const QString &value : *values) {
+            if (auto problem = checkValue(value, typeClass, rules, row)) {
+                return problem;
+            }
+        }
+        return std::nullopt;
+    }
 
     const bool includeMismatch = has(op, "include"_L1) && !isTextClass(typeClass);
     const bool booleanMismatch = (has(op, "true"_L1) || has(op, "false"_L1)) && typeClass != TypeClass::Boolean;
     const bool longTextMismatch = typeClass == TypeClass::LongString && !has(op, "include"_L1) && !has(op, "null"_L1);
     if (includeMismatch || booleanMismatch || longTextMismatch) {
-        return ConditionProblem{ConditionValidatorTexts::tr("Types of the column and operator do not match!"),
-                                Cells::WholeRow, row, false};
+        return mismatch();
     }
 
     if (has(op, "null"_L1)) {
         return std::nullopt;
     }
-    if (typeClass == TypeClass::Date) {
-        const auto written = readWrittenDate(cells.value);
-        if (!written || (!rules.dateOffsets && !written->offset.isEmpty())) {
-            return ConditionProblem{ConditionValidatorTexts::tr("The value must be date!"), Cells::Value, row, true};
-        }
-    }
-    if (typeClass == TypeClass::Number && !isReadableNumber(cells.value)
-        && !(rules.quotedMoney && isReadableMoney(cells.value))) {
-        return ConditionProblem{ConditionValidatorTexts::tr("The value must be numerical!"), Cells::Value, row, true};
-    }
-    return std::nullopt;
+    return checkValue(cells.value, typeClass, rules, row);
 }
 
 } // namespace

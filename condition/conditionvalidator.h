@@ -40,7 +40,10 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows,
 /// The same checks with the run's database in mind (run.fieldCatalog, run.dbKind,
 /// run.product): a date may carry a time zone offset (readWrittenDate()) except on Oracle and
 /// Access/Jet, whose date literals take none, and a PostgreSQL money column takes a money text
-/// (isReadableMoney()) as well as a number.
+/// (isReadableMoney()) as well as a number. The further operators pass only when
+/// run.moreOperators allows them and they suit the column's type class (operatorsFor()); the
+/// Value of "between" must be a list (splitValueList()) of exactly two values, that of "in" and
+/// "not in" of at least one, each read as a single value of the column's type class is.
 std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, const QueryRun &run);
 
 } // namespace condora

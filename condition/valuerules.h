@@ -31,6 +31,17 @@ struct ValueRules
 /// every value the condition and the value picker write.
 QString escapedLiteral(const QString &value, const EscapeRules &escapes);
 
+/// `text` as the inside of a LIKE pattern that matches exactly that text: its wildcards "%" and
+/// "_" and the escape character "\\" itself (on SQL Server also "[", which starts a character
+/// class there) each follow a backslash, which likeEscapeClause() names as the escape character;
+/// on Access/Jet, which takes no escape clause, the wildcards "%", "_", "*", "?", "#" and "["
+/// stand in brackets instead. Not yet escaped as a literal (escapedLiteral()).
+QString literalLikePattern(const QString &text, const QueryRun &run);
+
+/// What follows a pattern made by literalLikePattern(): " escape '\\'" with the backslash
+/// written as the run's literals need it, or nothing on Access/Jet.
+QString likeEscapeClause(const QueryRun &run);
+
 /// The rules for a condition on `column` in `run`.
 ValueRules valueRulesFor(const ColumnInfo &column, const QueryRun &run);
 

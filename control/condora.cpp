@@ -91,6 +91,7 @@ QString Condora::runQuery(condora::QueryRun &run)
     run.savedCursorLocation = connection.CursorLocation();
     run.title = d->title;
     run.showSqlSwitch = d->showSql;
+    run.moreOperators = d->moreOperators;
 
     // A connection that cannot serve the run ends it with one message that names the cause
     // (the first line stays the one a refused statement gives, which hosts may look for).
@@ -170,7 +171,7 @@ QString Condora::runQuery(condora::QueryRun &run)
     frmCondora dialog(run, window());
     dialog.setCountRows(d->countRows);
     if (!rowsToLoad.isEmpty()) {
-        const LoadedConditionRows loaded = conditionRowsFromJson(rowsToLoad, catalog);
+        const LoadedConditionRows loaded = conditionRowsFromJson(rowsToLoad, catalog, run.moreOperators);
         if (!loaded.dropped.isEmpty()) {
             messageBox(tr("The statement has no column for these rows of the condition, so they were left out: %1")
                            .arg(loaded.dropped.join(u", "_s)),
@@ -378,6 +379,17 @@ void Condora::setSqlInput(const QString &SqlInput)
 {
     d->sqlInput = SqlInput;
     notify(&Condora::SqlInputChanged, u"SqlInput"_s);
+}
+
+bool Condora::MoreOperators() const
+{
+    return d->moreOperators;
+}
+
+void Condora::setMoreOperators(bool MoreOperators)
+{
+    d->moreOperators = MoreOperators;
+    notify(&Condora::MoreOperatorsChanged, u"MoreOperators"_s);
 }
 
 bool Condora::ShowSql() const

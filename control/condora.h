@@ -93,6 +93,7 @@ class CONDORA_EXPORT Condora : public QWidget
     Q_PROPERTY(bool ShowSql READ ShowSql WRITE setShowSql NOTIFY ShowSqlChanged)
     Q_PROPERTY(bool KeepCondition READ KeepCondition WRITE setKeepCondition NOTIFY KeepConditionChanged)
     Q_PROPERTY(bool CountRows READ CountRows WRITE setCountRows NOTIFY CountRowsChanged)
+    Q_PROPERTY(bool MoreOperators READ MoreOperators WRITE setMoreOperators NOTIFY MoreOperatorsChanged)
 
 public:
     /// The database kinds the control distinguishes (any other database is 99, without a name).
@@ -218,6 +219,15 @@ public:
     /// fewest rows of the condition that rule out every row.
     bool CountRows() const;
     void setCountRows(bool CountRows);
+    ///@}
+
+    ///@{
+    /// False (the default): the Operator list offers the classic operators. True: it also offers
+    /// "between" (two values: 10, 20), "in" and "not in" (values separated by commas; the value
+    /// picker then takes several values) for numbers, dates and text, and "starts with" and
+    /// "ends with" (the text matched literally) for text.
+    bool MoreOperators() const;
+    void setMoreOperators(bool MoreOperators);
     ///@}
 
     ///@{
@@ -372,6 +382,7 @@ Q_SIGNALS:
     void EnabledChanged();
     void KeepConditionChanged();
     void CountRowsChanged();
+    void MoreOperatorsChanged();
     void ConnObjChanged();
     void TitleChanged();
     void SqlInputChanged();

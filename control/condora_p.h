@@ -19,6 +19,7 @@ public:
     bool enabled = false;
     bool keepCondition = false;
     bool countRows = false;
+    bool moreOperators = false;
     std::shared_ptr<condora::ado::Connection> connObj;
     QString title;
     QString sqlInput;

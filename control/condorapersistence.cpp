@@ -185,6 +185,7 @@ const QList<PropertyEntry> &propertyTable()
         {u"ShowSql"_s, &CondoraPrivate::showSql},
         {u"KeepCondition"_s, &CondoraPrivate::keepCondition},
         {u"CountRows"_s, &CondoraPrivate::countRows},
+        {u"MoreOperators"_s, &CondoraPrivate::moreOperators},
     };
     return table;
 }

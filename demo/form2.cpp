@@ -149,10 +149,11 @@ Form2::Form2(QWidget *parent)
     m_condora->setObjectName(u"Condora1"_s);
     m_condora->move(twips::toPixels(420), twips::toPixels(4080));
     // The demo lets its users watch the statement grow, reopens the last condition on the same
-    // statement for refining, and counts the rows on Verify.
+    // statement for refining, counts the rows on Verify, and offers the further operators.
     m_condora->setShowSql(true);
     m_condora->setKeepCondition(true);
     m_condora->setCountRows(true);
+    m_condora->setMoreOperators(true);
 
     m_getSqlButton->setObjectName(u"cmdGetSql"_s);
     placeTwips(m_getSqlButton, 1620, 4260, 1515, 435);

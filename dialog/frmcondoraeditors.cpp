@@ -239,7 +239,7 @@ void frmCondora::loadOperatorList(TypeClass typeClass)
 {
     m_comItem->clear();
     reportErrors([&] {
-        for (ConditionOperator op : operatorsFor(typeClass)) {
+        for (ConditionOperator op : operatorsFor(typeClass, m_run.moreOperators)) {
             m_comItem->addItem(operatorText(op), 0);
             m_comItem->setCurrentIndex(-1);
         }

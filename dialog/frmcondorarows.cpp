@@ -9,6 +9,7 @@
 #include "condition/conditionoperator.h"
 #include "condition/conditionrow.h"
 #include "condition/conditionvalidator.h"
+#include "condition/valuelist.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
 #include "dialog/frmgetvalue.h"
@@ -134,9 +135,20 @@ void frmCondora::onGetValue()
         picker.setHeadTitle(m_grid->TextMatrix(r, 1));
         picker.setP_colIndex(m_grid->TextMatrix(r, 6));
         offerNarrowing(picker, r);
+        const std::optional<ConditionOperator> op = operatorOfCell(m_grid->TextMatrix(r, ConditionCol::Operator));
+        const bool several = op == ConditionOperator::In || op == ConditionOperator::NotIn;
+        if (several) {
+            picker.setMultiplePicks(splitValueList(m_txtValue->text()).value_or(QStringList()));
+        }
         picker.exec();
 
-        if (picker.pickedNull()) {
+        if (several) {
+            if (!picker.pickedValues().isEmpty()) {
+                const QString list = joinValueList(picker.pickedValues());
+                m_txtValue->setMaxLength(std::max(m_txtValue->maxLength(), int(list.size())));
+                m_txtValue->setText(list);
+            }
+        } else if (picker.pickedNull()) {
             // NULL is no value to compare with: the row asks "is null" instead.
             m_txtValue->setText(QString());
             m_grid->setTextMatrix(r, ConditionCol::Operator, operatorText(ConditionOperator::Null));
@@ -186,7 +198,12 @@ bool frmCondora::valueKeystroke(int key)
     reportErrors([&] {
         if (!text::trim(m_grid->TextMatrix(m_curRow, 1)).isEmpty()
             && catalogEntryFor(m_run.fieldCatalog, m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex)).typeClass == TypeClass::Number) {
-            numericKeyFilter(m_txtValue, key, NumberDecimals, NumberIntegerDigits);
+            // A list of numbers (between, in, not in) takes commas and blanks; the validator
+            // reads each number.
+            const auto op = operatorOfCell(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));
+            if (!op || !takesValueList(*op)) {
+                numericKeyFilter(m_txtValue, key, NumberDecimals, NumberIntegerDigits);
+            }
         }
     });
     return key != 0;

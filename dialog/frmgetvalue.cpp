@@ -1,6 +1,7 @@
 #include "dialog/frmgetvalue.h"
 
 #include "analysis/statementsplitter.h"
+#include "condition/valuelist.h"
 #include "dialog/applystyle.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
@@ -23,6 +24,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
 #include <QSqlDatabase>
@@ -129,6 +131,17 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
         }
     });
 
+    m_chosenLabel = new QLabel(this);
+    m_chosenLabel->setObjectName(u"lblChosen"_s);
+    m_chosenLabel->setTextFormat(Qt::PlainText);
+    m_chosenLabel->hide();
+    m_pickChosen = new QPushButton(tr("Use chosen values"), this);
+    m_pickChosen->setObjectName(u"cmdPickChosen"_s);
+    m_pickChosen->setAutoDefault(false);
+    m_pickChosen->setAccessibleDescription(tr("Closes the list and takes every chosen value."));
+    m_pickChosen->hide();
+    connect(m_pickChosen, &QPushButton::clicked, this, &frmGetValue::pickCurrent);
+
     m_countBars = new CountBarDelegate(m_grid->view()->itemDelegate(), this);
     QAbstractItemModel *model = m_grid->view()->model();
     connect(model, &QAbstractItemModel::rowsInserted, this, &frmGetValue::updateCountLabel);
@@ -138,6 +151,7 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     setTabOrder(m_search, m_grid->view());
     setTabOrder(m_grid->view(), m_chkCounts);
     setTabOrder(m_chkCounts, m_chkNarrow);
+    setTabOrder(m_chkNarrow, m_pickChosen);
     m_search->setFocus(Qt::OtherFocusReason);
 
     // As designed, unless a larger font needs more room for the strip under the list (a
@@ -154,6 +168,46 @@ void frmGetValue::setNarrowing(const QString &statement, const QString &column)
     m_narrowingColumn = column;
     m_chkNarrow->setVisible(!statement.isEmpty());
     Form_Resize();
+}
+
+void frmGetValue::setMultiplePicks(const QStringList &chosen)
+{
+    m_multiple = true;
+    m_chosen = chosen;
+    m_chosenLabel->show();
+    m_pickChosen->show();
+    m_grid->setAccessibleDescription(tr("A click or Space adds the current value to the chosen values or takes it "
+                                        "out; Enter takes the chosen values, Escape closes without a pick."));
+    updateChosenLabel();
+    Form_Resize();
+}
+
+void frmGetValue::toggleChosen(int row)
+{
+    if (m_listFailed || !m_rows || m_rows->fetchedCount() == 0) {
+        return;
+    }
+    ignoreErrors([&] {
+        if (m_grid->isNullCell(row, 0)) {
+            return; // NULL is no value a list can hold
+        }
+        const QString value = pickText(row);
+        if (!m_chosen.removeOne(value)) {
+            m_chosen.append(value);
+        }
+    });
+    updateChosenLabel();
+}
+
+void frmGetValue::updateChosenLabel()
+{
+    // The label shows as much of the list as fits; its tool tip and description the whole list.
+    const QString list = joinValueList(m_chosen);
+    const QString text = m_chosen.isEmpty() ? tr("No values chosen") : tr("%1 chosen: %2").arg(m_chosen.size()).arg(list);
+    m_chosenLabel->setText(m_chosenLabel->fontMetrics().elidedText(text, Qt::ElideRight, m_chosenLabel->width()));
+    m_chosenLabel->setToolTip(list);
+    m_chosenLabel->setAccessibleDescription(list);
+    m_pickChosen->setEnabled(!m_chosen.isEmpty());
 }
 
 void frmGetValue::resetSession()
@@ -406,8 +460,8 @@ void frmGetValue::Form_Resize()
         const int width = twipsgeometry::windowWidth(this) - 10 - 100;
         const int line = twips::fromPixels(m_search->sizeHint().height());
         const int stripLine = std::max(400, twips::fromPixels(m_chkCounts->sizeHint().height()) + 100);
-        // A second line for the narrowing switch when it is offered.
-        const int strip = m_narrowing.isEmpty() ? stripLine : 2 * stripLine;
+        // A line for the narrowing switch when it is offered, and one for the chosen values.
+        const int strip = stripLine * (1 + (m_narrowing.isEmpty() ? 0 : 1) + (m_multiple ? 1 : 0));
         setTwipsGeometry(m_search, QRect(10, 10, width, line));
         QRect g = twipsGeometry(m_grid);
         g.moveTo(10, 10 + line + 60);
@@ -420,7 +474,15 @@ void frmGetValue::Form_Resize()
         const int lineHeight = stripLine - 80;
         setTwipsGeometry(m_count, QRect(10, stripTop, width - checkWidth - 60, lineHeight));
         setTwipsGeometry(m_chkCounts, QRect(10 + width - checkWidth, stripTop, checkWidth, lineHeight));
-        setTwipsGeometry(m_chkNarrow, QRect(10, stripTop + stripLine, width, lineHeight));
+        const int narrowTop = stripTop + stripLine;
+        setTwipsGeometry(m_chkNarrow, QRect(10, narrowTop, width, lineHeight));
+        const int chosenTop = m_narrowing.isEmpty() ? narrowTop : narrowTop + stripLine;
+        const int buttonWidth = std::min(width / 2, twips::fromPixels(m_pickChosen->sizeHint().width()));
+        setTwipsGeometry(m_chosenLabel, QRect(10, chosenTop, width - buttonWidth - 60, lineHeight));
+        setTwipsGeometry(m_pickChosen, QRect(10 + width - buttonWidth, chosenTop, buttonWidth, lineHeight));
+        if (m_multiple) {
+            updateChosenLabel();
+        }
     });
 }
 
@@ -451,11 +513,25 @@ void frmGetValue::MSFlexGrid1_MouseUp(int /*button*/, int /*shift*/, int x, int 
     if (!onValue) {
         return;
     }
+    if (m_multiple) {
+        toggleChosen(std::max(m_grid->RowSel(), 1));
+        return;
+    }
     pickCurrent();
 }
 
 void frmGetValue::pickCurrent()
 {
+    if (m_multiple) {
+        if (m_chosen.isEmpty()) {
+            toggleChosen(std::max(m_grid->RowSel(), 1));
+        }
+        if (!m_chosen.isEmpty()) {
+            m_pickedList = m_chosen;
+            accept();
+        }
+        return;
+    }
     if (!m_listFailed && (!m_rows || m_rows->fetchedCount() == 0)) {
         return; // the empty row of an empty list is no value
     }
@@ -507,9 +583,13 @@ bool frmGetValue::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == m_grid->view() && event->type() == QEvent::KeyPress) {
         const auto *keyEvent = static_cast<QKeyEvent *>(event);
-        if ((keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter)
-            && (keyEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        const bool plain = (keyEvent->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if ((keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter) && plain) {
             pickCurrent();
+            return true;
+        }
+        if (keyEvent->key() == Qt::Key_Space && plain && m_multiple) {
+            toggleChosen(std::max(m_grid->RowSel(), 1));
             return true;
         }
     }

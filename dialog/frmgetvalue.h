@@ -11,6 +11,7 @@
 class QCheckBox;
 class QKeyEvent;
 class QLabel;
+class QPushButton;
 class QLineEdit;
 class QTimer;
 
@@ -104,6 +105,16 @@ public:
     /// quoted. Without a call (or with an empty statement) the switch stays hidden.
     void setNarrowing(const QString &statement, const QString &column);
 
+    /// Lets the user pick several values (for "in" and "not in"), starting with `chosen`: a
+    /// click on a value, or Space on the current one, adds it to the chosen values or takes it
+    /// out again (the NULL entry cannot be chosen), lblChosen shows them, and Enter or the button
+    /// cmdPickChosen picks them all (the current value alone when none is chosen) and closes.
+    void setMultiplePicks(const QStringList &chosen);
+    /// The values picked in that mode, in the order they were chosen; empty without a pick.
+    QStringList pickedValues() const { return m_pickedList; }
+    /// The values chosen so far in that mode.
+    QStringList chosenValues() const { return m_chosen; }
+
     /// Forgets what pickers remember for the session (the counts switch and the geometry).
     static void resetSession();
 
@@ -149,6 +160,9 @@ private:
     void updateCountLabel();
     /// The search field: Down moves into the list, Enter picks.
     bool searchKey(QKeyEvent *event);
+    /// Several values: adds the value of `row` to the chosen ones or takes it out.
+    void toggleChosen(int row);
+    void updateChosenLabel();
 
     QueryRun m_run;
     std::optional<QString> m_picked;
@@ -165,6 +179,11 @@ private:
     QLabel *m_count = nullptr;
     QCheckBox *m_chkCounts = nullptr;
     QCheckBox *m_chkNarrow = nullptr;
+    bool m_multiple = false;
+    QStringList m_chosen;
+    QStringList m_pickedList;
+    QLabel *m_chosenLabel = nullptr;
+    QPushButton *m_pickChosen = nullptr;
     QString m_narrowing;
     QString m_narrowingColumn;
     QTimer *m_searchTimer = nullptr;

@@ -103,31 +103,14 @@ QString valueSearchCondition(const QString &operand, const QString &search, cons
     case ValueSearchMethod::PostgresLower:
         return u"strpos(lower(cast("_s + operand + u" as text)), lower("_s + quoted(search, run.escapes)
                + u")) > 0"_s;
-    case ValueSearchMethod::AccessLike: {
-        QString pattern;
-        for (const QChar c : search) {
-            if (c == u'%' || c == u'_' || c == u'[' || c == u'*' || c == u'?' || c == u'#') {
-                pattern += u'[' + c + u']';
-            } else {
-                pattern += c;
-            }
-        }
-        return u"lcase("_s + operand + u") like lcase("_s + quoted(u'%' + pattern + u'%', run.escapes) + u')';
-    }
+    case ValueSearchMethod::AccessLike:
+        return u"lcase("_s + operand + u") like lcase("_s
+               + quoted(u'%' + literalLikePattern(search, run) + u'%', run.escapes) + u')';
     case ValueSearchMethod::LikeEscape:
         break;
     }
-    // SQL Server reads "[" as the start of a character class; elsewhere "\[" would be an
-    // invalid escape (Oracle refuses an escape before any character but %, _ and itself).
-    QString pattern;
-    for (const QChar c : search) {
-        if (c == u'\\' || c == u'%' || c == u'_' || (c == u'[' && run.dbKind == DbKind::SqlServer)) {
-            pattern += u'\\';
-        }
-        pattern += c;
-    }
-    return u"lower("_s + operand + u") like lower("_s + quoted(u'%' + pattern + u'%', run.escapes) + u") escape "_s
-           + quoted(u"\\"_s, run.escapes);
+    return u"lower("_s + operand + u") like lower("_s + quoted(u'%' + literalLikePattern(search, run) + u'%', run.escapes)
+           + u")"_s + likeEscapeClause(run);
 }
 
 QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const QueryRun &run,

@@ -84,6 +84,14 @@
         <source>Logical word needed!</source>
         <translation>Eine Verknüpfung (And oder Or) fehlt!</translation>
     </message>
+    <message>
+        <source>The value must be two values separated by a comma!</source>
+        <translation>Der Wert muss aus zwei durch ein Komma getrennten Werten bestehen!</translation>
+    </message>
+    <message>
+        <source>The value must be one or more values separated by commas!</source>
+        <translation>Der Wert muss aus einem oder mehreren durch Kommas getrennten Werten bestehen!</translation>
+    </message>
 </context>
 <context>
     <name>condora::ErrorReport</name>
@@ -415,6 +423,26 @@
     <message>
         <source>Lists only the values that rows matching the other rows of the condition hold.</source>
         <translation>Zeigt nur die Werte der Zeilen, die die anderen Zeilen der Bedingung erfüllen.</translation>
+    </message>
+    <message>
+        <source>Use chosen values</source>
+        <translation>Gewählte Werte übernehmen</translation>
+    </message>
+    <message>
+        <source>Closes the list and takes every chosen value.</source>
+        <translation>Schließt die Liste und übernimmt alle gewählten Werte.</translation>
+    </message>
+    <message>
+        <source>A click or Space adds the current value to the chosen values or takes it out; Enter takes the chosen values, Escape closes without a pick.</source>
+        <translation>Ein Klick oder die Leertaste nimmt den aktuellen Wert in die gewählten Werte auf oder nimmt ihn heraus; die Eingabetaste übernimmt die gewählten Werte, Escape schließt ohne Auswahl.</translation>
+    </message>
+    <message>
+        <source>No values chosen</source>
+        <translation>Keine Werte gewählt</translation>
+    </message>
+    <message>
+        <source>%1 chosen: %2</source>
+        <translation>%1 gewählt: %2</translation>
     </message>
 </context>
 </TS>

@@ -38,6 +38,8 @@ private Q_SLOTS:
     void values();
     void datesByProduct_data();
     void datesByProduct();
+    void furtherOperators_data();
+    void furtherOperators();
     void columnTypes_data();
     void columnTypes();
     void skippedRows_data();
@@ -263,6 +265,104 @@ void TestConditionComposer::datesByProduct()
     m_run.product = product;
     m_run.fieldCatalog = test::catalogOf({test::catalogColumn(u"t"_s, u"c"_s, u"date"_s)});
     QCOMPARE(compose({used(op, value)}, u"select t.c from t"_s).condition, expected);
+}
+
+void TestConditionComposer::furtherOperators_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<DbProduct>("product");
+    QTest::addColumn<bool>("backslashes"); // the database reads backslashes in literals (MySQL)
+    QTest::addColumn<QString>("typeClass");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("expectedBound");
+    QTest::addColumn<QVariantList>("parameters");
+
+    const DbProduct other = DbProduct::Other;
+    const QString oracle = u"1"_s, sqlServer = u"2"_s, jet = u"3"_s, generic = u"99"_s;
+    const auto row = [](const char *name) { return std::ref(QTest::newRow(name)); };
+
+    row("between numbers") << generic << other << false << u"number"_s << u"between "_s << u" 10 , 20.5"_s
+                           << u" t.c between 10 and 20.5"_s << u" t.c between ? and ?"_s
+                           << QVariantList{10LL, 20.5};
+    row("in numbers") << generic << other << false << u"number"_s << u"in "_s << u"1, -2, 3e2"_s
+                      << u" t.c in (1, -2, 3e2)"_s << u" t.c in (?, ?, ?)"_s << QVariantList{1LL, -2LL, 300.0};
+    row("not in one number") << sqlServer << other << false << u"number"_s << u"not in "_s << u"7"_s
+                             << u" t.c not in (7)"_s << u" t.c not in (?)"_s << QVariantList{7LL};
+    row("in texts, quoted list") << generic << other << false << u"string"_s << u"in "_s
+                                 << u"\"Smith, John\", O'Brien, \"say \"\"hi\"\"\""_s
+                                 << u" t.c in ('Smith, John', 'O''Brien', 'say \"hi\"')"_s << u" t.c in (?, ?, ?)"_s
+                                 << QVariantList{u"Smith, John"_s, u"O'Brien"_s, u"say \"hi\""_s};
+    row("between texts, MySQL backslashes") << generic << DbProduct::MySql << true << u"string"_s << u"between "_s
+                                            << u"a\\, b"_s << u" t.c between 'a\\\\' and 'b'"_s
+                                            << u" t.c between ? and ?"_s << QVariantList{u"a\\"_s, u"b"_s};
+    row("starts with, wildcards literal") << generic << other << false << u"string"_s << u"starts with "_s
+                                          << u"50%_o'k\\"_s << u" t.c like '50\\%\\_o''k\\\\%' escape '\\'"_s
+                                          << u" t.c like ? escape '\\'"_s << QVariantList{u"50\\%\\_o'k\\\\%"_s};
+    row("ends with, MySQL") << generic << DbProduct::MySql << true << u"lstring"_s << u"ends with "_s << u"%"_s
+                            << u" t.c like '%\\\\%' escape '\\\\'"_s << u" t.c like ? escape '\\\\'"_s
+                            << QVariantList{u"%\\%"_s};
+    row("starts with, SQL Server bracket") << sqlServer << other << false << u"string"_s << u"starts with "_s
+                                           << u"[a]_"_s << u" t.c like '\\[a]\\_%' escape '\\'"_s
+                                           << u" t.c like ? escape '\\'"_s << QVariantList{u"\\[a]\\_%"_s};
+    row("starts with, Oracle") << oracle << other << false << u"string"_s << u"starts with "_s << u"[a"_s
+                               << u" t.c like '[a%' escape '\\'"_s << u" t.c like ? escape '\\'"_s
+                               << QVariantList{u"[a%"_s};
+    row("ends with, Jet brackets") << jet << other << false << u"string"_s << u"ends with "_s << u"*?#%_[x"_s
+                                   << u" t.c like '%[*][?][#][%][_][[]x'"_s << u" t.c like ?"_s
+                                   << QVariantList{u"%[*][?][#][%][_][[]x"_s};
+    row("between dates, Oracle") << oracle << other << false << u"date"_s << u"between "_s
+                                 << u"2001/1/5, 2001-02-03"_s
+                                 << u" to_char(t.c,'yyyy-mm-dd') between '2001-01-05' and '2001-02-03'"_s
+                                 << u" to_char(t.c,'yyyy-mm-dd') between ? and ?"_s
+                                 << QVariantList{u"2001-01-05"_s, u"2001-02-03"_s};
+    row("in dates with a time, Oracle") << oracle << other << false << u"date"_s << u"in "_s
+                                        << u"2001-01-05, 2001-01-06 7:08"_s
+                                        << u" to_char(t.c,'yyyy-mm-dd HH24:MI:SS') in ('2001-01-05 00:00:00', "
+                                           u"'2001-01-06 07:08:00')"_s
+                                        << u" to_char(t.c,'yyyy-mm-dd HH24:MI:SS') in (?, ?)"_s
+                                        << QVariantList{u"2001-01-05 00:00:00"_s, u"2001-01-06 07:08:00"_s};
+    row("between dates, Jet") << jet << other << false << u"date"_s << u"between "_s << u"2001/1/5, 2001/12/31"_s
+                              << u" t.c between #2001-01-05# and #2001-12-31#"_s << u" t.c between ? and ?"_s
+                              << QVariantList{QDate(2001, 1, 5), QDate(2001, 12, 31)};
+    row("not in dates, SQL Server") << sqlServer << other << false << u"date"_s << u"not in "_s
+                                    << u"2001-01-05"_s << u" t.c not in ('2001-01-05')"_s << u" t.c not in (?)"_s
+                                    << QVariantList{QDate(2001, 1, 5)};
+    row("between dates, SQLite") << generic << DbProduct::Sqlite << false << u"date"_s << u"between "_s
+                                 << u"2001-1-5, 2001-01-05 23:59:59.5"_s
+                                 << u" julianday(t.c) between julianday('2001-01-05') and "
+                                    u"julianday('2001-01-05 23:59:59.5')"_s
+                                 << u" julianday(t.c) between julianday(?) and julianday(?)"_s
+                                 << QVariantList{u"2001-01-05"_s, u"2001-01-05 23:59:59.5"_s};
+    // While the user types, a cell that is no list yet stays one value, inside its literal.
+    row("open quote is one value") << generic << other << false << u"string"_s << u"in "_s << u"\"a', b"_s
+                                   << u" t.c in ('\"a'', b')"_s << u" t.c in (?)"_s
+                                   << QVariantList{u"\"a', b"_s};
+}
+
+void TestConditionComposer::furtherOperators()
+{
+    QFETCH(QString, kind);
+    QFETCH(DbProduct, product);
+    QFETCH(bool, backslashes);
+    QFETCH(QString, typeClass);
+    QFETCH(QString, op);
+    QFETCH(QString, value);
+    QFETCH(QString, expected);
+    QFETCH(QString, expectedBound);
+    QFETCH(QVariantList, parameters);
+
+    m_run.dbKind = dbKindFromText(kind);
+    m_run.product = product;
+    m_run.escapes.backslashEscapes = backslashes;
+    m_run.escapes.likeBackslashEscapes = backslashes;
+    m_run.moreOperators = true;
+    m_run.fieldCatalog = test::catalogOf({test::catalogColumn(u"t"_s, u"c"_s, typeClass)});
+    QCOMPARE(compose({used(op, value)}, u"select t.c from t"_s).condition, expected);
+    const ComposedCondition bound = composeParameterized({used(op, value)}, m_run);
+    QCOMPARE(bound.condition, expectedBound);
+    QCOMPARE(bound.parameters, parameters);
 }
 
 void TestConditionComposer::columnTypes_data()

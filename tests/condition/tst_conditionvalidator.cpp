@@ -72,6 +72,8 @@ private Q_SLOTS:
     void worksWithoutEditorCallback();
     void databaseRules_data();
     void databaseRules();
+    void furtherOperators_data();
+    void furtherOperators();
 
 private:
     /// The first problem's message, or the empty text when every rule holds.
@@ -320,6 +322,47 @@ void TestConditionValidator::databaseRules()
     run.fieldCatalog = m_catalog;
     run.fieldCatalog[N].typeCode = 6; // the money type's number
     const auto problem = validateConditions({row(QString(), Column(column), u"= "_s, value, QString(), QString())}, run);
+    QCOMPARE(problem ? problem->message : QString(), message);
+}
+
+void TestConditionValidator::furtherOperators_data()
+{
+    QTest::addColumn<bool>("offered");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+    const QString twoValues = u"The value must be two values separated by a comma!"_s;
+    const QString someValues = u"The value must be one or more values separated by commas!"_s;
+    const auto row = [](const char *name) { return std::ref(QTest::newRow(name)); };
+    row("not offered") << false << int(N) << u"between "_s << u"1, 2"_s << typeMismatch;
+    row("between numbers") << true << int(N) << u"between "_s << u"1, 2.5"_s << QString();
+    row("between, one value") << true << int(N) << u"between "_s << u"1"_s << twoValues;
+    row("between, three values") << true << int(N) << u"between "_s << u"1, 2, 3"_s << twoValues;
+    row("between, open quote") << true << int(S) << u"between "_s << u"\"a, b"_s << twoValues;
+    row("between, second no number") << true << int(N) << u"between "_s << u"1, 2' or 1=1"_s << notNumber;
+    row("in dates") << true << int(D) << u"in "_s << u"2001-01-05, 2001/2/3 10:00"_s << QString();
+    row("in, one no date") << true << int(D) << u"in "_s << u"2001-01-05, 2001-02-30"_s << notDate;
+    row("in, empty") << true << int(N) << u"in "_s << u"  "_s << someValues;
+    row("not in, empty item") << true << int(S) << u"not in "_s << u"a,,b"_s << someValues;
+    row("not in, quoted empty text") << true << int(S) << u"not in "_s << u"a, \"\""_s << QString();
+    row("in on boolean") << true << int(B) << u"in "_s << u"1"_s << typeMismatch;
+    row("between on long text") << true << int(L) << u"between "_s << u"a, b"_s << typeMismatch;
+    row("starts with on long text") << true << int(L) << u"starts with "_s << u"a,\"b"_s << QString();
+    row("ends with on number") << true << int(N) << u"ends with "_s << u"5"_s << typeMismatch;
+}
+
+void TestConditionValidator::furtherOperators()
+{
+    QFETCH(bool, offered);
+    QFETCH(int, column);
+    QFETCH(QString, op);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    QueryRun run;
+    run.fieldCatalog = m_catalog;
+    run.moreOperators = offered;
+    const auto problem = validateConditions({row(QString(), Column(column), op, value, QString(), QString())}, run);
     QCOMPARE(problem ? problem->message : QString(), message);
 }
 

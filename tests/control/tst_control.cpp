@@ -430,7 +430,7 @@ private Q_SLOTS:
     void everySetterNotifies()
     {
         const QStringList names = ownPropertyNames();
-        QCOMPARE(names.size(), 28);
+        QCOMPARE(names.size(), 29);
         Condora control;
         QSignalSpy changed(&control, &Condora::propertyChanged);
         for (const QString &name : names) {
@@ -556,6 +556,7 @@ private Q_SLOTS:
         QTest::newRow("Title") << u"Title"_s << QVariant(QString());
         QTest::newRow("SqlInput") << u"SqlInput"_s << QVariant(QString());
         QTest::newRow("ShowSql") << u"ShowSql"_s << QVariant(false);
+        QTest::newRow("MoreOperators") << u"MoreOperators"_s << QVariant(false);
     }
 
     void missingKeysLoadDefaults()

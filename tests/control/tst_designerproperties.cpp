@@ -128,7 +128,8 @@ void TestDesignerProperties::editorListsEveryDesignableProperty_data()
                              "LabelForeColor", "GridColor", "GridColorFixed", "GridColorUnpopulated", "GridForeColor",
                              "GridForeColorFixed", "FormBackColor", "FormPicture", "ButtonBackColor", "GridFont",
                              "GridFontFixed", "ButtonPicture", "GridForeColorSel", "GridBackColor", "GridBackColorBkg",
-                             "GridBackColorFixed", "GridBackColorSel", "GridBackColorUnpopulated", "ShowSql"}) {
+                             "GridBackColorFixed", "GridBackColorSel", "GridBackColorUnpopulated", "ShowSql",
+                             "KeepCondition", "CountRows", "MoreOperators"}) {
         QTest::newRow(name) << QString::fromLatin1(name) << true;
     }
     // A connection is handed over at run time and cannot be designed.

@@ -601,7 +601,8 @@ void TestDemo::getSqlCancelled()
     QVERIFY(form);
     // The demo turns the opt-in conveniences on.
     auto *control = child<Condora>(form.get(), u"Condora1"_s);
-    QVERIFY(control && control->ShowSql() && control->KeepCondition() && control->CountRows());
+    QVERIFY(control && control->ShowSql() && control->KeepCondition() && control->CountRows()
+            && control->MoreOperators());
     auto *text = child<QPlainTextEdit>(form.get(), u"txtSql"_s);
     text->setPlainText(u"an earlier statement"_s);
     whenModal(u"frmCondora"_s, [&](QWidget *dialog) {

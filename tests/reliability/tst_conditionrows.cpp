@@ -18,6 +18,8 @@
 #include "platform/flexgrid/flexgrid.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QTableView>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -70,6 +72,8 @@ private Q_SLOTS:
     void parametersFindSameRows();
     void narrowedValues_data();
     void narrowedValues();
+    void severalPickedValues_data();
+    void severalPickedValues();
     void verifyCounts_data();
     void verifyCounts();
 
@@ -99,14 +103,20 @@ private:
 void TestConditionRows::roundTrip_data()
 {
     QTest::addColumn<QString>("json");
+    QTest::addColumn<bool>("moreOperators");
     QTest::addColumn<QString>("condition"); // as the test writes it
-    QTest::newRow("one row") << document(row({}, u"Title"_s, u"="_s, u"O'Brien"_s, {}, {}))
+    QTest::newRow("one row") << document(row({}, u"Title"_s, u"="_s, u"O'Brien"_s, {}, {})) << false
                              << u"r.Title = 'O''Brien'"_s;
     QTest::newRow("brackets, include, or/and")
         << document(row(u"("_s, u"Title"_s, u"include"_s, u"a"_s, {}, u"Or"_s) + u","_s
                     + row({}, u"Amount"_s, u">"_s, u"10"_s, u")"_s, u"And"_s) + u","_s
                     + row({}, u"Written"_s, u"not null"_s, {}, {}, {}))
-        << u"( r.Title like '%a%' Or r.Amount > 10 ) And not r.Written is null"_s;
+        << false << u"( r.Title like '%a%' Or r.Amount > 10 ) And not r.Written is null"_s;
+    QTest::newRow("in, between, starts with")
+        << document(row({}, u"Title"_s, u"in"_s, u"\\\"a, b\\\", O'Brien"_s, {}, u"Or"_s) + u","_s
+                    + row({}, u"Amount"_s, u"between"_s, u"1, 10"_s, {}, u"And"_s) + u","_s
+                    + row({}, u"Title"_s, u"starts with"_s, u"x"_s, {}, {}))
+        << true << u"r.Title in ('a, b', 'O''Brien') Or r.Amount between 1 and 10 And r.Title like 'x%' escape '\\'"_s;
 }
 
 // Rows set as JSON compose the statement the test expects; what the control hands back reopens
@@ -114,8 +124,10 @@ void TestConditionRows::roundTrip_data()
 void TestConditionRows::roundTrip()
 {
     QFETCH(QString, json);
+    QFETCH(bool, moreOperators);
     QFETCH(QString, condition);
     Condora first;
+    first.setMoreOperators(moreOperators);
     QVERIFY(first.SetConditionRows(json));
     const RunOutcome one = okRun(first, Base);
     QVERIFY2(one.messages.isEmpty(), qPrintable(one.messages.join(u"; "_s)));
@@ -123,6 +135,7 @@ void TestConditionRows::roundTrip()
 
     const QString handedBack = first.GetConditionRows();
     Condora second;
+    second.setMoreOperators(moreOperators);
     QVERIFY(second.SetConditionRows(handedBack));
     const RunOutcome two = okRun(second, Base);
     QCOMPARE(two.sql, one.sql);
@@ -295,6 +308,66 @@ void TestConditionRows::narrowedValues()
     QVERIFY2(outcome.messages.isEmpty(), qPrintable(outcome.messages.join(u"; "_s)));
     QCOMPARE(listed, expected);
     QVERIFY(plain.size() > listed.size());
+}
+
+void TestConditionRows::severalPickedValues_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::newRow("SQLite") << Engine::Sqlite;
+    QTest::newRow("PostgreSQL") << Engine::Postgres;
+}
+
+// "in" with the picker: clicks choose values (a second click takes one out again, NULL cannot be
+// chosen), Enter takes them; the statement finds the rows the test's own statement finds.
+void TestConditionRows::severalPickedValues()
+{
+    QFETCH(Engine, engine);
+    const auto db = SampleDatabase::create(engine, u"condora_conditionrows"_s);
+    if (!db) {
+        CONDORA_NEED_PG(pg);
+    }
+    db->exec(u"create table several (id integer, b varchar(20))"_s);
+    db->exec(u"insert into several values (1, 'x, y'), (2, 'say \"hi\"'), (3, 'plain'), (4, null), (5, 'x, y'), "
+             "(6, ' pad')"_s);
+    const QStringList expected =
+        db->column(u"select id from several where b = 'x, y' or b = 'say \"hi\"' or b = ' pad' order by id"_s);
+
+    Condora control;
+    control.setMoreOperators(true);
+    QVERIFY(control.SetConditionRows(document(row({}, u"b"_s, u"in"_s, {}, {}, {}))));
+    QStringList chosen;
+    ControlRun run;
+    run.connection = db->open();
+    run.control = &control;
+    run.sqlInput = u"select k.id, k.b from several k order by k.id"_s;
+    run.user = [&](QWidget *dialog) {
+        dialogtest::clickCell(dialogtest::find<condora::FlexGrid>(dialog, "MFGQuery"), 1, 3);
+        dialogtest::whenModal(dialog, u"frmGetValue"_s, [&](QWidget *picker) {
+            auto *grid = dialogtest::find<condora::FlexGrid>(picker, "MSFlexGrid1");
+            grid->fetchAll();
+            const auto click = [grid](const QString &value) {
+                for (int r = 1; r < grid->Rows(); ++r) {
+                    if (value.isNull() ? grid->isNullCell(r, 0) : (!grid->isNullCell(r, 0) && grid->TextMatrix(r, 0) == value)) {
+                        dialogtest::clickCell(grid, r, 0);
+                        return;
+                    }
+                }
+                QFAIL(qPrintable(u"not listed: "_s + value));
+            };
+            for (const QString &value : {u"x, y"_s, u"plain"_s, u"say \"hi\""_s, QString(), u"plain"_s, u" pad"_s}) {
+                click(value);
+            }
+            QVERIFY(picker->isVisible());
+            chosen = QStringList{dialogtest::find<QLabel>(picker, "lblChosen")->toolTip()};
+            QTest::keyClick(grid->view(), Qt::Key_Return);
+        });
+        press(dialog, "cmdGetValue");
+        okOrCancel(dialog);
+    };
+    const RunOutcome outcome = run.run(*m_ui);
+    QVERIFY2(outcome.messages.isEmpty(), qPrintable(outcome.messages.join(u"; "_s)));
+    QCOMPARE(chosen, QStringList{u"\"x, y\", \"say \"\"hi\"\"\", \" pad\""_s});
+    QCOMPARE(db->column(u"select k.id from ("_s + outcome.sql + u") k order by k.id"_s), expected);
 }
 
 void TestConditionRows::verifyCounts_data()

@@ -6,7 +6,8 @@
 //
 // Writes OUTDIR/NAME-demo.png, NAME-query.png and NAME-picker.png; with --features also a second
 // run: NAME-reopened.png (the kept condition), NAME-picker-search.png (search and rows per
-// value) and NAME-verify.png (Verify's row count). Exits non-zero when a step did not happen.
+// value), NAME-verify.png (Verify's row count), NAME-picker-several.png (several values picked
+// for "in") and NAME-operators.png (rows with "in" and "starts with"). Exits non-zero when a step did not happen.
 
 #include "dialogdriver.h"
 
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QStyle>
+#include <QTableView>
 #include <QStyleFactory>
 #include <QTimer>
 #include <QTranslator>
@@ -171,6 +173,34 @@ int main(int argc, char *argv[])
                 g_failures << u"no row count shown"_s;
             }
             QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
+        });
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdRecordset"_s), Qt::LeftButton);
+
+        // The further operators: "in" with several values picked, and "starts with".
+        whenModal(&scope, u"frmCondora"_s, [&](QWidget *dialog) {
+            auto *grid = dialog->findChild<condora::FlexGrid *>(u"MFGQuery"_s);
+            dialog->findChild<QCheckBox *>(u"chkSqlShow"_s)->setChecked(true);
+            while (grid->Rows() < 4) {
+                QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdAdd"_s), Qt::LeftButton);
+            }
+            if (!enterRow(dialog, 2, u"CompanyName"_s, u"in "_s, QString())
+                || !enterRow(dialog, 3, u"ContactName"_s, u"starts with "_s, u"Ma"_s)) {
+                g_failures << u"no rows with the further operators"_s;
+            }
+            whenModal(&scope, u"frmGetValue"_s, [&](QWidget *picker) {
+                auto *values = picker->findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
+                for (int row : {1, 3, 4}) {
+                    clickCell(values, row, 0);
+                }
+                save(picker, out.filePath(name + u"-picker-several.png"_s));
+                QTest::keyClick(values->view(), Qt::Key_Return);
+            });
+            clickCell(grid, 2, 3);
+            QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdGetValue"_s), Qt::LeftButton);
+            clickCell(grid, 1, 5);
+            QTest::keyClick(dialog->findChild<QComboBox *>(u"comItem"_s), Qt::Key_Escape);
+            save(dialog, out.filePath(name + u"-operators.png"_s));
+            QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
         });
         QTest::mouseClick(window.findChild<QPushButton *>(u"cmdRecordset"_s), Qt::LeftButton);
     }
