@@ -100,8 +100,23 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_searchTimer->setSingleShot(true);
     m_searchTimer->setInterval(SearchDelayMs);
     m_searchTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_search, &QLineEdit::textChanged, m_searchTimer, qOverload<>(&QTimer::start));
-    connect(m_searchTimer, &QTimer::timeout, this, &frmGetValue::reloadValues);
+    // The first keystroke narrows at once; keystrokes that follow within the pause wait for it,
+    // and the list then narrows once more for the text as it stands.
+    connect(m_search, &QLineEdit::textChanged, this, [this] {
+        const bool typingOn = m_searchTimer->isActive();
+        m_searchTimer->start();
+        if (typingOn || !isVisible()) {
+            m_searchPending = true;
+        } else {
+            m_searchPending = false;
+            reloadValues();
+        }
+    });
+    connect(m_searchTimer, &QTimer::timeout, this, [this] {
+        if (std::exchange(m_searchPending, false)) {
+            reloadValues();
+        }
+    });
 
     m_count = new QLabel(this);
     m_count->setObjectName(u"lblCount"_s);
@@ -281,12 +296,14 @@ int frmGetValue::widestValue() const
     // whole for this); each cell in its own font, the title bold.
     int widest = 0;
     const int rows = std::min(m_grid->Rows(), MeasuredRows + 1);
+    QFont titleFont = m_grid->FontFixed();
+    titleFont.setBold(true);
+    const QFontMetrics title(titleFont);
+    const QFontMetrics cells(m_grid->Font());
     for (int row = 0; row < rows; ++row) {
-        QFont font = row == 0 ? m_grid->FontFixed() : m_grid->Font();
-        font.setBold(row == 0 || font.bold());
         const QString text = row > 0 && m_grid->isNullCell(row, 0) ? nullEntry() : m_grid->TextMatrix(row, 0);
         // A value longer than any window is cut at the cap anyway: measure no more of it.
-        widest = std::max(widest, QFontMetrics(font).horizontalAdvance(text.left(MeasuredCharacters)));
+        widest = std::max(widest, (row == 0 ? title : cells).horizontalAdvance(text.left(MeasuredCharacters)));
     }
     return twips::fromPixels(widest + ValuePadding);
 }

@@ -46,7 +46,8 @@ QString valueListSql(const ColumnInfo &column, const QString &fromClause = QStri
 /// then emptied (a partial list would pass for the whole one) and a click picks nothing.
 ///
 /// Above the list, the search field txtSearch has the focus when the window opens: the list
-/// narrows, 150 ms after the last keystroke, to the values that contain the typed text
+/// narrows at the first keystroke, and for keystrokes that follow within 150 ms once more 150 ms
+/// after the last of them, to the values that contain the typed text
 /// (case-insensitively, every character standing for itself; see ValueSearchMethod for each
 /// database's case folding), on the database and within the host's filter. Down moves into
 /// the list (one row on), Enter picks the current value (the first when none is current).
@@ -187,6 +188,7 @@ private:
     QString m_narrowing;
     QString m_narrowingColumn;
     QTimer *m_searchTimer = nullptr;
+    bool m_searchPending = false; // keystrokes within the pause, not yet searched for
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     QString m_shownSearch;                 // the search text of the list shown

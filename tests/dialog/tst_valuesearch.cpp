@@ -208,8 +208,9 @@ void TestValueSearch::searchNarrows()
     auto *search = find<QLineEdit>(m_picker.get(), "txtSearch");
     QCOMPARE(QApplication::focusWidget(), search);
     m_run.connection->resetStatementCount();
-    type(search, typed); // typed faster than the pause: one statement
-    QTRY_COMPARE(m_run.connection->statementCount(), 1);
+    // The first keystroke searches at once; the rest, typed faster than the pause, once after it.
+    type(search, typed);
+    QTRY_COMPARE(m_run.connection->statementCount(), typed.size() > 1 ? 2 : 1);
     QCOMPARE(sorted(listed(m_grid)), expected.isEmpty() ? QStringList{QString()} : sorted(expected));
     const QString count = find<QLabel>(m_picker.get(), "lblCount")->text();
     QCOMPARE(count, expected.size() == 1 ? u"1 value"_s : u"%1 values"_s.arg(expected.size()));
