@@ -4,6 +4,7 @@
 #include "platform/ado/libpq.h"
 #include "platform/ado/queryrows.h"
 #include "platform/ado/readonlyguard.h"
+#include "platform/ado/sqliterows.h"
 #include "platform/ado/typemapping.h"
 #include "platform/runtimeerror.h"
 
@@ -34,11 +35,7 @@ QList<int> columnTypes(const QSqlQuery &query, const QString &driver)
     if (driver == u"QSQLITE") {
         // Qt reports no types for SQLite (none at all on a no-rows result): read the
         // declared column types from the statement handle.
-        sqlite3_stmt *statement = nullptr;
-        const QVariant handle = query.result() ? query.result()->handle() : QVariant();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3_stmt*") == 0) {
-            statement = *static_cast<sqlite3_stmt *const *>(handle.constData());
-        }
+        sqlite3_stmt *statement = sqliteStatement(query);
         const int count = statement ? sqlite3_column_count(statement) : 0;
         for (int i = 0; i < record.count(); ++i) {
             const char *declared = i < count ? sqlite3_column_decltype(statement, i) : nullptr;
