@@ -21,6 +21,13 @@ QString fillGrid(FlexGrid &grid, ado::Recordset &recordset)
     // Bound at every size: a client cursor's rows are already where the recordset keeps them,
     // and a copy cell by cell would hold them twice (and lose the NULLs the grid tracks).
     ignoreErrors([&] { grid.setRecordset(recordset); });
+    // A client cursor has every row already: the grid counts them all at once (nothing is
+    // fetched or copied for that), as a filled grid would.
+    ignoreErrors([&] {
+        if (recordset.RecordCount() >= 0) {
+            grid.fetchAll();
+        }
+    });
     ignoreErrors([&] {
         if (!(recordset.Eof() && recordset.Bof())) {
             recordset.MoveFirst();

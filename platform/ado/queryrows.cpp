@@ -3,7 +3,6 @@
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/sqliterows.h"
 
-#include <QCoreApplication>
 #include <QSqlError>
 
 #include <sqlite3.h>
@@ -71,8 +70,8 @@ void QueryRows::fetchFromHandle(int &fetched, int count)
     // Read again on every call: the driver finalises the statement when its connection closes.
     sqlite3_stmt *statement = sqliteStatement(*m_query);
     if (!statement) {
-        fail(QSqlError(QCoreApplication::translate("QSQLiteResult", "Unable to fetch row"),
-                       QCoreApplication::translate("QSQLiteResult", "No query"), QSqlError::ConnectionError));
+        fail(QSqlError(sqliteDriverText("Unable to fetch row"),
+                       sqliteDriverText("No query"), QSqlError::ConnectionError));
         release();
         return;
     }

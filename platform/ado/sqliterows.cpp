@@ -42,6 +42,13 @@ bool readsAsUtf8(const char *text, qsizetype size)
 
 } // namespace
 
+QString sqliteDriverText(const char *text)
+{
+    // The driver's context, held in a variable: these texts are Qt's to translate, not ours.
+    static const char *const driverContext = "QSQLiteResult";
+    return QCoreApplication::translate(driverContext, text);
+}
+
 sqlite3_stmt *sqliteStatement(const QSqlQuery &query)
 {
     const QSqlResult *result = query.result();
@@ -103,7 +110,7 @@ QSqlError sqliteStepError(sqlite3_stmt *statement, int result)
     if (!resetFirst) {
         sqlite3_reset(statement);
     }
-    return QSqlError(QCoreApplication::translate("QSQLiteResult", "Unable to fetch row"), message,
+    return QSqlError(sqliteDriverText("Unable to fetch row"), message,
                      QSqlError::ConnectionError, QString::number(code));
 }
 

@@ -21,6 +21,9 @@ sqlite3_stmt *sqliteStatement(const QSqlQuery &query);
 /// an integer as qlonglong, a real as double, text as QString, a blob as QByteArray, NULL.
 void appendSqliteRow(sqlite3_stmt *statement, RowStore &store);
 
+/// A text of Qt's SQLite driver, in the language Qt's own translations give it.
+QString sqliteDriverText(const char *text);
+
 /// The error Qt's SQLite driver records when a step ends with `result` (neither a row nor
 /// the end); also resets the statement, as the driver does.
 QSqlError sqliteStepError(sqlite3_stmt *statement, int result);
