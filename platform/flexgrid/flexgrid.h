@@ -82,7 +82,7 @@ public:
     void setTextMatrix(int row, int col, const QString &text);
     /// The text that bound cells holding SQL NULL show (TextMatrix reads it too); empty, the
     /// default, shows them empty. While it is set, such cells stay NULL (isNullCell) also when
-    /// sorting or appending copies the rows, until their text is set.
+    /// sorting moves or appending copies the rows, until their text is set.
     QString NullText() const;
     void setNullText(const QString &text);
     /// True for a cell that holds SQL NULL from a bound source (only while NullText is set).

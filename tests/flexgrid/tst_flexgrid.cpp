@@ -1128,7 +1128,7 @@ void TestFlexGrid::bindingNullCells()
     QCOMPARE(grid.isNullCell(2, 0), true);
     QCOMPARE(grid.isNullCell(4, 0), false); // the text "(null)" is a value
     grid.setCol(0);
-    grid.setSort(2); // copies the rows: NULL stays NULL
+    grid.setSort(2); // NULL stays NULL where the rows move
     QCOMPARE(column(grid, 0), (QStringList{u"b"_s, u"(null)"_s, u"(null)"_s, QString()}));
     QList<bool> nulls;
     for (int r = 1; r < grid.Rows(); ++r) {
