@@ -255,8 +255,8 @@ int growthOfUnqualifiedColumns(int repetitions)
         const double ratio = analysisUs / engineUs;
         const double cpuRatio = median(analysisCpu) / median(engineCpu);
         firstRatio = firstRatio == 0 ? ratio : firstRatio;
-        std::printf("  %4d columns: %10.1f us, sqlite3 %10.1f us, ratio %6.2fx (%.2f of the ratio at 10); CPU %10.1f us, "
-                    "sqlite3 %10.1f us, ratio %6.2fx\n",
+        std::printf("  %4d columns: %10.1f us, sqlite3 %10.1f us, ratio %6.2fx (%.2f of the ratio at 10); "
+                    "CPU %10.1f us, sqlite3 %10.1f us, ratio %6.2fx\n",
                     columns, analysisUs, engineUs, ratio, ratio / firstRatio, median(analysisCpu), median(engineCpu),
                     cpuRatio);
         sqlite3_close(engine);

@@ -407,7 +407,8 @@ int main(int argc, char *argv[])
     line("server: first screen vs row + paint", server["first_screen_ms"], "ms",
          engine["first_row_ms"] + bare["bare_paint_ms"], "the engine's first row + a bare QTableView's first screen");
     line("server: next screen vs row + paint", server["warm_first_screen_ms"], "ms",
-         engine["first_row_ms"] + server["warm_bare_paint_ms"], "the engine's first row + a bare QTableView paint, warm");
+         engine["first_row_ms"] + server["warm_bare_paint_ms"],
+         "the engine's first row + a bare QTableView paint, warm");
     line("server: next result's first screen", server["warm_first_screen_ms"], "ms", engine["first_row_ms"],
          "the engine's first row");
     line("server: next result's first screen, CPU", server["warm_first_screen_cpu_ms"], "ms",

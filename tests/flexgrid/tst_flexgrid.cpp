@@ -1237,8 +1237,9 @@ void TestFlexGrid::sharedRowsReadLikeAHandCopy()
     for (int r = 0; r < copy.Rows(); ++r) {
         QCOMPARE(shared.RowMark(r), copy.RowMark(r));
         for (int c = 0; c < copy.Cols(); ++c) {
+            const QString where = u"(%1, %2)"_s.arg(r).arg(c);
             QVERIFY2(shared.TextMatrix(r, c) == copy.TextMatrix(r, c),
-                     qPrintable(u"(%1, %2): %3 / %4"_s.arg(r).arg(c).arg(shared.TextMatrix(r, c), copy.TextMatrix(r, c))));
+                     qPrintable(where + u": "_s + shared.TextMatrix(r, c) + u" / "_s + copy.TextMatrix(r, c)));
         }
     }
 }
