@@ -43,6 +43,8 @@ SqlScanner::SqlScanner(const QString &text)
     : m_text(text)
 {
     const qsizetype size = text.size();
+    // About one token in four characters in a select list ("c12, "): grown once, not by steps.
+    m_tokens.reserve(size / 4 + 4);
     int depth = 0;
     qsizetype i = 0;
     while (i < size) {

@@ -199,7 +199,15 @@ QString withClause(const QString &statement)
 
 QString probeSql(const QString &statement)
 {
-    return spliceCondition(statement, u"1=0 "_s);
+    // An analysis probes the same statement several times (testSql, the names, the types);
+    // the last one is remembered, so that a long statement is scanned once.
+    thread_local QString lastStatement;
+    thread_local QString lastProbe;
+    if (lastProbe.isEmpty() || statement != lastStatement) {
+        lastProbe = spliceCondition(statement, u"1=0 "_s);
+        lastStatement = statement;
+    }
+    return lastProbe;
 }
 
 QString testSql(ado::Connection &connection, const QString &statement)

@@ -126,7 +126,8 @@ bool parseSelectList(const QString &selectList, FieldCatalog &catalog)
         for (int i = 1; i <= n; ++i) {
             // An item beyond the last result column addresses a catalog entry that does not exist.
             ColumnInfo &column = at(catalog, i);
-            QString item = text::trim(singleSpaced(at(items, i)));
+            const QString spaced = text::trim(singleSpaced(at(items, i)));
+            QString item = spaced;
 
             const int dot = text::find(item, u"."_s);
             if (dot > 0) {
@@ -149,7 +150,7 @@ bool parseSelectList(const QString &selectList, FieldCatalog &catalog)
 
             // Read by its tokens, a plain column keeps its name as written (quoted names with
             // spaces included); anything else is filtered on as a whole.
-            const SelectItem read = readSelectItem(text::trim(singleSpaced(at(items, i))), column.colName);
+            const SelectItem read = readSelectItem(spaced, column.colName);
             column.expression.clear();
             if (read.plain) {
                 // schema.table.column keeps its first-dot split: the operand is the same.

@@ -2,8 +2,6 @@
 
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
-#include "platform/runtimeerror.h"
-#include "platform/userinteraction.h"
 
 #include <exception>
 
@@ -23,31 +21,12 @@ bool attempt(Step &&step)
     }
 }
 
-/// A step that walks the recordset: a statement that fails part-way is kept in `failure` (the
-/// first one), other failures are ignored like attempt() does.
-template <typename Step>
-bool walk(QString &failure, Step &&step)
-{
-    try {
-        step();
-        return true;
-    } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Database && failure.isEmpty()) {
-            failure = error.description();
-        }
-    } catch (const std::exception &) {
-    }
-    return false;
-}
-
 constexpr int BindLimit = 2048;
-constexpr int YieldEvery = 1000;
 
 } // namespace
 
 QString MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset)
 {
-    QString failure;
     attempt([&] {
         if (grid.FixedRows() > 0) {
             grid.setFixedRows(0);
@@ -75,46 +54,18 @@ QString MSGridShowInfo(FlexGrid &grid, ado::Recordset &recordset)
         for (int col = 0; col < fieldCount + 1; ++col) {
             attempt([&] { grid.setTextMatrix(0, col, QString()); });
         }
-
-        const auto atEnd = [&] {
-            bool eof = true; // a recordset that cannot say where it stands ends the copy
-            walk(failure, [&] { eof = recordset.Eof(); });
-            return eof;
-        };
-        int row = 0;
-        while (!atEnd()) {
-            ++row;
-            attempt([&] { grid.AddItem(QString()); });
-            for (int field = 0; field < fieldCount; ++field) {
-                attempt([&] {
-                    const QVariant value = recordset.Fields().Item(field).Value();
-                    grid.setTextMatrix(row, field + fixedCols, value.isNull() ? QString() : value.toString());
-                });
-            }
-            if (!walk(failure, [&] { recordset.MoveNext(); })) {
-                break; // it would never reach its end
-            }
-            if (row % YieldEvery == 0) {
-                UserInteraction::instance().processEvents();
-            }
-        }
-        attempt([&] {
-            // The last append left one empty row behind.
-            if (grid.Rows() > 2) {
-                grid.RemoveItem(grid.Rows() - 1);
-            }
-        });
-    }
-
-    if (!failure.isEmpty()) {
-        return failure; // the rows end at the failure: nothing to move back over
+        // The grid shows the rows the recordset holds, laid out as a copy by hand would lay
+        // them out, without copying them.
+        attempt([&] { grid.showRows(recordset.rowSource(), fixedCols); });
     }
     attempt([&] {
         if (!(recordset.Eof() && recordset.Bof())) {
             recordset.MoveFirst();
         }
     });
-    return failure;
+    // Nothing here walks the rows any more: a bound grid reports a failure itself, and a client
+    // cursor has met any failure already when it was opened.
+    return QString();
 }
 
 } // namespace condora

@@ -2,6 +2,10 @@
 // screen and the memory held as rows are fetched, next to the sqlite3 engine's own time for the
 // same query (time to the first row and to all rows) measured in the same run.
 //
+// All rows are also set against Qt's own QSqlQueryModel reading the same query (its fetchMore
+// loop, as a view fetching to the end drives it): time and peak memory, each side in a child
+// process of its own so that each peak (VmHWM) belongs to that side alone; best of 3.
+//
 // Usage: bench_flexgrid [rows]   (default 1000000)
 
 #include "platform/ado/connection.h"
@@ -12,6 +16,11 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -86,12 +95,104 @@ Baseline sqliteBaseline(const QByteArray &path)
     return result;
 }
 
+/// A line of /proc/self/status in bytes ("VmRSS", "VmHWM").
+qint64 statusBytes(const char *key)
+{
+    QFile status(u"/proc/self/status"_s);
+    if (!status.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    const QByteArray prefix = QByteArray(key) + ':';
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(prefix)) {
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
+        }
+    }
+    return 0;
+}
+
+/// One side of the all-rows comparison, in a child process: "model" (QSqlQueryModel on a
+/// scrollable QSqlQuery, fetchMore until it can fetch no more) or "grid" (Recordset bound to a
+/// FlexGrid, fetched to the end through the view's fetchMore). Prints "ms peak_bytes rows".
+int allRowsChild(int &argc, char **argv, const char *side, const QString &path)
+{
+    QApplication app(argc, argv);
+    const qint64 rssStart = statusBytes("VmRSS");
+    QElapsedTimer timer;
+    timer.start();
+    int rows = 0;
+    if (qstrcmp(side, "model") == 0) {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s);
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQueryModel model;
+        QSqlQuery query(db);
+        query.exec(QString::fromLatin1(Query));
+        model.setQuery(std::move(query));
+        while (model.canFetchMore()) {
+            model.fetchMore();
+        }
+        rows = model.rowCount();
+        if (model.data(model.index(rows - 1, 1)).toString() != u"customer name "_s + QString::number(rows)) {
+            return 1;
+        }
+    } else {
+        auto connection = std::make_shared<condora::ado::Connection>();
+        connection->Open(u"Provider=SQLite;Data Source="_s + path);
+        condora::ado::Recordset recordset;
+        recordset.Open(QString::fromLatin1(Query), connection);
+        condora::FlexGrid grid;
+        grid.setRecordset(recordset);
+        QAbstractItemModel *model = grid.view()->model();
+        while (model->canFetchMore(QModelIndex())) {
+            model->fetchMore(QModelIndex());
+        }
+        rows = grid.Rows() - 1;
+        if (grid.TextMatrix(rows, 1) != u"customer name "_s + QString::number(rows)) {
+            return 1;
+        }
+    }
+    std::printf("%.3f %lld %d\n", ms(timer.nsecsElapsed()), static_cast<long long>(statusBytes("VmHWM") - rssStart),
+                rows);
+    return 0;
+}
+
+struct AllRows
+{
+    double ms = 1e300;
+    double peakMb = 1e300;
+    int rows = 0;
+};
+
+AllRows bestAllRows(const char *side, const QByteArray &path, int trials)
+{
+    AllRows best;
+    for (int trial = 0; trial < trials; ++trial) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {u"--all-rows"_s, QString::fromLatin1(side), QString::fromUtf8(path)});
+        if (!child.waitForFinished(-1) || child.exitCode() != 0) {
+            std::fprintf(stderr, "bench_flexgrid: the %s child failed\n%s\n", side,
+                         child.readAllStandardError().constData());
+            std::exit(1);
+        }
+        const QList<QByteArray> parts = child.readAllStandardOutput().trimmed().split(' ');
+        best.ms = std::min(best.ms, parts.value(0).toDouble());
+        best.peakMb = std::min(best.peakMb, parts.value(1).toDouble() / 1e6);
+        best.rows = parts.value(2).toInt();
+    }
+    return best;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    if (argc == 4 && qstrcmp(argv[1], "--all-rows") == 0) {
+        return allRowsChild(argc, argv, argv[2], QString::fromUtf8(argv[3]));
     }
     QApplication app(argc, argv);
     const int rowCount = argc > 1 ? std::atoi(argv[1]) : 1000000;
@@ -126,6 +227,21 @@ int main(int argc, char *argv[])
     std::printf("\nbaseline, sqlite3 C API, \"%s\" (best of %d):\n", Query, Trials);
     std::printf("  time to first row   %9.2f ms\n", engine.firstRowMs);
     std::printf("  time to all rows    %9.2f ms  (%lld rows)\n", engine.allRowsMs, static_cast<long long>(engine.rows));
+
+    {
+        const AllRows model = bestAllRows("model", path, Trials);
+        const AllRows grid = bestAllRows("grid", path, Trials);
+        std::printf("\nall rows against Qt's QSqlQueryModel (fetchMore to the end; each in a child process, best of "
+                    "%d):\n",
+                    Trials);
+        std::printf("  QSqlQueryModel            %9.2f ms  peak +%7.1f MB  (%d rows)\n", model.ms, model.peakMb,
+                    model.rows);
+        std::printf("  FlexGrid bound            %9.2f ms  peak +%7.1f MB  (%d rows)\n", grid.ms, grid.peakMb,
+                    grid.rows);
+        std::printf("  all rows, time: ratio to QSqlQueryModel %.2fx (to the engine %.2fx)\n", grid.ms / model.ms,
+                    grid.ms / engine.allRowsMs);
+        std::printf("  all rows, peak memory: ratio to QSqlQueryModel %.2fx\n", grid.peakMb / model.peakMb);
+    }
 
     const QString connectionString = u"Provider=SQLite;Data Source="_s + QString::fromUtf8(path);
     const auto openConnection = [&connectionString] {

@@ -221,7 +221,8 @@ int main(int argc, char *argv[])
 
     state.dbKind = condora::DbKind::Access;
     const PickerRun client = openPicker(state, owner);
-    std::printf("\nvalue picker, client cursor (database kind \"3\"), copied row by row, one run:\n");
+    std::printf("\nvalue picker, client cursor (database kind \"3\"), every row fetched at open and shown in place, "
+                "one run:\n");
     std::printf("  open to first painted rows %9.2f ms  (%d rows, %d event-loop yields)\n", client.paintedMs,
                 client.rowsShown, ui.processEventsCount());
     std::printf("  ratio to the engine's time for all rows   %6.2f\n", client.paintedMs / engine.allRowsMs);

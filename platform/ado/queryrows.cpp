@@ -1,8 +1,11 @@
 #include "platform/ado/queryrows.h"
 
 #include "platform/ado/databasemessage.h"
+#include "platform/ado/sqliterows.h"
 
 #include <QSqlError>
+
+#include <sqlite3.h>
 
 namespace condora::ado {
 
@@ -14,6 +17,7 @@ QueryRows::QueryRows(std::unique_ptr<QSqlQuery> query, QStringList names)
     , m_store(int(m_names.size()))
 {
     m_values.resize(m_names.size());
+    m_sqlite = m_query && sqliteStatement(*m_query) != nullptr;
 }
 
 QueryRows::~QueryRows()
@@ -30,16 +34,27 @@ int QueryRows::fetchMore(int count)
 {
     int fetched = 0;
     while (m_query && fetched < count) {
+        if (m_readsHandle) {
+            fetchFromHandle(fetched, count);
+            break;
+        }
         if (!m_query->next()) {
             const QSqlError error = m_query->lastError();
             if (error.isValid()) {
-                m_fetchError = databaseMessage(error);
-                // The database's own failures carry its code; a result discarded by Qt's
-                // driver for another statement carries none.
-                m_interrupted = error.nativeErrorCode().isEmpty();
+                fail(error);
             }
             release();
             break;
+        }
+        if (m_sqlite) {
+            // The driver has stepped to the first row and read it; its handle stands on that
+            // row, and from here on the handle is read and stepped directly.
+            if (sqlite3_stmt *statement = sqliteStatement(*m_query)) {
+                appendSqliteRow(statement, m_store);
+                m_readsHandle = true;
+                ++fetched;
+                continue;
+            }
         }
         for (int column = 0; column < m_values.size(); ++column) {
             m_values[column] = m_query->value(column);
@@ -48,6 +63,39 @@ int QueryRows::fetchMore(int count)
         ++fetched;
     }
     return fetched;
+}
+
+void QueryRows::fetchFromHandle(int &fetched, int count)
+{
+    // Read again on every call: the driver finalises the statement when its connection closes.
+    sqlite3_stmt *statement = sqliteStatement(*m_query);
+    if (!statement) {
+        fail(QSqlError(sqliteDriverText("Unable to fetch row"),
+                       sqliteDriverText("No query"), QSqlError::ConnectionError));
+        release();
+        return;
+    }
+    while (fetched < count) {
+        const int result = sqlite3_step(statement);
+        if (result == SQLITE_ROW) {
+            appendSqliteRow(statement, m_store);
+            ++fetched;
+            continue;
+        }
+        if (result != SQLITE_DONE) {
+            fail(sqliteStepError(statement, result));
+        }
+        release();
+        return;
+    }
+}
+
+void QueryRows::fail(const QSqlError &error)
+{
+    m_fetchError = databaseMessage(error);
+    // The database's own failures carry its code; a result discarded by Qt's driver for
+    // another statement carries none.
+    m_interrupted = error.nativeErrorCode().isEmpty();
 }
 
 QVariant QueryRows::value(int row, int column) const

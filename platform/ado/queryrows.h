@@ -15,6 +15,8 @@ namespace condora::ado {
 /// RowStore. When every row has arrived, a fetch fails, or release() is called, the query is
 /// let go (its statement handle freed) and the rows fetched so far stay; a failed fetch keeps
 /// the database's message (fetchError()).
+/// On Qt's SQLite driver the rows after the first are stepped and read straight from the
+/// statement handle (see sqliterows.h), with the same values and messages as the driver's.
 class QueryRows final : public RowSource
 {
 public:
@@ -45,6 +47,11 @@ private:
     bool m_interrupted = false;
     std::function<void(bool)> m_onRelease;
     QList<QVariant> m_values;
+    bool m_sqlite = false;        // the query runs on Qt's SQLite driver
+    bool m_readsHandle = false;   // the driver has delivered the first row: the rest come from its handle
+
+    void fetchFromHandle(int &fetched, int count);
+    void fail(const QSqlError &error);
 };
 
 } // namespace condora::ado

@@ -5,6 +5,8 @@
 #include "platform/ado/libpq.h"
 #include "platform/runtimeerror.h"
 
+#include <QMutex>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QVariant>
@@ -163,6 +165,39 @@ bool odbcRun(SQLHDBC hdbc, const QByteArray &sql, int column = 0, QByteArray *va
     return ok;
 }
 
+/// Texts SQLite has judged read-only statements with result columns. Whether a text compiles to
+/// such a statement follows from the text alone (its kind: SELECT, VALUES, PRAGMA, ...), not
+/// from the schema or the connection, so a text judged once need not be compiled a second time
+/// beside the driver's own compilation: an analysis sends the same probes again and again.
+/// Only passing verdicts are kept, and at most a few hundred.
+class ReadOnlyTexts
+{
+public:
+    bool contains(const QString &sql)
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_texts.contains(sql);
+    }
+    void insert(const QString &sql)
+    {
+        const QMutexLocker lock(&m_mutex);
+        if (m_texts.size() >= 256) {
+            m_texts.clear();
+        }
+        m_texts.insert(sql);
+    }
+
+private:
+    QMutex m_mutex;
+    QSet<QString> m_texts;
+};
+
+ReadOnlyTexts &sqliteReadOnlyTexts()
+{
+    static ReadOnlyTexts texts;
+    return texts;
+}
+
 } // namespace
 
 QString writingStatementReason(const QString &sql)
@@ -307,6 +342,9 @@ void ReadOnlyGuard::guardSqlite(const QSqlDatabase &db, const QString &sql)
     if (!native) {
         throw RuntimeError::database(refusal(QStringLiteral("the SQLite connection cannot be asked")));
     }
+    if (sqliteReadOnlyTexts().contains(sql)) {
+        return;
+    }
     const QByteArray text = sql.toUtf8();
     sqlite3_stmt *statement = nullptr;
     const int rc = sqlite3_prepare_v2(native, text.constData(), int(text.size()), &statement, nullptr);
@@ -335,6 +373,7 @@ void ReadOnlyGuard::guardSqlite(const QSqlDatabase &db, const QString &sql)
         throw RuntimeError::database(
             refusal(QStringLiteral("it is a command that returns no rows, such as BEGIN, COMMIT or ATTACH")));
     }
+    sqliteReadOnlyTexts().insert(sql);
 }
 
 void ReadOnlyGuard::guardPostgres(const QSqlDatabase &db, const QString &sql)

@@ -4,9 +4,11 @@
 #include "platform/ado/libpq.h"
 #include "platform/ado/queryrows.h"
 #include "platform/ado/readonlyguard.h"
+#include "platform/ado/sqliterows.h"
 #include "platform/ado/typemapping.h"
 #include "platform/runtimeerror.h"
 
+#include <QHash>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -34,15 +36,18 @@ QList<int> columnTypes(const QSqlQuery &query, const QString &driver)
     if (driver == u"QSQLITE") {
         // Qt reports no types for SQLite (none at all on a no-rows result): read the
         // declared column types from the statement handle.
-        sqlite3_stmt *statement = nullptr;
-        const QVariant handle = query.result() ? query.result()->handle() : QVariant();
-        if (handle.isValid() && qstrcmp(handle.typeName(), "sqlite3_stmt*") == 0) {
-            statement = *static_cast<sqlite3_stmt *const *>(handle.constData());
-        }
+        sqlite3_stmt *statement = sqliteStatement(query);
         const int count = statement ? sqlite3_column_count(statement) : 0;
+        // A wide table declares the same few types over and over: each is read once.
+        QHash<QByteArray, int> known;
         for (int i = 0; i < record.count(); ++i) {
             const char *declared = i < count ? sqlite3_column_decltype(statement, i) : nullptr;
-            types.append(typeFromSqliteDeclaredType(declared ? QString::fromUtf8(declared) : QString()));
+            const QByteArray name = QByteArray::fromRawData(declared, declared ? qstrlen(declared) : 0);
+            auto it = known.constFind(name);
+            if (it == known.cend()) {
+                it = known.insert(QByteArray(name), typeFromSqliteDeclaredType(QString::fromUtf8(name)));
+            }
+            types.append(it.value());
         }
     } else if (driver == u"QPSQL") {
         for (int i = 0; i < record.count(); ++i) {

@@ -175,6 +175,73 @@ void RowStore::append(const QList<QVariant> &values)
     for (int column = 0; column < m_columnCount; ++column) {
         encode(column < values.size() ? values.at(column) : QVariant());
     }
+    storeScratch();
+}
+
+void RowStore::beginRow()
+{
+    m_scratch.clear();
+    m_cellsInRow = 0;
+}
+
+void RowStore::addNull()
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        m_scratch.append(char(TagNull));
+    }
+}
+
+void RowStore::addInteger(qint64 value)
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        m_scratch.append(char(TagInt64));
+        putVarint(m_scratch, zigzag(value));
+    }
+}
+
+void RowStore::addDouble(double value)
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        m_scratch.append(char(TagDouble));
+        m_scratch.append(reinterpret_cast<const char *>(&value), sizeof value);
+    }
+}
+
+void RowStore::addText(const char *utf8, qsizetype size)
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        m_scratch.append(char(TagText));
+        putVarint(m_scratch, quint64(size));
+        m_scratch.append(utf8, size);
+    }
+}
+
+void RowStore::addBytes(const char *data, qsizetype size)
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        m_scratch.append(char(TagBytes));
+        putVarint(m_scratch, quint64(size));
+        m_scratch.append(data, size);
+    }
+}
+
+void RowStore::addValue(const QVariant &value)
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        encode(value);
+    }
+}
+
+void RowStore::endRow()
+{
+    for (; m_cellsInRow < m_columnCount; ++m_cellsInRow) {
+        m_scratch.append(char(TagNull));
+    }
+    storeScratch();
+}
+
+void RowStore::storeScratch()
+{
     const qsizetype size = m_scratch.size();
     if (m_blocks.empty() || m_blocks.back().size() + size > m_blocks.back().capacity()) {
         QByteArray block;

@@ -23,6 +23,22 @@ public:
     /// Appends one row; `values` holds columnCount() values (missing ones are stored as NULL).
     void append(const QList<QVariant> &values);
 
+    ///@{
+    /// Appends one row cell by cell, without a QVariant per value: beginRow(), then one add
+    /// call per column in order, then endRow(). A row with fewer cells is completed with NULLs,
+    /// extra cells are dropped. The values read back exactly as append() would give them for
+    /// the same QVariants (qlonglong, double, QString, QByteArray, NULL).
+    void beginRow();
+    void addNull();
+    void addInteger(qint64 value);
+    void addDouble(double value);
+    /// UTF-8 text, stored as given; `size` bytes (embedded NULs are kept).
+    void addText(const char *utf8, qsizetype size);
+    void addBytes(const char *data, qsizetype size);
+    void addValue(const QVariant &value);
+    void endRow();
+    ///@}
+
     /// The stored value: the same type as appended for the common SQL types, a null QVariant
     /// for NULL; out of range gives a null QVariant.
     QVariant value(int row, int column) const;
@@ -41,11 +57,13 @@ private:
     };
     const char *cell(int row, int column) const;
     void encode(const QVariant &value);
+    void storeScratch();
 
     int m_columnCount;
     std::vector<QByteArray> m_blocks;
     std::vector<Location> m_rows;
     QByteArray m_scratch;
+    int m_cellsInRow = 0;
 };
 
 } // namespace condora::ado

@@ -836,6 +836,18 @@ void FlexGrid::setRowSource(std::shared_ptr<ado::RowSource> source)
     d->afterStructureChange(true);
 }
 
+void FlexGrid::showRows(std::shared_ptr<ado::RowSource> source, int firstCol)
+{
+    if (!source) {
+        throw RuntimeError::objectNotSet(u"the recordset is closed"_s);
+    }
+    if (d->model->rows() < 1) {
+        throw RuntimeError::invalidArgument(u"the grid has no title row"_s);
+    }
+    d->model->share(std::move(source), firstCol);
+    d->afterStructureChange(false);
+}
+
 bool FlexGrid::isBoundPending() const
 {
     return d->model->isBoundPending();

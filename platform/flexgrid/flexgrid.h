@@ -82,7 +82,7 @@ public:
     void setTextMatrix(int row, int col, const QString &text);
     /// The text that bound cells holding SQL NULL show (TextMatrix reads it too); empty, the
     /// default, shows them empty. While it is set, such cells stay NULL (isNullCell) also when
-    /// sorting or appending copies the rows, until their text is set.
+    /// sorting moves or appending copies the rows, until their text is set.
     QString NullText() const;
     void setNullText(const QString &text);
     /// True for a cell that holds SQL NULL from a bound source (only while NullText is set).
@@ -159,6 +159,16 @@ public:
     void setRecordset(const ado::Recordset &recordset);
     /// Binds a row source directly (what setRecordset does with the recordset's source).
     void setRowSource(std::shared_ptr<ado::RowSource> source);
+    /// Shows a source's rows below row 0 without copying them, as a copy by hand would fill
+    /// the grid (AddItem per record, then TextMatrix(row, firstCol + field) = the value's text):
+    /// row 0, Cols, FixedRows, FixedCols, the column widths and the current cell stay as they
+    /// are; row i (from 1) shows the source's row i - 1, each value as QVariant::toString()
+    /// gives it and NULL as an empty cell; fields beyond the last column are not shown. Every
+    /// row the source has fetched counts in Rows() at once (a client cursor's: all of them).
+    /// A source without rows leaves one empty data row. The rows stay shared with the source
+    /// (sorting reorders them without a copy; editing a cell copies that row only).
+    /// Throws object-not-set (91) for a null source; Rows() must be at least 1.
+    void showRows(std::shared_ptr<ado::RowSource> source, int firstCol);
     /// True while the grid shows a bound source whose rows are not all fetched yet.
     bool isBoundPending() const;
     /// Fetches every remaining row of a bound source (Rows() is then exact).

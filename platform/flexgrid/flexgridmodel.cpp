@@ -40,7 +40,7 @@ const FlexGridModel::Row *FlexGridModel::localRow(int row) const
     if (row < head()) {
         return &m_rows[size_t(row)];
     }
-    const auto it = m_edited.find(row - head());
+    const auto it = m_edited.find(sourceIndex(row - head()));
     return it == m_edited.end() ? nullptr : &it->second;
 }
 
@@ -49,10 +49,10 @@ FlexGridModel::Row &FlexGridModel::mutableRow(int row)
     if (row < head()) {
         return m_rows[size_t(row)];
     }
-    const int sourceIndex = row - head();
-    auto it = m_edited.find(sourceIndex);
+    const int source = sourceIndex(row - head());
+    auto it = m_edited.find(source);
     if (it == m_edited.end()) {
-        it = m_edited.emplace(sourceIndex, sourceRow(sourceIndex)).first;
+        it = m_edited.emplace(source, sourceRow(source)).first;
     }
     return it->second;
 }
@@ -60,10 +60,12 @@ FlexGridModel::Row &FlexGridModel::mutableRow(int row)
 FlexGridModel::Row FlexGridModel::sourceRow(int sourceIndex) const
 {
     Row row;
-    row.texts.reserve(m_sourceColumns);
-    for (int col = 0; col < m_sourceColumns; ++col) {
+    const int end = m_sourceFirstCol + m_sourceColumns;
+    row.texts.resize(m_sourceFirstCol);
+    row.texts.reserve(end);
+    for (int col = m_sourceFirstCol; col < end; ++col) {
         if (sourceNull(sourceIndex, col)) {
-            row.nulls.resize(m_sourceColumns);
+            row.nulls.resize(end);
             row.nulls.setBit(col);
             row.texts.append(QString());
         } else {
@@ -75,11 +77,12 @@ FlexGridModel::Row FlexGridModel::sourceRow(int sourceIndex) const
 
 bool FlexGridModel::sourceNull(int sourceIndex, int col) const
 {
-    if (m_nullText.isEmpty() || col >= m_sourceColumns) {
+    const int sourceCol = col - m_sourceFirstCol;
+    if (m_nullText.isEmpty() || m_plainText || sourceCol < 0 || sourceCol >= m_sourceColumns) {
         return false;
     }
     try {
-        return m_source->value(sourceIndex, col).isNull();
+        return m_source->value(sourceIndex, sourceCol).isNull();
     } catch (const std::exception &) {
         return false;
     }
@@ -90,7 +93,7 @@ bool FlexGridModel::isNull(int row, int col) const
     if (const Row *local = localRow(row)) {
         return col < local->nulls.size() && local->nulls.testBit(col);
     }
-    return sourceNull(row - head(), col);
+    return sourceNull(sourceIndex(row - head()), col);
 }
 
 void FlexGridModel::setNullText(const QString &text)
@@ -101,8 +104,16 @@ void FlexGridModel::setNullText(const QString &text)
 
 QString FlexGridModel::sourceText(int sourceIndex, int col) const
 {
+    const int sourceCol = col - m_sourceFirstCol;
+    if (sourceCol < 0 || sourceCol >= m_sourceColumns) {
+        return QString();
+    }
     try {
-        return m_source->text(sourceIndex, col);
+        if (m_plainText) {
+            const QVariant value = m_source->value(sourceIndex, sourceCol);
+            return value.isNull() ? QString() : value.toString();
+        }
+        return m_source->text(sourceIndex, sourceCol);
     } catch (const std::exception &) {
         return QString();
     }
@@ -116,13 +127,11 @@ QString FlexGridModel::text(int row, int col) const
         }
         return cellOf(local->texts, col);
     }
-    if (col >= m_sourceColumns) {
-        return QString();
-    }
-    if (sourceNull(row - head(), col)) {
+    const int source = sourceIndex(row - head());
+    if (sourceNull(source, col)) {
         return m_nullText;
     }
-    return sourceText(row - head(), col);
+    return sourceText(source, col);
 }
 
 void FlexGridModel::setText(int row, int col, const QString &text)
@@ -238,7 +247,7 @@ void FlexGridModel::setColCount(int count)
             truncate(edited.second);
         }
         m_alignment.resize(count);
-        m_sourceColumns = std::min(m_sourceColumns, count);
+        m_sourceColumns = std::clamp(count - m_sourceFirstCol, 0, m_sourceColumns);
         m_fixedCols = std::min(m_fixedCols, count);
         endRemoveColumns();
     } else if (count > old) {
@@ -296,7 +305,14 @@ void FlexGridModel::removeRow(int row)
 
 void FlexGridModel::sortRows(int firstRow, int col, bool descending)
 {
-    materialize();
+    // Bound rows are sorted where they are, through their order; rows that mix local and bound
+    // ones become local first.
+    const bool inSource = m_source && firstRow >= head();
+    if (inSource) {
+        fetchAll();
+    } else {
+        materialize();
+    }
     const int count = rows();
     if (count - firstRow < 2) {
         return;
@@ -306,7 +322,10 @@ void FlexGridModel::sortRows(int firstRow, int col, bool descending)
     std::vector<std::pair<GenericSortKey, int>> keys;
     keys.reserve(size_t(count - firstRow));
     for (int row = firstRow; row < count; ++row) {
-        keys.emplace_back(GenericSortKey(cellOf(m_rows[size_t(row)].texts, col)), row);
+        const Row *local = localRow(row);
+        // A bound row sorts by the text a local copy of it would hold.
+        const QString text = local ? cellOf(local->texts, col) : sourceText(sourceIndex(row - head()), col);
+        keys.emplace_back(GenericSortKey(text), row);
     }
     std::stable_sort(keys.begin(), keys.end(), [descending](const auto &a, const auto &b) {
         const int order = genericCompare(a.first, b.first);
@@ -317,16 +336,29 @@ void FlexGridModel::sortRows(int firstRow, int col, bool descending)
     for (int row = 0; row < firstRow; ++row) {
         newPosition[size_t(row)] = row;
     }
-    std::vector<Row> sorted;
-    sorted.reserve(size_t(count));
-    for (int row = 0; row < firstRow; ++row) {
-        sorted.push_back(std::move(m_rows[size_t(row)]));
+    if (inSource) {
+        std::vector<int> order(static_cast<size_t>(m_boundCount));
+        int position = 0;
+        for (; position < firstRow - head(); ++position) {
+            order[size_t(position)] = sourceIndex(position);
+        }
+        for (const auto &key : keys) {
+            newPosition[size_t(key.second)] = head() + position;
+            order[size_t(position++)] = sourceIndex(key.second - head());
+        }
+        m_order = std::move(order);
+    } else {
+        std::vector<Row> sorted;
+        sorted.reserve(size_t(count));
+        for (int row = 0; row < firstRow; ++row) {
+            sorted.push_back(std::move(m_rows[size_t(row)]));
+        }
+        for (const auto &key : keys) {
+            newPosition[size_t(key.second)] = int(sorted.size());
+            sorted.push_back(std::move(m_rows[size_t(key.second)]));
+        }
+        m_rows = std::move(sorted);
     }
-    for (const auto &key : keys) {
-        newPosition[size_t(key.second)] = int(sorted.size());
-        sorted.push_back(std::move(m_rows[size_t(key.second)]));
-    }
-    m_rows = std::move(sorted);
 
     const int hr = headerRows();
     const QModelIndexList from = persistentIndexList();
@@ -349,6 +381,9 @@ void FlexGridModel::bind(std::shared_ptr<ado::RowSource> source)
     m_edited.clear();
     m_source = std::move(source);
     m_boundCount = 0;
+    m_sourceFirstCol = 0;
+    m_plainText = false;
+    m_order.clear();
     m_sourceFailed = false;
     m_fetchError.clear();
     Row title;
@@ -369,6 +404,34 @@ void FlexGridModel::bind(std::shared_ptr<ado::RowSource> source)
     endResetModel();
 
     fetchChunk(FirstFetchChunk);
+    noteSourceFailure();
+    if (m_boundCount == 0 && !isBoundPending()) {
+        detach(0);
+        appendRow({});
+    }
+}
+
+void FlexGridModel::share(std::shared_ptr<ado::RowSource> source, int firstCol)
+{
+    const QScopedValueRollback changing(m_changing, true);
+    beginResetModel();
+    detach(0);
+    m_rows.resize(1); // the title row stays as it is
+    m_source = std::move(source);
+    m_sourceFirstCol = std::max(0, firstCol);
+    m_plainText = true;
+    m_sourceFailed = false;
+    m_fetchError.clear();
+    int columns = 0;
+    try {
+        columns = m_source->columnCount();
+    } catch (const std::exception &) {
+        m_sourceFailed = true;
+    }
+    m_sourceColumns = std::clamp(m_cols - m_sourceFirstCol, 0, columns);
+    m_boundCount = sourceFetched();
+    endResetModel();
+
     noteSourceFailure();
     if (m_boundCount == 0 && !isBoundPending()) {
         detach(0);
@@ -424,7 +487,7 @@ int FlexGridModel::fetchChunk(int limit)
     }
     const int first = head() + m_boundCount - headerRows();
     beginInsertRows(QModelIndex(), first, first + added - 1);
-    m_boundCount += added;
+    announce(added);
     endInsertRows();
     return added;
 }
@@ -451,9 +514,20 @@ void FlexGridModel::fetchAll()
     if (added > 0) {
         const int first = head() + m_boundCount - headerRows();
         beginInsertRows(QModelIndex(), first, first + added - 1);
-        m_boundCount += added;
+        announce(added);
         endInsertRows();
     }
+}
+
+void FlexGridModel::announce(int added)
+{
+    if (!m_order.empty()) {
+        // Rows arriving after a sort follow the sorted ones in the source's order.
+        for (int source = m_boundCount; source < m_boundCount + added; ++source) {
+            m_order.push_back(source);
+        }
+    }
+    m_boundCount += added;
 }
 
 void FlexGridModel::noteSourceFailure()
@@ -478,14 +552,18 @@ void FlexGridModel::detach(int keep)
     }
     keep = std::clamp(keep, 0, m_boundCount);
     m_rows.reserve(m_rows.size() + size_t(keep));
-    for (int sourceIndex = 0; sourceIndex < keep; ++sourceIndex) {
-        const auto it = m_edited.find(sourceIndex);
-        m_rows.push_back(it != m_edited.end() ? std::move(it->second) : sourceRow(sourceIndex));
+    for (int position = 0; position < keep; ++position) {
+        const int source = sourceIndex(position);
+        const auto it = m_edited.find(source);
+        m_rows.push_back(it != m_edited.end() ? std::move(it->second) : sourceRow(source));
     }
     m_source.reset();
     m_edited.clear();
     m_boundCount = 0;
     m_sourceColumns = 0;
+    m_sourceFirstCol = 0;
+    m_plainText = false;
+    m_order.clear();
     m_sourceFailed = false;
 }
 

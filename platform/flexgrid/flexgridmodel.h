@@ -38,8 +38,9 @@ struct CellFormat
 /// Storage is compact: one text list per local row (shorter than the column count when its
 /// trailing cells are empty) and a format list only for rows that have formatted cells.
 /// A bound RowSource adds a segment of rows after the local ones whose texts stay in the
-/// source's own cache; only rows edited in place get a local copy. Operations that move rows
-/// (sorting, removing, appending) first fetch the rest of the source and copy it locally.
+/// source's own cache; only rows edited in place get a local copy. Sorting the bound rows
+/// fetches the rest of the source and reorders them through an index, without copying them;
+/// removing and appending rows (and sorting that takes in local rows too) copy them locally.
 ///
 /// As a Qt model it shows the rows below the title row: when FixedRows >= 1, grid row 0 is
 /// served as the horizontal header (so it stays put while the rows scroll) and model row i is
@@ -92,6 +93,13 @@ public:
     /// Replaces everything by a title row with the source's column names and the source's rows,
     /// fetched lazily (the first chunk at once). An empty result gives one empty data row.
     void bind(std::shared_ptr<ado::RowSource> source);
+    /// Shows the source's rows below row 0 without copying them: row 0, the columns and their
+    /// count stay, grid row i (i >= 1) shows the source's row i - 1 with its column c in grid
+    /// column firstCol + c (cells beyond the last column are not shown), each as its value's
+    /// QVariant::toString() text, NULL as an empty cell (not tracked as NULL). Every row the
+    /// source has fetched is a grid row at once, in one model reset; rows still to come are
+    /// fetched as the view asks, as with bind(). Row 0 must exist (Rows() >= 1).
+    void share(std::shared_ptr<ado::RowSource> source, int firstCol);
     bool isBound() const { return bool(m_source); }
     /// True while rows of the bound source remain to be fetched.
     bool isBoundPending() const;
@@ -136,6 +144,10 @@ private:
     };
 
     int head() const { return int(m_rows.size()); }
+    /// The source row shown at a bound position (positions count from the first bound row).
+    int sourceIndex(int position) const { return m_order.empty() ? position : m_order[size_t(position)]; }
+    /// Counts `added` more bound rows as shown.
+    void announce(int added);
     const Row *localRow(int row) const;
     Row &mutableRow(int row);
     Row sourceRow(int sourceIndex) const;
@@ -164,13 +176,16 @@ private:
     std::shared_ptr<ado::RowSource> m_source;
     int m_boundCount = 0;     // bound rows announced to views
     int m_sourceColumns = 0;  // source columns still shown (shrinks with Cols, never grows)
+    int m_sourceFirstCol = 0; // the grid column of the source's column 0
+    bool m_plainText = false; // share(): cells as QVariant::toString(), NULLs not tracked
+    std::vector<int> m_order; // source row per bound position once sorted; empty: in source order
     bool m_sourceFailed = false;
     QString m_fetchError;
     QString m_nullText;
     // Set while the model changes its rows; views and testers that call fetchMore() from a
     // change notification must not start another change inside it.
     bool m_changing = false;
-    std::unordered_map<int, Row> m_edited; // bound rows edited in place, by source row
+    std::unordered_map<int, Row> m_edited; // bound rows edited in place, by source row (not position)
 
     QFont m_font;
     QFont m_fontFixed;

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QUuid>
 
+#include <cstring>
 #include <limits>
 
 using namespace condora;
@@ -182,6 +183,8 @@ private slots:
     void rowStoreRoundTrip_data();
     void rowStoreRoundTrip();
     void rowStoreIsCompact();
+    void sqliteValuesMatchTheDriver_data();
+    void sqliteValuesMatchTheDriver();
 
     void writesAreRefused_data();
     void writesAreRefused();
@@ -891,6 +894,72 @@ void TestAdo::rowStoreRoundTrip()
     QCOMPARE(store.value(0, 0).toString(), QStringLiteral("before"));
     QCOMPARE(store.value(0, 2), QVariant(7));
     QVERIFY(store.value(1, 1).isNull());
+}
+
+void TestAdo::sqliteValuesMatchTheDriver_data()
+{
+    QTest::addColumn<QString>("declared");
+    for (const char *declared : {"", "INTEGER", "BIGINT", "INT", "REAL", "DOUBLE", "FLOAT", "NUMERIC(10,2)", "DECIMAL",
+                                 "TEXT", "VARCHAR(40)", "CHAR(3)", "MEMO", "BLOB", "DATE", "DATETIME", "TIME",
+                                 "BOOLEAN", "CURRENCY", "GUID"}) {
+        QTest::newRow(*declared ? declared : "no declared type") << QString::fromLatin1(declared);
+    }
+}
+
+// Rows after the first are read from SQLite's statement handle, not through Qt's driver: every
+// value must come out as the driver itself reads it (a QSqlQuery on the same statement), for
+// each storage class stored under each declared type.
+void TestAdo::sqliteValuesMatchTheDriver()
+{
+    QFETCH(QString, declared);
+    const QStringList values{
+        u"NULL"_s, u"0"_s, u"-1"_s, u"9223372036854775807"_s, u"-9223372036854775808"_s, u"2147483648"_s,
+        u"1.5"_s, u"-0.0"_s, u"1e308"_s, u"4.9e-324"_s, u"0.1"_s, u"'text'"_s, u"''"_s,
+        u"'a' || char(0) || 'b'"_s, u"'Grüße 日本 😀'"_s, u"char(65534) || char(65535)"_s,
+        u"cast(x'ff80' as text)"_s, u"cast(x'c0af' as text)"_s, u"cast(x'eda080' as text)"_s,
+        u"x'00ff10'"_s, u"x''"_s, u"zeroblob(3)"_s, u"'2001-01-05'"_s, u"'12'"_s, u"' 42 '"_s, u"'1.5e3'"_s,
+        u"'true'"_s};
+    const QString tuples = u"("_s + values.join(u"), ("_s) + u")"_s;
+    const condora::test::SqliteFile file({u"create table v (n integer primary key, x %1)"_s.arg(declared),
+                                          u"insert into v (x) values "_s + tuples + u", "_s + tuples});
+    const auto connection = file.open();
+    const QString sql = u"select x, n, x as again from v order by n"_s;
+
+    Recordset rs;
+    rs.Open(sql, connection);
+    const auto rows = rs.rowSource();
+    while (rows->fetchMore(5) > 0) {
+    }
+    QVERIFY(rows->fetchError().isEmpty());
+
+    QSqlQuery oracle(connection->database());
+    oracle.setForwardOnly(true);
+    QVERIFY(oracle.exec(sql));
+    int row = 0;
+    while (oracle.next()) {
+        for (int column : {0, 1, 2}) {
+            const QVariant expected = oracle.value(column);
+            const QVariant actual = rows->value(row, column);
+            const QByteArray where = QByteArray::number(row) + "," + QByteArray::number(column) + ": "
+                                     + values.at(row % values.size()).toUtf8();
+            QVERIFY2(actual.isNull() == expected.isNull(), where.constData());
+            if (expected.isNull()) {
+                continue;
+            }
+            QVERIFY2(actual.metaType() == expected.metaType(), where.constData());
+            if (expected.metaType().id() == QMetaType::Double) {
+                // Bit for bit, so that -0.0 and the smallest subnormal count too.
+                const double a = actual.toDouble();
+                const double e = expected.toDouble();
+                QVERIFY2(std::memcmp(&a, &e, sizeof a) == 0, where.constData());
+            } else {
+                QVERIFY2(actual == expected, where.constData());
+            }
+        }
+        ++row;
+    }
+    QCOMPARE(rows->fetchedCount(), row);
+    QCOMPARE(row, 2 * int(values.size()));
 }
 
 void TestAdo::rowStoreIsCompact()

@@ -750,8 +750,9 @@ void TestDemo::msGridShowInfo_data()
 
     QTest::newRow("no records") << 0 << int(ado::adUseClient) << true << 0;
     QTest::newRow("2047 records") << 2047 << int(ado::adUseClient) << true << 0;
-    QTest::newRow("2048 records") << 2048 << int(ado::adUseClient) << false << 2;
-    QTest::newRow("3000 records") << 3000 << int(ado::adUseClient) << false << 3;
+    // Shown in place of a copy: nothing is copied, so nothing waits on the event loop.
+    QTest::newRow("2048 records") << 2048 << int(ado::adUseClient) << false << 0;
+    QTest::newRow("3000 records") << 3000 << int(ado::adUseClient) << false << 0;
     QTest::newRow("3000 records, size unknown") << 3000 << int(ado::adUseServer) << true << 0;
 }
 

@@ -8,6 +8,7 @@
 #include "support/testmain.h"
 
 #include <QAbstractItemModelTester>
+#include <QSqlQuery>
 #include <QHeaderView>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -139,6 +140,8 @@ private Q_SLOTS:
     void bindingFailureIsAnnouncedOnce();
     void bindingNullCells();
     void bindingClosedRecordsetThrows();
+    void sharedRowsReadLikeAHandCopy_data();
+    void sharedRowsReadLikeAHandCopy();
 };
 
 void TestFlexGrid::cleanup()
@@ -1125,7 +1128,7 @@ void TestFlexGrid::bindingNullCells()
     QCOMPARE(grid.isNullCell(2, 0), true);
     QCOMPARE(grid.isNullCell(4, 0), false); // the text "(null)" is a value
     grid.setCol(0);
-    grid.setSort(2); // copies the rows: NULL stays NULL
+    grid.setSort(2); // NULL stays NULL where the rows move
     QCOMPARE(column(grid, 0), (QStringList{u"b"_s, u"(null)"_s, u"(null)"_s, QString()}));
     QList<bool> nulls;
     for (int r = 1; r < grid.Rows(); ++r) {
@@ -1135,6 +1138,110 @@ void TestFlexGrid::bindingNullCells()
     grid.setTextMatrix(3, 0, u"set"_s);
     QCOMPARE(grid.isNullCell(3, 0), false);
     QCOMPARE(grid.TextMatrix(3, 0), u"set"_s);
+}
+
+void TestFlexGrid::sharedRowsReadLikeAHandCopy_data()
+{
+    QTest::addColumn<int>("firstCol");
+    QTest::addColumn<GridOperation>("operation");
+    const auto sortBy = [](int col, int order) {
+        return [col, order](FlexGrid &grid) {
+            grid.setCol(col);
+            grid.setSort(order);
+        };
+    };
+    QTest::newRow("as shown") << 0 << GridOperation([](FlexGrid &) {});
+    QTest::newRow("from fixed column 2, last field cut off") << 2 << GridOperation([](FlexGrid &) {});
+    QTest::newRow("sorted on text") << 0 << GridOperation(sortBy(1, 1));
+    QTest::newRow("sorted descending on numbers with NULLs") << 1 << GridOperation(sortBy(3, 2));
+    QTest::newRow("sorted twice, stable") << 0 << GridOperation([sortBy](FlexGrid &grid) {
+        sortBy(2, 2)(grid);
+        sortBy(1, 1)(grid);
+    });
+    QTest::newRow("cell edited and marked, then sorted") << 0 << GridOperation([sortBy](FlexGrid &grid) {
+        grid.setTextMatrix(5, 1, u"zz edited"_s);
+        grid.setRowMark(7, u"marked"_s);
+        sortBy(1, 2)(grid);
+        grid.setTextMatrix(2, 0, u"after"_s);
+    });
+    QTest::newRow("row removed after a sort") << 0 << GridOperation([sortBy](FlexGrid &grid) {
+        sortBy(1, 1)(grid);
+        grid.RemoveItem(3);
+    });
+    QTest::newRow("row added") << 1 << GridOperation([](FlexGrid &grid) { grid.AddItem(u"a\tb\tc"_s); });
+    QTest::newRow("fewer columns, then more") << 0 << GridOperation([](FlexGrid &grid) {
+        grid.setCols(2);
+        grid.setCols(6);
+    });
+    QTest::newRow("fewer rows") << 0 << GridOperation([](FlexGrid &grid) { grid.setRows(40); });
+}
+
+// A grid showing a client cursor's rows in place must read, sort and change exactly as a grid
+// the rows were copied into by hand (AddItem, then TextMatrix per value), the way large
+// results used to be shown.
+void TestFlexGrid::sharedRowsReadLikeAHandCopy()
+{
+    QFETCH(int, firstCol);
+    QFETCH(GridOperation, operation);
+    condora::test::SqliteFile file(
+        {u"create table t (id integer, name varchar(20), amount double, note text)"_s,
+         u"with recursive n(i) as (select 1 union all select i + 1 from n where i < 300) insert into t "
+         "select i, 'n' || (i * 7 % 13), case when i % 10 = 0 then null else i * 0.25 end, "
+         "case when i % 3 = 0 then null else 'x' || i end from n"_s});
+    const auto connection = file.open();
+    connection->setCursorLocation(ado::adUseClient);
+    const QString sql = u"select id, name, amount, note from t order by id"_s;
+    ado::Recordset recordset;
+    recordset.Open(sql, connection);
+    constexpr int Fields = 4;
+
+    const auto prepare = [firstCol](FlexGrid &grid) {
+        fill(grid, 4, 3); // something to replace
+        grid.setRows(1);
+        grid.setRows(2);
+        grid.setCols(Fields + 1);
+        grid.setFixedCols(firstCol);
+        for (int col = 0; col <= Fields; ++col) {
+            grid.setTextMatrix(0, col, QString());
+        }
+    };
+    FlexGrid shared;
+    prepare(shared);
+    QAbstractItemModelTester tester(shared.view()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+    shared.showRows(recordset.rowSource(), firstCol);
+    recordset.Close(); // the grid keeps its share
+
+    FlexGrid copy;
+    prepare(copy);
+    QSqlQuery oracle(connection->database());
+    QVERIFY(oracle.exec(sql));
+    int row = 0;
+    while (oracle.next()) {
+        ++row;
+        copy.AddItem(QString());
+        for (int field = 0; field < Fields && firstCol + field < copy.Cols(); ++field) {
+            const QVariant value = oracle.value(field);
+            copy.setTextMatrix(row, firstCol + field, value.isNull() ? QString() : value.toString());
+        }
+    }
+    copy.RemoveItem(copy.Rows() - 1);
+    QCOMPARE(row, 300);
+    QCOMPARE(shared.Rows(), 301);
+    QVERIFY(!shared.isBoundPending());
+
+    operation(shared);
+    operation(copy);
+    QCOMPARE(shared.Rows(), copy.Rows());
+    QCOMPARE(shared.Cols(), copy.Cols());
+    QCOMPARE(shared.FixedCols(), copy.FixedCols());
+    for (int r = 0; r < copy.Rows(); ++r) {
+        QCOMPARE(shared.RowMark(r), copy.RowMark(r));
+        for (int c = 0; c < copy.Cols(); ++c) {
+            const QString where = u"(%1, %2)"_s.arg(r).arg(c);
+            QVERIFY2(shared.TextMatrix(r, c) == copy.TextMatrix(r, c),
+                     qPrintable(where + u": "_s + shared.TextMatrix(r, c) + u" / "_s + copy.TextMatrix(r, c)));
+        }
+    }
 }
 
 CONDORA_TEST_MAIN(TestFlexGrid)
