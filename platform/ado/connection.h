@@ -10,6 +10,7 @@
 
 namespace condora::ado {
 
+class PgReadOnlyScope;
 class Recordset;
 class RowSource;
 class StatementActivity;
@@ -164,6 +165,7 @@ public:
 private:
     friend class Recordset;
     friend class ReadOnlyGuard;
+    friend class PgReadOnlyScope;
     void readProperties();
     void openSqlite(const QString &path);
     void openPostgres(const QString &host, const QString &port, const QString &database,
@@ -191,6 +193,8 @@ private:
     StatementActivity *m_activity = nullptr;
     condora::ado::Properties m_properties;
     QList<std::weak_ptr<RowSource>> m_rowSources;
+    /// The read-only transaction the PostgreSQL statements whose rows stream share.
+    std::weak_ptr<PgReadOnlyScope> m_pgScope;
 };
 
 } // namespace condora::ado

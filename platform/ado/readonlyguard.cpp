@@ -2,7 +2,7 @@
 
 #include "platform/ado/connection.h"
 #include "platform/ado/databasemessage.h"
-#include "platform/ado/libpq.h"
+#include "platform/ado/pgreadonlyscope.h"
 #include "platform/runtimeerror.h"
 
 #include <QSqlDriver>
@@ -57,82 +57,6 @@ qsizetype dollarTag(const QString &sql, qsizetype i)
         }
     }
     return j < sql.size() && sql.at(j) == u'$' ? j + 1 - i : 0;
-}
-
-enum class Finish { Nothing, Rollback, RollbackToSavepoint };
-
-// Placed in the read-only transaction or savepoint, so that its end can tell that it is still ours.
-constexpr const char *GuardSetting = "condora.read_only_guard";
-
-QString pgResultMessage(const PgApi &pq, PgResult *result)
-{
-    const QString text = result ? QString::fromUtf8(pq.resultErrorMessage(result)) : QString();
-    return databaseMessage(QSqlError(QString(), text.isEmpty() ? QStringLiteral("Unknown database error") : text,
-                                     QSqlError::StatementError));
-}
-
-// Runs a guard command; on failure gives the server's message (and leaves no transaction of
-// ours behind when `beganHere`).
-bool pgRun(void *conn, const char *command, QString *message = nullptr)
-{
-    const PgApi &pq = pgApi();
-    PgResult *result = pq.exec(conn, command);
-    const int status = result ? pq.resultStatus(result) : -1;
-    const bool ok = status == PgApi::CommandOk || status == PgApi::TuplesOk;
-    if (!ok && message) {
-        *message = pgResultMessage(pq, result);
-    }
-    if (result) {
-        pq.clear(result);
-    }
-    return ok;
-}
-
-// True when the transaction (or savepoint) the guard opened is still the connection's own.
-bool pgGuardStillOpen(void *conn)
-{
-    const PgApi &pq = pgApi();
-    const QByteArray query = QByteArray("select current_setting('") + GuardSetting + "', true)";
-    PgResult *result = pq.exec(conn, query.constData());
-    bool open = false;
-    if (result) {
-        open = pq.resultStatus(result) == PgApi::TuplesOk && pq.ntuples(result) == 1
-            && qstrcmp(pq.getvalue(result, 0, 0), "on") == 0;
-        pq.clear(result);
-    }
-    return open;
-}
-
-void pgFinish(const QString &qtConnectionName, Finish finish, bool interrupted)
-{
-    const QSqlDatabase db = QSqlDatabase::database(qtConnectionName, false);
-    if (!db.isValid() || !db.isOpen()) {
-        return;
-    }
-    void *conn = pgConnection(db);
-    const PgApi &pq = pgApi();
-    if (!conn || !pq.ok()) {
-        return;
-    }
-    const int status = pq.transactionStatus(conn);
-    if (status != PgApi::TransInTrans && status != PgApi::TransInError) {
-        return; // the transaction has ended already
-    }
-    // When another statement took the connection over while the rows streamed, the
-    // transaction may by now be someone else's: end it only while it is still ours.
-    if (interrupted && (status == PgApi::TransInError || !pgGuardStillOpen(conn))) {
-        if (finish == Finish::Rollback && status == PgApi::TransInError) {
-            // A failed transaction cannot be asked; one of the host's own would be rolled
-            // back by the host anyway, and ours must go.
-            pgRun(conn, "ROLLBACK");
-        }
-        return;
-    }
-    if (finish == Finish::Rollback) {
-        pgRun(conn, "ROLLBACK");
-    } else {
-        pgRun(conn, "ROLLBACK TO SAVEPOINT condora_read_only; RELEASE SAVEPOINT condora_read_only");
-    }
 }
 
 SQLHDBC odbcHandle(const QSqlDatabase &db)
@@ -266,7 +190,7 @@ ReadOnlyGuard::ReadOnlyGuard(Connection &connection, const QSqlDatabase &db, con
     if (driver == u"QSQLITE") {
         guardSqlite(db, sql);
     } else if (driver == u"QPSQL") {
-        guardPostgres(db, sql);
+        guardPostgres(connection, db, sql);
     } else if (driver == u"QODBC") {
         guardOdbc(connection, db, sql);
     } else {
@@ -337,43 +261,16 @@ void ReadOnlyGuard::guardSqlite(const QSqlDatabase &db, const QString &sql)
     }
 }
 
-void ReadOnlyGuard::guardPostgres(const QSqlDatabase &db, const QString &sql)
+void ReadOnlyGuard::guardPostgres(Connection &connection, const QSqlDatabase &db, const QString &sql)
 {
     const QString reason = writingStatementReason(sql);
     if (!reason.isEmpty()) {
         throw RuntimeError::database(refusal(reason));
     }
-    void *conn = pgConnection(db);
-    const PgApi &pq = pgApi();
-    if (!conn || !pq.ok()) {
-        return;
-    }
-    const QString name = db.connectionName();
-    const QByteArray marker = QByteArray("; SET LOCAL ") + GuardSetting + " = 'on'";
-    QString message;
-    switch (pq.transactionStatus(conn)) {
-    case PgApi::TransIdle:
-        if (!pgRun(conn, QByteArray("BEGIN READ ONLY" + marker).constData(), &message)) {
-            if (pq.transactionStatus(conn) != PgApi::TransIdle) {
-                pgRun(conn, "ROLLBACK");
-            }
-            throw RuntimeError::database(message);
-        }
-        m_finish = [name](bool interrupted) { pgFinish(name, Finish::Rollback, interrupted); };
-        break;
-    case PgApi::TransInTrans:
-        // The host's own transaction: a read-only savepoint leaves it as it was.
-        if (!pgRun(conn, QByteArray("SAVEPOINT condora_read_only; SET TRANSACTION READ ONLY" + marker).constData(),
-                   &message)) {
-            pgRun(conn, "ROLLBACK TO SAVEPOINT condora_read_only; RELEASE SAVEPOINT condora_read_only");
-            throw RuntimeError::database(message);
-        }
-        m_finish = [name](bool interrupted) { pgFinish(name, Finish::RollbackToSavepoint, interrupted); };
-        break;
-    default:
-        // A failed transaction refuses every statement by itself; a command still in progress
-        // is not ours to interrupt: the text check above is all that applies.
-        break;
+    // The transaction is shared by every statement of the connection whose rows still stream;
+    // it ends when the last of them lets go.
+    if (std::shared_ptr<PgReadOnlyScope> scope = PgReadOnlyScope::enter(connection, db)) {
+        m_finish = [scope](bool) mutable { scope.reset(); };
     }
 }
 

@@ -167,6 +167,8 @@ public:
     ///@}
 
 private:
+    /// Open() on a PostgreSQL connection, through libpq's asynchronous interface.
+    void openPostgres(const QString &source, Connection &connection, const QSqlDatabase &db);
     void requireOpen() const;
     /// Fetches until `row` is fetched or the rows end; true when `row` exists.
     bool ensureRow(int row) const;

@@ -1,0 +1,323 @@
+#include "platform/ado/pgrows.h"
+
+#include "platform/ado/activityscope.h"
+#include "platform/ado/libpq.h"
+#include "platform/ado/pgcall.h"
+#include "platform/ado/pgvalue.h"
+#include "platform/runtimeerror.h"
+
+#include <QAtomicInt>
+
+#include <algorithm>
+
+namespace condora::ado {
+
+namespace {
+
+// Rows the statement reads when it is opened: the first screen of a grid, no more.
+constexpr int firstRows = 100;
+// The read-ahead grows fourfold per fetch up to these limits.
+constexpr int mostRows = 65536;
+constexpr qint64 mostBytes = 8 * 1024 * 1024;
+
+constexpr const char *GuardSetting = "condora.read_only_guard";
+
+// The first word of a statement after white space, comments and opening brackets, upper case.
+QString firstWord(const QString &sql)
+{
+    qsizetype i = 0;
+    const qsizetype n = sql.size();
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (c.isSpace() || c == u'(') {
+            ++i;
+        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            i = end < 0 ? n : end + 1;
+        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+            int depth = 0;
+            while (i < n) {
+                if (sql.at(i) == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+                    ++depth;
+                    i += 2;
+                } else if (sql.at(i) == u'*' && i + 1 < n && sql.at(i + 1) == u'/') {
+                    i += 2;
+                    if (--depth == 0) {
+                        break;
+                    }
+                } else {
+                    ++i;
+                }
+            }
+        } else {
+            break;
+        }
+    }
+    qsizetype end = i;
+    while (end < n && (sql.at(end).isLetterOrNumber() || sql.at(end) == u'_')) {
+        ++end;
+    }
+    return sql.mid(i, end - i).toUpper();
+}
+
+QByteArray nextCursorName()
+{
+    static QAtomicInt counter;
+    return "condora_rows_" + QByteArray::number(counter.fetchAndAddRelaxed(1) + 1);
+}
+
+const char *const undoStep = "ROLLBACK TO SAVEPOINT condora_fetch; RELEASE SAVEPOINT condora_fetch";
+
+} // namespace
+
+bool PgRows::usable(const QSqlDatabase &db)
+{
+    return db.driverName() == u"QPSQL" && pgApi().asyncOk() && pgConnection(db);
+}
+
+std::shared_ptr<PgRows> PgRows::open(Connection &connection, const QSqlDatabase &db, const QString &sql)
+{
+    void *conn = pgConnection(db);
+    const PgApi &pq = pgApi();
+    StatementActivity *activity = connection.statementActivity();
+    const QString first = firstWord(sql);
+    const bool asCursor = pq.transactionStatus(conn) == PgApi::TransInTrans && first != u"SHOW" && first != u"EXPLAIN";
+    if (!asCursor) {
+        auto rows = std::make_shared<PgRows>(connection, db, sql, QByteArray());
+        PgCall call(conn, activity, sql.toUtf8(), true);
+        const bool ok = rows->readRows(call);
+        rows->m_serverDone = true;
+        if (!rows->m_store) {
+            if (!ok) {
+                throw RuntimeError::database(rows->m_fetchError);
+            }
+            return {}; // a command without rows
+        }
+        if (!ok && rows->m_store->rowCount() == 0) {
+            throw RuntimeError::database(rows->m_fetchError);
+        }
+        return rows;
+    }
+
+    const QByteArray cursor = nextCursorName();
+    QString message;
+    try {
+        PgCall declare(conn, activity,
+                       "SAVEPOINT condora_fetch; DECLARE " + cursor + " NO SCROLL CURSOR FOR " + sql.toUtf8()
+                           + "\n; RELEASE SAVEPOINT condora_fetch");
+        if (!declare.finish(&message)) {
+            PgCall::run(conn, undoStep);
+            throw RuntimeError::database(message);
+        }
+    } catch (const RuntimeError &error) {
+        if (error.number() == ErrorNumber::Cancelled) {
+            PgCall::run(conn, undoStep);
+        }
+        throw;
+    }
+    auto rows = std::make_shared<PgRows>(connection, db, sql, cursor);
+    rows->fetchFromServer(firstRows);
+    // A statement that fails before its first row is rejected, as a direct one would be.
+    if (!rows->m_store || rows->m_store->rowCount() == 0) {
+        if (rows->m_cancelled) {
+            throw RuntimeError(ErrorNumber::Cancelled, rows->m_fetchError);
+        }
+        if (!rows->m_fetchError.isEmpty()) {
+            throw RuntimeError::database(rows->m_fetchError);
+        }
+    }
+    return rows;
+}
+
+PgRows::PgRows(Connection &connection, const QSqlDatabase &db, QString sql, QByteArray cursor)
+    : m_qtConnectionName(db.connectionName())
+    , m_connection(&connection)
+    , m_sql(std::move(sql))
+    , m_cursor(std::move(cursor))
+    , m_precision(db.numericalPrecisionPolicy())
+    , m_readAhead(firstRows)
+{
+}
+
+PgRows::~PgRows()
+{
+    release();
+}
+
+QString PgRows::columnName(int column) const
+{
+    return column >= 0 && column < m_names.size() ? m_names.at(column) : QString();
+}
+
+bool PgRows::atEnd() const
+{
+    return m_released || (m_serverDone && (!m_store || m_visible >= m_store->rowCount()));
+}
+
+int PgRows::fetchMore(int count)
+{
+    if (count <= 0 || atEnd()) {
+        return 0;
+    }
+    const int buffered = m_store ? m_store->rowCount() - m_visible : 0;
+    if (buffered < count && !m_serverDone) {
+        fetchFromServer(std::max(count - buffered, m_readAhead));
+    }
+    const int available = m_store ? m_store->rowCount() - m_visible : 0;
+    const int handed = std::min(count, available);
+    m_visible += handed;
+    return handed;
+}
+
+QVariant PgRows::value(int row, int column) const
+{
+    if (row < 0 || row >= m_visible) {
+        return {};
+    }
+    return m_store->value(row, column);
+}
+
+QString PgRows::text(int row, int column) const
+{
+    if (row < 0 || row >= m_visible) {
+        return {};
+    }
+    return m_store->text(row, column);
+}
+
+void PgRows::release()
+{
+    m_released = true;
+    serverDone();
+}
+
+void PgRows::setOnRelease(std::function<void(bool)> onRelease)
+{
+    m_onRelease = std::move(onRelease);
+    if (m_serverDone) {
+        serverDone();
+    }
+}
+
+void PgRows::serverDone()
+{
+    m_serverDone = true;
+    m_connection = nullptr;
+    if (m_onRelease) {
+        // The scope ends (a ROLLBACK) with its last holder; that closes the cursor too.
+        std::exchange(m_onRelease, {})(false);
+    }
+}
+
+void *PgRows::connection() const
+{
+    const QSqlDatabase db = QSqlDatabase::database(m_qtConnectionName, false);
+    return db.isValid() && db.isOpen() ? pgConnection(db) : nullptr;
+}
+
+void PgRows::fetchFromServer(int count)
+{
+    void *conn = m_connection ? connection() : nullptr;
+    if (!conn) {
+        m_fetchError = QStringLiteral("The rest of the rows could not be read: the connection was closed.");
+        serverDone();
+        return;
+    }
+    const PgApi &pq = pgApi();
+    StatementActivity *activity = m_connection->statementActivity();
+    ActivityScope scope(activity, m_sql);
+    try {
+        // The fetch runs in a savepoint of its own, and only in the scope that declared the
+        // cursor: a host's COMMIT or ROLLBACK meanwhile has ended it.
+        bool ours = false;
+        if (pq.transactionStatus(conn) == PgApi::TransInTrans) {
+            PgCall step(conn, activity,
+                        QByteArray("SAVEPOINT condora_fetch; select current_setting('") + GuardSetting + "', true)");
+            while (PgResultPtr result = step.next()) {
+                ours = ours
+                    || (pq.resultStatus(result.get()) == PgApi::TuplesOk && pq.ntuples(result.get()) == 1
+                        && pq.getvalue(result.get(), 0, 0)[0] != '\0');
+            }
+            if (!ours) {
+                PgCall::run(conn, "RELEASE SAVEPOINT condora_fetch");
+            }
+        }
+        if (!ours) {
+            m_fetchError = QStringLiteral("The rest of the rows could not be read: another statement on the "
+                                          "connection ended the transaction they were read in.");
+            serverDone();
+            return;
+        }
+        const int before = m_store ? m_store->rowCount() : 0;
+        PgCall fetch(conn, activity, "FETCH FORWARD " + QByteArray::number(count) + " FROM " + m_cursor, true);
+        const bool ok = readRows(fetch);
+        PgCall::run(conn, ok ? "RELEASE SAVEPOINT condora_fetch" : undoStep);
+        const int arrived = (m_store ? m_store->rowCount() : 0) - before;
+        if (!ok || arrived < count) {
+            serverDone();
+            return;
+        }
+        // Read further ahead next time, within the bytes a batch may hold.
+        const qint64 perRow = std::max<qint64>(1, m_store->bytesUsed() / std::max(1, m_store->rowCount()));
+        m_readAhead = int(std::min<qint64>({qint64(m_readAhead) * 4, mostRows, std::max<qint64>(firstRows, mostBytes / perRow)}));
+    } catch (const RuntimeError &error) {
+        if (error.number() != ErrorNumber::Cancelled) {
+            throw;
+        }
+        PgCall::run(conn, undoStep);
+        m_cancelled = true;
+        m_fetchError = error.description();
+        serverDone();
+    }
+}
+
+bool PgRows::readRows(PgCall &call)
+{
+    const PgApi &pq = pgApi();
+    bool ok = true;
+    while (PgResultPtr result = call.next()) {
+        const int status = pq.resultStatus(result.get());
+        if (status == PgApi::SingleTuple || status == PgApi::TuplesOk) {
+            if (!m_store) {
+                describe(result.get());
+            }
+            const int count = pq.ntuples(result.get());
+            for (int row = 0; row < count; ++row) {
+                appendRow(result.get(), row);
+            }
+        } else if (status != PgApi::CommandOk && ok) {
+            ok = false;
+            m_fetchError = PgCall::message(connection(), result.get());
+        }
+    }
+    return ok;
+}
+
+void PgRows::describe(const PgResult *result)
+{
+    const PgApi &pq = pgApi();
+    const int columns = pq.nfields(result);
+    for (int column = 0; column < columns; ++column) {
+        m_names.append(QString::fromUtf8(pq.fname(result, column)));
+        m_types.append(pq.ftype(result, column));
+    }
+    m_store.emplace(columns);
+    m_values.resize(columns);
+}
+
+void PgRows::appendRow(const PgResult *result, int row)
+{
+    const PgApi &pq = pgApi();
+    for (int column = 0; column < m_values.size(); ++column) {
+        const unsigned type = m_types.at(column);
+        if (pq.getisnull(result, row, column)) {
+            m_values[column] = pgNull(type);
+        } else {
+            m_values[column] = pgValue(pq.getvalue(result, row, column), pq.getlength(result, row, column), type,
+                                       m_precision);
+        }
+    }
+    m_store->append(m_values);
+}
+
+} // namespace condora::ado
