@@ -20,8 +20,6 @@ constexpr int firstRows = 100;
 constexpr int mostRows = 65536;
 constexpr qint64 mostBytes = 8 * 1024 * 1024;
 
-constexpr const char *GuardSetting = "condora.read_only_guard";
-
 // The first word of a statement after white space, comments and opening brackets, upper case.
 QString firstWord(const QString &sql)
 {
@@ -99,24 +97,10 @@ std::shared_ptr<PgRows> PgRows::open(Connection &connection, const QSqlDatabase 
         return rows;
     }
 
+    // The cursor is declared and its first rows fetched in one round trip.
     const QByteArray cursor = nextCursorName();
-    QString message;
-    try {
-        PgCall declare(conn, activity,
-                       "SAVEPOINT condora_fetch; DECLARE " + cursor + " NO SCROLL CURSOR FOR " + sql.toUtf8()
-                           + "\n; RELEASE SAVEPOINT condora_fetch");
-        if (!declare.finish(&message)) {
-            PgCall::run(conn, undoStep);
-            throw RuntimeError::database(message);
-        }
-    } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Cancelled) {
-            PgCall::run(conn, undoStep);
-        }
-        throw;
-    }
     auto rows = std::make_shared<PgRows>(connection, db, sql, cursor);
-    rows->fetchFromServer(firstRows);
+    rows->fetchFromServer(firstRows, "DECLARE " + cursor + " NO SCROLL CURSOR FOR " + sql.toUtf8() + "\n; ");
     // A statement that fails before its first row is rejected, as a direct one would be.
     if (!rows->m_store || rows->m_store->rowCount() == 0) {
         if (rows->m_cancelled) {
@@ -215,7 +199,7 @@ void *PgRows::connection() const
     return db.isValid() && db.isOpen() ? pgConnection(db) : nullptr;
 }
 
-void PgRows::fetchFromServer(int count)
+void PgRows::fetchFromServer(int count, const QByteArray &declare)
 {
     void *conn = m_connection ? connection() : nullptr;
     if (!conn) {
@@ -224,51 +208,50 @@ void PgRows::fetchFromServer(int count)
         return;
     }
     const PgApi &pq = pgApi();
+    // Only the transaction that declared the cursor holds it: a host's COMMIT or ROLLBACK
+    // meanwhile has ended it, and what runs now must not be touched.
+    if (pq.transactionStatus(conn) != PgApi::TransInTrans) {
+        m_fetchError = endedElsewhere();
+        serverDone();
+        return;
+    }
     StatementActivity *activity = m_connection->statementActivity();
     ActivityScope scope(activity, m_sql);
+    const int before = m_store ? m_store->rowCount() : 0;
+    bool ok = false;
     try {
-        // The fetch runs in a savepoint of its own, and only in the scope that declared the
-        // cursor: a host's COMMIT or ROLLBACK meanwhile has ended it.
-        bool ours = false;
-        if (pq.transactionStatus(conn) == PgApi::TransInTrans) {
-            PgCall step(conn, activity,
-                        QByteArray("SAVEPOINT condora_fetch; select current_setting('") + GuardSetting + "', true)");
-            while (PgResultPtr result = step.next()) {
-                ours = ours
-                    || (pq.resultStatus(result.get()) == PgApi::TuplesOk && pq.ntuples(result.get()) == 1
-                        && pq.getvalue(result.get(), 0, 0)[0] != '\0');
-            }
-            if (!ours) {
-                PgCall::run(conn, "RELEASE SAVEPOINT condora_fetch");
-            }
-        }
-        if (!ours) {
-            m_fetchError = QStringLiteral("The rest of the rows could not be read: another statement on the "
-                                          "connection ended the transaction they were read in.");
-            serverDone();
-            return;
-        }
-        const int before = m_store ? m_store->rowCount() : 0;
-        PgCall fetch(conn, activity, "FETCH FORWARD " + QByteArray::number(count) + " FROM " + m_cursor, true);
-        const bool ok = readRows(fetch);
-        PgCall::run(conn, ok ? "RELEASE SAVEPOINT condora_fetch" : undoStep);
-        const int arrived = (m_store ? m_store->rowCount() : 0) - before;
-        if (!ok || arrived < count) {
-            serverDone();
-            return;
-        }
-        // Read further ahead next time, within the bytes a batch may hold.
-        const qint64 perRow = std::max<qint64>(1, m_store->bytesUsed() / std::max(1, m_store->rowCount()));
-        m_readAhead = int(std::min<qint64>({qint64(m_readAhead) * 4, mostRows, std::max<qint64>(firstRows, mostBytes / perRow)}));
+        // In a savepoint of its own, so that a failure leaves the other cursors usable. The
+        // server sends a fetch's rows once the whole fetch has run, so there is no single-row
+        // mode to ask for: its rows arrive as one result.
+        PgCall fetch(conn, activity,
+                     "SAVEPOINT condora_fetch; " + declare + "FETCH FORWARD " + QByteArray::number(count) + " FROM "
+                         + m_cursor + "; RELEASE SAVEPOINT condora_fetch");
+        ok = readRows(fetch);
     } catch (const RuntimeError &error) {
         if (error.number() != ErrorNumber::Cancelled) {
             throw;
         }
-        PgCall::run(conn, undoStep);
         m_cancelled = true;
         m_fetchError = error.description();
-        serverDone();
     }
+    if (!ok) {
+        PgCall::run(conn, undoStep);
+        serverDone();
+        return;
+    }
+    if (m_store->rowCount() - before < count) {
+        serverDone();
+        return;
+    }
+    // Read further ahead next time, within the bytes a batch may hold.
+    const qint64 perRow = std::max<qint64>(1, m_store->bytesUsed() / std::max(1, m_store->rowCount()));
+    m_readAhead = int(std::min<qint64>({qint64(m_readAhead) * 4, mostRows, std::max<qint64>(firstRows, mostBytes / perRow)}));
+}
+
+QString PgRows::endedElsewhere()
+{
+    return QStringLiteral("The rest of the rows could not be read: another statement on the connection ended "
+                          "the transaction they were read in.");
 }
 
 bool PgRows::readRows(PgCall &call)
@@ -287,7 +270,11 @@ bool PgRows::readRows(PgCall &call)
             }
         } else if (status != PgApi::CommandOk && ok) {
             ok = false;
-            m_fetchError = PgCall::message(connection(), result.get());
+            const char *sqlState = pq.resultErrorField(result.get(), PgApi::DiagSqlState);
+            // The cursor is gone when the transaction that held it was ended and another began.
+            m_fetchError = !m_cursor.isEmpty() && qstrcmp(sqlState, "34000") == 0
+                ? endedElsewhere()
+                : PgCall::message(connection(), result.get());
         }
     }
     return ok;

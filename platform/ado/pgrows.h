@@ -63,9 +63,11 @@ public:
     void setOnRelease(std::function<void(bool interrupted)> onRelease);
 
 private:
-    /// Reads up to `count` more rows from the server into the store; ends the statement
-    /// when fewer arrive or a fetch fails.
-    void fetchFromServer(int count);
+    /// Reads up to `count` more rows from the server into the store (after `declare`, the
+    /// cursor's declaration, when it is the first fetch); ends the statement when fewer arrive
+    /// or the fetch fails.
+    void fetchFromServer(int count, const QByteArray &declare = QByteArray());
+    static QString endedElsewhere();
     /// Reads the results of `call` into the store; false (with m_fetchError) when one failed.
     bool readRows(class PgCall &call);
     void describe(const PgResult *result);
