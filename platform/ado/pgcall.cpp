@@ -4,6 +4,7 @@
 #include "platform/ado/statementactivity.h"
 #include "platform/runtimeerror.h"
 
+#include <QElapsedTimer>
 #include <QSqlError>
 
 #include <poll.h>
@@ -17,6 +18,17 @@ constexpr int sliceMs = 20;
 // While rows stream without a wait, the activity is asked this often.
 constexpr int askEveryMs = 20;
 
+// When the activity was last asked, across the commands of one statement: a statement sends
+// several (the probe, the guard's, the fetches), each perhaps shorter than the pace.
+QElapsedTimer &sinceAsked()
+{
+    static thread_local QElapsedTimer timer;
+    if (!timer.isValid()) {
+        timer.start();
+    }
+    return timer;
+}
+
 } // namespace
 
 void PgResultDeleter::operator()(PgResult *result) const
@@ -28,7 +40,6 @@ void PgResultDeleter::operator()(PgResult *result) const
 
 PgCall::PgCall(void *conn, StatementActivity *activity) : m_conn(conn), m_activity(activity)
 {
-    m_sinceAsked.start();
 }
 
 PgCall::PgCall(void *conn, StatementActivity *activity, const QByteArray &sql, bool singleRow)
@@ -57,7 +68,6 @@ PgCall PgCall::prepare(void *conn, StatementActivity *activity, const QByteArray
 PgCall::PgCall(PgCall &&other) noexcept
     : m_conn(std::exchange(other.m_conn, nullptr))
     , m_activity(other.m_activity)
-    , m_sinceAsked(other.m_sinceAsked)
     , m_resultsSinceAsked(other.m_resultsSinceAsked)
     , m_cancelled(other.m_cancelled)
 {
@@ -84,8 +94,8 @@ bool PgCall::waitForInput()
 {
     const PgApi &pq = pgApi();
     while (pq.isBusy(m_conn)) {
-        if (m_activity && m_sinceAsked.elapsed() >= askEveryMs) {
-            m_sinceAsked.restart();
+        if (m_activity && sinceAsked().elapsed() >= askEveryMs) {
+            sinceAsked().restart();
             if (!m_activity->keepGoing()) {
                 return false;
             }
@@ -114,8 +124,8 @@ PgResultPtr PgCall::next()
     // A steady stream of rows never waits; the activity is still asked at its pace.
     if (m_activity && ++m_resultsSinceAsked >= 256) {
         m_resultsSinceAsked = 0;
-        if (m_sinceAsked.elapsed() >= askEveryMs) {
-            m_sinceAsked.restart();
+        if (sinceAsked().elapsed() >= askEveryMs) {
+            sinceAsked().restart();
             if (!m_activity->keepGoing()) {
                 m_activity = nullptr;
                 cancel();
@@ -155,14 +165,23 @@ bool PgCall::finish(QString *failure)
     bool ok = true;
     while (PgResultPtr result = next()) {
         const int status = pgApi().resultStatus(result.get());
-        if (ok && status != PgApi::CommandOk && status != PgApi::TuplesOk && status != PgApi::SingleTuple) {
+        if (status != PgApi::CommandOk && status != PgApi::TuplesOk && status != PgApi::SingleTuple) {
             ok = false;
             if (failure) {
-                *failure = message(conn, result.get());
+                noteFailure(conn, result.get(), failure);
             }
         }
     }
     return ok;
+}
+
+void PgCall::noteFailure(void *conn, const PgResult *result, QString *message)
+{
+    // The first failure is the statement's; when the server process ended, libpq adds its own
+    // word on the lost connection last, and that is the message, as libpq's PQexec gives it.
+    if (message->isEmpty() || pgApi().status(conn) == PgApi::ConnectionBad) {
+        *message = PgCall::message(conn, result);
+    }
 }
 
 QString PgCall::message(void *conn, const PgResult *result)

@@ -3,7 +3,6 @@
 #include "platform/ado/libpq.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -54,6 +53,9 @@ public:
 
     /// The database's message of a failed result (or of the connection when `result` is null).
     static QString message(void *conn, const PgResult *result);
+    /// Keeps in `message` the message a command's failed results amount to: the first one's,
+    /// or, once the connection is lost, the last one's.
+    static void noteFailure(void *conn, const PgResult *result, QString *message);
     /// Runs `sql` to its end without asking any activity (the short commands that end a
     /// transaction or a savepoint must run even while the user asks to stop). True on success.
     static bool run(void *conn, const QByteArray &sql, QString *message = nullptr);
@@ -70,7 +72,6 @@ private:
 
     void *m_conn = nullptr;
     StatementActivity *m_activity = nullptr;
-    QElapsedTimer m_sinceAsked;
     int m_resultsSinceAsked = 0;
     bool m_cancelled = false;
 };

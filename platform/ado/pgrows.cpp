@@ -19,6 +19,9 @@ constexpr int firstRows = 100;
 // The read-ahead grows fourfold per fetch up to these limits.
 constexpr int mostRows = 65536;
 constexpr qint64 mostBytes = 8 * 1024 * 1024;
+// A fetch larger than this is split, so that the server works on one part while the rows of
+// the part before are converted.
+constexpr int pipelineRows = 8192;
 
 // The first word of a statement after white space, comments and opening brackets, upper case.
 QString firstWord(const QString &sql)
@@ -83,7 +86,9 @@ std::shared_ptr<PgRows> PgRows::open(Connection &connection, const QSqlDatabase 
     if (!asCursor) {
         auto rows = std::make_shared<PgRows>(connection, db, sql, QByteArray());
         PgCall call(conn, activity, sql.toUtf8(), true);
-        const bool ok = rows->readRows(call);
+        std::vector<PgResultPtr> results;
+        const bool ok = rows->collect(call, results);
+        rows->convert(results);
         rows->m_serverDone = true;
         if (!rows->m_store) {
             if (!ok) {
@@ -218,20 +223,37 @@ void PgRows::fetchFromServer(int count, const QByteArray &declare)
     StatementActivity *activity = m_connection->statementActivity();
     ActivityScope scope(activity, m_sql);
     const int before = m_store ? m_store->rowCount() : 0;
-    bool ok = false;
+    bool ok = true;
     try {
-        // In a savepoint of its own, so that a failure leaves the other cursors usable. The
-        // server sends a fetch's rows once the whole fetch has run, so there is no single-row
-        // mode to ask for: its rows arrive as one result.
-        PgCall fetch(conn, activity,
-                     "SAVEPOINT condora_fetch; " + declare + "FETCH FORWARD " + QByteArray::number(count) + " FROM "
-                         + m_cursor + "; RELEASE SAVEPOINT condora_fetch");
-        ok = readRows(fetch);
-    } catch (const RuntimeError &error) {
-        if (error.number() != ErrorNumber::Cancelled) {
-            throw;
+        // Each fetch runs in a savepoint of its own, so that a failure leaves the other
+        // cursors usable. The server sends a fetch's rows once the whole fetch has run, so
+        // there is no single-row mode to ask for: its rows arrive as one result. A large
+        // request is split, and the next part is already running on the server while the
+        // rows of the one before are converted here.
+        const auto send = [&](int rows, const QByteArray &first) {
+            return PgCall(conn, activity,
+                          "SAVEPOINT condora_fetch; " + first + "FETCH FORWARD " + QByteArray::number(rows) + " FROM "
+                              + m_cursor + "; RELEASE SAVEPOINT condora_fetch");
+        };
+        int asked = std::min(count, pipelineRows);
+        std::optional<PgCall> running(send(asked, declare));
+        int remaining = count;
+        while (running) {
+            std::vector<PgResultPtr> results;
+            ok = collect(*running, results);
+            running.reset();
+            const int arrived = rowsIn(results);
+            remaining -= arrived;
+            if (ok && arrived == asked && remaining > 0) {
+                asked = std::min(remaining, pipelineRows);
+                running.emplace(send(asked, QByteArray()));
+            }
+            convert(results);
         }
-        m_cancelled = true;
+    } catch (const RuntimeError &error) {
+        // Stopped by the activity, or the fetch could not even be sent (a connection lost).
+        ok = false;
+        m_cancelled = error.number() == ErrorNumber::Cancelled;
         m_fetchError = error.description();
     }
     if (!ok) {
@@ -254,7 +276,7 @@ QString PgRows::endedElsewhere()
                           "the transaction they were read in.");
 }
 
-bool PgRows::readRows(PgCall &call)
+bool PgRows::collect(PgCall &call, std::vector<PgResultPtr> &results)
 {
     const PgApi &pq = pgApi();
     bool ok = true;
@@ -264,20 +286,42 @@ bool PgRows::readRows(PgCall &call)
             if (!m_store) {
                 describe(result.get());
             }
-            const int count = pq.ntuples(result.get());
-            for (int row = 0; row < count; ++row) {
-                appendRow(result.get(), row);
-            }
-        } else if (status != PgApi::CommandOk && ok) {
-            ok = false;
-            const char *sqlState = pq.resultErrorField(result.get(), PgApi::DiagSqlState);
+            results.push_back(std::move(result));
+        } else if (status != PgApi::CommandOk) {
             // The cursor is gone when the transaction that held it was ended and another began.
-            m_fetchError = !m_cursor.isEmpty() && qstrcmp(sqlState, "34000") == 0
-                ? endedElsewhere()
-                : PgCall::message(connection(), result.get());
+            const bool cursorGone = qstrcmp(pq.resultErrorField(result.get(), PgApi::DiagSqlState), "34000") == 0;
+            if (ok && !m_cursor.isEmpty() && cursorGone) {
+                m_fetchError = endedElsewhere();
+            } else {
+                if (ok) {
+                    m_fetchError.clear();
+                }
+                PgCall::noteFailure(connection(), result.get(), &m_fetchError);
+            }
+            ok = false;
         }
     }
     return ok;
+}
+
+int PgRows::rowsIn(const std::vector<PgResultPtr> &results)
+{
+    int rows = 0;
+    for (const PgResultPtr &result : results) {
+        rows += pgApi().ntuples(result.get());
+    }
+    return rows;
+}
+
+void PgRows::convert(const std::vector<PgResultPtr> &results)
+{
+    const PgApi &pq = pgApi();
+    for (const PgResultPtr &result : results) {
+        const int count = pq.ntuples(result.get());
+        for (int row = 0; row < count; ++row) {
+            appendRow(result.get(), row);
+        }
+    }
 }
 
 void PgRows::describe(const PgResult *result)

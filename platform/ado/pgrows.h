@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ado/pgcall.h"
 #include "platform/ado/recordset.h"
 #include "platform/ado/rowstore.h"
 
@@ -10,10 +11,9 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace condora::ado {
-
-struct PgResult;
 
 /// The RowSource of one PostgreSQL statement, read through libpq's asynchronous interface on
 /// the connection's own PGconn (pgcall.h), its values converted as Qt's driver converts them
@@ -68,8 +68,12 @@ private:
     /// or the fetch fails.
     void fetchFromServer(int count, const QByteArray &declare = QByteArray());
     static QString endedElsewhere();
-    /// Reads the results of `call` into the store; false (with m_fetchError) when one failed.
-    bool readRows(class PgCall &call);
+    /// Reads the results of `call`, keeping those with rows; false (with m_fetchError) when
+    /// one failed.
+    bool collect(PgCall &call, std::vector<PgResultPtr> &results);
+    static int rowsIn(const std::vector<PgResultPtr> &results);
+    /// Converts the rows of `results` into the store.
+    void convert(const std::vector<PgResultPtr> &results);
     void describe(const PgResult *result);
     void appendRow(const PgResult *result, int row);
     void serverDone();

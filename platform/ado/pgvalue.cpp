@@ -102,6 +102,36 @@ double floatingPoint(const char *text, int length, bool *ok)
     return value;
 }
 
+bool digits(const char *text, int from, int to)
+{
+    for (int i = from; i < to; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+int number(const char *text, int from, int to)
+{
+    int value = 0;
+    for (int i = from; i < to; ++i) {
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+// QDate::fromString(text, Qt::ISODate), read directly for the plain "yyyy-mm-dd" the server
+// writes for every date of the common era.
+QDate date(const char *text, int length)
+{
+    if (length == 10 && text[4] == '-' && text[7] == '-' && digits(text, 0, 4) && digits(text, 5, 7)
+        && digits(text, 8, 10)) {
+        return QDate(number(text, 0, 4), number(text, 5, 7), number(text, 8, 10));
+    }
+    return QDate::fromString(QString::fromLatin1(text, length), Qt::ISODate);
+}
+
 } // namespace
 
 QVariant pgNull(unsigned oid)
@@ -141,7 +171,7 @@ QVariant pgValue(const char *text, int length, unsigned oid, QSql::NumericalPrec
         return QVariant(value);
     }
     case QMetaType::QDate:
-        return QVariant(QDate::fromString(QString::fromLatin1(text, length), Qt::ISODate));
+        return QVariant(date(text, length));
     case QMetaType::QTime:
         return QVariant(QTime::fromString(QString::fromLatin1(text, length), Qt::ISODate));
     case QMetaType::QDateTime:

@@ -81,15 +81,17 @@ void refuseUnpreparable(const QSqlDatabase &db, const QString &source, Statement
     }
     PgCall prepare = PgCall::prepare(conn, activity, source.toUtf8());
     PgResultPtr result = prepare.next();
-    prepare.finish();
     if (!result) {
         return;
     }
     const bool failed = pq.resultStatus(result.get()) != PgApi::CommandOk;
     const QString sqlState = QString::fromUtf8(pq.resultErrorField(result.get(), PgApi::DiagSqlState));
     QString message = QString::fromUtf8(pq.resultErrorField(result.get(), PgApi::DiagMessagePrimary));
-    const QString fullMessage = QString::fromUtf8(pq.resultErrorMessage(result.get()));
-    result.reset();
+    QString fullMessage = QString::fromUtf8(pq.resultErrorMessage(result.get()));
+    // A lost connection's last word is libpq's own, as PQprepare itself reports it.
+    while ((result = prepare.next())) {
+        fullMessage = QString::fromUtf8(pq.resultErrorMessage(result.get()));
+    }
     if (failed && pq.status(conn) == PgApi::ConnectionBad) {
         throw RuntimeError::database(databaseMessage(QSqlError(QString(), fullMessage, QSqlError::ConnectionError)));
     }

@@ -152,6 +152,7 @@ private slots:
     void cancelStopsStatement();
     void unreadResultWhileOthersRun_data();
     void unreadResultWhileOthersRun();
+    void hostQueryPendingGetsNoRowsOfOurs();
 
 private:
     /// Every row of `sql`, read by a plain QSqlQuery on a connection of its own.
@@ -469,6 +470,28 @@ void TestPgStatements::unreadResultWhileOthersRun()
         QVERIFY2(host.value(0).toBool(), "a transaction was left open");
     }
     QVERIFY(!host.exec(u"select 1 from refused"_s));
+}
+
+// The host's forward-only query still has rows on their way when the library runs a statement
+// on the same connection: the host's query ends (Qt reports its results lost) and never reads
+// the library's rows as its own.
+void TestPgStatements::hostQueryPendingGetsNoRowsOfOurs()
+{
+    CONDORA_NEED_PG(pg);
+    const auto connection = pg.open(database);
+    QSqlQuery host(connection->database());
+    host.setForwardOnly(true);
+    QVERIFY(host.exec(u"select g from generate_series(1, 100000) g"_s));
+    QVERIFY(host.next());
+    QCOMPARE(host.value(0).toInt(), 1);
+
+    const auto ours = connection->Execute(u"select 'ours' from generate_series(1, 5)"_s);
+    QCOMPARE(ours->Fields().Item(0).Value().toString(), u"ours"_s);
+    int expected = 2;
+    while (host.next()) {
+        QCOMPARE(host.value(0).toInt(), expected++);
+    }
+    QVERIFY(!ours->Eof());
 }
 
 CONDORA_TEST_MAIN(TestPgStatements)
