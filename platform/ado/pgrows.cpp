@@ -4,6 +4,7 @@
 #include "platform/ado/libpq.h"
 #include "platform/ado/pgcall.h"
 #include "platform/ado/pgvalue.h"
+#include "platform/ado/readonlyguard.h"
 #include "platform/runtimeerror.h"
 
 #include <QAtomicInt>
@@ -22,44 +23,6 @@ constexpr qint64 mostBytes = 8 * 1024 * 1024;
 // A fetch larger than this is split, so that the server works on one part while the rows of
 // the part before are converted.
 constexpr int pipelineRows = 8192;
-
-// The first word of a statement after white space, comments and opening brackets, upper case.
-QString firstWord(const QString &sql)
-{
-    qsizetype i = 0;
-    const qsizetype n = sql.size();
-    while (i < n) {
-        const QChar c = sql.at(i);
-        if (c.isSpace() || c == u'(') {
-            ++i;
-        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
-            const qsizetype end = sql.indexOf(u'\n', i);
-            i = end < 0 ? n : end + 1;
-        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-            int depth = 0;
-            while (i < n) {
-                if (sql.at(i) == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-                    ++depth;
-                    i += 2;
-                } else if (sql.at(i) == u'*' && i + 1 < n && sql.at(i + 1) == u'/') {
-                    i += 2;
-                    if (--depth == 0) {
-                        break;
-                    }
-                } else {
-                    ++i;
-                }
-            }
-        } else {
-            break;
-        }
-    }
-    qsizetype end = i;
-    while (end < n && (sql.at(end).isLetterOrNumber() || sql.at(end) == u'_')) {
-        ++end;
-    }
-    return sql.mid(i, end - i).toUpper();
-}
 
 QByteArray nextCursorName()
 {
@@ -81,7 +44,7 @@ std::shared_ptr<PgRows> PgRows::open(Connection &connection, const QSqlDatabase 
     void *conn = pgConnection(db);
     const PgApi &pq = pgApi();
     StatementActivity *activity = connection.statementActivity();
-    const QString first = firstWord(sql);
+    const QString first = firstStatementWord(sql);
     const bool asCursor = pq.transactionStatus(conn) == PgApi::TransInTrans && first != u"SHOW" && first != u"EXPLAIN";
     if (!asCursor) {
         auto rows = std::make_shared<PgRows>(connection, db, sql, QByteArray());

@@ -47,6 +47,27 @@ qsizetype skipQuoted(const QString &sql, qsizetype i, QChar close, bool backslas
     return n;
 }
 
+// The end of a block comment that starts at `i`; PostgreSQL nests block comments.
+qsizetype skipBlockComment(const QString &sql, qsizetype i)
+{
+    const qsizetype n = sql.size();
+    int depth = 0;
+    while (i < n) {
+        if (sql.at(i) == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+            ++depth;
+            i += 2;
+        } else if (sql.at(i) == u'*' && i + 1 < n && sql.at(i + 1) == u'/') {
+            i += 2;
+            if (--depth == 0) {
+                break;
+            }
+        } else {
+            ++i;
+        }
+    }
+    return i;
+}
+
 // "$tag$" at `i`: the length of the tag with both dollars, or 0.
 qsizetype dollarTag(const QString &sql, qsizetype i)
 {
@@ -114,20 +135,7 @@ QString writingStatementReason(const QString &sql)
             continue;
         }
         if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-            int depth = 0; // PostgreSQL nests block comments
-            while (i < n) {
-                if (sql.at(i) == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-                    ++depth;
-                    i += 2;
-                } else if (sql.at(i) == u'*' && i + 1 < n && sql.at(i + 1) == u'/') {
-                    i += 2;
-                    if (--depth == 0) {
-                        break;
-                    }
-                } else {
-                    ++i;
-                }
-            }
+            i = skipBlockComment(sql, i);
             continue;
         }
         if (statementEnded && c != u';') {
@@ -176,6 +184,30 @@ QString writingStatementReason(const QString &sql)
         previous = c;
     }
     return {};
+}
+
+QString firstStatementWord(const QString &sql)
+{
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (c.isSpace() || c == u'(') {
+            ++i;
+        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            i = end < 0 ? n : end + 1;
+        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+            i = skipBlockComment(sql, i);
+        } else {
+            break;
+        }
+    }
+    qsizetype end = i;
+    while (end < n && isWordPart(sql.at(end))) {
+        ++end;
+    }
+    return sql.mid(i, end - i).toUpper();
 }
 
 QString ReadOnlyGuard::refusal(const QString &reason)

@@ -18,6 +18,9 @@ class Connection;
 /// A SELECT calling a function that writes cannot be told from its text.
 QString writingStatementReason(const QString &sql);
 
+/// The first word of a statement, upper case, after white space, comments and opening brackets.
+QString firstStatementWord(const QString &sql);
+
 /// The read-only guard every statement passes before it runs: the control never changes data.
 /// Constructing it either refuses the statement (RuntimeError, ErrorNumber::Database, nothing
 /// executed) or prepares the connection so that the statement cannot write:

@@ -200,19 +200,7 @@ void Recordset::Open(const QString &source, Connection &connection)
     // The guard ends when the rows are released: a streaming result keeps its read-only
     // transaction until every row has arrived or the rows are let go.
     rows->setOnRelease(guard.takeFinish());
-    connection.trackRows(rows);
-
-    m_recordCount = -1;
-    if (connection.CursorLocation() == adUseClient) {
-        rows->fetchMore(INT_MAX);
-        if (!rows->fetchError().isEmpty()) {
-            throw fetchFailure(*rows);
-        }
-        m_recordCount = rows->fetchedCount();
-    }
-    m_rows = std::move(rows);
-    m_position = 0;
-    m_open = true;
+    takeRows(std::move(rows), connection);
 }
 
 void Recordset::openPostgres(const QString &source, Connection &connection, const QSqlDatabase &db)
@@ -240,6 +228,11 @@ void Recordset::openPostgres(const QString &source, Connection &connection, cons
         m_types.append(typeFromPostgresOid(int(oid)));
     }
     rows->setOnRelease(guard.takeFinish());
+    takeRows(std::move(rows), connection);
+}
+
+void Recordset::takeRows(std::shared_ptr<RowSource> rows, Connection &connection)
+{
     connection.trackRows(rows);
     m_recordCount = -1;
     if (connection.CursorLocation() == adUseClient) {

@@ -4,6 +4,7 @@
 #include "platform/ado/rowstore.h"
 #include "platform/runtimeerror.h"
 
+#include "support/errornumber.h"
 #include "support/testdatabases.h"
 #include "support/testmain.h"
 
@@ -18,6 +19,7 @@
 using namespace condora;
 using namespace condora::ado;
 using namespace Qt::StringLiterals;
+using condora::test::errorNumber;
 
 namespace {
 
@@ -126,19 +128,6 @@ const QStringList pgWritingFunction = {
     QStringLiteral("CREATE FUNCTION touch_audit() RETURNS integer LANGUAGE plpgsql AS "
                    "$$ BEGIN INSERT INTO audit VALUES (1); RETURN 1; END $$"),
 };
-
-int errorNumber(const std::function<void()> &operation, QString *description = nullptr)
-{
-    try {
-        operation();
-    } catch (const RuntimeError &error) {
-        if (description) {
-            *description = error.description();
-        }
-        return error.number();
-    }
-    return 0;
-}
 
 } // namespace
 

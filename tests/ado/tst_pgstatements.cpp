@@ -7,6 +7,7 @@
 #include "platform/ado/typemapping.h"
 #include "platform/runtimeerror.h"
 
+#include "support/errornumber.h"
 #include "support/testdatabases.h"
 #include "support/testmain.h"
 
@@ -23,6 +24,7 @@
 using namespace condora;
 using namespace condora::ado;
 using namespace Qt::StringLiterals;
+using condora::test::errorNumber;
 
 namespace {
 
@@ -63,6 +65,29 @@ bool same(const QVariant &a, const QVariant &b)
         return std::isnan(b.toDouble());
     }
     return a == b;
+}
+
+// The host's own transaction, with a table of its own to write to.
+void beginHostTransaction(QSqlDatabase &db)
+{
+    QVERIFY(db.transaction());
+    QVERIFY(QSqlQuery(db).exec(u"create temporary table written (n integer)"_s));
+}
+
+// No read-only transaction of the library is left: on an idle connection no transaction at
+// all, and the host's own transaction (then ended) still takes its writes.
+void checkTransactionsAsBefore(QSqlDatabase &db, bool hostTransaction)
+{
+    QSqlQuery host(db);
+    QVERIFY(host.exec(u"select current_setting('transaction_read_only')"_s) && host.next());
+    QCOMPARE(host.value(0).toString(), u"off"_s);
+    if (hostTransaction) {
+        QVERIFY2(host.exec(u"insert into written values (1)"_s), qPrintable(host.lastError().text()));
+        QVERIFY(db.rollback());
+    } else {
+        QVERIFY(host.exec(u"select now() = statement_timestamp()"_s) && host.next());
+        QVERIFY2(host.value(0).toBool(), "a transaction was left open");
+    }
 }
 
 QString describe(const QVariant &value)
@@ -123,19 +148,6 @@ public:
     int begun = 0;
     int ended = 0;
 };
-
-int errorNumber(const std::function<void()> &operation, QString *description = nullptr)
-{
-    try {
-        operation();
-    } catch (const RuntimeError &error) {
-        if (description) {
-            *description = error.description();
-        }
-        return error.number();
-    }
-    return 0;
-}
 
 } // namespace
 
@@ -310,8 +322,7 @@ void TestPgStatements::cancelStopsStatement()
     const auto connection = pg.open(database);
     QSqlDatabase db = connection->database();
     if (hostTransaction) {
-        QVERIFY(db.transaction());
-        QVERIFY(QSqlQuery(db).exec(u"create temporary table written (n integer)"_s));
+        beginHostTransaction(db);
     }
     TestActivity activity;
     activity.stopAfterMs = 300;
@@ -347,16 +358,7 @@ void TestPgStatements::cancelStopsStatement()
     activity.stopAfterMs = -1;
     QCOMPARE(connection->Execute(u"select count(*) from generate_series(1, 10)"_s)->Fields().Item(0).Value().toInt(),
              10);
-    QSqlQuery host(db);
-    QVERIFY(host.exec(u"select current_setting('transaction_read_only')"_s) && host.next());
-    QCOMPARE(host.value(0).toString(), u"off"_s);
-    if (hostTransaction) {
-        QVERIFY2(host.exec(u"insert into written values (1)"_s), qPrintable(host.lastError().text()));
-        QVERIFY(db.commit());
-    } else {
-        QVERIFY(host.exec(u"select now() = statement_timestamp()"_s) && host.next());
-        QVERIFY2(host.value(0).toBool(), "a transaction was left open");
-    }
+    checkTransactionsAsBefore(db, hostTransaction);
     connection->setStatementActivity(nullptr);
 }
 
@@ -387,8 +389,7 @@ void TestPgStatements::unreadResultWhileOthersRun()
     const auto connection = pg.open(database);
     QSqlDatabase db = connection->database();
     if (hostTransaction) {
-        QVERIFY(db.transaction());
-        QVERIFY(QSqlQuery(db).exec(u"create temporary table written (n integer)"_s));
+        beginHostTransaction(db);
     }
     const QString sql = u"select g, md5(g::text), g * 0.5 from generate_series(1, 30000) g"_s;
     const QList<QVariantList> expected = oracleRows(sql);
@@ -459,16 +460,7 @@ void TestPgStatements::unreadResultWhileOthersRun()
     }
     first.Close();
 
-    // The read-only transaction has ended; the host's own transaction is still its own.
-    QVERIFY(host.exec(u"select current_setting('transaction_read_only')"_s) && host.next());
-    QCOMPARE(host.value(0).toString(), u"off"_s);
-    if (hostTransaction) {
-        QVERIFY2(host.exec(u"insert into written values (1)"_s), qPrintable(host.lastError().text()));
-        QVERIFY(db.rollback());
-    } else {
-        QVERIFY(host.exec(u"select now() = statement_timestamp()"_s) && host.next());
-        QVERIFY2(host.value(0).toBool(), "a transaction was left open");
-    }
+    checkTransactionsAsBefore(db, hostTransaction);
     QVERIFY(!host.exec(u"select 1 from refused"_s));
 }
 
