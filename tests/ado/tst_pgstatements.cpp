@@ -448,13 +448,17 @@ void TestPgStatements::unreadResultWhileOthersRun()
         QCOMPARE(rows->fetchError(), QString());
         QCOMPARE(rows->fetchedCount(), 30000);
     }
+    RowStore oracle(3);
+    for (const QVariantList &row : expected) {
+        oracle.append(row);
+    }
     for (int row = 0; row < rows->fetchedCount(); ++row) {
         for (int column = 0; column < 3; ++column) {
-            if (!same(rows->value(row, column), stored(expected.at(row).at(column)))) {
+            if (!same(rows->value(row, column), oracle.value(row, column))) {
                 QFAIL(qPrintable(QStringLiteral("row %1, column %2: %3, expected %4")
                                      .arg(row)
                                      .arg(column)
-                                     .arg(describe(rows->value(row, column)), describe(expected.at(row).at(column)))));
+                                     .arg(describe(rows->value(row, column)), describe(oracle.value(row, column)))));
             }
         }
     }
