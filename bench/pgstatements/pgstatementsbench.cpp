@@ -1,8 +1,9 @@
 // PostgreSQL through the data layer (libpq's asynchronous interface, rows streamed from a
 // cursor), next to baselines measured in the same run on the same server and table:
 //   A  all rows of a 1,000,000 x 5 table through Recordset/RowSource, against libpq's single-row
-//      mode reading the same statement (and, for reference, QSqlQueryModel fetching every row);
-//      each in a process of its own, with the memory it grew by;
+//      mode reading the same statement (and, for reference, QSqlQueryModel fetching every row,
+//      and Qt's driver read into the same row store, the path before); each in a process of
+//      its own, with the memory it grew by;
 //   B  a small statement on a connection that holds an unread 1,000,000-row result, against
 //      the same statement on a fresh connection (median of 50).
 //
@@ -13,6 +14,7 @@
 #include "platform/ado/connection.h"
 #include "platform/ado/libpq.h"
 #include "platform/ado/recordset.h"
+#include "platform/ado/rowstore.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,6 +31,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 
 using namespace condora::ado;
 using namespace Qt::StringLiterals;
@@ -89,6 +92,7 @@ int measure(const QString &what)
     std::unique_ptr<Recordset> recordset;
     std::unique_ptr<QSqlQueryModel> model;
     QSqlDatabase db;
+    std::optional<RowStore> kept;
     if (what == u"library") {
         connection = libraryConnection();
         timer.start();
@@ -121,6 +125,25 @@ int measure(const QString &what)
         }
         if (bytes == 0) {
             return 1;
+        }
+    } else if (what == u"qtdriver") {
+        // The path every PostgreSQL statement took before: Qt's driver, forward-only, into the
+        // same row store.
+        db = qtDatabase(u"qtdriver"_s, Database);
+        timer.start();
+        QSqlQuery query(db);
+        query.setForwardOnly(true);
+        query.exec(Query);
+        RowStore &store = kept.emplace(5);
+        QList<QVariant> values(5);
+        while (query.next()) {
+            if (rows++ == 0) {
+                firstMs = timer.nsecsElapsed() / 1e6;
+            }
+            for (int column = 0; column < 5; ++column) {
+                values[column] = query.value(column);
+            }
+            store.append(values);
         }
     } else if (what == u"model") {
         db = qtDatabase(u"model"_s, Database);
@@ -249,14 +272,18 @@ int main(int argc, char *argv[])
     const Figures libpq = inChild(u"libpq"_s);
     const Figures library = inChild(u"library"_s);
     const Figures model = inChild(u"model"_s);
+    const Figures qtDriver = inChild(u"qtdriver"_s);
     std::printf("  libpq single-row mode   first row %8.2f ms  all rows %8.1f ms  (%lld rows)\n", libpq.firstMs,
                 libpq.allMs, static_cast<long long>(library.rows));
     std::printf("  QSqlQueryModel          first row %8.2f ms  all rows %8.1f ms  memory %7.1f MB\n", model.firstMs,
                 model.allMs, model.bytes / 1e6);
+    std::printf("  Qt's driver into rows   first row %8.2f ms  all rows %8.1f ms  memory %7.1f MB  (the path before)\n",
+                qtDriver.firstMs, qtDriver.allMs, qtDriver.bytes / 1e6);
     std::printf("  data layer              first row %8.2f ms  all rows %8.1f ms  memory %7.1f MB\n", library.firstMs,
                 library.allMs, library.bytes / 1e6);
     std::printf("  ratio: all rows to libpq single-row mode %.2fx (target 1.3x); to QSqlQueryModel %.2fx\n",
                 library.allMs / libpq.allMs, library.allMs / model.allMs);
+    std::printf("  ratio: the path before (Qt's driver) to libpq single-row mode %.2fx\n", qtDriver.allMs / libpq.allMs);
     std::printf("  ratio: first row to libpq single-row mode %.2fx\n", library.firstMs / libpq.firstMs);
     std::printf("  ratio: memory to QSqlQueryModel %.2fx (target at most 0.5x)\n", double(library.bytes) / model.bytes);
 
