@@ -1,6 +1,7 @@
 #include "platform/ado/connection.h"
 
 #include "platform/ado/databasemessage.h"
+#include "platform/ado/libpq.h"
 #include "platform/ado/recordset.h"
 #include "platform/runtimeerror.h"
 
@@ -393,7 +394,9 @@ void Connection::readProperties()
         dbmsName = QStringLiteral("SQLite");
         dbmsVersion = QString::fromLatin1(sqlite3_libversion());
     } else if (driver == u"QPSQL") {
-        m_oneActiveStatement = true;
+        // Statements read through libpq stream from cursors and leave the connection idle
+        // between fetches (pgrows.h); only Qt's own driver streams one result at a time.
+        m_oneActiveStatement = !pgApi().asyncOk();
         dbmsName = QStringLiteral("PostgreSQL");
         QSqlQuery version(db);
         if (version.exec(QStringLiteral("show server_version")) && version.next()) {

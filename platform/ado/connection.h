@@ -10,6 +10,7 @@
 
 namespace condora::ado {
 
+class PgReadOnlyScope;
 class Recordset;
 class RowSource;
 class StatementActivity;
@@ -164,6 +165,7 @@ public:
 private:
     friend class Recordset;
     friend class ReadOnlyGuard;
+    friend class PgReadOnlyScope;
     void readProperties();
     void openSqlite(const QString &path);
     void openPostgres(const QString &host, const QString &port, const QString &database,
@@ -174,9 +176,11 @@ private:
     /// Remembers a row source so that Close() can release it before the database goes.
     void trackRows(const std::shared_ptr<RowSource> &rows);
     void releaseRows();
-    /// On connections that serve one active statement at a time (PostgreSQL streams one
-    /// result per connection), reads the rest of every unfinished row source before the
-    /// next statement, so that no fetched-on-demand result is cut short.
+    /// On connections that serve one active statement at a time (an ODBC driver that says so,
+    /// or PostgreSQL through Qt's driver when libpq's asynchronous interface is not found),
+    /// reads the rest of every unfinished row source before the next statement, so that no
+    /// fetched-on-demand result is cut short. PostgreSQL's own path streams from cursors and
+    /// needs none of it.
     void finishPendingRows();
 
     QString m_connectionString;
@@ -191,6 +195,8 @@ private:
     StatementActivity *m_activity = nullptr;
     condora::ado::Properties m_properties;
     QList<std::weak_ptr<RowSource>> m_rowSources;
+    /// The read-only transaction the PostgreSQL statements whose rows stream share.
+    std::weak_ptr<PgReadOnlyScope> m_pgScope;
 };
 
 } // namespace condora::ado

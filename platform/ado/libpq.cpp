@@ -26,6 +26,24 @@ const PgApi &pgApi()
             bind(found.ntuples, "PQntuples");
             bind(found.getvalue, "PQgetvalue");
             bind(found.parameterStatus, "PQparameterStatus");
+            bind(found.sendQuery, "PQsendQuery");
+            bind(found.sendPrepare, "PQsendPrepare");
+            bind(found.setSingleRowMode, "PQsetSingleRowMode");
+            bind(found.socket, "PQsocket");
+            bind(found.consumeInput, "PQconsumeInput");
+            bind(found.isBusy, "PQisBusy");
+            bind(found.getResult, "PQgetResult");
+            bind(found.getCancel, "PQgetCancel");
+            bind(found.cancel, "PQcancel");
+            bind(found.freeCancel, "PQfreeCancel");
+            bind(found.errorMessage, "PQerrorMessage");
+            bind(found.nfields, "PQnfields");
+            bind(found.fname, "PQfname");
+            bind(found.ftype, "PQftype");
+            bind(found.getisnull, "PQgetisnull");
+            bind(found.getlength, "PQgetlength");
+            bind(found.unescapeBytea, "PQunescapeBytea");
+            bind(found.freemem, "PQfreemem");
         }
         return found;
     }();

@@ -2,6 +2,8 @@
 
 #include <QSqlDatabase>
 
+#include <cstddef>
+
 namespace condora::ado {
 
 /// The few libpq functions the data-access layer calls on a PostgreSQL connection beside Qt's
@@ -29,9 +31,38 @@ struct PgApi
             && transactionStatus && ntuples && getvalue;
     }
 
+    // The asynchronous interface (asyncOk()): statements are sent, and their results read once
+    // the socket has data, so that a statement never holds the caller up beyond a short wait.
+    int (*sendQuery)(void *conn, const char *query) = nullptr;
+    int (*sendPrepare)(void *conn, const char *name, const char *query, int nParams, const unsigned *types) = nullptr;
+    int (*setSingleRowMode)(void *conn) = nullptr;
+    int (*socket)(const void *conn) = nullptr;
+    int (*consumeInput)(void *conn) = nullptr;
+    int (*isBusy)(void *conn) = nullptr;
+    PgResult *(*getResult)(void *conn) = nullptr;
+    void *(*getCancel)(void *conn) = nullptr;
+    int (*cancel)(void *cancel, char *errbuf, int errbufsize) = nullptr;
+    void (*freeCancel)(void *cancel) = nullptr;
+    char *(*errorMessage)(const void *conn) = nullptr;
+    int (*nfields)(const PgResult *) = nullptr;
+    char *(*fname)(const PgResult *, int column) = nullptr;
+    unsigned (*ftype)(const PgResult *, int column) = nullptr;
+    int (*getisnull)(const PgResult *, int row, int column) = nullptr;
+    int (*getlength)(const PgResult *, int row, int column) = nullptr;
+    unsigned char *(*unescapeBytea)(const unsigned char *from, size_t *length) = nullptr;
+    void (*freemem)(void *pointer) = nullptr;
+    bool asyncOk() const
+    {
+        return ok() && sendQuery && sendPrepare && setSingleRowMode && socket && consumeInput && isBusy
+            && getResult && getCancel && cancel && freeCancel && errorMessage && nfields && fname && ftype
+            && getisnull && getlength && unescapeBytea && freemem;
+    }
+
     // Values of libpq's enums and field codes used here.
     static constexpr int CommandOk = 1;      // PGRES_COMMAND_OK
     static constexpr int TuplesOk = 2;       // PGRES_TUPLES_OK
+    static constexpr int FatalError = 7;     // PGRES_FATAL_ERROR
+    static constexpr int SingleTuple = 9;    // PGRES_SINGLE_TUPLE: one row of a single-row mode result
     static constexpr int ConnectionBad = 1;  // CONNECTION_BAD
     static constexpr int DiagSqlState = 'C'; // PG_DIAG_SQLSTATE
     static constexpr int DiagMessagePrimary = 'M';

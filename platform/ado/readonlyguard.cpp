@@ -2,7 +2,7 @@
 
 #include "platform/ado/connection.h"
 #include "platform/ado/databasemessage.h"
-#include "platform/ado/libpq.h"
+#include "platform/ado/pgreadonlyscope.h"
 #include "platform/runtimeerror.h"
 
 #include <QMutex>
@@ -49,6 +49,27 @@ qsizetype skipQuoted(const QString &sql, qsizetype i, QChar close, bool backslas
     return n;
 }
 
+// The end of a block comment that starts at `i`; PostgreSQL nests block comments.
+qsizetype skipBlockComment(const QString &sql, qsizetype i)
+{
+    const qsizetype n = sql.size();
+    int depth = 0;
+    while (i < n) {
+        if (sql.at(i) == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+            ++depth;
+            i += 2;
+        } else if (sql.at(i) == u'*' && i + 1 < n && sql.at(i + 1) == u'/') {
+            i += 2;
+            if (--depth == 0) {
+                break;
+            }
+        } else {
+            ++i;
+        }
+    }
+    return i;
+}
+
 // "$tag$" at `i`: the length of the tag with both dollars, or 0.
 qsizetype dollarTag(const QString &sql, qsizetype i)
 {
@@ -59,82 +80,6 @@ qsizetype dollarTag(const QString &sql, qsizetype i)
         }
     }
     return j < sql.size() && sql.at(j) == u'$' ? j + 1 - i : 0;
-}
-
-enum class Finish { Nothing, Rollback, RollbackToSavepoint };
-
-// Placed in the read-only transaction or savepoint, so that its end can tell that it is still ours.
-constexpr const char *GuardSetting = "condora.read_only_guard";
-
-QString pgResultMessage(const PgApi &pq, PgResult *result)
-{
-    const QString text = result ? QString::fromUtf8(pq.resultErrorMessage(result)) : QString();
-    return databaseMessage(QSqlError(QString(), text.isEmpty() ? QStringLiteral("Unknown database error") : text,
-                                     QSqlError::StatementError));
-}
-
-// Runs a guard command; on failure gives the server's message (and leaves no transaction of
-// ours behind when `beganHere`).
-bool pgRun(void *conn, const char *command, QString *message = nullptr)
-{
-    const PgApi &pq = pgApi();
-    PgResult *result = pq.exec(conn, command);
-    const int status = result ? pq.resultStatus(result) : -1;
-    const bool ok = status == PgApi::CommandOk || status == PgApi::TuplesOk;
-    if (!ok && message) {
-        *message = pgResultMessage(pq, result);
-    }
-    if (result) {
-        pq.clear(result);
-    }
-    return ok;
-}
-
-// True when the transaction (or savepoint) the guard opened is still the connection's own.
-bool pgGuardStillOpen(void *conn)
-{
-    const PgApi &pq = pgApi();
-    const QByteArray query = QByteArray("select current_setting('") + GuardSetting + "', true)";
-    PgResult *result = pq.exec(conn, query.constData());
-    bool open = false;
-    if (result) {
-        open = pq.resultStatus(result) == PgApi::TuplesOk && pq.ntuples(result) == 1
-            && qstrcmp(pq.getvalue(result, 0, 0), "on") == 0;
-        pq.clear(result);
-    }
-    return open;
-}
-
-void pgFinish(const QString &qtConnectionName, Finish finish, bool interrupted)
-{
-    const QSqlDatabase db = QSqlDatabase::database(qtConnectionName, false);
-    if (!db.isValid() || !db.isOpen()) {
-        return;
-    }
-    void *conn = pgConnection(db);
-    const PgApi &pq = pgApi();
-    if (!conn || !pq.ok()) {
-        return;
-    }
-    const int status = pq.transactionStatus(conn);
-    if (status != PgApi::TransInTrans && status != PgApi::TransInError) {
-        return; // the transaction has ended already
-    }
-    // When another statement took the connection over while the rows streamed, the
-    // transaction may by now be someone else's: end it only while it is still ours.
-    if (interrupted && (status == PgApi::TransInError || !pgGuardStillOpen(conn))) {
-        if (finish == Finish::Rollback && status == PgApi::TransInError) {
-            // A failed transaction cannot be asked; one of the host's own would be rolled
-            // back by the host anyway, and ours must go.
-            pgRun(conn, "ROLLBACK");
-        }
-        return;
-    }
-    if (finish == Finish::Rollback) {
-        pgRun(conn, "ROLLBACK");
-    } else {
-        pgRun(conn, "ROLLBACK TO SAVEPOINT condora_read_only; RELEASE SAVEPOINT condora_read_only");
-    }
 }
 
 SQLHDBC odbcHandle(const QSqlDatabase &db)
@@ -225,20 +170,7 @@ QString writingStatementReason(const QString &sql)
             continue;
         }
         if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-            int depth = 0; // PostgreSQL nests block comments
-            while (i < n) {
-                if (sql.at(i) == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
-                    ++depth;
-                    i += 2;
-                } else if (sql.at(i) == u'*' && i + 1 < n && sql.at(i + 1) == u'/') {
-                    i += 2;
-                    if (--depth == 0) {
-                        break;
-                    }
-                } else {
-                    ++i;
-                }
-            }
+            i = skipBlockComment(sql, i);
             continue;
         }
         if (statementEnded && c != u';') {
@@ -289,6 +221,30 @@ QString writingStatementReason(const QString &sql)
     return {};
 }
 
+QString firstStatementWord(const QString &sql)
+{
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (c.isSpace() || c == u'(') {
+            ++i;
+        } else if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            i = end < 0 ? n : end + 1;
+        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+            i = skipBlockComment(sql, i);
+        } else {
+            break;
+        }
+    }
+    qsizetype end = i;
+    while (end < n && isWordPart(sql.at(end))) {
+        ++end;
+    }
+    return sql.mid(i, end - i).toUpper();
+}
+
 QString ReadOnlyGuard::refusal(const QString &reason)
 {
     return QStringLiteral("The statement would change data and was not run: this control only reads data (%1).")
@@ -301,7 +257,7 @@ ReadOnlyGuard::ReadOnlyGuard(Connection &connection, const QSqlDatabase &db, con
     if (driver == u"QSQLITE") {
         guardSqlite(db, sql);
     } else if (driver == u"QPSQL") {
-        guardPostgres(db, sql);
+        guardPostgres(connection, db, sql);
     } else if (driver == u"QODBC") {
         guardOdbc(connection, db, sql);
     } else {
@@ -376,43 +332,16 @@ void ReadOnlyGuard::guardSqlite(const QSqlDatabase &db, const QString &sql)
     sqliteReadOnlyTexts().insert(sql);
 }
 
-void ReadOnlyGuard::guardPostgres(const QSqlDatabase &db, const QString &sql)
+void ReadOnlyGuard::guardPostgres(Connection &connection, const QSqlDatabase &db, const QString &sql)
 {
     const QString reason = writingStatementReason(sql);
     if (!reason.isEmpty()) {
         throw RuntimeError::database(refusal(reason));
     }
-    void *conn = pgConnection(db);
-    const PgApi &pq = pgApi();
-    if (!conn || !pq.ok()) {
-        return;
-    }
-    const QString name = db.connectionName();
-    const QByteArray marker = QByteArray("; SET LOCAL ") + GuardSetting + " = 'on'";
-    QString message;
-    switch (pq.transactionStatus(conn)) {
-    case PgApi::TransIdle:
-        if (!pgRun(conn, QByteArray("BEGIN READ ONLY" + marker).constData(), &message)) {
-            if (pq.transactionStatus(conn) != PgApi::TransIdle) {
-                pgRun(conn, "ROLLBACK");
-            }
-            throw RuntimeError::database(message);
-        }
-        m_finish = [name](bool interrupted) { pgFinish(name, Finish::Rollback, interrupted); };
-        break;
-    case PgApi::TransInTrans:
-        // The host's own transaction: a read-only savepoint leaves it as it was.
-        if (!pgRun(conn, QByteArray("SAVEPOINT condora_read_only; SET TRANSACTION READ ONLY" + marker).constData(),
-                   &message)) {
-            pgRun(conn, "ROLLBACK TO SAVEPOINT condora_read_only; RELEASE SAVEPOINT condora_read_only");
-            throw RuntimeError::database(message);
-        }
-        m_finish = [name](bool interrupted) { pgFinish(name, Finish::RollbackToSavepoint, interrupted); };
-        break;
-    default:
-        // A failed transaction refuses every statement by itself; a command still in progress
-        // is not ours to interrupt: the text check above is all that applies.
-        break;
+    // The transaction is shared by every statement of the connection whose rows still stream;
+    // it ends when the last of them lets go.
+    if (std::shared_ptr<PgReadOnlyScope> scope = PgReadOnlyScope::enter(connection, db)) {
+        m_finish = [scope](bool) mutable { scope.reset(); };
     }
 }
 

@@ -18,6 +18,9 @@ class Connection;
 /// A SELECT calling a function that writes cannot be told from its text.
 QString writingStatementReason(const QString &sql);
 
+/// The first word of a statement, upper case, after white space, comments and opening brackets.
+QString firstStatementWord(const QString &sql);
+
 /// The read-only guard every statement passes before it runs: the control never changes data.
 /// Constructing it either refuses the statement (RuntimeError, ErrorNumber::Database, nothing
 /// executed) or prepares the connection so that the statement cannot write:
@@ -29,6 +32,7 @@ QString writingStatementReason(const QString &sql);
 ///               transaction begun READ ONLY and rolled back when its rows are released; inside
 ///               the host's own transaction, in a savepoint made read-only and rolled back to
 ///               (and released) afterwards, so the host's transaction carries on unchanged.
+///               Statements whose rows stream at the same time share it (pgreadonlyscope.h).
 ///   ODBC        the text check above, and the connection's access mode set to read-only
 ///               (SQL_ATTR_ACCESS_MODE) while the statement is executed, where the driver
 ///               accepts it; on a PostgreSQL server in
@@ -56,7 +60,7 @@ public:
 
 private:
     void guardSqlite(const QSqlDatabase &db, const QString &sql);
-    void guardPostgres(const QSqlDatabase &db, const QString &sql);
+    void guardPostgres(Connection &connection, const QSqlDatabase &db, const QString &sql);
     void guardOdbc(Connection &connection, const QSqlDatabase &db, const QString &sql);
     void guardOdbcPostgres(const QSqlDatabase &db);
 

@@ -1,7 +1,10 @@
 #include "platform/ado/recordset.h"
 
+#include "platform/ado/activityscope.h"
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/libpq.h"
+#include "platform/ado/pgcall.h"
+#include "platform/ado/pgrows.h"
 #include "platform/ado/queryrows.h"
 #include "platform/ado/readonlyguard.h"
 #include "platform/ado/sqliterows.h"
@@ -74,27 +77,27 @@ QList<int> columnTypes(const QSqlQuery &query, const QString &driver)
 // other error it finds before running it), and libpq's message when the connection turned out
 // to be lost (the server process ended): Qt's driver then only knows that it is no longer open.
 // Other errors of the client side are left to the real execution, which reports them in full.
-void refuseUnpreparable(const QSqlDatabase &db, const QString &source)
+void refuseUnpreparable(const QSqlDatabase &db, const QString &source, StatementActivity *activity)
 {
     void *conn = pgConnection(db);
     const PgApi &pq = pgApi();
-    if (conn == nullptr || !pq.ok()) {
+    if (conn == nullptr || !pq.asyncOk()) {
         return;
     }
-    constexpr int CommandOk = PgApi::CommandOk;
-    constexpr int DiagSqlState = PgApi::DiagSqlState;
-    constexpr int DiagMessagePrimary = PgApi::DiagMessagePrimary;
-    constexpr int ConnectionBad = PgApi::ConnectionBad;
-    PgResult *result = pq.prepare(conn, "", source.toUtf8().constData(), 0, nullptr);
-    if (result == nullptr) {
+    PgCall prepare = PgCall::prepare(conn, activity, source.toUtf8());
+    PgResultPtr result = prepare.next();
+    if (!result) {
         return;
     }
-    const bool failed = pq.resultStatus(result) != CommandOk;
-    const QString sqlState = QString::fromUtf8(pq.resultErrorField(result, DiagSqlState));
-    QString message = QString::fromUtf8(pq.resultErrorField(result, DiagMessagePrimary));
-    const QString fullMessage = QString::fromUtf8(pq.resultErrorMessage(result));
-    pq.clear(result);
-    if (failed && pq.status(conn) == ConnectionBad) {
+    const bool failed = pq.resultStatus(result.get()) != PgApi::CommandOk;
+    const QString sqlState = QString::fromUtf8(pq.resultErrorField(result.get(), PgApi::DiagSqlState));
+    QString message = QString::fromUtf8(pq.resultErrorField(result.get(), PgApi::DiagMessagePrimary));
+    QString fullMessage = QString::fromUtf8(pq.resultErrorMessage(result.get()));
+    // A lost connection's last word is libpq's own, as PQprepare itself reports it.
+    while ((result = prepare.next())) {
+        fullMessage = QString::fromUtf8(pq.resultErrorMessage(result.get()));
+    }
+    if (failed && pq.status(conn) == PgApi::ConnectionBad) {
         throw RuntimeError::database(databaseMessage(QSqlError(QString(), fullMessage, QSqlError::ConnectionError)));
     }
     if (!failed || sqlState.isEmpty()) {
@@ -105,6 +108,16 @@ void refuseUnpreparable(const QSqlDatabase &db, const QString &source)
         message = QStringLiteral("Unable to execute multiple statements at a time");
     }
     throw RuntimeError::database(message.isEmpty() ? QStringLiteral("Unknown database error") : message);
+}
+
+// The error that ends a walk over rows that failed part-way.
+RuntimeError fetchFailure(const RowSource &rows)
+{
+    const auto *pgRows = dynamic_cast<const PgRows *>(&rows);
+    if (pgRows && pgRows->cancelled()) {
+        return RuntimeError(ErrorNumber::Cancelled, rows.fetchError());
+    }
+    return RuntimeError::database(rows.fetchError());
 }
 
 } // namespace
@@ -162,7 +175,10 @@ void Recordset::Open(const QString &source, Connection &connection)
     const QString driver = db.driverName();
 
     connection.countStatement(source);
-    refuseUnpreparable(db, source);
+    if (PgRows::usable(db)) {
+        openPostgres(source, connection, db);
+        return;
+    }
     ReadOnlyGuard guard(connection, db, source);
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
@@ -189,13 +205,45 @@ void Recordset::Open(const QString &source, Connection &connection)
     // The guard ends when the rows are released: a streaming result keeps its read-only
     // transaction until every row has arrived or the rows are let go.
     rows->setOnRelease(guard.takeFinish());
-    connection.trackRows(rows);
+    takeRows(std::move(rows), connection);
+}
 
+void Recordset::openPostgres(const QString &source, Connection &connection, const QSqlDatabase &db)
+{
+    // One statement to the activity: the probe, the guard's commands, the statement and,
+    // with a client cursor, every row.
+    ActivityScope activity(connection.statementActivity(), source);
+    if (pgApi().transactionStatus(pgConnection(db)) == PgApi::TransActive) {
+        // A forward-only query of the host still has rows on their way. Qt's driver drops them
+        // when it runs its next statement and tells that query its results are lost; reading
+        // them here instead would hand the host's query the rows of ours.
+        QSqlQuery(db).exec(QStringLiteral("select 1"));
+    }
+    refuseUnpreparable(db, source, connection.statementActivity());
+    ReadOnlyGuard guard(connection, db, source);
+    std::shared_ptr<PgRows> rows = PgRows::open(connection, db, source);
+    guard.executed();
+    m_source = source;
+    if (!rows) {
+        return; // a statement without rows leaves the recordset closed
+    }
+    m_names = rows->names();
+    m_types.clear();
+    for (const unsigned oid : rows->types()) {
+        m_types.append(typeFromPostgresOid(int(oid)));
+    }
+    rows->setOnRelease(guard.takeFinish());
+    takeRows(std::move(rows), connection);
+}
+
+void Recordset::takeRows(std::shared_ptr<RowSource> rows, Connection &connection)
+{
+    connection.trackRows(rows);
     m_recordCount = -1;
     if (connection.CursorLocation() == adUseClient) {
         rows->fetchMore(INT_MAX);
         if (!rows->fetchError().isEmpty()) {
-            throw RuntimeError::database(rows->fetchError());
+            throw fetchFailure(*rows);
         }
         m_recordCount = rows->fetchedCount();
     }
@@ -296,9 +344,8 @@ bool Recordset::ensureRow(int row) const
     }
     // The rows ended before `row`: a clean end, or the statement failed part-way, which must
     // not pass for a shorter result.
-    const QString error = m_rows->fetchError();
-    if (!error.isEmpty()) {
-        throw RuntimeError::database(error);
+    if (!m_rows->fetchError().isEmpty()) {
+        throw fetchFailure(*m_rows);
     }
     return false;
 }

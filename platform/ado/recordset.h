@@ -167,6 +167,11 @@ public:
     ///@}
 
 private:
+    /// Open() on a PostgreSQL connection, through libpq's asynchronous interface.
+    void openPostgres(const QString &source, Connection &connection, const QSqlDatabase &db);
+    /// Opens the recordset on the rows of the statement just run (all of them with a client
+    /// cursor).
+    void takeRows(std::shared_ptr<RowSource> rows, Connection &connection);
     void requireOpen() const;
     /// Fetches until `row` is fetched or the rows end; true when `row` exists.
     bool ensureRow(int row) const;

@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QRegularExpression>
 #include <QSqlQuery>
 #include <QUuid>
 #include <QWidget>
@@ -324,6 +325,9 @@ bool isReadOnlyGuardStatement(const QString &statement)
         QStringLiteral("SAVEPOINT condora_read_only;"),
         QStringLiteral("ROLLBACK TO SAVEPOINT condora_read_only;"),
         QStringLiteral("select current_setting('condora."),
+        // A cursor's further fetches, and the end of a failed one.
+        QStringLiteral("SAVEPOINT condora_fetch; FETCH FORWARD "),
+        QStringLiteral("ROLLBACK TO SAVEPOINT condora_fetch;"),
     };
     if (statement == QStringLiteral("ROLLBACK")) {
         return true;
@@ -360,7 +364,16 @@ QStringList StatementTrace::statements()
         if (head.startsWith("F\t") && at > 0 && fields.size() == 2) {
             const qsizetype textStart = line + at + marker.size();
             const qsizetype textLength = fields.at(1).toLongLong() - 5;
-            const QString statement = QString::fromUtf8(log.mid(textStart, textLength));
+            QString statement = QString::fromUtf8(log.mid(textStart, textLength));
+            // A PostgreSQL query is sent as a cursor's declaration with its first fetch: the
+            // statement is the one the cursor is declared for.
+            static const QRegularExpression declared(
+                QStringLiteral("^SAVEPOINT condora_fetch; DECLARE condora_rows_\\d+ NO SCROLL CURSOR FOR (.*)\n; "
+                               "FETCH FORWARD \\d+ FROM condora_rows_\\d+; RELEASE SAVEPOINT condora_fetch$"),
+                QRegularExpression::DotMatchesEverythingOption);
+            if (const QRegularExpressionMatch match = declared.match(statement); match.hasMatch()) {
+                statement = match.captured(1);
+            }
             // The read-only guard's own transaction around each statement is not a query of the
             // control's; what the tests look at is the statements inside it.
             if (!isReadOnlyGuardStatement(statement)) {
