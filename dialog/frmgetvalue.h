@@ -16,6 +16,7 @@ class QTimer;
 
 namespace condora {
 
+class BusyScope;
 class CountBarDelegate;
 class FlexGrid;
 
@@ -151,6 +152,7 @@ private:
     bool searchKey(QKeyEvent *event);
 
     QueryRun m_run;
+    std::unique_ptr<BusyScope> m_busy; // the busy state while the picker's statements run
     std::optional<QString> m_picked;
     bool m_pickedNull = false;
     bool m_listFailed = false;

@@ -1,8 +1,11 @@
 #include "platform/ado/queryrows.h"
 
+#include "platform/ado/activityscope.h"
 #include "platform/ado/databasemessage.h"
 
 #include <QSqlError>
+
+#include <optional>
 
 namespace condora::ado {
 
@@ -28,11 +31,25 @@ QString QueryRows::columnName(int column) const
 
 int QueryRows::fetchMore(int count)
 {
+    if (!m_query || (m_connection && ActivityScope::runningOn(*m_connection))) {
+        return 0;
+    }
+    std::optional<ActivityScope> activity;
+    if (m_connection) {
+        activity.emplace(*m_connection, m_sql);
+    }
     int fetched = 0;
     while (m_query && fetched < count) {
+        if (activity && !activity->keepGoing()) {
+            m_fetchError = cancelledDescription();
+            release();
+            break;
+        }
         if (!m_query->next()) {
             const QSqlError error = m_query->lastError();
-            if (error.isValid()) {
+            if (activity && activity->cancelled()) {
+                m_fetchError = cancelledDescription();
+            } else if (error.isValid()) {
                 m_fetchError = databaseMessage(error);
                 // The database's own failures carry its code; a result discarded by Qt's
                 // driver for another statement carries none.

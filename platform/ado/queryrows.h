@@ -35,6 +35,15 @@ public:
     /// when the rows ended because another statement discarded them (a failure the database
     /// itself did not report). The read-only guard ends its transaction here.
     void setOnRelease(std::function<void(bool interrupted)> onRelease) { m_onRelease = std::move(onRelease); }
+    /// Fetches under `connection`'s statement activity (see ActivityScope); `sql` is the
+    /// statement the activity is told about. A fetch the activity stops ends the rows with
+    /// cancelledDescription() as fetchError(); while another statement runs on the connection
+    /// (a fetch asked for from an event handled in its middle) nothing is fetched.
+    void watchWith(Connection *connection, const QString &sql)
+    {
+        m_connection = connection;
+        m_sql = sql;
+    }
     const RowStore &store() const { return m_store; }
 
 private:
@@ -45,6 +54,8 @@ private:
     bool m_interrupted = false;
     std::function<void(bool)> m_onRelease;
     QList<QVariant> m_values;
+    Connection *m_connection = nullptr;
+    QString m_sql;
 };
 
 } // namespace condora::ado

@@ -1,5 +1,6 @@
 #include "platform/ado/recordset.h"
 
+#include "platform/ado/activityscope.h"
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/libpq.h"
 #include "platform/ado/queryrows.h"
@@ -17,6 +18,7 @@
 #include <sqlite3.h>
 
 #include <climits>
+#include <optional>
 
 namespace condora::ado {
 
@@ -156,17 +158,39 @@ void Recordset::Open(const QString &source, Connection &connection)
     const QSqlDatabase db = connection.database();
     const QString driver = db.driverName();
 
+    if (ActivityScope::runningOn(connection)) {
+        // Only a window event handled in the middle of a statement can get here.
+        throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
+    }
     connection.countStatement(source);
     refuseUnpreparable(db, source);
-    ReadOnlyGuard guard(connection, db, source);
+    std::optional<ActivityScope> activity(std::in_place, connection, source);
+    activity->throwIfCancelled();
+    std::optional<ReadOnlyGuard> guarded;
+    try {
+        guarded.emplace(connection, db, source);
+    } catch (const RuntimeError &) {
+        activity->throwIfCancelled(); // the wait for a lock was stopped
+        throw;
+    }
+    ReadOnlyGuard &guard = *guarded;
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
     const bool executed = query->exec(source);
     guard.executed();
+    const bool stopped = activity->cancelled();
+    activity.reset();
     if (!executed) {
-        const QString message = databaseMessage(query->lastError());
+        const QSqlError error = query->lastError();
         query.reset(); // the statement goes before the guard ends
-        throw RuntimeError::database(message);
+        if (stopped) {
+            throw RuntimeError(ErrorNumber::Cancelled, cancelledDescription());
+        }
+        const int code = error.nativeErrorCode().toInt() & 0xff;
+        if (driver == u"QSQLITE" && (code == SQLITE_BUSY || code == SQLITE_LOCKED)) {
+            throw RuntimeError::database(lockedDescription(databaseMessage(error)));
+        }
+        throw RuntimeError::database(databaseMessage(error));
     }
     m_source = source;
     if (!query->isSelect()) {
@@ -181,6 +205,7 @@ void Recordset::Open(const QString &source, Connection &connection)
         m_names.append(record.fieldName(i));
     }
     auto rows = std::make_shared<QueryRows>(std::move(query), QStringList(m_names));
+    rows->watchWith(&connection, source);
     // The guard ends when the rows are released: a streaming result keeps its read-only
     // transaction until every row has arrived or the rows are let go.
     rows->setOnRelease(guard.takeFinish());
@@ -190,7 +215,7 @@ void Recordset::Open(const QString &source, Connection &connection)
     if (connection.CursorLocation() == adUseClient) {
         rows->fetchMore(INT_MAX);
         if (!rows->fetchError().isEmpty()) {
-            throw RuntimeError::database(rows->fetchError());
+            throw fetchFailure(rows->fetchError());
         }
         m_recordCount = rows->fetchedCount();
     }
@@ -293,7 +318,7 @@ bool Recordset::ensureRow(int row) const
     // not pass for a shorter result.
     const QString error = m_rows->fetchError();
     if (!error.isEmpty()) {
-        throw RuntimeError::database(error);
+        throw fetchFailure(error);
     }
     return false;
 }
