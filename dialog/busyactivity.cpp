@@ -210,14 +210,13 @@ bool BusyActivity::eventFilter(QObject *watched, QEvent *event)
 
 BusyScope::BusyScope(ado::Connection &connection, QWidget *surface, QWidget *fallbackWindow)
     : m_connection(connection)
-    , m_previous(connection.statementActivity())
     , m_surface(surface)
 {
-    m_activity = BusyActivity::on(connection);
-    if (m_activity == nullptr) {
-        m_own = std::make_unique<BusyActivity>(m_previous);
-        m_activity = m_own.get();
-        connection.setStatementActivity(m_activity);
+    if (BusyActivity *current = BusyActivity::on(connection)) {
+        m_activity = current->shared_from_this();
+    } else {
+        m_activity = std::make_shared<BusyActivity>(connection.statementActivity());
+        connection.setStatementActivity(m_activity.get());
     }
     if (fallbackWindow != nullptr) {
         m_activity->setFallbackWindow(fallbackWindow);
@@ -230,8 +229,8 @@ BusyScope::BusyScope(ado::Connection &connection, QWidget *surface, QWidget *fal
 BusyScope::~BusyScope()
 {
     m_activity->popSurface(m_surface);
-    if (m_own) {
-        m_connection.setStatementActivity(m_previous);
+    if (m_activity.use_count() == 1 && m_connection.statementActivity() == m_activity.get()) {
+        m_connection.setStatementActivity(m_activity->outer());
     }
 }
 

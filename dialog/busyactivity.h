@@ -8,11 +8,11 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 
 #include <functional>
 #include <memory>
 
-class QWidget;
 
 namespace condora {
 
@@ -39,7 +39,7 @@ class WorkingIndicator;
 ///
 /// An activity the host had put on the connection keeps being told about every statement
 /// (begin, keepGoing, end), and may stop it too.
-class BusyActivity : public QObject, public ado::StatementActivity
+class BusyActivity : public QObject, public ado::StatementActivity, public std::enable_shared_from_this<BusyActivity>
 {
     Q_OBJECT
 
@@ -62,8 +62,8 @@ public:
     /// still finishes, and its result is to be dropped).
     bool runAside(const std::function<void()> &work);
 
-    /// True while a statement runs or its busy period lasts.
-    bool busy() const { return m_period; }
+    /// True while a statement runs (or work aside).
+    bool running() const { return m_running; }
     /// True when the user stopped a statement of the busy period that lasts.
     bool cancelled() const { return m_cancelled; }
 
@@ -77,6 +77,8 @@ public:
 
     /// The activity on `connection` when it is one of these (null otherwise).
     static BusyActivity *on(const ado::Connection &connection);
+    /// The host's activity this one tells about every statement (null when none).
+    ado::StatementActivity *outer() const { return m_outer; }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -103,7 +105,8 @@ private:
 
 /// Puts a BusyActivity on a connection for the span of a dialog or a run: the one already
 /// there gets `surface` on top, or a new one goes on the connection (telling the host's own
-/// activity, if any) and the one before comes back at the end.
+/// activity, if any). The scopes on one activity share it; when the last of them ends, the
+/// connection gets back the activity it had before.
 class BusyScope
 {
 public:
@@ -116,9 +119,7 @@ public:
 
 private:
     ado::Connection &m_connection;
-    ado::StatementActivity *m_previous = nullptr;
-    std::unique_ptr<BusyActivity> m_own;
-    BusyActivity *m_activity = nullptr;
+    std::shared_ptr<BusyActivity> m_activity;
     QPointer<QWidget> m_surface;
 };
 

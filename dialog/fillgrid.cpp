@@ -15,8 +15,8 @@ using errortraps::ignoreErrors;
 
 namespace {
 
-/// Runs a step that walks the recordset; a statement failing part-way is kept in `failure`
-/// (the first one only), any other failure is dropped. True when it ran without error.
+/// Runs a step that walks the recordset; a statement failing part-way (or stopped by the user)
+/// is kept in `failure` (the first one only), any other failure is dropped. True when it ran without error.
 template<typename Step>
 bool walkStep(QString &failure, Step &&step)
 {
@@ -24,7 +24,8 @@ bool walkStep(QString &failure, Step &&step)
         step();
         return true;
     } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Database && failure.isEmpty()) {
+        const bool stopped = error.number() == ErrorNumber::Cancelled;
+        if ((error.number() == ErrorNumber::Database || stopped) && failure.isEmpty()) {
             failure = error.description();
         }
     } catch (...) {

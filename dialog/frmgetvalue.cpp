@@ -321,7 +321,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
 
 void frmGetValue::reloadValues()
 {
-    if (m_busy && m_busy->activity().busy()) {
+    if (m_busy && m_busy->activity().running()) {
         m_searchTimer->start(); // the search waits for the statement that runs now
         return;
     }

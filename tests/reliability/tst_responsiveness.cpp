@@ -179,6 +179,7 @@ private Q_SLOTS:
     void cancelRunningStatement();
     void lockedFile_data();
     void lockedFile();
+    void sortLargeList();
 
 private:
     std::unique_ptr<RecordingUi> m_ui;
@@ -360,6 +361,54 @@ void TestResponsiveness::lockedFile()
                  u"it is free.\r\nWrong query condition!"_s.arg(engineText));
     }
     QCOMPARE(afterUnlock, QStringList{u"Ok!"_s});
+}
+
+void TestResponsiveness::sortLargeList()
+{
+    // 150,000 distinct values, stored out of order.
+    const test::SqliteFile file({u"create table words(t varchar(10))"_s,
+                                 u"with recursive c(x) as (select 0 union all select x + 1 from c where x < 149999) "
+                                 u"insert into words select printf('w%06d', (x * 7919) % 150000) from c"_s});
+    QStringList expected;
+    {
+        const std::shared_ptr<ado::Connection> oracle = file.open();
+        const auto rows = oracle->Execute(u"select t from words order by t desc limit 3"_s);
+        for (; !rows->Eof(); rows->MoveNext()) {
+            expected.append(rows->Fields().Item(0).Value().toString());
+        }
+    }
+    Watch watch;
+    Condora control;
+    control.setConnObj(file.open());
+    control.setSqlInput(u"select w.t from words w"_s);
+    QStringList first;
+    bool busyPointer = false;
+
+    dialogtest::whenModal(m_scope.get(), u"frmCondora"_s, [&](QWidget *dialog) {
+        QVERIFY(pickColumnAndOperator(dialog, 1, u"t"_s, u"= "_s));
+        dialogtest::whenModal(m_scope.get(), u"frmGetValue"_s, [&](QWidget *picker) {
+            auto *values = dialogtest::find<FlexGrid>(picker, "MSFlexGrid1");
+            const QRect title = dialogtest::cellRect(values, 0, 0);
+            m_ui->clear();
+            watch.started(Stop::Button, m_scope.get(), -1);
+            dialogtest::clickGridAt(values, QPoint(title.left() + 5, title.center().y()));
+            watch.messageShown();
+            busyPointer = m_ui->pointerHistory().contains(MousePointer::Hourglass);
+            for (int row = 1; row <= 3; ++row) {
+                first.append(values->TextMatrix(row, 0));
+            }
+            static_cast<QDialog *>(picker)->reject();
+        });
+        dialogtest::clickCell(dialogtest::find<FlexGrid>(dialog, "MFGQuery"), 1, 3);
+        press(dialog, "cmdGetValue");
+        press(dialog, "cmdCancel");
+    });
+    control.GetQuerySql();
+
+    qInfo("sorting took %lld ms; largest gap %lld ms", watch.messageAt - watch.startAt, watch.largestGap());
+    QCOMPARE(first, expected);
+    QVERIFY(busyPointer);
+    QVERIFY2(watch.largestGap() < 100, qPrintable(u"the window had no events for %1 ms"_s.arg(watch.largestGap())));
 }
 
 CONDORA_TEST_MAIN(TestResponsiveness)
