@@ -19,7 +19,7 @@ namespace {
 /// How long the GUI thread waits for work aside between two looks at the window's events.
 constexpr std::chrono::milliseconds AsideTick(10);
 /// The window's events are let through when this long has passed since the last time.
-constexpr qint64 EventsEveryMs = 20;
+constexpr qint64 EventsEveryMs = 10;
 
 bool isUserInput(QEvent::Type type)
 {

@@ -12,8 +12,9 @@ namespace condora {
 WorkingIndicator::WorkingIndicator(QWidget *parent, Qt::WindowFlags flags)
     : QFrame(parent, flags)
 {
-    setFrameShape(QFrame::StyledPanel);
-    setFrameShadow(QFrame::Raised);
+    // A plain line in the text colour stands out over the grid in light and dark palettes.
+    setFrameShape(QFrame::Box);
+    setLineWidth(1);
     setAutoFillBackground(true);
     m_label = new QLabel(tr("Working..."), this);
     m_label->setObjectName(u"lblWorking"_s);

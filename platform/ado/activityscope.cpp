@@ -18,7 +18,7 @@ namespace {
 /// How often the engine looks in: every this many virtual machine steps (a few microseconds).
 constexpr int ProgressSteps = 1000;
 /// keepGoing() is asked when this long has passed since the last time.
-constexpr qint64 AskEveryMs = 20;
+constexpr qint64 AskEveryMs = 10;
 /// The pause between two looks at another program's lock.
 constexpr int LockPollMs = 10;
 

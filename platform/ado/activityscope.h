@@ -31,9 +31,9 @@ RuntimeError fetchFailure(const QString &fetchError);
 /// and the host hands us one it opened there, so the statement cannot move to a worker thread.
 /// Instead the engine calls back into us while it works, and the activity runs the event loop
 /// from there (keepGoing()):
-///   SQLite      sqlite3_progress_handler on the native handle, every few thousand virtual
-///               machine steps; keepGoing() is asked when 20 ms have passed since it was last
-///               asked, so the window gets its events at least every ~50 ms of engine work. A
+///   SQLite      sqlite3_progress_handler on the native handle, every thousand virtual machine
+///               steps (a few microseconds); keepGoing() is asked when 10 ms have passed since it
+///               was last asked, so the window gets its events about every 10 ms of engine work. A
 ///               false answer makes the handler return non-zero: SQLite stops the statement
 ///               (SQLITE_INTERRUPT) and the connection stays usable. Waiting for another
 ///               program's lock goes through a busy handler that asks keepGoing() too, up to
@@ -67,7 +67,7 @@ public:
     bool active() const { return m_activity != nullptr; }
     /// True once the activity said stop.
     bool cancelled() const { return m_cancelled; }
-    /// Asks the activity when 20 ms have passed since it was last asked; false once it said
+    /// Asks the activity when 10 ms have passed since it was last asked; false once it said
     /// stop. Loops that fetch rows call it between rows.
     bool keepGoing();
     /// Throws RuntimeError(ErrorNumber::Cancelled) when the activity said stop.

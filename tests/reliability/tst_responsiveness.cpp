@@ -33,7 +33,7 @@ using namespace reliability;
 
 namespace {
 
-enum class Path { Picker, Verify, Ok, Result };
+enum class Path { Analysis, Picker, Verify, Ok, Result };
 enum class Stop { Button, Escape };
 
 const QString Base = u"select s.v, s.w from slow s"_s;
@@ -191,13 +191,18 @@ void TestResponsiveness::cancelRunningStatement_data()
     QTest::addColumn<Engine>("engine");
     QTest::addColumn<Path>("path");
     QTest::addColumn<Stop>("stop");
-    const QList<std::pair<const char *, Path>> paths{
-        {"picker", Path::Picker}, {"verify", Path::Verify}, {"ok", Path::Ok}, {"result", Path::Result}};
+    const QList<std::pair<const char *, Path>> paths{{"analysis", Path::Analysis},
+                                                     {"picker", Path::Picker},
+                                                     {"verify", Path::Verify},
+                                                     {"ok", Path::Ok},
+                                                     {"result", Path::Result}};
     for (const Engine engine : {Engine::Sqlite, Engine::Postgres}) {
         for (const auto &[name, path] : paths) {
             for (const Stop stop : {Stop::Button, Stop::Escape}) {
-                // The server's sleep cannot be shortened: one way of stopping per path there.
-                if (engine == Engine::Postgres && (stop == Stop::Escape) != (path == Path::Verify || path == Path::Result)) {
+                // The server's sleep cannot be shortened: one way of stopping per dialog path there.
+                if (engine == Engine::Postgres
+                    && (path == Path::Analysis
+                        || (stop == Stop::Escape) != (path == Path::Verify || path == Path::Result))) {
                     continue;
                 }
                 QTest::addRow("%s %s %s", qPrintable(engineName(engine)), name,
@@ -226,7 +231,7 @@ void TestResponsiveness::cancelRunningStatement()
     QObject *scope = m_scope.get();
 
     dialogtest::whenModal(scope, u"frmCondora"_s, [&](QWidget *dialog) {
-        if (!dialogtest::enterRow(dialog, 1, u"w"_s, u"= "_s, u"1"_s)) {
+        if (path == Path::Analysis || !dialogtest::enterRow(dialog, 1, u"w"_s, u"= "_s, u"1"_s)) {
             press(dialog, "cmdCancel");
             return;
         }
@@ -265,7 +270,16 @@ void TestResponsiveness::cancelRunningStatement()
         }
     });
 
-    if (path == Path::Result) {
+    if (path == Path::Analysis) {
+        // The probes before the dialog opens: stopped, the run ends without a dialog.
+        db->setSlow(true);
+        watch.started(stop, scope);
+        const QString sql = control.GetQuerySql();
+        watch.messageShown();
+        db->setSlow(false);
+        usableAfter = sql.isEmpty()
+                      && db->connection->Execute(u"select count(*) from knob"_s)->Fields().Item(0).Value() == 1;
+    } else if (path == Path::Result) {
         connect(&control, &Condora::queryFinished, scope, [&] {
             db->setSlow(true);
             watch.started(stop, scope);
@@ -285,15 +299,15 @@ void TestResponsiveness::cancelRunningStatement()
     }
     QVERIFY2(watch.cancelAt >= 0 && !watch.indicatorWindow.isEmpty(),
              "no Cancel button showed while the statement ran");
-    const QString window = path == Path::Picker ? u"frmGetValue"_s
-                           : path == Path::Result ? u"frmWorking"_s
-                                                  : u"frmCondora"_s;
+    const QString window = path == Path::Picker                             ? u"frmGetValue"_s
+                           : path == Path::Result || path == Path::Analysis ? u"frmWorking"_s
+                                                                            : u"frmCondora"_s;
     QCOMPARE(watch.indicatorWindow, window);
     QVERIFY2(watch.largestGap() < 100, qPrintable(u"the window had no events for %1 ms"_s.arg(watch.largestGap())));
     QVERIFY2(watch.messageAt - watch.cancelAt < 250,
              qPrintable(u"the statement stopped %1 ms after Cancel"_s.arg(watch.messageAt - watch.cancelAt)));
     QCOMPARE(m_ui->texts().first(), Stopped);
-    QCOMPARE(m_ui->texts().size(), path == Path::Result ? 1 : 2);
+    QCOMPARE(m_ui->texts().size(), path == Path::Result || path == Path::Analysis ? 1 : 2);
     QVERIFY(usableAfter);
     QCOMPARE(m_ui->mousePointer(), MousePointer::Default);
 }
