@@ -18,6 +18,8 @@ namespace {
 
 /// How long the GUI thread waits for work aside between two looks at the window's events.
 constexpr std::chrono::milliseconds AsideTick(10);
+/// How long before it shows the indicator is made ready.
+constexpr qint64 PrepareAheadMs = 100;
 /// The window's events are let through when this long has passed since the last time.
 constexpr qint64 EventsEveryMs = 10;
 
@@ -80,7 +82,11 @@ bool BusyActivity::keepGoing()
     if (m_outer != nullptr && !m_outer->keepGoing()) {
         m_cancelled = true;
     }
-    if (!m_cancelled && m_indicator.isNull() && m_sincePeriod.elapsed() >= ShowAfterMs) {
+    // The indicator is made ready a little before it shows, so that neither step holds the
+    // window up for long.
+    if (!m_cancelled && m_indicator.isNull() && m_sincePeriod.elapsed() >= ShowAfterMs - PrepareAheadMs) {
+        prepareIndicator();
+    } else if (!m_cancelled && m_indicator && m_indicator->isHidden() && m_sincePeriod.elapsed() >= ShowAfterMs) {
         showIndicator();
     }
     // The window's own events: painting, timers, and the Cancel button or Escape. The
@@ -114,7 +120,12 @@ void BusyActivity::settle()
     m_period = false;
     m_cancelled = false;
     qApp->removeEventFilter(this);
-    delete m_indicator;
+    if (m_indicator) {
+        // Later: the press that ends the period may be on its own Cancel button.
+        m_indicator->hide();
+        m_indicator->deleteLater();
+        m_indicator.clear();
+    }
     if (m_pointerSet) {
         m_pointerSet = false;
         UserInteraction &ui = UserInteraction::instance();
@@ -164,6 +175,11 @@ void BusyActivity::showIndicator()
     m_pointerBefore = ui.mousePointer();
     m_pointerSet = true;
     ui.setMousePointer(MousePointer::Hourglass);
+    m_indicator->present();
+}
+
+void BusyActivity::prepareIndicator()
+{
     QWidget *surface = nullptr;
     for (qsizetype i = m_surfaces.size() - 1; i >= 0 && surface == nullptr; --i) {
         if (m_surfaces.at(i) && m_surfaces.at(i)->isVisible()) {

@@ -84,6 +84,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void prepareIndicator();
     void showIndicator();
     /// Ends the busy period once the event loop runs with no statement running.
     void settle();

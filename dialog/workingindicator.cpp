@@ -33,9 +33,9 @@ WorkingIndicator *WorkingIndicator::inside(QWidget *surface)
     auto *indicator = new WorkingIndicator(surface, Qt::Widget);
     indicator->setObjectName(u"fraWorking"_s);
     surface->installEventFilter(indicator);
+    indicator->hide();
+    indicator->ensurePolished();
     indicator->place();
-    indicator->raise();
-    indicator->show();
     return indicator;
 }
 
@@ -44,13 +44,23 @@ WorkingIndicator *WorkingIndicator::overWindow(QWidget *window)
     auto *indicator = new WorkingIndicator(window, Qt::Tool | Qt::WindowTitleHint | Qt::CustomizeWindowHint);
     indicator->setObjectName(u"frmWorking"_s);
     indicator->setWindowTitle(tr("Working"));
+    indicator->ensurePolished();
     indicator->adjustSize();
     if (window != nullptr) {
         const QRect over = window->window()->frameGeometry();
         indicator->move(over.center() - indicator->rect().center());
     }
-    indicator->show();
+    indicator->winId(); // the native window now, not when it is shown
     return indicator;
+}
+
+void WorkingIndicator::present()
+{
+    if (!isWindow()) {
+        place();
+        raise();
+    }
+    show();
 }
 
 void WorkingIndicator::place()

@@ -15,10 +15,13 @@ class WorkingIndicator : public QFrame
     Q_OBJECT
 
 public:
-    /// Inside `surface`, centred and on top of its controls.
+    /// Inside `surface`, centred and on top of its controls; hidden until present().
     static WorkingIndicator *inside(QWidget *surface);
-    /// A small window over `window` (which may be null).
+    /// A small window over `window` (which may be null); hidden until present().
     static WorkingIndicator *overWindow(QWidget *window);
+    /// Shows it. Made ready beforehand, its fonts and layout are settled already, so that
+    /// showing costs the window no more than a paint.
+    void present();
 
     QPushButton *cancelButton() const { return m_cancel; }
 
