@@ -52,7 +52,11 @@ RuntimeError fetchFailure(const QString &fetchError)
 
 sqlite3 *sqliteHandleOf(const Connection &connection)
 {
-    const QSqlDatabase db = connection.database();
+    return sqliteHandleOf(connection.database());
+}
+
+sqlite3 *sqliteHandleOf(const QSqlDatabase &db)
+{
     if (!db.isOpen() || db.driverName() != u"QSQLITE"_s || db.driver() == nullptr) {
         return nullptr;
     }
@@ -65,9 +69,14 @@ sqlite3 *sqliteHandleOf(const Connection &connection)
 
 int sqliteBusyTimeoutOf(const Connection &connection)
 {
+    return sqliteBusyTimeoutOf(connection.database());
+}
+
+int sqliteBusyTimeoutOf(const QSqlDatabase &db)
+{
     int wait = 5000;
     const QString prefix = u"QSQLITE_BUSY_TIMEOUT="_s;
-    for (const QString &option : connection.database().connectOptions().split(u';', Qt::SkipEmptyParts)) {
+    for (const QString &option : db.connectOptions().split(u';', Qt::SkipEmptyParts)) {
         const QString trimmed = option.trimmed();
         if (trimmed.startsWith(prefix)) {
             bool ok = false;
@@ -84,7 +93,11 @@ ActivityScope::ActivityScope(Connection &connection, const QString &sql)
     : m_connection(connection)
 {
     StatementActivity *activity = connection.statementActivity();
-    if (activity == nullptr || connection.driverName() == u"QPSQL"_s) {
+    if (activity == nullptr) {
+        return;
+    }
+    const QSqlDatabase db = connection.database();
+    if (db.driverName() == u"QPSQL"_s) {
         return;
     }
     m_activity = activity;
@@ -95,9 +108,9 @@ ActivityScope::ActivityScope(Connection &connection, const QString &sql)
         m_cancelled = true;
         return;
     }
-    m_sqlite = sqliteHandleOf(connection);
+    m_sqlite = sqliteHandleOf(db);
     if (m_sqlite != nullptr) {
-        m_busyTimeoutMs = sqliteBusyTimeoutOf(connection);
+        m_busyTimeoutMs = sqliteBusyTimeoutOf(db);
         sqlite3_progress_handler(m_sqlite, ProgressSteps, &ActivityScope::onProgress, this);
         sqlite3_busy_handler(m_sqlite, &ActivityScope::onBusy, this);
     }

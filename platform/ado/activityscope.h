@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 #include <QString>
 
+class QSqlDatabase;
 struct sqlite3;
 
 namespace condora {
@@ -89,10 +90,16 @@ private:
     bool m_cancelled = false;
 };
 
+///@{
 /// The native handle behind a SQLite connection (null for other drivers or a closed one).
 sqlite3 *sqliteHandleOf(const Connection &connection);
+sqlite3 *sqliteHandleOf(const QSqlDatabase &db);
+///@}
+///@{
 /// The wait for another connection's lock that Qt's SQLite driver set on the connection
 /// (QSQLITE_BUSY_TIMEOUT in its connect options, 5000 ms unless they say otherwise).
 int sqliteBusyTimeoutOf(const Connection &connection);
+int sqliteBusyTimeoutOf(const QSqlDatabase &db);
+///@}
 
 } // namespace condora::ado
