@@ -129,6 +129,13 @@ struct Watch
             return;
         }
         QTimer::singleShot(cancelAfterMs, scope, [this, stop] {
+            // What could start another statement or close the dialog is held back meanwhile.
+            for (QWidget *window : QApplication::topLevelWidgets()) {
+                if (window->isVisible() && window->objectName() == u"frmCondora"_s) {
+                    QTest::mouseClick(window->findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
+                    window->close();
+                }
+            }
             cancelAt = clock.elapsed();
             QPushButton *button = visibleCancelButton();
             if (button == nullptr) {
