@@ -38,6 +38,11 @@ void showError(const QString &context, int number, const QString &description)
     // The report is the last line of defence of a trapping routine: it must not throw itself.
     try {
         UserInteraction::instance().setMousePointer(MousePointer::Default);
+        if (number == ErrorNumber::Cancelled) {
+            // The user's own doing: no error, only what became of it.
+            messageBox(ErrorReportTexts::tr("The statement was stopped before it finished; nothing was changed."));
+            return;
+        }
         const QString crlf = u"\r\n"_s;
         messageBox(ErrorReportTexts::tr("Error message:") + context + crlf + u" "_s + description + crlf
                    + ErrorReportTexts::tr("Error number:") + QString::number(number));

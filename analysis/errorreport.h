@@ -12,7 +12,8 @@ QString unrecognisedSqlContext();
 /// The shared error report: resets the mouse pointer, then shows one message box (OK only,
 /// no icon, no caption of its own) reading
 ///   "Error message:" + context + CRLF + " " + description + CRLF + "Error number:" + number
-/// Never throws.
+/// Never throws. A statement the user stopped (ErrorNumber::Cancelled) is no error: the box
+/// then only says that it was stopped.
 void showError(const QString &context, const RuntimeError &error);
 /// The same for a failure that is not a RuntimeError (a std::exception caught at a boundary).
 void showError(const QString &context, int number, const QString &description);

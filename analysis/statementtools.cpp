@@ -221,6 +221,9 @@ QString testSql(ado::Connection &connection, const QString &statement)
         recordset.Open(probe, connection);
         recordset.Close();
     } catch (const RuntimeError &error) {
+        if (error.number() == ErrorNumber::Cancelled) {
+            throw; // no answer about the statement: the user stopped it
+        }
         return error.description();
     } catch (const std::exception &error) {
         return QString::fromLocal8Bit(error.what());

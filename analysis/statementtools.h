@@ -51,7 +51,8 @@ QString withClause(const QString &statement);
 QString countSql(const QString &statement);
 
 /// Empty when the statement's no-rows form opens on `connection`, otherwise the database's
-/// error description. An empty (or all-space) statement is accepted without running.
+/// error description. An empty (or all-space) statement is accepted without running. A
+/// statement the user stopped throws its RuntimeError (ErrorNumber::Cancelled) on.
 QString testSql(ado::Connection &connection, const QString &statement);
 
 } // namespace condora

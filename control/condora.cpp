@@ -11,10 +11,12 @@
 #include "analysis/statementtools.h"
 #include "control/aboutdialog.h"
 #include "control/magnifyingglass.h"
+#include "platform/ado/activityscope.h"
 #include "platform/colorcontrast.h"
 #include "condition/conditioncomposer.h"
 #include "condition/conditionjson.h"
 #include "control/querydialoghook.h"
+#include "dialog/busyactivity.h"
 #include "dialog/frmcondora.h"
 #include "platform/runtimeerror.h"
 #include "platform/textfunctions.h"
@@ -22,6 +24,7 @@
 #include "platform/userinteraction.h"
 
 #include <QMetaType>
+#include <QScopeGuard>
 #include <QPainter>
 #include <QResizeEvent>
 
@@ -88,107 +91,128 @@ QString Condora::runQuery(condora::QueryRun &run)
     // The run's own connection: the host's, or a new unopened one when the host set none.
     run.connection = d->connObj ? d->connObj : std::make_shared<ado::Connection>();
     ado::Connection &connection = *run.connection;
-    run.savedCursorLocation = connection.CursorLocation();
-    run.title = d->title;
-    run.showSqlSwitch = d->showSql;
-    run.moreOperators = d->moreOperators;
-
-    // A connection that cannot serve the run ends it with one message that names the cause
-    // (the first line stays the one a refused statement gives, which hosts may look for).
-    QString unusable;
-    if (!connection.isOpen()) {
-        unusable = tr("The connection is not open.");
-    } else if (connection.isLocked(LockWaitMs)) {
-        unusable = tr("The database file is locked by another connection. Try again when it is free.");
-    }
-    if (!unusable.isEmpty()) {
-        messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + unusable, MessageButtons::Ok, MessageIcon::Exclamation,
-                   run.title);
+    // The window stays alive while the run's statements work, and the user may stop them; a
+    // stopped statement ends the run with one message.
+    BusyScope busy(connection, nullptr, window());
+    const auto stopped = [] {
+        showError(QString(), RuntimeError(ErrorNumber::Cancelled, ado::cancelledDescription()));
         return QString();
-    }
+    };
+    const auto ask = [&]() -> QString {
+        run.savedCursorLocation = connection.CursorLocation();
+        run.title = d->title;
+        run.showSqlSwitch = d->showSql;
+        run.moreOperators = d->moreOperators;
 
-    run.dbKind = getDbKind(connection);
-    run.product = getDbProduct(connection);
-    run.escapes = escapeRulesOf(connection);
-
-    QString statement = trimSpaces(text::trim(d->sqlInput));
-    if (statement.isEmpty()) {
-        messageBox(tr("Please input SQL!"), MessageButtons::Ok, MessageIcon::Exclamation, run.title);
-        return QString();
-    }
-    if (statement.endsWith(u';')) {
-        statement.chop(1);
-    }
-    run.baseSql = statement;
-
-    // Refused before anything runs: what is not a query, and what a spliced condition would
-    // filter only in part.
-    QString refusal;
-    const QString first = leadingKeyword(statement);
-    if (!first.isEmpty() && first != u"SELECT"_s && first != u"WITH"_s) {
-        refusal = tr("The statement is not a query (it begins with %1): Condora only reads data.").arg(first);
-    } else if (const QString combining = combiningKeyword(statement); !combining.isEmpty()) {
-        refusal = tr("A condition cannot be added to a statement that combines queries with %1: it would filter "
-                     "the last query only.")
-                      .arg(combining);
-    }
-    if (!refusal.isEmpty()) {
-        messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + refusal, MessageButtons::Ok, MessageIcon::Exclamation,
-                   run.title);
-        return QString();
-    }
-
-    const QString rejection = testSql(connection, run.baseSql);
-    if (!rejection.isEmpty()) {
-        messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + rejection, MessageButtons::Ok, MessageIcon::Exclamation,
-                   run.title);
-        return QString();
-    }
-
-    FieldCatalog catalog;
-    TableList tables;
-    if (!splitSql(connection, statement, catalog, tables)) {
-        return QString();
-    }
-    // The host's filters are rewritten in place as WHERE clauses, as the host may read them back.
-    if (!prepareFilters(connection, hostFilterList(), catalog)) {
-        return QString();
-    }
-    run.fieldCatalog = catalog;
-    run.style = captureStyle();
-
-    d->lastParameterSql.clear();
-    d->lastParameters.clear();
-    QString rowsToLoad = std::exchange(d->nextRows, QString());
-    if (rowsToLoad.isEmpty() && d->keepCondition && d->lastRowsSql == run.baseSql) {
-        rowsToLoad = d->lastRows;
-    }
-    if (const QueryDialogFunction &standIn = queryDialogFunction()) {
-        return standIn(run);
-    }
-    // Owned by the control's window, which centres it and keeps it on top; still modal for
-    // the whole application.
-    frmCondora dialog(run, window());
-    dialog.setCountRows(d->countRows);
-    if (!rowsToLoad.isEmpty()) {
-        const LoadedConditionRows loaded = conditionRowsFromJson(rowsToLoad, catalog, run.moreOperators);
-        if (!loaded.dropped.isEmpty()) {
-            messageBox(tr("The statement has no column for these rows of the condition, so they were left out: %1")
-                           .arg(loaded.dropped.join(u", "_s)),
-                       MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+        // A connection that cannot serve the run ends it with one message that names the cause
+        // (the first line stays the one a refused statement gives, which hosts may look for).
+        QString unusable;
+        if (!connection.isOpen()) {
+            unusable = tr("The connection is not open.");
+        } else if (connection.isLocked(LockWaitMs)) {
+            unusable = tr("The database file is locked by another connection. Try again when it is free.");
         }
-        dialog.setConditionRows(loaded.rows);
+        if (!unusable.isEmpty()) {
+            messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + unusable, MessageButtons::Ok, MessageIcon::Exclamation,
+                       run.title);
+            return QString();
+        }
+
+        run.dbKind = getDbKind(connection);
+        run.product = getDbProduct(connection);
+        run.escapes = escapeRulesOf(connection);
+
+        QString statement = trimSpaces(text::trim(d->sqlInput));
+        if (statement.isEmpty()) {
+            messageBox(tr("Please input SQL!"), MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+            return QString();
+        }
+        if (statement.endsWith(u';')) {
+            statement.chop(1);
+        }
+        run.baseSql = statement;
+
+        // Refused before anything runs: what is not a query, and what a spliced condition would
+        // filter only in part.
+        QString refusal;
+        const QString first = leadingKeyword(statement);
+        if (!first.isEmpty() && first != u"SELECT"_s && first != u"WITH"_s) {
+            refusal = tr("The statement is not a query (it begins with %1): Condora only reads data.").arg(first);
+        } else if (const QString combining = combiningKeyword(statement); !combining.isEmpty()) {
+            refusal = tr("A condition cannot be added to a statement that combines queries with %1: it would filter "
+                         "the last query only.")
+                          .arg(combining);
+        }
+        if (!refusal.isEmpty()) {
+            messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + refusal, MessageButtons::Ok, MessageIcon::Exclamation,
+                       run.title);
+            return QString();
+        }
+
+        const QString rejection = testSql(connection, run.baseSql);
+        if (!rejection.isEmpty()) {
+            messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + rejection, MessageButtons::Ok, MessageIcon::Exclamation,
+                       run.title);
+            return QString();
+        }
+
+        FieldCatalog catalog;
+        TableList tables;
+        if (!splitSql(connection, statement, catalog, tables)) {
+            return QString();
+        }
+        // The host's filters are rewritten in place as WHERE clauses, as the host may read them back.
+        if (!prepareFilters(connection, hostFilterList(), catalog)) {
+            return QString();
+        }
+        // A probe whose failure the analysis passes over may have been stopped: the run ends.
+        if (busy.activity().cancelled()) {
+            return stopped();
+        }
+        run.fieldCatalog = catalog;
+        run.style = captureStyle();
+
+        d->lastParameterSql.clear();
+        d->lastParameters.clear();
+        QString rowsToLoad = std::exchange(d->nextRows, QString());
+        if (rowsToLoad.isEmpty() && d->keepCondition && d->lastRowsSql == run.baseSql) {
+            rowsToLoad = d->lastRows;
+        }
+        if (const QueryDialogFunction &standIn = queryDialogFunction()) {
+            return standIn(run);
+        }
+        // Owned by the control's window, which centres it and keeps it on top; still modal for
+        // the whole application.
+        frmCondora dialog(run, window());
+        dialog.setCountRows(d->countRows);
+        if (!rowsToLoad.isEmpty()) {
+            const LoadedConditionRows loaded = conditionRowsFromJson(rowsToLoad, catalog, run.moreOperators);
+            if (!loaded.dropped.isEmpty()) {
+                messageBox(tr("The statement has no column for these rows of the condition, so they were left out: %1")
+                               .arg(loaded.dropped.join(u", "_s)),
+                           MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+            }
+            dialog.setConditionRows(loaded.rows);
+        }
+        dialog.exec();
+        const QString sql = dialog.resultSql();
+        if (!sql.isEmpty()) {
+            d->lastRows = conditionRowsToJson(dialog.conditionRows(), catalog);
+            d->lastRowsSql = run.baseSql;
+            const ComposedCondition parameterized = composeParameterized(dialog.conditionRows(), run);
+            d->lastParameterSql = parameterized.statement;
+            d->lastParameters = parameterized.parameters;
+        }
+        return sql;
+    };
+    try {
+        return ask();
+    } catch (const RuntimeError &error) {
+        if (error.number() != ErrorNumber::Cancelled) {
+            throw;
+        }
+        return stopped();
     }
-    dialog.exec();
-    const QString sql = dialog.resultSql();
-    if (!sql.isEmpty()) {
-        d->lastRows = conditionRowsToJson(dialog.conditionRows(), catalog);
-        d->lastRowsSql = run.baseSql;
-        const ComposedCondition parameterized = composeParameterized(dialog.conditionRows(), run);
-        d->lastParameterSql = parameterized.statement;
-        d->lastParameters = parameterized.parameters;
-    }
-    return sql;
 }
 
 QVariantMap Condora::GetQueryParameters()
@@ -234,6 +258,11 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
     condora::UserInteraction &ui = condora::UserInteraction::instance();
     try {
         condora::QueryRun run;
+        // The final statement runs after the dialog closed, still with the busy state.
+        std::unique_ptr<condora::BusyScope> busy;
+        if (d->connObj) {
+            busy = std::make_unique<condora::BusyScope>(*d->connObj, nullptr, window());
+        }
         const QString sql = runQuery(run);
         Q_EMIT queryFinished(sql);
         ui.setMousePointer(condora::MousePointer::Hourglass);
@@ -242,9 +271,10 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
             if (run.dbKind == condora::DbKind::Access) {
                 connection.setCursorLocation(condora::ado::adUseClient);
             }
+            // The connection gets its cursor location back also when the statement fails.
+            const auto restore = qScopeGuard([&] { connection.setCursorLocation(run.savedCursorLocation); });
             const int options = QueryType == 1 ? condora::ado::adAsyncExecute : condora::ado::adOptionUnspecified;
             result = connection.Execute(sql, options);
-            connection.setCursorLocation(run.savedCursorLocation);
         }
         ui.setMousePointer(condora::MousePointer::Default);
     } catch (...) {

@@ -12,6 +12,7 @@
 #include "condition/conditioncomposer.h"
 #include "condition/conditionvalidator.h"
 #include "dialog/applystyle.h"
+#include "dialog/busyactivity.h"
 #include "dialog/errortraps.h"
 #include "dialog/twipsgeometry.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -74,6 +75,9 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     setWindowTitle(tr("QUERY"));
     setModal(true);
     setSizeGripEnabled(false);
+    if (m_run.connection) {
+        m_busy = std::make_unique<BusyScope>(*m_run.connection, this);
+    }
     createControls();
     resize(twips::toPixels(DesignClientWidth), twips::toPixels(DesignClientHeight));
     applyMinimumSize();
@@ -426,6 +430,9 @@ void frmCondora::reportRowCount()
     try {
         rows = countRows(countSql(m_resultSql));
     } catch (const RuntimeError &error) {
+        if (error.number() == ErrorNumber::Cancelled) {
+            throw;
+        }
         messageBox(tr("Ok!") + crlf + tr("The rows could not be counted: %1").arg(error.description()));
         return;
     }

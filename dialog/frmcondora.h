@@ -9,6 +9,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class QCheckBox;
 class QComboBox;
 class QKeyEvent;
@@ -19,6 +21,7 @@ class QPushButton;
 
 namespace condora {
 
+class BusyScope;
 class FlexGrid;
 class frmGetValue;
 
@@ -165,6 +168,7 @@ private:
 
     QueryRun m_run;
     QString m_resultSql;
+    std::unique_ptr<BusyScope> m_busy; // the busy state while the dialog's statements run
 
     FlexGrid *m_grid = nullptr;
     QLabel *m_label1 = nullptr;

@@ -3,6 +3,7 @@
 #include "analysis/statementsplitter.h"
 #include "condition/valuelist.h"
 #include "dialog/applystyle.h"
+#include "dialog/busyactivity.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
 #include "dialog/fillgrid.h"
@@ -10,6 +11,7 @@
 #include "dialog/valuecounts.h"
 #include "dialog/valuesearch.h"
 #include "dialog/valuesort.h"
+#include "platform/ado/activityscope.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -62,6 +64,8 @@ PickerSession &session()
 
 /// The pause after the last keystroke before the narrowed list is asked for.
 constexpr int SearchDelayMs = 150;
+/// Lists at least this long sort on a worker thread (a few milliseconds of work below it).
+constexpr int AsideSortRows = 5000;
 /// The "Rows" column's width in twips.
 constexpr int CountColWidth = 1100;
 
@@ -74,6 +78,9 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     setObjectName(u"frmGetValue"_s);
     setWindowTitle(tr("value"));
     setModal(true);
+    if (m_run.connection) {
+        m_busy = std::make_unique<BusyScope>(*m_run.connection, this);
+    }
 
     m_grid = new FlexGrid(this);
     m_grid->setObjectName(u"MSFlexGrid1"_s);
@@ -385,6 +392,10 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
 
 void frmGetValue::reloadValues()
 {
+    if (m_busy && m_busy->activity().running()) {
+        m_searchTimer->start(); // the search waits for the statement that runs now
+        return;
+    }
     if (isVisible()) {
         loadValues(m_headTitle, m_tabAlias);
     }
@@ -410,8 +421,23 @@ void frmGetValue::applySort()
                : m_typeClass == TypeClass::Date ? ValueSortKind::Date
                                                 : ValueSortKind::Text;
     }
-    QList<int> order = sortedRows(*m_rows, m_sortColumn, kind, m_sortState == 1);
-    reportErrors([&] { m_grid->setRowSource(std::make_shared<ReorderedRows>(m_rows, std::move(order))); });
+    // A long list sorts on a worker thread (the fetched rows are plain data, read only) while
+    // the window keeps its events; stopped, the list keeps its order.
+    QList<int> order;
+    const std::shared_ptr<ado::RowSource> rows = m_rows;
+    const int column = m_sortColumn;
+    const bool descending = m_sortState == 1;
+    const auto sort = [&order, &rows, column, kind, descending] {
+        order = sortedRows(*rows, column, kind, descending);
+    };
+    if (m_busy && rows->fetchedCount() >= AsideSortRows) {
+        if (!m_busy->activity().runAside(sort)) {
+            return;
+        }
+    } else {
+        sort();
+    }
+    reportErrors([&] { m_grid->setRowSource(std::make_shared<ReorderedRows>(rows, std::move(order))); });
     iniGrid();
 }
 
@@ -446,7 +472,7 @@ void frmGetValue::failList(const QString &description)
         m_grid->setRows(1);
         m_grid->setRows(2);
     });
-    showError(QString(), RuntimeError::database(description));
+    showError(QString(), ado::fetchFailure(description));
 }
 
 QString frmGetValue::pickText(int row) const

@@ -17,6 +17,7 @@ class QTimer;
 
 namespace condora {
 
+class BusyScope;
 class CountBarDelegate;
 class FlexGrid;
 
@@ -166,6 +167,7 @@ private:
     void updateChosenLabel();
 
     QueryRun m_run;
+    std::unique_ptr<BusyScope> m_busy; // the busy state while the picker's statements run
     std::optional<QString> m_picked;
     bool m_pickedNull = false;
     bool m_listFailed = false;

@@ -15,8 +15,8 @@ program="$build/tools/screenshots/condora_screenshots"
 shoot() {
     xvfb-run -a -s "-screen 0 1600x1200x24" env QT_QPA_PLATFORM=xcb "$@"
 }
-shoot "$program" "$out" light --features
-shoot "$program" "$out" dark --dark
+shoot "$program" "$out" light --features --working
+shoot "$program" "$out" dark --dark --working
 shoot "$program" "$out" 12pt --points 12
 shoot env QT_SCALE_FACTOR=2 "$program" "$out" scale2
 ls -l "$out"

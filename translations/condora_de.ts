@@ -119,6 +119,10 @@
         <source>Internal error</source>
         <translation>Interner Fehler</translation>
     </message>
+    <message>
+        <source>The statement was stopped before it finished; nothing was changed.</source>
+        <translation>Die Anweisung wurde angehalten, bevor sie fertig war; nichts wurde geändert.</translation>
+    </message>
 </context>
 <context>
     <name>condora::FlexGridModel</name>
@@ -133,6 +137,25 @@
     <message>
         <source>Row %1</source>
         <translation>Zeile %1</translation>
+    </message>
+</context>
+<context>
+    <name>condora::WorkingIndicator</name>
+    <message>
+        <source>Working...</source>
+        <translation>Wird ausgeführt...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Stops the statement the database is working on (Escape).</source>
+        <translation>Hält die Anweisung an, an der die Datenbank gerade arbeitet (Esc).</translation>
+    </message>
+    <message>
+        <source>Working</source>
+        <translation>In Arbeit</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 #include "platform/ado/connection.h"
 
+#include "platform/ado/activityscope.h"
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/libpq.h"
 #include "platform/ado/recordset.h"
@@ -328,27 +329,12 @@ bool Connection::isLocked(int waitMs) const
     if (!db.isOpen() || db.driverName() != u"QSQLITE") {
         return false;
     }
-    const QVariant handle = db.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-        return false;
-    }
-    sqlite3 *native = *static_cast<sqlite3 *const *>(handle.constData());
+    sqlite3 *native = sqliteHandleOf(*this);
     if (!native) {
         return false;
     }
-    // The driver's own wait (QSQLITE_BUSY_TIMEOUT, 5000 ms unless the options say otherwise)
-    // comes back after the probe.
-    int driverWait = 5000;
-    for (const QString &option : db.connectOptions().split(u';', Qt::SkipEmptyParts)) {
-        const QString trimmed = option.trimmed();
-        if (trimmed.startsWith(u"QSQLITE_BUSY_TIMEOUT="_s)) {
-            bool ok = false;
-            const int value = trimmed.mid(21).toInt(&ok);
-            if (ok) {
-                driverWait = value;
-            }
-        }
-    }
+    // The driver's own wait comes back after the probe.
+    const int driverWait = sqliteBusyTimeoutOf(*this);
     sqlite3_busy_timeout(native, waitMs);
     bool locked = false;
     sqlite3_stmt *statement = nullptr;

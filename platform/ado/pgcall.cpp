@@ -1,5 +1,6 @@
 #include "platform/ado/pgcall.h"
 
+#include "platform/ado/activityscope.h"
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/statementactivity.h"
 #include "platform/runtimeerror.h"
@@ -212,7 +213,7 @@ bool PgCall::run(void *conn, const QByteArray &sql, QString *failure)
 
 QString PgCall::cancelledMessage()
 {
-    return QStringLiteral("The statement was cancelled before it finished.");
+    return cancelledDescription(); // the same words as a stopped SQLite statement
 }
 
 } // namespace condora::ado

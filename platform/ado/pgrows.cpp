@@ -1,6 +1,6 @@
 #include "platform/ado/pgrows.h"
 
-#include "platform/ado/activityscope.h"
+#include "platform/ado/pgactivityscope.h"
 #include "platform/ado/libpq.h"
 #include "platform/ado/pgcall.h"
 #include "platform/ado/pgvalue.h"
@@ -184,7 +184,7 @@ void PgRows::fetchFromServer(int count, const QByteArray &declare)
         return;
     }
     StatementActivity *activity = m_connection->statementActivity();
-    ActivityScope scope(activity, m_sql);
+    PgActivityScope scope(activity, m_sql);
     const int before = m_store ? m_store->rowCount() : 0;
     bool ok = true;
     try {

@@ -1,11 +1,14 @@
 #include "platform/ado/queryrows.h"
 
+#include "platform/ado/activityscope.h"
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/sqliterows.h"
 
 #include <QSqlError>
 
 #include <sqlite3.h>
+
+#include <optional>
 
 namespace condora::ado {
 
@@ -32,9 +35,22 @@ QString QueryRows::columnName(int column) const
 
 int QueryRows::fetchMore(int count)
 {
+    if (!m_query || (m_connection && ActivityScope::runningOn(*m_connection))) {
+        return 0;
+    }
+    std::optional<ActivityScope> activity;
+    if (m_connection) {
+        activity.emplace(*m_connection, m_sql);
+    }
     int fetched = 0;
     while (m_query && fetched < count) {
+        if (activity && !activity->keepGoing()) {
+            m_fetchError = cancelledDescription();
+            release();
+            break;
+        }
         if (m_readsHandle) {
+            // The engine's progress handler asks the activity while it steps.
             fetchFromHandle(fetched, count);
             break;
         }
@@ -61,6 +77,9 @@ int QueryRows::fetchMore(int count)
         }
         m_store.append(m_values);
         ++fetched;
+    }
+    if (activity && activity->cancelled() && !m_query) {
+        m_fetchError = cancelledDescription(); // stopped by the user, not failed
     }
     return fetched;
 }

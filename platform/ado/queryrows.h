@@ -37,6 +37,15 @@ public:
     /// when the rows ended because another statement discarded them (a failure the database
     /// itself did not report). The read-only guard ends its transaction here.
     void setOnRelease(std::function<void(bool interrupted)> onRelease) { m_onRelease = std::move(onRelease); }
+    /// Fetches under `connection`'s statement activity (see ActivityScope); `sql` is the
+    /// statement the activity is told about. A fetch the activity stops ends the rows with
+    /// cancelledDescription() as fetchError(); while another statement runs on the connection
+    /// (a fetch asked for from an event handled in its middle) nothing is fetched.
+    void watchWith(Connection *connection, const QString &sql)
+    {
+        m_connection = connection;
+        m_sql = sql;
+    }
     const RowStore &store() const { return m_store; }
 
 private:
@@ -49,6 +58,8 @@ private:
     QList<QVariant> m_values;
     bool m_sqlite = false;        // the query runs on Qt's SQLite driver
     bool m_readsHandle = false;   // the driver has delivered the first row: the rest come from its handle
+    Connection *m_connection = nullptr;
+    QString m_sql;
 
     void fetchFromHandle(int &fetched, int count);
     void fail(const QSqlError &error);

@@ -1,5 +1,6 @@
 #include "platform/ado/readonlyguard.h"
 
+#include "platform/ado/activityscope.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/pgreadonlyscope.h"
@@ -311,8 +312,12 @@ void ReadOnlyGuard::guardSqlite(const QSqlDatabase &db, const QString &sql)
         if ((rc & 0xff) == SQLITE_ERROR) {
             return; // the statement does not compile: Qt's driver reports it exactly so
         }
-        throw RuntimeError::database(databaseMessage(
-            QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(native)), QSqlError::StatementError)));
+        const QString message = databaseMessage(
+            QSqlError(QString(), QString::fromUtf8(sqlite3_errmsg(native)), QSqlError::StatementError));
+        if ((rc & 0xff) == SQLITE_BUSY || (rc & 0xff) == SQLITE_LOCKED) {
+            throw RuntimeError::database(lockedDescription(message));
+        }
+        throw RuntimeError::database(message);
     }
     if (!statement) {
         return; // only white space or comments: nothing runs

@@ -1,6 +1,7 @@
 #include "platform/ado/recordset.h"
 
 #include "platform/ado/activityscope.h"
+#include "platform/ado/pgactivityscope.h"
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/libpq.h"
 #include "platform/ado/pgcall.h"
@@ -22,6 +23,7 @@
 #include <sqlite3.h>
 
 #include <climits>
+#include <optional>
 
 namespace condora::ado {
 
@@ -110,16 +112,6 @@ void refuseUnpreparable(const QSqlDatabase &db, const QString &source, Statement
     throw RuntimeError::database(message.isEmpty() ? QStringLiteral("Unknown database error") : message);
 }
 
-// The error that ends a walk over rows that failed part-way.
-RuntimeError fetchFailure(const RowSource &rows)
-{
-    const auto *pgRows = dynamic_cast<const PgRows *>(&rows);
-    if (pgRows && pgRows->cancelled()) {
-        return RuntimeError(ErrorNumber::Cancelled, rows.fetchError());
-    }
-    return RuntimeError::database(rows.fetchError());
-}
-
 } // namespace
 
 QString Field::Name() const
@@ -174,20 +166,42 @@ void Recordset::Open(const QString &source, Connection &connection)
     const QSqlDatabase db = connection.database();
     const QString driver = db.driverName();
 
+    if (ActivityScope::runningOn(connection)) {
+        // Only a window event handled in the middle of a statement can get here.
+        throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
+    }
     connection.countStatement(source);
     if (PgRows::usable(db)) {
         openPostgres(source, connection, db);
         return;
     }
-    ReadOnlyGuard guard(connection, db, source);
+    std::optional<ActivityScope> activity(std::in_place, connection, source);
+    activity->throwIfCancelled();
+    std::optional<ReadOnlyGuard> guarded;
+    try {
+        guarded.emplace(connection, db, source);
+    } catch (const RuntimeError &) {
+        activity->throwIfCancelled(); // the wait for a lock was stopped
+        throw;
+    }
+    ReadOnlyGuard &guard = *guarded;
     auto query = std::make_unique<QSqlQuery>(db);
     query->setForwardOnly(true);
     const bool executed = query->exec(source);
     guard.executed();
+    const bool stopped = activity->cancelled();
+    activity.reset();
     if (!executed) {
-        const QString message = databaseMessage(query->lastError());
+        const QSqlError error = query->lastError();
         query.reset(); // the statement goes before the guard ends
-        throw RuntimeError::database(message);
+        if (stopped) {
+            throw RuntimeError(ErrorNumber::Cancelled, cancelledDescription());
+        }
+        const int code = error.nativeErrorCode().toInt() & 0xff;
+        if (driver == u"QSQLITE" && (code == SQLITE_BUSY || code == SQLITE_LOCKED)) {
+            throw RuntimeError::database(lockedDescription(databaseMessage(error)));
+        }
+        throw RuntimeError::database(databaseMessage(error));
     }
     m_source = source;
     if (!query->isSelect()) {
@@ -202,6 +216,7 @@ void Recordset::Open(const QString &source, Connection &connection)
         m_names.append(record.fieldName(i));
     }
     auto rows = std::make_shared<QueryRows>(std::move(query), QStringList(m_names));
+    rows->watchWith(&connection, source);
     // The guard ends when the rows are released: a streaming result keeps its read-only
     // transaction until every row has arrived or the rows are let go.
     rows->setOnRelease(guard.takeFinish());
@@ -212,7 +227,7 @@ void Recordset::openPostgres(const QString &source, Connection &connection, cons
 {
     // One statement to the activity: the probe, the guard's commands, the statement and,
     // with a client cursor, every row.
-    ActivityScope activity(connection.statementActivity(), source);
+    PgActivityScope activity(connection.statementActivity(), source);
     if (pgApi().transactionStatus(pgConnection(db)) == PgApi::TransActive) {
         // A forward-only query of the host still has rows on their way. Qt's driver drops them
         // when it runs its next statement and tells that query its results are lost; reading
@@ -243,7 +258,7 @@ void Recordset::takeRows(std::shared_ptr<RowSource> rows, Connection &connection
     if (connection.CursorLocation() == adUseClient) {
         rows->fetchMore(INT_MAX);
         if (!rows->fetchError().isEmpty()) {
-            throw fetchFailure(*rows);
+            throw fetchFailure(rows->fetchError());
         }
         m_recordCount = rows->fetchedCount();
     }
@@ -344,8 +359,9 @@ bool Recordset::ensureRow(int row) const
     }
     // The rows ended before `row`: a clean end, or the statement failed part-way, which must
     // not pass for a shorter result.
-    if (!m_rows->fetchError().isEmpty()) {
-        throw fetchFailure(*m_rows);
+    const QString error = m_rows->fetchError();
+    if (!error.isEmpty()) {
+        throw fetchFailure(error);
     }
     return false;
 }

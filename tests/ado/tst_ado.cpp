@@ -2,11 +2,13 @@
 #include "platform/ado/queryrows.h"
 #include "platform/ado/recordset.h"
 #include "platform/ado/rowstore.h"
+#include "platform/ado/statementactivity.h"
 #include "platform/runtimeerror.h"
 
 #include "support/errornumber.h"
 #include "support/testdatabases.h"
 #include "support/testmain.h"
+#include "support/threadclock.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -185,6 +187,8 @@ private slots:
     void partialResultRaises();
     void serverGoneMidResult_data();
     void serverGoneMidResult();
+    void stoppedStatement_data();
+    void stoppedStatement();
 
 private:
     /// Every table of the backend's database with all its rows (and SQLite's user_version),
@@ -1362,6 +1366,101 @@ void TestAdo::serverGoneMidResult()
     QVERIFY2(walked < 200000, qPrintable(QString::number(walked)));
     QCOMPARE(number, ErrorNumber::Database);
     QVERIFY2(!description.isEmpty(), "no message");
+}
+
+namespace {
+
+/// An activity that lets statements run for `stopAfterMs` in all, notes the longest time the
+/// engine went without asking, and tries to start a second statement from inside the first.
+class StopwatchActivity : public StatementActivity
+{
+public:
+    StopwatchActivity(Connection &connection, int stopAfterMs)
+        : m_connection(connection)
+        , m_stopAfterMs(stopAfterMs)
+    {
+        m_clock.start();
+    }
+    void begin(const QString &) override
+    {
+        ++begun;
+        m_last = m_clock.elapsed();
+    }
+    bool keepGoing() override
+    {
+        note();
+        if (!m_triedNested && m_clock.elapsed() > 50) {
+            m_triedNested = true;
+            try {
+                Recordset nested;
+                nested.Open(u"select 1"_s, m_connection);
+            } catch (const RuntimeError &error) {
+                nestedRefused = error.description() == u"Another statement is still running on this connection."_s;
+            }
+        }
+        return m_clock.elapsed() < m_stopAfterMs;
+    }
+    void end() override
+    {
+        note();
+        ++ended;
+    }
+
+    int begun = 0;
+    int ended = 0;
+    qint64 largestWait = 0;
+    bool nestedRefused = false;
+
+private:
+    void note()
+    {
+        largestWait = std::max(largestWait, m_clock.elapsed() - m_last);
+        m_last = m_clock.elapsed();
+    }
+    Connection &m_connection;
+    int m_stopAfterMs;
+    ThreadClock m_clock; // the engine runs on this thread: other programs' load does not count
+    qint64 m_last = 0;
+    bool m_triedNested = false;
+};
+
+} // namespace
+
+void TestAdo::stoppedStatement_data()
+{
+    QTest::addColumn<QString>("sql");
+    // Both run for minutes: the engine works on the first before its only row, and the
+    // second streams row after row.
+    QTest::newRow("stopped while it executes")
+        << u"with recursive c(x) as (select 1 union all select x + 1 from c where x < 2000000000) select sum(x) from c"_s;
+    QTest::newRow("stopped while its rows are fetched")
+        << u"with recursive c(x) as (select 1 union all select x + 1 from c where x < 2000000000) select x from c"_s;
+}
+
+void TestAdo::stoppedStatement()
+{
+    QFETCH(QString, sql);
+    const test::SqliteFile file({u"create table t(x integer)"_s, u"insert into t values (1), (2), (3)"_s});
+    const std::shared_ptr<Connection> connection = file.open();
+    StopwatchActivity activity(*connection, 300);
+    connection->setStatementActivity(&activity);
+    int number = 0;
+    try {
+        Recordset rows;
+        rows.Open(sql, *connection);
+        while (!rows.Eof()) {
+            rows.MoveNext();
+        }
+    } catch (const RuntimeError &error) {
+        number = error.number();
+    }
+    QCOMPARE(number, ErrorNumber::Cancelled);
+    QVERIFY2(activity.largestWait < 50, qPrintable(u"the engine did not ask for %1 ms"_s.arg(activity.largestWait)));
+    QCOMPARE(activity.ended, activity.begun);
+    QVERIFY(activity.nestedRefused);
+    // The connection answers the next statement.
+    connection->setStatementActivity(nullptr);
+    QCOMPARE(connection->Execute(u"select count(*) from t"_s)->Fields().Item(0).Value().toInt(), 3);
 }
 
 CONDORA_TEST_MAIN(TestAdo)

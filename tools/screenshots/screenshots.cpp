@@ -2,16 +2,19 @@
 // condition and its statement shown, and the value picker over it. tools/screenshots.sh runs it
 // once per look (light, dark, 12 pt, twice the scale) on a virtual display.
 //
-//   condora_screenshots OUTDIR NAME [--dark] [--points N] [--translation QMFILE] [--features]
+//   condora_screenshots OUTDIR NAME [--dark] [--points N] [--translation QMFILE] [--features] [--working]
 //
 // Writes OUTDIR/NAME-demo.png, NAME-query.png and NAME-picker.png; with --features also a second
 // run: NAME-reopened.png (the kept condition), NAME-picker-search.png (search and rows per
 // value), NAME-verify.png (Verify's row count), NAME-picker-several.png (several values picked
-// for "in") and NAME-operators.png (rows with "in" and "starts with"). Exits non-zero when a step did not happen.
+// for "in") and NAME-operators.png (rows with "in" and "starts with"); with --working
+// NAME-working.png (the query dialog with the "Working..." indicator a long statement shows).
+// Exits non-zero when a step did not happen.
 
 #include "dialogdriver.h"
 
 #include "demo/form2.h"
+#include "dialog/workingindicator.h"
 #include "platform/flexgrid/flexgrid.h"
 
 #include <QApplication>
@@ -129,6 +132,12 @@ int main(int argc, char *argv[])
         clickCell(grid, 1, 5);
         QTest::keyClick(dialog->findChild<QComboBox *>(u"comItem"_s), Qt::Key_Escape);
         save(dialog, out.filePath(name + u"-query.png"_s));
+        if (args.contains(u"--working"_s)) {
+            // The indicator as a statement of more than 300 ms shows it over the dialog.
+            auto *working = condora::WorkingIndicator::inside(dialog);
+            save(dialog, out.filePath(name + u"-working.png"_s));
+            delete working;
+        }
         QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdOK"_s), Qt::LeftButton);
     });
     // A step that fails inside the dialog must not leave it open.
