@@ -23,7 +23,9 @@ config=$(find "$prefix" -path '*/cmake/Condora/CondoraConfig.cmake' | head -n 1)
 [ -n "$config" ] || fail "CondoraConfig.cmake was not installed"
 library=$(find "$prefix" -name 'libCondora.so.*.*' | head -n 1)
 [ -n "$library" ] || fail "libCondora.so was not installed"
-objdump -p "$library" | grep -q 'SONAME *libCondora\.so\.3$' || fail "libCondora has no SONAME libCondora.so.3"
+# Read whole (grep -q would stop reading early, and objdump's broken pipe would fail the check).
+soname=$(objdump -p "$library" | sed -n 's/^ *SONAME *//p')
+[ "$soname" = libCondora.so.3 ] || fail "libCondora has no SONAME libCondora.so.3 (it has '$soname')"
 plugin=$(find "$prefix" -path '*/plugins/designer/*condora*.so' | head -n 1)
 if [ -z "$plugin" ] && [ "${CONDORA_REQUIRE_DESIGNER_PLUGIN:-0}" = 1 ]; then
     fail "the Designer plugin was not installed"
