@@ -171,7 +171,7 @@ void RowStore::encode(const QVariant &value)
 
 void RowStore::append(const QList<QVariant> &values)
 {
-    m_scratch.clear();
+    m_scratch.resize(0); // keeps its capacity for the next row (clear() would free it)
     for (int column = 0; column < m_columnCount; ++column) {
         encode(column < values.size() ? values.at(column) : QVariant());
     }
@@ -180,7 +180,7 @@ void RowStore::append(const QList<QVariant> &values)
 
 void RowStore::beginRow()
 {
-    m_scratch.clear();
+    m_scratch.resize(0);
     m_cellsInRow = 0;
 }
 
@@ -250,7 +250,9 @@ void RowStore::storeScratch()
     }
     QByteArray &block = m_blocks.back();
     m_rows.push_back({quint32(m_blocks.size() - 1), quint32(block.size())});
-    block.append(m_scratch);
+    // Copied by pointer: appending a QByteArray to an empty one would share that array's
+    // buffer instead of filling the block reserved for many rows.
+    block.append(m_scratch.constData(), size);
 }
 
 const char *RowStore::cell(int row, int column) const
