@@ -1455,7 +1455,9 @@ void TestAdo::stoppedStatement()
         number = error.number();
     }
     QCOMPARE(number, ErrorNumber::Cancelled);
-    QVERIFY2(activity.largestWait < 50, qPrintable(u"the engine did not ask for %1 ms"_s.arg(activity.largestWait)));
+    // The window may go at most 100 ms without its events; compiling the statement before the
+    // engine's first look takes most of that under the sanitizers.
+    QVERIFY2(activity.largestWait < 100, qPrintable(u"the engine did not ask for %1 ms"_s.arg(activity.largestWait)));
     QCOMPARE(activity.ended, activity.begun);
     QVERIFY(activity.nestedRefused);
     // The connection answers the next statement.
