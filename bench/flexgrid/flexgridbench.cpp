@@ -14,6 +14,8 @@
 #include "platform/flexgrid/flexgrid.h"
 
 #include <QAbstractItemModel>
+#include "support/processmemory.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -46,14 +48,7 @@ using condora::bench::exec;
 using condora::bench::openDb;
 using condora::bench::Stmt;
 
-qint64 residentBytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    qint64 pages = 0;
-    qint64 resident = 0;
-    statm >> pages >> resident;
-    return resident * sysconf(_SC_PAGESIZE);
-}
+using condora::bench::residentBytes;
 
 double ms(qint64 nanoseconds)
 {
@@ -95,21 +90,7 @@ Baseline sqliteBaseline(const QByteArray &path)
     return result;
 }
 
-/// A line of /proc/self/status in bytes ("VmRSS", "VmHWM").
-qint64 statusBytes(const char *key)
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix)) {
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
-        }
-    }
-    return 0;
-}
+using condora::bench::statusBytes;
 
 /// One side of the all-rows comparison, in a child process: "model" (QSqlQueryModel on a
 /// scrollable QSqlQuery, fetchMore until it can fetch no more) or "grid" (Recordset bound to a

@@ -16,6 +16,8 @@
 #include "platform/ado/recordset.h"
 #include "platform/ado/rowstore.h"
 
+#include "support/processmemory.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -42,14 +44,7 @@ const QString Database = u"condora_bench"_s;
 const QString Query = u"select id, name, price, qty, created from t"_s;
 const QString Small = u"select name, price from t where id = 4242"_s;
 
-qint64 residentBytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    qint64 pages = 0;
-    qint64 resident = 0;
-    statm >> pages >> resident;
-    return resident * sysconf(_SC_PAGESIZE);
-}
+using condora::bench::residentBytes;
 
 QString env(const char *name)
 {

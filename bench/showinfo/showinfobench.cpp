@@ -27,6 +27,8 @@
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/userinteraction.h"
 
+#include "support/processmemory.h"
+
 #include <QApplication>
 #include <QDate>
 #include <QElapsedTimer>
@@ -76,21 +78,7 @@ double cpuMs()
     return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
-/// A line of /proc/self/status in bytes ("VmRSS", "VmHWM").
-qint64 statusBytes(const char *key)
-{
-    QFile status(u"/proc/self/status"_s);
-    if (!status.open(QIODevice::ReadOnly)) {
-        return 0;
-    }
-    const QByteArray prefix = QByteArray(key) + ':';
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix)) {
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong() * 1024;
-        }
-    }
-    return 0;
-}
+using condora::bench::statusBytes;
 
 /// Children report "RESULT key value" lines to the parent.
 void result(const char *key, double value)
