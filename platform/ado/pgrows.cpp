@@ -20,9 +20,15 @@ constexpr int firstRows = 100;
 // The read-ahead grows fourfold per fetch up to these limits.
 constexpr int mostRows = 65536;
 constexpr qint64 mostBytes = 8 * 1024 * 1024;
-// A fetch larger than this is split, so that the server works on one part while the rows of
-// the part before are converted.
-constexpr int pipelineRows = 8192;
+// A fetch is sent as several FETCH commands of about this many bytes each, in one request: the
+// server sends each part's rows as soon as that part has run, and runs the next part while the
+// rows of the one before are converted here. The server collects a FETCH's rows in memory
+// before sending them; parts this small stay in memory it has already touched, while larger
+// ones cost it fresh pages each time (parts of twice this size took 1.1 times as long for
+// 1,000,000 rows, of 8,192 rows 1.3 times; a quarter of the size 1.1 times, from more commands).
+constexpr qint64 partBytes = 48 * 1024;
+// Parts in one request.
+constexpr int partsPerRequest = 64;
 
 QByteArray nextCursorName()
 {
@@ -49,9 +55,7 @@ std::shared_ptr<PgRows> PgRows::open(Connection &connection, const QSqlDatabase 
     if (!asCursor) {
         auto rows = std::make_shared<PgRows>(connection, db, sql, QByteArray());
         PgCall call(conn, activity, sql.toUtf8(), true);
-        std::vector<PgResultPtr> results;
-        const bool ok = rows->collect(call, results);
-        rows->convert(results);
+        const bool ok = rows->receive(call);
         rows->m_serverDone = true;
         if (!rows->m_store) {
             if (!ok) {
@@ -189,29 +193,23 @@ void PgRows::fetchFromServer(int count, const QByteArray &declare)
     bool ok = true;
     try {
         // Each fetch runs in a savepoint of its own, so that a failure leaves the other
-        // cursors usable. The server sends a fetch's rows once the whole fetch has run, so
-        // there is no single-row mode to ask for: its rows arrive as one result. A large
-        // request is split, and the next part is already running on the server while the
-        // rows of the one before are converted here.
-        const auto send = [&](int rows, const QByteArray &first) {
-            return PgCall(conn, activity,
-                          "SAVEPOINT condora_fetch; " + first + "FETCH FORWARD " + QByteArray::number(rows) + " FROM "
-                              + m_cursor + "; RELEASE SAVEPOINT condora_fetch");
-        };
-        int asked = std::min(count, pipelineRows);
-        std::optional<PgCall> running(send(asked, declare));
-        int remaining = count;
-        while (running) {
-            std::vector<PgResultPtr> results;
-            ok = collect(*running, results);
-            running.reset();
-            const int arrived = rowsIn(results);
-            remaining -= arrived;
-            if (ok && arrived == asked && remaining > 0) {
-                asked = std::min(remaining, pipelineRows);
-                running.emplace(send(asked, QByteArray()));
+        // cursors usable. The server sends a FETCH's rows once the whole FETCH has run, so a
+        // large fetch is asked for in parts, all in one request: the server runs each part
+        // while the part before is on its way and being converted, without waiting for us.
+        // A very large fetch goes in several such requests, so that no request grows without bound.
+        const auto stored = [&] { return m_store ? m_store->rowCount() : 0; };
+        const int partRows = int(std::clamp<qint64>(partBytes / bytesPerRow(), 16, 8192));
+        for (int done = 0; ok && done < count && stored() - before == done;) {
+            const int request = std::min(count - done, partRows * partsPerRequest);
+            QByteArray sql = "SAVEPOINT condora_fetch; " + (done == 0 ? declare : QByteArray());
+            for (int asked = 0; asked < request; asked += partRows) {
+                sql += "FETCH FORWARD " + QByteArray::number(std::min(partRows, request - asked)) + " FROM "
+                       + m_cursor + "; ";
             }
-            convert(results);
+            sql += "RELEASE SAVEPOINT condora_fetch";
+            PgCall call(conn, activity, sql);
+            ok = receive(call);
+            done += request;
         }
     } catch (const RuntimeError &error) {
         // Stopped by the activity, or the fetch could not even be sent (a connection lost).
@@ -233,13 +231,19 @@ void PgRows::fetchFromServer(int count, const QByteArray &declare)
     m_readAhead = int(std::min<qint64>({qint64(m_readAhead) * 4, mostRows, std::max<qint64>(firstRows, mostBytes / perRow)}));
 }
 
+qint64 PgRows::bytesPerRow() const
+{
+    // Before any row, a guess of a row of a few short columns.
+    return m_store && m_store->rowCount() > 0 ? std::max<qint64>(1, m_store->cellBytes() / m_store->rowCount()) : 64;
+}
+
 QString PgRows::endedElsewhere()
 {
     return QStringLiteral("The rest of the rows could not be read: another statement on the connection ended "
                           "the transaction they were read in.");
 }
 
-bool PgRows::collect(PgCall &call, std::vector<PgResultPtr> &results)
+bool PgRows::receive(PgCall &call)
 {
     const PgApi &pq = pgApi();
     bool ok = true;
@@ -249,7 +253,10 @@ bool PgRows::collect(PgCall &call, std::vector<PgResultPtr> &results)
             if (!m_store) {
                 describe(result.get());
             }
-            results.push_back(std::move(result));
+            const int count = pq.ntuples(result.get());
+            for (int row = 0; row < count; ++row) {
+                appendRow(result.get(), row);
+            }
         } else if (status != PgApi::CommandOk) {
             // The cursor is gone when the transaction that held it was ended and another began.
             const bool cursorGone = qstrcmp(pq.resultErrorField(result.get(), PgApi::DiagSqlState), "34000") == 0;
@@ -267,26 +274,6 @@ bool PgRows::collect(PgCall &call, std::vector<PgResultPtr> &results)
     return ok;
 }
 
-int PgRows::rowsIn(const std::vector<PgResultPtr> &results)
-{
-    int rows = 0;
-    for (const PgResultPtr &result : results) {
-        rows += pgApi().ntuples(result.get());
-    }
-    return rows;
-}
-
-void PgRows::convert(const std::vector<PgResultPtr> &results)
-{
-    const PgApi &pq = pgApi();
-    for (const PgResultPtr &result : results) {
-        const int count = pq.ntuples(result.get());
-        for (int row = 0; row < count; ++row) {
-            appendRow(result.get(), row);
-        }
-    }
-}
-
 void PgRows::describe(const PgResult *result)
 {
     const PgApi &pq = pgApi();
@@ -296,22 +283,21 @@ void PgRows::describe(const PgResult *result)
         m_types.append(pq.ftype(result, column));
     }
     m_store.emplace(columns);
-    m_values.resize(columns);
 }
 
 void PgRows::appendRow(const PgResult *result, int row)
 {
     const PgApi &pq = pgApi();
-    for (int column = 0; column < m_values.size(); ++column) {
-        const unsigned type = m_types.at(column);
+    m_store->beginRow();
+    for (int column = 0; column < m_types.size(); ++column) {
         if (pq.getisnull(result, row, column)) {
-            m_values[column] = pgNull(type);
+            m_store->addNull();
         } else {
-            m_values[column] = pgValue(pq.getvalue(result, row, column), pq.getlength(result, row, column), type,
-                                       m_precision);
+            appendPgValue(*m_store, pq.getvalue(result, row, column), pq.getlength(result, row, column),
+                          m_types.at(column), m_precision);
         }
     }
-    m_store->append(m_values);
+    m_store->endRow();
 }
 
 } // namespace condora::ado

@@ -68,12 +68,11 @@ private:
     /// or the fetch fails.
     void fetchFromServer(int count, const QByteArray &declare = QByteArray());
     static QString endedElsewhere();
-    /// Reads the results of `call`, keeping those with rows; false (with m_fetchError) when
-    /// one failed.
-    bool collect(PgCall &call, std::vector<PgResultPtr> &results);
-    static int rowsIn(const std::vector<PgResultPtr> &results);
-    /// Converts the rows of `results` into the store.
-    void convert(const std::vector<PgResultPtr> &results);
+    /// The bytes a row's cells take in the store so far, on average.
+    qint64 bytesPerRow() const;
+    /// Reads the results of `call`, converting the rows of each into the store as it arrives;
+    /// false (with m_fetchError) when one failed.
+    bool receive(PgCall &call);
     void describe(const PgResult *result);
     void appendRow(const PgResult *result, int row);
     void serverDone();
@@ -87,7 +86,6 @@ private:
     QStringList m_names;
     QList<unsigned> m_types;
     std::optional<RowStore> m_store; // once the server described the columns
-    QList<QVariant> m_values;
     int m_visible = 0;   // rows handed out; the store may hold some read ahead
     int m_readAhead = 0; // rows the next fetch reads at least
     bool m_serverDone = false;

@@ -1,11 +1,13 @@
 #include "platform/ado/pgvalue.h"
 
 #include "platform/ado/libpq.h"
+#include "platform/ado/rowstore.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <QTime>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -132,7 +134,77 @@ QDate date(const char *text, int length)
     return QDate::fromString(QString::fromLatin1(text, length), Qt::ISODate);
 }
 
+// The whole text as a number of type T, or false when it is anything but the plain form
+// (then the general conversion decides, as Qt's driver would).
+template<typename T>
+bool plainNumber(const char *text, int length, T *value)
+{
+    const auto [end, error] = std::from_chars(text, text + length, *value);
+    if constexpr (std::is_floating_point_v<T>) {
+        // Both conversions round correctly, so every finite value they both read is the same.
+        return error == std::errc() && end == text + length && std::isfinite(*value);
+    } else {
+        return error == std::errc() && end == text + length;
+    }
+}
+
 } // namespace
+
+void appendPgValue(RowStore &store, const char *text, int length, unsigned oid, QSql::NumericalPrecisionPolicy policy)
+{
+    switch (metaType(oid)) {
+    case QMetaType::Bool:
+        store.addBool(text[0] == 't');
+        return;
+    case QMetaType::Int: {
+        qint32 value = 0;
+        if (plainNumber(text, length, &value)) {
+            store.addInt32(value);
+            return;
+        }
+        break;
+    }
+    case QMetaType::LongLong:
+        if (text[0] == '-') {
+            qint64 value = 0;
+            if (plainNumber(text, length, &value)) {
+                store.addInteger(value);
+                return;
+            }
+        } else {
+            quint64 value = 0;
+            if (plainNumber(text, length, &value)) {
+                store.addUnsigned(value);
+                return;
+            }
+        }
+        break;
+    case QMetaType::Double: {
+        double value = 0;
+        if ((oid != NumericOid || policy == QSql::LowPrecisionDouble) && plainNumber(text, length, &value)) {
+            store.addDouble(value);
+            return;
+        }
+        break;
+    }
+    case QMetaType::QDate: {
+        if (oid == DateOid) {
+            const QDate value = date(text, length);
+            if (value.isValid()) {
+                store.addDate(value.toJulianDay());
+                return;
+            }
+        }
+        break;
+    }
+    case QMetaType::QString:
+        store.addText(text, length);
+        return;
+    default:
+        break;
+    }
+    store.addValue(pgValue(text, length, oid, policy));
+}
 
 QVariant pgNull(unsigned oid)
 {

@@ -5,6 +5,8 @@
 
 namespace condora::ado {
 
+class RowStore;
+
 /// The value of one PostgreSQL cell in libpq's text format, converted exactly as Qt's
 /// PostgreSQL driver converts it (QPSQLResult::data), so that a row read through libpq
 /// directly holds the very QVariants a QSqlQuery gave:
@@ -20,6 +22,10 @@ namespace condora::ado {
 ///   any other type                     QString (UTF-8)
 /// `text` is NUL-terminated, `length` its length.
 QVariant pgValue(const char *text, int length, unsigned oid, QSql::NumericalPrecisionPolicy policy);
+
+/// Appends the value pgValue() gives for this cell to `store` as the next cell of its row,
+/// without a QVariant for the common types (numbers, dates in the plain form, text).
+void appendPgValue(RowStore &store, const char *text, int length, unsigned oid, QSql::NumericalPrecisionPolicy policy);
 
 /// The null of a column of type `oid`: a null QVariant of the type pgValue() gives.
 QVariant pgNull(unsigned oid);

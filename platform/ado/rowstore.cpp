@@ -7,6 +7,7 @@
 #include <QLocale>
 #include <QTime>
 
+#include <algorithm>
 #include <cstring>
 
 namespace condora::ado {
@@ -31,14 +32,18 @@ enum Tag : quint8 {
     TagOther,    // varint length + QDataStream of the QVariant
 };
 
-void putVarint(QByteArray &out, quint64 v)
+// Writes v as a varint at p (at most 10 bytes) and returns the end.
+char *putVarint(char *p, quint64 v)
 {
     while (v >= 0x80) {
-        out.append(char(quint8(v) | 0x80));
+        *p++ = char(quint8(v) | 0x80);
         v >>= 7;
     }
-    out.append(char(quint8(v)));
+    *p++ = char(quint8(v));
+    return p;
 }
+
+constexpr qsizetype maxVarint = 10;
 
 quint64 getVarint(const char *&p)
 {
@@ -62,13 +67,6 @@ quint64 zigzag(qint64 v)
 qint64 unzigzag(quint64 v)
 {
     return qint64(v >> 1) ^ -qint64(v & 1);
-}
-
-void putBytes(QByteArray &out, quint8 tag, const QByteArray &bytes)
-{
-    out.append(char(tag));
-    putVarint(out, quint64(bytes.size()));
-    out.append(bytes);
 }
 
 // Skips one encoded cell.
@@ -105,65 +103,106 @@ QString timeText(const QTime &time)
 
 } // namespace
 
+char *RowStore::room(qsizetype bytes)
+{
+    if (m_limit - m_end >= bytes) {
+        return m_end;
+    }
+    const qsizetype written = m_end - m_rowStart;
+    Block block;
+    block.capacity = std::max(blockSize, written + bytes);
+    block.data.reset(new char[size_t(block.capacity)]);
+    if (written > 0) {
+        std::memcpy(block.data.get(), m_rowStart, size_t(written));
+    }
+    m_rowStart = block.data.get();
+    m_end = m_rowStart + written;
+    m_limit = m_rowStart + block.capacity;
+    m_blocks.push_back(std::move(block));
+    return m_end;
+}
+
+void RowStore::putTagged(quint8 tag, const char *data, qsizetype size)
+{
+    char *p = room(1 + maxVarint + size);
+    *p++ = char(tag);
+    p = putVarint(p, quint64(size));
+    if (size > 0) {
+        std::memcpy(p, data, size_t(size));
+    }
+    m_end = p + size;
+}
+
+void RowStore::putTaggedNumber(quint8 tag, quint64 number)
+{
+    char *p = room(1 + maxVarint);
+    *p++ = char(tag);
+    m_end = putVarint(p, number);
+}
+
 void RowStore::encode(const QVariant &value)
 {
-    QByteArray &out = m_scratch;
     if (value.isNull()) {
-        out.append(char(TagNull));
+        *room(1) = char(TagNull);
+        ++m_end;
         return;
     }
     switch (value.metaType().id()) {
     case QMetaType::Bool:
-        out.append(char(value.toBool() ? TagTrue : TagFalse));
+        *room(1) = char(value.toBool() ? TagTrue : TagFalse);
+        ++m_end;
         return;
     case QMetaType::Int:
     case QMetaType::Short:
     case QMetaType::UShort:
     case QMetaType::SChar:
     case QMetaType::UChar:
-        out.append(char(TagInt32));
-        putVarint(out, zigzag(value.toInt()));
+        putTaggedNumber(TagInt32, zigzag(value.toInt()));
         return;
     case QMetaType::UInt:
     case QMetaType::LongLong:
     case QMetaType::Long:
     case QMetaType::ULong:
-        out.append(char(TagInt64));
-        putVarint(out, zigzag(value.toLongLong()));
+        putTaggedNumber(TagInt64, zigzag(value.toLongLong()));
         return;
     case QMetaType::ULongLong:
-        out.append(char(TagUInt64));
-        putVarint(out, value.toULongLong());
+        putTaggedNumber(TagUInt64, value.toULongLong());
         return;
     case QMetaType::Double:
     case QMetaType::Float: {
         const double d = value.toDouble();
-        out.append(char(TagDouble));
-        out.append(reinterpret_cast<const char *>(&d), sizeof d);
+        char *p = room(1 + sizeof d);
+        *p = char(TagDouble);
+        std::memcpy(p + 1, &d, sizeof d);
+        m_end = p + 1 + sizeof d;
         return;
     }
-    case QMetaType::QString:
-        putBytes(out, TagText, value.toString().toUtf8());
+    case QMetaType::QString: {
+        const QByteArray utf8 = value.toString().toUtf8();
+        putTagged(TagText, utf8.constData(), utf8.size());
         return;
-    case QMetaType::QByteArray:
-        putBytes(out, TagBytes, value.toByteArray());
+    }
+    case QMetaType::QByteArray: {
+        const QByteArray bytes = value.toByteArray();
+        putTagged(TagBytes, bytes.constData(), bytes.size());
         return;
+    }
     case QMetaType::QDate:
-        out.append(char(TagDate));
-        putVarint(out, zigzag(value.toDate().toJulianDay()));
+        putTaggedNumber(TagDate, zigzag(value.toDate().toJulianDay()));
         return;
     case QMetaType::QTime:
-        out.append(char(TagTime));
-        putVarint(out, quint64(value.toTime().msecsSinceStartOfDay()));
+        putTaggedNumber(TagTime, quint64(value.toTime().msecsSinceStartOfDay()));
         return;
-    case QMetaType::QDateTime:
-        putBytes(out, TagDateTime, value.toDateTime().toString(Qt::ISODateWithMs).toUtf8());
+    case QMetaType::QDateTime: {
+        const QByteArray text = value.toDateTime().toString(Qt::ISODateWithMs).toUtf8();
+        putTagged(TagDateTime, text.constData(), text.size());
         return;
+    }
     default: {
         QByteArray bytes;
         QDataStream stream(&bytes, QIODevice::WriteOnly);
         stream << value;
-        putBytes(out, TagOther, bytes);
+        putTagged(TagOther, bytes.constData(), bytes.size());
         return;
     }
     }
@@ -171,57 +210,85 @@ void RowStore::encode(const QVariant &value)
 
 void RowStore::append(const QList<QVariant> &values)
 {
-    m_scratch.resize(0); // keeps its capacity for the next row (clear() would free it)
+    beginRow();
     for (int column = 0; column < m_columnCount; ++column) {
         encode(column < values.size() ? values.at(column) : QVariant());
     }
-    storeScratch();
+    m_cellsInRow = m_columnCount;
+    endRow();
 }
 
 void RowStore::beginRow()
 {
-    m_scratch.resize(0);
+    m_rowStart = m_end;
     m_cellsInRow = 0;
 }
 
 void RowStore::addNull()
 {
     if (m_cellsInRow++ < m_columnCount) {
-        m_scratch.append(char(TagNull));
+        *room(1) = char(TagNull);
+        ++m_end;
+    }
+}
+
+void RowStore::addBool(bool value)
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        *room(1) = char(value ? TagTrue : TagFalse);
+        ++m_end;
+    }
+}
+
+void RowStore::addInt32(qint32 value)
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        putTaggedNumber(TagInt32, zigzag(value));
     }
 }
 
 void RowStore::addInteger(qint64 value)
 {
     if (m_cellsInRow++ < m_columnCount) {
-        m_scratch.append(char(TagInt64));
-        putVarint(m_scratch, zigzag(value));
+        putTaggedNumber(TagInt64, zigzag(value));
+    }
+}
+
+void RowStore::addUnsigned(quint64 value)
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        putTaggedNumber(TagUInt64, value);
     }
 }
 
 void RowStore::addDouble(double value)
 {
     if (m_cellsInRow++ < m_columnCount) {
-        m_scratch.append(char(TagDouble));
-        m_scratch.append(reinterpret_cast<const char *>(&value), sizeof value);
+        char *p = room(1 + sizeof value);
+        *p = char(TagDouble);
+        std::memcpy(p + 1, &value, sizeof value);
+        m_end = p + 1 + sizeof value;
+    }
+}
+
+void RowStore::addDate(qint64 julianDay)
+{
+    if (m_cellsInRow++ < m_columnCount) {
+        putTaggedNumber(TagDate, zigzag(julianDay));
     }
 }
 
 void RowStore::addText(const char *utf8, qsizetype size)
 {
     if (m_cellsInRow++ < m_columnCount) {
-        m_scratch.append(char(TagText));
-        putVarint(m_scratch, quint64(size));
-        m_scratch.append(utf8, size);
+        putTagged(TagText, utf8, size);
     }
 }
 
 void RowStore::addBytes(const char *data, qsizetype size)
 {
     if (m_cellsInRow++ < m_columnCount) {
-        m_scratch.append(char(TagBytes));
-        putVarint(m_scratch, quint64(size));
-        m_scratch.append(data, size);
+        putTagged(TagBytes, data, size);
     }
 }
 
@@ -235,24 +302,16 @@ void RowStore::addValue(const QVariant &value)
 void RowStore::endRow()
 {
     for (; m_cellsInRow < m_columnCount; ++m_cellsInRow) {
-        m_scratch.append(char(TagNull));
+        *room(1) = char(TagNull);
+        ++m_end;
     }
-    storeScratch();
-}
-
-void RowStore::storeScratch()
-{
-    const qsizetype size = m_scratch.size();
-    if (m_blocks.empty() || m_blocks.back().size() + size > m_blocks.back().capacity()) {
-        QByteArray block;
-        block.reserve(qMax(blockSize, size));
-        m_blocks.push_back(std::move(block));
+    if (m_blocks.empty()) {
+        room(1); // a row of no columns before any other still needs a block to point into
     }
-    QByteArray &block = m_blocks.back();
-    m_rows.push_back({quint32(m_blocks.size() - 1), quint32(block.size())});
-    // Copied by pointer: appending a QByteArray to an empty one would share that array's
-    // buffer instead of filling the block reserved for many rows.
-    block.append(m_scratch.constData(), size);
+    const Block &block = m_blocks.back();
+    m_rows.push_back({quint32(m_blocks.size() - 1), quint32(m_rowStart - block.data.get())});
+    m_cellBytes += m_end - m_rowStart;
+    m_rowStart = m_end;
 }
 
 const char *RowStore::cell(int row, int column) const
@@ -261,7 +320,7 @@ const char *RowStore::cell(int row, int column) const
         return nullptr;
     }
     const Location &location = m_rows[size_t(row)];
-    const char *p = m_blocks[location.block].constData() + location.offset;
+    const char *p = m_blocks[location.block].data.get() + location.offset;
     for (int c = 0; c < column; ++c) {
         skip(p);
     }
@@ -348,8 +407,8 @@ QString RowStore::text(int row, int column) const
 qint64 RowStore::bytesUsed() const
 {
     qint64 bytes = qint64(m_rows.capacity() * sizeof(Location));
-    for (const QByteArray &block : m_blocks) {
-        bytes += block.capacity();
+    for (const Block &block : m_blocks) {
+        bytes += block.capacity;
     }
     return bytes;
 }

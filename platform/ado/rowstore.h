@@ -5,6 +5,7 @@
 #include <QString>
 #include <QVariant>
 
+#include <memory>
 #include <vector>
 
 namespace condora::ado {
@@ -30,8 +31,16 @@ public:
     /// the same QVariants (qlonglong, double, QString, QByteArray, NULL).
     void beginRow();
     void addNull();
+    void addBool(bool value);
+    /// Reads back as int.
+    void addInt32(qint32 value);
+    /// Reads back as qlonglong.
     void addInteger(qint64 value);
+    /// Reads back as qulonglong.
+    void addUnsigned(quint64 value);
     void addDouble(double value);
+    /// Reads back as the QDate of this Julian day.
+    void addDate(qint64 julianDay);
     /// UTF-8 text, stored as given; `size` bytes (embedded NULs are kept).
     void addText(const char *utf8, qsizetype size);
     void addBytes(const char *data, qsizetype size);
@@ -48,6 +57,8 @@ public:
 
     /// Bytes held by the blocks and the row index.
     qint64 bytesUsed() const;
+    /// Bytes the rows' cells take, without the blocks' free space and the index.
+    qint64 cellBytes() const { return m_cellBytes; }
 
 private:
     struct Location
@@ -55,15 +66,28 @@ private:
         quint32 block;
         quint32 offset;
     };
+    struct Block
+    {
+        std::unique_ptr<char[]> data;
+        qsizetype capacity = 0;
+    };
     const char *cell(int row, int column) const;
     void encode(const QVariant &value);
-    void storeScratch();
+    /// Where the next `bytes` bytes of the row being written go: the end of the last block, or
+    /// a new block the row so far is moved to when the last one is full.
+    char *room(qsizetype bytes);
+    void putTagged(quint8 tag, const char *data, qsizetype size);
+    void putTaggedNumber(quint8 tag, quint64 number);
 
     int m_columnCount;
-    std::vector<QByteArray> m_blocks;
+    std::vector<Block> m_blocks;
     std::vector<Location> m_rows;
-    QByteArray m_scratch;
+    // The row being written runs from m_rowStart to m_end in the last block.
+    char *m_rowStart = nullptr;
+    char *m_end = nullptr;
+    char *m_limit = nullptr;
     int m_cellsInRow = 0;
+    qint64 m_cellBytes = 0;
 };
 
 } // namespace condora::ado

@@ -165,6 +165,8 @@ private slots:
     void unreadResultWhileOthersRun_data();
     void unreadResultWhileOthersRun();
     void hostQueryPendingGetsNoRowsOfOurs();
+    void largeFetchArrivesWhole_data();
+    void largeFetchArrivesWhole();
 
 private:
     /// Every row of `sql`, read by a plain QSqlQuery on a connection of its own.
@@ -488,6 +490,47 @@ void TestPgStatements::hostQueryPendingGetsNoRowsOfOurs()
         QCOMPARE(host.value(0).toInt(), expected++);
     }
     QVERIFY(!ours->Eof());
+}
+
+void TestPgStatements::largeFetchArrivesWhole_data()
+{
+    QTest::addColumn<int>("rowCount");
+    QTest::addColumn<int>("failsAt"); // 0: never
+    // One fetch of every row: many FETCH parts, and more than one request of them.
+    QTest::newRow("600,000 rows") << 600000 << 0;
+    QTest::newRow("a failure in a later part") << 600000 << 590000;
+    QTest::newRow("a failure in the first part") << 20000 << 300;
+}
+
+// Rows asked for at once arrive in order, none twice and none left out, across the parts and
+// requests they are fetched in; a failure keeps the rows before it and says why the rest is missing.
+void TestPgStatements::largeFetchArrivesWhole()
+{
+    QFETCH(int, rowCount);
+    QFETCH(int, failsAt);
+    CONDORA_NEED_PG(pg);
+    const auto connection = pg.open(database);
+    const QString value = failsAt ? u"g * 0 + 1000000 / (%1 - g)"_s.arg(failsAt) : u"g"_s;
+    Recordset rs;
+    rs.Open(u"select %1 as v from generate_series(1, %2) g"_s.arg(value).arg(rowCount), connection);
+    const std::shared_ptr<RowSource> rows = rs.rowSource();
+    rows->fetchMore(rowCount);
+    while (!rows->atEnd()) {
+        rows->fetchMore(rowCount);
+    }
+    if (failsAt) {
+        QVERIFY(rows->fetchError().contains(u"division by zero"_s));
+        QVERIFY(rows->fetchedCount() < failsAt);
+    } else {
+        QCOMPARE(rows->fetchError(), QString());
+        QCOMPARE(rows->fetchedCount(), rowCount);
+    }
+    for (int row = 0; row < rows->fetchedCount(); ++row) {
+        const qint64 expected = failsAt ? 1000000 / (failsAt - (row + 1)) : row + 1;
+        if (rows->value(row, 0).toLongLong() != expected) {
+            QFAIL(qPrintable(u"row %1: %2, expected %3"_s.arg(row).arg(rows->value(row, 0).toString()).arg(expected)));
+        }
+    }
 }
 
 CONDORA_TEST_MAIN(TestPgStatements)
