@@ -275,6 +275,18 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
             const auto restore = qScopeGuard([&] { connection.setCursorLocation(run.savedCursorLocation); });
             const int options = QueryType == 1 ? condora::ado::adAsyncExecute : condora::ado::adOptionUnspecified;
             result = connection.Execute(sql, options);
+            // The host's later fetches of these rows (a grid scrolling) keep the busy state.
+            const std::shared_ptr<condora::ado::RowSource> rows = result ? result->rowSource() : nullptr;
+            if (rows) {
+                std::shared_ptr<condora::BusyActivity> activity;
+                if (busy) {
+                    activity = busy->activity().shared_from_this();
+                } else {
+                    activity = std::make_shared<condora::BusyActivity>(connection.statementActivity());
+                    activity->setFallbackWindow(window());
+                }
+                rows->lendActivity(activity, activity->outer());
+            }
         }
         ui.setMousePointer(condora::MousePointer::Default);
     } catch (...) {

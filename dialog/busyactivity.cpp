@@ -234,6 +234,7 @@ BusyScope::BusyScope(ado::Connection &connection, QWidget *surface, QWidget *fal
         m_activity = std::make_shared<BusyActivity>(connection.statementActivity());
         connection.setStatementActivity(m_activity.get());
     }
+    ++m_activity->m_scopes;
     if (fallbackWindow != nullptr) {
         m_activity->setFallbackWindow(fallbackWindow);
     }
@@ -245,7 +246,9 @@ BusyScope::BusyScope(ado::Connection &connection, QWidget *surface, QWidget *fal
 BusyScope::~BusyScope()
 {
     m_activity->popSurface(m_surface);
-    if (m_activity.use_count() == 1 && m_connection.statementActivity() == m_activity.get()) {
+    // The last scope gives the connection its activity back, also when rows handed over still
+    // keep this one for their later fetches (LentActivity).
+    if (--m_activity->m_scopes == 0 && m_connection.statementActivity() == m_activity.get()) {
         m_connection.setStatementActivity(m_activity->outer());
     }
 }

@@ -90,7 +90,10 @@ private:
     void settle();
     void cancel() { m_cancelled = true; }
 
+    friend class BusyScope;
+
     ado::StatementActivity *m_outer = nullptr;
+    int m_scopes = 0; // BusyScopes that share this activity
     QList<QPointer<QWidget>> m_surfaces;
     QPointer<QWidget> m_fallbackWindow;
     QPointer<WorkingIndicator> m_indicator;

@@ -187,6 +187,7 @@ void PgRows::fetchFromServer(int count, const QByteArray &declare)
         serverDone();
         return;
     }
+    const LentActivity::Use lent(m_lent, m_connection);
     StatementActivity *activity = m_connection->statementActivity();
     PgActivityScope scope(activity, m_sql);
     const int before = m_store ? m_store->rowCount() : 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/ado/lentactivity.h"
 #include "platform/ado/pgcall.h"
 #include "platform/ado/recordset.h"
 #include "platform/ado/rowstore.h"
@@ -50,6 +51,10 @@ public:
     int fetchMore(int count) override;
     QVariant value(int row, int column) const override;
     QString text(int row, int column) const override;
+    void lendActivity(std::shared_ptr<StatementActivity> activity, StatementActivity *replaced) override
+    {
+        m_lent.set(std::move(activity), replaced);
+    }
     void release() override;
     QString fetchError() const override { return atEnd() ? m_fetchError : QString(); }
 
@@ -91,6 +96,7 @@ private:
     bool m_serverDone = false;
     bool m_released = false;
     bool m_cancelled = false;
+    LentActivity m_lent;
     QString m_fetchError;
     std::function<void(bool)> m_onRelease;
 };

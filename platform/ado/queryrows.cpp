@@ -38,6 +38,7 @@ int QueryRows::fetchMore(int count)
     if (!m_query || (m_connection && ActivityScope::runningOn(*m_connection))) {
         return 0;
     }
+    const LentActivity::Use lent(m_lent, m_connection);
     std::optional<ActivityScope> activity;
     if (m_connection) {
         activity.emplace(*m_connection, m_sql);

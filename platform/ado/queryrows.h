@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ado/recordset.h"
+#include "platform/ado/lentactivity.h"
 #include "platform/ado/rowstore.h"
 
 #include <QSqlQuery>
@@ -47,6 +48,10 @@ public:
         m_sql = sql;
     }
     const RowStore &store() const { return m_store; }
+    void lendActivity(std::shared_ptr<StatementActivity> activity, StatementActivity *replaced) override
+    {
+        m_lent.set(std::move(activity), replaced);
+    }
 
 private:
     std::unique_ptr<QSqlQuery> m_query;
@@ -54,6 +59,7 @@ private:
     RowStore m_store;
     QString m_fetchError;
     bool m_interrupted = false;
+    LentActivity m_lent;
     std::function<void(bool)> m_onRelease;
     QList<QVariant> m_values;
     bool m_sqlite = false;        // the query runs on Qt's SQLite driver

@@ -14,6 +14,7 @@
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
+#include "platform/runtimeerror.h"
 #include "support/testmain.h"
 #include "support/threadclock.h"
 
@@ -189,6 +190,8 @@ private Q_SLOTS:
     void lockedFile_data();
     void lockedFile();
     void sortLargeList();
+    void cancelLaterFetch_data();
+    void cancelLaterFetch();
 
 private:
     std::unique_ptr<RecordingUi> m_ui;
@@ -433,6 +436,83 @@ void TestResponsiveness::sortLargeList()
     QCOMPARE(first, expected);
     QVERIFY(busyPointer);
     QVERIFY2(watch.largestGap() < 100, qPrintable(u"the window had no events for %1 ms"_s.arg(watch.largestGap())));
+}
+
+void TestResponsiveness::cancelLaterFetch_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::addColumn<Stop>("stop");
+    QTest::newRow("sqlite button") << Engine::Sqlite << Stop::Button;
+    QTest::newRow("sqlite escape") << Engine::Sqlite << Stop::Escape;
+    QTest::newRow("postgres escape") << Engine::Postgres << Stop::Escape;
+}
+
+// The host reads the result GetQueryResult handed over after the dialog closed: its first 300
+// rows come at once, the next one only after seconds of work. That fetch keeps the window alive,
+// shows the busy state over the host's window, and Cancel stops it; the rows before stay.
+void TestResponsiveness::cancelLaterFetch()
+{
+    QFETCH(Engine, engine);
+    QFETCH(Stop, stop);
+    std::unique_ptr<test::SqliteFile> file;
+    std::optional<test::PgServer> server;
+    std::shared_ptr<ado::Connection> connection;
+    if (engine == Engine::Sqlite) {
+        file = std::make_unique<test::SqliteFile>(QStringList{
+            u"create view later as with recursive c(x) as (select 1 union all select x + 1 from c "
+            u"where x < 100000000) select x as v, x % 7 as w from c where x <= 300 or x >= 99999990"_s});
+        connection = file->open();
+    } else {
+        server = test::pgServer();
+        if (!server) {
+            QSKIP("the PostgreSQL test server is not configured");
+        }
+        server->createDatabase(u"condora_busy_later"_s);
+        server->exec(u"condora_busy_later"_s,
+                     {u"create function sleepy(g int) returns boolean language plpgsql volatile as "
+                      u"$$ begin if g = 301 then perform pg_sleep(5); end if; return true; end $$"_s,
+                      u"create view later as select g as v, g % 7 as w from generate_series(1, 400) g "
+                      u"where sleepy(g)"_s});
+        connection = server->open(u"condora_busy_later"_s);
+    }
+    QWidget host;
+    host.setObjectName(u"hostWindow"_s);
+    auto *control = new Condora(&host);
+    host.show();
+    control->setConnObj(connection);
+    control->setSqlInput(u"select l.v, l.w from later l"_s);
+    dialogtest::whenModal(m_scope.get(), u"frmCondora"_s, [](QWidget *dialog) { press(dialog, "cmdOK"); });
+    const std::unique_ptr<ado::Recordset> rows = control->GetQueryResult(0);
+    QVERIFY(rows != nullptr);
+
+    Watch watch;
+    watch.started(stop, m_scope.get());
+    QList<int> values;
+    int stopped = 0;
+    try {
+        for (; !rows->Eof(); rows->MoveNext()) {
+            values.append(rows->Fields().Item(0).Value().toInt());
+        }
+    } catch (const RuntimeError &error) {
+        stopped = error.number();
+    }
+    watch.messageShown();
+
+    qInfo("%lld rows; largest gap %lld ms; stopped %lld ms after Cancel", qlonglong(values.size()), watch.largestGap(),
+          watch.messageAt - watch.cancelAt);
+    QCOMPARE(stopped, int(ErrorNumber::Cancelled));
+    QCOMPARE(watch.indicatorWindow, u"frmWorking"_s);
+    QVERIFY2(watch.largestGap() < 100, qPrintable(u"the window had no events for %1 ms"_s.arg(watch.largestGap())));
+    QVERIFY2(watch.messageAt - watch.cancelAt < 250,
+             qPrintable(u"the fetch stopped %1 ms after Cancel"_s.arg(watch.messageAt - watch.cancelAt)));
+    QVERIFY(values.size() >= 100 && values.size() <= 300);
+    for (int i = 0; i < values.size(); ++i) {
+        QCOMPARE(values.at(i), i + 1);
+    }
+    // Once the host's window is back in its event loop, the pointer is as before and the
+    // connection takes statements again.
+    QTRY_COMPARE(m_ui->mousePointer(), MousePointer::Default);
+    QCOMPARE(connection->Execute(u"select 7"_s)->Fields().Item(0).Value().toInt(), 7);
 }
 
 CONDORA_TEST_MAIN(TestResponsiveness)
