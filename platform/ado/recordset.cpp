@@ -43,14 +43,18 @@ QList<int> columnTypes(const QSqlQuery &query, const QString &driver)
         // declared column types from the statement handle.
         sqlite3_stmt *statement = sqliteStatement(query);
         const int count = statement ? sqlite3_column_count(statement) : 0;
-        // A wide table declares the same few types over and over: each is read once.
-        QHash<QByteArray, int> known;
+        // A wide table declares the same few types over and over: each is read once. Read in
+        // UTF-16, which SQLite keeps from Qt's driver asking for it (UTF-8 would be converted
+        // again for every column).
+        QHash<QStringView, int> known;
+        QStringList kept;
         for (int i = 0; i < record.count(); ++i) {
-            const char *declared = i < count ? sqlite3_column_decltype(statement, i) : nullptr;
-            const QByteArray name = QByteArray::fromRawData(declared, declared ? qstrlen(declared) : 0);
+            const auto *declared = static_cast<const char16_t *>(i < count ? sqlite3_column_decltype16(statement, i) : nullptr);
+            const QStringView name = declared ? QStringView(declared) : QStringView();
             auto it = known.constFind(name);
             if (it == known.cend()) {
-                it = known.insert(QByteArray(name), typeFromSqliteDeclaredType(QString::fromUtf8(name)));
+                kept.append(name.toString());
+                it = known.insert(QStringView(kept.last()), typeFromSqliteDeclaredType(kept.last()));
             }
             types.append(it.value());
         }
@@ -68,6 +72,29 @@ QList<int> columnTypes(const QSqlQuery &query, const QString &driver)
         }
     }
     return types;
+}
+
+// The column names as Qt's driver reports them.
+QStringList columnNames(const QSqlQuery &query)
+{
+    const QSqlRecord record = query.record();
+    QStringList names;
+    names.reserve(record.count());
+    // On SQLite, read from the statement in the UTF-16 SQLite keeps from Qt's driver asking,
+    // and without double quotes, as the driver gives them: a wide result's names are not
+    // copied through a QSqlField each.
+    sqlite3_stmt *statement = sqliteStatement(query);
+    if (statement && sqlite3_column_count(statement) == record.count()) {
+        for (int i = 0; i < record.count(); ++i) {
+            const auto *name = static_cast<const char16_t *>(sqlite3_column_name16(statement, i));
+            names.append(name ? QString::fromUtf16(name).remove(u'"') : QString());
+        }
+        return names;
+    }
+    for (int i = 0; i < record.count(); ++i) {
+        names.append(record.fieldName(i));
+    }
+    return names;
 }
 
 // PostgreSQL runs every statement of a text sent as one query, so a probe built from a text
@@ -209,12 +236,8 @@ void Recordset::Open(const QString &source, Connection &connection)
         return; // a statement without rows leaves the recordset closed
     }
 
-    const QSqlRecord record = query->record();
     m_types = columnTypes(*query, driver);
-    m_names.clear();
-    for (int i = 0; i < record.count(); ++i) {
-        m_names.append(record.fieldName(i));
-    }
+    m_names = columnNames(*query);
     auto rows = std::make_shared<QueryRows>(std::move(query), QStringList(m_names));
     rows->watchWith(&connection, source);
     // The guard ends when the rows are released: a streaming result keeps its read-only

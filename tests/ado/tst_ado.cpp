@@ -13,6 +13,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -176,6 +177,7 @@ private slots:
     void rowStoreIsCompact();
     void sqliteValuesMatchTheDriver_data();
     void sqliteValuesMatchTheDriver();
+    void sqliteNamesMatchTheDriver();
 
     void writesAreRefused_data();
     void writesAreRefused();
@@ -961,6 +963,27 @@ void TestAdo::sqliteValuesMatchTheDriver()
     }
     QCOMPARE(rows->fetchedCount(), row);
     QCOMPARE(row, 2 * int(values.size()));
+}
+
+// Column names are read from SQLite's statement handle, not from Qt's record: they must be the
+// names Qt's driver reports for the same statement, quotes, dots and all.
+void TestAdo::sqliteNamesMatchTheDriver()
+{
+    const condora::test::SqliteFile file({u"create table t (c integer, \"q\"\"uote\" text, [d.ot] text, Grüße text)"_s});
+    const auto connection = file.open();
+    for (const QString &sql : {u"select * from t"_s, u"select t.c, t.\"q\"\"uote\", t.[d.ot] from t"_s,
+                               u"select 1 as \"a\"\"b\", 2 as [x.y], 3 as \"\", 4, count(*), c AS C from t"_s,
+                               u"select * from t a join t b on a.c = b.c where 1 = 0"_s}) {
+        Recordset rs;
+        rs.Open(sql, connection);
+        QSqlQuery oracle(connection->database());
+        QVERIFY(oracle.exec(sql));
+        const QSqlRecord record = oracle.record();
+        QCOMPARE(rs.Fields().Count(), record.count());
+        for (int i = 0; i < record.count(); ++i) {
+            QCOMPARE(rs.Fields().Item(i).Name(), record.fieldName(i));
+        }
+    }
 }
 
 void TestAdo::rowStoreIsCompact()
