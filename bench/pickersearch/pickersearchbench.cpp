@@ -7,6 +7,7 @@
 //    (which waits for it), against the engine's time to the first row of the same filtered
 //    DISTINCT statement (condora_fold registered on the engine's connection as well), and that
 //    time plus one bare QTableView paint. A further baseline is the ASCII-only lower()/LIKE form.
+//    The same for a character no value holds, where the engine reads every value to answer.
 // 2. Counts: the picker opened with "Rows per value" on a 1,000,000-row table with 100,000
 //    distinct values, open to first painted rows, against the engine's time to the first row of
 //    the same GROUP BY statement.
@@ -219,6 +220,31 @@ int main(int argc, char *argv[])
             picker.close();
         }
     }
+    // A character no value holds: the database reads every value before it can answer.
+    double rareKey = 1e300;
+    QByteArray rareSearched;
+    for (int trial = 0; trial <= Trials; ++trial) {
+        condora::frmGetValue picker(searchRun);
+        picker.setHeadTitle(u"v"_s);
+        picker.setP_colIndex(u"1"_s);
+        auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
+        auto *search = picker.findChild<QLineEdit *>(u"txtSearch"_s);
+        picker.show();
+        QCoreApplication::processEvents();
+        PaintWatch watch(*connection, connection->statementCount());
+        grid->view()->viewport()->installEventFilter(&watch);
+        QElapsedTimer timer;
+        timer.start();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier, u"q"_s);
+        QCoreApplication::sendEvent(search, &press);
+        waitForRows(watch);
+        if (trial > 0) {
+            rareKey = std::min(rareKey, ms(timer.nsecsElapsed()));
+        }
+        rareSearched = connection->lastStatement().toUtf8();
+        picker.close();
+    }
+    const double engineRare = engineFirstRow(handleOf(*connection), rareSearched);
     const double engineSearch = engineFirstRow(handleOf(*connection), searched);
     const QByteArray ascii = "select distinct q.v from (select v as v from d ) q where lower(q.v) like '%7%'";
     const double engineAscii = engineFirstRow(handleOf(*connection), ascii);
@@ -233,6 +259,9 @@ int main(int argc, char *argv[])
                 firstKey, firstKey / engineSearch, firstKey / (engineSearch + paint));
     std::printf("  picker, a keystroke within the pause (150 ms) to rows    %9.2f ms  ratio %6.2f\n", followingKey,
                 followingKey / engineSearch);
+    std::printf("  a character no value holds ('q'): engine, to its answer     %9.2f ms\n", engineRare);
+    std::printf("  picker, first keystroke to the painted (empty) list     %9.2f ms  ratio %6.2f\n", rareKey,
+                rareKey / engineRare);
 
     // 2. Counts.
     condora::frmGetValue::resetSession();
