@@ -15,7 +15,7 @@ bool readColumnNames(ado::Connection &connection, const QString &statement, Fiel
 {
     try {
         ado::Recordset rs;
-        rs.Open(probeSql(statement), connection);
+        rs.OpenColumns(probeSql(statement), connection);
         const int n = rs.Fields().Count();
         catalog = FieldCatalog(n + 1);
         for (int k = 0; k < n; ++k) {
@@ -81,7 +81,7 @@ bool readColumnTypes(ado::Connection &connection, const QString &statement, Fiel
 {
     try {
         ado::Recordset rs;
-        rs.Open(probeSql(statement), connection);
+        rs.OpenColumns(probeSql(statement), connection);
         const int n = rs.Fields().Count();
         for (int i = 1; i <= n; ++i) {
             ColumnInfo &column = detail::at(catalog, i);

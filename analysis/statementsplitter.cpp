@@ -63,7 +63,7 @@ QString expandStars(ado::Connection &connection, const QString &selectList, cons
     };
     const auto fieldsOf = [&](const TableRef &table) {
         ado::Recordset rs;
-        rs.Open(tableProbeSql(table, withClause), connection);
+        rs.OpenColumns(tableProbeSql(table, withClause), connection);
         QList<Expanded> fields;
         for (int k = 0; k < rs.Fields().Count(); ++k) {
             const QString name = rs.Fields().Item(k).Name();

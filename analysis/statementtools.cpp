@@ -218,7 +218,7 @@ QString testSql(ado::Connection &connection, const QString &statement)
     try {
         const QString probe = probeSql(statement);
         ado::Recordset recordset;
-        recordset.Open(probe, connection);
+        recordset.OpenColumns(probe, connection);
         recordset.Close();
     } catch (const RuntimeError &error) {
         if (error.number() == ErrorNumber::Cancelled) {

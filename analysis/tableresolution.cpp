@@ -376,7 +376,7 @@ bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const Table
         for (int t = 1; t <= tableCount; ++t) {
             const TableRef &table = tables.at(t);
             ado::Recordset rs;
-            rs.Open(tableProbeSql(table, withClause), connection);
+            rs.OpenColumns(tableProbeSql(table, withClause), connection);
             const int fieldCount = rs.Fields().Count();
             for (int k = 0; k < fieldCount; ++k) {
                 const QString fieldName = text::lower(rs.Fields().Item(k).Name());

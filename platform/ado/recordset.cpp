@@ -8,6 +8,7 @@
 #include "platform/ado/pgrows.h"
 #include "platform/ado/queryrows.h"
 #include "platform/ado/readonlyguard.h"
+#include "platform/ado/sqlitecolumns.h"
 #include "platform/ado/sqliterows.h"
 #include "platform/ado/typemapping.h"
 #include "platform/runtimeerror.h"
@@ -31,6 +32,23 @@ namespace {
 
 // Rows read ahead per step while a recordset is walked with MoveNext.
 constexpr int stepRows = 256;
+
+// The rows of a statement opened for its columns only: none.
+class NoRows final : public RowSource
+{
+public:
+    explicit NoRows(QStringList names) : m_names(std::move(names)) {}
+    int columnCount() const override { return int(m_names.size()); }
+    QString columnName(int column) const override { return m_names.value(column); }
+    int fetchedCount() const override { return 0; }
+    bool atEnd() const override { return true; }
+    int fetchMore(int) override { return 0; }
+    QVariant value(int, int) const override { return {}; }
+    QString text(int, int) const override { return {}; }
+
+private:
+    QStringList m_names;
+};
 
 // The DataTypeEnum number of every result column, from the driver's native type information.
 QList<int> columnTypes(const QSqlQuery &query, const QString &driver)
@@ -191,8 +209,6 @@ void Recordset::Open(const QString &source, Connection &connection)
     }
     connection.finishPendingRows();
     const QSqlDatabase db = connection.database();
-    const QString driver = db.driverName();
-
     if (ActivityScope::runningOn(connection)) {
         // Only a window event handled in the middle of a statement can get here.
         throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
@@ -202,6 +218,63 @@ void Recordset::Open(const QString &source, Connection &connection)
         openPostgres(source, connection, db);
         return;
     }
+    openWithDriver(source, connection, db);
+}
+
+void Recordset::OpenColumns(const QString &source, Connection &connection)
+{
+    sqlite3 *native = sqliteHandleOf(connection);
+    if (native == nullptr) {
+        Open(source, connection);
+        if (m_rows) {
+            m_rows->release();
+        }
+        return;
+    }
+    Close();
+    connection.requireOpen();
+    if (source.trimmed().isEmpty()) {
+        throw RuntimeError::invalidArgument(QStringLiteral("The statement is empty"));
+    }
+    connection.finishPendingRows();
+    const QSqlDatabase db = connection.database();
+    if (ActivityScope::runningOn(connection)) {
+        throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
+    }
+    connection.countStatement(source);
+    std::optional<SqliteColumns> columns;
+    {
+        ActivityScope activity(connection, source);
+        activity.throwIfCancelled();
+        try {
+            const ReadOnlyGuard guard(connection, db, source);
+        } catch (const RuntimeError &) {
+            activity.throwIfCancelled(); // the wait for a lock was stopped
+            throw;
+        }
+        columns = sqliteColumns(native, source);
+        activity.throwIfCancelled();
+    }
+    if (!columns) {
+        // Qt's driver runs it once more and reports what went wrong, in its own words.
+        openWithDriver(source, connection, db);
+        if (m_rows) {
+            m_rows->release();
+        }
+        return;
+    }
+    m_source = source;
+    m_names = std::move(columns->names);
+    m_types = std::move(columns->types);
+    m_rows = std::make_shared<NoRows>(m_names);
+    m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
+    m_position = 0;
+    m_open = true;
+}
+
+void Recordset::openWithDriver(const QString &source, Connection &connection, const QSqlDatabase &db)
+{
+    const QString driver = db.driverName();
     std::optional<ActivityScope> activity(std::in_place, connection, source);
     activity->throwIfCancelled();
     std::optional<ReadOnlyGuard> guarded;

@@ -142,6 +142,12 @@ public:
     void Open(const QString &source, const std::shared_ptr<Connection> &connection);
     void Open(const QString &source, Connection &connection);
     ///@}
+    /// Runs `source` for its columns only, as Open() does, but keeps no row (Eof() at once):
+    /// the probes of an analysis. On SQLite the statement is compiled and started on SQLite's
+    /// own handle, not through Qt's driver, whose record of a wide result costs more than the
+    /// statement; a statement that fails there runs through Qt's driver, so that its message
+    /// reads as Open() gives it.
+    void OpenColumns(const QString &source, Connection &connection);
     /// Lets the rows go; a grid bound to them keeps what it fetched.
     void Close();
     /// adStateOpen or adStateClosed.
@@ -175,6 +181,8 @@ public:
     ///@}
 
 private:
+    /// Open() through the connection's Qt driver (after the statement was counted).
+    void openWithDriver(const QString &source, Connection &connection, const QSqlDatabase &db);
     /// Open() on a PostgreSQL connection, through libpq's asynchronous interface.
     void openPostgres(const QString &source, Connection &connection, const QSqlDatabase &db);
     /// Opens the recordset on the rows of the statement just run (all of them with a client

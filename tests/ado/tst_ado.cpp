@@ -178,6 +178,8 @@ private slots:
     void sqliteValuesMatchTheDriver_data();
     void sqliteValuesMatchTheDriver();
     void sqliteNamesMatchTheDriver();
+    void openColumnsMatchesOpen_data();
+    void openColumnsMatchesOpen();
 
     void writesAreRefused_data();
     void writesAreRefused();
@@ -984,6 +986,49 @@ void TestAdo::sqliteNamesMatchTheDriver()
             QCOMPARE(rs.Fields().Item(i).Name(), record.fieldName(i));
         }
     }
+}
+
+void TestAdo::openColumnsMatchesOpen_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("columns of every declared type") << u"select * from t where 1=0"_s;
+    QTest::newRow("rows, expressions, a view") << u"select v.*, 1 + 1 as two, 'x' from v"_s;
+    QTest::newRow("no such column") << u"select missing from t"_s;
+    QTest::newRow("syntax error") << u"selec * from t"_s;
+    QTest::newRow("a second statement") << u"select 1; select 2"_s;
+    QTest::newRow("a parameter") << u"select * from t where n = ?"_s;
+    QTest::newRow("fails at its first row") << u"select json('not json')"_s;
+    QTest::newRow("comments only") << u"-- nothing"_s;
+    QTest::newRow("writes") << u"delete from t"_s;
+    QTest::newRow("no columns") << u"begin"_s;
+}
+
+// A statement opened for its columns reads them from SQLite itself: the names and types, or the
+// error, are the ones Open() gives through Qt's driver.
+void TestAdo::openColumnsMatchesOpen()
+{
+    QFETCH(QString, sql);
+    const condora::test::SqliteFile file({u"create table t (n integer, r real, d date, m memo, b blob, x)"_s,
+                                          u"insert into t values (1, 2.5, '2024-01-02', 'm', x'00', null)"_s,
+                                          u"create view v as select n, x, n * 2 as twice from t"_s});
+    const auto connection = file.open();
+    const auto outcome = [&](bool columnsOnly) {
+        Recordset rs;
+        try {
+            columnsOnly ? rs.OpenColumns(sql, *connection) : rs.Open(sql, *connection);
+        } catch (const RuntimeError &error) {
+            return u"error %1: %2"_s.arg(error.number()).arg(error.description());
+        }
+        QStringList columns;
+        for (int i = 0; i < rs.Fields().Count(); ++i) {
+            columns.append(u"%1 %2"_s.arg(rs.Fields().Item(i).Name()).arg(rs.Fields().Item(i).Type()));
+        }
+        return columns.join(u", "_s);
+    };
+    const QString expected = outcome(false);
+    const int before = connection->statementCount();
+    QCOMPARE(outcome(true), expected);
+    QCOMPARE(connection->statementCount(), before + 1);
 }
 
 void TestAdo::rowStoreIsCompact()
