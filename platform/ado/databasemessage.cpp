@@ -58,11 +58,6 @@ QString databaseMessage(const QSqlError &error)
         line = line.trimmed();
     }
     lines.removeAll(QString());
-    // A lost PostgreSQL connection noticed while its socket was watched gets libpq's "invalid
-    // socket" added when the result is asked for; its words on the loss itself are the message.
-    if (lines.size() > 1 && lines.last() == QLatin1String("invalid socket")) {
-        lines.removeLast();
-    }
     QStringList kept;
     for (const QString &line : std::as_const(lines)) {
         if (line.startsWith(QLatin1String("LINE ")) || line == QLatin1String("^")

@@ -195,6 +195,16 @@ QString PgCall::message(void *conn, const PgResult *result)
     if (text.trimmed().isEmpty()) {
         return QStringLiteral("Unknown database error");
     }
+    // A connection lost while its socket was watched: PQconsumeInput noticed it and closed the
+    // socket, and the result asked for afterwards gets libpq's "invalid socket" added to its
+    // words on the loss. Those words are the message, as libpq's own PQexec gives them.
+    const QLatin1String invalidSocket("invalid socket");
+    if (conn && pq.status(conn) == PgApi::ConnectionBad && text.trimmed().endsWith(invalidSocket)) {
+        const QString before = text.trimmed().chopped(invalidSocket.size()).trimmed();
+        if (!before.isEmpty()) {
+            text = before;
+        }
+    }
     return databaseMessage(QSqlError(QString(), text, QSqlError::StatementError));
 }
 

@@ -139,13 +139,13 @@ void refuseUnpreparable(const QSqlDatabase &db, const QString &source, Statement
     const bool failed = pq.resultStatus(result.get()) != PgApi::CommandOk;
     const QString sqlState = QString::fromUtf8(pq.resultErrorField(result.get(), PgApi::DiagSqlState));
     QString message = QString::fromUtf8(pq.resultErrorField(result.get(), PgApi::DiagMessagePrimary));
-    QString fullMessage = QString::fromUtf8(pq.resultErrorMessage(result.get()));
+    QString fullMessage = PgCall::message(conn, result.get());
     // A lost connection's last word is libpq's own, as PQprepare itself reports it.
     while ((result = prepare.next())) {
-        fullMessage = QString::fromUtf8(pq.resultErrorMessage(result.get()));
+        fullMessage = PgCall::message(conn, result.get());
     }
     if (failed && pq.status(conn) == PgApi::ConnectionBad) {
-        throw RuntimeError::database(databaseMessage(QSqlError(QString(), fullMessage, QSqlError::ConnectionError)));
+        throw RuntimeError::database(fullMessage);
     }
     if (!failed || sqlState.isEmpty()) {
         return;
