@@ -61,7 +61,18 @@ QString dateText(const QString &value, const RowContext &row)
     if (!date) {
         return escapedLiteral(value, row.escapes);
     }
-    return date->toString(row.dateMode == DateMode::DateAndTime ? u"yyyy-MM-dd HH:mm:ss"_s : u"yyyy-MM-dd"_s);
+    const bool withTime = row.dateMode == DateMode::DateAndTime;
+    const int year = date->date().year();
+    if (year >= 1 && year <= 9999) {
+        // The ISO forms are these patterns for the years they cover, without a pattern to read
+        // for every row on every keystroke.
+        QString text = date->date().toString(Qt::ISODate);
+        if (withTime) {
+            text += u' ' + date->time().toString(Qt::ISODate);
+        }
+        return text;
+    }
+    return date->toString(withTime ? u"yyyy-MM-dd HH:mm:ss"_s : u"yyyy-MM-dd"_s);
 }
 
 /// The value written for SQLite date conditions: a readable date becomes ISO 8601 text
@@ -310,6 +321,7 @@ ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const 
     composed.rows = rows;
     QString &condition = composed.condition;
     const int count = int(composed.rows.size());
+    condition.reserve(count * 48);
     for (int r = 0; r < count; ++r) {
         ConditionRow &cells = composed.rows[r];
         if (!cells.isUsed()) {

@@ -20,6 +20,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -228,6 +229,9 @@ int main(int argc, char *argv[])
     const QString script = QStringLiteral(CONDORA_SOURCE_DIR "/tools/pgtest.sh");
     bool ownServer = false;
     if (env("CONDORA_TEST_PG_HOST").isEmpty()) {
+        // Run as root, the script starts the server as the postgres user, which must reach the folder.
+        QFile::setPermissions(serverDir.path(), QFile::permissions(serverDir.path()) | QFile::ReadOther
+                                                     | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
         QProcess start;
         start.start(u"bash"_s, {script, u"start"_s, serverDir.path() + u"/pg"_s});
         start.waitForFinished(120000);
