@@ -200,7 +200,7 @@ void Recordset::Open(const QString &source, const std::shared_ptr<Connection> &c
     Open(source, *connection);
 }
 
-void Recordset::Open(const QString &source, Connection &connection)
+void Recordset::beginOpen(const QString &source, Connection &connection)
 {
     Close();
     connection.requireOpen();
@@ -208,12 +208,17 @@ void Recordset::Open(const QString &source, Connection &connection)
         throw RuntimeError::invalidArgument(QStringLiteral("The statement is empty"));
     }
     connection.finishPendingRows();
-    const QSqlDatabase db = connection.database();
     if (ActivityScope::runningOn(connection)) {
         // Only a window event handled in the middle of a statement can get here.
         throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
     }
     connection.countStatement(source);
+}
+
+void Recordset::Open(const QString &source, Connection &connection)
+{
+    beginOpen(source, connection);
+    const QSqlDatabase db = connection.database();
     if (PgRows::usable(db)) {
         openPostgres(source, connection, db);
         return;
@@ -231,17 +236,8 @@ void Recordset::OpenColumns(const QString &source, Connection &connection)
         }
         return;
     }
-    Close();
-    connection.requireOpen();
-    if (source.trimmed().isEmpty()) {
-        throw RuntimeError::invalidArgument(QStringLiteral("The statement is empty"));
-    }
-    connection.finishPendingRows();
+    beginOpen(source, connection);
     const QSqlDatabase db = connection.database();
-    if (ActivityScope::runningOn(connection)) {
-        throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
-    }
-    connection.countStatement(source);
     std::optional<SqliteColumns> columns;
     {
         ActivityScope activity(connection, source);

@@ -133,6 +133,20 @@ void RowStore::putTagged(quint8 tag, const char *data, qsizetype size)
     m_end = p + size;
 }
 
+void RowStore::putTag(quint8 tag)
+{
+    *room(1) = char(tag);
+    ++m_end;
+}
+
+void RowStore::putDouble(double value)
+{
+    char *p = room(1 + sizeof value);
+    *p = char(TagDouble);
+    std::memcpy(p + 1, &value, sizeof value);
+    m_end = p + 1 + sizeof value;
+}
+
 void RowStore::putTaggedNumber(quint8 tag, quint64 number)
 {
     char *p = room(1 + maxVarint);
@@ -143,14 +157,12 @@ void RowStore::putTaggedNumber(quint8 tag, quint64 number)
 void RowStore::encode(const QVariant &value)
 {
     if (value.isNull()) {
-        *room(1) = char(TagNull);
-        ++m_end;
+        putTag(TagNull);
         return;
     }
     switch (value.metaType().id()) {
     case QMetaType::Bool:
-        *room(1) = char(value.toBool() ? TagTrue : TagFalse);
-        ++m_end;
+        putTag(value.toBool() ? TagTrue : TagFalse);
         return;
     case QMetaType::Int:
     case QMetaType::Short:
@@ -169,14 +181,9 @@ void RowStore::encode(const QVariant &value)
         putTaggedNumber(TagUInt64, value.toULongLong());
         return;
     case QMetaType::Double:
-    case QMetaType::Float: {
-        const double d = value.toDouble();
-        char *p = room(1 + sizeof d);
-        *p = char(TagDouble);
-        std::memcpy(p + 1, &d, sizeof d);
-        m_end = p + 1 + sizeof d;
+    case QMetaType::Float:
+        putDouble(value.toDouble());
         return;
-    }
     case QMetaType::QString: {
         const QByteArray utf8 = value.toString().toUtf8();
         putTagged(TagText, utf8.constData(), utf8.size());
@@ -227,16 +234,14 @@ void RowStore::beginRow()
 void RowStore::addNull()
 {
     if (m_cellsInRow++ < m_columnCount) {
-        *room(1) = char(TagNull);
-        ++m_end;
+        putTag(TagNull);
     }
 }
 
 void RowStore::addBool(bool value)
 {
     if (m_cellsInRow++ < m_columnCount) {
-        *room(1) = char(value ? TagTrue : TagFalse);
-        ++m_end;
+        putTag(value ? TagTrue : TagFalse);
     }
 }
 
@@ -264,10 +269,7 @@ void RowStore::addUnsigned(quint64 value)
 void RowStore::addDouble(double value)
 {
     if (m_cellsInRow++ < m_columnCount) {
-        char *p = room(1 + sizeof value);
-        *p = char(TagDouble);
-        std::memcpy(p + 1, &value, sizeof value);
-        m_end = p + 1 + sizeof value;
+        putDouble(value);
     }
 }
 
@@ -302,8 +304,7 @@ void RowStore::addValue(const QVariant &value)
 void RowStore::endRow()
 {
     for (; m_cellsInRow < m_columnCount; ++m_cellsInRow) {
-        *room(1) = char(TagNull);
-        ++m_end;
+        putTag(TagNull);
     }
     if (m_blocks.empty()) {
         room(1); // a row of no columns before any other still needs a block to point into

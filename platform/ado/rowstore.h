@@ -76,6 +76,8 @@ private:
     /// Where the next `bytes` bytes of the row being written go: the end of the last block, or
     /// a new block the row so far is moved to when the last one is full.
     char *room(qsizetype bytes);
+    void putTag(quint8 tag);
+    void putDouble(double value);
     void putTagged(quint8 tag, const char *data, qsizetype size);
     void putTaggedNumber(quint8 tag, quint64 number);
 
