@@ -45,6 +45,24 @@ bool isUserInput(QEvent::Type type)
     }
 }
 
+/// Keys that act beyond a text field: moving the focus, the dialog's default button, a list.
+bool leavesTheField(int key)
+{
+    switch (key) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 BusyActivity::BusyActivity(ado::StatementActivity *outer)
@@ -96,12 +114,13 @@ bool BusyActivity::keepGoing()
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         m_sinceEvents.restart();
     }
-    return !m_cancelled;
+    return !m_cancelled && !m_stopForNewer;
 }
 
 void BusyActivity::end()
 {
     m_running = false;
+    m_stopForNewer = false;
     if (m_outer != nullptr) {
         m_outer->end();
     }
@@ -205,8 +224,11 @@ bool BusyActivity::eventFilter(QObject *watched, QEvent *event)
         return false; // input comes to a window first and to its widget next, judged there
     }
     if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) {
-        if (type == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (type == QEvent::KeyPress && key == Qt::Key_Escape) {
             cancel();
+        } else if (type == QEvent::KeyPress && watched == m_typingField && !leavesTheField(key)) {
+            return false;
         }
         event->accept(); // no shortcut either
         return true;

@@ -64,6 +64,15 @@ public:
 
     /// True while a statement runs (or work aside).
     bool running() const { return m_running; }
+    /// Stops the statement that runs now because a newer one replaces it: keepGoing() answers
+    /// false until it ends. Unlike Cancel, nothing is
+    /// reported and the statements after it run.
+    void stopForNewer() { m_stopForNewer = m_running; }
+
+    /// Lets the user go on typing into `field` (a search field) while a statement runs: its
+    /// key presses pass, except those that act beyond the field (Tab, Enter, the up and down
+    /// keys) and Escape, which stops the statement as anywhere. Null takes it back.
+    void setTypingField(QWidget *field) { m_typingField = field; }
     /// True when the user stopped a statement of the busy period that lasts.
     bool cancelled() const { return m_cancelled; }
 
@@ -96,12 +105,14 @@ private:
     int m_scopes = 0; // BusyScopes that share this activity
     QList<QPointer<QWidget>> m_surfaces;
     QPointer<QWidget> m_fallbackWindow;
+    QPointer<QWidget> m_typingField;
     QPointer<WorkingIndicator> m_indicator;
     QElapsedTimer m_sincePeriod;
     QElapsedTimer m_sinceEvents;
     bool m_period = false;
     bool m_running = false;
     bool m_cancelled = false;
+    bool m_stopForNewer = false;
     bool m_settlePending = false;
     bool m_pointerSet = false;
     MousePointer m_pointerBefore = MousePointer::Default;

@@ -42,6 +42,7 @@ namespace condora {
 
 using errortraps::ignoreErrors;
 using errortraps::reportErrors;
+using errortraps::reportErrorsUnless;
 using twipsgeometry::setTwipsGeometry;
 using twipsgeometry::twipsGeometry;
 
@@ -62,8 +63,6 @@ PickerSession &session()
     return remembered;
 }
 
-/// The pause after the last keystroke before the narrowed list is asked for.
-constexpr int SearchDelayMs = 150;
 /// Lists at least this long sort on a worker thread (a few milliseconds of work below it).
 constexpr int AsideSortRows = 5000;
 /// The "Rows" column's width in twips.
@@ -103,27 +102,12 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
         tr("Lists only the values that contain the typed text; Down moves into the list, Enter picks the current "
            "value."));
     m_search->installEventFilter(this);
-    m_searchTimer = new QTimer(this);
-    m_searchTimer->setSingleShot(true);
-    m_searchTimer->setInterval(SearchDelayMs);
-    m_searchTimer->setTimerType(Qt::PreciseTimer);
-    // The first keystroke narrows at once; keystrokes that follow within the pause wait for it,
-    // and the list then narrows once more for the text as it stands.
-    connect(m_search, &QLineEdit::textChanged, this, [this] {
-        const bool typingOn = m_searchTimer->isActive();
-        m_searchTimer->start();
-        if (typingOn || !isVisible()) {
-            m_searchPending = true;
-        } else {
-            m_searchPending = false;
-            reloadValues();
-        }
-    });
-    connect(m_searchTimer, &QTimer::timeout, this, [this] {
-        if (std::exchange(m_searchPending, false)) {
-            reloadValues();
-        }
-    });
+    if (m_busy) {
+        m_busy->activity().setTypingField(m_search);
+    }
+    // Every keystroke lists the values for the text as it then stands; one typed while a search
+    // runs stops that search (its list would be outdated) and lists for the new text next.
+    connect(m_search, &QLineEdit::textChanged, this, &frmGetValue::reloadValues);
 
     m_count = new QLabel(this);
     m_count->setObjectName(u"lblCount"_s);
@@ -133,10 +117,7 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_chkCounts->setChecked(session().counts);
     connect(m_chkCounts, &QCheckBox::toggled, this, [this](bool on) {
         session().counts = on;
-        if (isVisible()) {
-            m_searchTimer->stop();
-            reloadValues();
-        }
+        reloadValues();
     });
 
     m_chkNarrow = new QCheckBox(tr("Only values matching the other rows"), this);
@@ -147,10 +128,7 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_chkNarrow->hide();
     connect(m_chkNarrow, &QCheckBox::toggled, this, [this](bool on) {
         session().narrow = on;
-        if (isVisible()) {
-            m_searchTimer->stop();
-            reloadValues();
-        }
+        reloadValues();
     });
 
     m_chosenLabel = new QLabel(this);
@@ -320,13 +298,18 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     UserInteraction &ui = UserInteraction::instance();
     m_listFailed = false;
     m_singlePrecision = false;
+    m_reloadPending = false; // this list follows the search text and the switches as they stand
     QString failure;
-    reportErrors([&] {
+    // A failure of a list that a newer one replaces already (a keystroke came while it loaded)
+    // is moot: it is not reported.
+    const auto outdated = [this] { return m_reloadPending; };
+    reportErrorsUnless(outdated, [&] {
         const int position = m_colIndex.isEmpty() ? -1 : positionFromText(m_colIndex);
         if (position == -1) {
             return;
         }
         ui.setMousePointer(MousePointer::Hourglass);
+        const auto pointer = qScopeGuard([&ui] { ui.setMousePointer(MousePointer::Default); });
         const ColumnInfo &column = catalogEntry(m_run.fieldCatalog, position);
         ado::Connection &connection = connectionOf(m_run);
         ValueListRequest request;
@@ -336,7 +319,6 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
             request.narrowing = m_narrowing;
             request.narrowingColumn = m_narrowingColumn;
         }
-        m_shownSearch = request.search;
         m_typeClass = column.typeClass;
         const ValueSearchMethod method = valueSearchMethod(m_run, connection);
         if (method == ValueSearchMethod::SqliteFold && !request.search.isEmpty()) {
@@ -374,7 +356,6 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         failure = fillGrid(*m_grid, recordset);
         recordset.Close();
         iniGrid();
-        ui.setMousePointer(MousePointer::Default);
     });
     // A bound list that failed at once is reported now; a later failure (while the grid
     // fetches the rows it shows) arrives through FetchError.
@@ -384,7 +365,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     if (!failure.isEmpty()) {
         failList(failure);
     }
-    if (m_sortColumn >= 0) {
+    if (m_sortColumn >= 0 && !m_reloadPending) {
         applySort();
     }
     updateCountLabel();
@@ -392,13 +373,23 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
 
 void frmGetValue::reloadValues()
 {
+    m_reloadPending = true;
+    reloadIfPending();
+}
+
+void frmGetValue::reloadIfPending()
+{
+    if (!m_reloadPending || !isVisible()) {
+        return; // listed already, or listed when the window shows
+    }
     if (m_busy && m_busy->activity().running()) {
-        m_searchTimer->start(); // the search waits for the statement that runs now
+        // Whatever runs now serves the list that is outdated: it stops, and the new list loads
+        // once its routine has returned.
+        m_busy->activity().stopForNewer();
+        QTimer::singleShot(0, this, &frmGetValue::reloadIfPending);
         return;
     }
-    if (isVisible()) {
-        loadValues(m_headTitle, m_tabAlias);
-    }
+    loadValues(m_headTitle, m_tabAlias);
 }
 
 void frmGetValue::applySort()
@@ -410,6 +401,9 @@ void frmGetValue::applySort()
     ui.setMousePointer(MousePointer::Hourglass);
     const auto pointer = qScopeGuard([&ui] { ui.setMousePointer(MousePointer::Default); });
     while (!m_rows->atEnd() && m_rows->fetchMore(4096) > 0) {
+    }
+    if (m_reloadPending) {
+        return; // a keystroke came: another list replaces this one
     }
     if (!m_rows->fetchError().isEmpty()) {
         failList(m_rows->fetchError());
@@ -462,8 +456,8 @@ void frmGetValue::updateCountLabel()
 
 void frmGetValue::failList(const QString &description)
 {
-    if (m_listFailed) {
-        return;
+    if (m_listFailed || m_reloadPending) {
+        return; // reported once; or moot, as another list replaces this one
     }
     m_listFailed = true;
     m_rows.reset();
@@ -600,10 +594,9 @@ bool frmGetValue::searchKey(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        m_searchTimer->stop();
-        if (m_rows && m_search->text() != m_shownSearch) {
-            reloadValues(); // Enter right after typing picks from the list for the typed text
-        }
+        // Enter picks from the list for the typed text (Enter does not reach the field while a
+        // search runs).
+        reloadIfPending();
         pickCurrent();
         return true;
     case Qt::Key_Down:

@@ -13,7 +13,6 @@ class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QLineEdit;
-class QTimer;
 
 namespace condora {
 
@@ -46,11 +45,12 @@ QString valueListSql(const ColumnInfo &column, const QString &fromClause = QStri
 /// rows as they are shown, is reported once through the shared error report; the list is
 /// then emptied (a partial list would pass for the whole one) and a click picks nothing.
 ///
-/// Above the list, the search field txtSearch has the focus when the window opens: the list
-/// narrows at the first keystroke, and for keystrokes that follow within 150 ms once more 150 ms
-/// after the last of them, to the values that contain the typed text
+/// Above the list, the search field txtSearch has the focus when the window opens: at every
+/// keystroke the list narrows to the values that contain the typed text
 /// (case-insensitively, every character standing for itself; see ValueSearchMethod for each
-/// database's case folding), on the database and within the host's filter. Down moves into
+/// database's case folding), on the database and within the host's filter. The field takes
+/// keys also while a search runs: a keystroke then stops that search, whose list would be
+/// outdated, and the list follows the text as it stands, with no message. Down moves into
 /// the list (one row on), Enter picks the current value (the first when none is current).
 /// The title sorts by the column's type (numbers numerically, dates chronologically, text by
 /// the user's collation, NULL first ascending) with an indicator in the title; the first click
@@ -155,8 +155,12 @@ private:
     /// Picks the value of the grid's current row (the first on the title row) and closes;
     /// an empty list picks nothing and stays open.
     void pickCurrent();
-    /// Runs the list statement for the search text and the counts switch, and sorts it again.
+    /// Lists the values again for the search text and the switches, and sorts them again; what
+    /// runs for the outdated list meanwhile stops first.
     void reloadValues();
+    /// The list again when it is outdated and the window shows (at once, or once the routine
+    /// that serves the outdated list has returned).
+    void reloadIfPending();
     /// Sorts the listed values by column m_sortColumn in the direction of m_sortState.
     void applySort();
     void updateCountLabel();
@@ -189,11 +193,9 @@ private:
     QPushButton *m_pickChosen = nullptr;
     QString m_narrowing;
     QString m_narrowingColumn;
-    QTimer *m_searchTimer = nullptr;
-    bool m_searchPending = false; // keystrokes within the pause, not yet searched for
+    bool m_reloadPending = false; // the list shown is outdated (a keystroke came while it loaded)
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
-    QString m_shownSearch;                 // the search text of the list shown
     TypeClass m_typeClass = TypeClass::None;
     QRect m_shownGeometry;                 // where the window opened, to notice a user's move
 };
