@@ -10,17 +10,22 @@ using errortraps::ignoreErrors;
 
 QString fillGrid(FlexGrid &grid, ado::Recordset &recordset)
 {
-    ignoreErrors([&] {
-        if (grid.FixedRows() > 0) {
-            grid.setFixedRows(0);
-        }
-    });
-    ignoreErrors([&] { grid.setRows(1); });
-    ignoreErrors([&] { grid.setRows(2); });
-    ignoreErrors([&] { grid.setFixedRows(1); });
+    // Binding puts the title row and the rows in place in one step (the grid redraws once, as
+    // a list that is typed into does at every keystroke). Only a closed recordset leaves the
+    // grid to be emptied here: its title row and one empty row.
     // Bound at every size: a client cursor's rows are already where the recordset keeps them,
     // and a copy cell by cell would hold them twice (and lose the NULLs the grid tracks).
-    ignoreErrors([&] { grid.setRecordset(recordset); });
+    if (!ignoreErrors([&] { grid.setRecordset(recordset); })) {
+        ignoreErrors([&] {
+            if (grid.FixedRows() > 0) {
+                grid.setFixedRows(0);
+            }
+        });
+        ignoreErrors([&] { grid.setRows(1); });
+        ignoreErrors([&] { grid.setRows(2); });
+        ignoreErrors([&] { grid.setFixedRows(1); });
+        return QString();
+    }
     // A client cursor has every row already: the grid counts them all at once (nothing is
     // fetched or copied for that), as a filled grid would.
     ignoreErrors([&] {

@@ -353,6 +353,11 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         m_singlePrecision = recordset.Fields().Count() > 0 && recordset.Fields().Item(0).Type() == ado::adSingle
                             && connection.driverName() != u"QSQLITE"_s;
         m_rows = recordset.rowSource();
+        // The rows the list shows come first, for the first paint (at every keystroke), and
+        // one more out of sight: the view asks for the next ones when it scrolls, not at once.
+        const QTableView *view = m_grid->view();
+        const int rowHeight = std::max(1, view->verticalHeader()->defaultSectionSize());
+        m_grid->setFirstFetchRows((view->viewport()->height() + rowHeight - 1) / rowHeight + 1);
         failure = fillGrid(*m_grid, recordset);
         recordset.Close();
         iniGrid();

@@ -238,7 +238,7 @@ int main(int argc, char *argv[])
     std::printf("  picker, first keystroke to first painted rows            %9.2f ms  ratio %6.2f (engine + bare "
                 "paint: %.2f)\n",
                 firstKey, firstKey / engineSearch, firstKey / (engineSearch + paint));
-    std::printf("  picker, a keystroke within the pause (150 ms) to rows    %9.2f ms  ratio %6.2f\n", followingKey,
+    std::printf("  picker, a keystroke right after another to rows         %9.2f ms  ratio %6.2f\n", followingKey,
                 followingKey / engineSearch);
     std::printf("  a character no value holds ('q'): engine, to its answer     %9.2f ms\n", engineRare);
     std::printf("  picker, first keystroke to the painted (empty) list     %9.2f ms  ratio %6.2f\n", rareKey,

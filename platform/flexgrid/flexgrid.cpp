@@ -96,6 +96,7 @@ public:
     bool fontFixedSet = false;
     QString toolTip;
     int headerHeight = -1; // pixels; -1 follows the title row's fonts
+    int firstFetchRows = FlexGridModel::FirstFetchChunk; // rows fetched when a source is bound
     bool syncing = false;
 };
 
@@ -824,7 +825,7 @@ void FlexGrid::setRowSource(std::shared_ptr<ado::RowSource> source)
         throw RuntimeError::objectNotSet(u"the recordset is closed"_s);
     }
     d->headerHeight = -1;
-    d->model->bind(std::move(source));
+    d->model->bind(std::move(source), d->firstFetchRows);
     d->colTwips.clear();
     d->resizeColumnList();
     for (int col = 0; col < d->model->cols(); ++col) {
@@ -846,6 +847,16 @@ void FlexGrid::showRows(std::shared_ptr<ado::RowSource> source, int firstCol)
     }
     d->model->share(std::move(source), firstCol);
     d->afterStructureChange(false);
+}
+
+int FlexGrid::FirstFetchRows() const
+{
+    return d->firstFetchRows;
+}
+
+void FlexGrid::setFirstFetchRows(int rows)
+{
+    d->firstFetchRows = std::max(1, rows);
 }
 
 bool FlexGrid::isBoundPending() const

@@ -169,6 +169,11 @@ public:
     /// (sorting reorders them without a copy; editing a cell copies that row only).
     /// Throws object-not-set (91) for a null source; Rows() must be at least 1.
     void showRows(std::shared_ptr<ado::RowSource> source, int firstCol);
+    /// How many rows binding fetches at once (64 unless set; at least 1). A grid that shows
+    /// fewer rows may fetch just those: the first paint comes sooner, and the view asks for
+    /// the next rows as it scrolls.
+    int FirstFetchRows() const;
+    void setFirstFetchRows(int rows);
     /// True while the grid shows a bound source whose rows are not all fetched yet.
     bool isBoundPending() const;
     /// Fetches every remaining row of a bound source (Rows() is then exact).

@@ -373,7 +373,7 @@ void FlexGridModel::sortRows(int firstRow, int col, bool descending)
 
 // Binding --------------------------------------------------------------------------------------
 
-void FlexGridModel::bind(std::shared_ptr<ado::RowSource> source)
+void FlexGridModel::bind(std::shared_ptr<ado::RowSource> source, int firstRows)
 {
     const QScopedValueRollback changing(m_changing, true);
     beginResetModel();
@@ -403,7 +403,7 @@ void FlexGridModel::bind(std::shared_ptr<ado::RowSource> source)
     m_fixedCols = std::min(m_fixedCols, std::max(0, m_cols - 1));
     endResetModel();
 
-    fetchChunk(FirstFetchChunk);
+    fetchChunk(std::max(1, firstRows));
     noteSourceFailure();
     if (m_boundCount == 0 && !isBoundPending()) {
         detach(0);

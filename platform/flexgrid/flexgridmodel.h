@@ -91,8 +91,8 @@ public:
     void sortRows(int firstRow, int col, bool descending);
 
     /// Replaces everything by a title row with the source's column names and the source's rows,
-    /// fetched lazily (the first chunk at once). An empty result gives one empty data row.
-    void bind(std::shared_ptr<ado::RowSource> source);
+    /// fetched lazily (the first `firstRows` at once). An empty result gives one empty data row.
+    void bind(std::shared_ptr<ado::RowSource> source, int firstRows = FirstFetchChunk);
     /// Shows the source's rows below row 0 without copying them: row 0, the columns and their
     /// count stay, grid row i (i >= 1) shows the source's row i - 1 with its column c in grid
     /// column firstCol + c (cells beyond the last column are not shown), each as its value's

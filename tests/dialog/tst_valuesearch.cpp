@@ -366,14 +366,16 @@ void TestValueSearch::typingStopsTheRunningSearch()
     QCOMPARE(search->text(), u"7"_s);
     QVERIFY2(stoppedAt - typedOnAt < 1000, qPrintable(u"stopped %1 ms after the keys"_s.arg(stoppedAt - typedOnAt)));
     // The list then follows the text as it stands.
+    // (The rows fetched so far; -1 while one of them holds no "7".)
     const auto sevens = [this] {
-        int rows = 0;
-        for (int row = 1; row < m_grid->Rows() && row <= 64; ++row) {
-            rows += m_grid->TextMatrix(row, 0).contains(u'7') ? 1 : -1000;
+        for (int row = 1; row < m_grid->Rows(); ++row) {
+            if (!m_grid->TextMatrix(row, 0).contains(u'7')) {
+                return -1;
+            }
         }
-        return rows;
+        return m_grid->Rows() - 1;
     };
-    QTRY_COMPARE(sevens(), 64);
+    QTRY_VERIFY(sevens() >= 10);
     QVERIFY(m_run.connection->lastStatement().contains(u"'7'"_s));
     QCOMPARE(find<QLabel>(m_picker.get(), "lblCount")->text().right(8), u"+ values"_s);
     QVERIFY2(m_ui->texts().isEmpty(), qPrintable(m_ui->texts().join(u" | "_s)));

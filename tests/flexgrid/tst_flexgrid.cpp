@@ -938,6 +938,21 @@ void TestFlexGrid::bindingFillsATallGrid()
     const int visibleRows = view->viewport()->height() / rowHeight;
     QTRY_VERIFY2(grid.Rows() > visibleRows, qPrintable(u"%1 rows for %2 visible"_s.arg(grid.Rows()).arg(visibleRows)));
     QVERIFY(grid.isBoundPending());
+
+    // A grid told to fetch fewer rows first fetches just those, and the rest as it shows them,
+    // in their order.
+    FlexGrid few;
+    few.setFirstFetchRows(5);
+    recordset.Open(u"select id from t order by id"_s, connection);
+    few.setRecordset(recordset);
+    QCOMPARE(few.Rows(), 6);
+    showGrid(few);
+    QTRY_VERIFY(few.Rows() > few.view()->viewport()->height() / rowHeight);
+    few.fetchAll();
+    QCOMPARE(few.Rows(), 3001);
+    for (int row = 1; row <= 3000; row += 299) {
+        QCOMPARE(few.TextMatrix(row, 0), QString::number(row));
+    }
 }
 
 void TestFlexGrid::bindingEmptyResult()
