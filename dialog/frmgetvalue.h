@@ -50,7 +50,8 @@ QString valueListSql(const ColumnInfo &column, const QString &fromClause = QStri
 /// (case-insensitively, every character standing for itself; see ValueSearchMethod for each
 /// database's case folding), on the database and within the host's filter. The field takes
 /// keys also while a search runs: a keystroke then stops that search, whose list would be
-/// outdated, and the list follows the text as it stands, with no message. Down moves into
+/// outdated, and the list follows the text as it stands, with no message (Enter, Tab and the
+/// up and down keys do nothing until a list is there). Down moves into
 /// the list (one row on), Enter picks the current value (the first when none is current).
 /// The title sorts by the column's type (numbers numerically, dates chronologically, text by
 /// the user's collation, NULL first ascending) with an indicator in the title; the first click
