@@ -45,14 +45,12 @@ bool isUserInput(QEvent::Type type)
     }
 }
 
-/// Keys that act beyond a text field: moving the focus, the dialog's default button, a list.
+/// Keys that act beyond a text field: moving the focus, a list.
 bool leavesTheField(int key)
 {
     switch (key) {
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
     case Qt::Key_Up:
     case Qt::Key_Down:
     case Qt::Key_PageUp:

@@ -70,8 +70,9 @@ public:
     void stopForNewer() { m_stopForNewer = m_running; }
 
     /// Lets the user go on typing into `field` (a search field) while a statement runs: its
-    /// key presses pass, except those that act beyond the field (Tab, Enter, the up and down
-    /// keys) and Escape, which stops the statement as anywhere. Null takes it back.
+    /// key presses pass (the field's owner sees Enter, and is to act on it once nothing runs),
+    /// except those that move beyond the field (Tab, the up and down keys) and Escape, which
+    /// stops the statement as anywhere. Null takes it back.
     void setTypingField(QWidget *field) { m_typingField = field; }
     /// True when the user stopped a statement of the busy period that lasts.
     bool cancelled() const { return m_cancelled; }

@@ -397,6 +397,19 @@ void frmGetValue::reloadIfPending()
     loadValues(m_headTitle, m_tabAlias);
 }
 
+void frmGetValue::pickWhenListed()
+{
+    if (!isVisible()) {
+        return;
+    }
+    if (m_busy && m_busy->activity().running()) {
+        QTimer::singleShot(10, this, &frmGetValue::pickWhenListed);
+        return;
+    }
+    reloadIfPending();
+    pickCurrent();
+}
+
 void frmGetValue::applySort()
 {
     if (!m_rows || m_listFailed || m_sortColumn >= m_rows->columnCount()) {
@@ -599,10 +612,9 @@ bool frmGetValue::searchKey(QKeyEvent *event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        // Enter picks from the list for the typed text (Enter does not reach the field while a
-        // search runs).
-        reloadIfPending();
-        pickCurrent();
+        // Enter picks from the list for the typed text, also when it comes while that list
+        // is still being made.
+        pickWhenListed();
         return true;
     case Qt::Key_Down:
     case Qt::Key_PageDown: {

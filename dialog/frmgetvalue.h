@@ -50,8 +50,9 @@ QString valueListSql(const ColumnInfo &column, const QString &fromClause = QStri
 /// (case-insensitively, every character standing for itself; see ValueSearchMethod for each
 /// database's case folding), on the database and within the host's filter. The field takes
 /// keys also while a search runs: a keystroke then stops that search, whose list would be
-/// outdated, and the list follows the text as it stands, with no message (Enter, Tab and the
-/// up and down keys do nothing until a list is there). Down moves into
+/// outdated, and the list follows the text as it stands, with no message (Tab and the up and
+/// down keys do nothing until a list is there; Enter picks from the list once it is there).
+/// Down moves into
 /// the list (one row on), Enter picks the current value (the first when none is current).
 /// The title sorts by the column's type (numbers numerically, dates chronologically, text by
 /// the user's collation, NULL first ascending) with an indicator in the title; the first click
@@ -162,6 +163,9 @@ private:
     /// The list again when it is outdated and the window shows (at once, or once the routine
     /// that serves the outdated list has returned).
     void reloadIfPending();
+    /// Picks the current value of the list for the search text as it stands (Enter in the
+    /// search field): at once, or once what runs now has ended.
+    void pickWhenListed();
     /// Sorts the listed values by column m_sortColumn in the direction of m_sortState.
     void applySort();
     void updateCountLabel();
