@@ -20,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -63,6 +64,10 @@ PickerSession &session()
     return remembered;
 }
 
+/// A list that takes this long to load may have kept keys waiting (see reloadValues()).
+constexpr qint64 LongListMs = 50;
+/// Keys that come within this time after such a list are taken together.
+constexpr int KeysHeldBackMs = 50;
 /// Lists at least this long sort on a worker thread (a few milliseconds of work below it).
 constexpr int AsideSortRows = 5000;
 /// The "Rows" column's width in twips.
@@ -108,6 +113,10 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     // Every keystroke lists the values for the text as it then stands; one typed while a search
     // runs stops that search (its list would be outdated) and lists for the new text next.
     connect(m_search, &QLineEdit::textChanged, this, &frmGetValue::reloadValues);
+    m_keysHeldBack = new QTimer(this);
+    m_keysHeldBack->setSingleShot(true);
+    m_keysHeldBack->setInterval(KeysHeldBackMs);
+    connect(m_keysHeldBack, &QTimer::timeout, this, &frmGetValue::reloadIfPending);
 
     m_count = new QLabel(this);
     m_count->setObjectName(u"lblCount"_s);
@@ -296,6 +305,8 @@ int frmGetValue::widestValue() const
 void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAlias*/)
 {
     UserInteraction &ui = UserInteraction::instance();
+    QElapsedTimer took;
+    took.start();
     m_listFailed = false;
     m_singlePrecision = false;
     m_reloadPending = false; // this list follows the search text and the switches as they stand
@@ -374,11 +385,20 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         applySort();
     }
     updateCountLabel();
+    m_lastListMs = took.elapsed();
+    m_sinceListed.start();
 }
 
 void frmGetValue::reloadValues()
 {
     m_reloadPending = true;
+    // Keys that come the moment a long list is there were typed while it loaded on a database
+    // whose statements hold the window (MySQL's, ODBC's): the list follows all of them at once,
+    // not each in turn.
+    if (m_lastListMs >= LongListMs && m_sinceListed.isValid() && m_sinceListed.elapsed() < KeysHeldBackMs) {
+        m_keysHeldBack->start();
+        return;
+    }
     reloadIfPending();
 }
 

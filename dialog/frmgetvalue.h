@@ -3,6 +3,7 @@
 #include "analysis/queryrun.h"
 
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QString>
 
 #include <memory>
@@ -13,6 +14,7 @@ class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QLineEdit;
+class QTimer;
 
 namespace condora {
 
@@ -199,6 +201,9 @@ private:
     QString m_narrowing;
     QString m_narrowingColumn;
     bool m_reloadPending = false; // the list shown is outdated (a keystroke came while it loaded)
+    qint64 m_lastListMs = 0;        // how long the last list took to load
+    QElapsedTimer m_sinceListed;    // since it was there
+    QTimer *m_keysHeldBack = nullptr; // keys that came the moment a long list was there
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     TypeClass m_typeClass = TypeClass::None;
