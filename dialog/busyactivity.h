@@ -65,8 +65,7 @@ public:
     /// True while a statement runs (or work aside).
     bool running() const { return m_running; }
     /// Stops the statement that runs now because a newer one replaces it: keepGoing() answers
-    /// false until it ends. Unlike Cancel, nothing is
-    /// reported and the statements after it run.
+    /// false until it ends. Unlike Cancel, nothing is reported and the statements after it run.
     void stopForNewer() { m_stopForNewer = m_running; }
 
     /// Lets the user go on typing into `field` (a search field) while a statement runs: its
