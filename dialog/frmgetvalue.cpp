@@ -15,6 +15,7 @@
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
+#include "platform/flexgrid/flexgridmodel.h"
 #include "platform/twips.h"
 #include "platform/userinteraction.h"
 
@@ -68,6 +69,8 @@ PickerSession &session()
 constexpr qint64 LongListMs = 50;
 /// Keys that come within this time after such a list are taken together.
 constexpr int KeysHeldBackMs = 50;
+/// The pause after a list is there (and typing pauses) before its next rows are fetched.
+constexpr int MoreRowsAfterMs = 30;
 /// Lists at least this long sort on a worker thread (a few milliseconds of work below it).
 constexpr int AsideSortRows = 5000;
 /// The "Rows" column's width in twips.
@@ -117,6 +120,10 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_keysHeldBack->setSingleShot(true);
     m_keysHeldBack->setInterval(KeysHeldBackMs);
     connect(m_keysHeldBack, &QTimer::timeout, this, &frmGetValue::reloadIfPending);
+    m_moreRows = new QTimer(this);
+    m_moreRows->setSingleShot(true);
+    m_moreRows->setInterval(MoreRowsAfterMs);
+    connect(m_moreRows, &QTimer::timeout, this, &frmGetValue::fetchMoreRows);
 
     m_count = new QLabel(this);
     m_count->setObjectName(u"lblCount"_s);
@@ -364,11 +371,6 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         m_singlePrecision = recordset.Fields().Count() > 0 && recordset.Fields().Item(0).Type() == ado::adSingle
                             && connection.driverName() != u"QSQLITE"_s;
         m_rows = recordset.rowSource();
-        // The rows the list shows come first, for the first paint (at every keystroke), and
-        // one more out of sight: the view asks for the next ones when it scrolls, not at once.
-        const QTableView *view = m_grid->view();
-        const int rowHeight = std::max(1, view->verticalHeader()->defaultSectionSize());
-        m_grid->setFirstFetchRows((view->viewport()->height() + rowHeight - 1) / rowHeight + 1);
         failure = fillGrid(*m_grid, recordset);
         recordset.Close();
         iniGrid();
@@ -387,6 +389,18 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     updateCountLabel();
     m_lastListMs = took.elapsed();
     m_sinceListed.start();
+    m_moreRows->start();
+}
+
+void frmGetValue::fetchMoreRows()
+{
+    if (!m_rows || m_listFailed || m_reloadPending || !isVisible()) {
+        return;
+    }
+    // Up to the first 64 rows, as the first list of a showing has them at once.
+    if (m_grid->fetchRows(FlexGridModel::FirstFetchChunk + 1 - m_grid->Rows()) > 0) {
+        iniGrid();
+    }
 }
 
 void frmGetValue::reloadValues()
@@ -414,7 +428,14 @@ void frmGetValue::reloadIfPending()
         QTimer::singleShot(0, this, &frmGetValue::reloadIfPending);
         return;
     }
+    // At a keystroke, the rows the list shows come first, for the first paint, and one more out
+    // of sight (the view would fetch at once if its last row showed); the rest up to the first
+    // 64 follow a moment later (fetchMoreRows()).
+    const QTableView *view = m_grid->view();
+    const int rowHeight = std::max(1, view->verticalHeader()->defaultSectionSize());
+    m_grid->setFirstFetchRows((view->viewport()->height() + rowHeight - 1) / rowHeight + 1);
     loadValues(m_headTitle, m_tabAlias);
+    m_grid->setFirstFetchRows(FlexGridModel::FirstFetchChunk); // the first list of a showing
 }
 
 void frmGetValue::pickWhenListed()

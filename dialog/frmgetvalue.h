@@ -165,6 +165,10 @@ private:
     /// The list again when it is outdated and the window shows (at once, or once the routine
     /// that serves the outdated list has returned).
     void reloadIfPending();
+    /// A moment after a list is there (its first rows, those it shows, are painted by then,
+    /// and typing has paused): its rows up to the first 64, so that a short list shows its
+    /// exact count and the column is as wide as those values need.
+    void fetchMoreRows();
     /// Picks the current value of the list for the search text as it stands (Enter in the
     /// search field): at once, or once what runs now has ended.
     void pickWhenListed();
@@ -204,6 +208,7 @@ private:
     qint64 m_lastListMs = 0;        // how long the last list took to load
     QElapsedTimer m_sinceListed;    // since it was there
     QTimer *m_keysHeldBack = nullptr; // keys that came the moment a long list was there
+    QTimer *m_moreRows = nullptr;     // fetchMoreRows() a moment after a list is there
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     TypeClass m_typeClass = TypeClass::None;

@@ -869,6 +869,11 @@ void FlexGrid::fetchAll()
     d->model->fetchAll();
 }
 
+int FlexGrid::fetchRows(int count)
+{
+    return count > 0 ? d->model->fetchRows(count) : 0;
+}
+
 QString FlexGrid::fetchError() const
 {
     return d->model->fetchError();

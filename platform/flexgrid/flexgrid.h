@@ -178,6 +178,9 @@ public:
     bool isBoundPending() const;
     /// Fetches every remaining row of a bound source (Rows() is then exact).
     void fetchAll();
+    /// Fetches up to `count` more rows of a bound source, as the view does when it scrolls;
+    /// returns how many came.
+    int fetchRows(int count);
     /// The database's message when the bound statement failed part-way: the rows shown are
     /// then only the first part of its result. Empty otherwise; cleared by the next binding
     /// and when Rows is set to 1 or less. FetchError announces it.

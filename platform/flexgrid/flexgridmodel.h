@@ -105,6 +105,8 @@ public:
     bool isBoundPending() const;
     /// Fetches every remaining row of the bound source.
     void fetchAll();
+    /// Fetches up to `count` more rows of the bound source; returns how many came.
+    int fetchRows(int count) { return m_changing ? 0 : fetchChunk(count); }
     /// The database's message when the bound source's statement failed part-way (the rows
     /// shown are only the first part of its result); empty otherwise. Kept when the rows are
     /// copied locally; cleared by the next bind() and when the rows are cut to one or none.

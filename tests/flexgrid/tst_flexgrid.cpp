@@ -946,6 +946,8 @@ void TestFlexGrid::bindingFillsATallGrid()
     recordset.Open(u"select id from t order by id"_s, connection);
     few.setRecordset(recordset);
     QCOMPARE(few.Rows(), 6);
+    QCOMPARE(few.fetchRows(10), 10);
+    QCOMPARE(few.Rows(), 16);
     showGrid(few);
     QTRY_VERIFY(few.Rows() > few.view()->viewport()->height() / rowHeight);
     few.fetchAll();
