@@ -321,7 +321,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     // A failure of a list that a newer one replaces already (a keystroke came while it loaded)
     // is moot: it is not reported.
     const auto outdated = [this] { return m_reloadPending; };
-    reportErrorsUnless(outdated, [&] {
+    const bool listed = reportErrorsUnless(outdated, [&] {
         const int position = m_colIndex.isEmpty() ? -1 : positionFromText(m_colIndex);
         if (position == -1) {
             return;
@@ -375,6 +375,10 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         recordset.Close();
         iniGrid();
     });
+    if (!listed && !m_reloadPending) {
+        // Reported: the values of the list before (for other search text) are no list for this.
+        emptyList();
+    }
     // A bound list that failed at once is reported now; a later failure (while the grid
     // fetches the rows it shows) arrives through FetchError.
     if (failure.isEmpty()) {
@@ -518,6 +522,12 @@ void frmGetValue::failList(const QString &description)
     if (m_listFailed || m_reloadPending) {
         return; // reported once; or moot, as another list replaces this one
     }
+    emptyList();
+    showError(QString(), ado::fetchFailure(description));
+}
+
+void frmGetValue::emptyList()
+{
     m_listFailed = true;
     m_rows.reset();
     updateCountLabel();
@@ -525,7 +535,6 @@ void frmGetValue::failList(const QString &description)
         m_grid->setRows(1);
         m_grid->setRows(2);
     });
-    showError(QString(), ado::fetchFailure(description));
 }
 
 QString frmGetValue::pickText(int row) const

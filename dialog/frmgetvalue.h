@@ -154,6 +154,8 @@ private:
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);
     /// Reports a statement that failed while the list loaded and empties the list (once).
     void failList(const QString &description);
+    /// Empties the list after a failure: no value to pick, and none shown that is not listed.
+    void emptyList();
     /// The picked cell's text in the form a condition compares exactly.
     QString pickText(int row) const;
     /// Picks the value of the grid's current row (the first on the title row) and closes;

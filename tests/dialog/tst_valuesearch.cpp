@@ -112,6 +112,7 @@ private Q_SLOTS:
     void typingStopsTheRunningSearch_data() { backends(); }
     void typingStopsTheRunningSearch();
     void keysHeldBackAreTakenTogether();
+    void failedSearchEmptiesTheList();
     void likeStatements_data();
     void likeStatements();
 
@@ -425,6 +426,29 @@ void TestValueSearch::keysHeldBackAreTakenTogether()
     QVERIFY(m_grid->Rows() < 30);
     QTRY_COMPARE(find<QLabel>(m_picker.get(), "lblCount")->text(), u"64+ values"_s);
     QCOMPARE(m_grid->Rows(), 65);
+}
+
+// A search whose statement fails (here the server ends the connection) is reported once, and the
+// values listed for the text before are gone: none of them is offered for the new text.
+void TestValueSearch::failedSearchEmptiesTheList()
+{
+    if (!open(u"postgresql"_s, 1)) {
+        QSKIP("no PostgreSQL test server");
+    }
+    auto *search = find<QLineEdit>(m_picker.get(), "txtSearch");
+    type(search, u"cl"_s);
+    QCOMPARE(m_grid->Rows(), 4); // Éclair, éclat, ÉCLAT
+    test::pgServer()->exec(u"condora_valuesearch"_s,
+                           {u"select pg_terminate_backend(pid) from pg_stat_activity "
+                            u"where datname = 'condora_valuesearch' and pid <> pg_backend_pid()"_s});
+    type(search, u"a"_s);
+    QCOMPARE(m_ui->texts().size(), 1);
+    QCOMPARE(m_grid->Rows(), 2);
+    QCOMPARE(m_grid->TextMatrix(1, 0), QString());
+    QCOMPARE(find<QLabel>(m_picker.get(), "lblCount")->text(), u"0 values"_s);
+    QVERIFY(m_picker->listFailed());
+    QTest::keyClick(search, Qt::Key_Return);
+    QVERIFY(!m_picker->pickedValue() && !m_picker->pickedNull());
 }
 
 void TestValueSearch::likeStatements_data()
