@@ -5,6 +5,7 @@
 
 #include "analysis/databasekind.h"
 #include "analysis/queryrun.h"
+#include "condition/valuerules.h"
 #include "dialog/frmgetvalue.h"
 #include "dialog/valuesearch.h"
 #include "platform/ado/connection.h"
@@ -30,13 +31,14 @@ namespace {
 const QStringList words{u"Straße"_s, u"STRASSE"_s, u"Éclair"_s, u"éclat"_s, u"ÉCLAT"_s, u"100%"_s, u"100 percent"_s,
                         u"a_b"_s, u"axb"_s, u"back\\slash"_s, u"O'Brien"_s, u"Ünïcödé"_s, u"hidden"_s};
 
-QStringList schema(bool postgres)
+QStringList schema(bool postgres, bool mariadb = false)
 {
     QStringList statements{u"CREATE TABLE words (w VARCHAR(40), n INTEGER, d DATE)"_s};
     for (int i = 0; i < words.size(); ++i) {
         QString w = words.at(i);
         w.replace(u"'"_s, u"''"_s);
         const QString text = postgres && w.contains(u'\\') ? u"E'"_s + QString(w).replace(u"\\"_s, u"\\\\"_s) + u'\''
+                             : mariadb ? u'\'' + QString(w).replace(u"\\"_s, u"\\\\"_s) + u'\''
                                                             : u'\'' + w + u'\'';
         for (int copy = 0; copy <= i % 3; ++copy) { // 1 to 3 rows per word
             statements.append(u"INSERT INTO words VALUES (%1, %2, '20%3-0%4-1%5')"_s.arg(text).arg((i * 37) % 11 - 4)
@@ -44,6 +46,9 @@ QStringList schema(bool postgres)
         }
     }
     statements.append(u"INSERT INTO words VALUES (NULL, NULL, NULL)"_s);
+    if (mariadb) {
+        return statements; // several is made when a test asks for it (open())
+    }
     // Values made as they are read: a search for a character none of them holds reads them all,
     // for seconds (PostgreSQL reads them all for any search: it hashes them for DISTINCT).
     statements.append(postgres ? u"CREATE VIEW many AS SELECT 'w' || (a * 10000 + b) AS w "
@@ -51,7 +56,7 @@ QStringList schema(bool postgres)
                                : u"CREATE VIEW many AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
                                  u"WHERE x < 10000000) SELECT 'w' || x AS w FROM c"_s);
     if (!postgres) { // a tenth of a second or so to read them all
-        statements.append(u"CREATE VIEW some AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
+        statements.append(u"CREATE VIEW several AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c "
                           u"WHERE x < 200000) SELECT 'w' || x AS w FROM c"_s);
     }
     return statements;
@@ -95,6 +100,15 @@ QStringList sorted(QStringList values)
 
 } // namespace
 
+/// Opens the picker (TestValueSearch::open); skips when the backend's test server is not
+/// configured, and fails when the test run requires it.
+#define OPEN_OR_SKIP(backend, ...)                                                                  \
+    if (!open(backend, __VA_ARGS__)) {                                                              \
+        QVERIFY2(!(backend == u"mariadb" ? test::mariaDbRequired() : test::pgRequired()),           \
+                 "test server required but not configured");                                        \
+        QSKIP("no test server for this database");                                                  \
+    }
+
 class TestValueSearch : public QObject
 {
     Q_OBJECT
@@ -109,17 +123,19 @@ private Q_SLOTS:
     void typedSort_data();
     void typedSort();
     void keysAndSession();
-    void typingStopsTheRunningSearch_data() { backends(); }
+    void typingStopsTheRunningSearch_data() { backends(false); }
     void typingStopsTheRunningSearch();
+    void keysHeldBackAreTakenTogether_data();
     void keysHeldBackAreTakenTogether();
     void failedSearchEmptiesTheList();
     void likeStatements_data();
     void likeStatements();
 
 private:
-    void backends();
-    /// Opens the picker on column `position` of the words table (or the view many, whose only
-    /// column is w) in `backend`; false when skipped.
+    /// SQLite, PostgreSQL and (unless `mariadb` is false) MariaDB.
+    void backends(bool mariadb = true);
+    /// Opens the picker on column `position` of the words table (or many or several, whose only
+    /// column is w) in `backend`; false when its test server is not configured.
     bool open(const QString &backend, int position, const QString &table = u"words"_s);
 
     std::unique_ptr<RecordingUserInteraction> m_ui;
@@ -146,16 +162,32 @@ void TestValueSearch::cleanup()
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
-void TestValueSearch::backends()
+void TestValueSearch::backends(bool mariadb)
 {
     QTest::addColumn<QString>("backend");
     QTest::newRow("SQLite") << u"sqlite"_s;
     QTest::newRow("PostgreSQL") << u"postgresql"_s;
+    if (mariadb) {
+        QTest::newRow("MariaDB") << u"mariadb"_s;
+    }
 }
 
 bool TestValueSearch::open(const QString &backend, int position, const QString &table)
 {
-    if (backend == u"postgresql") {
+    if (backend == u"mariadb") {
+        const auto maria = test::mariaDbServer();
+        if (!maria) {
+            return false;
+        }
+        maria->createDatabase(u"condora_valuesearch"_s);
+        maria->exec(u"condora_valuesearch"_s, schema(false, true));
+        if (table == u"several") { // a fifth of a second or so to search them all
+            maria->exec(u"condora_valuesearch"_s, {u"CREATE TABLE several (w VARCHAR(20), KEY (w)) "
+                                                   u"AS SELECT concat('w', seq) AS w FROM seq_1_to_1000000"_s});
+        }
+        m_run.connection = maria->open(u"condora_valuesearch"_s);
+        m_run.product = DbProduct::MySql;
+    } else if (backend == u"postgresql") {
         const auto pg = test::pgServer();
         if (!pg) {
             return false;
@@ -200,8 +232,11 @@ void TestValueSearch::searchNarrows_data()
 {
     QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("typed");
-    for (const QString backend : {u"sqlite"_s, u"postgresql"_s}) {
+    for (const QString backend : {u"sqlite"_s, u"postgresql"_s, u"mariadb"_s}) {
         for (const QString typed : {u"éCL"_s, u"ÜNÏ"_s, u"%"_s, u"_"_s, u"a_"_s, u"\\"_s, u"'b"_s, u"ß"_s, u"zzz"_s}) {
+            if (backend == u"mariadb" && typed == u"ß") {
+                continue; // its utf8mb4_general_ci takes "ß" for "s": the column's collation decides
+            }
             QTest::addRow("%s: %s", qPrintable(backend), qPrintable(typed)) << backend << typed;
         }
     }
@@ -211,9 +246,7 @@ void TestValueSearch::searchNarrows()
 {
     QFETCH(QString, backend);
     QFETCH(QString, typed);
-    if (!open(backend, 1)) {
-        QSKIP("no PostgreSQL test server");
-    }
+    OPEN_OR_SKIP(backend, 1);
     QStringList expected;
     for (const QString &value : readColumn(*m_run.connection, u"select distinct w from words"_s + m_filter)) {
         if (value != frmGetValue::nullEntry() && value.contains(typed, Qt::CaseInsensitive)) {
@@ -237,16 +270,16 @@ void TestValueSearch::searchNarrows()
 void TestValueSearch::countsPerValue()
 {
     QFETCH(QString, backend);
-    if (!open(backend, 1)) {
-        QSKIP("no PostgreSQL test server");
-    }
-    QMap<QString, int> expected;
-    for (const QString &value : readColumn(*m_run.connection, u"select w from words"_s + m_filter)) {
-        if (value.contains(u"cl"_s, Qt::CaseInsensitive) || value == frmGetValue::nullEntry()) {
-            ++expected[value];
+    OPEN_OR_SKIP(backend, 1);
+    // The values as the database tells them apart (MariaDB's case-insensitive collation takes
+    // "éclat" and "ÉCLAT" for one value, listed once, with the rows of both), and for each the
+    // rows a condition on it finds: count(*) of its own statement.
+    QStringList expected;
+    for (const QString &value : readColumn(*m_run.connection, u"select distinct w from words"_s + m_filter)) {
+        if (value.contains(u"cl"_s, Qt::CaseInsensitive)) {
+            expected.append(value.toCaseFolded());
         }
     }
-    expected.remove(frmGetValue::nullEntry()); // NULL contains nothing
     // The switch and the count sit under the list, inside the window (it once laid them out
     // in the frame's allowance, out of sight).
     auto *counts = find<QCheckBox>(m_picker.get(), "chkCounts");
@@ -258,11 +291,15 @@ void TestValueSearch::countsPerValue()
     QCOMPARE(m_grid->Cols(), 2);
     type(find<QLineEdit>(m_picker.get(), "txtSearch"), u"CL"_s);
     QTRY_COMPARE(listed(m_grid).size(), expected.size());
-    QMap<QString, int> shown;
+    QStringList shown;
     for (int row = 1; row < m_grid->Rows(); ++row) {
-        shown[m_grid->TextMatrix(row, 0)] = m_grid->TextMatrix(row, 1).toInt();
+        const QString value = m_grid->TextMatrix(row, 0);
+        shown.append(value.toCaseFolded());
+        const QString own = u"select count(*) from words where (%1) and w = '%2'"_s
+                                .arg(m_filter.mid(7), escapedLiteral(value, m_run.escapes));
+        QCOMPARE(m_grid->TextMatrix(row, 1), readColumn(*m_run.connection, own).value(0));
     }
-    QCOMPARE(shown, expected);
+    QCOMPARE(sorted(shown), sorted(expected));
 }
 
 void TestValueSearch::typedSort_data()
@@ -270,7 +307,7 @@ void TestValueSearch::typedSort_data()
     QTest::addColumn<QString>("backend");
     QTest::addColumn<int>("position");
     QTest::addColumn<int>("column");
-    for (const QString backend : {u"sqlite"_s, u"postgresql"_s}) {
+    for (const QString backend : {u"sqlite"_s, u"postgresql"_s, u"mariadb"_s}) {
         QTest::addRow("%s: text by collation", qPrintable(backend)) << backend << 1 << 0;
         QTest::addRow("%s: numbers numerically", qPrintable(backend)) << backend << 2 << 0;
         QTest::addRow("%s: dates chronologically", qPrintable(backend)) << backend << 3 << 0;
@@ -283,9 +320,7 @@ void TestValueSearch::typedSort()
     QFETCH(QString, backend);
     QFETCH(int, position);
     QFETCH(int, column);
-    if (!open(backend, position)) {
-        QSKIP("no PostgreSQL test server");
-    }
+    OPEN_OR_SKIP(backend, position);
     find<QCheckBox>(m_picker.get(), "chkCounts")->setChecked(column == 1);
     const QStringList shown = listed(m_grid, column);
     QStringList values = shown;
@@ -357,9 +392,7 @@ void TestValueSearch::keysAndSession()
 void TestValueSearch::typingStopsTheRunningSearch()
 {
     QFETCH(QString, backend);
-    if (!open(backend, 1, u"many"_s)) {
-        QSKIP("no PostgreSQL test server");
-    }
+    OPEN_OR_SKIP(backend, 1, u"many"_s);
     auto *search = find<QLineEdit>(m_picker.get(), "txtSearch");
     QElapsedTimer clock;
     qint64 typedOnAt = -1;
@@ -394,13 +427,22 @@ void TestValueSearch::typingStopsTheRunningSearch()
     QVERIFY2(m_ui->texts().isEmpty(), qPrintable(m_ui->texts().join(u" | "_s)));
 }
 
+void TestValueSearch::keysHeldBackAreTakenTogether_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("SQLite") << u"sqlite"_s;
+    QTest::newRow("MariaDB") << u"mariadb"_s; // its statements do hold the window
+}
+
 // A database whose statements hold the window (MySQL's, ODBC's) keeps the keys typed meanwhile
 // waiting; they all come the moment the list is there, and the list then follows them once.
 void TestValueSearch::keysHeldBackAreTakenTogether()
 {
-    QVERIFY(open(u"sqlite"_s, 1, u"some"_s));
+    QFETCH(QString, backend);
+    OPEN_OR_SKIP(backend, 1, u"several"_s);
     auto *search = find<QLineEdit>(m_picker.get(), "txtSearch");
     QElapsedTimer listed;
+    QTest::qWait(60); // (the list the picker opened with may have taken long too)
     type(search, u"z"_s); // reads every value, finds none
     listed.start();
     m_run.connection->resetStatementCount();
@@ -432,9 +474,7 @@ void TestValueSearch::keysHeldBackAreTakenTogether()
 // values listed for the text before are gone: none of them is offered for the new text.
 void TestValueSearch::failedSearchEmptiesTheList()
 {
-    if (!open(u"postgresql"_s, 1)) {
-        QSKIP("no PostgreSQL test server");
-    }
+    OPEN_OR_SKIP(u"postgresql"_s, 1);
     auto *search = find<QLineEdit>(m_picker.get(), "txtSearch");
     type(search, u"cl"_s);
     QTRY_COMPARE(m_grid->Rows(), 4); // Éclair, éclat, ÉCLAT
