@@ -1,23 +1,28 @@
-// The value picker's search and counts on SQLite, each next to the sqlite3 engine's own time for
-// the very statement the picker ran (read back from the connection), measured in the same run:
+// The value picker's search and counts, on SQLite and on PostgreSQL, each next to the engine's own
+// time for the very statement the picker ran (read back from the connection), measured in the
+// same run:
 //
 // 1. Search: the picker lists a column of 1,000,000 distinct values; one character is typed into
 //    txtSearch. Measured from the keystroke to the first paint of the narrowed rows, for the first
-//    keystroke (which searches at once) and for a keystroke that follows within the 150 ms pause
-//    (which waits for it), against the engine's time to the first row of the same filtered
-//    DISTINCT statement (condora_fold registered on the engine's connection as well), and that
-//    time plus one bare QTableView paint. A further baseline is the ASCII-only lower()/LIKE form.
-//    The same for a character no value holds, where the engine reads every value to answer.
+//    keystroke and for a keystroke right after another, against the engine's time to the first
+//    row of the same filtered DISTINCT statement (SQLite: sqlite3 on the picker's connection, so
+//    condora_fold is registered; PostgreSQL: libpq in single-row mode on a connection of its
+//    own), and that time plus one bare QTableView paint. SQLite also gets the ASCII-only
+//    lower()/LIKE form as a further baseline. The same for a character no value holds, where
+//    the engine reads every value to answer.
 // 2. Counts: the picker opened with "Rows per value" on a 1,000,000-row table with 100,000
 //    distinct values, open to first painted rows, against the engine's time to the first row of
 //    the same GROUP BY statement.
 //
+// PostgreSQL runs when CONDORA_TEST_PG_HOST, _PORT, _USER and _PASSWORD name a server (as
+// tools/pgtest.sh start DIR prints them); the database condora_benchsearch is made afresh.
 // Usage: bench_pickersearch [rows]   (default 1000000)
 
 #include "analysis/queryrun.h"
 #include "dialog/frmgetvalue.h"
 #include "dialog/valuesearch.h"
 #include "platform/ado/connection.h"
+#include "platform/ado/libpq.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/userinteraction.h"
 
@@ -27,6 +32,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -38,6 +45,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -136,7 +144,8 @@ double barePaint()
     return best;
 }
 
-condora::QueryRun runOn(const std::shared_ptr<condora::ado::Connection> &connection, const QString &table)
+condora::QueryRun runOn(const std::shared_ptr<condora::ado::Connection> &connection, const QString &table,
+                        condora::DbProduct product)
 {
     condora::ColumnInfo column;
     column.colExpr = column.colName = u"v"_s;
@@ -146,9 +155,153 @@ condora::QueryRun runOn(const std::shared_ptr<condora::ado::Connection> &connect
     run.connection = connection;
     run.savedCursorLocation = connection->CursorLocation();
     run.dbKind = condora::DbKind::Other;
-    run.product = condora::DbProduct::Sqlite;
+    run.product = product;
     run.fieldCatalog = {condora::ColumnInfo(), column};
     return run;
+}
+
+/// Opens the picker on the run's column, types every character of `typed` but the last (each
+/// handled before the next) and times the last one from its keystroke to the first paint of the
+/// rows it brings; best of Trials. `statement` gets the statement the timed keystroke ran.
+double timeLastKey(condora::QueryRun &run, const QString &typed, QByteArray *statement, bool rowsExpected)
+{
+    condora::ado::Connection &connection = *run.connection;
+    double best = 1e300;
+    for (int trial = 0; trial <= Trials; ++trial) {
+        condora::frmGetValue picker(run);
+        picker.setHeadTitle(u"v"_s);
+        picker.setP_colIndex(u"1"_s);
+        auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
+        auto *search = picker.findChild<QLineEdit *>(u"txtSearch"_s);
+        picker.show();
+        QCoreApplication::processEvents();
+        for (qsizetype i = 0; i + 1 < typed.size(); ++i) {
+            QKeyEvent before(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed.mid(i, 1));
+            QCoreApplication::sendEvent(search, &before);
+            QCoreApplication::processEvents();
+        }
+        PaintWatch watch(connection, connection.statementCount());
+        grid->view()->viewport()->installEventFilter(&watch);
+        QElapsedTimer timer;
+        timer.start();
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed.right(1));
+        QCoreApplication::sendEvent(search, &press);
+        waitForRows(watch);
+        if (trial > 0) {
+            best = std::min(best, ms(timer.nsecsElapsed()));
+        }
+        *statement = connection.lastStatement().toUtf8();
+        if (rowsExpected && grid->TextMatrix(1, 0).isEmpty()) {
+            std::fprintf(stderr, "no rows after the search\n");
+            std::exit(1);
+        }
+        picker.close();
+    }
+    return best;
+}
+
+/// Opens the picker with "Rows per value" on and times it to its first painted rows; best of
+/// Trials. `statement` gets its GROUP BY statement.
+double timeCounts(condora::QueryRun &run, QByteArray *statement)
+{
+    condora::frmGetValue::resetSession();
+    double best = 1e300;
+    for (int trial = 0; trial <= Trials; ++trial) {
+        QElapsedTimer timer;
+        timer.start();
+        condora::frmGetValue picker(run);
+        picker.setHeadTitle(u"v"_s);
+        picker.setP_colIndex(u"1"_s);
+        picker.findChild<QCheckBox *>(u"chkCounts"_s)->setChecked(true);
+        auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
+        PaintWatch watch(*run.connection, run.connection->statementCount());
+        grid->view()->viewport()->installEventFilter(&watch);
+        picker.show();
+        waitForRows(watch);
+        if (trial > 0) {
+            best = std::min(best, ms(timer.nsecsElapsed()));
+        }
+        *statement = run.connection->lastStatement().toUtf8();
+        picker.close();
+    }
+    condora::frmGetValue::resetSession();
+    return best;
+}
+
+/// One database's figures: the search (table d) and the counts (table c), each against
+/// `engine`, the engine's own time to the first row (or answer) of the statement the picker ran.
+void measure(const char *name, const std::shared_ptr<condora::ado::Connection> &connection,
+             condora::DbProduct product, int rowCount, const std::function<double(const QByteArray &)> &engine)
+{
+    condora::QueryRun searchRun = runOn(connection, u"d"_s, product);
+    QByteArray searched;
+    QByteArray following;
+    QByteArray rareSearched;
+    const double firstKey = timeLastKey(searchRun, u"7"_s, &searched, true);
+    const double followingKey = timeLastKey(searchRun, u"78"_s, &following, true);
+    // A character no value holds: the database reads every value before it can answer.
+    const double rareKey = timeLastKey(searchRun, u"q"_s, &rareSearched, false);
+    const double engineSearch = engine(searched);
+    const double engineFollowing = engine(following);
+    const double engineRare = engine(rareSearched);
+    const double paint = barePaint();
+    std::printf("%s: search on %d distinct values, one character typed, best of %d:\n  statement: %s\n", name,
+                rowCount, Trials, searched.constData());
+    std::printf("  engine, same statement, to first row                     %9.2f ms\n", engineSearch);
+    std::printf("  one bare QTableView paint of the same size               %9.2f ms\n", paint);
+    std::printf("  picker, first keystroke to first painted rows            %9.2f ms  ratio %6.2f (engine + bare "
+                "paint: %.2f)\n",
+                firstKey, firstKey / engineSearch, firstKey / (engineSearch + paint));
+    std::printf("  picker, a keystroke right after another to rows         %9.2f ms  ratio %6.2f (engine: %.2f ms)\n",
+                followingKey, followingKey / engineFollowing, engineFollowing);
+    std::printf("  a character no value holds ('q'): engine, to its answer     %9.2f ms\n", engineRare);
+    std::printf("  picker, first keystroke to the painted (empty) list     %9.2f ms  ratio %6.2f\n", rareKey,
+                rareKey / engineRare);
+
+    condora::QueryRun countRun = runOn(connection, u"c"_s, product);
+    QByteArray grouped;
+    const double counts = timeCounts(countRun, &grouped);
+    const double engineCounts = engine(grouped);
+    std::printf("\n%s: counts on %d rows (100,000 values), best of %d:\n  statement: %s\n", name, rowCount, Trials,
+                grouped.constData());
+    std::printf("  engine, same GROUP BY, to first row                      %9.2f ms\n", engineCounts);
+    std::printf("  picker, open to first painted rows with counts           %9.2f ms  ratio %6.2f\n\n", counts,
+                counts / engineCounts);
+}
+
+QString env(const char *name)
+{
+    return QString::fromLocal8Bit(qgetenv(name));
+}
+
+/// libpq alone on a connection of its own: the statement sent in single-row mode, to its first
+/// row (or, for no rows, its answer); best of Trials.
+double pgFirstRow(const QSqlDatabase &db, const QByteArray &query)
+{
+    const condora::ado::PgApi &pq = condora::ado::pgApi();
+    void *conn = condora::ado::pgConnection(db);
+    double best = 1e300;
+    for (int trial = 0; trial <= Trials; ++trial) {
+        QElapsedTimer timer;
+        timer.start();
+        pq.sendQuery(conn, query.constData());
+        pq.setSingleRowMode(conn);
+        double first = -1;
+        while (condora::ado::PgResult *result = pq.getResult(conn)) {
+            const int status = pq.resultStatus(result);
+            if (first < 0 && (status == condora::ado::PgApi::SingleTuple || status == condora::ado::PgApi::TuplesOk)) {
+                first = ms(timer.nsecsElapsed());
+            } else if (status == condora::ado::PgApi::FatalError) {
+                std::fprintf(stderr, "%s: %s\n", query.constData(), pq.resultErrorMessage(result));
+                std::exit(1);
+            }
+            pq.clear(result);
+        }
+        if (trial > 0) {
+            best = std::min(best, first);
+        }
+    }
+    return best;
 }
 
 } // namespace
@@ -161,12 +314,13 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
     const int rowCount = argc > 1 ? std::atoi(argv[1]) : 1000000;
+    const QByteArray n = QByteArray::number(rowCount);
+    condora::RecordingUserInteraction ui;
 
     QTemporaryDir dir;
     const QByteArray path = dir.filePath(u"bench.db"_s).toUtf8();
     {
         const auto db = openDb(path);
-        const QByteArray n = QByteArray::number(rowCount);
         exec(db.get(), "create table d (v varchar(40))");
         exec(db.get(), ("with recursive n(i) as (select 1 union all select i + 1 from n where i < " + n
                         + ") insert into d select 'Wert ' || i || ' Größe' from n").constData());
@@ -174,106 +328,58 @@ int main(int argc, char *argv[])
         exec(db.get(), ("with recursive n(i) as (select 1 union all select i + 1 from n where i < " + n
                         + ") insert into c select 'value ' || (i % 100000) from n").constData());
     }
-    auto connection = std::make_shared<condora::ado::Connection>();
-    connection->Open(u"Provider=SQLite;Data Source="_s + QString::fromUtf8(path));
-    condora::RecordingUserInteraction ui;
+    {
+        auto connection = std::make_shared<condora::ado::Connection>();
+        connection->Open(u"Provider=SQLite;Data Source="_s + QString::fromUtf8(path));
+        sqlite3 *handle = handleOf(*connection); // condora_fold is registered on it by the picker
+        measure("SQLite", connection, condora::DbProduct::Sqlite, rowCount,
+                [handle](const QByteArray &query) { return engineFirstRow(handle, query); });
+        const QByteArray ascii = "select distinct q.v from (select v as v from d ) q where lower(q.v) like '%7%'";
+        std::printf("  (SQLite, the search's ASCII-only lower()/LIKE form, to first row: %.2f ms)\n\n",
+                    engineFirstRow(handle, ascii));
+    }
 
-    // 1. Search.
-    condora::QueryRun searchRun = runOn(connection, u"d"_s);
-    // Opens the picker, types every character of `typed` but the last (each handled before the
-    // next) and times the last one from its keystroke to the first paint of the rows it brings;
-    // best of Trials. `statement` gets the statement the timed keystroke ran.
-    const auto timeLastKey = [&](const QString &typed, QByteArray *statement, bool rowsExpected) {
-        double best = 1e300;
-        for (int trial = 0; trial <= Trials; ++trial) {
-            condora::frmGetValue picker(searchRun);
-            picker.setHeadTitle(u"v"_s);
-            picker.setP_colIndex(u"1"_s);
-            auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
-            auto *search = picker.findChild<QLineEdit *>(u"txtSearch"_s);
-            picker.show();
-            QCoreApplication::processEvents();
-            for (qsizetype i = 0; i + 1 < typed.size(); ++i) {
-                QKeyEvent before(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed.mid(i, 1));
-                QCoreApplication::sendEvent(search, &before);
-                QCoreApplication::processEvents();
-            }
-            PaintWatch watch(*connection, connection->statementCount());
-            grid->view()->viewport()->installEventFilter(&watch);
-            QElapsedTimer timer;
-            timer.start();
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed.right(1));
-            QCoreApplication::sendEvent(search, &press);
-            waitForRows(watch);
-            if (trial > 0) {
-                best = std::min(best, ms(timer.nsecsElapsed()));
-            }
-            *statement = connection->lastStatement().toUtf8();
-            if (rowsExpected && grid->TextMatrix(1, 0).isEmpty()) {
-                std::fprintf(stderr, "no rows after the search\n");
+    if (env("CONDORA_TEST_PG_HOST").isEmpty()) {
+        std::printf("PostgreSQL: skipped, no server named (CONDORA_TEST_PG_HOST, _PORT, _USER, _PASSWORD, as "
+                    "tools/pgtest.sh start DIR prints them)\n");
+    } else {
+        const auto pgDatabase = [](const QString &name, const QString &database) {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
+            db.setHostName(env("CONDORA_TEST_PG_HOST"));
+            db.setPort(env("CONDORA_TEST_PG_PORT").toInt());
+            db.setUserName(env("CONDORA_TEST_PG_USER"));
+            db.setPassword(env("CONDORA_TEST_PG_PASSWORD"));
+            db.setDatabaseName(database);
+            if (!db.open()) {
+                std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(database), qPrintable(db.lastError().text()));
                 std::exit(1);
             }
-            picker.close();
+            return db;
+        };
+        {
+            QSqlDatabase admin = pgDatabase(u"admin"_s, u"postgres"_s);
+            QSqlQuery(admin).exec(u"drop database if exists condora_benchsearch with (force)"_s);
+            QSqlQuery(admin).exec(u"create database condora_benchsearch encoding 'UTF8' template template0"_s);
         }
-        return best;
-    };
-    QByteArray searched;
-    QByteArray following;
-    QByteArray rareSearched;
-    const double firstKey = timeLastKey(u"7"_s, &searched, true);
-    // A keystroke that follows the first within the pause waits for it.
-    const double followingKey = timeLastKey(u"78"_s, &following, true);
-    // A character no value holds: the database reads every value before it can answer.
-    const double rareKey = timeLastKey(u"q"_s, &rareSearched, false);
-    const double engineRare = engineFirstRow(handleOf(*connection), rareSearched);
-    const double engineSearch = engineFirstRow(handleOf(*connection), searched);
-    const QByteArray ascii = "select distinct q.v from (select v as v from d ) q where lower(q.v) like '%7%'";
-    const double engineAscii = engineFirstRow(handleOf(*connection), ascii);
-    const double paint = barePaint();
-    std::printf("search on %d distinct values, one character typed, best of %d:\n  statement: %s\n", rowCount,
-                Trials, searched.constData());
-    std::printf("  engine, same statement, to first row                     %9.2f ms\n", engineSearch);
-    std::printf("  engine, ASCII-only lower()/LIKE form, to first row       %9.2f ms\n", engineAscii);
-    std::printf("  one bare QTableView paint of the same size               %9.2f ms\n", paint);
-    std::printf("  picker, first keystroke to first painted rows            %9.2f ms  ratio %6.2f (engine + bare "
-                "paint: %.2f)\n",
-                firstKey, firstKey / engineSearch, firstKey / (engineSearch + paint));
-    std::printf("  picker, a keystroke right after another to rows         %9.2f ms  ratio %6.2f\n", followingKey,
-                followingKey / engineSearch);
-    std::printf("  a character no value holds ('q'): engine, to its answer     %9.2f ms\n", engineRare);
-    std::printf("  picker, first keystroke to the painted (empty) list     %9.2f ms  ratio %6.2f\n", rareKey,
-                rareKey / engineRare);
-
-    // 2. Counts.
-    condora::frmGetValue::resetSession();
-    condora::QueryRun countRun = runOn(connection, u"c"_s);
-    double counts = 1e300;
-    QByteArray grouped;
-    for (int trial = 0; trial <= Trials; ++trial) {
-        QElapsedTimer timer;
-        timer.start();
-        condora::frmGetValue picker(countRun);
-        picker.setHeadTitle(u"v"_s);
-        picker.setP_colIndex(u"1"_s);
-        picker.findChild<QCheckBox *>(u"chkCounts"_s)->setChecked(true);
-        auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
-        PaintWatch watch(*connection, connection->statementCount());
-        grid->view()->viewport()->installEventFilter(&watch);
-        picker.show();
-        waitForRows(watch);
-        if (trial > 0) {
-            counts = std::min(counts, ms(timer.nsecsElapsed()));
+        QSqlDatabase::removeDatabase(u"admin"_s);
+        QSqlDatabase engineDb = pgDatabase(u"engine"_s, u"condora_benchsearch"_s);
+        for (const QString &statement :
+             {u"create table d as select 'Wert ' || i || ' Größe' as v from generate_series(1, %1) i"_s.arg(rowCount),
+              u"create table c as select 'value ' || (i % 100000) as v from generate_series(1, %1) i"_s.arg(rowCount),
+              u"vacuum analyze"_s}) { // (hint bits set before anything is timed)
+            QSqlQuery setup(engineDb);
+            if (!setup.exec(statement)) {
+                std::fprintf(stderr, "%s: %s\n", qPrintable(statement), qPrintable(setup.lastError().text()));
+                return 1;
+            }
         }
-        grouped = connection->lastStatement().toUtf8();
-        picker.close();
+        auto connection = std::make_shared<condora::ado::Connection>();
+        connection->Open(u"Provider=PostgreSQL;Host=%1;Port=%2;Database=condora_benchsearch;User ID=%3;Password=%4"_s
+                             .arg(env("CONDORA_TEST_PG_HOST"), env("CONDORA_TEST_PG_PORT"), env("CONDORA_TEST_PG_USER"),
+                                  env("CONDORA_TEST_PG_PASSWORD")));
+        measure("PostgreSQL", connection, condora::DbProduct::PostgreSql, rowCount,
+                [&engineDb](const QByteArray &query) { return pgFirstRow(engineDb, query); });
     }
-    const double engineCounts = engineFirstRow(handleOf(*connection), grouped);
-    std::printf("\ncounts on %d rows (100,000 values), best of %d:\n  statement: %s\n", rowCount, Trials,
-                grouped.constData());
-    std::printf("  engine, same GROUP BY, to first row                      %9.2f ms\n", engineCounts);
-    std::printf("  picker, open to first painted rows with counts           %9.2f ms  ratio %6.2f\n", counts,
-                counts / engineCounts);
-    condora::frmGetValue::resetSession();
     if (!ui.texts().isEmpty()) {
         std::printf("\nmessages shown: %s\n", qPrintable(ui.texts().join(u" | "_s)));
         return 1;
