@@ -412,8 +412,9 @@ void frmGetValue::reloadValues()
     m_reloadPending = true;
     // Keys that come the moment a long list is there were typed while it loaded on a database
     // whose statements hold the window (MySQL's, ODBC's): the list follows all of them at once,
-    // not each in turn.
-    if (m_lastListMs >= LongListMs && m_sinceListed.isValid() && m_sinceListed.elapsed() < KeysHeldBackMs) {
+    // not each in turn. Elsewhere keys come as they are typed, and each searches at once.
+    if (m_lastListMs >= LongListMs && m_sinceListed.isValid() && m_sinceListed.elapsed() < KeysHeldBackMs
+        && m_run.connection && m_run.connection->statementsBlock()) {
         m_keysHeldBack->start();
         return;
     }

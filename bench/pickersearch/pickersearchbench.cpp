@@ -160,13 +160,24 @@ condora::QueryRun runOn(const std::shared_ptr<condora::ado::Connection> &connect
     return run;
 }
 
+using Engine = std::function<double(const QByteArray &)>;
+
+/// A figure and its baseline, each the best of its runs.
+struct Timed
+{
+    double picker = 1e300;
+    double engine = 1e300;
+    QByteArray statement;
+};
+
 /// Opens the picker on the run's column, types every character of `typed` but the last (each
 /// handled before the next) and times the last one from its keystroke to the first paint of the
-/// rows it brings; best of Trials. `statement` gets the statement the timed keystroke ran.
-double timeLastKey(condora::QueryRun &run, const QString &typed, QByteArray *statement, bool rowsExpected)
+/// rows it brings; best of Trials. After each trial the engine runs the statement the timed
+/// keystroke ran, so that a server's drift weighs on both alike.
+Timed timeLastKey(condora::QueryRun &run, const QString &typed, bool rowsExpected, const Engine &engine)
 {
     condora::ado::Connection &connection = *run.connection;
-    double best = 1e300;
+    Timed timed;
     for (int trial = 0; trial <= Trials; ++trial) {
         condora::frmGetValue picker(run);
         picker.setHeadTitle(u"v"_s);
@@ -188,24 +199,26 @@ double timeLastKey(condora::QueryRun &run, const QString &typed, QByteArray *sta
         QCoreApplication::sendEvent(search, &press);
         waitForRows(watch);
         if (trial > 0) {
-            best = std::min(best, ms(timer.nsecsElapsed()));
+            timed.picker = std::min(timed.picker, ms(timer.nsecsElapsed()));
         }
-        *statement = connection.lastStatement().toUtf8();
+        timed.statement = connection.lastStatement().toUtf8();
         if (rowsExpected && grid->TextMatrix(1, 0).isEmpty()) {
             std::fprintf(stderr, "no rows after the search\n");
             std::exit(1);
         }
         picker.close();
+        QCoreApplication::processEvents();
+        timed.engine = std::min(timed.engine, engine(timed.statement));
     }
-    return best;
+    return timed;
 }
 
 /// Opens the picker with "Rows per value" on and times it to its first painted rows; best of
-/// Trials. `statement` gets its GROUP BY statement.
-double timeCounts(condora::QueryRun &run, QByteArray *statement)
+/// Trials, each followed by the engine on the same GROUP BY statement.
+Timed timeCounts(condora::QueryRun &run, const Engine &engine)
 {
     condora::frmGetValue::resetSession();
-    double best = 1e300;
+    Timed timed;
     for (int trial = 0; trial <= Trials; ++trial) {
         QElapsedTimer timer;
         timer.start();
@@ -219,54 +232,48 @@ double timeCounts(condora::QueryRun &run, QByteArray *statement)
         picker.show();
         waitForRows(watch);
         if (trial > 0) {
-            best = std::min(best, ms(timer.nsecsElapsed()));
+            timed.picker = std::min(timed.picker, ms(timer.nsecsElapsed()));
         }
-        *statement = run.connection->lastStatement().toUtf8();
+        timed.statement = run.connection->lastStatement().toUtf8();
         picker.close();
+        QCoreApplication::processEvents();
+        timed.engine = std::min(timed.engine, engine(timed.statement));
     }
     condora::frmGetValue::resetSession();
-    return best;
+    return timed;
 }
 
 /// One database's figures: the search (table d) and the counts (table c), each against
 /// `engine`, the engine's own time to the first row (or answer) of the statement the picker ran.
 void measure(const char *name, const std::shared_ptr<condora::ado::Connection> &connection,
-             condora::DbProduct product, int rowCount, const std::function<double(const QByteArray &)> &engine)
+             condora::DbProduct product, int rowCount, const Engine &engine)
 {
     condora::QueryRun searchRun = runOn(connection, u"d"_s, product);
-    QByteArray searched;
-    QByteArray following;
-    QByteArray rareSearched;
-    const double firstKey = timeLastKey(searchRun, u"7"_s, &searched, true);
-    const double followingKey = timeLastKey(searchRun, u"78"_s, &following, true);
+    const Timed first = timeLastKey(searchRun, u"7"_s, true, engine);
+    const Timed following = timeLastKey(searchRun, u"78"_s, true, engine);
     // A character no value holds: the database reads every value before it can answer.
-    const double rareKey = timeLastKey(searchRun, u"q"_s, &rareSearched, false);
-    const double engineSearch = engine(searched);
-    const double engineFollowing = engine(following);
-    const double engineRare = engine(rareSearched);
+    const Timed rare = timeLastKey(searchRun, u"q"_s, false, engine);
     const double paint = barePaint();
     std::printf("%s: search on %d distinct values, one character typed, best of %d:\n  statement: %s\n", name,
-                rowCount, Trials, searched.constData());
-    std::printf("  engine, same statement, to first row                     %9.2f ms\n", engineSearch);
+                rowCount, Trials, first.statement.constData());
+    std::printf("  engine, same statement, to first row                     %9.2f ms\n", first.engine);
     std::printf("  one bare QTableView paint of the same size               %9.2f ms\n", paint);
     std::printf("  picker, first keystroke to first painted rows            %9.2f ms  ratio %6.2f (engine + bare "
                 "paint: %.2f)\n",
-                firstKey, firstKey / engineSearch, firstKey / (engineSearch + paint));
+                first.picker, first.picker / first.engine, first.picker / (first.engine + paint));
     std::printf("  picker, a keystroke right after another to rows         %9.2f ms  ratio %6.2f (engine: %.2f ms)\n",
-                followingKey, followingKey / engineFollowing, engineFollowing);
-    std::printf("  a character no value holds ('q'): engine, to its answer     %9.2f ms\n", engineRare);
-    std::printf("  picker, first keystroke to the painted (empty) list     %9.2f ms  ratio %6.2f\n", rareKey,
-                rareKey / engineRare);
+                following.picker, following.picker / following.engine, following.engine);
+    std::printf("  a character no value holds ('q'): engine, to its answer     %9.2f ms\n", rare.engine);
+    std::printf("  picker, first keystroke to the painted (empty) list     %9.2f ms  ratio %6.2f\n", rare.picker,
+                rare.picker / rare.engine);
 
     condora::QueryRun countRun = runOn(connection, u"c"_s, product);
-    QByteArray grouped;
-    const double counts = timeCounts(countRun, &grouped);
-    const double engineCounts = engine(grouped);
+    const Timed counts = timeCounts(countRun, engine);
     std::printf("\n%s: counts on %d rows (100,000 values), best of %d:\n  statement: %s\n", name, rowCount, Trials,
-                grouped.constData());
-    std::printf("  engine, same GROUP BY, to first row                      %9.2f ms\n", engineCounts);
-    std::printf("  picker, open to first painted rows with counts           %9.2f ms  ratio %6.2f\n\n", counts,
-                counts / engineCounts);
+                counts.statement.constData());
+    std::printf("  engine, same GROUP BY, to first row                      %9.2f ms\n", counts.engine);
+    std::printf("  picker, open to first painted rows with counts           %9.2f ms  ratio %6.2f\n\n", counts.picker,
+                counts.picker / counts.engine);
 }
 
 QString env(const char *name)
@@ -275,33 +282,27 @@ QString env(const char *name)
 }
 
 /// libpq alone on a connection of its own: the statement sent in single-row mode, to its first
-/// row (or, for no rows, its answer); best of Trials.
+/// row (or, for no rows, its answer); one run (the picker's trials and these alternate).
 double pgFirstRow(const QSqlDatabase &db, const QByteArray &query)
 {
     const condora::ado::PgApi &pq = condora::ado::pgApi();
     void *conn = condora::ado::pgConnection(db);
-    double best = 1e300;
-    for (int trial = 0; trial <= Trials; ++trial) {
-        QElapsedTimer timer;
-        timer.start();
-        pq.sendQuery(conn, query.constData());
-        pq.setSingleRowMode(conn);
-        double first = -1;
-        while (condora::ado::PgResult *result = pq.getResult(conn)) {
-            const int status = pq.resultStatus(result);
-            if (first < 0 && (status == condora::ado::PgApi::SingleTuple || status == condora::ado::PgApi::TuplesOk)) {
-                first = ms(timer.nsecsElapsed());
-            } else if (status == condora::ado::PgApi::FatalError) {
-                std::fprintf(stderr, "%s: %s\n", query.constData(), pq.resultErrorMessage(result));
-                std::exit(1);
-            }
-            pq.clear(result);
+    QElapsedTimer timer;
+    timer.start();
+    pq.sendQuery(conn, query.constData());
+    pq.setSingleRowMode(conn);
+    double first = -1;
+    while (condora::ado::PgResult *result = pq.getResult(conn)) {
+        const int status = pq.resultStatus(result);
+        if (first < 0 && (status == condora::ado::PgApi::SingleTuple || status == condora::ado::PgApi::TuplesOk)) {
+            first = ms(timer.nsecsElapsed());
+        } else if (status == condora::ado::PgApi::FatalError) {
+            std::fprintf(stderr, "%s: %s\n", query.constData(), pq.resultErrorMessage(result));
+            std::exit(1);
         }
-        if (trial > 0) {
-            best = std::min(best, first);
-        }
+        pq.clear(result);
     }
-    return best;
+    return first;
 }
 
 } // namespace

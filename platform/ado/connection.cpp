@@ -361,6 +361,15 @@ QString Connection::driverName() const
     return database().driverName();
 }
 
+bool Connection::statementsBlock() const
+{
+    const QString driver = driverName();
+    if (driver == u"QSQLITE") {
+        return false; // its progress handler lets the events through
+    }
+    return driver != u"QPSQL" || !pgApi().asyncOk();
+}
+
 void Connection::requireOpen() const
 {
     if (State() != adStateOpen) {

@@ -145,6 +145,11 @@ public:
     QSqlDatabase database() const;
     /// The database kind behind the connection: "QSQLITE", "QPSQL", "QODBC".
     QString driverName() const;
+    /// True when a statement holds the calling thread until the server answers, without
+    /// calling back meanwhile (Qt's ODBC and MySQL drivers, PostgreSQL without libpq's
+    /// asynchronous interface): events that come meanwhile, keys included, all wait for it.
+    /// SQLite calls back while it works and PostgreSQL is read asynchronously.
+    bool statementsBlock() const;
 
     /// Counts every statement sent to the database through this connection (probes and
     /// queries alike); tests and benchmarks use it to count round trips.

@@ -469,8 +469,10 @@ void TestValueSearch::typingStopsTheRunningSearch()
 void TestValueSearch::keysHeldBackAreTakenTogether_data()
 {
     QTest::addColumn<QString>("backend");
-    QTest::newRow("SQLite") << u"sqlite"_s;
-    QTest::newRow("MariaDB") << u"mariadb"_s; // its statements do hold the window
+    QTest::addColumn<int>("statements"); // for Backspace, "1" and "2" right after a long list
+    // SQLite lets the keys through as they are typed: each searches at once, no key waits.
+    QTest::newRow("SQLite") << u"sqlite"_s << 3;
+    QTest::newRow("MariaDB") << u"mariadb"_s << 1; // its statements do hold the window
 }
 
 // A database whose statements hold the window (MySQL's, ODBC's) keeps the keys typed meanwhile
@@ -478,6 +480,7 @@ void TestValueSearch::keysHeldBackAreTakenTogether_data()
 void TestValueSearch::keysHeldBackAreTakenTogether()
 {
     QFETCH(QString, backend);
+    QFETCH(int, statements);
     OPEN_OR_SKIP(backend, 1, u"several"_s);
     auto *search = find<QLineEdit>(m_picker.get(), "txtSearch");
     QElapsedTimer listed;
@@ -492,8 +495,8 @@ void TestValueSearch::keysHeldBackAreTakenTogether()
     for (int row = 1; row < m_grid->Rows(); ++row) {
         QVERIFY(m_grid->TextMatrix(row, 0).contains(u"12"_s));
     }
-    if (keysCameAfter < 40) {
-        QCOMPARE(m_run.connection->statementCount(), 1);
+    if (statements == 3 || keysCameAfter < 40) {
+        QCOMPARE(m_run.connection->statementCount(), statements);
     } else {
         qWarning("the keys came %lld ms after the list: too late to be taken as held back", keysCameAfter);
     }
