@@ -16,6 +16,9 @@
 //
 // PostgreSQL runs when CONDORA_TEST_PG_HOST, _PORT, _USER and _PASSWORD name a server (as
 // tools/pgtest.sh start DIR prints them); the database condora_benchsearch is made afresh.
+// With PROFILE_KEYS=n set, the program only types n keys into one picker on SQLite ("7" and
+// Backspace in turn, each handled and painted before the next) and prints the time per key: a
+// loop for a profiler (perf record --call-graph dwarf).
 // Usage: bench_pickersearch [rows]   (default 1000000)
 
 #include "analysis/queryrun.h"
@@ -328,6 +331,28 @@ int main(int argc, char *argv[])
         exec(db.get(), "create table c (v varchar(40))");
         exec(db.get(), ("with recursive n(i) as (select 1 union all select i + 1 from n where i < " + n
                         + ") insert into c select 'value ' || (i % 100000) from n").constData());
+    }
+    if (qEnvironmentVariableIsSet("PROFILE_KEYS")) {
+        auto connection = std::make_shared<condora::ado::Connection>();
+        connection->Open(u"Provider=SQLite;Data Source="_s + QString::fromUtf8(path));
+        condora::QueryRun run = runOn(connection, u"d"_s, condora::DbProduct::Sqlite);
+        condora::frmGetValue picker(run);
+        picker.setHeadTitle(u"v"_s);
+        picker.setP_colIndex(u"1"_s);
+        auto *search = picker.findChild<QLineEdit *>(u"txtSearch"_s);
+        picker.show();
+        QCoreApplication::processEvents();
+        QElapsedTimer timer;
+        timer.start();
+        const int n = qEnvironmentVariableIntValue("PROFILE_KEYS");
+        for (int i = 0; i < n; ++i) {
+            QKeyEvent press(QEvent::KeyPress, i % 2 ? Qt::Key_Backspace : Qt::Key_unknown, Qt::NoModifier,
+                            i % 2 ? QString() : u"7"_s);
+            QCoreApplication::sendEvent(search, &press);
+            QCoreApplication::processEvents();
+        }
+        std::printf("%.3f ms per key\n", ms(timer.nsecsElapsed()) / n);
+        return 0;
     }
     {
         auto connection = std::make_shared<condora::ado::Connection>();
