@@ -135,6 +135,8 @@ private Q_SLOTS:
     void countsPerValue();
     void narrowedBySearchToo_data() { backends(); }
     void narrowedBySearchToo();
+    void expressionColumn_data() { backends(); }
+    void expressionColumn();
     void typedSort_data();
     void typedSort();
     void keysAndSession();
@@ -341,6 +343,43 @@ void TestValueSearch::narrowedBySearchToo()
         }
     }
     QTRY_COMPARE(asTold(listed(m_grid), backend), asTold(expected, backend));
+    QVERIFY(m_ui->texts().isEmpty());
+}
+
+// A column the base statement computes lists, searches and counts the expression's values
+// over the statement's FROM clause, with the host's filter.
+void TestValueSearch::expressionColumn()
+{
+    QFETCH(QString, backend);
+    OPEN_OR_SKIP(backend, 1);
+    m_run.baseSql = u"select w.w, w.n, w.d, upper(w.w) as uw from words w"_s;
+    ColumnInfo computed;
+    computed.colExpr = computed.colName = u"uw"_s;
+    computed.expression = u"upper(w.w)"_s;
+    computed.typeClass = TypeClass::String;
+    computed.filterClause = m_filter;
+    m_run.fieldCatalog.append(computed);
+    m_picker = std::make_unique<frmGetValue>(m_run);
+    m_picker->setHeadTitle(u"uw"_s);
+    m_picker->setP_colIndex(QString::number(m_run.fieldCatalog.size() - 1));
+    m_picker->show();
+    m_grid = find<FlexGrid>(m_picker.get(), "MSFlexGrid1");
+    const QStringList all = readColumn(*m_run.connection, u"select distinct upper(w.w) from words w"_s + m_filter);
+    QCOMPARE(asTold(listed(m_grid), backend), asTold(all, backend));
+    find<QCheckBox>(m_picker.get(), "chkCounts")->setChecked(true);
+    type(find<QLineEdit>(m_picker.get(), "txtSearch"), u"cl"_s);
+    QStringList expected;
+    for (const QString &value : all) {
+        if (value.contains(u"cl"_s, Qt::CaseInsensitive)) {
+            expected.append(value);
+        }
+    }
+    QTRY_COMPARE(asTold(listed(m_grid), backend), asTold(expected, backend));
+    for (int row = 1; row < m_grid->Rows(); ++row) {
+        const QString own = u"select count(*) from words w where (%1) and upper(w.w) = '%2'"_s
+                                .arg(m_filter.mid(7), escapedLiteral(m_grid->TextMatrix(row, 0), m_run.escapes));
+        QCOMPARE(m_grid->TextMatrix(row, 1), readColumn(*m_run.connection, own).value(0));
+    }
     QVERIFY(m_ui->texts().isEmpty());
 }
 
