@@ -16,6 +16,7 @@
 #include "platform/ado/recordset.h"
 #include "platform/ado/rowstore.h"
 
+#include "support/pgserver.h"
 #include "support/processmemory.h"
 
 #include <QCoreApplication>
@@ -45,34 +46,14 @@ const QString Database = u"condora_bench"_s;
 const QString Query = u"select id, name, price, qty, created from t"_s;
 const QString Small = u"select name, price from t where id = 4242"_s;
 
+using condora::bench::openPgDatabase;
+using condora::bench::pgConnectionString;
 using condora::bench::residentBytes;
-
-QString env(const char *name)
-{
-    return QString::fromLocal8Bit(qgetenv(name));
-}
-
-QSqlDatabase qtDatabase(const QString &name, const QString &database)
-{
-    QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
-    db.setHostName(env("CONDORA_TEST_PG_HOST"));
-    db.setPort(env("CONDORA_TEST_PG_PORT").toInt());
-    db.setUserName(env("CONDORA_TEST_PG_USER"));
-    db.setPassword(env("CONDORA_TEST_PG_PASSWORD"));
-    db.setDatabaseName(database);
-    if (!db.open()) {
-        std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(database), qPrintable(db.lastError().text()));
-        std::exit(1);
-    }
-    return db;
-}
 
 std::shared_ptr<Connection> libraryConnection()
 {
     auto connection = std::make_shared<Connection>();
-    connection->Open(u"Provider=PostgreSQL;Host=%1;Port=%2;Database=%3;User ID=%4;Password=%5"_s.arg(
-        env("CONDORA_TEST_PG_HOST"), env("CONDORA_TEST_PG_PORT"), Database, env("CONDORA_TEST_PG_USER"),
-        env("CONDORA_TEST_PG_PASSWORD")));
+    connection->Open(pgConnectionString(Database));
     return connection;
 }
 
@@ -101,7 +82,7 @@ int measure(const QString &what)
         }
         rows = source->fetchedCount();
     } else if (what == u"libpq") {
-        db = qtDatabase(u"libpq"_s, Database);
+        db = openPgDatabase(u"libpq"_s, Database);
         void *conn = pgConnection(db);
         const PgApi &pq = pgApi();
         timer.start();
@@ -125,7 +106,7 @@ int measure(const QString &what)
     } else if (what == u"qtdriver") {
         // The path every PostgreSQL statement took before: Qt's driver, forward-only, into the
         // same row store.
-        db = qtDatabase(u"qtdriver"_s, Database);
+        db = openPgDatabase(u"qtdriver"_s, Database);
         timer.start();
         QSqlQuery query(db);
         query.setForwardOnly(true);
@@ -142,7 +123,7 @@ int measure(const QString &what)
             store.append(values);
         }
     } else if (what == u"model") {
-        db = qtDatabase(u"model"_s, Database);
+        db = openPgDatabase(u"model"_s, Database);
         timer.start();
         model = std::make_unique<QSqlQueryModel>();
         model->setQuery(Query, db);
@@ -228,7 +209,7 @@ int main(int argc, char *argv[])
     QTemporaryDir serverDir;
     const QString script = QStringLiteral(CONDORA_SOURCE_DIR "/tools/pgtest.sh");
     bool ownServer = false;
-    if (env("CONDORA_TEST_PG_HOST").isEmpty()) {
+    if (!condora::bench::pgServerNamed()) {
         // Run as root, the script starts the server as the postgres user, which must reach the folder.
         QFile::setPermissions(serverDir.path(), QFile::permissions(serverDir.path()) | QFile::ReadOther
                                                      | QFile::ExeOther | QFile::ReadGroup | QFile::ExeGroup);
@@ -250,11 +231,11 @@ int main(int argc, char *argv[])
     }
 
     {
-        QSqlDatabase admin = qtDatabase(u"admin"_s, u"postgres"_s);
+        QSqlDatabase admin = openPgDatabase(u"admin"_s, u"postgres"_s);
         QSqlQuery(admin).exec(u"drop database if exists %1 with (force)"_s.arg(Database));
         QSqlQuery(admin).exec(u"create database %1"_s.arg(Database));
         admin.close();
-        QSqlDatabase setup = qtDatabase(u"setup"_s, Database);
+        QSqlDatabase setup = openPgDatabase(u"setup"_s, Database);
         QElapsedTimer timer;
         timer.start();
         QSqlQuery q(setup);

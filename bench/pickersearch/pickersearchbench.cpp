@@ -41,6 +41,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include "support/pgserver.h"
 #include "support/sqlitebaseline.h"
 
 #include <sqlite3.h>
@@ -279,11 +280,6 @@ void measure(const char *name, const std::shared_ptr<condora::ado::Connection> &
                 counts.picker / counts.engine);
 }
 
-QString env(const char *name)
-{
-    return QString::fromLocal8Bit(qgetenv(name));
-}
-
 /// libpq alone on a connection of its own: the statement sent in single-row mode, to its first
 /// row (or, for no rows, its answer); one run (the picker's trials and these alternate).
 double pgFirstRow(const QSqlDatabase &db, const QByteArray &query)
@@ -365,30 +361,18 @@ int main(int argc, char *argv[])
                     engineFirstRow(handle, ascii));
     }
 
-    if (env("CONDORA_TEST_PG_HOST").isEmpty()) {
+    if (!condora::bench::pgServerNamed()) {
         std::printf("PostgreSQL: skipped, no server named (CONDORA_TEST_PG_HOST, _PORT, _USER, _PASSWORD, as "
                     "tools/pgtest.sh start DIR prints them)\n");
     } else {
-        const auto pgDatabase = [](const QString &name, const QString &database) {
-            QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
-            db.setHostName(env("CONDORA_TEST_PG_HOST"));
-            db.setPort(env("CONDORA_TEST_PG_PORT").toInt());
-            db.setUserName(env("CONDORA_TEST_PG_USER"));
-            db.setPassword(env("CONDORA_TEST_PG_PASSWORD"));
-            db.setDatabaseName(database);
-            if (!db.open()) {
-                std::fprintf(stderr, "cannot open %s: %s\n", qPrintable(database), qPrintable(db.lastError().text()));
-                std::exit(1);
-            }
-            return db;
-        };
+        using condora::bench::openPgDatabase;
         {
-            QSqlDatabase admin = pgDatabase(u"admin"_s, u"postgres"_s);
+            QSqlDatabase admin = openPgDatabase(u"admin"_s, u"postgres"_s);
             QSqlQuery(admin).exec(u"drop database if exists condora_benchsearch with (force)"_s);
             QSqlQuery(admin).exec(u"create database condora_benchsearch encoding 'UTF8' template template0"_s);
         }
         QSqlDatabase::removeDatabase(u"admin"_s);
-        QSqlDatabase engineDb = pgDatabase(u"engine"_s, u"condora_benchsearch"_s);
+        QSqlDatabase engineDb = openPgDatabase(u"engine"_s, u"condora_benchsearch"_s);
         for (const QString &statement :
              {u"create table d as select 'Wert ' || i || ' Größe' as v from generate_series(1, %1) i"_s.arg(rowCount),
               u"create table c as select 'value ' || (i % 100000) as v from generate_series(1, %1) i"_s.arg(rowCount),
@@ -400,9 +384,7 @@ int main(int argc, char *argv[])
             }
         }
         auto connection = std::make_shared<condora::ado::Connection>();
-        connection->Open(u"Provider=PostgreSQL;Host=%1;Port=%2;Database=condora_benchsearch;User ID=%3;Password=%4"_s
-                             .arg(env("CONDORA_TEST_PG_HOST"), env("CONDORA_TEST_PG_PORT"), env("CONDORA_TEST_PG_USER"),
-                                  env("CONDORA_TEST_PG_PASSWORD")));
+        connection->Open(condora::bench::pgConnectionString(u"condora_benchsearch"_s));
         measure("PostgreSQL", connection, condora::DbProduct::PostgreSql, rowCount,
                 [&engineDb](const QByteArray &query) { return pgFirstRow(engineDb, query); });
     }
