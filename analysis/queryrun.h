@@ -65,6 +65,10 @@ struct QueryRun
     DialogStyle style;
 };
 
+/// `name` as a quoted identifier of `run`'s dialect: [name] for SQL Server and Access/Jet,
+/// `name` for MySQL/MariaDB, "name" otherwise (the quote character doubled inside).
+QString quotedName(const QString &name, const QueryRun &run);
+
 /// The run's connection; throws RuntimeError (object variable not set) when the run has none.
 ado::Connection &connectionOf(const QueryRun &run);
 

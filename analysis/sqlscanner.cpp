@@ -1,5 +1,7 @@
 #include "analysis/sqlscanner.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
@@ -19,9 +21,10 @@ bool isWordCharacter(QChar c)
 }
 
 // One past the closing character of a quoted piece that opens at `start`; a doubled closing
-// character stands for itself. The end of the text when it is never closed.
-qsizetype quotedEnd(const QString &text, qsizetype start, QChar closing)
+// character stands for itself. The end of the text when it is never closed (`closed` false).
+qsizetype quotedEnd(const QString &text, qsizetype start, QChar closing, bool *closed)
 {
+    *closed = true;
     const qsizetype size = text.size();
     qsizetype i = start + 1;
     while (i < size) {
@@ -34,6 +37,7 @@ qsizetype quotedEnd(const QString &text, qsizetype start, QChar closing)
         }
         ++i;
     }
+    *closed = false;
     return size;
 }
 
@@ -68,15 +72,16 @@ SqlScanner::SqlScanner(const QString &text)
             token.kind = SqlToken::Comment;
             const qsizetype close = text.indexOf("*/"_L1, i + 2);
             end = close < 0 ? size : close + 2;
+            token.closed = close >= 0;
         } else if (c == u'\'') {
             token.kind = SqlToken::Literal;
-            end = quotedEnd(text, i, u'\'');
+            end = quotedEnd(text, i, u'\'', &token.closed);
         } else if (c == u'"' || c == u'`') {
             token.kind = SqlToken::QuotedName;
-            end = quotedEnd(text, i, c);
+            end = quotedEnd(text, i, c, &token.closed);
         } else if (c == u'[') {
             token.kind = SqlToken::QuotedName;
-            end = quotedEnd(text, i, u']');
+            end = quotedEnd(text, i, u']', &token.closed);
         } else if (isWordCharacter(c)) {
             token.kind = SqlToken::Word;
             while (end < size && isWordCharacter(text.at(end))) {
@@ -201,6 +206,48 @@ bool SqlScanner::hasComment(qsizetype from, qsizetype to) const
         }
     }
     return false;
+}
+
+bool closesAtTopLevel(const QString &text)
+{
+    int depth = 0;
+    for (const SqlToken &token : SqlScanner(text).tokens()) {
+        if (!token.closed || token.kind == SqlToken::Comment) {
+            return false;
+        }
+        if (token.kind != SqlToken::Symbol) {
+            continue;
+        }
+        const QChar c = text.at(token.start);
+        if (c == u';') {
+            return false;
+        }
+        if (c == u'(') {
+            ++depth;
+        } else if (c == u')' && --depth < 0) {
+            return false;
+        }
+    }
+    return depth == 0;
+}
+
+QString ambiguousComment(const QString &text)
+{
+    for (const SqlToken &token : SqlScanner(text).tokens()) {
+        if (token.kind != SqlToken::Comment) {
+            continue;
+        }
+        const QStringView comment = QStringView(text).mid(token.start, token.length);
+        if (comment.startsWith(u"--")) {
+            const qsizetype end = token.end();
+            if (end < text.size() && text.at(end) == u'\r' && (end + 1 >= text.size() || text.at(end + 1) != u'\n')) {
+                return QCoreApplication::translate("condora::SqlScanner", "a line comment ended by a lone carriage return");
+            }
+        } else if (comment.mid(2).contains(u"/*")) {
+            return QCoreApplication::translate("condora::SqlScanner", "a block comment inside a block comment");
+        }
+    }
+    return QString();
 }
 
 bool hasTopLevelKeyword(const QString &text, const QString &keyword)

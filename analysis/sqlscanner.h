@@ -23,6 +23,9 @@ struct SqlToken
     /// Parenthesis depth around the token; an opening and its closing parenthesis have the
     /// depth outside them, so everything at depth 0 is at the top level of the statement.
     int depth = 0;
+    /// False for a literal, quoted name or block comment that runs to the end of the text
+    /// without its closing character.
+    bool closed = true;
 
     qsizetype end() const { return start + length; }
     /// Anything but white space and comments.
@@ -73,6 +76,19 @@ private:
     QString m_text;
     QList<SqlToken> m_tokens;
 };
+
+/// True when `text`, read on its own, is complete at its top level: every ")" closes a "("
+/// before it, every "(" is closed, every literal and quoted name ends, and it holds no comment
+/// and no ";". Spliced after WHERE or AND, such a text cannot reach the statement's own level:
+/// nothing of it closes a bracket of the statement, comments out its rest or ends it.
+bool closesAtTopLevel(const QString &text);
+
+/// Where engines read the comments of `text` differently, a short description of the first such
+/// place ("a line comment ended by a lone carriage return", "a block comment inside a block
+/// comment"), else empty. SQLite ends a line comment only at a line feed, PostgreSQL also at a
+/// carriage return; PostgreSQL nests block comments, SQLite and most others do not. A
+/// condition spliced into such a statement could land inside a comment for one of them.
+QString ambiguousComment(const QString &text);
 
 /// True when `text` has `keyword` at its top level (e.g. an OR outside any parentheses).
 bool hasTopLevelKeyword(const QString &text, const QString &keyword);

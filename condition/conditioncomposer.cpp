@@ -1,12 +1,17 @@
 #include "condition/conditioncomposer.h"
 
+#include "analysis/derivedfilter.h"
 #include "analysis/queryrun.h"
+#include "analysis/sqlscanner.h"
 #include "analysis/statementtools.h"
+#include "platform/ado/recordset.h"
 #include "condition/conditionoperator.h"
 #include "condition/valuelist.h"
 #include "condition/valuereading.h"
 #include "condition/valuerules.h"
 #include "platform/textfunctions.h"
+
+#include <QCoreApplication>
 
 
 using namespace Qt::StringLiterals;
@@ -34,6 +39,12 @@ struct RowContext
     bool alwaysTrue = false;
     /// Set when values become "?" placeholders: the values, in order.
     QVariantList *parameters = nullptr;
+    /// A PostgreSQL real (float4) column: a number literal is cast to real, which compares as
+    /// the stored value does (a numeric literal compares as double precision and misses it).
+    bool realLiteral = false;
+    /// Set when a value is written without quotes that is not a number: such text could end
+    /// the condition early.
+    bool *unquotedText = nullptr;
 };
 
 
@@ -59,6 +70,8 @@ QString dateText(const QString &value, const RowContext &row)
 {
     const auto date = readDate(value);
     if (!date) {
+        // Access/Jet writes it between #...#, where an apostrophe does not end it.
+        *row.unquotedText = *row.unquotedText || (row.kind == DbKind::Access && value.contains(u'#'));
         return escapedLiteral(value, row.escapes);
     }
     const bool withTime = row.dateMode == DateMode::DateAndTime;
@@ -257,7 +270,11 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
         return parameterFragment(row, op, value);
     }
     if (row.typeClass == TypeClass::Number) {
-        return row.rules.quotedMoney ? u'\'' + escapedLiteral(value, row.escapes) + u'\'' : escapedLiteral(value, row.escapes);
+        if (row.rules.quotedMoney) {
+            return u'\'' + escapedLiteral(value, row.escapes) + u'\'';
+        }
+        *row.unquotedText = *row.unquotedText || !isReadableNumber(value);
+        return row.realLiteral ? "cast("_L1 + text::trim(value) + " as real)"_L1 : escapedLiteral(value, row.escapes);
     }
     if (isTextClass(row.typeClass)) {
         if (contains(op, "include"_L1)) {
@@ -314,6 +331,31 @@ bool endsWithWord(const QString &condition, QLatin1StringView word)
 
 namespace {
 
+/// True when a used row's bracket, Operator and Logical cells hold what their lists offer.
+bool listedCells(const ConditionRow &cells)
+{
+    const QString open = text::trim(cells.open);
+    const QString close = text::trim(cells.close);
+    const QString logical = text::lower(text::trim(cells.logical));
+    return (open.isEmpty() || open == "("_L1) && (close.isEmpty() || close == ")"_L1) && operatorOfCell(cells.op)
+           && (logical.isEmpty() || logical == "and"_L1 || logical == "or"_L1);
+}
+
+/// What a WHERE condition would change in the base statement, for the last statement asked
+/// about (the dialog composes the same run's statement on every keystroke).
+QString shapeOf(const QString &statement)
+{
+    thread_local QString lastStatement;
+    thread_local QString lastShape;
+    thread_local bool known = false;
+    if (!known || statement != lastStatement) {
+        lastShape = shapeFilteredAfterWhere(statement);
+        lastStatement = statement;
+        known = true;
+    }
+    return lastShape;
+}
+
 ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const QList<int> &alwaysTrue,
                           bool withParameters)
 {
@@ -322,6 +364,20 @@ ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const 
     QString &condition = composed.condition;
     const int count = int(composed.rows.size());
     condition.reserve(count * 48);
+
+    // A condition on a column whose values exist only after WHERE, or on a statement whose
+    // values WHERE would change, filters the statement's result instead.
+    bool derived = !shapeOf(run.baseSql).isEmpty();
+    bool listed = true;
+    for (int r = 0; r < count; ++r) {
+        const ConditionRow &cells = composed.rows.at(r);
+        if (cells.isUsed()) {
+            derived = derived || isComputedAfterWhere(catalogEntryFor(run.fieldCatalog, cells.colIndex));
+            listed = listed && listedCells(cells);
+        }
+    }
+    bool unquotedText = false;
+
     for (int r = 0; r < count; ++r) {
         ConditionRow &cells = composed.rows[r];
         if (!cells.isUsed()) {
@@ -334,7 +390,7 @@ ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const 
         row.product = run.product;
         row.escapes = run.escapes;
         row.rules = valueRulesFor(entry, run);
-        row.q = entry.conditionOperand();
+        row.q = derived ? u"q."_s + quotedName(entry.colName, run) : entry.conditionOperand();
         row.typeClass = entry.typeClass;
         if (row.typeClass == TypeClass::Date) {
             row.dateMode = cells.value.contains(u':') ? DateMode::DateAndTime : DateMode::DateOnly;
@@ -342,6 +398,8 @@ ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const 
         row.lastRow = r == count - 1;
         row.alwaysTrue = alwaysTrue.contains(r);
         row.parameters = withParameters ? &composed.parameters : nullptr;
+        row.realLiteral = run.product == DbProduct::PostgreSql && entry.typeCode == ado::adSingle;
+        row.unquotedText = &unquotedText;
 
         // Every cell but the hidden colIndex.
         for (int c = 0; c < ConditionCol::ColIndex; ++c) {
@@ -361,7 +419,24 @@ ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const 
             condition.chop(4);
         }
     }
-    composed.statement = spliceCondition(run.baseSql, condition);
+
+    // The user's part never reaches the base statement's level: it goes in only when it is
+    // complete on its own.
+    if (!listed) {
+        composed.refusal = QCoreApplication::translate("condora::ConditionComposer", "A bracket, operator or logical word of the condition is not one the lists offer.");
+    } else if (unquotedText) {
+        composed.refusal = QCoreApplication::translate("condora::ConditionComposer", "A value of the condition that must be a number is not one.");
+    } else if (!closesAtTopLevel(condition)) {
+        composed.refusal = QCoreApplication::translate("condora::ConditionComposer", "The brackets of the condition do not pair.");
+    } else if (derived && !text::trim(condition).isEmpty()) {
+        QString why;
+        composed.statement = filterAsDerivedTable(run.baseSql, run.fieldCatalog, condition, &why);
+        if (!why.isEmpty()) {
+            composed.refusal = QCoreApplication::translate("condora::ConditionComposer", "The condition cannot filter this statement: %1.").arg(why);
+        }
+    } else {
+        composed.statement = spliceCondition(run.baseSql, condition);
+    }
     return composed;
 }
 

@@ -21,10 +21,19 @@ struct ComposedCondition
     ConditionRows rows;
     /// composeParameterized() only: the values of the "?" placeholders, in order.
     QVariantList parameters;
+    /// Why the condition cannot be added to the base statement, for the user; `statement` is
+    /// then empty. The condition must be complete on its own (closesAtTopLevel()): its brackets
+    /// pair in order, its bracket, Operator and Logical cells hold what their lists offer, and
+    /// a value written without quotes is a number; otherwise it could reach the base
+    /// statement's own level and select rows the base statement does not.
+    QString refusal;
 };
 
 /// Composes the used rows into a condition in the dialect of run.dbKind and merges it into
-/// run.baseSql before its ORDER BY tail. The condition's columns come from run.fieldCatalog
+/// run.baseSql before its ORDER BY tail. Where a condition in WHERE would change the base
+/// statement's own values or rows (shapeFilteredAfterWhere(), or a used row on an aggregate or
+/// window column, isComputedAfterWhere()), the base statement is filtered as a derived table
+/// instead (filterAsDerivedTable()), its columns compared by their result names. The condition's columns come from run.fieldCatalog
 /// (a row's colIndex); the condition shows two blanks after the join word (" where " or, when
 /// the statement already has one, " and "). A trailing "Or"/"And" is dropped; the Logical word
 /// of the last row is never written. Throws RuntimeError when a used row names no catalog

@@ -39,6 +39,39 @@ QJsonArray documentRows(const QString &json, QString *error)
     return object.value(u"rows"_s).toArray();
 }
 
+/// Why a row of the document cannot stand in a condition (a bracket cell with another text, a
+/// bracket that closes before one opened, an operator or logical word no list offers, a value
+/// that is not text), or empty. Rows are counted from 1; `open` carries the brackets still
+/// open from the rows before.
+QString rowFault(const QJsonValue &value, int row, int *open)
+{
+    if (!value.isObject()) {
+        return u"Row %1 of the condition is not a JSON object."_s.arg(row);
+    }
+    const QJsonObject object = value.toObject();
+    const QString opening = object.value(u"open"_s).toString();
+    const QString closing = object.value(u"close"_s).toString();
+    if ((!opening.isEmpty() && opening != u"("_s) || (!closing.isEmpty() && closing != u")"_s)) {
+        return u"Row %1 of the condition has a bracket other than \"(\" on the left or \")\" on the right."_s.arg(row);
+    }
+    *open += opening.isEmpty() ? 0 : 1;
+    if (!closing.isEmpty() && --*open < 0) {
+        return u"Row %1 of the condition closes a bracket that no row before it opened."_s.arg(row);
+    }
+    if (!operatorOfCell(object.value(u"operator"_s).toString())) {
+        return u"Row %1 of the condition has an operator no list offers."_s.arg(row);
+    }
+    const QString logical = object.value(u"logical"_s).toString().trimmed().toLower();
+    if (!logical.isEmpty() && logical != u"and"_s && logical != u"or"_s) {
+        return u"Row %1 of the condition has a logical word other than And or Or."_s.arg(row);
+    }
+    const QJsonValue cell = object.value(u"value"_s);
+    if (!cell.isUndefined() && !cell.isNull() && !cell.isString()) {
+        return u"Row %1 of the condition has a value that is not text."_s.arg(row);
+    }
+    return QString();
+}
+
 /// The catalog position of the usable column `name`, or 0: the column of exactly that name,
 /// else the one column whose name differs only in letter case (databases report unquoted names
 /// in their own case).
@@ -125,7 +158,14 @@ LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalo
 bool isConditionJson(const QString &json, QString *error)
 {
     QString why;
-    documentRows(json, &why);
+    const QJsonArray rows = documentRows(json, &why);
+    int open = 0;
+    for (int r = 0; r < rows.size() && why.isEmpty(); ++r) {
+        why = rowFault(rows.at(r), r + 1, &open);
+    }
+    if (why.isEmpty() && open > 0) {
+        why = u"The condition leaves a bracket open."_s;
+    }
     if (error) {
         *error = why;
     }

@@ -37,7 +37,9 @@ LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalo
                                           bool moreOperators = false);
 
 /// Whether `json` is a condition document this version reads (without a catalog to check its
-/// columns against); an explanation in `error` otherwise.
+/// columns against): each row an object whose brackets are "(", ")" or empty and pair in order,
+/// whose operator is one of the listed words and whose logical word is And, Or or empty. An
+/// explanation in `error` otherwise.
 bool isConditionJson(const QString &json, QString *error = nullptr);
 
 } // namespace condora

@@ -33,6 +33,59 @@ bool isFurtherOperator(ConditionOperator op)
     return op >= ConditionOperator::Between;
 }
 
+/// The cells a row takes from fixed lists: a bracket cell holds its bracket or nothing, the
+/// Operator one of the listed operators, the Logical cell And, Or or nothing. The grid's lists
+/// give nothing else; a condition document or a host's rows might.
+std::optional<ConditionProblem> checkCells(const ConditionRow &cells, int row)
+{
+    const QString open = text::trim(cells.open);
+    const QString close = text::trim(cells.close);
+    if ((!open.isEmpty() && open != "("_L1) || (!close.isEmpty() && close != ")"_L1)) {
+        return ConditionProblem{
+            ConditionValidatorTexts::tr("Row %1: a bracket cell holds \"(\" on the left, \")\" on the right, or nothing.")
+                .arg(row),
+            Cells::WholeRow, row, false};
+    }
+    if (!operatorOfCell(cells.op)) {
+        return ConditionProblem{ConditionValidatorTexts::tr("Types of the column and operator do not match!"),
+                                Cells::WholeRow, row, false};
+    }
+    const QString logical = text::lower(text::trim(cells.logical));
+    if (!logical.isEmpty() && logical != "and"_L1 && logical != "or"_L1) {
+        return ConditionProblem{ConditionValidatorTexts::tr("Row %1: the logical word is And or Or.").arg(row),
+                                Cells::Logical, row, true};
+    }
+    return std::nullopt;
+}
+
+/// Text no database can match as written: a NUL character (no database keeps one in text; the
+/// drivers cut the statement there) and a lone surrogate (half of a character, which cannot
+/// be encoded).
+std::optional<ConditionProblem> checkText(const QString &value, int row)
+{
+    if (value.contains(QChar(u'\0'))) {
+        return ConditionProblem{
+            ConditionValidatorTexts::tr("Row %1: the value holds a NUL character, which no database keeps in text.")
+                .arg(row),
+            Cells::Value, row, true};
+    }
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar c = value.at(i);
+        if (c.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (c.isSurrogate()) {
+            return ConditionProblem{
+                ConditionValidatorTexts::tr("Row %1: the value holds half of a character (a lone surrogate).").arg(row),
+                Cells::Value, row, true};
+        }
+    }
+    return std::nullopt;
+}
+
+/// SQLite refuses a LIKE pattern longer than this many bytes ("LIKE or GLOB pattern too
+/// complex"), its default limit.
+constexpr qsizetype SqliteLikePatternBytes = 50000;
+
 /// The value rules for one value of a used row (its type class's reading).
 std::optional<ConditionProblem> checkValue(const QString &value, TypeClass typeClass, const ValueRules &rules, int row)
 {
@@ -64,13 +117,29 @@ std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, con
                                 Cells::WholeRow, row, false};
     };
 
+    if (has(op, "null"_L1) || has(op, "true"_L1) || has(op, "false"_L1)) {
+        // No value is written.
+    } else if (auto problem = checkText(cells.value, row)) {
+        return problem;
+    }
+
     if (further) {
         // Only where the run offers them, and for the type classes they suit.
         if (!operatorsFor(typeClass, run.moreOperators).contains(*further)) {
             return mismatch();
         }
         if (!takesValueList(*further)) {
-            return std::nullopt; // starts with / ends with: any text
+            // starts with / ends with: any text that SQLite's LIKE takes as a pattern (each
+            // wildcard escaped doubles)
+            if (run.product == DbProduct::Sqlite && cells.value.toUtf8().size() * 2 + 1 > SqliteLikePatternBytes) {
+                return ConditionProblem{
+                    ConditionValidatorTexts::tr("Row %1: the value is too long to search for (at most %2 bytes on "
+                                                "this database).")
+                        .arg(row)
+                        .arg((SqliteLikePatternBytes - 1) / 2),
+                    Cells::Value, row, true};
+            }
+            return std::nullopt;
         }
         const std::optional<QStringList> values = splitValueList(cells.value);
         if (*further == ConditionOperator::Between && (!values || values->size() != 2)) {
@@ -100,6 +169,15 @@ std::optional<ConditionProblem> checkRow(const ConditionRow &cells, int row, con
     if (has(op, "null"_L1)) {
         return std::nullopt;
     }
+    if (has(op, "include"_L1) && run.product == DbProduct::Sqlite
+        && cells.value.toUtf8().size() + 2 > SqliteLikePatternBytes) {
+        return ConditionProblem{
+            ConditionValidatorTexts::tr("Row %1: the value is too long to search for (at most %2 bytes on this "
+                                        "database).")
+                .arg(row)
+                .arg(SqliteLikePatternBytes - 2),
+            Cells::Value, row, true};
+    }
     return checkValue(cells.value, typeClass, rules, row);
 }
 
@@ -117,12 +195,18 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
     const int count = int(rows.size());
     int opening = 0;
     int closing = 0;
+    // Brackets still open at this row: a ")" with none open would close a bracket of the
+    // statement around the condition.
+    int open = 0;
     // The last bracket cell seen on a used row: two of the same kind in a row is the fault.
     QChar lastBracket;
     for (int r = 0; r < count; ++r) {
         const ConditionRow &cells = rows.at(r);
         if (!cells.isUsed()) {
             continue;
+        }
+        if (auto problem = checkCells(cells, r + 1)) {
+            return problem;
         }
         bool doubled = false;
         for (const QString &bracket : {cells.open, cells.close}) {
@@ -145,12 +229,18 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
             return ConditionProblem{ConditionValidatorTexts::tr("Brackets in same type can't be use continuously!"),
                                     Cells::WholeRow, r + 1, false};
         }
+        open += text::trim(cells.open).isEmpty() ? 0 : 1;
+        if (!text::trim(cells.close).isEmpty() && --open < 0) {
+            return ConditionProblem{
+                ConditionValidatorTexts::tr("Row %1: this \")\" has no \"(\" before it.").arg(r + 1),
+                Cells::WholeRow, r + 1, false};
+        }
         if (auto problem = checkRow(cells, r + 1, run)) {
             return problem;
         }
     }
 
-    if (opening != closing) {
+    if (opening != closing || open != 0) {
         return ConditionProblem{
             ConditionValidatorTexts::tr("The number of left bracket must accord with that of right bracket!")};
     }

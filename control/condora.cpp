@@ -8,6 +8,7 @@
 #include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "analysis/statementsplitter.h"
+#include "analysis/sqlscanner.h"
 #include "analysis/statementtools.h"
 #include "control/aboutdialog.h"
 #include "control/magnifyingglass.h"
@@ -142,6 +143,10 @@ QString Condora::runQuery(condora::QueryRun &run)
             refusal = tr("A condition cannot be added to a statement that combines queries with %1: it would filter "
                          "the last query only.")
                           .arg(combining);
+        } else if (const QString comment = ambiguousComment(statement); !comment.isEmpty()) {
+            refusal = tr("The statement holds %1, which databases read in different ways: a condition added to it "
+                         "could end up inside the comment.")
+                          .arg(comment);
         }
         if (!refusal.isEmpty()) {
             messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + refusal, MessageButtons::Ok, MessageIcon::Exclamation,

@@ -393,6 +393,10 @@ bool frmCondora::checkStatement()
         return false;
     }
     recompose();
+    if (!m_refusal.isEmpty()) {
+        messageBox(m_refusal, MessageButtons::Ok, MessageIcon::Exclamation);
+        return false;
+    }
     const QString m = testSql(connectionOf(m_run), m_resultSql);
     if (!m.isEmpty()) {
         messageBox(m + u"\r\n"_s + tr("Wrong query condition!"));

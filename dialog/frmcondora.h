@@ -168,6 +168,9 @@ private:
 
     QueryRun m_run;
     QString m_resultSql;
+    /// Why the latest composition could not be added to the statement (then m_resultSql is
+    /// empty), or empty.
+    QString m_refusal;
     std::unique_ptr<BusyScope> m_busy; // the busy state while the dialog's statements run
 
     FlexGrid *m_grid = nullptr;

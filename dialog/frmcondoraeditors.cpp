@@ -93,6 +93,7 @@ void frmCondora::recompose()
         }
     }
     m_resultSql = composed.statement;
+    m_refusal = composed.refusal;
     m_txtCondition->setPlainText(composed.condition);
 }
 

@@ -187,7 +187,7 @@ void frmCondora::offerNarrowing(frmGetValue &picker, int row)
         return;
     }
     const QString statement = composeCondition(rows, m_run, {current}).statement;
-    if (testSql(connectionOf(m_run), statement).isEmpty()) {
+    if (!statement.isEmpty() && testSql(connectionOf(m_run), statement).isEmpty()) {
         picker.setNarrowing(statement, quotedName(name, m_run));
     }
 }

@@ -141,15 +141,6 @@ QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const
     return listed.select + u"q.v from "_s + rows + where;
 }
 
-QString quotedName(const QString &name, const QueryRun &run)
-{
-    if (run.dbKind == DbKind::SqlServer || run.dbKind == DbKind::Access) {
-        return u'[' + QString(name).replace(u"]"_s, u"]]"_s) + u']';
-    }
-    const QChar quote = run.product == DbProduct::MySql ? u'`' : u'"';
-    return quote + QString(name).replace(quote, QString(2, quote)) + quote;
-}
-
 bool registerSqliteFold(ado::Connection &connection)
 {
     sqlite3 *db = sqliteHandle(connection);

@@ -60,9 +60,6 @@ QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const
 QString valueSearchCondition(const QString &operand, const QString &search, const QueryRun &run,
                                             ValueSearchMethod method);
 
-/// `name` as a quoted identifier of `run`'s dialect: [name] for SQL Server and Access/Jet,
-/// `name` for MySQL/MariaDB, "name" otherwise (the quote character doubled inside).
-QString quotedName(const QString &name, const QueryRun &run);
 
 /// Registers the SQLite function condora_fold(text) (Qt's case folding; NULL stays NULL) on a
 /// connection through Qt's SQLite driver. Safe to call again; returns false when the

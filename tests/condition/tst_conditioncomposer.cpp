@@ -48,6 +48,8 @@ private Q_SLOTS:
     void statementSplice();
     void rowsAndLogicalWords_data();
     void rowsAndLogicalWords();
+    void userPartNeverReachesTheBase_data();
+    void userPartNeverReachesTheBase();
     void failureKeepsPreviousResult_data();
     void failureKeepsPreviousResult();
     void followsTheLatestGrid();
@@ -500,10 +502,49 @@ void TestConditionComposer::rowsAndLogicalWords_data()
         << u" ( t.c = 1 Or t.c = 2 )"_s;
     QTest::newRow("bracket cells not trimmed")
         << QList<ConditionRow>{{u"( "_s, u"c"_s, u"= "_s, u"1"_s, u" )"_s, QString(), u"1"_s}} << u" (  t.c = 1  )"_s;
-    QTest::newRow("close and open brackets composed as they stand")
-        << QList<ConditionRow>{{QString(), u"c"_s, u"= "_s, u"1"_s, u")"_s, u" And "_s, u"1"_s},
-                               {u"("_s, u"c"_s, u"= "_s, u"2"_s, QString(), QString(), u"1"_s}}
-        << u" t.c = 1 ) And ( t.c = 2"_s;
+}
+
+void TestConditionComposer::userPartNeverReachesTheBase_data()
+{
+    QTest::addColumn<QList<ConditionRow>>("rows");
+    QTest::addColumn<QString>("condition"); // still composed, for the preview
+    QTest::addColumn<bool>("boundToo");      // false: the bound form holds the value as a parameter
+
+    const auto row = [](const QString &open, const QString &op, const QString &value, const QString &close,
+                        const QString &logical) { return ConditionRow{open, u"c"_s, op, value, close, logical, u"1"_s}; };
+    QTest::newRow("close then open")
+        << QList<ConditionRow>{row(QString(), u"= "_s, u"1"_s, u")"_s, u" Or"_s), row(u"("_s, u"= "_s, u"2"_s, QString(), QString())}
+        << u" t.c = 1 ) Or ( t.c = 2"_s << true;
+    QTest::newRow("open never closed") << QList<ConditionRow>{row(u"("_s, u"= "_s, u"1"_s, QString(), QString())}
+                                       << u" ( t.c = 1"_s << true;
+    QTest::newRow("bracket cell with text")
+        << QList<ConditionRow>{row(u"1=1) or ("_s, u"= "_s, u"1"_s, QString(), QString())} << u" 1=1) or ( t.c = 1"_s << true;
+    QTest::newRow("number value that ends the condition")
+        << QList<ConditionRow>{row(QString(), u"= "_s, u"1) or (1=1"_s, QString(), QString())} << u" t.c = 1) or (1=1"_s << false;
+    QTest::newRow("number value with a comment")
+        << QList<ConditionRow>{row(QString(), u"= "_s, u"1 --"_s, QString(), QString())} << u" t.c = 1 --"_s << false;
+    QTest::newRow("operator outside the list")
+        << QList<ConditionRow>{row(QString(), u"= 1 or 1 ="_s, u"1"_s, QString(), QString())} << u" t.c = 1 or 1 = 1"_s << true;
+    QTest::newRow("logical word outside the list")
+        << QList<ConditionRow>{row(QString(), u"= "_s, u"1"_s, QString(), u"or 1=1 or"_s),
+                               row(QString(), u"= "_s, u"2"_s, QString(), QString())}
+        << u" t.c = 1 or 1=1 or t.c = 2"_s << true;
+}
+
+void TestConditionComposer::userPartNeverReachesTheBase()
+{
+    QFETCH(QList<ConditionRow>, rows);
+    QFETCH(QString, condition);
+    QFETCH(bool, boundToo);
+    for (const QString &base : {u"select t.c from t"_s, u"select t.c from t where t.c <> 3 order by t.c"_s}) {
+        const ComposedCondition composed = compose(rows, base);
+        QCOMPARE(composed.condition, condition);
+        QVERIFY(composed.statement.isEmpty());
+        QVERIFY(!composed.refusal.isEmpty());
+        m_run.baseSql = base;
+        const ComposedCondition bound = composeParameterized(rows, m_run);
+        QCOMPARE(bound.statement.isEmpty(), boundToo);
+    }
 }
 
 void TestConditionComposer::rowsAndLogicalWords()

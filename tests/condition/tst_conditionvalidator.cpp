@@ -117,8 +117,29 @@ void TestConditionValidator::rules_data()
     pass("one row", {row(QString(), N, u"= "_s, u"5"_s, QString(), QString())});
     pass("brackets on one row",
          {row(u"("_s, N, u"> "_s, u"1"_s, u")"_s), row(u"("_s, S, u"= "_s, u"x"_s, u")"_s, QString())});
-    pass("close then open",
-         {row(QString(), N, u"> "_s, u"1"_s, u")"_s), row(u"("_s, N, u"< "_s, u"9"_s, QString(), QString())});
+    QTest::newRow("close then open")
+        << Rows{row(QString(), N, u"> "_s, u"1"_s, u")"_s), row(u"("_s, N, u"< "_s, u"9"_s, QString(), QString())}
+        << u"Row 1: this \")\" has no \"(\" before it."_s << wholeRow(1) << false;
+    QTest::newRow("closes on a later row before it opens")
+        << Rows{row(QString(), N, u"> "_s, u"1"_s), row(QString(), N, u"< "_s, u"9"_s, u")"_s),
+                row(u"("_s, N, u"= "_s, u"5"_s, QString(), QString())}
+        << u"Row 2: this \")\" has no \"(\" before it."_s << wholeRow(2) << false;
+    QTest::newRow("reversed bracket cells")
+        << Rows{row(u")"_s, N, u"> "_s, u"1"_s, u"("_s, QString())}
+        << u"Row 1: a bracket cell holds \"(\" on the left, \")\" on the right, or nothing."_s << wholeRow(1)
+        << false;
+    QTest::newRow("operator outside the list")
+        << Rows{row(QString(), N, u"= 1 or 1 = "_s, u"1"_s, QString(), QString())} << typeMismatch << wholeRow(1)
+        << false;
+    QTest::newRow("logical word outside the list")
+        << Rows{row(QString(), S, u"= "_s, u"a"_s, QString(), u"or 1=1 or"_s), row(QString(), N, u"= "_s, u"1"_s, QString(), QString())}
+        << u"Row 1: the logical word is And or Or."_s << logicalCell(1) << true;
+    QTest::newRow("NUL in a value")
+        << Rows{row(QString(), S, u"= "_s, u"nul"_s + QChar(u'\0') + u"here"_s, QString(), QString())}
+        << u"Row 1: the value holds a NUL character, which no database keeps in text."_s << valueCell(1) << true;
+    QTest::newRow("lone surrogate in a value")
+        << Rows{row(QString(), S, u"include "_s, u"a"_s + QChar(0xD800) + u"b"_s, QString(), QString())}
+        << u"Row 1: the value holds half of a character (a lone surrogate)."_s << valueCell(1) << true;
     pass("brackets of skipped rows ignored", {row(u"("_s, N, u"> "_s, u"1"_s), skipped(u"("_s, QString()),
                                               row(QString(), N, u"< "_s, u"9"_s, u")"_s, QString())});
     pass("fitting operators",

@@ -898,6 +898,14 @@ void TestFuzz::composer()
         }
         const QString &condition = composed->condition;
 
+        // The user's part reaches the statement only when it is complete on its own; otherwise
+        // nothing is composed and the refusal says why.
+        if (!composed->refusal.isEmpty()) {
+            FUZZ_CHECK(composed->statement.isEmpty(), detail);
+            continue;
+        }
+        FUZZ_CHECK(closesAtTopLevel(condition), detail + u" gave "_s + shown(condition));
+
         // On a statement the plain rules handle (and no OR to bracket): the base statement's
         // head, the condition after its join word, and the sort clause as written.
         FUZZ_CHECK(condition.isEmpty() || condition.startsWith(u' '), detail);

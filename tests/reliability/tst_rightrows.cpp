@@ -82,6 +82,8 @@ QStringList schema(Engine engine)
         "(11, 'Kay Ito', 1, 2800, '2019-08-08', NULL, 'Kay'), "
         "(12, 'Lou Ruiz', 2, 3300, '2020-10-10', 'part-time', 'Lou')"_s,
         u"INSERT INTO audit VALUES (1, 'created')"_s,
+        u"CREATE TABLE price (id INTEGER PRIMARY KEY, amount REAL, share REAL)"_s,
+        u"INSERT INTO price VALUES (1, 21.35, 0.15), (2, 18.4, 0.05), (3, 21.35, 0), (4, 9.5, 0.15)"_s,
     };
     if (pg) {
         statements.append(u"CREATE FUNCTION log_read(v INTEGER) RETURNS INTEGER LANGUAGE plpgsql AS $$ "
@@ -90,7 +92,7 @@ QStringList schema(Engine engine)
     return statements;
 }
 
-const QStringList Tables{u"emp"_s, u"dept"_s, u"audit"_s};
+const QStringList Tables{u"emp"_s, u"dept"_s, u"audit"_s, u"price"_s};
 
 // The user's condition -------------------------------------------------------------------------
 //
@@ -553,21 +555,40 @@ QList<Statement> statements()
          .conditions = {u"hired > '2020-01-01'"_s, u"hired < '2018-01-01' or hired = '2024-04-04'"_s}},
 
         // Window functions
+        // A window function computes its values over the statement's own rows: a condition
+        // filters what the statement shows, and the values stay as shown.
         {.name = "row_number over a partition",
          .sqlite = u"select e.id, e.dept, e.salary, row_number() over (partition by e.dept order by e.salary desc, e.id) "
                    "as rn from emp e"_s,
-         .expected = u"select e.id, e.dept, e.salary, row_number() over (partition by e.dept order by e.salary desc, e.id) "
-                     "as rn from emp e where %C"_s,
-         .map = u"id=e.id;dept=e.dept;salary=e.salary"_s,
-         .conditions = {u"dept = 1"_s, u"salary > 2500"_s,
-                        u"!rn = 1 => select * from (\n%B\n) q where q.rn = 1"_s}},
+         .conditions = {u"dept = 1"_s, u"salary > 2500"_s, u"rn = 1"_s, u"rn < 3 and salary < 4000"_s}},
         {.name = "row_number and ORDER BY",
          .sqlite = u"select e.id, e.name, row_number() over (order by e.salary, e.id) as pos from emp e order by e.id"_s,
-         .expected = u"select e.id, e.name, row_number() over (order by e.salary, e.id) as pos from emp e where %C "
-                     "order by e.id"_s,
-         .map = u"id=e.id;name=e.name"_s,
+         .expected = Wrap + u" order by q.id"_s,
          .ordered = true,
-         .conditions = {u"id < 6"_s, u"name include 'a'"_s}},
+         .conditions = {u"id < 6"_s, u"name include 'a'"_s, u"pos > 8"_s}},
+        {.name = "rank over the access rule, ORDER BY and LIMIT",
+         .sqlite = u"select e.id, e.name, rank() over (order by e.salary desc) as r from emp e where e.dept <> 3 "
+                   "order by r, e.id limit 4"_s,
+         .expected = u"select * from (select e.id, e.name, rank() over (order by e.salary desc) as r from emp e where "
+                     "e.dept <> 3) q where %C order by q.r, q.id limit 4"_s,
+         .ordered = true,
+         .conditions = {u"name include 'o'"_s, u"id > 2"_s}},
+        {.name = "running total",
+         .sqlite = u"select e.id, e.salary, sum(e.salary) over (order by e.id) as running from emp e where e.dept = 1"_s,
+         .conditions = {u"id > 2"_s, u"running > 6000 and salary < 3000"_s}},
+
+        // REAL columns: a single-precision float on PostgreSQL, compared in its own type. The
+        // test's own statement compares the values as decimals.
+        {.name = "REAL columns",
+         .sqlite = u"select p.id, p.amount, p.share from price p"_s,
+         .map = u"id=q.id;amount=cast(q.amount as numeric(10,2));share=cast(q.share as numeric(10,2))"_s,
+         .conditions = {u"amount = 21.35"_s, u"share = 0.15 or amount < 10"_s, u"amount > 18.4"_s, u"share <> 0.15"_s}},
+
+        // Unpaired brackets: refused, naming the row
+        {.name = "bracket closed before it opens under an access rule",
+         .sqlite = u"select e.id, e.name, e.dept, e.salary from emp e where e.dept <> 3 and e.salary > 100"_s,
+         .conditions = {u"id = 1 ) or ( id = 5"_s, u"id = 2 or id = 1 ) or ( id = 5"_s},
+         .reasons = {u"has no \"(\" before it"_s}},
 
         // select *, t.*, DISTINCT
         {.name = "select *",
