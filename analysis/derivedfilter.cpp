@@ -136,6 +136,9 @@ int resultPosition(const QString &item, const FieldCatalog &catalog)
 
 QString shapeFilteredAfterWhere(const QString &statement)
 {
+    if (const QString combining = combiningKeyword(statement); !combining.isEmpty()) {
+        return combining;
+    }
     const SqlScanner scanner(statement);
     const auto [start, end] = selectList(scanner);
     if (start < 0) {

@@ -7,7 +7,9 @@
 namespace condora {
 
 /// What in `statement` a condition in its WHERE clause would change besides the rows it keeps,
-/// named for the user ("a window function", "DISTINCT ON"), or empty. A window function in the
+/// named for the user ("UNION", "a window function", "DISTINCT ON"), or empty. A condition
+/// spliced into a statement that combines queries (UNION, INTERSECT, EXCEPT, MINUS) would filter
+/// its last query only. A window function in the
 /// select list computes its values over the rows WHERE leaves (a rank, a running total), and
 /// DISTINCT ON picks one row of each group from the rows WHERE leaves; filtering the statement's
 /// result keeps both as the statement shows them.

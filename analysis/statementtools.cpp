@@ -204,7 +204,12 @@ QString probeSql(const QString &statement)
     thread_local QString lastStatement;
     thread_local QString lastProbe;
     if (lastProbe.isEmpty() || statement != lastStatement) {
-        lastProbe = spliceCondition(statement, u"1=0 "_s);
+        // A WHERE spliced into a statement that combines queries would hold back the rows of
+        // its last query only: such a statement is probed as a derived table.
+        const QString with = withClause(statement);
+        lastProbe = combiningKeyword(statement).isEmpty()
+                        ? spliceCondition(statement, u"1=0 "_s)
+                        : with + u"select * from ("_s + statement.mid(with.size()) + u"\n) q where 1=0 "_s;
         lastStatement = statement;
     }
     return lastProbe;

@@ -27,7 +27,9 @@ int splitStr(QStringList &list, const QString &text, const QString &separator);
 /// tail alone. The one splice of the probe and the composer.
 QString spliceCondition(const QString &statement, const QString &condition);
 
-/// The no-rows form of a statement: the condition "1=0 " spliced in (spliceCondition()).
+/// The no-rows form of a statement: the condition "1=0 " spliced in (spliceCondition()), or
+/// for a statement that combines queries (UNION, ...) the statement as a derived table
+/// "select * from (<statement>) q where 1=0 ".
 QString probeSql(const QString &statement);
 
 /// The first word of the statement in upper case ("SELECT", "WITH", "UPDATE", ...), or empty when

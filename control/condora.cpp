@@ -139,10 +139,6 @@ QString Condora::runQuery(condora::QueryRun &run)
         const QString first = leadingKeyword(statement);
         if (!first.isEmpty() && first != u"SELECT"_s && first != u"WITH"_s) {
             refusal = tr("The statement is not a query (it begins with %1): Condora only reads data.").arg(first);
-        } else if (const QString combining = combiningKeyword(statement); !combining.isEmpty()) {
-            refusal = tr("A condition cannot be added to a statement that combines queries with %1: it would filter "
-                         "the last query only.")
-                          .arg(combining);
         } else if (const QString comment = ambiguousComment(statement); !comment.isEmpty()) {
             refusal = tr("The statement holds %1, which databases read in different ways: a condition added to it "
                          "could end up inside the comment.")

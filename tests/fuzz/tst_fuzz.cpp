@@ -163,7 +163,7 @@ bool withoutQuotesOrComments(const QString &text)
 // give what the plain rules give.
 bool plainStatement(const QString &text)
 {
-    static const QRegularExpression otherWords(u"\\b(group|having|window|limit|offset|fetch|for|or)\\b"_s,
+    static const QRegularExpression otherWords(u"\\b(group|having|window|limit|offset|fetch|for|or|union|intersect|except|minus)\\b"_s,
                                                QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression cutWords(u"\\b(order|by|where|from)\\b"_s,
                                              QRegularExpression::CaseInsensitiveOption);
