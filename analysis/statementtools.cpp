@@ -104,18 +104,25 @@ const QStringList &clausesAfterWhere()
 
 } // namespace
 
-QString countSql(const QString &statement)
+DerivedRows derivedRows(const QString &statement)
 {
-    const QString with = withClause(statement);
-    QString query = statement.mid(with.size());
-    const SqlScanner scanner(query);
+    DerivedRows rows;
+    rows.with = withClause(statement);
+    rows.query = statement.mid(rows.with.size());
+    const SqlScanner scanner(rows.query);
     const SqlScanner::Match from = scanner.findKeyword({u"from"_s});
     const SqlScanner::Match orderBy = scanner.findKeyword({u"order by"_s}, from.found() ? from.end : 0);
     const bool rowLimit = scanner.findKeyword({u"limit"_s, u"offset"_s, u"fetch"_s, u"top"_s}).found();
     if (orderBy.found() && !rowLimit) {
-        query = query.left(scanner.codeEndBefore(orderBy.start));
+        rows.query = rows.query.left(scanner.codeEndBefore(orderBy.start));
     }
-    return with + u"select count(*) from ("_s + query + u"\n) condora_rows"_s;
+    return rows;
+}
+
+QString countSql(const QString &statement)
+{
+    const DerivedRows rows = derivedRows(statement);
+    return rows.with + u"select count(*) from ("_s + rows.query + u"\n) condora_rows"_s;
 }
 
 QString spliceCondition(const QString &statement, const QString &condition)

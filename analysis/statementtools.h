@@ -45,6 +45,18 @@ QString combiningKeyword(const QString &statement);
 /// common table expressions, with their trailing space); empty for any other statement.
 QString withClause(const QString &statement);
 
+/// A statement taken apart for reading its rows as a derived table: the common table
+/// expressions of a WITH statement (withClause()), which go in front of the statement that
+/// reads them, and the query after them without a top-level ORDER BY at the end when no LIMIT,
+/// OFFSET, FETCH or TOP needs it (some databases refuse an ORDER BY in a derived table, and
+/// the rows do not depend on it).
+struct DerivedRows
+{
+    QString with;
+    QString query;
+};
+DerivedRows derivedRows(const QString &statement);
+
 /// A statement that counts the rows of `statement`: "select count(*) from (" statement ")
 /// condora_rows", with the common table expressions of a WITH statement kept in front, and a
 /// top-level ORDER BY at the end left out when no LIMIT, OFFSET, FETCH or TOP needs it (some

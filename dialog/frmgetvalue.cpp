@@ -50,6 +50,17 @@ using twipsgeometry::twipsGeometry;
 
 namespace {
 
+/// True when no other result column of the statement has the name `name` (in any letter case):
+/// the statement's rows can then be read by that name as a derived table's column.
+bool uniqueResultName(const FieldCatalog &catalog, const QString &name)
+{
+    int same = 0;
+    for (int i = 1; i < catalog.size(); ++i) {
+        same += catalog.at(i).colName.compare(name, Qt::CaseInsensitive) == 0 ? 1 : 0;
+    }
+    return same == 1;
+}
+
 /// What pickers remember for the rest of the process: one picker is open at a time (it is
 /// modal), and the next one opens as the user left the last.
 struct PickerSession
@@ -74,7 +85,7 @@ constexpr int MoreRowsAfterMs = 30;
 /// Lists at least this long sort on a worker thread (a few milliseconds of work below it).
 constexpr int AsideSortRows = 5000;
 /// The "Rows" column's width in twips.
-constexpr int CountColWidth = 1100;
+constexpr int CountColWidth = 1300;
 
 } // namespace
 
@@ -129,7 +140,7 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_count->setObjectName(u"lblCount"_s);
     m_chkCounts = new QCheckBox(tr("Rows per value"), this);
     m_chkCounts->setObjectName(u"chkCounts"_s);
-    m_chkCounts->setAccessibleDescription(tr("Shows how many rows hold each value."));
+    m_chkCounts->setAccessibleDescription(tr("Shows how many rows of the query hold each value."));
     m_chkCounts->setChecked(session().counts);
     connect(m_chkCounts, &QCheckBox::toggled, this, [this](bool on) {
         session().counts = on;
@@ -277,7 +288,7 @@ void frmGetValue::iniGrid()
 {
     const bool counts = m_chkCounts->isChecked() && m_grid->Cols() > 1;
     reportErrors([this, counts] {
-        m_grid->setFormatString(u"<"_s + m_headTitle + (counts ? u"|>"_s + tr("Rows") : QString()));
+        m_grid->setFormatString(u"<"_s + m_headTitle + (counts ? u"|>"_s + tr("Query rows") : QString()));
         const QRect g = twipsGeometry(m_grid);
         const int design = g.width() - g.left() - 160 + 1000 - (counts ? CountColWidth + 1000 : 0);
         m_grid->setColWidth(0, std::max(design, std::min(widestValue(), design * MaxWidthFactor)));
@@ -336,6 +347,17 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         if (m_chkNarrow->isChecked() && !m_narrowing.isEmpty()) {
             request.narrowing = m_narrowing;
             request.narrowingColumn = m_narrowingColumn;
+        }
+        // The rows counted are the query's: the narrowed statement while it narrows, else the
+        // base statement, where the value's column has a name of its own in the result.
+        if (request.counts) {
+            if (!request.narrowing.isEmpty()) {
+                request.countSource = request.narrowing;
+                request.countColumn = request.narrowingColumn;
+            } else if (uniqueResultName(m_run.fieldCatalog, column.colName)) {
+                request.countSource = m_run.baseSql;
+                request.countColumn = quotedName(column.colName, m_run);
+            }
         }
         m_typeClass = column.typeClass;
         const ValueSearchMethod method = valueSearchMethod(m_run, connection);

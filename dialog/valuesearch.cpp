@@ -2,6 +2,7 @@
 
 #include "dialog/valuesearch.h"
 
+#include "analysis/statementtools.h"
 #include "condition/valuerules.h"
 #include "dialog/frmgetvalue.h"
 #include "platform/ado/connection.h"
@@ -40,6 +41,17 @@ ListedValue listedValue(const ColumnInfo &column, const QString &fromClause, DbP
     }
     listed.source = expression ? fromClause : column.tabName;
     return listed;
+}
+
+/// The value of the column `name` of the derived table `alias` as the listed value reads it.
+QString sameForm(const ColumnInfo &column, const QString &alias, const QString &name, DbProduct product)
+{
+    const QString value = alias + u'.' + name;
+    if (product == DbProduct::PostgreSql
+        && (column.typeCode == ado::adDBTimeStamp || column.typeCode == ado::adDBTime)) {
+        return u"cast("_s + value + u" as text)"_s;
+    }
+    return value;
 }
 
 QString quoted(const QString &text, const EscapeRules &escapes)
@@ -135,6 +147,16 @@ QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const
                           + request.narrowingColumn + u" is null)))"_s);
     }
     const QString where = conditions.isEmpty() ? QString() : u" where "_s + conditions.join(u" and "_s);
+    if (request.counts && !request.countSource.isEmpty()) {
+        // Each listed value once, with the number of the statement's rows that hold it.
+        const DerivedRows counted = derivedRows(request.countSource);
+        const QString value = sameForm(column, u"b"_s, request.countColumn, run.product);
+        const QString distinctRows = u"(select distinct "_s + listed.value + u" as v from "_s + listed.source + u" "_s
+                                     + column.filterClause + u") q"_s;
+        return counted.with + u"select q.v, coalesce(c.n, 0) from "_s + distinctRows + u" left join (select "_s + value
+               + u" as v, count(*) as n from ("_s + counted.query + u"\n) b group by "_s + value
+               + u") c on c.v = q.v or (c.v is null and q.v is null)"_s + where;
+    }
     if (request.counts) {
         return u"select q.v, count(*) from "_s + rows + where + u" group by q.v"_s;
     }

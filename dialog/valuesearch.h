@@ -40,6 +40,11 @@ struct ValueListRequest
     /// (written as the statement's dialect quotes a name); empty lists every value.
     QString narrowing;
     QString narrowingColumn;
+    /// With counts: the statement whose rows are counted (the run's base statement, or the
+    /// narrowing statement while it narrows) and the value's result column in it (quoted as
+    /// the dialect quotes a name). Empty: the rows of the column's own table are counted.
+    QString countSource;
+    QString countColumn;
 };
 
 /// The search method for a run on `connection`.
@@ -50,7 +55,10 @@ ValueSearchMethod valueSearchMethod(const QueryRun &run, const ado::Connection &
 /// are read through a derived table q with the value as column v: "select distinct q.v from
 /// (select <value> as v from ... <filter>) q where <search>", or with counts "select q.v,
 /// count(*) from (...) q [where <search>] group by q.v". The typed text is written as a
-/// literal escaped by `run.escapes`, so it never leaves its literal. A narrowing statement adds
+/// literal escaped by `run.escapes`, so it never leaves its literal. With a count source the
+/// counts are the rows of that statement holding each value, 0 for a listed value it does not
+/// hold: "... q left join (select b.<column> as v, count(*) as n from (<source>) b group by
+/// b.<column>) c on c.v = q.v (or both null)". A narrowing statement adds
 /// "q.v in (select n.<column> from (<narrowing>) n)" (NULL kept when the narrowed rows hold
 /// NULL).
 QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const QueryRun &run,

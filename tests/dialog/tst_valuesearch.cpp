@@ -160,6 +160,8 @@ private:
     std::unique_ptr<frmGetValue> m_picker;
     FlexGrid *m_grid = nullptr;
     const QString m_filter = u" where w is null or w <> 'hidden'"_s;
+    /// The base statement open() gives the picker's run, when a test sets one.
+    QString m_base;
 };
 
 void TestValueSearch::init()
@@ -170,6 +172,7 @@ void TestValueSearch::init()
 
 void TestValueSearch::cleanup()
 {
+    m_base.clear();
     m_picker.reset();
     m_run = QueryRun();
     m_file.reset();
@@ -218,7 +221,7 @@ bool TestValueSearch::open(const QString &backend, int position, const QString &
         m_run.product = DbProduct::Sqlite;
     }
     m_run.savedCursorLocation = m_run.connection->CursorLocation();
-    m_run.baseSql = u"select w.w, w.n, w.d, upper(w.w) as uw from %1 w"_s.arg(table);
+    m_run.baseSql = m_base.isEmpty() ? u"select w.w, w.n, w.d, upper(w.w) as uw from %1 w"_s.arg(table) : m_base;
     m_run.dbKind = DbKind::Other;
     m_run.escapes = escapeRulesOf(*m_run.connection);
     m_run.fieldCatalog = {ColumnInfo()};
@@ -293,9 +296,14 @@ void TestValueSearch::countsPerValue_data()
     QTest::addColumn<QString>("backend");
     QTest::addColumn<int>("position");
     QTest::addColumn<QString>("operand"); // what the test's own statements read
+    QTest::addColumn<QString>("base");    // empty: the plain statement over words
+    // Rows of a statement that joins and restricts: each value counts the statement's rows.
+    const QString joined = u"select w.w, w.n, w.d, upper(w.w) as uw from words w join words x on x.w = w.w "
+                           "where w.n > -3"_s;
     for (const QString &backend : {u"sqlite"_s, u"postgresql"_s, u"mariadb"_s}) {
-        QTest::addRow("%s: a table's column", qPrintable(backend)) << backend << 1 << u"w.w"_s;
-        QTest::addRow("%s: a computed column", qPrintable(backend)) << backend << 4 << u"upper(w.w)"_s;
+        QTest::addRow("%s: a table's column", qPrintable(backend)) << backend << 1 << u"w.w"_s << QString();
+        QTest::addRow("%s: a computed column", qPrintable(backend)) << backend << 4 << u"upper(w.w)"_s << QString();
+        QTest::addRow("%s: rows of a join", qPrintable(backend)) << backend << 1 << u"w"_s << joined;
     }
 }
 
@@ -304,12 +312,15 @@ void TestValueSearch::countsPerValue()
     QFETCH(QString, backend);
     QFETCH(int, position);
     QFETCH(QString, operand);
+    QFETCH(QString, base);
+    m_base = base;
     OPEN_OR_SKIP(backend, position);
     // The values as the database tells them apart, and for each the rows a condition on it
-    // finds: count(*) of its own statement.
+    // finds: count(*) of its own statement (over the base statement's rows).
     QStringList expected;
+    const QString listedOperand = base.isEmpty() ? operand : u"w.w"_s;
     for (const QString &value :
-         readColumn(*m_run.connection, u"select distinct %1 from words w"_s.arg(operand) + m_filter)) {
+         readColumn(*m_run.connection, u"select distinct %1 from words w"_s.arg(listedOperand) + m_filter)) {
         if (value.contains(u"cl"_s, Qt::CaseInsensitive)) {
             expected.append(value);
         }
@@ -329,8 +340,10 @@ void TestValueSearch::countsPerValue()
     for (int row = 1; row < m_grid->Rows(); ++row) {
         const QString value = m_grid->TextMatrix(row, 0);
         shown.append(value);
-        const QString own = u"select count(*) from words w where (%1) and %2 = '%3'"_s
-                                .arg(m_filter.mid(7), operand, escapedLiteral(value, m_run.escapes));
+        const QString own = base.isEmpty() ? u"select count(*) from words w where (%1) and %2 = '%3'"_s
+                                                 .arg(m_filter.mid(7), operand, escapedLiteral(value, m_run.escapes))
+                                           : u"select count(*) from (%1) b where b.%2 = '%3'"_s
+                                                 .arg(base, operand, escapedLiteral(value, m_run.escapes));
         QCOMPARE(m_grid->TextMatrix(row, 1), readColumn(*m_run.connection, own).value(0));
     }
     QCOMPARE(asTold(shown, backend), asTold(expected, backend));
