@@ -69,6 +69,18 @@ QString rowFault(const QJsonValue &value, int row, int *open)
     if (!cell.isUndefined() && !cell.isNull() && !cell.isString()) {
         return u"Row %1 of the condition has a value that is not text."_s.arg(row);
     }
+    const QString text = cell.toString();
+    bool broken = text.contains(QChar(u'\0'));
+    for (qsizetype i = 0; i < text.size() && !broken; ++i) {
+        if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else {
+            broken = text.at(i).isSurrogate();
+        }
+    }
+    if (broken) {
+        return u"Row %1 of the condition has a value with a NUL character or half of a character."_s.arg(row);
+    }
     return QString();
 }
 
@@ -138,7 +150,7 @@ LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalo
                                                        object.value(u"operator"_s).toString(), moreOperators)
                                         : QString();
         if (op.isEmpty()) {
-            loaded.dropped.append(column);
+            (position > 0 ? loaded.unsuited : loaded.dropped).append(column);
             continue;
         }
         ConditionRow row;

@@ -24,9 +24,11 @@ QString conditionRowsToJson(const ConditionRows &rows, const FieldCatalog &catal
 struct LoadedConditionRows
 {
     ConditionRows rows;
-    /// Columns of rows left out because the statement has no usable column of that name, or the
-    /// operator does not suit it.
+    /// Columns of rows left out because the statement has no usable column of that name.
     QStringList dropped;
+    /// Columns of rows left out because their operator does not suit the column's type (or is
+    /// one of the further operators while the run does not offer them).
+    QStringList unsuited;
     /// Why nothing could be read (not JSON, another format, a later version); empty otherwise.
     QString error;
 };

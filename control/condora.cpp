@@ -193,6 +193,12 @@ QString Condora::runQuery(condora::QueryRun &run)
                                .arg(loaded.dropped.join(u", "_s)),
                            MessageButtons::Ok, MessageIcon::Exclamation, run.title);
             }
+            if (!loaded.unsuited.isEmpty()) {
+                messageBox(tr("The operator of these rows of the condition does not suit their column, so they were "
+                              "left out: %1")
+                               .arg(loaded.unsuited.join(u", "_s)),
+                           MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+            }
             dialog.setConditionRows(loaded.rows);
         }
         dialog.exec();

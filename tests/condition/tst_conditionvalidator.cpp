@@ -3,6 +3,8 @@
 #include "condition/conditionvalidator.h"
 #include "platform/runtimeerror.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -74,6 +76,7 @@ private Q_SLOTS:
     void databaseRules();
     void furtherOperators_data();
     void furtherOperators();
+    void sqliteLikePatternLimit();
 
 private:
     /// The first problem's message, or the empty text when every rule holds.
@@ -394,3 +397,28 @@ int runConditionValidatorTests(int argc, char **argv)
 }
 
 #include "tst_conditionvalidator.moc"
+
+// SQLite refuses a LIKE pattern over its limit only when it runs the statement over rows (Verify's
+// no-rows probe passes): the validator refuses the value first, exactly where SQLite would.
+void TestConditionValidator::sqliteLikePatternLimit()
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"likelimit"_s);
+    db.setDatabaseName(u":memory:"_s);
+    QVERIFY(db.open());
+    QueryRun run;
+    run.product = DbProduct::Sqlite;
+    run.fieldCatalog = m_catalog;
+    for (const int length : {49998, 49999}) {
+        const QString value(length, u'a');
+        QSqlQuery query(db);
+        const bool sqliteTakesIt = query.exec(u"select 'x' like '%"_s + value + u"%'"_s) && query.next();
+        const auto problem = validateConditions({row(QString(), S, u"include "_s, value, QString(), QString())}, run);
+        QCOMPARE(!problem, sqliteTakesIt);
+        run.product = DbProduct::PostgreSql;
+        QVERIFY(!validateConditions({row(QString(), S, u"include "_s, value, QString(), QString())}, run));
+        run.product = DbProduct::Sqlite;
+    }
+    db.close();
+    db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(u"likelimit"_s);
+}

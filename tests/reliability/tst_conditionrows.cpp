@@ -165,8 +165,13 @@ void TestConditionRows::unknownColumnsLeftOut()
                                               + row({}, u"Title"_s, u"="_s, u"x"_s, {}, {}) + u","_s
                                               + row({}, u"Amount"_s, u"include"_s, u"1"_s, {}, {}))));
     const RunOutcome outcome = okRun(control, Base);
-    QCOMPARE(outcome.messages.size(), 1);
-    QVERIFY2(outcome.messages.first().endsWith(u"Missing, Amount"_s), qPrintable(outcome.messages.first()));
+    // One message for the column the statement lacks, one for the operator that does not suit.
+    QCOMPARE(outcome.messages.size(), 2);
+    QVERIFY2(outcome.messages.at(0).startsWith(u"The statement has no column"_s)
+                 && outcome.messages.at(0).endsWith(u": Missing"_s),
+             qPrintable(outcome.messages.at(0)));
+    QVERIFY2(outcome.messages.at(1).contains(u"does not suit"_s) && outcome.messages.at(1).endsWith(u": Amount"_s),
+             qPrintable(outcome.messages.at(1)));
     QVERIFY(outcome.sql.contains(u"where  r.Title = 'x' order"_s));
 }
 
@@ -178,6 +183,18 @@ void TestConditionRows::notACondition_data()
     QTest::newRow("another format") << u"{\"format\": \"x\", \"version\": 1, \"rows\": []}"_s;
     QTest::newRow("a later version") << u"{\"format\": \"Condora condition\", \"version\": 2, \"rows\": []}"_s;
     QTest::newRow("rows not a list") << u"{\"format\": \"Condora condition\", \"version\": 1, \"rows\": 5}"_s;
+    // Rows that could reach the statement's own level, or hold what no list offers.
+    QTest::newRow("reversed brackets") << document(row(u")"_s, u"Title"_s, u"="_s, u"x"_s, u"("_s, {}));
+    QTest::newRow("closes before it opens")
+        << document(row({}, u"Title"_s, u"="_s, u"x"_s, u")"_s, u"Or"_s) + u","_s
+                    + row(u"("_s, u"Title"_s, u"="_s, u"y"_s, {}, {}));
+    QTest::newRow("never closed") << document(row(u"("_s, u"Title"_s, u"="_s, u"x"_s, {}, {}));
+    QTest::newRow("operator outside the list") << document(row({}, u"Title"_s, u"= 'x' or 1=1 or"_s, u"x"_s, {}, {}));
+    QTest::newRow("logical word outside the list")
+        << document(row({}, u"Title"_s, u"="_s, u"x"_s, {}, u"or 1=1 or"_s) + u","_s
+                    + row({}, u"Title"_s, u"="_s, u"y"_s, {}, {}));
+    QTest::newRow("lone surrogate") << document(row({}, u"Title"_s, u"="_s, u"a\\ud800b"_s, {}, {}));
+    QTest::newRow("NUL") << document(row({}, u"Title"_s, u"="_s, u"nul\\u0000here"_s, {}, {}));
 }
 
 // Refused when set; the next run opens with an empty grid as usual.
