@@ -19,6 +19,12 @@ class Connection;
 /// (the setting condora.read_only_guard), so that its end never touches a transaction that
 /// is no longer ours: a host that ran COMMIT or ROLLBACK on the connection meanwhile ended it.
 ///
+/// A transaction of its own also notes the session's advisory locks when it begins; after its
+/// rollback, any advisory lock held that was not held then is released (a function the
+/// statements called took it; nothing else runs on the connection meanwhile but the host's own
+/// statements, inside this transaction). A savepoint in the host's transaction does not: the
+/// host's own locks cannot be told apart there.
+///
 /// Results stream from cursors declared in it (pgrows.h); each statement and each fetch runs
 /// in a savepoint of its own, so a statement that fails leaves the scope and the other cursors
 /// usable. The scope ends when the last of its holders lets go.
@@ -51,6 +57,7 @@ private:
     QString m_qtConnectionName;
     Kind m_kind;
     QByteArray m_token;
+    QByteArray m_advisoryLocks; // the session's advisory locks when the transaction began
     bool m_ended = false;
 };
 
