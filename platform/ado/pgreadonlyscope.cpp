@@ -13,12 +13,6 @@ namespace {
 
 constexpr const char *GuardSetting = "condora.read_only_guard";
 
-// The advisory locks the session holds, one "classid:objid:objsubid:mode" each, sorted.
-constexpr const char *HeldAdvisoryLocks =
-    "select coalesce(string_agg(l.classid || ':' || l.objid || ':' || l.objsubid || ':' || l.mode, ',' "
-    "order by l.classid, l.objid, l.objsubid, l.mode), '') from pg_catalog.pg_locks l "
-    "where l.locktype = 'advisory' and l.pid = pg_catalog.pg_backend_pid() and l.granted";
-
 // The one-row text result of a command, if it has one; the failure of any result in `message`.
 QByteArray runForText(PgCall &call, void *conn, QString *message)
 {
@@ -38,7 +32,7 @@ QByteArray runForText(PgCall &call, void *conn, QString *message)
 }
 
 // The statement that releases one acquisition of the advisory lock `lock` (an entry of
-// HeldAdvisoryLocks); empty for an entry it cannot read.
+// heldAdvisoryLocksQuery()); empty for an entry it cannot read.
 QByteArray unlockStatement(const QByteArray &lock)
 {
     const QList<QByteArray> parts = lock.split(':');
@@ -66,38 +60,41 @@ QByteArray unlockStatement(const QByteArray &lock)
     return {};
 }
 
-// Releases the advisory locks held now that were not held before (`before`, from
-// HeldAdvisoryLocks): a function the statement called took them, and they would outlive it.
-// A lock taken several times is released as often as it still shows.
-void releaseNewAdvisoryLocks(void *conn, const QByteArray &before)
+} // namespace
+
+const QByteArray &heldAdvisoryLocksQuery()
+{
+    static const QByteArray query =
+        "select coalesce(string_agg(l.classid || ':' || l.objid || ':' || l.objsubid || ':' || l.mode, ',' "
+        "order by l.classid, l.objid, l.objsubid, l.mode), '') from pg_catalog.pg_locks l "
+        "where l.locktype = 'advisory' and l.pid = pg_catalog.pg_backend_pid() and l.granted";
+    return query;
+}
+
+void releaseNewAdvisoryLocks(const QByteArray &before,
+                             const std::function<std::optional<QByteArray>(const QByteArray &)> &text,
+                             const std::function<bool(const QByteArray &)> &run)
 {
     const QList<QByteArray> kept = before.split(',');
+    // A lock taken several times shows until its last release.
     for (int round = 0; round < 1000; ++round) {
-        QString message;
-        QByteArray now;
-        try {
-            PgCall ask(conn, nullptr, HeldAdvisoryLocks);
-            now = runForText(ask, conn, &message);
-        } catch (const RuntimeError &) {
+        const std::optional<QByteArray> now = text(heldAdvisoryLocksQuery());
+        if (!now) {
             return;
         }
         bool released = false;
-        for (const QByteArray &lock : now.split(',')) {
+        for (const QByteArray &lock : now->split(',')) {
             if (lock.isEmpty() || kept.contains(lock)) {
                 continue;
             }
             const QByteArray unlock = unlockStatement(lock);
-            if (!unlock.isEmpty() && PgCall::run(conn, unlock)) {
-                released = true;
-            }
+            released = (!unlock.isEmpty() && run(unlock)) || released;
         }
-        if (!message.isEmpty() || !released) {
+        if (!released) {
             return;
         }
     }
 }
-
-} // namespace
 
 PgReadOnlyScope::PgReadOnlyScope(QString qtConnectionName, Kind kind, QByteArray token)
     : m_qtConnectionName(std::move(qtConnectionName))
@@ -127,7 +124,7 @@ std::shared_ptr<PgReadOnlyScope> PgReadOnlyScope::enter(Connection &connection, 
     switch (pq.transactionStatus(conn)) {
     case PgApi::TransIdle: {
         scope.reset(new PgReadOnlyScope(db.connectionName(), Kind::Transaction, token));
-        PgCall begin(conn, activity, "BEGIN READ ONLY" + marker + "; " + HeldAdvisoryLocks);
+        PgCall begin(conn, activity, "BEGIN READ ONLY" + marker + "; " + heldAdvisoryLocksQuery());
         scope->m_advisoryLocks = runForText(begin, conn, &message);
         if (!message.isEmpty()) {
             throw RuntimeError::database(message);
@@ -202,7 +199,21 @@ void PgReadOnlyScope::end(void *conn)
             // Everything the statements did in the transaction is gone with it, except what a
             // read-only transaction lets outlive it: session advisory locks that a function
             // they called took (the functions named in the guard are refused before).
-            releaseNewAdvisoryLocks(conn, m_advisoryLocks);
+            releaseNewAdvisoryLocks(
+                m_advisoryLocks,
+                [conn](const QByteArray &sql) -> std::optional<QByteArray> {
+                    QString message;
+                    try {
+                        PgCall ask(conn, nullptr, sql);
+                        QByteArray text = runForText(ask, conn, &message);
+                        if (message.isEmpty()) {
+                            return text;
+                        }
+                    } catch (const RuntimeError &) {
+                    }
+                    return std::nullopt;
+                },
+                [conn](const QByteArray &sql) { return PgCall::run(conn, sql); });
         }
     }
     m_ended = true;

@@ -4,11 +4,26 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace condora::ado {
 
 class Connection;
+
+/// The query that lists the advisory locks the session holds, as one text: an entry
+/// "classid:objid:objsubid:mode" each, sorted, separated by commas.
+const QByteArray &heldAdvisoryLocksQuery();
+
+/// Releases the advisory locks held now that `before` (the text of heldAdvisoryLocksQuery()
+/// taken earlier) did not list: a function a statement called took them, and they would
+/// outlive it. `text` runs a query for its one text value (nullopt on failure), `run` runs a
+/// statement (false on failure). A lock the session held before is left as it is, even if the
+/// statement took it once more.
+void releaseNewAdvisoryLocks(const QByteArray &before,
+                             const std::function<std::optional<QByteArray>(const QByteArray &)> &text,
+                             const std::function<bool(const QByteArray &)> &run);
 
 /// The read-only transaction that the statements of one PostgreSQL connection share while any
 /// of their results still has rows to fetch (the guard's transaction, see readonlyguard.h).

@@ -111,6 +111,36 @@ bool odbcRun(SQLHDBC hdbc, const QByteArray &sql, int column = 0, QByteArray *va
     return ok;
 }
 
+// The first column of the first row of a query as text, however long; nullopt when the driver
+// refuses the query.
+std::optional<QByteArray> odbcText(SQLHDBC hdbc, const QByteArray &sql)
+{
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &statement))) {
+        return std::nullopt;
+    }
+    std::optional<QByteArray> text;
+    if (SQL_SUCCEEDED(SQLExecDirect(statement, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql.constData())),
+                                    SQLINTEGER(sql.size())))
+        && SQL_SUCCEEDED(SQLFetch(statement))) {
+        text.emplace();
+        char buffer[1024];
+        SQLLEN length = 0;
+        SQLRETURN rc;
+        // Each call gives the next part, ended by a zero, until SQL_NO_DATA.
+        while (SQL_SUCCEEDED(rc = SQLGetData(statement, 1, SQL_C_CHAR, buffer, sizeof buffer, &length))
+               && length != SQL_NULL_DATA) {
+            text->append(buffer);
+            if (rc == SQL_SUCCESS) {
+                break;
+            }
+        }
+    }
+    SQLFreeStmt(statement, SQL_CLOSE);
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    return text;
+}
+
 /// Texts SQLite has judged read-only statements with result columns. Whether a text compiles to
 /// such a statement follows from the text alone (its kind: SELECT, VALUES, PRAGMA, ...), not
 /// from the schema or the connection, so a text judged once need not be compiled a second time
@@ -507,14 +537,27 @@ void ReadOnlyGuard::guardOdbcPostgres(const QSqlDatabase &db)
                  2, &previous)) {
         throw RuntimeError::database(refusal(QStringLiteral("the server could not be set to read only")));
     }
-    if (previous == "on") {
+    // A function the statement calls may take session advisory locks, which a read-only
+    // transaction allows: the ones not held now are released right after.
+    const std::optional<QByteArray> locks = odbcText(hdbc, heldAdvisoryLocksQuery());
+    const bool restore = previous != "on";
+    if (!restore && !locks) {
         return;
     }
     const QString name = db.connectionName();
-    m_executed = [name]() {
+    m_executed = [name, restore, locks]() {
         const QSqlDatabase host = QSqlDatabase::database(name, false);
-        if (SQLHDBC handle = host.isOpen() ? odbcHandle(host) : nullptr) {
+        SQLHDBC handle = host.isOpen() ? odbcHandle(host) : nullptr;
+        if (!handle) {
+            return;
+        }
+        if (restore) {
             odbcRun(handle, "SELECT set_config('default_transaction_read_only', 'off', false)");
+        }
+        if (locks) {
+            releaseNewAdvisoryLocks(
+                *locks, [handle](const QByteArray &sql) { return odbcText(handle, sql); },
+                [handle](const QByteArray &sql) { return odbcRun(handle, sql); });
         }
     };
 }

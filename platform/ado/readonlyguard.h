@@ -47,7 +47,8 @@ QString firstStatementWord(const QString &sql);
 ///               and the connection's access mode set to read-only (SQL_ATTR_ACCESS_MODE)
 ///               while the statement is executed, where the driver accepts it; on a PostgreSQL
 ///               server in auto-commit mode also default_transaction_read_only, on while the
-///               statement is executed and put back right after.
+///               statement is executed and put back right after, and the advisory locks taken
+///               meanwhile released (releaseNewAdvisoryLocks()).
 /// The statement must have been executed (or have failed) before the guard goes; the end of
 /// the guard then either happens at once or is handed to the rows with takeFinish().
 class ReadOnlyGuard
