@@ -677,6 +677,10 @@ QList<Statement> statements()
          .sqlite = u"select s.id, s.name from `Current Staff` s where s.dept = 2"_s,
          .pg = u"select s.id, s.name from \"Current Staff\" s where s.dept = 2"_s,
          .conditions = {u"name include 'a'"_s, u"id > 5"_s}},
+        {.name = "backquoted column and alias with blanks",
+         .sqlite = u"select s.id, s.name as `Full Name`, s.`dept` from `Current Staff` s"_s,
+         .pg = u"select s.id, s.name as \"Full Name\", s.\"dept\" from \"Current Staff\" s"_s,
+         .conditions = {u"[Full Name] include 'o'"_s, u"dept = 2 and id > 5"_s}},
         // A condition on the DISTINCT ON key keeps or drops whole groups: WHERE and filtering
         // agree, so the rows tell whether the key column was read right.
         {.name = "DISTINCT ON",
