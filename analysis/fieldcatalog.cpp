@@ -1,6 +1,7 @@
 #include "analysis/fieldcatalog.h"
 
 #include "analysis/catalogaccess.h"
+#include "analysis/databasekind.h"
 #include "analysis/errorreport.h"
 #include "analysis/statementtools.h"
 #include "platform/ado/connection.h"
@@ -75,6 +76,52 @@ void classUntypedSqliteColumns(ado::Connection &connection, const QString &state
     }
 }
 
+/// PostgreSQL knows no long text that cannot be compared: its text (long text to ODBC as well)
+/// is an ordinary string. Types of an extension (citext, ...) have no fixed OID; one whose
+/// category is string is a string too. A failure to read the categories leaves those columns
+/// unoffered, as before.
+void classPostgresText(ado::Connection &connection, const QList<int> &oids, FieldCatalog &catalog)
+{
+    if (getDbProduct(connection) != DbProduct::PostgreSql) {
+        return;
+    }
+    // User-defined OIDs start here (FirstNormalObjectId).
+    constexpr int firstUserOid = 16384;
+    QStringList unknown;
+    for (int i = 1; i < catalog.size(); ++i) {
+        ColumnInfo &column = catalog[i];
+        if (column.typeClass == TypeClass::LongString) {
+            column.typeClass = TypeClass::String;
+        } else if (column.typeCode == ado::adUserDefined && oids.value(i - 1) >= firstUserOid) {
+            unknown.append(QString::number(oids.value(i - 1)));
+        }
+    }
+    if (unknown.isEmpty()) {
+        return;
+    }
+    try {
+        ado::Recordset rs;
+        rs.Open(u"select oid::int from pg_catalog.pg_type where typcategory = 'S' and oid in ("_s
+                    + unknown.join(u", "_s) + u")"_s,
+                connection);
+        QList<int> strings;
+        while (!rs.Eof()) {
+            strings.append(rs.Fields().Item(0).Value().toInt());
+            rs.MoveNext();
+        }
+        rs.Close();
+        for (int i = 1; i < catalog.size(); ++i) {
+            ColumnInfo &column = catalog[i];
+            if (column.typeCode == ado::adUserDefined && strings.contains(oids.value(i - 1))) {
+                column.typeClass = TypeClass::String;
+                column.usable = true;
+            }
+        }
+    } catch (...) {
+        // Unread: the columns stay unoffered.
+    }
+}
+
 } // namespace
 
 bool readColumnTypes(ado::Connection &connection, const QString &statement, FieldCatalog &catalog)
@@ -83,15 +130,18 @@ bool readColumnTypes(ado::Connection &connection, const QString &statement, Fiel
         ado::Recordset rs;
         rs.OpenColumns(probeSql(statement), connection);
         const int n = rs.Fields().Count();
+        QList<int> oids;
         for (int i = 1; i <= n; ++i) {
             ColumnInfo &column = detail::at(catalog, i);
             const int type = rs.Fields().Item(i - 1).Type();
+            oids.append(rs.Fields().Item(i - 1).NativeType());
             column.typeCode = type;
             column.typeClass = typeClassOf(type);
             column.usable = column.typeClass != TypeClass::Other;
         }
         rs.Close();
         classUntypedSqliteColumns(connection, statement, catalog);
+        classPostgresText(connection, oids, catalog);
     } catch (...) {
         showCurrentError(QString());
         return false;

@@ -1,5 +1,6 @@
 #include "analysis/statementsplitter.h"
 
+#include "analysis/databasekind.h"
 #include "analysis/errorreport.h"
 #include "analysis/fieldcatalog.h"
 #include "analysis/sqlscanner.h"
@@ -43,10 +44,13 @@ bool hasStarItem(const QString &selectList)
 }
 
 /// A field name as a reference after its table's alias: quoted unless it is a plain name.
-QString fieldReference(const QString &alias, const QString &field)
+/// PostgreSQL folds an unquoted name to lower case, so there a name with capitals is quoted
+/// as well ("ProductName" would be read as productname).
+QString fieldReference(const QString &alias, const QString &field, bool foldsToLower)
 {
     static const QRegularExpression plain(u"^[A-Za-z_][A-Za-z0-9_$]*$"_s);
-    const QString name = plain.match(field).hasMatch() ? field : u'"' + QString(field).replace(u'"', u"\"\""_s) + u'"';
+    const bool asWritten = plain.match(field).hasMatch() && !(foldsToLower && field != field.toLower());
+    const QString name = asWritten ? field : u'"' + QString(field).replace(u'"', u"\"\""_s) + u'"';
     return alias + u'.' + name;
 }
 
@@ -61,13 +65,14 @@ QString expandStars(ado::Connection &connection, const QString &selectList, cons
         QString item;
         QString name; // the field name, empty for an item as written
     };
+    const bool foldsToLower = getDbProduct(connection) == DbProduct::PostgreSql;
     const auto fieldsOf = [&](const TableRef &table) {
         ado::Recordset rs;
         rs.OpenColumns(tableProbeSql(table, withClause), connection);
         QList<Expanded> fields;
         for (int k = 0; k < rs.Fields().Count(); ++k) {
             const QString name = rs.Fields().Item(k).Name();
-            fields.append({fieldReference(table.tabAlias, name), name});
+            fields.append({fieldReference(table.tabAlias, name, foldsToLower), name});
         }
         rs.Close();
         return fields;

@@ -104,16 +104,26 @@ SelectItem readSelectItem(const QString &item, const QString &reportedName)
     return result;
 }
 
-/// The select list without a leading DISTINCT or ALL.
+/// The select list without a leading DISTINCT, DISTINCT ON (...) or ALL.
 QString withoutSetQuantifier(const QString &selectList)
 {
     const SqlScanner scanner(selectList);
     const qsizetype first = scanner.codeStartFrom(0);
     const SqlScanner::Match quantifier = scanner.findKeyword({u"distinct"_s, u"all"_s}, first);
-    if (quantifier.found() && quantifier.start == first) {
-        return selectList.mid(scanner.codeStartFrom(quantifier.end));
+    if (!quantifier.found() || quantifier.start != first) {
+        return selectList;
     }
-    return selectList;
+    qsizetype rest = scanner.codeStartFrom(quantifier.end);
+    // PostgreSQL's DISTINCT ON (expressions): the bracket belongs to the quantifier.
+    const SqlScanner::Match on = scanner.findKeyword({u"on"_s}, rest);
+    if (quantifier.keyword == 0 && on.found() && on.start == rest) {
+        const qsizetype open = scanner.codeStartFrom(on.end);
+        const QList<qsizetype> closing = scanner.findSymbols(u')', open);
+        if (open < selectList.size() && selectList.at(open) == u'(' && !closing.isEmpty()) {
+            rest = scanner.codeStartFrom(closing.first() + 1);
+        }
+    }
+    return selectList.mid(rest);
 }
 
 } // namespace
@@ -184,6 +194,31 @@ const QStringList &joinKeywords()
     return keywords;
 }
 
+/// The joins above with NATURAL before them: they join on the columns both sides share and
+/// have no ON or USING.
+const QStringList &naturalJoinKeywords()
+{
+    static const QStringList keywords = [] {
+        QStringList natural;
+        for (const QString &join : joinKeywords()) {
+            natural.append(u"natural "_s + join);
+        }
+        return natural;
+    }();
+    return keywords;
+}
+
+const QStringList &allJoinKeywords()
+{
+    static const QStringList keywords = joinKeywords() + naturalJoinKeywords();
+    return keywords;
+}
+
+bool isNaturalJoin(const SqlScanner::Match &join)
+{
+    return join.keyword >= int(joinKeywords().size());
+}
+
 // Quoted table names ([Order Details], "Order Details") keep their spaces: the closing
 // character ends the name.
 QChar closingQuote(const QString &item)
@@ -194,6 +229,9 @@ QChar closingQuote(const QString &item)
     }
     if (first == u"\""_s) {
         return u'"';
+    }
+    if (first == u"`"_s) {
+        return u'`';
     }
     return QChar();
 }
@@ -241,7 +279,7 @@ QString flattenJoins(const QString &fromClause)
         };
         QString result;
         for (const Span &item : fromItems(scanner)) {
-            SqlScanner::Match join = scanner.findKeyword(joinKeywords(), item.start, item.end);
+            SqlScanner::Match join = scanner.findKeyword(allJoinKeywords(), item.start, item.end);
             QString part;
             if (!join.found()) {
                 part = piece(item.start, item.end);
@@ -251,16 +289,18 @@ QString flattenJoins(const QString &fromClause)
             }
             while (join.found()) {
                 // The joined table ends at its ON, which comes before the next join.
-                const SqlScanner::Match next = scanner.findKeyword(joinKeywords(), join.end, item.end);
-                // ON, or USING (...): either ends the joined table.
-                const SqlScanner::Match on =
-                    scanner.findKeyword({u"on"_s, u"using"_s}, join.end, next.found() ? next.start : item.end);
-                if (!on.found()) {
+                const SqlScanner::Match next = scanner.findKeyword(allJoinKeywords(), join.end, item.end);
+                const qsizetype joinEnd = next.found() ? next.start : item.end;
+                // ON, or USING (...): either ends the joined table. A natural join has neither:
+                // the table runs to the next join.
+                const SqlScanner::Match on = scanner.findKeyword({u"on"_s, u"using"_s}, join.end, joinEnd);
+                if (!on.found() && !isNaturalJoin(join)) {
                     // The report callers have always shown for a join without ON.
                     throw RuntimeError::invalidArgument(u"length -1 is negative"_s);
                 }
                 const qsizetype tableStart = scanner.codeStartFrom(join.end);
-                const QString table = piece(tableStart, scanner.codeEndBefore(on.start, tableStart));
+                const QString table =
+                    piece(tableStart, scanner.codeEndBefore(on.found() ? on.start : joinEnd, tableStart));
                 if (part.isEmpty()) {
                     part = table;
                 } else {

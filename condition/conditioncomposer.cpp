@@ -123,10 +123,15 @@ QVariant numberParameter(const QString &value)
     return text;
 }
 
-/// The placeholder for `value` of a row composed with parameters; records the value.
+/// The placeholder for `value` of a row composed with parameters; records the value. Qt's
+/// drivers bind a null QString as NULL: a value left empty is empty text, as in its literal.
 QString placeholder(const RowContext &row, const QVariant &value)
 {
-    row.parameters->append(value);
+    if (value.typeId() == QMetaType::QString && value.toString().isNull()) {
+        row.parameters->append(QVariant(QString(u""_s)));
+    } else {
+        row.parameters->append(value);
+    }
     return u"?"_s;
 }
 

@@ -13,7 +13,88 @@ namespace {
 
 constexpr const char *GuardSetting = "condora.read_only_guard";
 
+// The one-row text result of a command, if it has one; the failure of any result in `message`.
+QByteArray runForText(PgCall &call, void *conn, QString *message)
+{
+    const PgApi &pq = pgApi();
+    QByteArray text;
+    while (PgResultPtr result = call.next()) {
+        const int status = pq.resultStatus(result.get());
+        if (status == PgApi::TuplesOk) {
+            if (pq.ntuples(result.get()) == 1) {
+                text = pq.getvalue(result.get(), 0, 0);
+            }
+        } else if (status != PgApi::CommandOk) {
+            PgCall::noteFailure(conn, result.get(), message);
+        }
+    }
+    return text;
+}
+
+// The statement that releases one acquisition of the advisory lock `lock` (an entry of
+// heldAdvisoryLocksQuery()); empty for an entry it cannot read.
+QByteArray unlockStatement(const QByteArray &lock)
+{
+    const QList<QByteArray> parts = lock.split(':');
+    if (parts.size() != 4) {
+        return {};
+    }
+    bool ok1 = false;
+    bool ok2 = false;
+    const quint32 classId = parts.at(0).toUInt(&ok1);
+    const quint32 objId = parts.at(1).toUInt(&ok2);
+    if (!ok1 || !ok2) {
+        return {};
+    }
+    const QByteArray function = parts.at(3) == "ShareLock" ? "pg_catalog.pg_advisory_unlock_shared"
+                                                           : "pg_catalog.pg_advisory_unlock";
+    // A bigint key is stored in two halves (objsubid 1), two integer keys as they are (2).
+    if (parts.at(2) == "1") {
+        const qint64 key = qint64((quint64(classId) << 32) | objId);
+        return "select " + function + "(" + QByteArray::number(key) + "::bigint)";
+    }
+    if (parts.at(2) == "2") {
+        return "select " + function + "(" + QByteArray::number(qint32(classId)) + ", "
+            + QByteArray::number(qint32(objId)) + ")";
+    }
+    return {};
+}
+
 } // namespace
+
+const QByteArray &heldAdvisoryLocksQuery()
+{
+    static const QByteArray query =
+        "select coalesce(string_agg(l.classid || ':' || l.objid || ':' || l.objsubid || ':' || l.mode, ',' "
+        "order by l.classid, l.objid, l.objsubid, l.mode), '') from pg_catalog.pg_locks l "
+        "where l.locktype = 'advisory' and l.pid = pg_catalog.pg_backend_pid() and l.granted";
+    return query;
+}
+
+void releaseNewAdvisoryLocks(const QByteArray &before,
+                             const std::function<std::optional<QByteArray>(const QByteArray &)> &text,
+                             const std::function<bool(const QByteArray &)> &run)
+{
+    const QList<QByteArray> kept = before.split(',');
+    // A lock taken several times shows until its last release.
+    for (int round = 0; round < 1000; ++round) {
+        const std::optional<QByteArray> now = text(heldAdvisoryLocksQuery());
+        if (!now) {
+            return;
+        }
+        bool released = false;
+        for (const QByteArray &lock : now->split(',')) {
+            if (lock.isEmpty() || kept.contains(lock)) {
+                continue;
+            }
+            const QByteArray unlock = unlockStatement(lock);
+            released = (!unlock.isEmpty() && run(unlock)) || released;
+        }
+        if (!released) {
+            return;
+        }
+    }
+}
 
 PgReadOnlyScope::PgReadOnlyScope(QString qtConnectionName, Kind kind, QByteArray token)
     : m_qtConnectionName(std::move(qtConnectionName))
@@ -43,8 +124,9 @@ std::shared_ptr<PgReadOnlyScope> PgReadOnlyScope::enter(Connection &connection, 
     switch (pq.transactionStatus(conn)) {
     case PgApi::TransIdle: {
         scope.reset(new PgReadOnlyScope(db.connectionName(), Kind::Transaction, token));
-        PgCall begin(conn, activity, "BEGIN READ ONLY" + marker);
-        if (!begin.finish(&message)) {
+        PgCall begin(conn, activity, "BEGIN READ ONLY" + marker + "; " + heldAdvisoryLocksQuery());
+        scope->m_advisoryLocks = runForText(begin, conn, &message);
+        if (!message.isEmpty()) {
             throw RuntimeError::database(message);
         }
         break;
@@ -113,6 +195,26 @@ void PgReadOnlyScope::end(void *conn)
     m_ended = false;
     if (stillOurs(conn)) {
         PgCall::run(conn, undo);
+        if (m_kind == Kind::Transaction) {
+            // Everything the statements did in the transaction is gone with it, except what a
+            // read-only transaction lets outlive it: session advisory locks that a function
+            // they called took (the functions named in the guard are refused before).
+            releaseNewAdvisoryLocks(
+                m_advisoryLocks,
+                [conn](const QByteArray &sql) -> std::optional<QByteArray> {
+                    QString message;
+                    try {
+                        PgCall ask(conn, nullptr, sql);
+                        QByteArray text = runForText(ask, conn, &message);
+                        if (message.isEmpty()) {
+                            return text;
+                        }
+                    } catch (const RuntimeError &) {
+                    }
+                    return std::nullopt;
+                },
+                [conn](const QByteArray &sql) { return PgCall::run(conn, sql); });
+        }
     }
     m_ended = true;
 }

@@ -4,11 +4,26 @@
 #include <QSqlDatabase>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace condora::ado {
 
 class Connection;
+
+/// The query that lists the advisory locks the session holds, as one text: an entry
+/// "classid:objid:objsubid:mode" each, sorted, separated by commas.
+const QByteArray &heldAdvisoryLocksQuery();
+
+/// Releases the advisory locks held now that `before` (the text of heldAdvisoryLocksQuery()
+/// taken earlier) did not list: a function a statement called took them, and they would
+/// outlive it. `text` runs a query for its one text value (nullopt on failure), `run` runs a
+/// statement (false on failure). A lock the session held before is left as it is, even if the
+/// statement took it once more.
+void releaseNewAdvisoryLocks(const QByteArray &before,
+                             const std::function<std::optional<QByteArray>(const QByteArray &)> &text,
+                             const std::function<bool(const QByteArray &)> &run);
 
 /// The read-only transaction that the statements of one PostgreSQL connection share while any
 /// of their results still has rows to fetch (the guard's transaction, see readonlyguard.h).
@@ -18,6 +33,12 @@ class Connection;
 /// the end, so the host's transaction carries on as it was. It carries a token of its own
 /// (the setting condora.read_only_guard), so that its end never touches a transaction that
 /// is no longer ours: a host that ran COMMIT or ROLLBACK on the connection meanwhile ended it.
+///
+/// A transaction of its own also notes the session's advisory locks when it begins; after its
+/// rollback, any advisory lock held that was not held then is released (a function the
+/// statements called took it; nothing else runs on the connection meanwhile but the host's own
+/// statements, inside this transaction). A savepoint in the host's transaction does not: the
+/// host's own locks cannot be told apart there.
 ///
 /// Results stream from cursors declared in it (pgrows.h); each statement and each fetch runs
 /// in a savepoint of its own, so a statement that fails leaves the scope and the other cursors
@@ -51,6 +72,7 @@ private:
     QString m_qtConnectionName;
     Kind m_kind;
     QByteArray m_token;
+    QByteArray m_advisoryLocks; // the session's advisory locks when the transaction began
     bool m_ended = false;
 };
 

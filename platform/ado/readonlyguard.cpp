@@ -111,6 +111,36 @@ bool odbcRun(SQLHDBC hdbc, const QByteArray &sql, int column = 0, QByteArray *va
     return ok;
 }
 
+// The first column of the first row of a query as text, however long; nullopt when the driver
+// refuses the query.
+std::optional<QByteArray> odbcText(SQLHDBC hdbc, const QByteArray &sql)
+{
+    SQLHSTMT statement = SQL_NULL_HSTMT;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, hdbc, &statement))) {
+        return std::nullopt;
+    }
+    std::optional<QByteArray> text;
+    if (SQL_SUCCEEDED(SQLExecDirect(statement, reinterpret_cast<SQLCHAR *>(const_cast<char *>(sql.constData())),
+                                    SQLINTEGER(sql.size())))
+        && SQL_SUCCEEDED(SQLFetch(statement))) {
+        text.emplace();
+        char buffer[1024];
+        SQLLEN length = 0;
+        SQLRETURN rc;
+        // Each call gives the next part, ended by a zero, until SQL_NO_DATA.
+        while (SQL_SUCCEEDED(rc = SQLGetData(statement, 1, SQL_C_CHAR, buffer, sizeof buffer, &length))
+               && length != SQL_NULL_DATA) {
+            text->append(buffer);
+            if (rc == SQL_SUCCESS) {
+                break;
+            }
+        }
+    }
+    SQLFreeStmt(statement, SQL_CLOSE);
+    SQLFreeHandle(SQL_HANDLE_STMT, statement);
+    return text;
+}
+
 /// Texts SQLite has judged read-only statements with result columns. Whether a text compiles to
 /// such a statement follows from the text alone (its kind: SELECT, VALUES, PRAGMA, ...), not
 /// from the schema or the connection, so a text judged once need not be compiled a second time
@@ -218,6 +248,103 @@ QString writingStatementReason(const QString &sql)
             ++i;
         }
         previous = c;
+    }
+    return {};
+}
+
+QString postgresSideEffectReason(const QString &sql)
+{
+    // Functions a read-only transaction still lets run whose effect outlives the statement
+    // or reaches beyond its session: locks held until the session ends, notifications,
+    // session settings, sequence numbers, other sessions and the server itself, other
+    // databases (dblink) and large objects.
+    static const QSet<QString> functions = {
+        QStringLiteral("pg_advisory_lock"),
+        QStringLiteral("pg_advisory_lock_shared"),
+        QStringLiteral("pg_try_advisory_lock"),
+        QStringLiteral("pg_try_advisory_lock_shared"),
+        QStringLiteral("pg_advisory_xact_lock"),
+        QStringLiteral("pg_advisory_xact_lock_shared"),
+        QStringLiteral("pg_try_advisory_xact_lock"),
+        QStringLiteral("pg_try_advisory_xact_lock_shared"),
+        QStringLiteral("pg_advisory_unlock"),
+        QStringLiteral("pg_advisory_unlock_shared"),
+        QStringLiteral("pg_advisory_unlock_all"),
+        QStringLiteral("pg_notify"),
+        QStringLiteral("set_config"),
+        QStringLiteral("nextval"),
+        QStringLiteral("setval"),
+        QStringLiteral("pg_cancel_backend"),
+        QStringLiteral("pg_terminate_backend"),
+        QStringLiteral("pg_reload_conf"),
+        QStringLiteral("pg_rotate_logfile"),
+        QStringLiteral("pg_switch_wal"),
+        QStringLiteral("pg_create_restore_point"),
+        QStringLiteral("pg_promote"),
+        QStringLiteral("pg_stat_reset"),
+        QStringLiteral("pg_stat_reset_shared"),
+        QStringLiteral("pg_stat_reset_single_table_counters"),
+        QStringLiteral("pg_stat_reset_single_function_counters"),
+        QStringLiteral("pg_stat_reset_slru"),
+        QStringLiteral("pg_stat_reset_replication_slot"),
+        QStringLiteral("dblink"),
+        QStringLiteral("dblink_exec"),
+        QStringLiteral("dblink_connect"),
+        QStringLiteral("dblink_connect_u"),
+        QStringLiteral("dblink_send_query"),
+        QStringLiteral("lo_import"),
+        QStringLiteral("lo_export"),
+        QStringLiteral("lo_create"),
+        QStringLiteral("lo_creat"),
+        QStringLiteral("lo_unlink"),
+        QStringLiteral("lo_from_bytea"),
+        QStringLiteral("lo_put"),
+    };
+    const qsizetype n = sql.size();
+    // A name followed by an opening bracket is a call; a column of the same name is not.
+    const auto called = [&](qsizetype end) {
+        while (end < n && sql.at(end).isSpace()) {
+            ++end;
+        }
+        return end < n && sql.at(end) == u'(';
+    };
+    qsizetype i = 0;
+    while (i < n) {
+        const QChar c = sql.at(i);
+        if (c == u'-' && i + 1 < n && sql.at(i + 1) == u'-') {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            i = end < 0 ? n : end + 1;
+        } else if (c == u'/' && i + 1 < n && sql.at(i + 1) == u'*') {
+            i = skipBlockComment(sql, i);
+        } else if (c == u'\'') {
+            const bool escapes = i > 0 && (sql.at(i - 1) == u'E' || sql.at(i - 1) == u'e')
+                                 && (i < 2 || !isWordPart(sql.at(i - 2)));
+            i = skipQuoted(sql, i, u'\'', escapes);
+        } else if (c == u'"') {
+            // A quoted name is compared as written: "nextval"(...) calls nextval as well.
+            const qsizetype end = skipQuoted(sql, i, u'"');
+            const QString name = sql.mid(i + 1, end - i - 2).replace(QStringLiteral("\"\""), QStringLiteral("\""));
+            if (functions.contains(name) && called(end)) {
+                return QStringLiteral("it calls %1, whose effect outlives the statement").arg(name);
+            }
+            i = end;
+        } else if (c == u'$' && (i == 0 || !isWordPart(sql.at(i - 1))) && dollarTag(sql, i) > 0) {
+            const qsizetype length = dollarTag(sql, i);
+            const qsizetype close = sql.indexOf(sql.mid(i, length), i + length);
+            i = close < 0 ? n : close + length;
+        } else if (isWordStart(c)) {
+            qsizetype end = i + 1;
+            while (end < n && isWordPart(sql.at(end))) {
+                ++end;
+            }
+            const QString word = sql.mid(i, end - i).toLower();
+            if (functions.contains(word) && called(end)) {
+                return QStringLiteral("it calls %1, whose effect outlives the statement").arg(word);
+            }
+            i = end;
+        } else {
+            ++i;
+        }
     }
     return {};
 }
@@ -339,7 +466,10 @@ void ReadOnlyGuard::guardSqlite(const QSqlDatabase &db, const QString &sql)
 
 void ReadOnlyGuard::guardPostgres(Connection &connection, const QSqlDatabase &db, const QString &sql)
 {
-    const QString reason = writingStatementReason(sql);
+    QString reason = writingStatementReason(sql);
+    if (reason.isEmpty()) {
+        reason = postgresSideEffectReason(sql);
+    }
     if (!reason.isEmpty()) {
         throw RuntimeError::database(refusal(reason));
     }
@@ -361,6 +491,9 @@ void ReadOnlyGuard::guardOdbc(Connection &connection, const QSqlDatabase &db, co
         return;
     }
     if (connection.m_properties.Count() > 1 && connection.m_properties.Item(1).Value().toString() == u"PostgreSQL") {
+        if (const QString effect = postgresSideEffectReason(sql); !effect.isEmpty()) {
+            throw RuntimeError::database(refusal(effect));
+        }
         guardOdbcPostgres(db);
     }
     // Read-only while the statement is executed, then as it was: the host may write through
@@ -404,14 +537,27 @@ void ReadOnlyGuard::guardOdbcPostgres(const QSqlDatabase &db)
                  2, &previous)) {
         throw RuntimeError::database(refusal(QStringLiteral("the server could not be set to read only")));
     }
-    if (previous == "on") {
+    // A function the statement calls may take session advisory locks, which a read-only
+    // transaction allows: the ones not held now are released right after.
+    const std::optional<QByteArray> locks = odbcText(hdbc, heldAdvisoryLocksQuery());
+    const bool restore = previous != "on";
+    if (!restore && !locks) {
         return;
     }
     const QString name = db.connectionName();
-    m_executed = [name]() {
+    m_executed = [name, restore, locks]() {
         const QSqlDatabase host = QSqlDatabase::database(name, false);
-        if (SQLHDBC handle = host.isOpen() ? odbcHandle(host) : nullptr) {
+        SQLHDBC handle = host.isOpen() ? odbcHandle(host) : nullptr;
+        if (!handle) {
+            return;
+        }
+        if (restore) {
             odbcRun(handle, "SELECT set_config('default_transaction_read_only', 'off', false)");
+        }
+        if (locks) {
+            releaseNewAdvisoryLocks(
+                *locks, [handle](const QByteArray &sql) { return odbcText(handle, sql); },
+                [handle](const QByteArray &sql) { return odbcRun(handle, sql); });
         }
     };
 }

@@ -18,6 +18,14 @@ class Connection;
 /// A SELECT calling a function that writes cannot be told from its text.
 QString writingStatementReason(const QString &sql);
 
+/// Why a PostgreSQL statement that reads only would still leave an effect behind: empty when
+/// it calls none of the functions that a read-only transaction allows although their effect
+/// outlives the statement (advisory locks, pg_notify, set_config, nextval and setval, signals
+/// to other sessions or the server, dblink, large objects). Names are matched as whole words
+/// outside literals, comments and dollar-quoted bodies, in any letter case and with or without
+/// a schema. A function of the database's own that calls one cannot be told from the text.
+QString postgresSideEffectReason(const QString &sql);
+
 /// The first word of a statement, upper case, after white space, comments and opening brackets.
 QString firstStatementWord(const QString &sql);
 
@@ -28,16 +36,19 @@ QString firstStatementWord(const QString &sql);
 ///               it writes (sqlite3_stmt_readonly); a writing statement, and a command that
 ///               returns no columns (BEGIN, COMMIT, ATTACH, ...), is refused. A text holding
 ///               several statements is left to Qt's driver, which refuses it before running any.
-///   PostgreSQL  the text check above; then, on an idle connection, the statement runs in a
-///               transaction begun READ ONLY and rolled back when its rows are released; inside
-///               the host's own transaction, in a savepoint made read-only and rolled back to
-///               (and released) afterwards, so the host's transaction carries on unchanged.
-///               Statements whose rows stream at the same time share it (pgreadonlyscope.h).
-///   ODBC        the text check above, and the connection's access mode set to read-only
-///               (SQL_ATTR_ACCESS_MODE) while the statement is executed, where the driver
-///               accepts it; on a PostgreSQL server in
-///               auto-commit mode also default_transaction_read_only, on while the statement
-///               is executed and put back right after.
+///   PostgreSQL  the text check above and postgresSideEffectReason(); then, on an idle
+///               connection, the statement runs in a transaction begun READ ONLY and rolled
+///               back when its rows are released (with any advisory lock that a function took
+///               in it, see pgreadonlyscope.h); inside the host's own transaction, in a
+///               savepoint made read-only and rolled back to (and released) afterwards, so
+///               the host's transaction carries on unchanged. Statements whose rows stream at
+///               the same time share it (pgreadonlyscope.h).
+///   ODBC        the text check above (on a PostgreSQL server postgresSideEffectReason() too),
+///               and the connection's access mode set to read-only (SQL_ATTR_ACCESS_MODE)
+///               while the statement is executed, where the driver accepts it; on a PostgreSQL
+///               server in auto-commit mode also default_transaction_read_only, on while the
+///               statement is executed and put back right after, and the advisory locks taken
+///               meanwhile released (releaseNewAdvisoryLocks()).
 /// The statement must have been executed (or have failed) before the guard goes; the end of
 /// the guard then either happens at once or is handed to the rows with takeFinish().
 class ReadOnlyGuard

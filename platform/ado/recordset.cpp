@@ -169,6 +169,11 @@ int Field::Type() const
     return m_owner->fieldType(m_index);
 }
 
+int Field::NativeType() const
+{
+    return m_owner->fieldNativeType(m_index);
+}
+
 QVariant Field::Value() const
 {
     return m_owner->fieldValue(m_index);
@@ -262,6 +267,7 @@ void Recordset::OpenColumns(const QString &source, Connection &connection)
     m_source = source;
     m_names = std::move(columns->names);
     m_types = std::move(columns->types);
+    m_nativeTypes.clear();
     m_rows = std::make_shared<NoRows>(m_names);
     m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
     m_position = 0;
@@ -306,6 +312,13 @@ void Recordset::openWithDriver(const QString &source, Connection &connection, co
     }
 
     m_types = columnTypes(*query, driver);
+    m_nativeTypes.clear();
+    if (driver == u"QPSQL") {
+        const QSqlRecord record = query->record();
+        for (int i = 0; i < record.count(); ++i) {
+            m_nativeTypes.append(record.field(i).typeID());
+        }
+    }
     m_names = columnNames(*query);
     auto rows = std::make_shared<QueryRows>(std::move(query), QStringList(m_names));
     rows->watchWith(&connection, source);
@@ -336,8 +349,10 @@ void Recordset::openPostgres(const QString &source, Connection &connection, cons
     }
     m_names = rows->names();
     m_types.clear();
+    m_nativeTypes.clear();
     for (const unsigned oid : rows->types()) {
         m_types.append(typeFromPostgresOid(int(oid)));
+        m_nativeTypes.append(int(oid));
     }
     rows->setOnRelease(guard.takeFinish());
     takeRows(std::move(rows), connection);
@@ -365,6 +380,7 @@ void Recordset::Close()
     m_rows.reset();
     m_names.clear();
     m_types.clear();
+    m_nativeTypes.clear();
     m_position = 0;
     m_recordCount = -1;
 }
@@ -417,6 +433,12 @@ int Recordset::fieldType(int index) const
 {
     requireOpen();
     return m_types.value(index, adEmpty);
+}
+
+int Recordset::fieldNativeType(int index) const
+{
+    requireOpen();
+    return m_nativeTypes.value(index, 0);
 }
 
 QVariant Recordset::fieldValue(int index) const

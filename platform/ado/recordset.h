@@ -81,6 +81,9 @@ public:
     QString Name() const;
     /// The field's data type number (DataTypeEnum).
     int Type() const;
+    /// The driver's own type code where Type() cannot tell it: the type OID on PostgreSQL,
+    /// 0 on every other database.
+    int NativeType() const;
     /// The value at the current record; throws (no current record) at EOF or BOF.
     QVariant Value() const;
 
@@ -176,6 +179,7 @@ public:
     /// What Field and Fields read: a field's name, type and current value, and the field count.
     QString fieldName(int index) const;
     int fieldType(int index) const;
+    int fieldNativeType(int index) const;
     QVariant fieldValue(int index) const;
     int fieldCount() const;
     ///@}
@@ -199,6 +203,7 @@ private:
     std::shared_ptr<RowSource> m_rows;
     QList<QString> m_names;
     QList<int> m_types;
+    QList<int> m_nativeTypes; // PostgreSQL type OIDs; empty elsewhere
     int m_position = 0;     // 0-based current record
     int m_recordCount = -1; // -1 for server cursors
     bool m_open = false;

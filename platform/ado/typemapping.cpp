@@ -51,7 +51,9 @@ constexpr NameType sqliteDeclaredTypes[] = {
     {"VARCHAR", adVarWChar},
     {"NVARCHAR", adVarWChar},
     {"VARYING CHARACTER", adVarWChar},
-    {"TEXT", adLongVarWChar},
+    // SQLite compares TEXT like any string. MEMO, NTEXT and CLOB name the long text of other
+    // systems (Access, SQL Server, Oracle) that a schema mirrors: they stay long text.
+    {"TEXT", adVarWChar},
     {"NTEXT", adLongVarWChar},
     {"MEMO", adLongVarWChar},
     {"CLOB", adLongVarWChar},
@@ -84,6 +86,8 @@ constexpr CodeType postgresTypes[] = {
     {1042, adWChar},         // bpchar
     {1043, adVarWChar},      // varchar
     {25, adLongVarWChar},    // text
+    {19, adVarWChar},        // name
+    {18, adChar},            // "char"
     {17, adLongVarBinary},   // bytea
     {2950, adGUID},          // uuid
 };
@@ -171,8 +175,11 @@ int typeFromSqliteDeclaredType(const QString &declaredType)
     if (name.contains(u"INT")) {
         return adInteger;
     }
-    if (name.contains(u"CLOB") || name.contains(u"TEXT")) {
+    if (name.contains(u"CLOB")) {
         return adLongVarWChar;
+    }
+    if (name.contains(u"TEXT")) {
+        return adVarWChar;
     }
     if (name.contains(u"CHAR")) {
         return adVarWChar;

@@ -10,7 +10,9 @@ namespace condora::ado {
 
 /// SQLite: the declared column type as sqlite3_column_decltype() reports it ("VARCHAR(40)",
 /// "DATE", "MEMO", ...). Known names come from the table; other names follow SQLite's own
-/// affinity rules. A null or empty declared type (an expression, a cast, an aggregate) gives 12.
+/// affinity rules, except that a name holding TEXT is a string (202), not long text: only
+/// MEMO, NTEXT and names holding CLOB give 203. A null or empty declared type (an expression,
+/// a cast, an aggregate) gives 12.
 int typeFromSqliteDeclaredType(const QString &declaredType);
 
 /// PostgreSQL: the type OID. Types without an entry give 132, so they are never offered.

@@ -61,7 +61,7 @@ constexpr TypeCase sqliteTypes[] = {
     {"c_char", "CHAR(5)", 130, 200},
     {"c_varchar", "VARCHAR(40)", 202, 200},
     {"c_nvarchar", "NVARCHAR(40)", 202, 200},
-    {"c_text", "TEXT", 203, 201},
+    {"c_text", "TEXT", 202, 201},
     {"c_memo", "MEMO", 203, 201},
     {"c_clob", "CLOB", 203, 200},
     {"c_blob", "BLOB", 205, 128},
@@ -71,7 +71,7 @@ constexpr TypeCase sqliteTypes[] = {
     {"c_affinity_int", "UNSIGNED MEDIUMINT", 3, 200},
     {"c_affinity_floating", "FLOATING POINT", 3, 5},
     {"c_affinity_char", "VARCHAR2(10)", 202, 200},
-    {"c_affinity_text", "LONGTEXT", 203, 200},
+    {"c_affinity_text", "LONGTEXT", 202, 200},
     {"c_affinity_blob", "LONGBLOB", 205, 200},
     {"c_affinity_doub", "DOUBLE PRECISION", 5, 5},
     {"c_affinity_numeric", "STRING", 131, 200},
@@ -131,6 +131,12 @@ const QStringList sqliteDocStatements = {
 const QStringList pgWritingFunction = {
     QStringLiteral("CREATE FUNCTION touch_audit() RETURNS integer LANGUAGE plpgsql AS "
                    "$$ BEGIN INSERT INTO audit VALUES (1); RETURN 1; END $$"),
+    // Functions that take session advisory locks, which a read-only transaction allows.
+    QStringLiteral("CREATE FUNCTION take_lock(k bigint) RETURNS boolean LANGUAGE sql AS "
+                   "'SELECT pg_try_advisory_lock(k)'"),
+    QStringLiteral("CREATE FUNCTION take_shared_twice(a integer, b integer) RETURNS boolean LANGUAGE plpgsql AS "
+                   "$$ BEGIN PERFORM pg_advisory_lock_shared(a, b); PERFORM pg_advisory_lock_shared(a, b); "
+                   "RETURN true; END $$"),
 };
 
 } // namespace
@@ -186,6 +192,10 @@ private slots:
     void readsPassTheGuard_data();
     void readsPassTheGuard();
     void guardKeepsHostTransaction();
+    void sideEffectsAreRefused_data();
+    void sideEffectsAreRefused();
+    void locksTakenByFunctionsAreReleased_data();
+    void locksTakenByFunctionsAreReleased();
     void guardEndsWithItsRows();
     void partialResultRaises_data();
     void partialResultRaises();
@@ -1241,6 +1251,111 @@ void TestAdo::readsPassTheGuard()
     connection->setCursorLocation(adUseClient);
     const auto rs = connection->Execute(sql);
     QCOMPARE(rs->RecordCount(), int(rows.size()));
+}
+
+// The advisory locks any session of the test database holds, as a second connection sees them.
+QStringList heldAdvisoryLocks()
+{
+    const auto other = test::pgServer()->open(pgDatabase);
+    QSqlQuery query(other->database());
+    query.exec(QStringLiteral("select l.classid || ':' || l.objid || ':' || l.objsubid || ':' || l.mode "
+                              "from pg_locks l where l.locktype = 'advisory' order by 1"));
+    QStringList locks;
+    while (query.next()) {
+        locks.append(query.value(0).toString());
+    }
+    return locks;
+}
+
+void TestAdo::sideEffectsAreRefused_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("function"); // named in the refusal
+    const std::pair<const char *, const char *> cases[] = {
+        {"select pg_advisory_lock(42)", "pg_advisory_lock"},
+        {"select pg_try_advisory_lock(42)", "pg_try_advisory_lock"},
+        {"select PG_ADVISORY_LOCK_SHARED (4, 2)", "pg_advisory_lock_shared"},
+        {"select pg_try_advisory_xact_lock_shared(42)", "pg_try_advisory_xact_lock_shared"},
+        {"select name from emp where id = 1 and pg_catalog.pg_try_advisory_lock(id)", "pg_try_advisory_lock"},
+        {"select \"pg_advisory_lock\"(42)", "pg_advisory_lock"},
+        {"select pg_notify('condora', 'read')", "pg_notify"},
+        {"select set_config('application_name', 'changed', false)", "set_config"},
+        {"select nextval('some_sequence')", "nextval"},
+        {"select pg_terminate_backend(0)", "pg_terminate_backend"},
+    };
+    for (const char *backend : {"postgres", "odbc-postgres"}) {
+        for (const auto &[sql, function] : cases) {
+            QTest::addRow("%s %s", backend, sql) << QString::fromLatin1(backend) << QString::fromLatin1(sql)
+                                                 << QString::fromLatin1(function);
+        }
+    }
+}
+
+// Functions whose effect a read-only transaction lets outlive the statement are refused by
+// name before anything runs: no lock is held afterwards, seen from another session.
+void TestAdo::sideEffectsAreRefused()
+{
+    QFETCH(QString, backend);
+    QFETCH(QString, sql);
+    QFETCH(QString, function);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    // A temporary sequence: a read-only transaction lets nextval() advance it.
+    QSqlQuery host(connection->database());
+    QVERIFY(host.exec(QStringLiteral("create temporary sequence some_sequence")));
+    QString description;
+    QCOMPARE(errorNumber([&] { allRows(sql, connection); }, &description), ErrorNumber::Database);
+    QVERIFY2(description.startsWith(wouldChange), qPrintable(description));
+    QVERIFY2(description.contains(function), qPrintable(description));
+    QCOMPARE(heldAdvisoryLocks(), QStringList());
+    QVERIFY(host.exec(QStringLiteral("select is_called from some_sequence")) && host.next());
+    QCOMPARE(host.value(0).toBool(), false);
+    // The names are calls only before a bracket: as column names and in literals they read.
+    QCOMPARE(allRows(QStringLiteral("select name as nextval, 'pg_advisory_lock(1)' as set_config from emp "
+                                    "where id = 1"),
+                     connection),
+             QStringList{u"Ann|pg_advisory_lock(1)"_s});
+}
+
+// A function of the database's own cannot be told from the text: the session advisory locks it
+// took are released when the statement's transaction ends, while the session's own locks stay.
+void TestAdo::locksTakenByFunctionsAreReleased_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::newRow("postgres") << QStringLiteral("postgres");
+    QTest::newRow("odbc-postgres") << QStringLiteral("odbc-postgres");
+}
+
+void TestAdo::locksTakenByFunctionsAreReleased()
+{
+    QFETCH(QString, backend);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    QSqlQuery host(connection->database());
+    QVERIFY(host.exec(QStringLiteral("select pg_advisory_lock(5)")));
+    const QStringList before = heldAdvisoryLocks();
+    QCOMPARE(before.size(), 1);
+
+    QCOMPARE(allRows(QStringLiteral("select take_lock(-1)::text || take_lock(5000000000)::text "
+                                    "|| take_shared_twice(-3, 4)::text"),
+                     connection),
+             QStringList{u"truetruetrue"_s});
+    QCOMPARE(heldAdvisoryLocks(), before);
+    // A lock kept open while the rows stream goes when they are released.
+    {
+        Recordset rs;
+        rs.Open(QStringLiteral("select take_lock(id) from emp"), connection);
+        QVERIFY(!rs.Eof());
+        rs.Close();
+    }
+    QCOMPARE(heldAdvisoryLocks(), before);
+    QVERIFY(host.exec(QStringLiteral("select pg_advisory_unlock(5)")));
+    QCOMPARE(heldAdvisoryLocks(), QStringList());
 }
 
 void TestAdo::guardKeepsHostTransaction()

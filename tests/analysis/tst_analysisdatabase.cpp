@@ -73,12 +73,18 @@ QStringList extraSchema(bool postgres)
             u"CREATE TABLE Städte (Straße VARCHAR(40), Größe INTEGER)"_s,
             u"INSERT INTO Städte VALUES ('Hauptstraße', 3)"_s,
             u"CREATE TABLE Oddities (Id INTEGER, Data BYTEA, Tag UUID, At TIME, Stamp TIMESTAMP)"_s,
+            u"CREATE EXTENSION IF NOT EXISTS citext"_s,
+            u"CREATE TABLE TextTypes (c_text TEXT, c_vc VARCHAR(10), c_bpchar CHAR(3), c_name NAME, c_char \"char\", "
+            "c_citext CITEXT, c_date DATE)"_s,
         };
     }
     return {
         u"CREATE TABLE Städte (Straße VARCHAR(40), Größe INTEGER)"_s,
         u"INSERT INTO Städte VALUES ('Hauptstraße', 3)"_s,
         u"CREATE TABLE Oddities (Id INTEGER, Data BLOB, Tag GUID, At TIME, Stamp DATETIME)"_s,
+        u"CREATE TABLE TextTypes (c_text TEXT, c_lt LONGTEXT, c_memo MEMO, c_ntext NTEXT, c_clob CLOB, "
+        "c_vc VARCHAR(10))"_s,
+        u"INSERT INTO TextTypes VALUES ('a', 'b', 'c', 'd', 'e', 'f')"_s,
     };
 }
 
@@ -195,6 +201,8 @@ private slots:
     void readColumnNames();
     void readColumnTypes_data();
     void readColumnTypes();
+    void textClasses_data();
+    void textClasses();
 
     void getDbKind_data();
     void getDbKind();
@@ -388,9 +396,11 @@ void TestAnalysisDatabase::readColumnTypes_data()
     QTest::addColumn<bool>("postgres");
     QTest::addColumn<QString>("statement");
     QTest::addColumn<QStringList>("classes");
-    addBackendRows("customer columns", [](QTestData &row, bool) {
+    addBackendRows("customer columns", [](QTestData &row, bool postgres) {
+        // The notes are MEMO on SQLite (long text), TEXT on PostgreSQL (compared like any string).
         row << u"select CustomerID, CompanyName, GenderID, Notes, Since, Active from Customers"_s
-            << QStringList{u"string"_s, u"string"_s, u"number"_s, u"lstring"_s, u"date"_s, u"boolean"_s};
+            << QStringList{u"string"_s, u"string"_s, u"number"_s, postgres ? u"string"_s : u"lstring"_s,
+                           u"date"_s, u"boolean"_s};
     });
     addBackendRows("currency and numbers", [](QTestData &row, bool) {
         row << u"select UnitPrice, Quantity, Discount from [Order Details]"_s
@@ -400,6 +410,51 @@ void TestAnalysisDatabase::readColumnTypes_data()
         row << u"select Data, Tag, At, Stamp, Id from Oddities"_s
             << QStringList{u"other"_s, u"other"_s, u"string"_s, u"date"_s, u"number"_s};
     });
+}
+
+// Text the database compares like any string is "string" (all comparisons offered); "lstring"
+// stays for the long text of systems that cannot compare it, which a SQLite schema mirrors by
+// its declared names.
+void TestAnalysisDatabase::textClasses_data()
+{
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<QString>("statement");
+    QTest::addColumn<QStringList>("classes");
+    const QString s = u"string"_s;
+    const QString l = u"lstring"_s;
+    QTest::newRow("sqlite: declared text types")
+        << false << u"select c_text, c_lt, c_memo, c_ntext, c_clob, c_vc from TextTypes"_s
+        << QStringList{s, s, l, l, l, s};
+    QTest::newRow("sqlite: text expressions")
+        << false
+        << u"select upper(c_vc), c_vc || 'x', case when c_vc = 'f' then 'y' else 'n' end, cast(c_lt as text), "
+           "substr(c_text, 1) from TextTypes"_s
+        << QStringList{s, s, s, s, s};
+    QTest::newRow("postgres: text types")
+        << true << u"select c_text, c_vc, c_bpchar, c_name, c_char, c_citext from TextTypes"_s
+        << QStringList{s, s, s, s, s, s};
+    QTest::newRow("postgres: text expressions")
+        << true
+        << u"select upper(c_vc), c_vc || 'x', case when c_vc = 'f' then 'y' else 'n' end, "
+           "to_char(c_date, 'yyyy-mm-dd'), c_date::text, c_citext || '' from TextTypes"_s
+        << QStringList{s, s, s, s, s, s};
+}
+
+void TestAnalysisDatabase::textClasses()
+{
+    QFETCH(bool, postgres);
+    QFETCH(QString, statement);
+    QFETCH(QStringList, classes);
+    OPEN_BACKEND(postgres);
+    Q_UNUSED(conn);
+
+    FieldCatalog catalog;
+    QVERIFY(condora::readColumnNames(*m_conn, statement, catalog));
+    QVERIFY(condora::readColumnTypes(*m_conn, statement, catalog));
+    QCOMPARE(column(catalog, &ColumnInfo::typeClass), classes);
+    for (int i = 1; i < catalog.size(); ++i) {
+        QVERIFY(catalog.at(i).usable);
+    }
 }
 
 void TestAnalysisDatabase::readColumnTypes()
@@ -722,7 +777,11 @@ void TestAnalysisDatabase::splitSqlFailures_data()
     const int invalid = ErrorNumber::InvalidArgument;
     const int database = ErrorNumber::Database;
     add("no from", u"select 1"_s, QString(), invalid);
-    add("joined table without on", u"select Gender from GenderTypes natural join Customers"_s, QString(), invalid);
+    // SQLite runs a JOIN without ON as a cross join; the analysis cannot place its table.
+    // PostgreSQL refuses the statement itself.
+    addBackendRows("joined table without on", [&](QTestData &row, bool postgres) {
+        row << u"select Gender from GenderTypes join Customers"_s << QString() << (postgres ? database : invalid);
+    });
     add("unknown table", u"select Gender from NoSuchTable"_s, QString(), database);
     add("100,000 characters of nothing", u"x, "_s.repeated(33334), QString(), database);
 }

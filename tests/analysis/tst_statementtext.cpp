@@ -340,6 +340,12 @@ void TestStatementText::parseSelectList_data()
                                    << QStringList{u"a"_s, u"b"_s} << QStringList{QString(), u"t"_s};
     QTest::newRow("distinct skipped (was cut by length)") << u"distinct GenderID"_s << QStringList{u"GenderID"_s}
                                                           << QStringList{u"GenderID"_s} << QStringList{QString()};
+    QTest::newRow("distinct on skipped (was the name \"ON (o.customer_id) o.customer_id\")")
+        << u"DISTINCT ON (o.customer_id) o.customer_id, o.total"_s << QStringList{u"customer_id"_s, u"total"_s}
+        << QStringList{u"customer_id"_s, u"total"_s} << QStringList{u"o"_s, u"o"_s};
+    QTest::newRow("distinct on two expressions")
+        << u"distinct on (a, (b + 1)) a, b"_s << QStringList{u"a"_s, u"b"_s} << QStringList{u"a"_s, u"b"_s}
+        << QStringList{QString(), QString()};
     QTest::newRow("star binds nothing") << u"*"_s << QStringList{u"a"_s, u"b"_s, u"c"_s}
                                         << QStringList{u"*"_s, QString(), QString()}
                                         << QStringList{QString(), QString(), QString()};
@@ -446,6 +452,9 @@ void TestStatementText::flattenJoins_data()
         << u"(select x from u inner join v on 1=1) s,\"left join\" w"_s;
     QTest::newRow("empty items vanish after the first") << u"a,,b"_s << u"a,b"_s;
     QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("natural join (was a join without on)") << u"emp e natural join dept d"_s << u"emp e,dept d"_s;
+    QTest::newRow("natural left outer join, then a join with on")
+        << u"a NATURAL LEFT OUTER JOIN b inner join c on c.x = a.x"_s << u"a,b,c"_s;
 }
 
 void TestStatementText::flattenJoins()
@@ -499,6 +508,9 @@ void TestStatementText::parseFromList_data()
                                               << QStringList{u"\"Order Details\" | od"_s};
     QTest::newRow("double-quoted alone") << u"\"Order Details\""_s
                                          << QStringList{u"\"Order Details\" | \"Order Details\""_s};
+    QTest::newRow("backquoted with a blank (was cut at the blank)")
+        << u"`Current Product List` p, `Current Staff`"_s
+        << QStringList{u"`Current Product List` | p"_s, u"`Current Staff` | `Current Staff`"_s};
     QTest::newRow("alias after a space") << u"Orders o"_s << QStringList{u"Orders | o"_s};
     QTest::newRow("alias after as") << u"Orders as o"_s << QStringList{u"Orders | o"_s};
     QTest::newRow("alias after AS") << u"Orders AS o"_s << QStringList{u"Orders | o"_s};

@@ -325,6 +325,8 @@ bool isReadOnlyGuardStatement(const QString &statement)
         QStringLiteral("SAVEPOINT condora_read_only;"),
         QStringLiteral("ROLLBACK TO SAVEPOINT condora_read_only;"),
         QStringLiteral("select current_setting('condora."),
+        // The session's advisory locks, read after the read-only transaction ends.
+        QStringLiteral("select coalesce(string_agg(l.classid"),
         // A cursor's further fetches, and the end of a failed one.
         QStringLiteral("SAVEPOINT condora_fetch; FETCH FORWARD "),
         QStringLiteral("ROLLBACK TO SAVEPOINT condora_fetch;"),

@@ -70,6 +70,8 @@ private Q_SLOTS:
     void notACondition();
     void parametersFindSameRows_data();
     void parametersFindSameRows();
+    void emptyTextBoundAsText_data();
+    void emptyTextBoundAsText();
     void narrowedValues_data();
     void narrowedValues();
     void severalPickedValues_data();
@@ -252,6 +254,59 @@ void TestConditionRows::parametersFindSameRows()
     QVERIFY(!expected.isEmpty());
     QCOMPARE(db->column(bound.value(u"sql"_s).toString(), values), expected);
     QVERIFY(m_ui->texts().isEmpty());
+}
+
+void TestConditionRows::emptyTextBoundAsText_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::addColumn<QString>("rows");   // the condition, as JSON rows
+    QTest::addColumn<QString>("oracle"); // the test's own condition
+    const QString empty = uR"(\"\")"_s; // the cell "" : one empty value in a list
+    for (Engine engine : {Engine::Sqlite, Engine::Postgres}) {
+        const char *name = engine == Engine::Sqlite ? "SQLite" : "PostgreSQL";
+        QTest::addRow("%s: equal to empty text was bound as NULL", name)
+            << engine << row({}, u"Title"_s, u"="_s, {}, {}, {}) << u"Title = ''"_s;
+        QTest::addRow("%s: not equal to empty text", name)
+            << engine << row({}, u"Title"_s, u"<>"_s, {}, {}, {}) << u"Title <> ''"_s;
+        QTest::addRow("%s: in with an empty text was bound as NULL", name)
+            << engine << row({}, u"Title"_s, u"in"_s, empty, {}, {}) << u"Title in ('')"_s;
+        QTest::addRow("%s: in with an empty text and another", name)
+            << engine << row({}, u"Title"_s, u"in"_s, empty + u", O'Brien"_s, {}, {})
+            << u"Title in ('', 'O''Brien')"_s;
+        QTest::addRow("%s: not in with an empty text", name)
+            << engine << row({}, u"Title"_s, u"not in"_s, empty, {}, {}) << u"Title not in ('')"_s;
+    }
+}
+
+// Empty text is a value like any other: the bound form finds the rows of the text form, and
+// both find the rows of the test's own statement (a NULL title is no empty title).
+void TestConditionRows::emptyTextBoundAsText()
+{
+    QFETCH(Engine, engine);
+    QFETCH(QString, rows);
+    QFETCH(QString, oracle);
+    const auto db = SampleDatabase::create(engine, u"condora_conditionrows"_s);
+    if (!db) {
+        CONDORA_NEED_PG(pg);
+    }
+    db->exec(u"INSERT INTO Remarks (RemarkID, Title, Amount) VALUES (100, '', 1), (101, NULL, 2)"_s);
+    const auto runOnce = [&](bool parameters) {
+        Condora control;
+        control.setConnObj(db->open());
+        control.setSqlInput(Base);
+        control.setMoreOperators(true);
+        control.SetConditionRows(document(rows));
+        dialogtest::whenModal(m_scope.get(), u"frmCondora"_s, [](QWidget *dialog) { okOrCancel(dialog); });
+        return parameters ? std::make_pair(QString(), control.GetQueryParameters())
+                          : std::make_pair(control.GetQuerySql(), QVariantMap());
+    };
+    const QString text = runOnce(false).first;
+    const QVariantMap bound = runOnce(true).second;
+    QVERIFY2(m_ui->texts().isEmpty(), qPrintable(m_ui->texts().join(u" / "_s)));
+    const QStringList expected =
+        db->column(u"select RemarkID from Remarks where "_s + oracle + u" order by RemarkID"_s);
+    QCOMPARE(db->column(text), expected);
+    QCOMPARE(db->column(bound.value(u"sql"_s).toString(), bound.value(u"values"_s).toList()), expected);
 }
 
 void TestConditionRows::narrowedValues_data()

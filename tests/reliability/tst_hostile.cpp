@@ -578,7 +578,10 @@ void TestHostile::pickedValues()
                                   : u"r."_s + column + u" = '"_s + escaped(value) + u"'"_s;
     const QString expected = RemarksSql + u" where  "_s + condition + RemarksOrder;
     QVERIFY(sameTexts({outcome.sql}, {expected}));
-    const QString picker = (opWord == u"include" ? u"select "_s : u"select distinct "_s) + column
+    // Long text is listed without DISTINCT. Body is long text (MEMO) on SQLite only: PostgreSQL
+    // compares its text like any string.
+    const bool longText = column == u"Body" && engine == Engine::Sqlite;
+    const QString picker = (longText ? u"select "_s : u"select distinct "_s) + column
                            + u" from Remarks  where "_s + filter;
     QVERIFY2(outcome.statements.contains(picker), qPrintable(outcome.statements.join(u'\n').left(2000)));
     QCOMPARE(outcome.statements.last(), expected);

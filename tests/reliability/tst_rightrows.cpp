@@ -84,6 +84,14 @@ QStringList schema(Engine engine)
         u"INSERT INTO audit VALUES (1, 'created')"_s,
         u"CREATE TABLE price (id INTEGER PRIMARY KEY, amount REAL, share REAL)"_s,
         u"INSERT INTO price VALUES (1, 21.35, 0.15), (2, 18.4, 0.05), (3, 21.35, 0), (4, 9.5, 0.15)"_s,
+        // Long text that both engines compare like any string.
+        u"CREATE TABLE categories (category_id INTEGER PRIMARY KEY, category_name VARCHAR(15), description TEXT)"_s,
+        u"INSERT INTO categories VALUES (1, 'Beverages', 'Soft drinks, coffees, teas'), "
+        "(2, 'Condiments', 'Sweet and savory sauces'), (3, 'Dairy Products', 'Cheeses'), (4, 'Seafood', NULL), "
+        "(5, 'Produce', 'Dried fruit and bean curd')"_s,
+        // Views whose names and column names need quoting.
+        u"CREATE VIEW \"StaffView\" AS SELECT id AS \"StaffId\", name AS \"StaffName\", salary AS \"Pay\" FROM emp"_s,
+        u"CREATE VIEW \"Current Staff\" AS SELECT id, name, dept FROM emp WHERE dept IS NOT NULL"_s,
     };
     if (pg) {
         statements.append(u"CREATE FUNCTION log_read(v INTEGER) RETURNS INTEGER LANGUAGE plpgsql AS $$ "
@@ -92,7 +100,7 @@ QStringList schema(Engine engine)
     return statements;
 }
 
-const QStringList Tables{u"emp"_s, u"dept"_s, u"audit"_s, u"price"_s};
+const QStringList Tables{u"emp"_s, u"dept"_s, u"audit"_s, u"price"_s, u"categories"_s};
 
 // The user's condition -------------------------------------------------------------------------
 //
@@ -284,6 +292,7 @@ struct Statement
     bool ordered = false;   ///< the rows are compared in order (`expected` has its ORDER BY)
     QStringList conditions; ///< the user's conditions
     QStringList reasons = {}; ///< words a refusal may name; empty: a refusal is a fault
+    bool pgOnly = false;      ///< PostgreSQL syntax only
 };
 
 const QString Wrap = u"select * from (\n%B\n) q where %C"_s;
@@ -645,6 +654,65 @@ QList<Statement> statements()
          .sqlite = u"select e.id, e.salary + coalesce(e.dept, 0) * 100 as score from emp e"_s,
          .conditions = {u"score > 3000"_s, u"score < 2500 or id = 1"_s}},
 
+        // Text types: long text both engines compare, and text expressions
+        {.name = "TEXT column",
+         .sqlite = u"select c.category_id, c.category_name, c.description from categories c"_s,
+         .conditions = {u"description = 'Cheeses'"_s, u"description <> 'Cheeses'"_s, u"description > 'S'"_s,
+                        u"description < 'E' and category_id > 1"_s, u"description null or description = 'Cheeses'"_s}},
+        {.name = "text expressions",
+         .sqlite = u"select c.category_id, upper(c.category_name) as up, c.category_name || '!' as bang, "
+                   "case when c.category_id > 2 then 'late' else 'early' end as half, "
+                   "printf('%03d', c.category_id) as code, cast(c.category_id as text) as idtext from categories c"_s,
+         .pg = u"select c.category_id, upper(c.category_name) as up, c.category_name || '!' as bang, "
+               "case when c.category_id > 2 then 'late' else 'early' end as half, "
+               "to_char(c.category_id, 'FM000') as code, c.category_id::text as idtext from categories c"_s,
+         .conditions = {u"up = 'SEAFOOD'"_s, u"bang <> 'Seafood!'"_s, u"half = 'late'"_s, u"code = '003'"_s,
+                        u"idtext > '2'"_s, u"code < '002' or up = 'PRODUCE'"_s}},
+        {.name = "name column",
+         .sqlite = {},
+         .pg = u"select c.category_id, c.category_name::name as nm from categories c"_s,
+         .conditions = {u"nm = 'Seafood'"_s, u"nm > 'D'"_s},
+         .pgOnly = true},
+
+        // Statement shapes the analysis must read
+        {.name = "select * with NATURAL JOIN",
+         .sqlite = u"select * from emp natural join dept"_s,
+         .conditions = {u"title = 'Sales'"_s, u"dept = 2"_s, u"salary > 3000 and title include 'a'"_s}},
+        {.name = "NATURAL JOIN with aliases",
+         .sqlite = u"select e.id, e.name, d.title from emp e natural join dept d where e.salary > 2000"_s,
+         .conditions = {u"title = 'R&D'"_s, u"id > 6"_s}},
+        {.name = "NATURAL LEFT JOIN and a join after it",
+         .sqlite = u"select e.id, d.title, a.what from emp e natural left join dept d left join audit a on a.id = e.id"_s,
+         .conditions = {u"title null"_s, u"what notnull"_s, u"title = 'Sales'"_s}},
+        {.name = "select * from a view with mixed-case columns",
+         .sqlite = u"select * from \"StaffView\""_s,
+         .conditions = {u"StaffName = 'Ann Smith'"_s, u"Pay > 3000"_s, u"StaffId < 3 or Pay = 2500"_s}},
+        {.name = "v.* from a view with mixed-case columns",
+         .sqlite = u"select v.* from \"StaffView\" v where v.\"Pay\" > 2000"_s,
+         .conditions = {u"StaffName include 'a'"_s, u"StaffId > 6"_s}},
+        {.name = "backquoted view name with a blank",
+         .sqlite = u"select * from `Current Staff`"_s,
+         .pg = u"select * from \"Current Staff\""_s,
+         .conditions = {u"name include 'a'"_s, u"id > 5"_s}},
+        {.name = "backquoted view name with a blank and WHERE",
+         .sqlite = u"select s.id, s.name from `Current Staff` s where s.dept = 2"_s,
+         .pg = u"select s.id, s.name from \"Current Staff\" s where s.dept = 2"_s,
+         .conditions = {u"name include 'a'"_s, u"id > 5"_s}},
+        {.name = "backquoted column and alias with blanks",
+         .sqlite = u"select s.id, s.name as `Full Name`, s.`dept` from `Current Staff` s"_s,
+         .pg = u"select s.id, s.name as \"Full Name\", s.\"dept\" from \"Current Staff\" s"_s,
+         .conditions = {u"[Full Name] include 'o'"_s, u"dept = 2 and id > 5"_s}},
+        // A condition on the DISTINCT ON key keeps or drops whole groups: WHERE and filtering
+        // agree, so the rows tell whether the key column was read right.
+        {.name = "DISTINCT ON",
+         .sqlite = {},
+         .pg = u"select distinct on (e.dept) e.dept, e.name from emp e order by e.dept, e.salary desc"_s,
+         .expected = u"select distinct on (e.dept) e.dept, e.name from emp e where %C order by e.dept, e.salary desc"_s,
+         .map = u"dept=e.dept"_s,
+         .ordered = true,
+         .conditions = {u"dept = 2"_s, u"dept <> 1"_s, u"dept null"_s},
+         .pgOnly = true},
+
         // Set operations
         {.name = "UNION",
          .sqlite = u"select id, name from emp where dept = 1 union select id, name from emp where salary > 5000"_s,
@@ -927,6 +995,9 @@ void TestRightRows::rightRows_data()
 
     for (Engine e : {Engine::Sqlite, Engine::Postgres}) {
         for (const Statement &st : statements()) {
+            if (st.pgOnly && e != Engine::Postgres) {
+                continue;
+            }
             const QString base = e == Engine::Postgres && !st.pg.isEmpty() ? st.pg : st.sqlite;
             for (const QString &condition : st.conditions) {
                 QString shown = condition;
