@@ -175,6 +175,10 @@ QString filterAsDerivedTable(const QString &statement, const FieldCatalog &catal
     const qsizetype after = from.found() ? from.end : 0;
     const SqlScanner::Match orderBy = scanner.findKeyword({u"order by"_s}, after);
     const SqlScanner::Match cap = scanner.findKeyword({u"limit"_s, u"offset"_s, u"fetch"_s}, after);
+    const auto [listStart, listEnd] = selectList(scanner);
+    const SqlScanner::Match distinctOnMatch =
+        listStart < 0 ? SqlScanner::Match() : scanner.findKeyword({u"distinct on"_s}, listStart, listEnd);
+    const bool distinctOn = distinctOnMatch.found() && distinctOnMatch.start == scanner.codeStartFrom(listStart);
 
     qsizetype innerEnd = query.size();
     QString outerOrder;
@@ -204,7 +208,10 @@ QString filterAsDerivedTable(const QString &statement, const FieldCatalog &catal
             written.append(QString::number(position) + item.mid(parts.capturedEnd(1)));
         }
         if (unnamed.isEmpty()) {
-            innerEnd = orderBy.start;
+            // DISTINCT ON keeps the first row of each group in this order: it stays inside too.
+            if (!distinctOn) {
+                innerEnd = orderBy.start;
+            }
             outerOrder = u" order by "_s + written.join(u", "_s);
         } else if (cap.found()) {
             *why = QCoreApplication::translate("condora::DerivedFilter",

@@ -23,7 +23,8 @@ bool isComputedAfterWhere(const ColumnInfo &column);
 /// with a WITH statement's common table expressions kept in front. The statement's own ORDER BY
 /// and row cap (LIMIT, OFFSET, FETCH) move outside, so that the cap counts the rows the
 /// condition keeps, as it does when the condition is in WHERE; the ORDER BY items become the
-/// positions of the result columns they name. An ORDER BY item that names no result column
+/// positions of the result columns they name (a DISTINCT ON statement keeps its ORDER BY
+/// inside as well: it decides which row of each group is kept). An ORDER BY item that names no result column
 /// stays inside when there is no row cap (the rows keep that order where the engine keeps a
 /// derived table's order, as SQLite and PostgreSQL do for a plain filter); with a cap such a
 /// statement cannot be filtered: the result is empty and `why` names the item. The condition

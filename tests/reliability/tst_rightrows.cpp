@@ -712,6 +712,15 @@ QList<Statement> statements()
          .ordered = true,
          .conditions = {u"dept = 2"_s, u"dept <> 1"_s, u"dept null"_s},
          .pgOnly = true},
+        // On another column WHERE would pick other rows of each group: the statement's result is
+        // filtered (the top earner of each department, then those whose name holds an "a").
+        {.name = "DISTINCT ON, condition on another column",
+         .sqlite = {},
+         .pg = u"select distinct on (e.dept) e.dept, e.name, e.salary from emp e order by e.dept, e.salary desc"_s,
+         .expected = Wrap + u" order by q.dept"_s,
+         .ordered = true,
+         .conditions = {u"name include 'a'"_s, u"salary < 5000"_s, u"name = 'Ann Smith' or dept null"_s},
+         .pgOnly = true},
 
         // Set operations
         {.name = "UNION",
