@@ -24,16 +24,20 @@
         <translation>Die Anweisung ist keine Abfrage (sie beginnt mit %1): Condora liest nur Daten.</translation>
     </message>
     <message>
-        <source>A condition cannot be added to a statement that combines queries with %1: it would filter the last query only.</source>
-        <translation>Einer Anweisung, die Abfragen mit %1 verbindet, kann keine Bedingung hinzugefügt werden: Sie würde nur die letzte Abfrage filtern.</translation>
-    </message>
-    <message>
         <source>The stored value of %1 cannot be read.</source>
         <translation>Der gespeicherte Wert von %1 kann nicht gelesen werden.</translation>
     </message>
     <message>
         <source>The statement has no column for these rows of the condition, so they were left out: %1</source>
         <translation>Die Anweisung hat keine Spalte für diese Zeilen der Bedingung, sie wurden daher weggelassen: %1</translation>
+    </message>
+    <message>
+        <source>The statement holds %1, which databases read in different ways: a condition added to it could end up inside the comment.</source>
+        <translation>Die Anweisung enthält %1, den Datenbanken unterschiedlich lesen: eine hinzugefügte Bedingung könnte im Kommentar landen.</translation>
+    </message>
+    <message>
+        <source>The operator of these rows of the condition does not suit their column, so they were left out: %1</source>
+        <translation>Der Operator dieser Zeilen der Bedingung passt nicht zu ihrer Spalte, sie wurden daher weggelassen: %1</translation>
     </message>
 </context>
 <context>
@@ -56,6 +60,25 @@
     <message>
         <source>No.%1 filter condition is incorrect!</source>
         <translation>Filterbedingung Nr. %1 ist fehlerhaft!</translation>
+    </message>
+</context>
+<context>
+    <name>condora::ConditionComposer</name>
+    <message>
+        <source>A bracket, operator or logical word of the condition is not one the lists offer.</source>
+        <translation>Eine Klammer, ein Operator oder eine Verknüpfung der Bedingung ist keine, die die Listen anbieten.</translation>
+    </message>
+    <message>
+        <source>A value of the condition that must be a number is not one.</source>
+        <translation>Ein Wert der Bedingung, der eine Zahl sein muss, ist keine.</translation>
+    </message>
+    <message>
+        <source>The brackets of the condition do not pair.</source>
+        <translation>Die Klammern der Bedingung bilden keine Paare.</translation>
+    </message>
+    <message>
+        <source>The condition cannot filter this statement: %1.</source>
+        <translation>Die Bedingung kann diese Anweisung nicht filtern: %1.</translation>
     </message>
 </context>
 <context>
@@ -91,6 +114,41 @@
     <message>
         <source>The value must be one or more values separated by commas!</source>
         <translation>Der Wert muss aus einem oder mehreren durch Kommas getrennten Werten bestehen!</translation>
+    </message>
+    <message>
+        <source>Row %1: a bracket cell holds &quot;(&quot; on the left, &quot;)&quot; on the right, or nothing.</source>
+        <translation>Zeile %1: Eine Klammerzelle enthält links &quot;(&quot;, rechts &quot;)&quot; oder nichts.</translation>
+    </message>
+    <message>
+        <source>Row %1: the logical word is And or Or.</source>
+        <translation>Zeile %1: Die Verknüpfung ist And oder Or.</translation>
+    </message>
+    <message>
+        <source>Row %1: the value holds a NUL character, which no database keeps in text.</source>
+        <translation>Zeile %1: Der Wert enthält ein NUL-Zeichen, das keine Datenbank in Text speichert.</translation>
+    </message>
+    <message>
+        <source>Row %1: the value holds half of a character (a lone surrogate).</source>
+        <translation>Zeile %1: Der Wert enthält ein halbes Zeichen (ein einzelnes Surrogat).</translation>
+    </message>
+    <message>
+        <source>Row %1: the value is too long to search for (at most %2 bytes on this database).</source>
+        <translation>Zeile %1: Der Wert ist zu lang für die Suche (höchstens %2 Bytes bei dieser Datenbank).</translation>
+    </message>
+    <message>
+        <source>Row %1: this &quot;)&quot; has no &quot;(&quot; before it.</source>
+        <translation>Zeile %1: Vor dieser &quot;)&quot; steht keine &quot;(&quot;.</translation>
+    </message>
+</context>
+<context>
+    <name>condora::DerivedFilter</name>
+    <message>
+        <source>a window function</source>
+        <translation>eine Fensterfunktion</translation>
+    </message>
+    <message>
+        <source>its ORDER BY item %1 is not a column of its result, and the rows it caps must be the rows the condition keeps</source>
+        <translation>ihr ORDER-BY-Ausdruck %1 ist keine Spalte ihres Ergebnisses, und die begrenzten Zeilen müssen die sein, die die Bedingung behält</translation>
     </message>
 </context>
 <context>
@@ -137,6 +195,17 @@
     <message>
         <source>Row %1</source>
         <translation>Zeile %1</translation>
+    </message>
+</context>
+<context>
+    <name>condora::SqlScanner</name>
+    <message>
+        <source>a line comment ended by a lone carriage return</source>
+        <translation>einen Zeilenkommentar, der mit einem einzelnen Wagenrücklauf endet</translation>
+    </message>
+    <message>
+        <source>a block comment inside a block comment</source>
+        <translation>einen Blockkommentar in einem Blockkommentar</translation>
     </message>
 </context>
 <context>
@@ -420,14 +489,6 @@
         <translation>Zeilen je Wert</translation>
     </message>
     <message>
-        <source>Shows how many rows hold each value.</source>
-        <translation>Zeigt, wie viele Zeilen jeden Wert enthalten.</translation>
-    </message>
-    <message>
-        <source>Rows</source>
-        <translation>Zeilen</translation>
-    </message>
-    <message>
         <source>%1+ values</source>
         <translation>%1+ Werte</translation>
     </message>
@@ -466,6 +527,14 @@
     <message>
         <source>%1 chosen: %2</source>
         <translation>%1 gewählt: %2</translation>
+    </message>
+    <message>
+        <source>Shows how many rows of the query hold each value.</source>
+        <translation>Zeigt, wie viele Zeilen der Abfrage jeden Wert enthalten.</translation>
+    </message>
+    <message>
+        <source>Query rows</source>
+        <translation>Zeilen der Abfrage</translation>
     </message>
 </context>
 </TS>
