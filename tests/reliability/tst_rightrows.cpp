@@ -11,17 +11,16 @@
 //   LIMIT, grouping, DISTINCT or window functions that is the same as filtering its result, so
 //   the expected rows are those of "select * from (<base>) q where <condition over q's columns>"
 //   (with the base's own ORDER BY repeated outside where the order is compared).
-// - With LIMIT/OFFSET, GROUP BY, DISTINCT or a window function, filtering the result is not the
-//   same thing: the limit counts the rows after the condition, groups and window frames are
-//   formed from the rows the condition kept. For those statements the data table writes the
+// - With LIMIT/OFFSET, GROUP BY or DISTINCT, filtering the result is not the same thing: the
+//   limit counts the rows after the condition, groups are formed from the rows the condition
+//   kept. For those statements the data table writes the
 //   expected statement out by hand: the base statement with the user's condition added to its
 //   own WHERE clause, over the source expressions of the columns.
-// - A condition on an aggregate or window column cannot go into a WHERE clause; for those the
-//   run may be refused (with a message), the column may be withheld from the Column list, or the
-//   rows must be those of the written-out statement next to the condition (HAVING, or filtering
-//   the result).
-// - For UNION, INTERSECT and EXCEPT, a refusal whose message names the construct is as good as
-//   the right rows.
+// - A condition on an aggregate or window column cannot go into a WHERE clause: the rows must be
+//   those of the written-out statement next to the condition (HAVING), or of filtering the result.
+//   Window functions, DISTINCT ON and set operations likewise: the statement's own values and rows
+//   stay as it shows them, and the condition filters its result.
+// - A condition whose brackets do not pair is refused, naming the row.
 //
 // A second table runs statements that write through the public control (GetQuerySql and
 // GetQueryResult, answered with Cancel and with OK): every table keeps its contents, and the
@@ -404,16 +403,16 @@ QList<Statement> statements()
          .expected = u"select e.dept, count(*) as n, sum(e.salary) as total from emp e where %C group by e.dept"_s,
          .map = u"dept=e.dept"_s,
          .conditions = {u"dept = 1"_s, u"dept > 1"_s, u"dept null"_s,
-                        u"!n > 3 => select e.dept, count(*) as n, sum(e.salary) as total from emp e group by e.dept "
+                        u"n > 3 => select e.dept, count(*) as n, sum(e.salary) as total from emp e group by e.dept "
                         "having count(*) > 3"_s,
-                        u"!total > 10000 and dept <> 2 => select e.dept, count(*) as n, sum(e.salary) as total from "
+                        u"total > 10000 and dept <> 2 => select e.dept, count(*) as n, sum(e.salary) as total from "
                         "emp e where e.dept <> 2 group by e.dept having sum(e.salary) > 10000"_s}},
         {.name = "GROUP BY with WHERE",
          .sqlite = u"select e.dept, count(*) as n from emp e where e.salary > 2000 group by e.dept"_s,
          .expected = u"select e.dept, count(*) as n from emp e where e.salary > 2000 and %C group by e.dept"_s,
          .map = u"dept=e.dept"_s,
          .conditions = {u"dept = 2"_s, u"dept null"_s,
-                        u"!n > 2 => select e.dept, count(*) as n from emp e where e.salary > 2000 group by e.dept "
+                        u"n > 2 => select e.dept, count(*) as n from emp e where e.salary > 2000 group by e.dept "
                         "having count(*) > 2"_s}},
         {.name = "GROUP BY with a top-level OR in WHERE",
          .sqlite = u"select e.dept, max(e.salary) as top from emp e where e.dept = 1 or e.dept = 2 group by e.dept"_s,
