@@ -1,5 +1,7 @@
 #include "dialog/frmgetvalue.h"
 
+#include "analysis/derivedfilter.h"
+
 #include "analysis/statementsplitter.h"
 #include "condition/valuelist.h"
 #include "dialog/applystyle.h"
@@ -364,9 +366,17 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         if (method == ValueSearchMethod::SqliteFold && !request.search.isEmpty()) {
             registerSqliteFold(connection);
         }
-        const QString statement = valueQuerySql(
-            column, column.expression.isEmpty() ? QString() : cutStatement(m_run.baseSql).fromClause, m_run,
-            method, request);
+        // An aggregate or window column holds its values only in the statement's result: they are
+        // listed from there (a host's filter for it names the tables' columns, and keeps the old
+        // reading over the FROM clause).
+        ColumnInfo listed = column;
+        QString fromClause = column.expression.isEmpty() ? QString() : cutStatement(m_run.baseSql).fromClause;
+        if (isComputedAfterWhere(column) && column.filterClause.isEmpty()
+            && uniqueResultName(m_run.fieldCatalog, column.colName)) {
+            listed.expression = u"b."_s + quotedName(column.colName, m_run);
+            fromClause = u"(\n"_s + m_run.baseSql + u"\n) b"_s;
+        }
+        const QString statement = valueQuerySql(listed, fromClause, m_run, method, request);
         // The list before lets its statement go: a connection that serves one statement at a
         // time would otherwise read all of its rest before running the next.
         if (const auto previous = std::exchange(m_rows, nullptr)) {

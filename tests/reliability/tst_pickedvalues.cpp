@@ -150,6 +150,8 @@ private Q_SLOTS:
 
     void roundTrip_data();
     void roundTrip();
+    void aggregateColumn_data();
+    void aggregateColumn();
     void typedParity_data();
     void typedParity();
     void failingList_data();
@@ -241,6 +243,51 @@ void TestPickedValues::roundTrip()
         problems.append(u"found "_s + found.join(u","_s) + u" of "_s + all.join(u","_s));
     }
     QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u"\n"_s)));
+}
+
+void TestPickedValues::aggregateColumn_data()
+{
+    QTest::addColumn<Engine>("engine");
+    QTest::newRow("SQLite") << Engine::Sqlite;
+    QTest::newRow("PostgreSQL") << Engine::Postgres;
+}
+
+// A column that exists only after grouping lists the values the statement shows (not one value
+// over the whole table), and each value picked finds the groups that show it.
+void TestPickedValues::aggregateColumn()
+{
+    QFETCH(Engine, engine);
+    QString connectionString;
+    const std::shared_ptr<ado::Connection> connection = open(engine, &connectionString);
+    if (!connection) {
+        CONDORA_NEED_PG(pg);
+    }
+    const Oracle oracle(engine, connectionString);
+    const QString base = u"select sum(k.id) as ids, count(*) as cnt from kinds k group by k.f"_s;
+    QStringList expected = oracle.ids(u"select distinct cnt from ("_s + base + u") q"_s);
+    expected.sort();
+    QStringList listed;
+    int entry = 1;
+    do {
+        ControlRun run;
+        run.connection = connection;
+        run.sqlInput = base;
+        run.user = [&](QWidget *dialog) {
+            QVERIFY(pickColumnAndOperator(dialog, 1, u"cnt"_s, u"= "_s));
+            listed = pickListedValue(dialog, 1, entry);
+            okOrCancel(dialog);
+        };
+        const RunOutcome outcome = run.run(*m_ui);
+        QStringList sortedListed = listed;
+        sortedListed.sort();
+        QCOMPARE(sortedListed, expected);
+        QStringList got = oracle.ids(outcome.sql);
+        QStringList want = oracle.ids(u"select ids from ("_s + base + u") q where cnt = "_s + listed.at(entry - 1));
+        got.sort();
+        want.sort();
+        QVERIFY2(!want.isEmpty() && got == want, qPrintable(outcome.sql + u" "_s + outcome.messages.join(u"; "_s)));
+        ++entry;
+    } while (entry <= listed.size());
 }
 
 void TestPickedValues::typedParity_data()
