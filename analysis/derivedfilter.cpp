@@ -95,17 +95,6 @@ QString normalised(const QString &text)
     return singleSpaced(text).trimmed().toLower();
 }
 
-/// A name as written, without its quotes ("Name", [Name], `Name`).
-QString unquoted(const QString &name)
-{
-    if (name.size() >= 2
-        && ((name.front() == u'"' && name.back() == u'"') || (name.front() == u'[' && name.back() == u']')
-            || (name.front() == u'`' && name.back() == u'`'))) {
-        return name.mid(1, name.size() - 2);
-    }
-    return name;
-}
-
 /// The 1-based position of the result column that the ORDER BY expression `item` names, or 0.
 int resultPosition(const QString &item, const FieldCatalog &catalog)
 {
@@ -115,7 +104,7 @@ int resultPosition(const QString &item, const FieldCatalog &catalog)
     if (isNumber) {
         return number >= 1 && number < catalog.size() ? number : 0;
     }
-    const QString bare = unquoted(item.trimmed()).toLower();
+    const QString bare = unquotedName(item.trimmed()).toLower();
     int byUnqualified = 0;
     int unqualifiedMatches = 0;
     for (int i = 1; i < catalog.size(); ++i) {

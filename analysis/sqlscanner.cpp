@@ -250,6 +250,16 @@ QString ambiguousComment(const QString &text)
     return QString();
 }
 
+QString unquotedName(const QString &name)
+{
+    if (name.size() >= 2
+        && ((name.front() == u'"' && name.back() == u'"') || (name.front() == u'[' && name.back() == u']')
+            || (name.front() == u'`' && name.back() == u'`'))) {
+        return name.mid(1, name.size() - 2);
+    }
+    return name;
+}
+
 bool hasTopLevelKeyword(const QString &text, const QString &keyword)
 {
     return SqlScanner(text).findKeyword({keyword}).found();

@@ -90,6 +90,9 @@ bool closesAtTopLevel(const QString &text);
 /// condition spliced into such a statement could land inside a comment for one of them.
 QString ambiguousComment(const QString &text);
 
+/// A name as written, without its quotes ("Name", [Name], `Name`); any other text as it is.
+QString unquotedName(const QString &name);
+
 /// True when `text` has `keyword` at its top level (e.g. an OR outside any parentheses).
 bool hasTopLevelKeyword(const QString &text, const QString &keyword);
 

@@ -39,16 +39,6 @@ bool isName(const SqlToken &token, const QString &text)
     return token.kind == SqlToken::Word && !text.at(token.start).isDigit();
 }
 
-QString unquoted(const QString &name)
-{
-    if (name.size() >= 2
-        && ((name.front() == u'"' && name.back() == u'"') || (name.front() == u'[' && name.back() == u']')
-            || (name.front() == u'`' && name.back() == u'`'))) {
-        return name.mid(1, name.size() - 2);
-    }
-    return name;
-}
-
 /// `item` (single-spaced and trimmed) read against the name the database reports for its
 /// column: a trailing alias goes (after AS, or a last name equal to the reported name), and
 /// what is left is a plain column reference or an expression.
@@ -70,7 +60,7 @@ SelectItem readSelectItem(const QString &item, const QString &reportedName)
             const SqlToken &last = code.at(code.size() - 1);
             const SqlToken &before = code.at(code.size() - 2);
             const bool spaced = before.end() < last.start;
-            const QString lastText = unquoted(item.mid(last.start, last.length));
+            const QString lastText = unquotedName(item.mid(last.start, last.length));
             if (spaced && last.depth == 0 && isName(last, item)
                 && lastText.compare(reportedName, Qt::CaseInsensitive) == 0) {
                 end = scanner.codeEndBefore(last.start);
@@ -410,7 +400,7 @@ bool bindColumns(ado::Connection &connection, FieldCatalog &catalog, const Table
         QMultiHash<QString, int> unqualified;
         for (int j = 1; j <= columnCount; ++j) {
             if (catalog.at(j).tabAlias.isEmpty()) {
-                unqualified.insert(text::lower(unquoted(catalog.at(j).colExpr)), j);
+                unqualified.insert(text::lower(unquotedName(catalog.at(j).colExpr)), j);
             }
         }
         for (int t = 1; t <= tableCount; ++t) {
