@@ -32,6 +32,10 @@ private slots:
     void spliceCondition();
     void splicedRowsMatchOracle_data();
     void splicedRowsMatchOracle();
+    void closesAtTopLevel_data();
+    void closesAtTopLevel();
+    void ambiguousComment_data();
+    void ambiguousComment();
 };
 
 void TestSqlScanner::findKeyword_data()
@@ -239,6 +243,51 @@ void TestSqlScanner::splicedRowsMatchOracle()
     QVERIFY2(!expected.isEmpty(), qPrintable(oracle));
     QVERIFY2(actual == expected, qPrintable(spliced + u" gave "_s + actual.join(u", "_s)));
     QCOMPARE(counted, QStringList{QString::number(expected.size())});
+}
+
+void TestSqlScanner::closesAtTopLevel_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("plain") << u" a.x = 1 And a.y = 'b'"_s << true;
+    QTest::newRow("pairs") << u" ( a.x = 1 Or a.y = 2 ) And ( a.z is null )"_s << true;
+    QTest::newRow("brackets inside a literal") << u" a.n = ') or (1=1'"_s << true;
+    QTest::newRow("closes before it opens") << u" a.x = 1 ) Or ( a.x = 5"_s << false;
+    QTest::newRow("never closed") << u" ( a.x = 1"_s << false;
+    QTest::newRow("literal not ended") << u" a.n = 'x"_s << false;
+    QTest::newRow("doubled quote at the end") << u" a.n = 'x''"_s << false;
+    QTest::newRow("quoted name not ended") << u" \"a"_s << false;
+    QTest::newRow("line comment") << u" a.x = 1 --"_s << false;
+    QTest::newRow("block comment") << u" a.x = 1 /* c */"_s << false;
+    QTest::newRow("statement end") << u" a.x = 1; select 1"_s << false;
+    QTest::newRow("empty") << QString() << true;
+}
+
+void TestSqlScanner::closesAtTopLevel()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, closes);
+    QCOMPARE(condora::closesAtTopLevel(text), closes);
+}
+
+void TestSqlScanner::ambiguousComment_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("ambiguous");
+    QTest::newRow("line comment to a line feed") << u"select 1 -- x\nwhere 0"_s << false;
+    QTest::newRow("line comment to CR LF") << u"select 1 -- x\r\nwhere 0"_s << false;
+    QTest::newRow("line comment to a lone CR") << u"select 1 -- x\rwhere 0"_s << true;
+    QTest::newRow("line comment at the end") << u"select 1 -- x"_s << false;
+    QTest::newRow("block comment") << u"select 1 /* where */ from t"_s << false;
+    QTest::newRow("nested block comment") << u"select 1 /* a /* b */ where 0 */ from t"_s << true;
+    QTest::newRow("in a literal") << u"select '/* /*' from t"_s << false;
+}
+
+void TestSqlScanner::ambiguousComment()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, ambiguous);
+    QCOMPARE(!condora::ambiguousComment(text).isEmpty(), ambiguous);
 }
 
 CONDORA_TEST_MAIN(TestSqlScanner)
