@@ -206,6 +206,12 @@ private Q_SLOTS:
                                           << false;
         QTest::newRow("filter failure") << customerSql << QStringList{QString(), u"NoSuchColumn = 1"_s}
                                         << u"No.1 filter condition is incorrect!\r\n"_s << false << false;
+        // SQLite reads the WHERE as part of the comment, PostgreSQL as code: a condition could
+        // land in the comment for one of them.
+        QTest::newRow("comment ended by a lone CR")
+            << u"select c.CustomerID from Customers c -- all\rwhere c.CustomerID > 1"_s << QStringList()
+            << u"Illegal SQL expression!\r\nThe statement holds a line comment ended by a lone carriage return"_s << false
+            << true;
     }
 
     void earlyEndings()
