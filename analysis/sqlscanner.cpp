@@ -211,7 +211,8 @@ bool SqlScanner::hasComment(qsizetype from, qsizetype to) const
 bool closesAtTopLevel(const QString &text)
 {
     int depth = 0;
-    for (const SqlToken &token : SqlScanner(text).tokens()) {
+    const SqlScanner scanner(text);
+    for (const SqlToken &token : scanner.tokens()) {
         if (!token.closed || token.kind == SqlToken::Comment) {
             return false;
         }
@@ -233,7 +234,8 @@ bool closesAtTopLevel(const QString &text)
 
 QString ambiguousComment(const QString &text)
 {
-    for (const SqlToken &token : SqlScanner(text).tokens()) {
+    const SqlScanner scanner(text);
+    for (const SqlToken &token : scanner.tokens()) {
         if (token.kind != SqlToken::Comment) {
             continue;
         }
