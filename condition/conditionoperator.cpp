@@ -47,11 +47,19 @@ QString operatorText(ConditionOperator op)
 
 std::optional<ConditionOperator> operatorOfCell(const QString &cell)
 {
+    // The words without their blank, made once: the composer and the validator ask on every
+    // keystroke for every row.
+    static const QList<QString> words = [] {
+        QList<QString> list;
+        for (int i = 0; i <= int(ConditionOperator::EndsWith); ++i) {
+            list.append(operatorText(ConditionOperator(i)).trimmed());
+        }
+        return list;
+    }();
     const QStringView word = QStringView(cell).trimmed();
-    for (int i = 0; i <= int(ConditionOperator::EndsWith); ++i) {
-        const auto op = ConditionOperator(i);
-        if (QStringView(operatorText(op)).trimmed().compare(word, Qt::CaseInsensitive) == 0) {
-            return op;
+    for (int i = 0; i < words.size(); ++i) {
+        if (word.size() == words.at(i).size() && word.compare(words.at(i), Qt::CaseInsensitive) == 0) {
+            return ConditionOperator(i);
         }
     }
     return std::nullopt;
