@@ -339,11 +339,12 @@ namespace {
 /// True when a used row's bracket, Operator and Logical cells hold what their lists offer.
 bool listedCells(const ConditionRow &cells)
 {
-    const QString open = text::trim(cells.open);
-    const QString close = text::trim(cells.close);
-    const QString logical = text::lower(text::trim(cells.logical));
-    return (open.isEmpty() || open == "("_L1) && (close.isEmpty() || close == ")"_L1) && operatorOfCell(cells.op)
-           && (logical.isEmpty() || logical == "and"_L1 || logical == "or"_L1);
+    const QStringView open = QStringView(cells.open).trimmed();
+    const QStringView close = QStringView(cells.close).trimmed();
+    const QStringView logical = QStringView(cells.logical).trimmed();
+    return (open.isEmpty() || open == u"(") && (close.isEmpty() || close == u")") && operatorOfCell(cells.op)
+           && (logical.isEmpty() || logical.compare(u"and", Qt::CaseInsensitive) == 0
+               || logical.compare(u"or", Qt::CaseInsensitive) == 0);
 }
 
 /// What a WHERE condition would change in the base statement, for the last statement asked

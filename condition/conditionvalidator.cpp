@@ -38,9 +38,9 @@ bool isFurtherOperator(ConditionOperator op)
 /// give nothing else; a condition document or a host's rows might.
 std::optional<ConditionProblem> checkCells(const ConditionRow &cells, int row)
 {
-    const QString open = text::trim(cells.open);
-    const QString close = text::trim(cells.close);
-    if ((!open.isEmpty() && open != "("_L1) || (!close.isEmpty() && close != ")"_L1)) {
+    const QStringView open = QStringView(cells.open).trimmed();
+    const QStringView close = QStringView(cells.close).trimmed();
+    if ((!open.isEmpty() && open != u"(") || (!close.isEmpty() && close != u")")) {
         return ConditionProblem{
             ConditionValidatorTexts::tr("Row %1: a bracket cell holds \"(\" on the left, \")\" on the right, or nothing.")
                 .arg(row),
@@ -50,8 +50,9 @@ std::optional<ConditionProblem> checkCells(const ConditionRow &cells, int row)
         return ConditionProblem{ConditionValidatorTexts::tr("Types of the column and operator do not match!"),
                                 Cells::WholeRow, row, false};
     }
-    const QString logical = text::lower(text::trim(cells.logical));
-    if (!logical.isEmpty() && logical != "and"_L1 && logical != "or"_L1) {
+    const QStringView logical = QStringView(cells.logical).trimmed();
+    if (!logical.isEmpty() && logical.compare(u"and", Qt::CaseInsensitive) != 0
+        && logical.compare(u"or", Qt::CaseInsensitive) != 0) {
         return ConditionProblem{ConditionValidatorTexts::tr("Row %1: the logical word is And or Or.").arg(row),
                                 Cells::Logical, row, true};
     }
@@ -229,8 +230,8 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
             return ConditionProblem{ConditionValidatorTexts::tr("Brackets in same type can't be use continuously!"),
                                     Cells::WholeRow, r + 1, false};
         }
-        open += text::trim(cells.open).isEmpty() ? 0 : 1;
-        if (!text::trim(cells.close).isEmpty() && --open < 0) {
+        open += QStringView(cells.open).trimmed().isEmpty() ? 0 : 1;
+        if (!QStringView(cells.close).trimmed().isEmpty() && --open < 0) {
             return ConditionProblem{
                 ConditionValidatorTexts::tr("Row %1: this \")\" has no \"(\" before it.").arg(r + 1),
                 Cells::WholeRow, r + 1, false};
