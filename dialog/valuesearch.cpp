@@ -153,9 +153,13 @@ QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const
         const QString value = sameForm(column, u"b"_s, request.countColumn, run.product);
         const QString distinctRows = u"(select distinct "_s + listed.value + u" as v from "_s + listed.source + u" "_s
                                      + column.filterClause + u") q"_s;
-        return counted.with + u"select q.v, coalesce(c.n, 0) from "_s + distinctRows + u" left join (select "_s + value
-               + u" as v, count(*) as n from ("_s + counted.query + u"\n) b group by "_s + value
-               + u") c on c.v = q.v or (c.v is null and q.v is null)"_s + where;
+        // An equality join (hashed or indexed by the engine); the NULL value's rows are counted
+        // on their own, once, and only when NULL is listed.
+        const QString source = u"("_s + counted.query + u"\n) b"_s;
+        return counted.with + u"select q.v, case when q.v is null then (select count(*) from "_s + source + u" where "_s
+               + value + u" is null) else coalesce(c.n, 0) end from "_s + distinctRows + u" left join (select "_s
+               + value + u" as v, count(*) as n from "_s + source + u" where "_s + value + u" is not null group by "_s
+               + value + u") c on c.v = q.v"_s + where;
     }
     if (request.counts) {
         return u"select q.v, count(*) from "_s + rows + where + u" group by q.v"_s;

@@ -57,8 +57,8 @@ ValueSearchMethod valueSearchMethod(const QueryRun &run, const ado::Connection &
 /// count(*) from (...) q [where <search>] group by q.v". The typed text is written as a
 /// literal escaped by `run.escapes`, so it never leaves its literal. With a count source the
 /// counts are the rows of that statement holding each value, 0 for a listed value it does not
-/// hold: "... q left join (select b.<column> as v, count(*) as n from (<source>) b group by
-/// b.<column>) c on c.v = q.v (or both null)". A narrowing statement adds
+/// hold: "... q left join (select b.<column> as v, count(*) as n from (<source>) b where ... is not
+/// null group by b.<column>) c on c.v = q.v", the rows holding NULL counted apart. A narrowing statement adds
 /// "q.v in (select n.<column> from (<narrowing>) n)" (NULL kept when the narrowed rows hold
 /// NULL).
 QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const QueryRun &run,
