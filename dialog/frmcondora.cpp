@@ -26,9 +26,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QMoveEvent>
+#include <QPushButton>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QShowEvent>
 #include <QTextDocument>
 #include <QTableView>
@@ -43,6 +44,7 @@ namespace condora {
 
 using errortraps::ignoreErrors;
 using errortraps::reportErrors;
+using errortraps::reportErrorsUnless;
 using twipsgeometry::setTwipsGeometry;
 using twipsgeometry::twipsGeometry;
 
@@ -394,6 +396,9 @@ bool frmCondora::checkStatement()
     }
     recompose();
     const QString m = testSql(connectionOf(m_run), m_resultSql);
+    if (m_abandoned) {
+        return false; // the window went meanwhile: nothing more to say
+    }
     if (!m.isEmpty()) {
         messageBox(m + u"\r\n"_s + tr("Wrong query condition!"));
         return false;
@@ -403,7 +408,11 @@ bool frmCondora::checkStatement()
 
 void frmCondora::onVerify()
 {
-    reportErrors([this] {
+    if (m_acting) {
+        return;
+    }
+    const QScopedValueRollback acting(m_acting, true);
+    reportErrorsUnless([this] { return m_abandoned; }, [this] {
         if (checkStatement()) {
             if (m_countRows) {
                 reportRowCount();
@@ -430,10 +439,13 @@ void frmCondora::reportRowCount()
     try {
         rows = countRows(countSql(m_resultSql));
     } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Cancelled) {
+        if (error.number() == ErrorNumber::Cancelled || m_abandoned) {
             throw;
         }
         messageBox(tr("Ok!") + crlf + tr("The rows could not be counted: %1").arg(error.description()));
+        return;
+    }
+    if (m_abandoned) {
         return;
     }
     if (rows > 0) {
@@ -485,7 +497,11 @@ void frmCondora::explainNoRows()
 
 void frmCondora::onOk()
 {
-    reportErrors([this] {
+    if (m_acting) {
+        return;
+    }
+    const QScopedValueRollback acting(m_acting, true);
+    reportErrorsUnless([this] { return m_abandoned; }, [this] {
         if (checkStatement()) {
             m_resultPending = false;
             accept();
@@ -495,6 +511,9 @@ void frmCondora::onOk()
 
 void frmCondora::onCancel()
 {
+    if (m_acting) {
+        return;
+    }
     m_resultSql.clear();
     m_resultPending = false;
     reject();
@@ -502,11 +521,23 @@ void frmCondora::onCancel()
 
 void frmCondora::done(int result)
 {
+    // Closing while a statement runs would end exec() under it; only a dialog whose window is
+    // going away closes then.
+    if (!m_abandoned && m_run.connection && m_run.connection->statementRunning()) {
+        return;
+    }
     if (m_resultPending) {
         m_resultSql.clear();
     }
     hostFilterList() = QStringList{QString()};
     QDialog::done(result);
+}
+
+void frmCondora::abandon()
+{
+    m_abandoned = true;
+    setParent(nullptr, windowFlags());
+    reject();
 }
 
 bool frmCondora::eventFilter(QObject *watched, QEvent *event)

@@ -67,6 +67,11 @@ public:
     /// The run the dialog works on.
     const QueryRun &run() const { return m_run; }
 
+    /// The window the dialog belongs to is going away (its owner is being deleted): the dialog
+    /// leaves it, so that it is not deleted under a statement that may still run, and closes.
+    /// Whoever created it deletes it once its exec() has returned.
+    void abandon();
+
     /// The data row and column being edited (curRow 0: none).
     int curRow() const { return m_curRow; }
     int curCol() const { return m_curCol; }
@@ -184,6 +189,10 @@ private:
     QPushButton *m_cmdCancel = nullptr;
     QPushButton *m_cmdVerify = nullptr;
 
+    /// True while a button's action runs (a statement, or a message box it opened): another
+    /// press meanwhile (an accessibility action, a host's click()) is ignored.
+    bool m_acting = false;
+    bool m_abandoned = false;
     bool m_resultPending = true;
     bool m_countRows = false;
     QList<int> m_colWidths;       // positions 1..7, position 0 unused
