@@ -12,6 +12,7 @@
 #include "control/aboutdialog.h"
 #include "control/magnifyingglass.h"
 #include "platform/ado/activityscope.h"
+#include "platform/ado/probecache.h"
 #include "platform/colorcontrast.h"
 #include "condition/conditioncomposer.h"
 #include "condition/conditionjson.h"
@@ -27,6 +28,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScopeGuard>
+
+#include <optional>
 #include <QResizeEvent>
 
 using namespace Qt::StringLiterals;
@@ -175,6 +178,8 @@ QString Condora::runQuery(condora::QueryRun &run)
             return QString();
         }
 
+        // The analysis asks the same probes more than once: each goes to the database once.
+        std::optional<ado::ProbeCacheScope> probes(std::in_place, connection);
         const QString rejection = testSql(connection, run.baseSql);
         if (!self) {
             return QString();
@@ -194,6 +199,7 @@ QString Condora::runQuery(condora::QueryRun &run)
         if (!prepareFilters(connection, hostFilterList(), catalog) || !self) {
             return QString();
         }
+        probes.reset();
         // A probe whose failure the analysis passes over may have been stopped: the run ends.
         if (busy.activity().cancelled()) {
             return stopped();

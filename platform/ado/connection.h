@@ -11,6 +11,7 @@
 namespace condora::ado {
 
 class PgReadOnlyScope;
+class ProbeCache;
 class Recordset;
 class RowSource;
 class StatementActivity;
@@ -180,6 +181,7 @@ private:
     friend class ReadOnlyGuard;
     friend class PgReadOnlyScope;
     friend class StatementInFlight;
+    friend class ProbeCacheScope;
     void readProperties();
     /// Asks the database to stop the statement that runs now (from the same thread).
     void interruptStatement();
@@ -209,6 +211,7 @@ private:
     QString m_lastStatement;
     bool m_oneActiveStatement = false;
     int m_inFlight = 0;
+    ProbeCache *m_probeCache = nullptr; // the column probes' answers while a ProbeCacheScope lasts
     bool m_closePending = false;
     StatementActivity *m_activity = nullptr;
     condora::ado::Properties m_properties;

@@ -6,6 +6,7 @@
 #include "platform/ado/libpq.h"
 #include "platform/ado/pgcall.h"
 #include "platform/ado/pgrows.h"
+#include "platform/ado/probecache.h"
 #include "platform/ado/queryrows.h"
 #include "platform/ado/readonlyguard.h"
 #include "platform/ado/sqlitecolumns.h"
@@ -253,6 +254,40 @@ void Recordset::Open(const QString &source, Connection &connection)
 }
 
 void Recordset::OpenColumns(const QString &source, Connection &connection)
+{
+    ProbeCache *const cache = connection.m_probeCache;
+    if (cache == nullptr) {
+        probeColumns(source, connection);
+        return;
+    }
+    if (const std::optional<ProbeCache::Answer> answer = cache->find(source)) {
+        Close();
+        connection.requireOpen();
+        if (answer->errorNumber != 0) {
+            throw RuntimeError(answer->errorNumber, answer->errorDescription);
+        }
+        m_source = source;
+        m_names = answer->names;
+        m_types = answer->types;
+        m_rows = std::make_shared<NoRows>(m_names);
+        m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
+        m_position = 0;
+        m_open = true;
+        return;
+    }
+    try {
+        probeColumns(source, connection);
+    } catch (const RuntimeError &error) {
+        // A stopped probe has no answer; one the connection's closing cut short neither.
+        if (error.number() != ErrorNumber::Cancelled && connection.isOpen()) {
+            cache->keep(source, {{}, {}, error.number(), error.description()});
+        }
+        throw;
+    }
+    cache->keep(source, {m_names, m_types, 0, {}});
+}
+
+void Recordset::probeColumns(const QString &source, Connection &connection)
 {
     sqlite3 *native = sqliteHandleOf(connection);
     if (native == nullptr) {
