@@ -1,9 +1,10 @@
-// Host code that runs while one of the control's statements works: a host timer deletes the
-// window that holds the control, closes the connection, starts a second run on the same control
-// or on the same connection, or presses OK and Verify again through the accessibility
-// interface. Whatever it does, nothing crashes or hangs, the statement that was running gives
-// its right count (or the run ends with one clear message), and the connection is usable
-// afterwards.
+// Host code that runs while one of the control's statements works (Verify, OK's test, the
+// statement of GetQueryResult): a host timer deletes the window that holds the control, closes
+// the connection, starts a second run on the same control or on the same connection, sends a
+// statement of its own on the connection, or presses OK and Verify again through the
+// accessibility interface. Whatever it does, nothing crashes or hangs, the statement that was
+// running gives its right answer (or the run ends with one clear message, or silently when its
+// window has gone), and the connection is usable afterwards.
 
 #include "queryrunner.h"
 #include "reliabilitysupport.h"
@@ -13,6 +14,7 @@
 #include "control/condora.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "platform/runtimeerror.h"
 #include "support/testmain.h"
 
 #include <QAccessible>
@@ -29,8 +31,8 @@ using namespace reliability;
 
 namespace {
 
-enum class Path { Verify, Result };
-enum class HostAction { DeleteWindow, CloseConnection, RunSameControl, RunSameConnection, PressAgain };
+enum class Path { Verify, Ok, Result };
+enum class HostAction { DeleteWindow, CloseConnection, RunSameControl, RunSameConnection, OwnStatement, PressAgain };
 
 // Sorted, so that even the first row comes only once the slow part has run.
 const QString Base = u"select s.v, s.w from slow s order by s.v desc"_s;
@@ -140,19 +142,22 @@ void TestReentrancy::hostActsDuringStatement_data()
     QTest::addColumn<Engine>("engine");
     QTest::addColumn<Path>("path");
     QTest::addColumn<HostAction>("action");
-    const QList<std::pair<const char *, HostAction>> actions{{"deletes the window", HostAction::DeleteWindow},
-                                                             {"closes the connection", HostAction::CloseConnection},
-                                                             {"runs the control again", HostAction::RunSameControl},
-                                                             {"runs on the connection", HostAction::RunSameConnection},
-                                                             {"presses OK and Verify", HostAction::PressAgain}};
+    const QList<std::pair<const char *, HostAction>> actions{
+        {"deletes the window", HostAction::DeleteWindow},
+        {"closes the connection", HostAction::CloseConnection},
+        {"runs the control again", HostAction::RunSameControl},
+        {"runs another control on the connection", HostAction::RunSameConnection},
+        {"runs its own statement on the connection", HostAction::OwnStatement},
+        {"presses OK and Verify", HostAction::PressAgain}};
+    const QList<std::pair<const char *, Path>> paths{
+        {"Verify", Path::Verify}, {"OK", Path::Ok}, {"GetQueryResult", Path::Result}};
     for (const Engine engine : {Engine::Sqlite, Engine::Postgres}) {
-        for (const Path path : {Path::Verify, Path::Result}) {
+        for (const auto &[pathName, path] : paths) {
             for (const auto &[name, action] : actions) {
                 if (path == Path::Result && action == HostAction::PressAgain) {
                     continue; // no dialog is open then
                 }
-                QTest::addRow("%s %s: host %s", qPrintable(engineName(engine)),
-                              path == Path::Verify ? "Verify" : "GetQueryResult", name)
+                QTest::addRow("%s %s: host %s", qPrintable(engineName(engine)), pathName, name)
                     << engine << path << action;
             }
         }
@@ -183,6 +188,7 @@ void TestReentrancy::hostActsDuringStatement()
     other->setSqlInput(Base);
 
     QString secondRun = u"(not run)"_s;
+    QString ownStatement = u"(not run)"_s;
     bool acted = false;
     const auto act = [&] {
         QTimer::singleShot(ActAfterMs, scope, [&] {
@@ -199,6 +205,13 @@ void TestReentrancy::hostActsDuringStatement()
                 break;
             case HostAction::RunSameConnection:
                 secondRun = other->GetQuerySql();
+                break;
+            case HostAction::OwnStatement:
+                try {
+                    ownStatement = QString::number(countOf(*db->connection));
+                } catch (const RuntimeError &error) {
+                    ownStatement = error.description();
+                }
                 break;
             case HostAction::PressAgain:
                 for (QWidget *dialog : QApplication::topLevelWidgets()) {
@@ -225,7 +238,7 @@ void TestReentrancy::hostActsDuringStatement()
         }
         db->setSlow(true);
         act();
-        press(dialog, "cmdVerify");
+        press(dialog, path == Path::Verify ? "cmdVerify" : "cmdOK");
         db->setSlow(false);
         if (guard && guard->isVisible()) {
             dialogOpenAfter = true;
@@ -234,6 +247,7 @@ void TestReentrancy::hostActsDuringStatement()
     });
 
     std::unique_ptr<ado::Recordset> result;
+    QString sql;
     if (path == Path::Result) {
         // The first run's outcome only (a refused second run has one too).
         connect(control.data(), &Condora::queryFinished, scope, [&, armed = true]() mutable {
@@ -244,40 +258,52 @@ void TestReentrancy::hostActsDuringStatement()
         });
         result = control->GetQueryResult(0);
     } else {
-        control->GetQuerySql();
+        sql = control->GetQuerySql();
     }
     QVERIFY(acted);
     const QStringList texts = m_ui->texts();
+    const QString refused = u"Another statement is still running on this connection."_s;
 
-    const QString rows = u"Ok!\r\n%1 rows"_s.arg(db->matching());
+    // What the run itself says when nothing stops it: Verify counts, OK closes with the
+    // statement, GetQueryResult says nothing.
+    const QStringList answer = path == Path::Verify ? QStringList{u"Ok!\r\n%1 rows"_s.arg(db->matching())} : QStringList();
     switch (action) {
     case HostAction::DeleteWindow:
         // The run ends silently: its window has gone.
         QVERIFY(window.isNull());
         QCOMPARE(texts, QStringList());
+        QCOMPARE(sql, QString());
         break;
     case HostAction::CloseConnection:
         QVERIFY2(texts.size() == 1, qPrintable(texts.join(u" | "_s)));
+        QVERIFY2(texts.first().contains(u"The connection was closed while the statement ran."_s), qPrintable(texts.first()));
+        QVERIFY(!result);
+        QCOMPARE(sql, QString());
         db->connection->Open();
         break;
     case HostAction::RunSameControl:
     case HostAction::RunSameConnection:
         // The second run is refused at once with one message; the first one goes on.
         QCOMPARE(secondRun, QString());
-        QCOMPARE(texts.size(), path == Path::Verify ? 2 : 1);
-        if (path == Path::Verify) {
-            QCOMPARE(texts.last(), rows);
-            QVERIFY(dialogOpenAfter);
-        }
+        QCOMPARE(texts.size(), 1 + answer.size());
+        QCOMPARE(texts.mid(1), answer);
+        break;
+    case HostAction::OwnStatement:
+        // Refused, not sent in the middle of ours; the run goes on.
+        QCOMPARE(ownStatement, refused);
+        QCOMPARE(texts, answer);
         break;
     case HostAction::PressAgain:
-        // The presses while the statement ran did nothing: one answer, the right one, and
-        // the dialog is still open.
-        QCOMPARE(texts, QStringList{rows});
-        QVERIFY(dialogOpenAfter);
+        // The presses while the statement ran did nothing.
+        QCOMPARE(texts, answer);
         break;
     }
-    if (path == Path::Result && (action == HostAction::RunSameControl || action == HostAction::RunSameConnection)) {
+    const bool runWentOn = action != HostAction::DeleteWindow && action != HostAction::CloseConnection;
+    if (runWentOn) {
+        QCOMPARE(dialogOpenAfter, path == Path::Verify);
+        QCOMPARE(sql.isEmpty(), path != Path::Ok);
+    }
+    if (path == Path::Result && runWentOn) {
         QVERIFY(result);
         int count = 0;
         for (; !result->Eof(); result->MoveNext()) {
