@@ -1,10 +1,10 @@
 // Host code that runs while one of the control's statements works (Verify, OK's test, the
 // statement of GetQueryResult): a host timer deletes the window that holds the control, closes
 // the connection, starts a second run on the same control or on the same connection, sends a
-// statement of its own on the connection, or presses OK and Verify again through the
-// accessibility interface. Whatever it does, nothing crashes or hangs, the statement that was
-// running gives its right answer (or the run ends with one clear message, or silently when its
-// window has gone), and the connection is usable afterwards.
+// statement of its own on the connection, shows a message box, or presses OK and Verify again
+// through the accessibility interface. Whatever it does, nothing crashes or hangs, the statement
+// that was running gives its right answer (or the run ends with one clear message, or silently
+// when its window has gone), and the connection is usable afterwards.
 
 #include "queryrunner.h"
 #include "reliabilitysupport.h"
@@ -20,6 +20,8 @@
 #include <QAccessible>
 #include <QAccessibleActionInterface>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
@@ -32,7 +34,7 @@ using namespace reliability;
 namespace {
 
 enum class Path { Verify, Ok, Result };
-enum class HostAction { DeleteWindow, CloseConnection, RunSameControl, RunSameConnection, OwnStatement, PressAgain };
+enum class HostAction { DeleteWindow, CloseConnection, RunSameControl, RunSameConnection, OwnStatement, MessageBox, PressAgain };
 
 // Sorted, so that even the first row comes only once the slow part has run.
 const QString Base = u"select s.v, s.w from slow s order by s.v desc"_s;
@@ -148,6 +150,7 @@ void TestReentrancy::hostActsDuringStatement_data()
         {"runs the control again", HostAction::RunSameControl},
         {"runs another control on the connection", HostAction::RunSameConnection},
         {"runs its own statement on the connection", HostAction::OwnStatement},
+        {"shows a message box", HostAction::MessageBox},
         {"presses OK and Verify", HostAction::PressAgain}};
     const QList<std::pair<const char *, Path>> paths{
         {"Verify", Path::Verify}, {"OK", Path::Ok}, {"GetQueryResult", Path::Result}};
@@ -189,6 +192,7 @@ void TestReentrancy::hostActsDuringStatement()
 
     QString secondRun = u"(not run)"_s;
     QString ownStatement = u"(not run)"_s;
+    qint64 boxAnsweredMs = -1;
     bool acted = false;
     const auto act = [&] {
         QTimer::singleShot(ActAfterMs, scope, [&] {
@@ -213,6 +217,16 @@ void TestReentrancy::hostActsDuringStatement()
                     ownStatement = error.description();
                 }
                 break;
+            case HostAction::MessageBox: {
+                // The user answers it at once: the click must reach it.
+                QMessageBox box(QMessageBox::Information, u"Host"_s, u"A note from the host"_s, QMessageBox::Ok);
+                QTimer::singleShot(100, &box, [&box] { QTest::mouseClick(box.button(QMessageBox::Ok), Qt::LeftButton); });
+                QElapsedTimer shown;
+                shown.start();
+                box.exec();
+                boxAnsweredMs = shown.elapsed();
+                break;
+            }
             case HostAction::PressAgain:
                 for (QWidget *dialog : QApplication::topLevelWidgets()) {
                     if (dialog->objectName() == u"frmCondora"_s && dialog->isVisible()) {
@@ -291,6 +305,11 @@ void TestReentrancy::hostActsDuringStatement()
     case HostAction::OwnStatement:
         // Refused, not sent in the middle of ours; the run goes on.
         QCOMPARE(ownStatement, refused);
+        QCOMPARE(texts, answer);
+        break;
+    case HostAction::MessageBox:
+        // Answered by the user's click, not by the watchdog; the run goes on after it.
+        QVERIFY2(boxAnsweredMs >= 0 && boxAnsweredMs < 5000, qPrintable(QString::number(boxAnsweredMs)));
         QCOMPARE(texts, answer);
         break;
     case HostAction::PressAgain:
