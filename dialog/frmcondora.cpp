@@ -537,6 +537,10 @@ void frmCondora::abandon()
 {
     m_abandoned = true;
     setParent(nullptr, windowFlags());
+    // The value picker, when it is open, closes first: this dialog's exec() ends after it.
+    for (QDialog *child : findChildren<QDialog *>()) {
+        child->reject();
+    }
     reject();
 }
 

@@ -148,6 +148,10 @@ std::shared_ptr<Connection> Connection::fromDatabase(const QSqlDatabase &databas
 
 void Connection::Open(const QString &connectionString)
 {
+    if (m_inFlight > 0) {
+        // Reopening would take the database away from the statement that runs on it.
+        throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
+    }
     if (!connectionString.isEmpty()) {
         m_connectionString = connectionString;
     }

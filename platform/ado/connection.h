@@ -103,7 +103,8 @@ public:
     void setConnectionString(const QString &connectionString) { m_connectionString = connectionString; }
     ///@}
 
-    /// Opens with `connectionString`, or with ConnectionString() when it is empty.
+    /// Opens with `connectionString`, or with ConnectionString() when it is empty. Refused
+    /// (RuntimeError) while a statement runs on the connection (statementRunning()).
     void Open(const QString &connectionString = QString());
     /// Closes the connection (a host's adopted database stays open) and lets its results go.
     /// Called while a statement runs on it (from an event handled meanwhile), it stops the

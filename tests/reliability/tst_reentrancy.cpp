@@ -14,6 +14,7 @@
 #include "control/condora.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "platform/flexgrid/flexgrid.h"
 #include "platform/runtimeerror.h"
 #include "support/testmain.h"
 
@@ -132,7 +133,8 @@ private Q_SLOTS:
 
     void hostActsDuringStatement_data();
     void hostActsDuringStatement();
-    void windowDeletedWhileDialogIdle();
+    void windowDeletedWhileIdle_data();
+    void windowDeletedWhileIdle();
 
 private:
     std::unique_ptr<RecordingUi> m_ui;
@@ -335,8 +337,16 @@ void TestReentrancy::hostActsDuringStatement()
     QCOMPARE(countOf(*db->connection), 1);
 }
 
-void TestReentrancy::windowDeletedWhileDialogIdle()
+void TestReentrancy::windowDeletedWhileIdle_data()
 {
+    QTest::addColumn<bool>("pickerOpen");
+    QTest::newRow("query dialog waiting for the user") << false;
+    QTest::newRow("value picker waiting for the user") << true;
+}
+
+void TestReentrancy::windowDeletedWhileIdle()
+{
+    QFETCH(bool, pickerOpen);
     const std::unique_ptr<SlowDatabase> db = SlowDatabase::create(Engine::Sqlite);
     db->setSlow(false);
     QPointer<QWidget> window = new QWidget;
@@ -344,9 +354,20 @@ void TestReentrancy::windowDeletedWhileDialogIdle()
     control->setConnObj(db->connection);
     control->setSqlInput(Base);
     window->show();
-    dialogtest::whenModal(m_scope.get(), u"frmCondora"_s, [&](QWidget *) { delete window.data(); });
+    dialogtest::whenModal(m_scope.get(), u"frmCondora"_s, [&](QWidget *dialog) {
+        if (!pickerOpen) {
+            delete window.data();
+            return;
+        }
+        dialogtest::whenModal(m_scope.get(), u"frmGetValue"_s, [&](QWidget *) { delete window.data(); });
+        if (dialogtest::enterRow(dialog, 1, u"w"_s, u"= "_s, QString())) {
+            dialogtest::clickCell(dialogtest::find<FlexGrid>(dialog, "MFGQuery"), 1, 3);
+            press(dialog, "cmdGetValue");
+        }
+    });
     QCOMPARE(control->GetQuerySql(), QString());
     QVERIFY(window.isNull());
+    QCOMPARE(m_ui->texts(), QStringList());
     QCOMPARE(countOf(*db->connection), 1);
 }
 
