@@ -139,6 +139,7 @@ void BusyActivity::settle()
     m_period = false;
     m_cancelled = false;
     qApp->removeEventFilter(this);
+    Q_EMIT settled();
     if (m_indicator) {
         // Later: the press that ends the period may be on its own Cancel button.
         m_indicator->hide();
@@ -195,6 +196,7 @@ void BusyActivity::showIndicator()
     m_pointerSet = true;
     ui.setMousePointer(MousePointer::Hourglass);
     m_indicator->present();
+    Q_EMIT indicatorShown(m_indicator->isWindow() ? nullptr : m_indicator->parentWidget());
 }
 
 void BusyActivity::prepareIndicator()

@@ -90,6 +90,13 @@ public:
     /// The host's activity this one tells about every statement (null when none).
     ado::StatementActivity *outer() const { return m_outer; }
 
+Q_SIGNALS:
+    /// The indicator has appeared inside `surface` (null: in a window of its own); the surface
+    /// may show which of its controls cannot act now.
+    void indicatorShown(QWidget *surface);
+    /// The busy period is over: the window is the user's again.
+    void settled();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -19,6 +19,7 @@
 #include "platform/twips.h"
 #include "platform/userinteraction.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -89,6 +90,38 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     m_label2->setVisible(m_run.showSqlSwitch);
     // Keyboard users start in the grid, on its first cell.
     m_grid->setFocus(Qt::OtherFocusReason);
+    if (m_busy) {
+        connect(&m_busy->activity(), &BusyActivity::indicatorShown, this, [this](QWidget *surface) {
+            if (surface == this) {
+                setButtonsIdle(false);
+            }
+        });
+        connect(&m_busy->activity(), &BusyActivity::settled, this, [this] { setButtonsIdle(true); });
+    }
+}
+
+void frmCondora::setButtonsIdle(bool idle)
+{
+    if (!idle) {
+        if (!m_buttonsBeforeBusy.isEmpty()) {
+            return;
+        }
+        m_focusBeforeBusy = QApplication::focusWidget();
+        for (QPushButton *button : {m_cmdGetValue, m_cmdAdd, m_cmdDel, m_cmdOK, m_cmdCancel, m_cmdVerify}) {
+            m_buttonsBeforeBusy.append({button, button->isEnabled()});
+            button->setEnabled(false);
+        }
+        return;
+    }
+    for (const auto &[button, enabled] : std::exchange(m_buttonsBeforeBusy, {})) {
+        if (button) {
+            button->setEnabled(enabled);
+        }
+    }
+    if (const QPointer<QWidget> focus = std::exchange(m_focusBeforeBusy, nullptr);
+        focus && focus->isEnabled() && isActiveWindow() && QApplication::focusWidget() != focus) {
+        focus->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 frmCondora::~frmCondora() = default;

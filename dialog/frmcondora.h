@@ -6,10 +6,12 @@
 
 #include <QDialog>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -112,6 +114,9 @@ private:
     void onCancel();
     /// Validates, composes and proves the statement; true when the database accepted it.
     bool checkStatement();
+    /// While a statement of this dialog runs long enough to show the busy state, the buttons
+    /// are disabled (false); true gives them back their state and the focus.
+    void setButtonsIdle(bool idle);
 
     // Condition grid and editors
     void iniQueryGrid();
@@ -193,6 +198,8 @@ private:
     /// press meanwhile (an accessibility action, a host's click()) is ignored.
     bool m_acting = false;
     bool m_abandoned = false;
+    QList<std::pair<QPointer<QWidget>, bool>> m_buttonsBeforeBusy; // each button and whether it was enabled
+    QPointer<QWidget> m_focusBeforeBusy;
     bool m_resultPending = true;
     bool m_countRows = false;
     QList<int> m_colWidths;       // positions 1..7, position 0 unused
