@@ -27,10 +27,10 @@
 #include <QMetaType>
 #include <QPainter>
 #include <QPointer>
+#include <QResizeEvent>
 #include <QScopeGuard>
 
 #include <optional>
-#include <QResizeEvent>
 
 using namespace Qt::StringLiterals;
 using condora::OleColor;
