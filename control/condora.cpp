@@ -13,6 +13,7 @@
 #include "control/aboutdialog.h"
 #include "control/magnifyingglass.h"
 #include "platform/ado/activityscope.h"
+#include "platform/ado/probecache.h"
 #include "platform/colorcontrast.h"
 #include "condition/conditioncomposer.h"
 #include "condition/conditionjson.h"
@@ -25,9 +26,12 @@
 #include "platform/userinteraction.h"
 
 #include <QMetaType>
-#include <QScopeGuard>
 #include <QPainter>
+#include <QPointer>
 #include <QResizeEvent>
+#include <QScopeGuard>
+
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using condora::OleColor;
@@ -82,13 +86,36 @@ Condora::Condora(QWidget *parent)
     initProperties();
 }
 
-Condora::~Condora() = default;
+Condora::~Condora()
+{
+    // The host deletes the window while a run's dialog is open (perhaps with a statement
+    // running under it): the dialog leaves the window instead of being deleted with it, and the
+    // run ends once the stack has unwound.
+    if (d->dialog) {
+        d->dialog->abandon();
+    }
+}
 
 // Query run -------------------------------------------------------------------------------------
 
 QString Condora::runQuery(condora::QueryRun &run)
 {
     using namespace condora;
+    if (d->running) {
+        messageBox(tr("This control is still running a query. Try again when it has finished."), MessageButtons::Ok,
+                   MessageIcon::Exclamation, d->title);
+        return QString();
+    }
+    // The host may delete the control (its window) from an event handled while a statement
+    // runs or the dialog is open: after anything that can wait, the control is touched only
+    // when it is still there.
+    const QPointer<Condora> self(this);
+    d->running = true;
+    const auto runEnded = qScopeGuard([this, &self] {
+        if (self) {
+            d->running = false;
+        }
+    });
     // The run's own connection: the host's, or a new unopened one when the host set none.
     run.connection = d->connObj ? d->connObj : std::make_shared<ado::Connection>();
     ado::Connection &connection = *run.connection;
@@ -110,6 +137,8 @@ QString Condora::runQuery(condora::QueryRun &run)
         QString unusable;
         if (!connection.isOpen()) {
             unusable = tr("The connection is not open.");
+        } else if (connection.statementRunning()) {
+            unusable = tr("Another statement is still running on this connection. Try again when it has finished.");
         } else if (connection.isLocked(LockWaitMs)) {
             unusable = tr("The database file is locked by another connection. Try again when it is free.");
         }
@@ -150,7 +179,12 @@ QString Condora::runQuery(condora::QueryRun &run)
             return QString();
         }
 
+        // The analysis asks the same probes more than once: each goes to the database once.
+        std::optional<ado::ProbeCacheScope> probes(std::in_place, connection);
         const QString rejection = testSql(connection, run.baseSql);
+        if (!self) {
+            return QString();
+        }
         if (!rejection.isEmpty()) {
             messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + rejection, MessageButtons::Ok, MessageIcon::Exclamation,
                        run.title);
@@ -159,13 +193,14 @@ QString Condora::runQuery(condora::QueryRun &run)
 
         FieldCatalog catalog;
         TableList tables;
-        if (!splitSql(connection, statement, catalog, tables)) {
+        if (!splitSql(connection, statement, catalog, tables) || !self) {
             return QString();
         }
         // The host's filters are rewritten in place as WHERE clauses, as the host may read them back.
-        if (!prepareFilters(connection, hostFilterList(), catalog)) {
+        if (!prepareFilters(connection, hostFilterList(), catalog) || !self) {
             return QString();
         }
+        probes.reset();
         // A probe whose failure the analysis passes over may have been stopped: the run ends.
         if (busy.activity().cancelled()) {
             return stopped();
@@ -182,10 +217,13 @@ QString Condora::runQuery(condora::QueryRun &run)
         if (const QueryDialogFunction &standIn = queryDialogFunction()) {
             return standIn(run);
         }
-        // Owned by the control's window, which centres it and keeps it on top; still modal for
-        // the whole application.
-        frmCondora dialog(run, window());
-        dialog.setCountRows(d->countRows);
+        // A child of the control's window, which centres it and keeps it on top; still modal for
+        // the whole application. Deleted here, or left behind by the window when that goes first
+        // (abandon()).
+        const QPointer<frmCondora> dialog = new frmCondora(run, window());
+        const auto discard = qScopeGuard([&dialog] { delete dialog.data(); });
+        d->dialog = dialog;
+        dialog->setCountRows(d->countRows);
         if (!rowsToLoad.isEmpty()) {
             const LoadedConditionRows loaded = conditionRowsFromJson(rowsToLoad, catalog, run.moreOperators);
             if (!loaded.dropped.isEmpty()) {
@@ -199,14 +237,20 @@ QString Condora::runQuery(condora::QueryRun &run)
                                .arg(loaded.unsuited.join(u", "_s)),
                            MessageButtons::Ok, MessageIcon::Exclamation, run.title);
             }
-            dialog.setConditionRows(loaded.rows);
+            if (!self || !dialog) {
+                return QString();
+            }
+            dialog->setConditionRows(loaded.rows);
         }
-        dialog.exec();
-        const QString sql = dialog.resultSql();
+        dialog->exec();
+        if (!self || !dialog) {
+            return QString();
+        }
+        const QString sql = dialog->resultSql();
         if (!sql.isEmpty()) {
-            d->lastRows = conditionRowsToJson(dialog.conditionRows(), catalog);
+            d->lastRows = conditionRowsToJson(dialog->conditionRows(), catalog);
             d->lastRowsSql = run.baseSql;
-            const ComposedCondition parameterized = composeParameterized(dialog.conditionRows(), run);
+            const ComposedCondition parameterized = composeParameterized(dialog->conditionRows(), run);
             d->lastParameterSql = parameterized.statement;
             d->lastParameters = parameterized.parameters;
         }
@@ -224,10 +268,14 @@ QString Condora::runQuery(condora::QueryRun &run)
 
 QVariantMap Condora::GetQueryParameters()
 {
+    const QPointer<Condora> self(this);
     condora::QueryRun run;
     const QString sql = runQuery(run);
+    if (!self) {
+        return {};
+    }
     Q_EMIT queryFinished(sql);
-    if (sql.isEmpty() || d->lastParameterSql.isEmpty()) {
+    if (!self || sql.isEmpty() || d->lastParameterSql.isEmpty()) {
         return {};
     }
     return {{u"sql"_s, d->lastParameterSql}, {u"values"_s, d->lastParameters}};
@@ -253,9 +301,12 @@ bool Condora::SetConditionRows(const QString &json)
 
 QString Condora::GetQuerySql()
 {
+    const QPointer<Condora> self(this);
     condora::QueryRun run;
     const QString sql = runQuery(run);
-    Q_EMIT queryFinished(sql);
+    if (self) {
+        Q_EMIT queryFinished(sql);
+    }
     return sql;
 }
 
@@ -263,17 +314,31 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
 {
     std::unique_ptr<condora::ado::Recordset> result;
     condora::UserInteraction &ui = condora::UserInteraction::instance();
+    const QPointer<Condora> self(this);
+    // The window the busy state shows over; the host may delete it while the statement runs.
+    const QPointer<QWidget> hostWindow = window();
     try {
         condora::QueryRun run;
         // The final statement runs after the dialog closed, still with the busy state.
         std::unique_ptr<condora::BusyScope> busy;
-        if (d->connObj) {
-            busy = std::make_unique<condora::BusyScope>(*d->connObj, nullptr, window());
+        // Kept here: the host may drop the connection, or the control, meanwhile.
+        const std::shared_ptr<condora::ado::Connection> hostConnection = d->connObj;
+        if (hostConnection) {
+            busy = std::make_unique<condora::BusyScope>(*hostConnection, nullptr, hostWindow);
         }
         const QString sql = runQuery(run);
-        Q_EMIT queryFinished(sql);
+        if (self) {
+            Q_EMIT queryFinished(sql);
+        }
+        // A second run started from an event handled while the statement runs is refused.
+        const bool wasRunning = self && std::exchange(d->running, true);
+        const auto runEnded = qScopeGuard([&] {
+            if (self && !wasRunning) {
+                d->running = false;
+            }
+        });
         ui.setMousePointer(condora::MousePointer::Hourglass);
-        if (!condora::text::trim(sql).isEmpty()) {
+        if (!wasRunning && !condora::text::trim(sql).isEmpty()) {
             condora::ado::Connection &connection = condora::connectionOf(run);
             if (run.dbKind == condora::DbKind::Access) {
                 connection.setCursorLocation(condora::ado::adUseClient);
@@ -290,7 +355,7 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
                     activity = busy->activity().shared_from_this();
                 } else {
                     activity = std::make_shared<condora::BusyActivity>(connection.statementActivity());
-                    activity->setFallbackWindow(window());
+                    activity->setFallbackWindow(hostWindow);
                 }
                 rows->lendActivity(activity, activity->outer());
             }
@@ -314,8 +379,10 @@ QString Condora::SetFilterCondition(const QStringList &filterCondition)
 
 void Condora::ShowAboutBox()
 {
-    condora::AboutDialog about(window());
-    about.exec();
+    // On the heap: the host may delete the window (and so the box) while it is open.
+    const QPointer<condora::AboutDialog> about = new condora::AboutDialog(window());
+    about->exec();
+    delete about.data();
 }
 
 condora::DialogStyle Condora::captureStyle() const

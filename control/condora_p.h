@@ -5,11 +5,16 @@
 #include "platform/ado/connection.h"
 #include "platform/dialogstyle.h"
 
+#include <QPointer>
 #include <QSize>
 #include <QString>
 #include <QVariantList>
 
 #include <memory>
+
+namespace condora {
+class frmCondora;
+}
 
 class CondoraPrivate
 {
@@ -35,4 +40,10 @@ public:
     /// The last accepted statement in bound-parameter form and its values.
     QString lastParameterSql;
     QVariantList lastParameters;
+
+    /// True from the start of a run until its final statement has run: a second run the host
+    /// starts meanwhile (from a timer, say) is refused.
+    bool running = false;
+    /// The run's query dialog while it is open.
+    QPointer<condora::frmCondora> dialog;
 };

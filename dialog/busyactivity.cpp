@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <future>
@@ -88,6 +89,7 @@ void BusyActivity::begin(const QString &sql)
         qApp->installEventFilter(this);
     }
     m_running = true;
+    m_modalAtBegin = QApplication::activeModalWidget();
     if (m_outer != nullptr) {
         m_outer->begin(sql);
     }
@@ -137,6 +139,7 @@ void BusyActivity::settle()
     m_period = false;
     m_cancelled = false;
     qApp->removeEventFilter(this);
+    Q_EMIT settled();
     if (m_indicator) {
         // Later: the press that ends the period may be on its own Cancel button.
         m_indicator->hide();
@@ -193,6 +196,7 @@ void BusyActivity::showIndicator()
     m_pointerSet = true;
     ui.setMousePointer(MousePointer::Hourglass);
     m_indicator->present();
+    Q_EMIT indicatorShown(m_indicator->isWindow() ? nullptr : m_indicator->parentWidget());
 }
 
 void BusyActivity::prepareIndicator()
@@ -221,6 +225,9 @@ bool BusyActivity::eventFilter(QObject *watched, QEvent *event)
     if (!watched->isWidgetType()) {
         return false; // input comes to a window first and to its widget next, judged there
     }
+    if (inLaterModal(static_cast<QWidget *>(watched))) {
+        return false;
+    }
     if (type == QEvent::KeyPress || type == QEvent::ShortcutOverride) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (type == QEvent::KeyPress && key == Qt::Key_Escape) {
@@ -240,6 +247,17 @@ bool BusyActivity::eventFilter(QObject *watched, QEvent *event)
         return m_indicator.isNull() || watched != m_indicator->cancelButton();
     }
     return false;
+}
+
+bool BusyActivity::inLaterModal(const QWidget *widget) const
+{
+    const QWidget *top = widget->window();
+    if (top == nullptr || !top->isModal() || top == m_modalAtBegin
+        || (m_indicator && top == m_indicator->window())) {
+        return false;
+    }
+    return !std::any_of(m_surfaces.cbegin(), m_surfaces.cend(),
+                        [top](const QPointer<QWidget> &surface) { return surface == top; });
 }
 
 // BusyScope -------------------------------------------------------------------------------------

@@ -31,7 +31,8 @@ class WorkingIndicator;
 ///
 /// While a statement runs, every key, click, wheel turn and close request is held back
 /// except Cancel and Escape: nothing can start another statement on the connection or close a
-/// window meanwhile. Statements that follow one another without the event loop running in
+/// window meanwhile. A modal window that host code opens meanwhile (a message box from a timer)
+/// gets its own input, so that it can be answered; the statement goes on once it has closed. Statements that follow one another without the event loop running in
 /// between (the probes of one analysis, the fetches of one list) form one busy period: the
 /// indicator stays, and once the user stopped one of them every later one of the period is
 /// stopped before it runs, so one Cancel ends the whole action. The period ends when the event
@@ -89,6 +90,13 @@ public:
     /// The host's activity this one tells about every statement (null when none).
     ado::StatementActivity *outer() const { return m_outer; }
 
+Q_SIGNALS:
+    /// The indicator has appeared inside `surface` (null: in a window of its own); the surface
+    /// may show which of its controls cannot act now.
+    void indicatorShown(QWidget *surface);
+    /// The busy period is over: the window is the user's again.
+    void settled();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -98,6 +106,9 @@ private:
     /// Ends the busy period once the event loop runs with no statement running.
     void settle();
     void cancel() { m_cancelled = true; }
+    /// True when `widget` is in a modal window that opened while the statement ran (a host's
+    /// message box, say): its input is its own, not held back.
+    bool inLaterModal(const QWidget *widget) const;
 
     friend class BusyScope;
 
@@ -107,6 +118,7 @@ private:
     QPointer<QWidget> m_fallbackWindow;
     QPointer<QWidget> m_typingField;
     QPointer<WorkingIndicator> m_indicator;
+    QPointer<QWidget> m_modalAtBegin; // the modal window on top when the statement began
     QElapsedTimer m_sincePeriod;
     QElapsedTimer m_sinceEvents;
     bool m_period = false;

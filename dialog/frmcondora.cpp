@@ -19,6 +19,7 @@
 #include "platform/twips.h"
 #include "platform/userinteraction.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -26,9 +27,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QMoveEvent>
+#include <QPushButton>
 #include <QResizeEvent>
+#include <QScopedValueRollback>
 #include <QShowEvent>
 #include <QTextDocument>
 #include <QTableView>
@@ -43,6 +45,7 @@ namespace condora {
 
 using errortraps::ignoreErrors;
 using errortraps::reportErrors;
+using errortraps::reportErrorsUnless;
 using twipsgeometry::setTwipsGeometry;
 using twipsgeometry::twipsGeometry;
 
@@ -87,6 +90,38 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     m_label2->setVisible(m_run.showSqlSwitch);
     // Keyboard users start in the grid, on its first cell.
     m_grid->setFocus(Qt::OtherFocusReason);
+    if (m_busy) {
+        connect(&m_busy->activity(), &BusyActivity::indicatorShown, this, [this](QWidget *surface) {
+            if (surface == this) {
+                setButtonsIdle(false);
+            }
+        });
+        connect(&m_busy->activity(), &BusyActivity::settled, this, [this] { setButtonsIdle(true); });
+    }
+}
+
+void frmCondora::setButtonsIdle(bool idle)
+{
+    if (!idle) {
+        if (!m_buttonsBeforeBusy.isEmpty()) {
+            return;
+        }
+        m_focusBeforeBusy = QApplication::focusWidget();
+        for (QPushButton *button : {m_cmdGetValue, m_cmdAdd, m_cmdDel, m_cmdOK, m_cmdCancel, m_cmdVerify}) {
+            m_buttonsBeforeBusy.append({button, button->isEnabled()});
+            button->setEnabled(false);
+        }
+        return;
+    }
+    for (const auto &[button, enabled] : std::exchange(m_buttonsBeforeBusy, {})) {
+        if (button) {
+            button->setEnabled(enabled);
+        }
+    }
+    if (const QPointer<QWidget> focus = std::exchange(m_focusBeforeBusy, nullptr);
+        focus && focus->isEnabled() && isActiveWindow() && QApplication::focusWidget() != focus) {
+        focus->setFocus(Qt::OtherFocusReason);
+    }
 }
 
 frmCondora::~frmCondora() = default;
@@ -398,6 +433,9 @@ bool frmCondora::checkStatement()
         return false;
     }
     const QString m = testSql(connectionOf(m_run), m_resultSql);
+    if (m_abandoned) {
+        return false; // the window went meanwhile: nothing more to say
+    }
     if (!m.isEmpty()) {
         messageBox(m + u"\r\n"_s + tr("Wrong query condition!"));
         return false;
@@ -407,7 +445,11 @@ bool frmCondora::checkStatement()
 
 void frmCondora::onVerify()
 {
-    reportErrors([this] {
+    if (m_acting) {
+        return;
+    }
+    const QScopedValueRollback acting(m_acting, true);
+    reportErrorsUnless([this] { return m_abandoned; }, [this] {
         if (checkStatement()) {
             if (m_countRows) {
                 reportRowCount();
@@ -434,10 +476,13 @@ void frmCondora::reportRowCount()
     try {
         rows = countRows(countSql(m_resultSql));
     } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Cancelled) {
+        if (error.number() == ErrorNumber::Cancelled || m_abandoned) {
             throw;
         }
         messageBox(tr("Ok!") + crlf + tr("The rows could not be counted: %1").arg(error.description()));
+        return;
+    }
+    if (m_abandoned) {
         return;
     }
     if (rows > 0) {
@@ -489,7 +534,11 @@ void frmCondora::explainNoRows()
 
 void frmCondora::onOk()
 {
-    reportErrors([this] {
+    if (m_acting) {
+        return;
+    }
+    const QScopedValueRollback acting(m_acting, true);
+    reportErrorsUnless([this] { return m_abandoned; }, [this] {
         if (checkStatement()) {
             m_resultPending = false;
             accept();
@@ -499,6 +548,9 @@ void frmCondora::onOk()
 
 void frmCondora::onCancel()
 {
+    if (m_acting) {
+        return;
+    }
     m_resultSql.clear();
     m_resultPending = false;
     reject();
@@ -506,11 +558,27 @@ void frmCondora::onCancel()
 
 void frmCondora::done(int result)
 {
+    // Closing while a statement runs would end exec() under it; only a dialog whose window is
+    // going away closes then.
+    if (!m_abandoned && m_run.connection && m_run.connection->statementRunning()) {
+        return;
+    }
     if (m_resultPending) {
         m_resultSql.clear();
     }
     hostFilterList() = QStringList{QString()};
     QDialog::done(result);
+}
+
+void frmCondora::abandon()
+{
+    m_abandoned = true;
+    setParent(nullptr, windowFlags());
+    // The value picker, when it is open, closes first: this dialog's exec() ends after it.
+    for (QDialog *child : findChildren<QDialog *>()) {
+        child->reject();
+    }
+    reject();
 }
 
 bool frmCondora::eventFilter(QObject *watched, QEvent *event)

@@ -6,10 +6,12 @@
 
 #include <QDialog>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
@@ -67,6 +69,11 @@ public:
     /// The run the dialog works on.
     const QueryRun &run() const { return m_run; }
 
+    /// The window the dialog belongs to is going away (its owner is being deleted): the dialog
+    /// leaves it, so that it is not deleted under a statement that may still run, and closes.
+    /// Whoever created it deletes it once its exec() has returned.
+    void abandon();
+
     /// The data row and column being edited (curRow 0: none).
     int curRow() const { return m_curRow; }
     int curCol() const { return m_curCol; }
@@ -107,6 +114,9 @@ private:
     void onCancel();
     /// Validates, composes and proves the statement; true when the database accepted it.
     bool checkStatement();
+    /// While a statement of this dialog runs long enough to show the busy state, the buttons
+    /// are disabled (false); true gives them back their state and the focus.
+    void setButtonsIdle(bool idle);
 
     // Condition grid and editors
     void iniQueryGrid();
@@ -187,6 +197,12 @@ private:
     QPushButton *m_cmdCancel = nullptr;
     QPushButton *m_cmdVerify = nullptr;
 
+    /// True while a button's action runs (a statement, or a message box it opened): another
+    /// press meanwhile (an accessibility action, a host's click()) is ignored.
+    bool m_acting = false;
+    bool m_abandoned = false;
+    QList<std::pair<QPointer<QWidget>, bool>> m_buttonsBeforeBusy; // each button and whether it was enabled
+    QPointer<QWidget> m_focusBeforeBusy;
     bool m_resultPending = true;
     bool m_countRows = false;
     QList<int> m_colWidths;       // positions 1..7, position 0 unused

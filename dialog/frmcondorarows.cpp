@@ -22,7 +22,10 @@
 #include "platform/userinteraction.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScopedValueRollback>
 
 #include <cmath>
 
@@ -71,6 +74,10 @@ void frmCondora::setConditionRows(const ConditionRows &rows)
 
 void frmCondora::onAdd()
 {
+    if (m_acting) {
+        return;
+    }
+    const QScopedValueRollback acting(m_acting, true);
     reportErrors([this] {
         const int selected = m_grid->RowSel();
         m_grid->AddItem(QString());
@@ -82,6 +89,10 @@ void frmCondora::onAdd()
 
 void frmCondora::onDelete()
 {
+    if (m_acting) {
+        return;
+    }
+    const QScopedValueRollback acting(m_acting, true);
     reportErrors([this] {
         if (m_curRow == 0) {
             return;
@@ -106,6 +117,10 @@ void frmCondora::onDelete()
 
 void frmCondora::onGetValue()
 {
+    if (m_acting) {
+        return;
+    }
+    const QScopedValueRollback acting(m_acting, true);
     // The picker's own failures are reported inside it; this only keeps anything else from
     // escaping into the event loop.
     reportErrors([this] {
@@ -115,7 +130,10 @@ void frmCondora::onGetValue()
             return;
         }
 
-        frmGetValue picker(m_run, this);
+        // On the heap and watched, like every dialog here: nothing may delete it twice.
+        const QPointer<frmGetValue> owned = new frmGetValue(m_run, this);
+        const auto discard = qScopeGuard([&owned] { delete owned.data(); });
+        frmGetValue &picker = *owned;
         const QRect button = twipsGeometry(m_cmdGetValue);
         const int dialogLeft = windowLeft(this);
         const int dialogTop = windowTop(this);
@@ -141,6 +159,9 @@ void frmCondora::onGetValue()
             picker.setMultiplePicks(splitValueList(m_txtValue->text()).value_or(QStringList()));
         }
         picker.exec();
+        if (!owned || m_abandoned) {
+            return;
+        }
 
         if (several) {
             if (!picker.pickedValues().isEmpty()) {

@@ -4,6 +4,7 @@
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/libpq.h"
 #include "platform/ado/recordset.h"
+#include "platform/ado/statementinflight.h"
 #include "platform/runtimeerror.h"
 
 #include <QFileInfo>
@@ -147,6 +148,10 @@ std::shared_ptr<Connection> Connection::fromDatabase(const QSqlDatabase &databas
 
 void Connection::Open(const QString &connectionString)
 {
+    if (m_inFlight > 0) {
+        // Reopening would take the database away from the statement that runs on it.
+        throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
+    }
     if (!connectionString.isEmpty()) {
         m_connectionString = connectionString;
     }
@@ -285,6 +290,15 @@ void Connection::openAndCheck(QSqlDatabase &db)
 
 void Connection::Close()
 {
+    if (m_inFlight > 0) {
+        // Closing now would free the handle the statement is working on.
+        if (!m_closePending) {
+            m_closePending = true;
+            interruptStatement();
+        }
+        return;
+    }
+    m_closePending = false;
     releaseRows();
     m_properties = condora::ado::Properties();
     if (!m_open && m_qtConnectionName.isEmpty()) {
@@ -301,6 +315,45 @@ void Connection::Close()
         QSqlDatabase::removeDatabase(name);
     }
     m_ownsDatabase = true;
+}
+
+void Connection::interruptStatement()
+{
+    if (sqlite3 *native = sqliteHandleOf(*this)) {
+        sqlite3_interrupt(native);
+        return;
+    }
+    const PgApi &pq = pgApi();
+    if (void *conn = pgConnection(database()); conn != nullptr && pq.getCancel != nullptr) {
+        if (void *request = pq.getCancel(conn)) {
+            char error[256] = {};
+            pq.cancel(request, error, int(sizeof error));
+            pq.freeCancel(request);
+        }
+    }
+}
+
+StatementInFlight::StatementInFlight(Connection &connection)
+    : m_connection(connection)
+{
+    ++m_connection.m_inFlight;
+}
+
+StatementInFlight::~StatementInFlight()
+{
+    if (--m_connection.m_inFlight == 0 && m_connection.m_closePending) {
+        m_connection.Close();
+    }
+}
+
+bool StatementInFlight::closing() const
+{
+    return m_connection.m_closePending;
+}
+
+QString StatementInFlight::closedMeanwhile()
+{
+    return u"The connection was closed while the statement ran."_s;
 }
 
 int Connection::State() const

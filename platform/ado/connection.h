@@ -11,6 +11,7 @@
 namespace condora::ado {
 
 class PgReadOnlyScope;
+class ProbeCache;
 class Recordset;
 class RowSource;
 class StatementActivity;
@@ -102,9 +103,13 @@ public:
     void setConnectionString(const QString &connectionString) { m_connectionString = connectionString; }
     ///@}
 
-    /// Opens with `connectionString`, or with ConnectionString() when it is empty.
+    /// Opens with `connectionString`, or with ConnectionString() when it is empty. Refused
+    /// (RuntimeError) while a statement runs on the connection (statementRunning()).
     void Open(const QString &connectionString = QString());
     /// Closes the connection (a host's adopted database stays open) and lets its results go.
+    /// Called while a statement runs on it (from an event handled meanwhile), it stops the
+    /// statement and closes once the statement has returned; the statement then fails with
+    /// StatementInFlight::closedMeanwhile().
     void Close();
     /// adStateOpen or adStateClosed.
     int State() const;
@@ -132,6 +137,11 @@ public:
     StatementActivity *statementActivity() const { return m_activity; }
     void setStatementActivity(StatementActivity *activity) { m_activity = activity; }
     ///@}
+
+    /// True while a statement on this connection is being executed or its rows fetched. Only
+    /// code run from the window's events meanwhile can see it true; no other statement can
+    /// start on the connection then.
+    bool statementRunning() const { return m_inFlight > 0; }
 
     /// The options of the last Execute().
     int lastExecuteOptions() const { return m_lastExecuteOptions; }
@@ -171,7 +181,11 @@ private:
     friend class Recordset;
     friend class ReadOnlyGuard;
     friend class PgReadOnlyScope;
+    friend class StatementInFlight;
+    friend class ProbeCacheScope;
     void readProperties();
+    /// Asks the database to stop the statement that runs now (from the same thread).
+    void interruptStatement();
     void openSqlite(const QString &path);
     void openPostgres(const QString &host, const QString &port, const QString &database,
                       const QString &user, const QString &password);
@@ -197,6 +211,9 @@ private:
     int m_statementCount = 0;
     QString m_lastStatement;
     bool m_oneActiveStatement = false;
+    int m_inFlight = 0;
+    ProbeCache *m_probeCache = nullptr; // the column probes' answers while a ProbeCacheScope lasts
+    bool m_closePending = false;
     StatementActivity *m_activity = nullptr;
     condora::ado::Properties m_properties;
     QList<std::weak_ptr<RowSource>> m_rowSources;

@@ -5,6 +5,7 @@
 #include "platform/ado/pgcall.h"
 #include "platform/ado/pgvalue.h"
 #include "platform/ado/readonlyguard.h"
+#include "platform/ado/statementinflight.h"
 #include "platform/runtimeerror.h"
 
 #include <QAtomicInt>
@@ -188,6 +189,7 @@ void PgRows::fetchFromServer(int count, const QByteArray &declare)
         return;
     }
     const LentActivity::Use lent(m_lent, m_connection);
+    const StatementInFlight flight(*m_connection);
     StatementActivity *activity = m_connection->statementActivity();
     PgActivityScope scope(activity, m_sql);
     const int before = m_store ? m_store->rowCount() : 0;

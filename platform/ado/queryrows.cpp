@@ -3,6 +3,7 @@
 #include "platform/ado/activityscope.h"
 #include "platform/ado/databasemessage.h"
 #include "platform/ado/sqliterows.h"
+#include "platform/ado/statementinflight.h"
 
 #include <QSqlError>
 
@@ -39,8 +40,10 @@ int QueryRows::fetchMore(int count)
         return 0;
     }
     const LentActivity::Use lent(m_lent, m_connection);
+    std::optional<StatementInFlight> flight;
     std::optional<ActivityScope> activity;
     if (m_connection) {
+        flight.emplace(*m_connection);
         activity.emplace(*m_connection, m_sql);
     }
     int fetched = 0;

@@ -6,10 +6,12 @@
 #include "platform/ado/libpq.h"
 #include "platform/ado/pgcall.h"
 #include "platform/ado/pgrows.h"
+#include "platform/ado/probecache.h"
 #include "platform/ado/queryrows.h"
 #include "platform/ado/readonlyguard.h"
 #include "platform/ado/sqlitecolumns.h"
 #include "platform/ado/sqliterows.h"
+#include "platform/ado/statementinflight.h"
 #include "platform/ado/typemapping.h"
 #include "platform/runtimeerror.h"
 
@@ -29,6 +31,29 @@
 namespace condora::ado {
 
 namespace {
+
+/// Runs `open` as one call in flight on `connection`. A statement that would start while
+/// another one runs there (only an event handled meanwhile can try) is refused, and one whose
+/// connection was closed meanwhile fails with that reason, whatever the database said.
+template<typename Open>
+void openInFlight(Recordset &recordset, Connection &connection, Open open)
+{
+    if (connection.statementRunning()) {
+        throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
+    }
+    const StatementInFlight flight(connection);
+    try {
+        open();
+    } catch (const RuntimeError &) {
+        if (!flight.closing()) {
+            throw;
+        }
+    }
+    if (flight.closing()) {
+        recordset.Close();
+        throw RuntimeError::database(StatementInFlight::closedMeanwhile());
+    }
+}
 
 // Rows read ahead per step while a recordset is walked with MoveNext.
 constexpr int stepRows = 256;
@@ -222,16 +247,52 @@ void Recordset::beginOpen(const QString &source, Connection &connection)
 
 void Recordset::Open(const QString &source, Connection &connection)
 {
-    beginOpen(source, connection);
-    const QSqlDatabase db = connection.database();
-    if (PgRows::usable(db)) {
-        openPostgres(source, connection, db);
-        return;
-    }
-    openWithDriver(source, connection, db);
+    openInFlight(*this, connection, [&] {
+        beginOpen(source, connection);
+        const QSqlDatabase db = connection.database();
+        if (PgRows::usable(db)) {
+            openPostgres(source, connection, db);
+            return;
+        }
+        openWithDriver(source, connection, db);
+    });
 }
 
 void Recordset::OpenColumns(const QString &source, Connection &connection)
+{
+    ProbeCache *const cache = connection.m_probeCache;
+    if (cache == nullptr) {
+        probeColumns(source, connection);
+        return;
+    }
+    if (const std::optional<ProbeCache::Answer> answer = cache->find(source)) {
+        Close();
+        connection.requireOpen();
+        if (answer->errorNumber != 0) {
+            throw RuntimeError(answer->errorNumber, answer->errorDescription);
+        }
+        m_source = source;
+        m_names = answer->names;
+        m_types = answer->types;
+        m_rows = std::make_shared<NoRows>(m_names);
+        m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
+        m_position = 0;
+        m_open = true;
+        return;
+    }
+    try {
+        probeColumns(source, connection);
+    } catch (const RuntimeError &error) {
+        // A stopped probe has no answer; one the connection's closing cut short neither.
+        if (error.number() != ErrorNumber::Cancelled && connection.isOpen()) {
+            cache->keep(source, {{}, {}, error.number(), error.description()});
+        }
+        throw;
+    }
+    cache->keep(source, {m_names, m_types, 0, {}});
+}
+
+void Recordset::probeColumns(const QString &source, Connection &connection)
 {
     sqlite3 *native = sqliteHandleOf(connection);
     if (native == nullptr) {
@@ -241,37 +302,39 @@ void Recordset::OpenColumns(const QString &source, Connection &connection)
         }
         return;
     }
-    beginOpen(source, connection);
-    const QSqlDatabase db = connection.database();
-    std::optional<SqliteColumns> columns;
-    {
-        ActivityScope activity(connection, source);
-        activity.throwIfCancelled();
-        try {
-            const ReadOnlyGuard guard(connection, db, source);
-        } catch (const RuntimeError &) {
-            activity.throwIfCancelled(); // the wait for a lock was stopped
-            throw;
+    openInFlight(*this, connection, [&] {
+        beginOpen(source, connection);
+        const QSqlDatabase db = connection.database();
+        std::optional<SqliteColumns> columns;
+        {
+            ActivityScope activity(connection, source);
+            activity.throwIfCancelled();
+            try {
+                const ReadOnlyGuard guard(connection, db, source);
+            } catch (const RuntimeError &) {
+                activity.throwIfCancelled(); // the wait for a lock was stopped
+                throw;
+            }
+            columns = sqliteColumns(native, source);
+            activity.throwIfCancelled();
         }
-        columns = sqliteColumns(native, source);
-        activity.throwIfCancelled();
-    }
-    if (!columns) {
-        // Qt's driver runs it once more and reports what went wrong, in its own words.
-        openWithDriver(source, connection, db);
-        if (m_rows) {
-            m_rows->release();
+        if (!columns) {
+            // Qt's driver runs it once more and reports what went wrong, in its own words.
+            openWithDriver(source, connection, db);
+            if (m_rows) {
+                m_rows->release();
+            }
+            return;
         }
-        return;
-    }
-    m_source = source;
-    m_names = std::move(columns->names);
-    m_types = std::move(columns->types);
-    m_nativeTypes.clear();
-    m_rows = std::make_shared<NoRows>(m_names);
-    m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
-    m_position = 0;
-    m_open = true;
+        m_source = source;
+        m_names = std::move(columns->names);
+        m_types = std::move(columns->types);
+        m_nativeTypes.clear();
+        m_rows = std::make_shared<NoRows>(m_names);
+        m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
+        m_position = 0;
+        m_open = true;
+    });
 }
 
 void Recordset::openWithDriver(const QString &source, Connection &connection, const QSqlDatabase &db)

@@ -188,6 +188,8 @@ private:
     /// What every Open starts with: the checks that refuse a statement before anything runs,
     /// the rows of an earlier statement finished, this one counted.
     void beginOpen(const QString &source, Connection &connection);
+    /// OpenColumns() on the database itself (no kept answer used or kept).
+    void probeColumns(const QString &source, Connection &connection);
     /// Open() through the connection's Qt driver (after the statement was counted).
     void openWithDriver(const QString &source, Connection &connection, const QSqlDatabase &db);
     /// Open() on a PostgreSQL connection, through libpq's asynchronous interface.

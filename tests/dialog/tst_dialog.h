@@ -103,6 +103,7 @@ private Q_SLOTS:
     void queryRunReturnsStatement();
     void queryRunReturnsRows();
     void queryRunCancelled();
+    void analysisSendsEachProbeOnce();
     void secondRunLeavesFirstRunAlone();
     void queryRunOffersShowSql_data();
     void queryRunOffersShowSql();

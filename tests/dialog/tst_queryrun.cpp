@@ -8,14 +8,18 @@
 #include "analysis/queryrun.h"
 #include "control/condora.h"
 #include "control/querydialoghook.h"
+#include "platform/ado/activityscope.h"
 #include "platform/ado/recordset.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 using namespace condora;
@@ -116,6 +120,50 @@ void TestDialog::queryRunCancelled()
     QVERIFY(m_ui->texts().isEmpty());
     // The run probed its statement but executed nothing after the dialog.
     QVERIFY(connection->statementCount() > before);
+}
+
+void TestDialog::analysisSendsEachProbeOnce()
+{
+    // Every statement the SQLite engine is handed, as written.
+    struct Trace
+    {
+        QStringList statements;
+        static int record(unsigned, void *context, void *statement, void *)
+        {
+            if (const char *text = sqlite3_sql(static_cast<sqlite3_stmt *>(statement))) {
+                static_cast<Trace *>(context)->statements.append(QString::fromUtf8(text));
+            }
+            return 0;
+        }
+    };
+    const auto connection = m_run.connection;
+    sqlite3 *native = ado::sqliteHandleOf(*connection);
+    QVERIFY(native != nullptr);
+    Trace trace;
+    sqlite3_trace_v2(native, SQLITE_TRACE_STMT, &Trace::record, &trace);
+    const auto untrace = qScopeGuard([native] { sqlite3_trace_v2(native, 0, nullptr, nullptr); });
+    const auto control = makeControl(connection);
+
+    QList<QStringList> beforeDialog;
+    for (int run = 0; run < 2; ++run) {
+        control->SetFilterCondition({QString(), QString(), u"name<>'Smith'"_s});
+        trace.statements.clear();
+        whenModal(m_scope.get(), u"frmCondora"_s, [&](QWidget *dialog) {
+            beforeDialog.append(trace.statements.filter(
+                QRegularExpression(u"^\\s*select"_s, QRegularExpression::CaseInsensitiveOption)));
+            QTest::mouseClick(find<QPushButton>(dialog, "cmdCancel"), Qt::LeftButton);
+        });
+        QCOMPARE(control->GetQuerySql(), QString());
+    }
+    QCOMPARE(beforeDialog.size(), 2);
+    for (const QStringList &sent : beforeDialog) {
+        QVERIFY(!sent.isEmpty());
+        QStringList distinct = sent;
+        distinct.removeDuplicates();
+        QVERIFY2(distinct.size() == sent.size(), qPrintable(sent.join(u" | "_s)));
+    }
+    // Kept for one run only: the next run asks the database again.
+    QCOMPARE(beforeDialog.at(1), beforeDialog.at(0));
 }
 
 void TestDialog::secondRunLeavesFirstRunAlone()
