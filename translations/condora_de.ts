@@ -39,6 +39,14 @@
         <source>The operator of these rows of the condition does not suit their column, so they were left out: %1</source>
         <translation>Der Operator dieser Zeilen der Bedingung passt nicht zu ihrer Spalte, sie wurden daher weggelassen: %1</translation>
     </message>
+    <message>
+        <source>This control is still running a query. Try again when it has finished.</source>
+        <translation>Dieses Steuerelement führt noch eine Abfrage aus. Versuchen Sie es erneut, wenn sie fertig ist.</translation>
+    </message>
+    <message>
+        <source>Another statement is still running on this connection. Try again when it has finished.</source>
+        <translation>Auf dieser Verbindung läuft noch eine andere Anweisung. Versuchen Sie es erneut, wenn sie fertig ist.</translation>
+    </message>
 </context>
 <context>
     <name>condora::AboutDialog</name>
