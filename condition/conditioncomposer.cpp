@@ -39,9 +39,10 @@ struct RowContext
     bool alwaysTrue = false;
     /// Set when values become "?" placeholders: the values, in order.
     QVariantList *parameters = nullptr;
-    /// A PostgreSQL real (float4) column: a number literal is cast to real, which compares as
-    /// the stored value does (a numeric literal compares as double precision and misses it).
-    bool realLiteral = false;
+    /// For a single-precision float column, the type a number literal is cast to ("real" on
+    /// PostgreSQL, "float" on MySQL/MariaDB), so that it compares as the stored value does (a
+    /// decimal literal compares as double precision and misses it); empty elsewhere.
+    QLatin1StringView singleCast;
     /// Set when a value is written without quotes that is not a number: such text could end
     /// the condition early.
     bool *unquotedText = nullptr;
@@ -279,7 +280,8 @@ QString valueFragment(const RowContext &row, const QString &op, const QString &v
             return u'\'' + escapedLiteral(value, row.escapes) + u'\'';
         }
         *row.unquotedText = *row.unquotedText || !isReadableNumber(value);
-        return row.realLiteral ? "cast("_L1 + text::trim(value) + " as real)"_L1 : escapedLiteral(value, row.escapes);
+        return row.singleCast.isEmpty() ? escapedLiteral(value, row.escapes)
+                                        : "cast("_L1 + text::trim(value) + " as "_L1 + row.singleCast + u')';
     }
     if (isTextClass(row.typeClass)) {
         if (contains(op, "include"_L1)) {
@@ -404,7 +406,11 @@ ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const 
         row.lastRow = r == count - 1;
         row.alwaysTrue = alwaysTrue.contains(r);
         row.parameters = withParameters ? &composed.parameters : nullptr;
-        row.realLiteral = run.product == DbProduct::PostgreSql && entry.typeCode == ado::adSingle;
+        if (entry.typeCode == ado::adSingle) {
+            row.singleCast = run.product == DbProduct::PostgreSql ? "real"_L1
+                             : run.product == DbProduct::MySql    ? "float"_L1
+                                                                  : QLatin1StringView();
+        }
         row.unquotedText = &unquotedText;
 
         // Every cell but the hidden colIndex.

@@ -171,6 +171,8 @@ private Q_SLOTS:
     void pickedValues();
     void withoutTheRule_data();
     void withoutTheRule();
+    void singleFloat_data();
+    void singleFloat();
 
 private:
     std::unique_ptr<Outside> m_outside;
@@ -199,6 +201,8 @@ void TestMariaDb::initTestCase()
         setup.append(u"INSERT INTO Texts (TextID, Body) VALUES (%1, '%2')"_s.arg(id).arg(
             QString(body).replace(u"'"_s, u"''"_s)));
     }
+    setup.append(u"CREATE TABLE Prices (PriceID INT PRIMARY KEY, Amount FLOAT)"_s);
+    setup.append(u"INSERT INTO Prices VALUES (1, 21.35), (2, 0.15), (3, 21.35), (4, 9.5)"_s);
     setup.append(u"UPDATE Texts SET Note = 'long text', Amount = 12.5, Written = '2001-01-03', "
                  "Stamp = '2001-01-03 10:20:30', Flag = 1 WHERE TextID = 1"_s);
     server.exec(Database, setup);
@@ -520,6 +524,39 @@ void TestMariaDb::withoutTheRule()
     QCOMPARE(safe, BaseSql + u" where  t.Body = '"_s + literal(value) + u"'"_s + OrderBy);
     QCOMPARE(rowsOf(safe), QStringList{id});
     QVERIFY(m_ui->texts().isEmpty());
+}
+
+void TestMariaDb::singleFloat_data()
+{
+    QTest::addColumn<QString>("op");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("oracle"); // the test's own condition on the stored values
+    QTest::newRow("= 21.35") << u"= "_s << u"21.35"_s << u"abs(Amount - 21.35) < 0.0001"_s;
+    QTest::newRow("<> 0.15") << u"<> "_s << u"0.15"_s << u"abs(Amount - 0.15) >= 0.0001"_s;
+    QTest::newRow("= 9.5") << u"= "_s << u"9.5"_s << u"Amount = 9.5"_s;
+}
+
+// A FLOAT column holds single-precision values: a decimal literal compares as a double and misses
+// them, so the literal is cast to the column's own type.
+void TestMariaDb::singleFloat()
+{
+    QFETCH(QString, op);
+    QFETCH(QString, value);
+    QFETCH(QString, oracle);
+    ControlRun run;
+    run.connection = m_connection;
+    run.sqlInput = u"select p.PriceID, p.Amount from Prices p order by p.PriceID"_s;
+    run.result = true;
+    run.user = [&](QWidget *dialog) {
+        QVERIFY(pickColumnAndOperator(dialog, 1, u"Amount"_s, op));
+        typeValue(dialog, 1, value);
+        okOrCancel(dialog);
+    };
+    const RunOutcome outcome = run.run(*m_ui);
+    QVERIFY(sameTexts(outcome.messages, {}));
+    const QStringList expected = m_outside->column(u"select PriceID from Prices where "_s + oracle + u" order by PriceID"_s);
+    QVERIFY(!expected.isEmpty());
+    QCOMPARE(outcome.rowIds, expected);
 }
 
 CONDORA_TEST_MAIN(TestMariaDb)
