@@ -32,4 +32,13 @@ const ColumnInfo &catalogEntry(const FieldCatalog &catalog, int position)
     return catalog.at(position);
 }
 
+bool uniqueResultName(const FieldCatalog &catalog, const QString &name)
+{
+    int same = 0;
+    for (int i = 1; i < catalog.size(); ++i) {
+        same += catalog.at(i).colName.compare(name, Qt::CaseInsensitive) == 0 ? 1 : 0;
+    }
+    return same == 1;
+}
+
 } // namespace condora

@@ -16,4 +16,8 @@ int positionFromText(const QString &text);
 /// catalog. A condition row's colIndex cell is read by catalogEntryFor() (condition/).
 const ColumnInfo &catalogEntry(const FieldCatalog &catalog, int position);
 
+/// True when no other result column of the statement has the name `name` (in any letter case):
+/// the statement's rows can then be read by that name as a derived table's column.
+bool uniqueResultName(const FieldCatalog &catalog, const QString &name);
+
 } // namespace condora

@@ -200,11 +200,7 @@ void frmCondora::offerNarrowing(frmGetValue &picker, int row)
         return;
     }
     const QString name = catalogEntryFor(m_run.fieldCatalog, m_grid->TextMatrix(row, ConditionCol::ColIndex)).colName;
-    int sameName = 0;
-    for (int i = 1; i < m_run.fieldCatalog.size(); ++i) {
-        sameName += m_run.fieldCatalog.at(i).colName.compare(name, Qt::CaseInsensitive) == 0 ? 1 : 0;
-    }
-    if (sameName != 1 || validateConditions(rows, m_run)) {
+    if (!uniqueResultName(m_run.fieldCatalog, name) || validateConditions(rows, m_run)) {
         return;
     }
     const QString statement = composeCondition(rows, m_run, {current}).statement;

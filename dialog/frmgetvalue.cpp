@@ -52,16 +52,6 @@ using twipsgeometry::twipsGeometry;
 
 namespace {
 
-/// True when no other result column of the statement has the name `name` (in any letter case):
-/// the statement's rows can then be read by that name as a derived table's column.
-bool uniqueResultName(const FieldCatalog &catalog, const QString &name)
-{
-    int same = 0;
-    for (int i = 1; i < catalog.size(); ++i) {
-        same += catalog.at(i).colName.compare(name, Qt::CaseInsensitive) == 0 ? 1 : 0;
-    }
-    return same == 1;
-}
 
 /// What pickers remember for the rest of the process: one picker is open at a time (it is
 /// modal), and the next one opens as the user left the last.
