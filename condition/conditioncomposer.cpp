@@ -435,16 +435,20 @@ ComposedCondition compose(const ConditionRows &rows, const QueryRun &run, const 
     // The user's part never reaches the base statement's level: it goes in only when it is
     // complete on its own.
     if (!listed) {
-        composed.refusal = QCoreApplication::translate("condora::ConditionComposer", "A bracket, operator or logical word of the condition is not one the lists offer.");
+        composed.refusal = QCoreApplication::translate(
+            "condora::ConditionComposer", "A bracket, operator or logical word of the condition is not one the lists offer.");
     } else if (unquotedText) {
-        composed.refusal = QCoreApplication::translate("condora::ConditionComposer", "A value of the condition that must be a number is not one.");
+        composed.refusal = QCoreApplication::translate(
+            "condora::ConditionComposer", "A value of the condition that must be a number is not one.");
     } else if (!closesAtTopLevel(condition)) {
-        composed.refusal = QCoreApplication::translate("condora::ConditionComposer", "The brackets of the condition do not pair.");
+        composed.refusal = QCoreApplication::translate(
+            "condora::ConditionComposer", "The brackets of the condition do not pair.");
     } else if (derived && !text::trim(condition).isEmpty()) {
         QString why;
         composed.statement = filterAsDerivedTable(run.baseSql, run.fieldCatalog, condition, &why);
         if (!why.isEmpty()) {
-            composed.refusal = QCoreApplication::translate("condora::ConditionComposer", "The condition cannot filter this statement: %1.").arg(why);
+            composed.refusal = QCoreApplication::translate(
+            "condora::ConditionComposer", "The condition cannot filter this statement: %1.").arg(why);
         }
     } else {
         composed.statement = spliceCondition(run.baseSql, condition);
