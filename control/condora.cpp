@@ -14,6 +14,7 @@
 #include "control/magnifyingglass.h"
 #include "platform/ado/activityscope.h"
 #include "platform/ado/probecache.h"
+#include "platform/ado/runconnection.h"
 #include "platform/colorcontrast.h"
 #include "condition/conditioncomposer.h"
 #include "condition/conditionjson.h"
@@ -116,18 +117,24 @@ QString Condora::runQuery(condora::QueryRun &run)
             d->running = false;
         }
     });
-    // The run's own connection: the host's, or a new unopened one when the host set none.
-    run.connection = d->connObj ? d->connObj : std::make_shared<ado::Connection>();
-    ado::Connection &connection = *run.connection;
+    // The host's connection, or a new unopened one when the host set none.
+    const std::shared_ptr<ado::Connection> host = d->connObj ? d->connObj : std::make_shared<ado::Connection>();
+    run.connection = host;
     // The window stays alive while the run's statements work, and the user may stop them; a
     // stopped statement ends the run with one message.
-    BusyScope busy(connection, nullptr, window());
+    BusyScope busy(*host, nullptr, window());
+    // The run's connection shares the busy state, and lets it go when the run ends.
+    const auto ownEnded = qScopeGuard([&run, &host] {
+        if (run.connection && run.connection != host) {
+            run.connection->setStatementActivity(nullptr);
+        }
+    });
     const auto stopped = [] {
         showError(QString(), RuntimeError(ErrorNumber::Cancelled, ado::cancelledDescription()));
         return QString();
     };
     const auto ask = [&]() -> QString {
-        run.savedCursorLocation = connection.CursorLocation();
+        run.savedCursorLocation = host->CursorLocation();
         run.title = d->title;
         run.showSqlSwitch = d->showSql;
         run.moreOperators = d->moreOperators;
@@ -135,11 +142,11 @@ QString Condora::runQuery(condora::QueryRun &run)
         // A connection that cannot serve the run ends it with one message that names the cause
         // (the first line stays the one a refused statement gives, which hosts may look for).
         QString unusable;
-        if (!connection.isOpen()) {
+        if (!host->isOpen()) {
             unusable = tr("The connection is not open.");
-        } else if (connection.statementRunning()) {
+        } else if (host->statementRunning() || ado::runStatementRunning(*host)) {
             unusable = tr("Another statement is still running on this connection. Try again when it has finished.");
-        } else if (connection.isLocked(LockWaitMs)) {
+        } else if (host->isLocked(LockWaitMs)) {
             unusable = tr("The database file is locked by another connection. Try again when it is free.");
         }
         if (!unusable.isEmpty()) {
@@ -147,10 +154,6 @@ QString Condora::runQuery(condora::QueryRun &run)
                        run.title);
             return QString();
         }
-
-        run.dbKind = getDbKind(connection);
-        run.product = getDbProduct(connection);
-        run.escapes = escapeRulesOf(connection);
 
         QString statement = trimSpaces(text::trim(d->sqlInput));
         if (statement.isEmpty()) {
@@ -178,6 +181,16 @@ QString Condora::runQuery(condora::QueryRun &run)
                        run.title);
             return QString();
         }
+
+        // Every statement of the run from here on goes to a connection of the run's own, on a
+        // worker thread, where that sees the host's data; else to the host's connection.
+        run.connection = ado::runConnection(host, statement);
+        ado::Connection &connection = *run.connection;
+        connection.setStatementActivity(host->statementActivity());
+        run.savedCursorLocation = connection.CursorLocation();
+        run.dbKind = getDbKind(connection);
+        run.product = getDbProduct(connection);
+        run.escapes = escapeRulesOf(connection);
 
         // The analysis asks the same probes more than once: each goes to the database once.
         std::optional<ado::ProbeCacheScope> probes(std::in_place, connection);
@@ -340,6 +353,16 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
         ui.setMousePointer(condora::MousePointer::Hourglass);
         if (!wasRunning && !condora::text::trim(sql).isEmpty()) {
             condora::ado::Connection &connection = condora::connectionOf(run);
+            // The run's own connection runs it under the same busy state.
+            const bool own = &connection != hostConnection.get();
+            if (own && busy) {
+                connection.setStatementActivity(&busy->activity());
+            }
+            const auto quiet = qScopeGuard([&] {
+                if (own) {
+                    connection.setStatementActivity(nullptr);
+                }
+            });
             if (run.dbKind == condora::DbKind::Access) {
                 connection.setCursorLocation(condora::ado::adUseClient);
             }

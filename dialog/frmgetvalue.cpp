@@ -377,16 +377,15 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         }
         // Exact numbers arrive as the database's text, not rounded through a double. The
         // policy belongs to the host's database: it is set for this statement only.
-        QSqlDatabase database = connection.database();
-        const QSql::NumericalPrecisionPolicy precision = database.numericalPrecisionPolicy();
+        const int precision = connection.numericalPrecisionPolicy();
         ado::Recordset recordset;
         {
             // The connection gets its cursor location back also when the statement fails.
             const auto restore = qScopeGuard([&] {
                 connection.setCursorLocation(m_run.savedCursorLocation);
-                database.setNumericalPrecisionPolicy(precision);
+                connection.setNumericalPrecisionPolicy(precision);
             });
-            database.setNumericalPrecisionPolicy(QSql::HighPrecision);
+            connection.setNumericalPrecisionPolicy(QSql::HighPrecision);
             recordset.Open(statement, connection);
         }
         // SQLite keeps every floating value in double precision, whatever the declared type.

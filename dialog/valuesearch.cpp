@@ -2,6 +2,8 @@
 
 #include "dialog/valuesearch.h"
 
+#include "platform/ado/runconnection.h"
+
 #include "analysis/statementtools.h"
 #include "condition/valuerules.h"
 #include "dialog/frmgetvalue.h"
@@ -70,22 +72,6 @@ void foldFunction(sqlite3_context *context, int, sqlite3_value **arguments)
     sqlite3_result_text(context, folded.constData(), int(folded.size()), SQLITE_TRANSIENT);
 }
 
-sqlite3 *sqliteHandle(const ado::Connection &connection)
-{
-    if (connection.driverName() != u"QSQLITE"_s) {
-        return nullptr;
-    }
-    const QSqlDatabase database = connection.database();
-    if (database.driver() == nullptr) {
-        return nullptr;
-    }
-    const QVariant handle = database.driver()->handle();
-    if (qstrcmp(handle.typeName(), "sqlite3*") != 0) {
-        return nullptr;
-    }
-    return *static_cast<sqlite3 *const *>(handle.constData());
-}
-
 } // namespace
 
 QString valueListSql(const ColumnInfo &column, const QString &fromClause, DbProduct product)
@@ -96,7 +82,7 @@ QString valueListSql(const ColumnInfo &column, const QString &fromClause, DbProd
 
 ValueSearchMethod valueSearchMethod(const QueryRun &run, const ado::Connection &connection)
 {
-    if (sqliteHandle(connection) != nullptr) {
+    if (connection.driverName() == u"QSQLITE"_s) {
         return ValueSearchMethod::SqliteFold;
     }
     if (run.product == DbProduct::PostgreSql) {
@@ -169,14 +155,12 @@ QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const
 
 bool registerSqliteFold(ado::Connection &connection)
 {
-    sqlite3 *db = sqliteHandle(connection);
-    if (db == nullptr) {
-        return false;
-    }
     // Registering again replaces the function with the same one.
-    return sqlite3_create_function_v2(db, "condora_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                      foldFunction, nullptr, nullptr, nullptr)
-           == SQLITE_OK;
+    return ado::withSqliteHandle(connection, [](sqlite3 *db) {
+        return sqlite3_create_function_v2(db, "condora_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                                          foldFunction, nullptr, nullptr, nullptr)
+               == SQLITE_OK;
+    });
 }
 
 } // namespace condora

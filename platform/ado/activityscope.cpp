@@ -22,10 +22,10 @@ constexpr qint64 AskEveryMs = 10;
 /// The pause between two looks at another program's lock.
 constexpr int LockPollMs = 10;
 
-/// The connections with a watched statement running, innermost last.
+/// The connections with a watched statement running on this thread, innermost last.
 QList<const Connection *> &running()
 {
-    static QList<const Connection *> connections;
+    static thread_local QList<const Connection *> connections;
     return connections;
 }
 

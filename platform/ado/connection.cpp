@@ -5,6 +5,7 @@
 #include "platform/ado/libpq.h"
 #include "platform/ado/recordset.h"
 #include "platform/ado/statementinflight.h"
+#include "platform/ado/statementrunner.h"
 #include "platform/runtimeerror.h"
 
 #include <QFileInfo>
@@ -146,6 +147,16 @@ std::shared_ptr<Connection> Connection::fromDatabase(const QSqlDatabase &databas
     return connection;
 }
 
+std::unique_ptr<Connection> Connection::adoptOwned(const QString &qtName)
+{
+    auto connection = std::make_unique<Connection>();
+    connection->m_qtConnectionName = qtName;
+    connection->m_ownsDatabase = true;
+    connection->m_open = true;
+    connection->readProperties();
+    return connection;
+}
+
 void Connection::Open(const QString &connectionString)
 {
     if (m_inFlight > 0) {
@@ -156,6 +167,8 @@ void Connection::Open(const QString &connectionString)
         m_connectionString = connectionString;
     }
     Close();
+    m_runner.reset();
+    m_host.reset();
 
     if (m_connectionString.trimmed().isEmpty()) {
         throw RuntimeError::invalidArgument(QStringLiteral("The connection string is empty"));
@@ -299,6 +312,23 @@ void Connection::Close()
         return;
     }
     m_closePending = false;
+    // The runs made from this connection end with it: what they would read now is not the
+    // host's any more.
+    for (const std::weak_ptr<Connection> &run : std::exchange(m_runs, {})) {
+        if (const std::shared_ptr<Connection> connection = run.lock()) {
+            connection->Close();
+        }
+    }
+    if (m_runner) {
+        // A run's connection: the results it handed out keep the run's own connection open
+        // until they are let go (or the host's connection closes, which releases them).
+        m_rowSources.clear();
+        m_runner.reset();
+        m_host.reset();
+        m_open = false;
+        m_properties = condora::ado::Properties();
+        return;
+    }
     releaseRows();
     m_properties = condora::ado::Properties();
     if (!m_open && m_qtConnectionName.isEmpty()) {
@@ -319,6 +349,10 @@ void Connection::Close()
 
 void Connection::interruptStatement()
 {
+    if (m_runner) {
+        m_runner->cancel();
+        return;
+    }
     if (sqlite3 *native = sqliteHandleOf(*this)) {
         sqlite3_interrupt(native);
         return;
@@ -358,6 +392,9 @@ QString StatementInFlight::closedMeanwhile()
 
 int Connection::State() const
 {
+    if (m_runner) {
+        return m_open ? adStateOpen : adStateClosed;
+    }
     return m_open && database().isOpen() ? adStateOpen : adStateClosed;
 }
 
@@ -371,6 +408,9 @@ std::unique_ptr<Recordset> Connection::Execute(const QString &sql, int options)
 {
     requireOpen();
     m_lastExecuteOptions = options;
+    if (m_host) {
+        m_host->m_lastExecuteOptions = options;
+    }
     auto recordset = std::make_unique<Recordset>();
     recordset->Open(sql, *this);
     return recordset;
@@ -378,6 +418,9 @@ std::unique_ptr<Recordset> Connection::Execute(const QString &sql, int options)
 
 bool Connection::isLocked(int waitMs) const
 {
+    if (m_runner) {
+        return false; // its statements wait for a lock on their own thread, and can be stopped there
+    }
     const QSqlDatabase db = database();
     if (!db.isOpen() || db.driverName() != u"QSQLITE") {
         return false;
@@ -403,7 +446,7 @@ bool Connection::isLocked(int waitMs) const
 
 QSqlDatabase Connection::database() const
 {
-    if (!m_open || m_qtConnectionName.isEmpty()) {
+    if (m_runner || !m_open || m_qtConnectionName.isEmpty()) {
         return {};
     }
     return QSqlDatabase::database(m_qtConnectionName, false);
@@ -411,11 +454,38 @@ QSqlDatabase Connection::database() const
 
 QString Connection::driverName() const
 {
+    if (m_runner) {
+        return m_open ? m_runnerDriver : QString();
+    }
     return database().driverName();
+}
+
+int Connection::numericalPrecisionPolicy() const
+{
+    if (m_precisionPolicy >= 0) {
+        return m_precisionPolicy;
+    }
+    if (m_runner) {
+        return m_host ? m_host->numericalPrecisionPolicy() : int(QSql::LowPrecisionDouble);
+    }
+    return int(database().numericalPrecisionPolicy());
+}
+
+void Connection::setNumericalPrecisionPolicy(int policy)
+{
+    if (m_runner) {
+        m_precisionPolicy = policy;
+        return;
+    }
+    QSqlDatabase db = database();
+    db.setNumericalPrecisionPolicy(QSql::NumericalPrecisionPolicy(policy));
 }
 
 bool Connection::statementsBlock() const
 {
+    if (m_runner) {
+        return false; // they run on the run's own thread
+    }
     const QString driver = driverName();
     if (driver == u"QSQLITE") {
         return false; // its progress handler lets the events through

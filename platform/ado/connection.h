@@ -6,7 +6,10 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
+
+struct sqlite3;
 
 namespace condora::ado {
 
@@ -15,6 +18,7 @@ class ProbeCache;
 class Recordset;
 class RowSource;
 class StatementActivity;
+class StatementRunner;
 
 /// Cursor locations: 2 server (the default: forward-only streaming, RecordCount -1),
 /// 3 client (every row fetched at open, RecordCount exact).
@@ -86,7 +90,7 @@ private:
 /// Closing (or destroying) the connection releases every RowSource it produced: rows already
 /// fetched stay readable, no more arrive. Recordsets and row sources never keep the
 /// connection open.
-class CONDORA_EXPORT Connection
+class CONDORA_EXPORT Connection : public std::enable_shared_from_this<Connection>
 {
 public:
     Connection();
@@ -138,6 +142,16 @@ public:
     void setStatementActivity(StatementActivity *activity) { m_activity = activity; }
     ///@}
 
+    ///@{
+    /// Whether the control's runs on this connection send their statements through a
+    /// read-only copy of it on a worker thread (see runconnection.h), where that copy sees the
+    /// same data: true by default. A host turns it off to keep every statement of a run on
+    /// this connection: to trace them on its handle, or when its session holds what a copy
+    /// would not see and the checks cannot tell (MySQL user variables or temporary tables).
+    bool separateRunConnection() const { return m_separateRuns; }
+    void setSeparateRunConnection(bool separate) { m_separateRuns = separate; }
+    ///@}
+
     /// True while a statement on this connection is being executed or its rows fetched. Only
     /// code run from the window's events meanwhile can see it true; no other statement can
     /// start on the connection then.
@@ -151,7 +165,8 @@ public:
     /// connection is not open. It reads the schema's first row (not counted as a statement).
     bool isLocked(int waitMs) const;
 
-    /// The underlying Qt database (invalid when not open).
+    /// The underlying Qt database (invalid when not open, and for a run's connection, whose
+    /// database lives on the run's own thread: see runconnection.h).
     QSqlDatabase database() const;
     /// The database kind behind the connection: "QSQLITE", "QPSQL", "QODBC".
     QString driverName() const;
@@ -167,7 +182,13 @@ public:
     /// not counted, so a freshly opened connection reads 0.
     int statementCount() const { return m_statementCount; }
     /// Starts the count again at 0.
-    void resetStatementCount() { m_statementCount = 0; }
+    void resetStatementCount()
+    {
+        m_statementCount = 0;
+        if (m_host) {
+            m_host->resetStatementCount();
+        }
+    }
     /// The last statement counted (empty before the first).
     QString lastStatement() const { return m_lastStatement; }
     /// Counts `sql` as sent (called by Recordset::Open).
@@ -175,10 +196,28 @@ public:
     {
         ++m_statementCount;
         m_lastStatement = sql;
+        if (m_host) {
+            m_host->countStatement(sql);
+        }
     }
+
+    ///@{
+    /// How exact numbers arrive (QSql::NumericalPrecisionPolicy), for the statements this
+    /// connection runs from now on; the database's own policy until set.
+    int numericalPrecisionPolicy() const;
+    void setNumericalPrecisionPolicy(int policy);
+    ///@}
 
 private:
     friend class Recordset;
+    friend class StatementRunner;
+    friend class RunnerRows;
+    friend bool runStatementRunning(const Connection &host);
+    friend bool withSqliteHandle(Connection &connection, const std::function<bool(sqlite3 *)> &work);
+    friend std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &host, const QString &statement,
+                                                      QString *why);
+    /// A connection that owns the already opened Qt database `qtName` (the run's own copy).
+    static std::unique_ptr<Connection> adoptOwned(const QString &qtName);
     friend class ReadOnlyGuard;
     friend class PgReadOnlyScope;
     friend class StatementInFlight;
@@ -219,6 +258,14 @@ private:
     QList<std::weak_ptr<RowSource>> m_rowSources;
     /// The read-only transaction the PostgreSQL statements whose rows stream share.
     std::weak_ptr<PgReadOnlyScope> m_pgScope;
+    /// A run's connection: its statements go to the runner's own connection on a worker thread,
+    /// and are counted on the host's connection too.
+    std::shared_ptr<StatementRunner> m_runner;
+    std::shared_ptr<Connection> m_host;
+    QList<std::weak_ptr<Connection>> m_runs; // the runs' connections made from this one
+    QString m_runnerDriver;
+    int m_precisionPolicy = -1; // -1: the database's own
+    bool m_separateRuns = true;
 };
 
 } // namespace condora::ado

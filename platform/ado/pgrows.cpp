@@ -286,6 +286,9 @@ void PgRows::describe(const PgResult *result)
         m_types.append(pq.ftype(result, column));
     }
     m_store.emplace(columns);
+    if (m_shared) {
+        m_store->shareWithReaders();
+    }
 }
 
 void PgRows::appendRow(const PgResult *result, int row)

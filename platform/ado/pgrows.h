@@ -56,6 +56,13 @@ public:
         m_lent.set(std::move(activity), replaced);
     }
     void release() override;
+    void shareWithReaders() override
+    {
+        m_shared = true;
+        if (m_store) {
+            m_store->shareWithReaders();
+        }
+    }
     QString fetchError() const override { return atEnd() ? m_fetchError : QString(); }
 
     /// The column names and type OIDs the server reported.
@@ -91,6 +98,7 @@ private:
     QStringList m_names;
     QList<unsigned> m_types;
     std::optional<RowStore> m_store; // once the server described the columns
+    bool m_shared = false;           // shareWithReaders() was called
     int m_visible = 0;   // rows handed out; the store may hold some read ahead
     int m_readAhead = 0; // rows the next fetch reads at least
     bool m_serverDone = false;

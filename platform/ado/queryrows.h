@@ -48,6 +48,7 @@ public:
         m_sql = sql;
     }
     const RowStore &store() const { return m_store; }
+    void shareWithReaders() override { m_store.shareWithReaders(); }
     void lendActivity(std::shared_ptr<StatementActivity> activity, StatementActivity *replaced) override
     {
         m_lent.set(std::move(activity), replaced);

@@ -9,6 +9,8 @@
 #include "platform/ado/probecache.h"
 #include "platform/ado/queryrows.h"
 #include "platform/ado/readonlyguard.h"
+#include "platform/ado/runnerrows.h"
+#include "platform/ado/statementrunner.h"
 #include "platform/ado/sqlitecolumns.h"
 #include "platform/ado/sqliterows.h"
 #include "platform/ado/statementinflight.h"
@@ -16,6 +18,7 @@
 #include "platform/runtimeerror.h"
 
 #include <QHash>
+#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -249,6 +252,10 @@ void Recordset::Open(const QString &source, Connection &connection)
 {
     openInFlight(*this, connection, [&] {
         beginOpen(source, connection);
+        if (connection.m_runner) {
+            openOnRunner(source, connection, false);
+            return;
+        }
         const QSqlDatabase db = connection.database();
         if (PgRows::usable(db)) {
             openPostgres(source, connection, db);
@@ -294,6 +301,13 @@ void Recordset::OpenColumns(const QString &source, Connection &connection)
 
 void Recordset::probeColumns(const QString &source, Connection &connection)
 {
+    if (connection.m_runner) {
+        openInFlight(*this, connection, [&] {
+            beginOpen(source, connection);
+            openOnRunner(source, connection, true);
+        });
+        return;
+    }
     sqlite3 *native = sqliteHandleOf(connection);
     if (native == nullptr) {
         Open(source, connection);
@@ -419,6 +433,70 @@ void Recordset::openPostgres(const QString &source, Connection &connection, cons
     }
     rows->setOnRelease(guard.takeFinish());
     takeRows(std::move(rows), connection);
+}
+
+void Recordset::openOnRunner(const QString &source, Connection &connection, bool columnsOnly)
+{
+    const std::shared_ptr<StatementRunner> runner = connection.m_runner;
+    const int location = connection.CursorLocation();
+    const int precision = connection.m_precisionPolicy;
+    struct Opened
+    {
+        bool open = false;
+        QString source;
+        QList<QString> names;
+        QList<int> types;
+        QList<int> nativeTypes;
+        int recordCount = -1;
+        std::shared_ptr<RowSource> rows;
+        RunnerRows::Progress progress;
+    } opened;
+    // The worker's rows go on the worker, also when the wait ends in a stop.
+    auto discard = qScopeGuard([&] {
+        if (opened.rows) {
+            runner->post([rows = std::move(opened.rows)](Connection &) mutable { rows.reset(); });
+        }
+    });
+    runner->run(source, connection.statementActivity(), [&](Connection &own) {
+        own.setCursorLocation(location);
+        const int ownPrecision = own.numericalPrecisionPolicy();
+        const auto restore = qScopeGuard([&] { own.setNumericalPrecisionPolicy(ownPrecision); });
+        if (precision >= 0) {
+            own.setNumericalPrecisionPolicy(precision);
+        }
+        Recordset worker;
+        if (columnsOnly) {
+            worker.probeColumns(source, own);
+        } else {
+            worker.Open(source, own);
+        }
+        opened = {worker.m_open, worker.m_source, worker.m_names, worker.m_types, worker.m_nativeTypes,
+                  worker.m_recordCount, worker.m_rows, {}};
+        if (opened.rows) {
+            opened.rows->shareWithReaders();
+            opened.progress = RunnerRows::progressOf(*opened.rows);
+        }
+    });
+    m_source = opened.source;
+    m_names = opened.names;
+    m_types = opened.types;
+    m_nativeTypes = opened.nativeTypes;
+    m_recordCount = opened.recordCount;
+    m_position = 0;
+    m_open = opened.open;
+    if (!m_open) {
+        return;
+    }
+    if (columnsOnly || !opened.rows) {
+        m_rows = std::make_shared<NoRows>(m_names);
+        return;
+    }
+    discard.dismiss();
+    m_rows = std::make_shared<RunnerRows>(runner, std::move(opened.rows), connection, source, opened.progress);
+    // Closing the host's connection lets these rows go, as it does its own.
+    if (connection.m_host) {
+        connection.m_host->trackRows(m_rows);
+    }
 }
 
 void Recordset::takeRows(std::shared_ptr<RowSource> rows, Connection &connection)

@@ -63,6 +63,10 @@ public:
     /// Fetches made later, while the connection still has the activity `replaced` (the host's,
     /// or none), run under `activity` instead: the busy state a result was opened with stays
     /// with its later fetches. Sources that fetch nothing later ignore it.
+    /// Makes the rows fetched so far readable from another thread while this one fetches more
+    /// (value(), text() of rows below a count the fetching thread reported). Sources that
+    /// fetch nothing later ignore it.
+    virtual void shareWithReaders() {}
     virtual void lendActivity(std::shared_ptr<StatementActivity> activity, StatementActivity *replaced)
     {
         Q_UNUSED(activity);
@@ -194,6 +198,9 @@ private:
     void openWithDriver(const QString &source, Connection &connection, const QSqlDatabase &db);
     /// Open() on a PostgreSQL connection, through libpq's asynchronous interface.
     void openPostgres(const QString &source, Connection &connection, const QSqlDatabase &db);
+    /// Open() or OpenColumns() on a run's connection: the statement runs on the run's own
+    /// thread and connection (see runconnection.h).
+    void openOnRunner(const QString &source, Connection &connection, bool columnsOnly);
     /// Opens the recordset on the rows of the statement just run (all of them with a client
     /// cursor).
     void takeRows(std::shared_ptr<RowSource> rows, Connection &connection);

@@ -118,7 +118,12 @@ char *RowStore::room(qsizetype bytes)
     m_rowStart = block.data.get();
     m_end = m_rowStart + written;
     m_limit = m_rowStart + block.capacity;
-    m_blocks.push_back(std::move(block));
+    if (m_share) {
+        const std::unique_lock lock(*m_share);
+        m_blocks.push_back(std::move(block));
+    } else {
+        m_blocks.push_back(std::move(block));
+    }
     return m_end;
 }
 
@@ -310,18 +315,31 @@ void RowStore::endRow()
         room(1); // a row of no columns before any other still needs a block to point into
     }
     const Block &block = m_blocks.back();
-    m_rows.push_back({quint32(m_blocks.size() - 1), quint32(m_rowStart - block.data.get())});
+    const Location location{quint32(m_blocks.size() - 1), quint32(m_rowStart - block.data.get())};
+    if (m_share) {
+        const std::unique_lock lock(*m_share);
+        m_rows.push_back(location);
+    } else {
+        m_rows.push_back(location);
+    }
     m_cellBytes += m_end - m_rowStart;
     m_rowStart = m_end;
 }
 
 const char *RowStore::cell(int row, int column) const
 {
+    std::shared_lock<std::shared_mutex> lock;
+    if (m_share) {
+        lock = std::shared_lock(*m_share);
+    }
     if (row < 0 || row >= rowCount() || column < 0 || column >= m_columnCount) {
         return nullptr;
     }
-    const Location &location = m_rows[size_t(row)];
+    const Location location = m_rows[size_t(row)];
     const char *p = m_blocks[location.block].data.get() + location.offset;
+    if (lock.owns_lock()) {
+        lock.unlock(); // a row once appended never moves
+    }
     for (int c = 0; c < column; ++c) {
         skip(p);
     }

@@ -6,6 +6,8 @@
 #include <QVariant>
 
 #include <memory>
+#include <mutex>
+#include <shared_mutex>
 #include <vector>
 
 namespace condora::ado {
@@ -20,6 +22,16 @@ public:
 
     int columnCount() const { return m_columnCount; }
     int rowCount() const { return int(m_rows.size()); }
+
+    /// From now on one thread may append rows while others read the rows appended before
+    /// (value(), text()): each append takes a short lock where the index could move. The
+    /// readers learn how many rows there are from the writer, not from rowCount().
+    void shareWithReaders()
+    {
+        if (!m_share) {
+            m_share = std::make_unique<std::shared_mutex>();
+        }
+    }
 
     /// Appends one row; `values` holds columnCount() values (missing ones are stored as NULL).
     void append(const QList<QVariant> &values);
@@ -90,6 +102,7 @@ private:
     char *m_limit = nullptr;
     int m_cellsInRow = 0;
     qint64 m_cellBytes = 0;
+    std::unique_ptr<std::shared_mutex> m_share; // set once rows are read from another thread
 };
 
 } // namespace condora::ado

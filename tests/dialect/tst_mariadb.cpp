@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QScopeGuard>
 #include <QSqlQuery>
 #include <QUuid>
 #include <QtTest>
@@ -369,6 +370,9 @@ void TestMariaDb::typedValues()
     QFETCH(QString, value);
     QFETCH(QStringList, ids);
 
+    // The server's log is read by the host connection's thread id: the run stays on it.
+    m_connection->setSeparateRunConnection(false);
+    const auto separateAgain = qScopeGuard([this] { m_connection->setSeparateRunConnection(true); });
     const int logged = int(m_outside->received(m_threadId).size());
     ControlRun run;
     run.connection = m_connection;

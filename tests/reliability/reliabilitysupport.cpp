@@ -253,6 +253,8 @@ StatementTrace::StatementTrace(condora::ado::Connection &connection)
     : m_connection(&connection)
     , m_driver(connection.database().driver())
 {
+    // The runs' statements stay on the traced connection.
+    connection.setSeparateRunConnection(false);
     const QVariant handle = connection.database().driver()->handle();
     if (qstrcmp(handle.typeName(), "sqlite3*") == 0) {
         m_sqlite = *static_cast<sqlite3 *const *>(handle.constData());

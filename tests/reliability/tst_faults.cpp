@@ -179,6 +179,8 @@ void TestFaults::faults()
     }
     const QMap<QString, int> counts = engine == Engine::Sqlite ? db->tableCounts() : m_pgCounts;
     const std::shared_ptr<ado::Connection> connection = db->open();
+    // The server process ended is the host connection's own: the run stays on it.
+    connection->setSeparateRunConnection(fault != Fault::EndServerProcess);
 
     bool injected = false;
     const auto inject = [&] {

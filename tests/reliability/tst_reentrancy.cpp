@@ -305,8 +305,9 @@ void TestReentrancy::hostActsDuringStatement()
         QCOMPARE(texts.mid(1), answer);
         break;
     case HostAction::OwnStatement:
-        // Refused, not sent in the middle of ours; the run goes on.
-        QCOMPARE(ownStatement, refused);
+        // The run's statements are on a connection of its own: the host's statement runs on
+        // its connection at once and gives its answer; the run goes on.
+        QCOMPARE(ownStatement, QString::number(countOf(*db->connection)));
         QCOMPARE(texts, answer);
         break;
     case HostAction::MessageBox:

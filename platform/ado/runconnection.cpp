@@ -1,0 +1,252 @@
+#include "platform/ado/runconnection.h"
+
+#include "platform/ado/activityscope.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/libpq.h"
+#include "platform/ado/statementrunner.h"
+#include "platform/runtimeerror.h"
+
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlQuery>
+
+#include <sql.h>
+#include <sqlext.h>
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace condora::ado {
+
+namespace {
+
+/// Settings a copy must not take over: the copy's own read-only guard, what the role carries,
+/// and what only names the client.
+bool keptOwn(const QString &name)
+{
+    static const QStringList own{u"default_transaction_read_only"_s, u"transaction_read_only"_s, u"role"_s,
+                                 u"session_authorization"_s, u"is_superuser"_s, u"transaction_isolation"_s,
+                                 u"transaction_deferrable"_s, u"default_transaction_isolation"_s,
+                                 u"default_transaction_deferrable"_s, u"application_name"_s};
+    return own.contains(name);
+}
+
+/// The number the first column of `sql` gives on `native`, or -1.
+qint64 sqliteNumber(sqlite3 *native, const char *sql)
+{
+    sqlite3_stmt *statement = nullptr;
+    qint64 number = -1;
+    if (sqlite3_prepare_v2(native, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW) {
+        number = sqlite3_column_int64(statement, 0);
+    }
+    sqlite3_finalize(statement);
+    return number;
+}
+
+bool compiles(sqlite3 *native, const QString &sql)
+{
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt *statement = nullptr;
+    const bool ok = sqlite3_prepare_v2(native, text.constData(), int(text.size()), &statement, nullptr) == SQLITE_OK;
+    sqlite3_finalize(statement);
+    return ok;
+}
+
+/// What only the host's SQLite connection sees, or empty.
+QString sqliteSessionOnly(const QSqlDatabase &db)
+{
+    const QString name = db.databaseName().trimmed();
+    if (name.isEmpty() || name == u":memory:"_s || name.contains(u"mode=memory"_s)
+        || (name.startsWith(u"file:"_s) && name.contains(u":memory:"_s))) {
+        return u"an in-memory database"_s;
+    }
+    sqlite3 *native = sqliteHandleOf(db);
+    if (native == nullptr) {
+        return u"a connection whose handle cannot be read"_s;
+    }
+    if (sqlite3_get_autocommit(native) == 0) {
+        return u"the host's open transaction"_s;
+    }
+    if (sqliteNumber(native, "select count(*) from temp.sqlite_master") > 0) {
+        return u"temporary tables or views"_s;
+    }
+    if (sqlite3_db_name(native, 2) != nullptr) {
+        return u"attached databases"_s; // 0 is main, 1 temp, every further one attached
+    }
+    return {};
+}
+
+/// What only the host's PostgreSQL connection sees, or empty; fills the session to copy.
+QString postgresSessionOnly(const QSqlDatabase &db, SessionCopy &session)
+{
+    const PgApi &pq = pgApi();
+    if (void *conn = pgConnection(db); conn != nullptr && pq.ok() && pq.transactionStatus(conn) != PgApi::TransIdle) {
+        return u"the host's open transaction"_s;
+    }
+    QSqlQuery query(db);
+    if (!query.exec(u"select count(*) from pg_class where relnamespace = pg_my_temp_schema()"_s) || !query.next()) {
+        return u"a session that cannot be read"_s;
+    }
+    if (query.value(0).toLongLong() > 0) {
+        return u"temporary tables"_s;
+    }
+    if (!query.exec(u"select current_user, session_user"_s) || !query.next()) {
+        return u"a session that cannot be read"_s;
+    }
+    if (query.value(0).toString() != query.value(1).toString()) {
+        session.role = query.value(0).toString();
+    }
+    if (!query.exec(u"select name, setting from pg_settings where source = 'session'"_s)) {
+        return u"a session that cannot be read"_s;
+    }
+    while (query.next()) {
+        const QString name = query.value(0).toString();
+        if (!keptOwn(name)) {
+            session.settings.append({name, query.value(1).toString()});
+        }
+    }
+    return {};
+}
+
+bool isMySqlFamily(const Connection &connection)
+{
+    if (connection.driverName() == u"QMYSQL"_s) {
+        return true;
+    }
+    const Properties &properties = connection.Properties();
+    const QString dbms = properties.Count() > 1 ? properties.Item(1).Value().toString() : QString();
+    return dbms.contains(u"MySQL"_s, Qt::CaseInsensitive) || dbms.contains(u"MariaDB"_s, Qt::CaseInsensitive);
+}
+
+/// The session variables of a MySQL/MariaDB connection that change what a statement means or
+/// gives (ANSI_QUOTES, NO_BACKSLASH_ESCAPES, PIPES_AS_CONCAT, the time zone, ...), to be set
+/// alike on the copy; empty reason when they were read.
+QString mysqlSessionOnly(const QSqlDatabase &db, SessionCopy &session)
+{
+    static const QStringList names{u"sql_mode"_s, u"time_zone"_s, u"div_precision_increment"_s,
+                                   u"group_concat_max_len"_s};
+    QSqlQuery query(db);
+    QStringList selected;
+    for (const QString &name : names) {
+        selected.append(u"@@session."_s + name);
+    }
+    if (!query.exec(u"select "_s + selected.join(u", "_s)) || !query.next()) {
+        return u"a session that cannot be read"_s;
+    }
+    // The values are written into the statement that sets them: only such as these servers give.
+    static const QRegularExpression plain(u"^[A-Za-z0-9_,:+./ -]*$"_s);
+    for (int i = 0; i < names.size(); ++i) {
+        const QString value = query.value(i).toString();
+        if (!plain.match(value).hasMatch()) {
+            return u"a session setting that cannot be copied"_s;
+        }
+        session.settings.append({names.at(i), value});
+    }
+    return {};
+}
+
+/// What only the host's ODBC connection sees, or empty.
+QString odbcSessionOnly(const QSqlDatabase &db)
+{
+    const QVariant handle = db.driver() ? db.driver()->handle() : QVariant();
+    SQLHDBC hdbc = handle.metaType() == QMetaType::fromType<void *>() ? handle.value<void *>() : nullptr;
+    if (hdbc == nullptr) {
+        return u"a connection whose handle cannot be read"_s;
+    }
+    SQLULEN autocommit = SQL_AUTOCOMMIT_ON;
+    if (SQL_SUCCEEDED(SQLGetConnectAttr(hdbc, SQL_ATTR_AUTOCOMMIT, &autocommit, 0, nullptr))
+        && autocommit == SQL_AUTOCOMMIT_OFF) {
+        return u"the host's open transaction"_s;
+    }
+    return {};
+}
+
+} // namespace
+
+bool runStatementRunning(const Connection &host)
+{
+    for (const std::weak_ptr<Connection> &run : host.m_runs) {
+        if (const std::shared_ptr<Connection> connection = run.lock(); connection && connection->statementRunning()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool withSqliteHandle(Connection &connection, const std::function<bool(sqlite3 *)> &work)
+{
+    if (connection.driverName() != u"QSQLITE"_s) {
+        return false;
+    }
+    if (!connection.m_runner) {
+        sqlite3 *native = sqliteHandleOf(connection);
+        return native != nullptr && work(native);
+    }
+    bool done = false;
+    connection.m_runner->run(QString(), nullptr, [&](Connection &own) {
+        sqlite3 *native = sqliteHandleOf(own);
+        done = native != nullptr && work(native);
+    });
+    return done;
+}
+
+std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &host, const QString &statement, QString *why)
+{
+    const auto onHost = [&](const QString &reason) {
+        if (why != nullptr) {
+            *why = reason;
+        }
+        return host;
+    };
+    if (!host || !host->isOpen() || host->m_runner) {
+        return onHost(QString());
+    }
+    if (!host->separateRunConnection()) {
+        return onHost(u"the host's choice"_s);
+    }
+    const QSqlDatabase db = host->database();
+    const QString driver = db.driverName();
+    SessionCopy session;
+    QString only;
+    if (driver == u"QSQLITE"_s) {
+        only = sqliteSessionOnly(db);
+    } else if (driver == u"QPSQL"_s) {
+        only = postgresSessionOnly(db, session);
+    } else if (driver == u"QODBC"_s) {
+        only = odbcSessionOnly(db);
+    } else if (driver != u"QMYSQL"_s) {
+        only = u"a database kind that is not copied"_s;
+    }
+    if (only.isEmpty() && (driver == u"QODBC"_s || driver == u"QMYSQL"_s) && isMySqlFamily(*host)) {
+        only = mysqlSessionOnly(db, session);
+    }
+    if (!only.isEmpty()) {
+        return onHost(only);
+    }
+    std::shared_ptr<StatementRunner> runner;
+    try {
+        runner = StatementRunner::open(*host, session);
+    } catch (const RuntimeError &error) {
+        return onHost(u"a copy that cannot be opened: "_s + error.description());
+    }
+    if (driver == u"QSQLITE"_s && !statement.trimmed().isEmpty() && compiles(sqliteHandleOf(db), statement)) {
+        bool copyCompiles = false;
+        runner->run(QString(), nullptr,
+                    [&](Connection &own) { copyCompiles = compiles(sqliteHandleOf(own.database()), statement); });
+        if (!copyCompiles) {
+            return onHost(u"functions, collations or modules of the host's connection"_s);
+        }
+    }
+    auto connection = std::make_shared<Connection>();
+    connection->m_runner = std::move(runner);
+    connection->m_host = host;
+    connection->m_runnerDriver = driver;
+    connection->m_properties = host->Properties();
+    connection->m_cursorLocation = host->CursorLocation();
+    connection->m_open = true;
+    host->m_runs.removeIf([](const std::weak_ptr<Connection> &run) { return run.expired(); });
+    host->m_runs.append(connection);
+    return connection;
+}
+
+} // namespace condora::ado

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+struct sqlite3;
+
+namespace condora::ado {
+
+class Connection;
+
+/// The connection a run's statements go through.
+///
+/// Normally a run's connection of its own: every statement runs on a worker thread, on a
+/// read-only copy of `host` (see StatementRunner), so that no event loop ever runs inside a
+/// database call, the host's connection is neither held nor disturbed meanwhile, and the host
+/// may close its connection or run its own statements on it at any time. Statements are still
+/// counted on `host` (statementCount()). Closing or destroying the returned connection does
+/// not cut the rows it handed out: each result keeps the run's connection open until it is
+/// let go.
+///
+/// A second connection must see exactly the rows the host's connection sees, or the run would
+/// show other rows than the host's statement gives. Where it cannot, `host` itself is returned
+/// and `why` (when given) says what only the host's connection sees:
+///   - an in-memory SQLite database, attached databases, temporary tables or views;
+///   - a transaction the host has open (its uncommitted rows, and on PostgreSQL its SET LOCAL);
+///   - on SQLite, a `statement` that compiles on the host's connection but not on a copy (a
+///     function, collation or module the host registered on its connection);
+///   - a copy that cannot be opened (a password given to open() only) or given the host's
+///     PostgreSQL role and session settings.
+/// On PostgreSQL the copy takes the host's current role (SET ROLE) and every setting the host
+/// set for its session (search_path, standard_conforming_strings, custom settings that a
+/// row-level security policy may read), so that it sees what the host sees.
+/// On the host's connection statements run on the GUI thread as they always did.
+std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &host, const QString &statement,
+                                          QString *why = nullptr);
+
+/// True while a statement of a run made from `host` runs (on the run's own connection).
+bool runStatementRunning(const Connection &host);
+
+/// Runs `work` with the native handle of the SQLite connection the statements of `connection`
+/// run on (on its thread); false when it is no SQLite connection, or `work` says false.
+bool withSqliteHandle(Connection &connection, const std::function<bool(sqlite3 *)> &work);
+
+} // namespace condora::ado
