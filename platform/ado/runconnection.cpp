@@ -90,6 +90,22 @@ QString postgresSessionOnly(const QSqlDatabase &db, SessionCopy &session)
     if (query.value(0).toLongLong() > 0) {
         return u"temporary tables"_s;
     }
+    // Custom settings (app.tenant) are not listed by the server, so a copy cannot take them.
+    // Where a policy, view or function of the database reads settings (current_setting,
+    // function ids 2077 and 3294 in stored expressions), they may decide the rows.
+    if (!query.exec(u"select exists (select 1 from pg_policy p where p.polqual::text ~ ':funcid (2077|3294) ' "
+                    u"or coalesce(p.polwithcheck::text, '') ~ ':funcid (2077|3294) ') "
+                    u"or exists (select 1 from pg_rewrite r join pg_class c on c.oid = r.ev_class "
+                    u"join pg_namespace n on n.oid = c.relnamespace where n.nspname not in ('pg_catalog', "
+                    u"'information_schema') and r.ev_action::text ~ ':funcid (2077|3294) ') "
+                    u"or exists (select 1 from pg_proc p join pg_namespace n on n.oid = p.pronamespace "
+                    u"where n.nspname not in ('pg_catalog', 'information_schema') and p.prosrc ~* 'current_setting')"_s)
+        || !query.next()) {
+        return u"a session that cannot be read"_s;
+    }
+    if (query.value(0).toBool()) {
+        return u"settings of the host's session that policies, views or functions read"_s;
+    }
     if (!query.exec(u"select current_user, session_user"_s) || !query.next()) {
         return u"a session that cannot be read"_s;
     }

@@ -30,9 +30,12 @@ class Connection;
 ///     function, collation or module the host registered on its connection);
 ///   - a copy that cannot be opened (a password given to open() only) or given the host's
 ///     PostgreSQL role and session settings.
-/// On PostgreSQL the copy takes the host's current role (SET ROLE) and every setting the host
-/// set for its session (search_path, standard_conforming_strings, custom settings that a
-/// row-level security policy may read), so that it sees what the host sees.
+///   - on PostgreSQL, a database whose row-level security policies, views or functions read
+///     settings (current_setting): the server does not list custom settings such as
+///     app.tenant, so a copy could not take them over.
+/// On PostgreSQL the copy takes the host's current role (SET ROLE) and every listed setting
+/// the host set for its session (search_path, standard_conforming_strings, ...); on
+/// MySQL/MariaDB its sql_mode, time_zone, div_precision_increment and group_concat_max_len.
 /// On the host's connection statements run on the GUI thread as they always did.
 std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &host, const QString &statement,
                                           QString *why = nullptr);
