@@ -1,6 +1,7 @@
 #include "control/condora.h"
 
 #include "control/condora_p.h"
+#include "control/errorvalue_p.h"
 
 #include "analysis/columnfilters.h"
 #include "analysis/databasekind.h"
@@ -86,11 +87,18 @@ Condora::Condora(QWidget *parent)
     initProperties();
 }
 
+CondoraOpenRun::CondoraOpenRun() = default;
+CondoraOpenRun::~CondoraOpenRun() = default;
+
 Condora::~Condora()
 {
     // The host deletes the window while a run's dialog is open (perhaps with a statement
     // running under it): the dialog leaves the window instead of being deleted with it, and the
     // run ends once the stack has unwound.
+    // A window-modal run's dialog closes without a word to a control that is going.
+    if (d->openRun) {
+        d->openRun->abandoned = true;
+    }
     if (d->dialog) {
         d->dialog->abandon();
     }
@@ -98,7 +106,7 @@ Condora::~Condora()
 
 // Query run -------------------------------------------------------------------------------------
 
-QString Condora::runQuery(condora::QueryRun &run)
+QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraOpenRun> &windowModal)
 {
     using namespace condora;
     if (d->running) {
@@ -111,7 +119,7 @@ QString Condora::runQuery(condora::QueryRun &run)
     // when it is still there.
     const QPointer<Condora> self(this);
     d->running = true;
-    const auto runEnded = qScopeGuard([this, &self] {
+    auto runEnded = qScopeGuard([this, &self] {
         if (self) {
             d->running = false;
         }
@@ -121,7 +129,7 @@ QString Condora::runQuery(condora::QueryRun &run)
     ado::Connection &connection = *run.connection;
     // The window stays alive while the run's statements work, and the user may stop them; a
     // stopped statement ends the run with one message.
-    BusyScope busy(connection, nullptr, window());
+    auto busy = std::make_unique<BusyScope>(connection, nullptr, window());
     const auto stopped = [] {
         showError(QString(), RuntimeError(ErrorNumber::Cancelled, ado::cancelledDescription()));
         return QString();
@@ -202,7 +210,7 @@ QString Condora::runQuery(condora::QueryRun &run)
         }
         probes.reset();
         // A probe whose failure the analysis passes over may have been stopped: the run ends.
-        if (busy.activity().cancelled()) {
+        if (busy->activity().cancelled()) {
             return stopped();
         }
         run.fieldCatalog = catalog;
@@ -221,7 +229,7 @@ QString Condora::runQuery(condora::QueryRun &run)
         // the whole application. Deleted here, or left behind by the window when that goes first
         // (abandon()).
         const QPointer<frmCondora> dialog = new frmCondora(run, window());
-        const auto discard = qScopeGuard([&dialog] { delete dialog.data(); });
+        auto discard = qScopeGuard([&dialog] { delete dialog.data(); });
         d->dialog = dialog;
         dialog->setCountRows(d->countRows);
         if (!rowsToLoad.isEmpty()) {
@@ -242,19 +250,53 @@ QString Condora::runQuery(condora::QueryRun &run)
             }
             dialog->setConditionRows(loaded.rows);
         }
+        // What the dialog leaves when it closes: its statement, and the rows behind it.
+        const auto accepted = [this, catalog](frmCondora &closed, const QueryRun &ofRun) {
+            const QString sql = closed.resultSql();
+            if (!sql.isEmpty()) {
+                d->lastRows = conditionRowsToJson(closed.conditionRows(), catalog);
+                d->lastRowsSql = ofRun.baseSql;
+                const ComposedCondition parameterized = composeParameterized(closed.conditionRows(), ofRun);
+                d->lastParameterSql = parameterized.statement;
+                d->lastParameters = parameterized.parameters;
+            }
+            return sql;
+        };
+        if (windowModal) {
+            // The run goes on after this call has returned: its busy state and its running mark
+            // stay until the dialog closes.
+            windowModal->busy = std::move(busy);
+            windowModal->pending = true;
+            d->openRun = windowModal;
+            runEnded.dismiss();
+            discard.dismiss();
+            const std::shared_ptr<CondoraOpenRun> state = windowModal;
+            frmCondora *shown = dialog.data();
+            connect(shown, &QDialog::finished, shown, [this, state, shown, accepted] {
+                shown->deleteLater();
+                if (state->abandoned) {
+                    state->busy.reset();
+                    return;
+                }
+                QString sql;
+                try {
+                    sql = accepted(*shown, state->run);
+                } catch (...) {
+                    d->lastError = currentErrorAsSqlError();
+                }
+                state->busy.reset();
+                d->openRun.reset();
+                d->running = false;
+                finishOpenRun(sql);
+            });
+            dialog->open();
+            return QString();
+        }
         dialog->exec();
         if (!self || !dialog) {
             return QString();
         }
-        const QString sql = dialog->resultSql();
-        if (!sql.isEmpty()) {
-            d->lastRows = conditionRowsToJson(dialog->conditionRows(), catalog);
-            d->lastRowsSql = run.baseSql;
-            const ComposedCondition parameterized = composeParameterized(dialog->conditionRows(), run);
-            d->lastParameterSql = parameterized.statement;
-            d->lastParameters = parameterized.parameters;
-        }
-        return sql;
+        return accepted(*dialog, run);
     };
     try {
         return ask();
@@ -310,8 +352,9 @@ QString Condora::GetQuerySql()
     return sql;
 }
 
-std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
+std::unique_ptr<condora::ado::Recordset> Condora::executeQuery(int QueryType, bool showErrors, QString *statement)
 {
+    d->lastError = QSqlError();
     std::unique_ptr<condora::ado::Recordset> result;
     condora::UserInteraction &ui = condora::UserInteraction::instance();
     const QPointer<Condora> self(this);
@@ -327,6 +370,9 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
             busy = std::make_unique<condora::BusyScope>(*hostConnection, nullptr, hostWindow);
         }
         const QString sql = runQuery(run);
+        if (statement) {
+            *statement = sql;
+        }
         if (self) {
             Q_EMIT queryFinished(sql);
         }
@@ -362,9 +408,122 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
         }
         ui.setMousePointer(condora::MousePointer::Default);
     } catch (...) {
-        condora::showCurrentError(QString());
+        if (self) {
+            d->lastError = condora::currentErrorAsSqlError();
+        }
+        if (showErrors) {
+            condora::showCurrentError(QString());
+        } else {
+            ui.setMousePointer(condora::MousePointer::Default);
+        }
     }
     return result;
+}
+
+std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
+{
+    return executeQuery(QueryType, true, nullptr);
+}
+
+condora::QueryModel *Condora::GetQueryModel(QObject *parent)
+{
+    // The host may delete the parent while the dialog is open.
+    const QPointer<QObject> owner(parent);
+    const QPointer<Condora> self(this);
+    QString sql;
+    const std::unique_ptr<condora::ado::Recordset> rows = executeQuery(0, false, &sql);
+    if (parent && !owner) {
+        return nullptr;
+    }
+    auto *model = new condora::QueryModel(parent);
+    model->setRowSource(rows ? rows->rowSource() : nullptr, sql);
+    if (self) {
+        model->setLastError(d->lastError);
+    }
+    return model;
+}
+
+QString Condora::GetQuerySql(bool *ok)
+{
+    const QPointer<Condora> self(this);
+    d->lastError = QSqlError();
+    QString sql;
+    try {
+        sql = GetQuerySql();
+    } catch (...) {
+        if (self) {
+            d->lastError = condora::currentErrorAsSqlError();
+        }
+    }
+    if (ok) {
+        *ok = !sql.isEmpty();
+    }
+    return sql;
+}
+
+QVariantMap Condora::GetQueryParameters(bool *ok)
+{
+    const QPointer<Condora> self(this);
+    d->lastError = QSqlError();
+    QVariantMap parameters;
+    try {
+        parameters = GetQueryParameters();
+    } catch (...) {
+        if (self) {
+            d->lastError = condora::currentErrorAsSqlError();
+        }
+    }
+    if (ok) {
+        *ok = !parameters.isEmpty();
+    }
+    return parameters;
+}
+
+QSqlError Condora::lastError() const
+{
+    return d->lastError;
+}
+
+void Condora::open()
+{
+    const QPointer<Condora> self(this);
+    if (d->running) {
+        // Refused with its message, as any second run is; nothing is emitted.
+        condora::QueryRun refused;
+        runQuery(refused);
+        return;
+    }
+    d->lastError = QSqlError();
+    const auto state = std::make_shared<CondoraOpenRun>();
+    QString sql;
+    try {
+        sql = runQuery(state->run, state);
+    } catch (...) {
+        if (self) {
+            d->lastError = condora::currentErrorAsSqlError();
+        }
+    }
+    if (self && !state->pending) {
+        finishOpenRun(sql);
+    }
+}
+
+void Condora::finishOpenRun(const QString &sql)
+{
+    const QPointer<Condora> self(this);
+    Q_EMIT queryFinished(sql);
+    if (!self) {
+        return;
+    }
+    QVariantMap parameters;
+    QString rows;
+    if (!sql.isEmpty()) {
+        if (!d->lastParameterSql.isEmpty()) {
+            parameters = {{u"sql"_s, d->lastParameterSql}, {u"values"_s, d->lastParameters}};
+        }
+        rows = d->lastRows;
+    }
+    Q_EMIT queryClosed(sql, parameters, rows);
 }
 
 QString Condora::SetFilterCondition(const QStringList &filterCondition)
