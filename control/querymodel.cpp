@@ -131,18 +131,19 @@ void QueryModel::fetchMore(const QModelIndex &parent)
     if (!self) {
         return;
     }
-    d->fetching = false;
     if (error.isValid()) {
         d->error = error;
     }
-    if (rows != d->rows) {
-        return;
-    }
+    // Still fetching while the rows go in: a proxy or view that asks for more from a slot of
+    // rowsInserted must not insert the same rows again inside this insertion.
     const int fetched = rows->fetchedCount();
-    if (fetched > d->rowCount) {
+    if (rows == d->rows && fetched > d->rowCount) {
         beginInsertRows(QModelIndex(), d->rowCount, fetched - 1);
         d->rowCount = fetched;
         endInsertRows();
+    }
+    if (self) {
+        d->fetching = false;
     }
 }
 

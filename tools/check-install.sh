@@ -27,7 +27,7 @@ prefix="$work/prefix"
 cmake --install "$build" --prefix "$prefix"
 
 fail() { echo "check-install: $*" >&2; exit 1; }
-for file in include/Condora/Condora include/Condora/condora.h include/Condora/control/condora.h \
+for file in include/Condora/Condora include/Condora/condora.h include/Condora/condora_control.h \
             include/Condora/condora_export.h include/Condora/condora_version.h \
             share/Condora/translations/condora_de.qm; do
     [ -f "$prefix/$file" ] || fail "$file was not installed"

@@ -216,7 +216,11 @@ void TestInstalledModel::rowsInViews()
         // Typed values: the proxy sorts ids as numbers (as text "999" would come before "1000").
         proxy.sort(0, Qt::DescendingOrder);
         QCOMPARE(proxy.data(proxy.index(0, 0)).toInt(), RowCount);
-        QVERIFY(proxy.data(proxy.index(0, 3)).metaType() == QMetaType::fromType<QDate>());
+        QVERIFY(proxy.data(proxy.index(0, 0)).metaType() != QMetaType::fromType<QString>());
+        if (kind == u"PostgreSQL"_s) {
+            // SQLite keeps dates as text, and its driver hands them over as text.
+            QVERIFY(proxy.data(proxy.index(0, 3)).metaType() == QMetaType::fromType<QDate>());
+        }
 
         // A form bound through QDataWidgetMapper reads the same values.
         QDataWidgetMapper mapper;
