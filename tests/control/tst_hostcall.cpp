@@ -6,13 +6,19 @@
 #include "support/testmain.h"
 
 #include "analysis/hostfilters.h"
+#include "condition/conditionjson.h"
 #include "control/condora.h"
+#include "control/querydialoghook.h"
+#include "analysis/queryrun.h"
 #include "platform/ado/recordset.h"
+#include "platform/runtimeerror.h"
 #include "platform/userinteraction.h"
 
 #include <Condora/condora_version.h>
 
+#include <QDialog>
 #include <QPushButton>
+#include <QSqlError>
 #include <QSignalSpy>
 #include <QTimer>
 
@@ -41,6 +47,12 @@ private Q_SLOTS:
     void queryFinishedAfterEveryRun();
     void queryFinishedBeforeResultRuns();
     void versionMacros();
+    void openIsWindowModal_data();
+    void openIsWindowModal();
+    void staticParametersAndRows_data();
+    void staticParametersAndRows();
+    void errorsAsValues_data();
+    void errorsAsValues();
 
 private:
     /// Answers the next query dialog: a condition on name, then OK or Cancel.
@@ -86,6 +98,7 @@ void TestHostCall::cleanup()
     m_ui.reset();
     m_db.reset();
     condora::hostFilterList().clear();
+    condora::setQueryDialogFunction({});
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
@@ -203,6 +216,185 @@ void TestHostCall::versionMacros()
              (CONDORA_VERSION_MAJOR << 16) | (CONDORA_VERSION_MINOR << 8) | CONDORA_VERSION_PATCH);
     QVERIFY(CONDORA_VERSION >= CONDORA_VERSION_CHECK(3, 0, 0));
     QVERIFY(CONDORA_VERSION < CONDORA_VERSION_CHECK(4, 0, 0));
+}
+
+void TestHostCall::openIsWindowModal_data()
+{
+    getQuerySql_data();
+}
+
+void TestHostCall::openIsWindowModal()
+{
+    QFETCH(bool, cancel);
+    QFETCH(QString, expected);
+    auto *control = new Condora(m_window.get());
+    control->setConnObj(m_db->open());
+    control->setSqlInput(Input);
+    QSignalSpy closed(control, &Condora::queryClosed);
+    QSignalSpy finished(control, &Condora::queryFinished);
+
+    control->open();
+    // Back at once, with the dialog open over the control's window only.
+    QCOMPARE(closed.count(), 0);
+    auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    QVERIFY(dialog);
+    QCOMPARE(dialog->objectName(), u"frmCondora"_s);
+    QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+    QVERIFY(dialog->isVisible());
+
+    QVERIFY(enterRow(dialog, 1, u"name"_s, u"= "_s, u"Smith"_s));
+    QTest::mouseClick(find<QPushButton>(dialog, cancel ? "cmdCancel" : "cmdOK"), Qt::LeftButton);
+    QTRY_COMPARE(closed.count(), 1);
+    QCOMPARE(closed.at(0).at(0).toString(), expected);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toString(), expected);
+    const QVariantMap parameters = closed.at(0).at(1).toMap();
+    const QString rows = closed.at(0).at(2).toString();
+    if (cancel) {
+        QVERIFY(parameters.isEmpty());
+        QVERIFY(rows.isEmpty());
+    } else {
+        QCOMPARE(parameters.value(u"values"_s).toList(), QVariantList{u"Smith"_s});
+        QCOMPARE(rows, control->GetConditionRows());
+    }
+    QVERIFY(!control->lastError().isValid());
+
+    // The run is over: the next one starts (and ends before its dialog, at once).
+    control->setSqlInput(QString());
+    control->open();
+    QCOMPARE(closed.count(), 2);
+    QCOMPARE(m_ui->texts(), QStringList{u"Please input SQL!"_s});
+
+    // A control deleted while its dialog is open takes the run with it, without a signal.
+    control->setSqlInput(Input);
+    control->open();
+    QTRY_VERIFY(QApplication::activeModalWidget());
+    delete control;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(closed.count(), 2);
+}
+
+void TestHostCall::staticParametersAndRows_data()
+{
+    getQuerySql_data();
+}
+
+void TestHostCall::staticParametersAndRows()
+{
+    QFETCH(bool, cancel);
+    const auto connection = m_db->open();
+    const QSqlDatabase database = connection->database();
+
+    answerDialog(cancel);
+    bool ok = cancel;
+    QSqlError error;
+    const QVariantMap parameters = Condora::getQueryParameters(m_window.get(), database, Input, &ok, &error);
+    QCOMPARE(ok, !cancel);
+    QVERIFY(!error.isValid());
+    QCOMPARE(parameters.value(u"values"_s).toList(), cancel ? QVariantList() : QVariantList{u"Smith"_s});
+
+    answerDialog(cancel);
+    const QString rows = Condora::getConditionRows(m_window.get(), database, Input, QString(), &ok, &error);
+    QCOMPARE(ok, !cancel);
+    QCOMPARE(condora::isConditionJson(rows), !cancel);
+    if (cancel) {
+        return;
+    }
+    // Handed back, the rows open the next dialog, and OK alone gives the same statement.
+    whenModal(m_scope.get(), u"frmCondora"_s,
+              [](QWidget *dialog) { QTest::mouseClick(find<QPushButton>(dialog, "cmdOK"), Qt::LeftButton); });
+    Condora control(m_window.get());
+    control.setConnObj(connection);
+    control.setSqlInput(Input);
+    QVERIFY(control.SetConditionRows(rows));
+    QCOMPARE(control.GetQuerySql(), Confirmed);
+}
+
+namespace {
+
+enum class Call { GetQuerySql, GetQueryParameters, GetQueryResult, GetQueryModel, Open, StaticSql, StaticParameters, StaticRows };
+
+} // namespace
+
+void TestHostCall::errorsAsValues_data()
+{
+    QTest::addColumn<int>("call");
+    QTest::newRow("GetQuerySql(bool *)") << int(Call::GetQuerySql);
+    QTest::newRow("GetQueryParameters(bool *)") << int(Call::GetQueryParameters);
+    QTest::newRow("GetQueryResult (reported and kept)") << int(Call::GetQueryResult);
+    QTest::newRow("GetQueryModel") << int(Call::GetQueryModel);
+    QTest::newRow("open") << int(Call::Open);
+    QTest::newRow("static getQuerySql with an error") << int(Call::StaticSql);
+    QTest::newRow("static getQueryParameters") << int(Call::StaticParameters);
+    QTest::newRow("static getConditionRows") << int(Call::StaticRows);
+}
+
+void TestHostCall::errorsAsValues()
+{
+    QFETCH(int, call);
+    // A run that fails where the dialog would open.
+    condora::setQueryDialogFunction([](const condora::QueryRun &) -> QString {
+        throw condora::RuntimeError::database(u"the database went away"_s);
+    });
+    const auto connection = m_db->open();
+    Condora control(m_window.get());
+    control.setConnObj(connection);
+    control.setSqlInput(Input);
+    QSignalSpy closed(&control, &Condora::queryClosed);
+    QSqlError error;
+    bool ok = true;
+    bool empty = false;
+    try {
+        switch (Call(call)) {
+        case Call::GetQuerySql:
+            empty = control.GetQuerySql(&ok).isEmpty();
+            error = control.lastError();
+            break;
+        case Call::GetQueryParameters:
+            empty = control.GetQueryParameters(&ok).isEmpty();
+            error = control.lastError();
+            break;
+        case Call::GetQueryResult:
+            empty = control.GetQueryResult() == nullptr;
+            ok = !empty;
+            error = control.lastError();
+            // Reported as ever, too.
+            QCOMPARE(m_ui->texts().size(), 1);
+            break;
+        case Call::GetQueryModel: {
+            const std::unique_ptr<condora::QueryModel> model(control.GetQueryModel());
+            empty = model->rowCount() == 0 && model->columnCount() == 0;
+            ok = !empty;
+            error = model->lastError();
+            QCOMPARE(control.lastError().databaseText(), error.databaseText());
+            break;
+        }
+        case Call::Open:
+            control.open();
+            QCOMPARE(closed.count(), 1);
+            empty = closed.at(0).at(0).toString().isEmpty();
+            ok = !empty;
+            error = control.lastError();
+            break;
+        case Call::StaticSql:
+            empty = Condora::getQuerySql(m_window.get(), connection->database(), Input, &ok, &error).isEmpty();
+            break;
+        case Call::StaticParameters:
+            empty = Condora::getQueryParameters(m_window.get(), connection->database(), Input, &ok, &error).isEmpty();
+            break;
+        case Call::StaticRows:
+            empty = Condora::getConditionRows(m_window.get(), connection->database(), Input, QString(), &ok, &error)
+                        .isEmpty();
+            break;
+        }
+    } catch (...) {
+        QFAIL("the call threw");
+    }
+    QVERIFY(empty);
+    QVERIFY(!ok);
+    QCOMPARE(error.databaseText(), u"the database went away"_s);
+    QCOMPARE(error.nativeErrorCode(), QString::number(condora::ErrorNumber::Database));
+    QCOMPARE(error.type(), QSqlError::StatementError);
 }
 
 CONDORA_TEST_MAIN(TestHostCall)
