@@ -9,6 +9,19 @@
 
 namespace condora {
 
+namespace {
+
+// The texts and numbers of the error report's own (analysis/errorreport.cpp), so that both
+// read alike and share their translations.
+struct ErrorReportTexts
+{
+    Q_DECLARE_TR_FUNCTIONS(condora::ErrorReport)
+};
+constexpr int OutOfMemory = 7;
+constexpr int InternalError = 51;
+
+} // namespace
+
 QSqlError toSqlError(const RuntimeError &error)
 {
     return QSqlError(QString(), error.description(),
@@ -23,12 +36,12 @@ QSqlError currentErrorAsSqlError()
     } catch (const RuntimeError &error) {
         return toSqlError(error);
     } catch (const std::bad_alloc &) {
-        return toSqlError(RuntimeError(7, QCoreApplication::translate("condora::QueryModel", "Out of memory")));
+        return toSqlError(RuntimeError(OutOfMemory, ErrorReportTexts::tr("Out of memory")));
     } catch (const std::exception &error) {
-        return toSqlError(RuntimeError(51, QCoreApplication::translate("condora::QueryModel", "Internal error: %1")
-                                               .arg(QString::fromLocal8Bit(error.what()))));
+        return toSqlError(
+            RuntimeError(InternalError, ErrorReportTexts::tr("Internal error: ") + QString::fromLocal8Bit(error.what())));
     } catch (...) {
-        return toSqlError(RuntimeError(51, QCoreApplication::translate("condora::QueryModel", "Internal error")));
+        return toSqlError(RuntimeError(InternalError, ErrorReportTexts::tr("Internal error")));
     }
 }
 

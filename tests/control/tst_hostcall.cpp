@@ -8,6 +8,7 @@
 #include "analysis/hostfilters.h"
 #include "condition/conditionjson.h"
 #include "control/condora.h"
+#include "control/openconnection.h"
 #include "control/querydialoghook.h"
 #include "analysis/queryrun.h"
 #include "platform/ado/recordset.h"
@@ -53,6 +54,8 @@ private Q_SLOTS:
     void staticParametersAndRows();
     void errorsAsValues_data();
     void errorsAsValues();
+    void openConnectionWithoutExceptions_data();
+    void openConnectionWithoutExceptions();
 
 private:
     /// Answers the next query dialog: a condition on name, then OK or Cancel.
@@ -395,6 +398,36 @@ void TestHostCall::errorsAsValues()
     QCOMPARE(error.databaseText(), u"the database went away"_s);
     QCOMPARE(error.nativeErrorCode(), QString::number(condora::ErrorNumber::Database));
     QCOMPARE(error.type(), QSqlError::StatementError);
+}
+
+void TestHostCall::openConnectionWithoutExceptions_data()
+{
+    QTest::addColumn<QString>("connectionString");
+    QTest::addColumn<int>("number");
+    QTest::newRow("an existing SQLite file opens") << QString() << 0;
+    QTest::newRow("a missing SQLite file is the database's refusal")
+        << u"Provider=SQLite;Data Source=/nonexistent/condora.db"_s << condora::ErrorNumber::Database;
+    QTest::newRow("an unknown provider is an invalid argument")
+        << u"Provider=Nothing;Data Source=x"_s << condora::ErrorNumber::InvalidArgument;
+}
+
+void TestHostCall::openConnectionWithoutExceptions()
+{
+    QFETCH(QString, connectionString);
+    QFETCH(int, number);
+    if (connectionString.isEmpty()) {
+        connectionString = u"Provider=SQLite;Data Source="_s + m_db->path();
+    }
+    QSqlError error(u"left from before"_s, QString(), QSqlError::UnknownError);
+    const std::shared_ptr<condora::ado::Connection> connection = condora::openConnection(connectionString, &error);
+    QCOMPARE(connection != nullptr, number == 0);
+    QCOMPARE(error.isValid(), number != 0);
+    if (number != 0) {
+        QCOMPARE(error.nativeErrorCode(), QString::number(number));
+        QVERIFY(!error.databaseText().isEmpty());
+    } else {
+        QVERIFY(connection->isOpen());
+    }
 }
 
 CONDORA_TEST_MAIN(TestHostCall)
