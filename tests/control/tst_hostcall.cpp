@@ -8,7 +8,6 @@
 #include "analysis/hostfilters.h"
 #include "condition/conditionjson.h"
 #include "control/condora.h"
-#include "control/openconnection.h"
 #include "control/querydialoghook.h"
 #include "analysis/queryrun.h"
 #include "platform/ado/recordset.h"
@@ -22,6 +21,8 @@
 #include <QSqlError>
 #include <QSignalSpy>
 #include <QTimer>
+
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace dialogtest;
@@ -50,12 +51,9 @@ private Q_SLOTS:
     void versionMacros();
     void openIsWindowModal_data();
     void openIsWindowModal();
-    void staticParametersAndRows_data();
     void staticParametersAndRows();
     void errorsAsValues_data();
     void errorsAsValues();
-    void openConnectionWithoutExceptions_data();
-    void openConnectionWithoutExceptions();
 
 private:
     /// Answers the next query dialog: a condition on name, then OK or Cancel.
@@ -277,64 +275,73 @@ void TestHostCall::openIsWindowModal()
     QCOMPARE(closed.count(), 2);
 }
 
-void TestHostCall::staticParametersAndRows_data()
-{
-    getQuerySql_data();
-}
-
 void TestHostCall::staticParametersAndRows()
 {
-    QFETCH(bool, cancel);
     const auto connection = m_db->open();
-    const QSqlDatabase database = connection->database();
-
-    answerDialog(cancel);
-    bool ok = cancel;
+    answerDialog(false);
+    bool ok = false;
     QSqlError error;
-    const QVariantMap parameters = Condora::getQueryParameters(m_window.get(), database, Input, &ok, &error);
-    QCOMPARE(ok, !cancel);
-    QVERIFY(!error.isValid());
-    QCOMPARE(parameters.value(u"values"_s).toList(), cancel ? QVariantList() : QVariantList{u"Smith"_s});
+    const QVariantMap parameters = Condora::getQueryParameters(m_window.get(), connection->database(), Input, &ok, &error);
+    QVERIFY(ok && !error.isValid());
+    QCOMPARE(parameters.value(u"values"_s).toList(), QVariantList{u"Smith"_s});
 
-    answerDialog(cancel);
-    const QString rows = Condora::getConditionRows(m_window.get(), database, Input, QString(), &ok, &error);
-    QCOMPARE(ok, !cancel);
-    QCOMPARE(condora::isConditionJson(rows), !cancel);
-    if (cancel) {
-        return;
-    }
-    // Handed back, the rows open the next dialog, and OK alone gives the same statement.
+    // The rows come back as a document that preloads the next run.
+    answerDialog(false);
+    const QString rows = Condora::getConditionRows(m_window.get(), connection->database(), Input, QString(), &ok);
+    QVERIFY(ok && condora::isConditionJson(rows));
     whenModal(m_scope.get(), u"frmCondora"_s,
               [](QWidget *dialog) { QTest::mouseClick(find<QPushButton>(dialog, "cmdOK"), Qt::LeftButton); });
-    Condora control(m_window.get());
-    control.setConnObj(connection);
-    control.setSqlInput(Input);
-    QVERIFY(control.SetConditionRows(rows));
-    QCOMPARE(control.GetQuerySql(), Confirmed);
+    QCOMPARE(Condora::getConditionRows(m_window.get(), connection->database(), Input, rows), rows);
 }
-
-namespace {
-
-enum class Call { GetQuerySql, GetQueryParameters, GetQueryResult, GetQueryModel, Open, StaticSql, StaticParameters, StaticRows };
-
-} // namespace
 
 void TestHostCall::errorsAsValues_data()
 {
-    QTest::addColumn<int>("call");
-    QTest::newRow("GetQuerySql(bool *)") << int(Call::GetQuerySql);
-    QTest::newRow("GetQueryParameters(bool *)") << int(Call::GetQueryParameters);
-    QTest::newRow("GetQueryResult (reported and kept)") << int(Call::GetQueryResult);
-    QTest::newRow("GetQueryModel") << int(Call::GetQueryModel);
-    QTest::newRow("open") << int(Call::Open);
-    QTest::newRow("static getQuerySql with an error") << int(Call::StaticSql);
-    QTest::newRow("static getQueryParameters") << int(Call::StaticParameters);
-    QTest::newRow("static getConditionRows") << int(Call::StaticRows);
+    // Each call of a run that fails, in its form without exceptions: the empty result and the error.
+    using Call = std::function<QString(Condora &, const QSqlDatabase &, QSqlError &)>;
+    QTest::addColumn<Call>("call");
+    const auto joined = [](const QVariantMap &map) { return map.isEmpty() ? QString() : u"map"_s; };
+    QTest::newRow("GetQuerySql(bool *)") << Call([](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        bool ok = true;
+        const QString sql = c.GetQuerySql(&ok);
+        error = c.lastError();
+        return ok ? u"ok"_s : sql;
+    });
+    QTest::newRow("GetQueryParameters(bool *)") << Call([joined](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        const QString result = joined(c.GetQueryParameters(nullptr));
+        error = c.lastError();
+        return result;
+    });
+    QTest::newRow("GetQueryResult, reported as ever") << Call([](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        const bool rows = c.GetQueryResult() != nullptr;
+        error = c.lastError();
+        return rows ? u"rows"_s : QString();
+    });
+    QTest::newRow("GetQueryModel") << Call([](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        const std::unique_ptr<condora::QueryModel> model(c.GetQueryModel());
+        error = model->lastError();
+        return model->columnCount() == 0 && c.lastError().text() == error.text() ? QString() : u"columns"_s;
+    });
+    QTest::newRow("open") << Call([](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        QSignalSpy closed(&c, &Condora::queryClosed);
+        c.open();
+        error = c.lastError();
+        return closed.count() == 1 ? closed.at(0).at(0).toString() : u"no signal"_s;
+    });
+    QTest::newRow("static getQuerySql") << Call([](Condora &c, const QSqlDatabase &db, QSqlError &error) {
+        return Condora::getQuerySql(c.window(), db, Input, nullptr, &error);
+    });
+    QTest::newRow("static getQueryParameters") << Call([joined](Condora &c, const QSqlDatabase &db, QSqlError &error) {
+        return joined(Condora::getQueryParameters(c.window(), db, Input, nullptr, &error));
+    });
+    QTest::newRow("static getConditionRows") << Call([](Condora &c, const QSqlDatabase &db, QSqlError &error) {
+        return Condora::getConditionRows(c.window(), db, Input, QString(), nullptr, &error);
+    });
 }
 
 void TestHostCall::errorsAsValues()
 {
-    QFETCH(int, call);
+    using Call = std::function<QString(Condora &, const QSqlDatabase &, QSqlError &)>;
+    QFETCH(Call, call);
     // A run that fails where the dialog would open.
     condora::setQueryDialogFunction([](const condora::QueryRun &) -> QString {
         throw condora::RuntimeError::database(u"the database went away"_s);
@@ -343,91 +350,15 @@ void TestHostCall::errorsAsValues()
     Condora control(m_window.get());
     control.setConnObj(connection);
     control.setSqlInput(Input);
-    QSignalSpy closed(&control, &Condora::queryClosed);
     QSqlError error;
-    bool ok = true;
-    bool empty = false;
     try {
-        switch (Call(call)) {
-        case Call::GetQuerySql:
-            empty = control.GetQuerySql(&ok).isEmpty();
-            error = control.lastError();
-            break;
-        case Call::GetQueryParameters:
-            empty = control.GetQueryParameters(&ok).isEmpty();
-            error = control.lastError();
-            break;
-        case Call::GetQueryResult:
-            empty = control.GetQueryResult() == nullptr;
-            ok = !empty;
-            error = control.lastError();
-            // Reported as ever, too.
-            QCOMPARE(m_ui->texts().size(), 1);
-            break;
-        case Call::GetQueryModel: {
-            const std::unique_ptr<condora::QueryModel> model(control.GetQueryModel());
-            empty = model->rowCount() == 0 && model->columnCount() == 0;
-            ok = !empty;
-            error = model->lastError();
-            QCOMPARE(control.lastError().databaseText(), error.databaseText());
-            break;
-        }
-        case Call::Open:
-            control.open();
-            QCOMPARE(closed.count(), 1);
-            empty = closed.at(0).at(0).toString().isEmpty();
-            ok = !empty;
-            error = control.lastError();
-            break;
-        case Call::StaticSql:
-            empty = Condora::getQuerySql(m_window.get(), connection->database(), Input, &ok, &error).isEmpty();
-            break;
-        case Call::StaticParameters:
-            empty = Condora::getQueryParameters(m_window.get(), connection->database(), Input, &ok, &error).isEmpty();
-            break;
-        case Call::StaticRows:
-            empty = Condora::getConditionRows(m_window.get(), connection->database(), Input, QString(), &ok, &error)
-                        .isEmpty();
-            break;
-        }
+        QCOMPARE(call(control, connection->database(), error), QString());
     } catch (...) {
         QFAIL("the call threw");
     }
-    QVERIFY(empty);
-    QVERIFY(!ok);
     QCOMPARE(error.databaseText(), u"the database went away"_s);
     QCOMPARE(error.nativeErrorCode(), QString::number(condora::ErrorNumber::Database));
     QCOMPARE(error.type(), QSqlError::StatementError);
-}
-
-void TestHostCall::openConnectionWithoutExceptions_data()
-{
-    QTest::addColumn<QString>("connectionString");
-    QTest::addColumn<int>("number");
-    QTest::newRow("an existing SQLite file opens") << QString() << 0;
-    QTest::newRow("a missing SQLite file is the database's refusal")
-        << u"Provider=SQLite;Data Source=/nonexistent/condora.db"_s << condora::ErrorNumber::Database;
-    QTest::newRow("an unknown provider is an invalid argument")
-        << u"Provider=Nothing;Data Source=x"_s << condora::ErrorNumber::InvalidArgument;
-}
-
-void TestHostCall::openConnectionWithoutExceptions()
-{
-    QFETCH(QString, connectionString);
-    QFETCH(int, number);
-    if (connectionString.isEmpty()) {
-        connectionString = u"Provider=SQLite;Data Source="_s + m_db->path();
-    }
-    QSqlError error(u"left from before"_s, QString(), QSqlError::UnknownError);
-    const std::shared_ptr<condora::ado::Connection> connection = condora::openConnection(connectionString, &error);
-    QCOMPARE(connection != nullptr, number == 0);
-    QCOMPARE(error.isValid(), number != 0);
-    if (number != 0) {
-        QCOMPARE(error.nativeErrorCode(), QString::number(number));
-        QVERIFY(!error.databaseText().isEmpty());
-    } else {
-        QVERIFY(connection->isOpen());
-    }
 }
 
 CONDORA_TEST_MAIN(TestHostCall)
