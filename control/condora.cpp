@@ -19,6 +19,7 @@
 #include "condition/conditioncomposer.h"
 #include "condition/conditionjson.h"
 #include "control/querydialoghook.h"
+#include "control/typedrows_p.h"
 #include "dialog/busyactivity.h"
 #include "dialog/frmcondora.h"
 #include "platform/runtimeerror.h"
@@ -436,7 +437,15 @@ condora::QueryModel *Condora::GetQueryModel(QObject *parent)
         return nullptr;
     }
     auto *model = new condora::QueryModel(parent);
-    model->setRowSource(rows ? rows->rowSource() : nullptr, sql);
+    std::shared_ptr<condora::ado::RowSource> source = rows ? rows->rowSource() : nullptr;
+    if (source && rows->State() == condora::ado::adStateOpen) {
+        QList<int> types;
+        for (int column = 0; column < rows->fieldCount(); ++column) {
+            types.append(rows->fieldType(column));
+        }
+        source = std::make_shared<condora::TypedRows>(std::move(source), std::move(types));
+    }
+    model->setRowSource(std::move(source), sql);
     if (self) {
         model->setLastError(d->lastError);
     }
