@@ -136,9 +136,11 @@ public:
 
     /// Runs a query like GetQueryResult() and returns its rows as a model a view shows as it
     /// scrolls (see condora::QueryModel): the rows of the final statement, an empty model after
-    /// Cancel or a run that ended before its dialog. Nothing is thrown and no error box is shown:
-    /// a failure of the run or of the statement leaves the model empty with the error in its
-    /// lastError() (and in lastError() of the control). The model is owned by `parent` when
+    /// Cancel or a run that ended before its dialog (whose messages the user sees as in every
+    /// run). Nothing is thrown and no error report is shown: a run-time error of the run or of
+    /// the statement leaves the model empty with the error in its lastError() (and in lastError()
+    /// of the control); rows that fail part-way stay, and the model's lastError() tells why no
+    /// more came. The model is owned by `parent` when
     /// given, otherwise by the caller. Returns null only when `parent` was deleted during the run.
     Q_INVOKABLE condora::QueryModel *GetQueryModel(QObject *parent = nullptr);
 
