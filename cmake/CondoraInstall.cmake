@@ -2,11 +2,13 @@
 #
 #   lib/libCondora.so.3 ...                     the library (SONAME libCondora.so.3)
 #   include/Condora/Condora, condora.h, ...     what hosts include: <Condora/condora.h>
-#   include/Condora/control/condora.h, ...      the public headers in their folders
+#   include/Condora/condora_control.h, ...      the public headers, flat (include/ is the one
+#                                               include root a host gets)
 #   include/Condora/condora_export.h, condora_version.h
 #   lib/cmake/Condora/                          CondoraConfig.cmake, version file, targets
 #   share/Condora/translations/condora_de.qm   the translations (also embedded in the library
 #                                               as :/condora/translations/condora_de.qm)
+#   share/doc/Condora/html/                    the API documentation (when built before)
 #   <Qt plugins>/designer/libcondora_designer.so the Designer plugin (when built)
 include(CMakePackageConfigHelpers)
 
@@ -18,14 +20,8 @@ install(TARGETS Condora EXPORT CondoraTargets
     ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT Devel
     RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT Runtime)
 
-foreach(header IN LISTS CONDORA_PUBLIC_HEADERS)
-    get_filename_component(folder ${header} DIRECTORY)
-    install(FILES ${PROJECT_SOURCE_DIR}/${header}
-        DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/Condora/${folder} COMPONENT Devel)
-endforeach()
-list(TRANSFORM CONDORA_FORWARDING_HEADERS PREPEND ${PROJECT_SOURCE_DIR}/include/Condora/
-    OUTPUT_VARIABLE forwarding_headers)
-install(FILES ${forwarding_headers}
+# The flat copies and forwarding headers of cmake/CondoraHostHeaders.cmake, beside the generated ones.
+install(FILES ${CONDORA_HOST_HEADERS}
     ${PROJECT_BINARY_DIR}/include/condora_export.h
     ${PROJECT_BINARY_DIR}/include/Condora/condora_version.h
     DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/Condora COMPONENT Devel)
@@ -43,6 +39,10 @@ install(FILES ${PROJECT_BINARY_DIR}/cmake/CondoraConfig.cmake ${PROJECT_BINARY_D
 if(CONDORA_QM_FILES)
     install(FILES ${CONDORA_QM_FILES} DESTINATION ${CMAKE_INSTALL_DATADIR}/Condora/translations COMPONENT Runtime)
 endif()
+
+# The API documentation, when it was built (cmake --build build --target docs) before installing.
+install(DIRECTORY ${PROJECT_BINARY_DIR}/docs/html/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/html
+    COMPONENT Devel OPTIONAL)
 
 if(TARGET condora_designer)
     install(TARGETS condora_designer

@@ -1,6 +1,7 @@
 #include "control/condora.h"
 
 #include "control/condora_p.h"
+#include "control/errorvalue_p.h"
 
 #include "analysis/columnfilters.h"
 #include "analysis/databasekind.h"
@@ -19,6 +20,7 @@
 #include "condition/conditioncomposer.h"
 #include "condition/conditionjson.h"
 #include "control/querydialoghook.h"
+#include "control/typedrows_p.h"
 #include "dialog/busyactivity.h"
 #include "dialog/frmcondora.h"
 #include "platform/runtimeerror.h"
@@ -87,11 +89,18 @@ Condora::Condora(QWidget *parent)
     initProperties();
 }
 
+CondoraOpenRun::CondoraOpenRun() = default;
+CondoraOpenRun::~CondoraOpenRun() = default;
+
 Condora::~Condora()
 {
     // The host deletes the window while a run's dialog is open (perhaps with a statement
     // running under it): the dialog leaves the window instead of being deleted with it, and the
     // run ends once the stack has unwound.
+    // A window-modal run's dialog closes without a word to a control that is going.
+    if (d->openRun) {
+        d->openRun->abandoned = true;
+    }
     if (d->dialog) {
         d->dialog->abandon();
     }
@@ -99,7 +108,7 @@ Condora::~Condora()
 
 // Query run -------------------------------------------------------------------------------------
 
-QString Condora::runQuery(condora::QueryRun &run)
+QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraOpenRun> &windowModal)
 {
     using namespace condora;
     if (d->running) {
@@ -112,7 +121,7 @@ QString Condora::runQuery(condora::QueryRun &run)
     // when it is still there.
     const QPointer<Condora> self(this);
     d->running = true;
-    const auto runEnded = qScopeGuard([this, &self] {
+    auto runEnded = qScopeGuard([this, &self] {
         if (self) {
             d->running = false;
         }
@@ -122,9 +131,9 @@ QString Condora::runQuery(condora::QueryRun &run)
     run.connection = host;
     // The window stays alive while the run's statements work, and the user may stop them; a
     // stopped statement ends the run with one message.
-    BusyScope busy(*host, nullptr, window());
+    auto busy = std::make_unique<BusyScope>(*host, nullptr, window());
     // The run's connection shares the busy state, and lets it go when the run ends.
-    const auto ownEnded = qScopeGuard([&run, &host] {
+    auto ownEnded = qScopeGuard([&run, &host] {
         if (run.connection && run.connection != host) {
             run.connection->setStatementActivity(nullptr);
         }
@@ -215,7 +224,7 @@ QString Condora::runQuery(condora::QueryRun &run)
         }
         probes.reset();
         // A probe whose failure the analysis passes over may have been stopped: the run ends.
-        if (busy.activity().cancelled()) {
+        if (busy->activity().cancelled()) {
             return stopped();
         }
         run.fieldCatalog = catalog;
@@ -234,7 +243,7 @@ QString Condora::runQuery(condora::QueryRun &run)
         // the whole application. Deleted here, or left behind by the window when that goes first
         // (abandon()).
         const QPointer<frmCondora> dialog = new frmCondora(run, window());
-        const auto discard = qScopeGuard([&dialog] { delete dialog.data(); });
+        auto discard = qScopeGuard([&dialog] { delete dialog.data(); });
         d->dialog = dialog;
         dialog->setCountRows(d->countRows);
         if (!rowsToLoad.isEmpty()) {
@@ -255,19 +264,58 @@ QString Condora::runQuery(condora::QueryRun &run)
             }
             dialog->setConditionRows(loaded.rows);
         }
+        // What the dialog leaves when it closes: its statement, and the rows behind it.
+        const auto accepted = [this, catalog](frmCondora &closed, const QueryRun &ofRun) {
+            const QString sql = closed.resultSql();
+            if (!sql.isEmpty()) {
+                d->lastRows = conditionRowsToJson(closed.conditionRows(), catalog);
+                d->lastRowsSql = ofRun.baseSql;
+                const ComposedCondition parameterized = composeParameterized(closed.conditionRows(), ofRun);
+                d->lastParameterSql = parameterized.statement;
+                d->lastParameters = parameterized.parameters;
+            }
+            return sql;
+        };
+        if (windowModal) {
+            // The run goes on after this call has returned: its busy state and its running mark
+            // stay until the dialog closes.
+            windowModal->busy = std::move(busy);
+            ownEnded.dismiss();
+            windowModal->pending = true;
+            d->openRun = windowModal;
+            runEnded.dismiss();
+            discard.dismiss();
+            const std::shared_ptr<CondoraOpenRun> state = windowModal;
+            frmCondora *shown = dialog.data();
+            connect(shown, &QDialog::finished, shown, [this, state, shown, accepted] {
+                shown->deleteLater();
+                if (state->abandoned) {
+                    state->busy.reset();
+                    return;
+                }
+                // The run's own connection lets the busy state go with it.
+                if (state->run.connection && state->run.connection != d->connObj) {
+                    state->run.connection->setStatementActivity(nullptr);
+                }
+                QString sql;
+                try {
+                    sql = accepted(*shown, state->run);
+                } catch (...) {
+                    d->lastError = currentErrorAsSqlError();
+                }
+                state->busy.reset();
+                d->openRun.reset();
+                d->running = false;
+                finishOpenRun(sql);
+            });
+            dialog->open();
+            return QString();
+        }
         dialog->exec();
         if (!self || !dialog) {
             return QString();
         }
-        const QString sql = dialog->resultSql();
-        if (!sql.isEmpty()) {
-            d->lastRows = conditionRowsToJson(dialog->conditionRows(), catalog);
-            d->lastRowsSql = run.baseSql;
-            const ComposedCondition parameterized = composeParameterized(dialog->conditionRows(), run);
-            d->lastParameterSql = parameterized.statement;
-            d->lastParameters = parameterized.parameters;
-        }
-        return sql;
+        return accepted(*dialog, run);
     };
     try {
         return ask();
@@ -323,8 +371,9 @@ QString Condora::GetQuerySql()
     return sql;
 }
 
-std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
+std::unique_ptr<condora::ado::Recordset> Condora::executeQuery(int QueryType, bool showErrors, QString *statement)
 {
+    d->lastError = QSqlError();
     std::unique_ptr<condora::ado::Recordset> result;
     condora::UserInteraction &ui = condora::UserInteraction::instance();
     const QPointer<Condora> self(this);
@@ -340,6 +389,9 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
             busy = std::make_unique<condora::BusyScope>(*hostConnection, nullptr, hostWindow);
         }
         const QString sql = runQuery(run);
+        if (statement) {
+            *statement = sql;
+        }
         if (self) {
             Q_EMIT queryFinished(sql);
         }
@@ -385,9 +437,130 @@ std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
         }
         ui.setMousePointer(condora::MousePointer::Default);
     } catch (...) {
-        condora::showCurrentError(QString());
+        if (self) {
+            d->lastError = condora::currentErrorAsSqlError();
+        }
+        if (showErrors) {
+            condora::showCurrentError(QString());
+        } else {
+            ui.setMousePointer(condora::MousePointer::Default);
+        }
     }
     return result;
+}
+
+std::unique_ptr<condora::ado::Recordset> Condora::GetQueryResult(int QueryType)
+{
+    return executeQuery(QueryType, true, nullptr);
+}
+
+condora::QueryModel *Condora::GetQueryModel(QObject *parent)
+{
+    // The host may delete the parent while the dialog is open.
+    const QPointer<QObject> owner(parent);
+    const QPointer<Condora> self(this);
+    QString sql;
+    const std::unique_ptr<condora::ado::Recordset> rows = executeQuery(0, false, &sql);
+    if (parent && !owner) {
+        return nullptr;
+    }
+    auto *model = new condora::QueryModel(parent);
+    std::shared_ptr<condora::ado::RowSource> source = rows ? rows->rowSource() : nullptr;
+    if (source && rows->State() == condora::ado::adStateOpen) {
+        QList<int> types;
+        for (int column = 0; column < rows->fieldCount(); ++column) {
+            types.append(rows->fieldType(column));
+        }
+        source = std::make_shared<condora::TypedRows>(std::move(source), std::move(types));
+    }
+    model->setRowSource(std::move(source), sql);
+    if (self) {
+        model->setLastError(d->lastError);
+    }
+    return model;
+}
+
+QString Condora::GetQuerySql(bool *ok)
+{
+    const QPointer<Condora> self(this);
+    d->lastError = QSqlError();
+    QString sql;
+    try {
+        sql = GetQuerySql();
+    } catch (...) {
+        if (self) {
+            d->lastError = condora::currentErrorAsSqlError();
+        }
+    }
+    if (ok) {
+        *ok = !sql.isEmpty();
+    }
+    return sql;
+}
+
+QVariantMap Condora::GetQueryParameters(bool *ok)
+{
+    const QPointer<Condora> self(this);
+    d->lastError = QSqlError();
+    QVariantMap parameters;
+    try {
+        parameters = GetQueryParameters();
+    } catch (...) {
+        if (self) {
+            d->lastError = condora::currentErrorAsSqlError();
+        }
+    }
+    if (ok) {
+        *ok = !parameters.isEmpty();
+    }
+    return parameters;
+}
+
+QSqlError Condora::lastError() const
+{
+    return d->lastError;
+}
+
+void Condora::open()
+{
+    const QPointer<Condora> self(this);
+    if (d->running) {
+        // Refused with its message, as any second run is; nothing is emitted.
+        condora::QueryRun refused;
+        runQuery(refused);
+        return;
+    }
+    d->lastError = QSqlError();
+    const auto state = std::make_shared<CondoraOpenRun>();
+    QString sql;
+    try {
+        sql = runQuery(state->run, state);
+    } catch (...) {
+        if (self) {
+            d->lastError = condora::currentErrorAsSqlError();
+        }
+    }
+    if (self && !state->pending) {
+        finishOpenRun(sql);
+    }
+}
+
+void Condora::finishOpenRun(const QString &sql)
+{
+    const QPointer<Condora> self(this);
+    Q_EMIT queryFinished(sql);
+    if (!self) {
+        return;
+    }
+    QVariantMap parameters;
+    QString rows;
+    if (!sql.isEmpty()) {
+        if (!d->lastParameterSql.isEmpty()) {
+            parameters = {{u"sql"_s, d->lastParameterSql}, {u"values"_s, d->lastParameters}};
+        }
+        rows = d->lastRows;
+    }
+    Q_EMIT queryClosed(sql, parameters, rows);
 }
 
 QString Condora::SetFilterCondition(const QStringList &filterCondition)

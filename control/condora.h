@@ -7,7 +7,9 @@
 #include "analysis/dbkind.h"
 #include "platform/dialogstyle.h"
 #include "platform/olecolor.h"
+#include "control/querymodel.h"
 
+#include <QSqlError>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
@@ -20,6 +22,7 @@ class PropertyBag;
 struct QueryRun;
 }
 class CondoraPrivate;
+struct CondoraOpenRun;
 
 /// The query-condition builder control.
 ///
@@ -131,6 +134,39 @@ public:
     std::unique_ptr<condora::ado::Recordset> GetQueryResult(int QueryType = 0);
 #endif
 
+    /// Runs a query like GetQueryResult() and returns its rows as a model a view shows as it
+    /// scrolls (see condora::QueryModel): the rows of the final statement, an empty model after
+    /// Cancel or a run that ended before its dialog (whose messages the user sees as in every
+    /// run). Nothing is thrown and no error report is shown: a run-time error of the run or of
+    /// the statement leaves the model empty with the error in its lastError() (and in lastError()
+    /// of the control); rows that fail part-way stay, and the model's lastError() tells why no
+    /// more came. The model is owned by `parent` when
+    /// given, otherwise by the caller. Returns null only when `parent` was deleted during the run.
+    Q_INVOKABLE condora::QueryModel *GetQueryModel(QObject *parent = nullptr);
+
+    ///@{
+    /// The forms of GetQuerySql() and GetQueryParameters() that throw nothing: `*ok` (when
+    /// given) is true exactly when a statement is returned; after a failure lastError() says
+    /// why, after Cancel it is invalid.
+    QString GetQuerySql(bool *ok);
+    QVariantMap GetQueryParameters(bool *ok);
+    ///@}
+
+    /// The error of the last GetQuerySql(), GetQueryParameters(), GetQueryResult(),
+    /// GetQueryModel(), open() or readProperties() call that failed, as a value; invalid
+    /// (QSqlError::NoError) when the last such call succeeded or was cancelled. For an error of
+    /// the library, nativeErrorCode() is its error number (condora::ErrorNumber) and
+    /// databaseText() its description (for a database error, the database's own message).
+    QSqlError lastError() const;
+
+    /// Shows the query dialog window-modally (modal to the control's window only, as
+    /// QDialog::open() does) and returns at once. When the dialog closes, queryClosed() carries
+    /// the outcome (and queryFinished() the statement). A run that ends before its dialog
+    /// (with its message) emits them at once, from within this call; a run refused because
+    /// another is still running emits nothing. Never throws: a failure arrives as an empty
+    /// statement with lastError() set.
+    Q_INVOKABLE void open();
+
     /// Stores a copy of the per-column filter conditions that restrict the value picker:
     /// position i belongs to the i-th select-list column, position 0 is not used, entries may
     /// be empty. An empty list stores a single empty entry. Kept until a query dialog closes.
@@ -168,6 +204,21 @@ public:
     /// error of the run leaves as condora::RuntimeError.
     static QString getQuerySql(QWidget *parent, const QSqlDatabase &database, const QString &baseSql,
                                bool *ok = nullptr);
+    /// The same without exceptions: a run-time error of the run returns the empty text with
+    /// `*ok` false and the error in `*error` (when given); after Cancel `*error` is invalid.
+    static QString getQuerySql(QWidget *parent, const QSqlDatabase &database, const QString &baseSql, bool *ok,
+                               QSqlError *error);
+    /// GetQueryParameters() without a control on any window, as getQuerySql(): the final statement
+    /// in bound-parameter form ({"sql", "values"}), an empty map after Cancel or a failure.
+    /// Throws nothing; `*ok` and `*error` as for getQuerySql().
+    static QVariantMap getQueryParameters(QWidget *parent, const QSqlDatabase &database, const QString &baseSql,
+                                          bool *ok = nullptr, QSqlError *error = nullptr);
+    /// The condition rows the user accepts, as the JSON document GetConditionRows() gives, without a
+    /// control on any window: the dialog opens with `rows` (a document from an earlier call, or
+    /// empty for an empty grid). Returns the empty text after Cancel or a failure; throws nothing;
+    /// `*ok` and `*error` as for getQuerySql().
+    static QString getConditionRows(QWidget *parent, const QSqlDatabase &database, const QString &baseSql,
+                                    const QString &rows = QString(), bool *ok = nullptr, QSqlError *error = nullptr);
 
     // Persistence ---------------------------------------------------------------------------
 
@@ -183,6 +234,10 @@ public:
     /// font gives the ambient font as it is now, a missing picture no picture. An unreadable
     /// value stops the load with condora::RuntimeError (type mismatch). ConnObj is left as is.
     void readProperties(const condora::PropertyBag &bag);
+    /// The same without exceptions: `*ok` (when given) becomes false, with lastError() set,
+    /// where the other form throws; the properties read before the unreadable one keep their
+    /// new values.
+    void readProperties(const condora::PropertyBag &bag, bool *ok);
 
     /// The font a newly placed control takes its fonts from: the parent's font, or the
     /// application font without a parent.
@@ -377,6 +432,12 @@ Q_SIGNALS:
     /// emits nothing.
     void queryFinished(const QString &sql);
 
+    /// Emitted when the dialog that open() showed has closed (or the run ended before it): the
+    /// final statement (empty after Cancel, a closed dialog or a failure), the statement in
+    /// bound-parameter form as GetQueryParameters() gives it, and the accepted condition rows as
+    /// GetConditionRows() gives them (empty unless a statement came back).
+    void queryClosed(const QString &sql, const QVariantMap &parameters, const QString &conditionRows);
+
     ///@{
     /// Emitted by the setter of the property of the same name, also when the value did not change.
     void EnabledChanged();
@@ -431,7 +492,15 @@ protected:
 private:
     /// One query run; returns the final statement (empty when the run ended early or the user
     /// cancelled) and leaves the run's facts in `run`.
-    QString runQuery(condora::QueryRun &run);
+    /// With `windowModal`, the dialog is shown window-modally and this returns at once with the
+    /// run kept in `windowModal` (pending set); finishOpenRun() follows when the dialog closes.
+    QString runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraOpenRun> &windowModal = nullptr);
+    /// runQuery() and the execution of its final statement (GetQueryResult and GetQueryModel).
+    /// A failure is recorded in lastError() and, with `showErrors`, reported through showError;
+    /// nothing is thrown. `statement` receives the final statement.
+    std::unique_ptr<condora::ado::Recordset> executeQuery(int queryType, bool showErrors, QString *statement);
+    /// What open() does once the run's dialog has closed (or the run ended before it).
+    void finishOpenRun(const QString &sql);
     condora::DialogStyle captureStyle() const;
     void notify(void (Condora::*signal)(), const QString &name);
 

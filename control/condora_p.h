@@ -12,9 +12,29 @@
 
 #include <memory>
 
+#include <QSqlError>
+
+#include "analysis/queryrun.h"
+
 namespace condora {
+class BusyScope;
 class frmCondora;
 }
+
+/// A run of Condora::open() whose dialog is still open: what lives on after open() returned.
+struct CondoraOpenRun
+{
+    condora::QueryRun run;
+    /// The run's busy state; ends before the run's connection is let go.
+    std::unique_ptr<condora::BusyScope> busy;
+    /// The dialog was shown and the run goes on without the caller.
+    bool pending = false;
+    /// The control went while the dialog was open: the dialog closes without a word.
+    bool abandoned = false;
+
+    CondoraOpenRun();
+    ~CondoraOpenRun();
+};
 
 class CondoraPrivate
 {
@@ -46,4 +66,8 @@ public:
     bool running = false;
     /// The run's query dialog while it is open.
     QPointer<condora::frmCondora> dialog;
+    /// The window-modal run whose dialog is open (open()).
+    std::shared_ptr<CondoraOpenRun> openRun;
+    /// The error of the last call that failed without throwing (lastError()).
+    QSqlError lastError;
 };

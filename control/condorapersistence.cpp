@@ -3,6 +3,7 @@
 #include "control/condora.h"
 
 #include "control/condora_p.h"
+#include "control/errorvalue_p.h"
 #include "control/propertybag.h"
 #include "platform/runtimeerror.h"
 
@@ -256,5 +257,18 @@ void Condora::readProperties(const PropertyBag &bag)
                        [&](PictureHandle DialogStyle::*member) { p.style.*member = readPicture(bag, entry.name); },
                    },
                    entry.member);
+    }
+}
+
+void Condora::readProperties(const PropertyBag &bag, bool *ok)
+{
+    d->lastError = QSqlError();
+    try {
+        readProperties(bag);
+    } catch (...) {
+        d->lastError = condora::currentErrorAsSqlError();
+    }
+    if (ok) {
+        *ok = !d->lastError.isValid();
     }
 }

@@ -41,7 +41,7 @@ QString CondoraDesignerPlugin::whatsThis() const
 
 QString CondoraDesignerPlugin::includeFile() const
 {
-    return u"control/condora.h"_s;
+    return u"<Condora/condora.h>"_s;
 }
 
 QIcon CondoraDesignerPlugin::icon() const

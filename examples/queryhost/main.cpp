@@ -1,8 +1,9 @@
 // queryhost: a small host of the Condora control.
 //
 // The host already has its database (a QSqlDatabase it opened itself) and hands it to the control;
-// "Query..." lets the user build a condition and shows the result in a table, "Statement..." asks
-// for the statement only through Condora::getQuerySql.
+// "Query..." lets the user build a condition and shows the result in a table view (the rows arrive
+// as the view scrolls), "Statement..." asks for the statement only through Condora::getQuerySql.
+// Errors come back as values (lastError()); nothing here needs an exception handler.
 //
 //   queryhost [--run-once]
 // --run-once presses OK in the query dialog and Cancel in the next one, prints what came back and
@@ -13,12 +14,13 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QSortFilterProxyModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -52,29 +54,6 @@ bool openHostDatabase(QSqlDatabase &db)
         }
     }
     return true;
-}
-
-/// Shows every row of `rows` in `table`; returns the number of rows.
-int showRows(condora::ado::Recordset &rows, QTableWidget *table)
-{
-    const int columns = rows.Fields().Count();
-    table->clear();
-    table->setRowCount(0);
-    table->setColumnCount(columns);
-    QStringList headers;
-    for (int column = 0; column < columns; ++column) {
-        headers.append(rows.Fields().Item(column).Name());
-    }
-    table->setHorizontalHeaderLabels(headers);
-    while (!rows.Eof()) {
-        const int row = table->rowCount();
-        table->insertRow(row);
-        for (int column = 0; column < columns; ++column) {
-            table->setItem(row, column, new QTableWidgetItem(rows.Fields().Item(column).Value().toString()));
-        }
-        rows.MoveNext();
-    }
-    return table->rowCount();
 }
 
 /// Presses `button` in the next query dialog once it is open (for --run-once).
@@ -124,7 +103,11 @@ int main(int argc, char *argv[])
     auto *statement = new QLabel(&window);
     statement->setWordWrap(true);
     statement->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto *table = new QTableWidget(&window);
+    // The rows of the last query, sortable by any column.
+    auto *sorted = new QSortFilterProxyModel(&window);
+    auto *table = new QTableView(&window);
+    table->setModel(sorted);
+    table->setSortingEnabled(true);
     table->horizontalHeader()->setStretchLastSection(true);
 
     auto *buttons = new QHBoxLayout;
@@ -138,19 +121,26 @@ int main(int argc, char *argv[])
     layout->addWidget(table);
     window.resize(640, 400);
 
-    int rowsShown = -1;
     QObject::connect(query, &Condora::queryFinished, statement, [statement](const QString &sql) {
         statement->setText(sql.isEmpty() ? u"(cancelled)"_s : sql);
     });
     QObject::connect(runQuery, &QPushButton::clicked, &window, [&] {
-        if (const std::unique_ptr<condora::ado::Recordset> rows = query->GetQueryResult()) {
-            rowsShown = showRows(*rows, table);
+        // The model belongs to the proxy; the last query's model goes with the next one.
+        condora::QueryModel *rows = query->GetQueryModel(sorted);
+        if (rows == nullptr) {
+            return;
+        }
+        delete sorted->sourceModel();
+        sorted->setSourceModel(rows);
+        if (rows->lastError().isValid()) {
+            statement->setText(u"Error: "_s + rows->lastError().text());
         }
     });
     QObject::connect(askStatement, &QPushButton::clicked, &window, [&] {
         bool ok = false;
-        const QString sql = Condora::getQuerySql(&window, db, BaseSql, &ok);
-        statement->setText(ok ? sql : u"(cancelled)"_s);
+        QSqlError error;
+        const QString sql = Condora::getQuerySql(&window, db, BaseSql, &ok, &error);
+        statement->setText(ok ? sql : error.isValid() ? u"Error: "_s + error.text() : u"(cancelled)"_s);
     });
 
     std::printf("Condora %s (library %s)\n", CONDORA_VERSION_STRING, condoraVersion());
@@ -161,12 +151,21 @@ int main(int argc, char *argv[])
 
     pressInNextDialog(&window, "cmdOK");
     runQuery->click();
+    // The view fetches as it scrolls; here every row is fetched to count them.
+    int rowsShown = -1;
+    if (auto *rows = qobject_cast<condora::QueryModel *>(sorted->sourceModel())) {
+        while (rows->canFetchMore()) {
+            rows->fetchMore();
+        }
+        rowsShown = rows->lastError().isValid() ? -1 : rows->rowCount();
+    }
     std::printf("query: %s\nrows: %d\n", qPrintable(statement->text()), rowsShown);
 
     pressInNextDialog(&window, "cmdCancel");
     bool ok = true;
-    const QString cancelled = Condora::getQuerySql(&window, db, BaseSql, &ok);
+    QSqlError error;
+    const QString cancelled = Condora::getQuerySql(&window, db, BaseSql, &ok, &error);
     std::printf("after Cancel: \"%s\" ok=%d\n", qPrintable(cancelled), int(ok));
 
-    return rowsShown == 4 && cancelled.isEmpty() && !ok ? 0 : 1;
+    return rowsShown == 4 && cancelled.isEmpty() && !ok && !error.isValid() ? 0 : 1;
 }

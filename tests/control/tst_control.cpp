@@ -627,6 +627,11 @@ private Q_SLOTS:
         } catch (const condora::RuntimeError &error) {
             QCOMPARE(error.number(), condora::ErrorNumber::TypeMismatch);
         }
+        // The form without exceptions tells the same as a value.
+        bool ok = true;
+        control.readProperties(bag, &ok);
+        QVERIFY(!ok);
+        QCOMPARE(control.lastError().nativeErrorCode(), QString::number(condora::ErrorNumber::TypeMismatch));
     }
 
     void fontsAreSharedReferences()

@@ -19,7 +19,7 @@ private Q_SLOTS:
         QVERIFY(plugin);
 
         QCOMPARE(plugin->name(), u"Condora"_s);
-        QCOMPARE(plugin->includeFile(), u"control/condora.h"_s);
+        QCOMPARE(plugin->includeFile(), u"<Condora/condora.h>"_s);
         QVERIFY(!plugin->isContainer());
         QVERIFY(plugin->domXml().contains(u"class=\"Condora\""_s));
         const QIcon icon = plugin->icon();

@@ -282,6 +282,9 @@ void TestDesignerProperties::savedFormLoadsBackWithTheSameValues()
     const QString saved = window->contents();
     QVERIFY(saved.contains(u"<property name=\"GridBackColor\">"_s));
     QVERIFY(saved.contains(u"<pixmap>"_s));
+    // What uic turns into #include <Condora/condora.h> (the form tests/packaging/installedhost
+    // compiles against an install carries the same).
+    QVERIFY2(saved.contains(u"<header location=\"global\">Condora/condora.h</header>"_s), qPrintable(saved));
 
     // Opening the saved form makes a new control with the same values.
     const int start = saved.indexOf(u"<widget class=\"Condora\""_s);

@@ -6,15 +6,23 @@
 #include "support/testmain.h"
 
 #include "analysis/hostfilters.h"
+#include "condition/conditionjson.h"
 #include "control/condora.h"
+#include "control/querydialoghook.h"
+#include "analysis/queryrun.h"
 #include "platform/ado/recordset.h"
+#include "platform/runtimeerror.h"
 #include "platform/userinteraction.h"
 
 #include <Condora/condora_version.h>
 
+#include <QDialog>
 #include <QPushButton>
+#include <QSqlError>
 #include <QSignalSpy>
 #include <QTimer>
+
+#include <functional>
 
 using namespace Qt::StringLiterals;
 using namespace dialogtest;
@@ -41,6 +49,11 @@ private Q_SLOTS:
     void queryFinishedAfterEveryRun();
     void queryFinishedBeforeResultRuns();
     void versionMacros();
+    void openIsWindowModal_data();
+    void openIsWindowModal();
+    void staticParametersAndRows();
+    void errorsAsValues_data();
+    void errorsAsValues();
 
 private:
     /// Answers the next query dialog: a condition on name, then OK or Cancel.
@@ -86,6 +99,7 @@ void TestHostCall::cleanup()
     m_ui.reset();
     m_db.reset();
     condora::hostFilterList().clear();
+    condora::setQueryDialogFunction({});
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
@@ -203,6 +217,148 @@ void TestHostCall::versionMacros()
              (CONDORA_VERSION_MAJOR << 16) | (CONDORA_VERSION_MINOR << 8) | CONDORA_VERSION_PATCH);
     QVERIFY(CONDORA_VERSION >= CONDORA_VERSION_CHECK(3, 0, 0));
     QVERIFY(CONDORA_VERSION < CONDORA_VERSION_CHECK(4, 0, 0));
+}
+
+void TestHostCall::openIsWindowModal_data()
+{
+    getQuerySql_data();
+}
+
+void TestHostCall::openIsWindowModal()
+{
+    QFETCH(bool, cancel);
+    QFETCH(QString, expected);
+    auto *control = new Condora(m_window.get());
+    control->setConnObj(m_db->open());
+    control->setSqlInput(Input);
+    QSignalSpy closed(control, &Condora::queryClosed);
+    QSignalSpy finished(control, &Condora::queryFinished);
+
+    control->open();
+    // Back at once, with the dialog open over the control's window only.
+    QCOMPARE(closed.count(), 0);
+    auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+    QVERIFY(dialog);
+    QCOMPARE(dialog->objectName(), u"frmCondora"_s);
+    QCOMPARE(dialog->windowModality(), Qt::WindowModal);
+    QVERIFY(dialog->isVisible());
+
+    QVERIFY(enterRow(dialog, 1, u"name"_s, u"= "_s, u"Smith"_s));
+    QTest::mouseClick(find<QPushButton>(dialog, cancel ? "cmdCancel" : "cmdOK"), Qt::LeftButton);
+    QTRY_COMPARE(closed.count(), 1);
+    QCOMPARE(closed.at(0).at(0).toString(), expected);
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.at(0).at(0).toString(), expected);
+    const QVariantMap parameters = closed.at(0).at(1).toMap();
+    const QString rows = closed.at(0).at(2).toString();
+    if (cancel) {
+        QVERIFY(parameters.isEmpty());
+        QVERIFY(rows.isEmpty());
+    } else {
+        QCOMPARE(parameters.value(u"values"_s).toList(), QVariantList{u"Smith"_s});
+        QCOMPARE(rows, control->GetConditionRows());
+    }
+    QVERIFY(!control->lastError().isValid());
+
+    // The run is over: the next one starts (and ends before its dialog, at once).
+    control->setSqlInput(QString());
+    control->open();
+    QCOMPARE(closed.count(), 2);
+    QCOMPARE(m_ui->texts(), QStringList{u"Please input SQL!"_s});
+
+    // A control deleted while its dialog is open takes the run with it, without a signal.
+    control->setSqlInput(Input);
+    control->open();
+    QTRY_VERIFY(QApplication::activeModalWidget());
+    delete control;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCOMPARE(closed.count(), 2);
+}
+
+void TestHostCall::staticParametersAndRows()
+{
+    const auto connection = m_db->open();
+    answerDialog(false);
+    bool ok = false;
+    QSqlError error;
+    const QVariantMap parameters = Condora::getQueryParameters(m_window.get(), connection->database(), Input, &ok, &error);
+    QVERIFY(ok && !error.isValid());
+    QCOMPARE(parameters.value(u"values"_s).toList(), QVariantList{u"Smith"_s});
+
+    // The rows come back as a document that preloads the next run.
+    answerDialog(false);
+    const QString rows = Condora::getConditionRows(m_window.get(), connection->database(), Input, QString(), &ok);
+    QVERIFY(ok && condora::isConditionJson(rows));
+    whenModal(m_scope.get(), u"frmCondora"_s,
+              [](QWidget *dialog) { QTest::mouseClick(find<QPushButton>(dialog, "cmdOK"), Qt::LeftButton); });
+    QCOMPARE(Condora::getConditionRows(m_window.get(), connection->database(), Input, rows), rows);
+}
+
+void TestHostCall::errorsAsValues_data()
+{
+    // Each call of a run that fails, in its form without exceptions: the empty result and the error.
+    using Call = std::function<QString(Condora &, const QSqlDatabase &, QSqlError &)>;
+    QTest::addColumn<Call>("call");
+    const auto joined = [](const QVariantMap &map) { return map.isEmpty() ? QString() : u"map"_s; };
+    QTest::newRow("GetQuerySql(bool *)") << Call([](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        bool ok = true;
+        const QString sql = c.GetQuerySql(&ok);
+        error = c.lastError();
+        return ok ? u"ok"_s : sql;
+    });
+    QTest::newRow("GetQueryParameters(bool *)") << Call([joined](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        const QString result = joined(c.GetQueryParameters(nullptr));
+        error = c.lastError();
+        return result;
+    });
+    QTest::newRow("GetQueryResult, reported as ever") << Call([](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        const bool rows = c.GetQueryResult() != nullptr;
+        error = c.lastError();
+        return rows ? u"rows"_s : QString();
+    });
+    QTest::newRow("GetQueryModel") << Call([](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        const std::unique_ptr<condora::QueryModel> model(c.GetQueryModel());
+        error = model->lastError();
+        return model->columnCount() == 0 && c.lastError().text() == error.text() ? QString() : u"columns"_s;
+    });
+    QTest::newRow("open") << Call([](Condora &c, const QSqlDatabase &, QSqlError &error) {
+        QSignalSpy closed(&c, &Condora::queryClosed);
+        c.open();
+        error = c.lastError();
+        return closed.count() == 1 ? closed.at(0).at(0).toString() : u"no signal"_s;
+    });
+    QTest::newRow("static getQuerySql") << Call([](Condora &c, const QSqlDatabase &db, QSqlError &error) {
+        return Condora::getQuerySql(c.window(), db, Input, nullptr, &error);
+    });
+    QTest::newRow("static getQueryParameters") << Call([joined](Condora &c, const QSqlDatabase &db, QSqlError &error) {
+        return joined(Condora::getQueryParameters(c.window(), db, Input, nullptr, &error));
+    });
+    QTest::newRow("static getConditionRows") << Call([](Condora &c, const QSqlDatabase &db, QSqlError &error) {
+        return Condora::getConditionRows(c.window(), db, Input, QString(), nullptr, &error);
+    });
+}
+
+void TestHostCall::errorsAsValues()
+{
+    using Call = std::function<QString(Condora &, const QSqlDatabase &, QSqlError &)>;
+    QFETCH(Call, call);
+    // A run that fails where the dialog would open.
+    condora::setQueryDialogFunction([](const condora::QueryRun &) -> QString {
+        throw condora::RuntimeError::database(u"the database went away"_s);
+    });
+    const auto connection = m_db->open();
+    Condora control(m_window.get());
+    control.setConnObj(connection);
+    control.setSqlInput(Input);
+    QSqlError error;
+    try {
+        QCOMPARE(call(control, connection->database(), error), QString());
+    } catch (...) {
+        QFAIL("the call threw");
+    }
+    QCOMPARE(error.databaseText(), u"the database went away"_s);
+    QCOMPARE(error.nativeErrorCode(), QString::number(condora::ErrorNumber::Database));
+    QCOMPARE(error.type(), QSqlError::StatementError);
 }
 
 CONDORA_TEST_MAIN(TestHostCall)

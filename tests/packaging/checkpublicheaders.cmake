@@ -1,4 +1,4 @@
-# cmake -DSOURCE_DIR=... -DHEADERS=a;b -DFORWARDING=x;y -P checkpublicheaders.cmake
+# cmake -DSOURCE_DIR=... -DHEADERS=a;b -DFORWARDING=x;y -DHOST_DIR=... -P checkpublicheaders.cmake
 #
 # The installed headers are a closed set: every header a public header includes by folder
 # ("platform/ado/connection.h") is installed too, and every <Condora/...> header a forwarding
@@ -32,6 +32,25 @@ foreach(header IN LISTS FORWARDING)
             if(NOT included IN_LIST HEADERS)
                 string(APPEND problems "\n  <Condora/${header}> includes \"${included}\", which is not installed")
             endif()
+        endif()
+    endforeach()
+endforeach()
+
+# The copies a host gets (HOST_DIR, installed as include/Condora) are flat: every include of one
+# of them names another by its flat name, never a folder of this tree.
+file(GLOB host_headers RELATIVE ${HOST_DIR} ${HOST_DIR}/*)
+foreach(header IN LISTS host_headers)
+    file(STRINGS ${HOST_DIR}/${header} lines REGEX "^[ \t]*#[ \t]*include[ \t]*[\"<]")
+    foreach(line IN LISTS lines)
+        if(line MATCHES "\"([^\"]+)\"")
+            set(included ${CMAKE_MATCH_1})
+        elseif(line MATCHES "<Condora/([^>]+)>")
+            set(included ${CMAKE_MATCH_1})
+        else()
+            continue()
+        endif()
+        if(included MATCHES "/" OR (NOT included IN_LIST host_headers AND NOT included IN_LIST generated))
+            string(APPEND problems "\n  installed ${header} includes \"${included}\", which a host does not have")
         endif()
     endforeach()
 endforeach()
