@@ -75,7 +75,8 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     , m_run(std::move(run))
 {
     setObjectName(u"frmCondora"_s);
-    setWindowTitle(tr("QUERY"));
+    // The host's Title names the window when it is set.
+    setWindowTitle(m_run.title.isEmpty() ? tr("QUERY") : m_run.title);
     setModal(true);
     setSizeGripEnabled(false);
     if (m_run.connection) {
@@ -212,6 +213,14 @@ void frmCondora::createControls()
     connect(m_cmdDel, &QPushButton::clicked, this, &frmCondora::onDelete);
     connect(m_cmdGetValue, &QPushButton::clicked, this, &frmCondora::onGetValue);
     connect(m_comItem, &QComboBox::activated, this, &frmCondora::onListPicked);
+    connect(m_comItem, &QComboBox::activated, this, [this] {
+        // One Enter in a drop-down opened from the keyboard picks and leaves the cell.
+        if (std::exchange(m_popupByKeyboard, false) && m_comItem->isVisible()) {
+            closeEditor();
+        }
+    });
+    m_cmdGetValue->installEventFilter(this);
+    m_cmdAdd->installEventFilter(this);
     connect(m_txtValue, &QLineEdit::textChanged, this, &frmCondora::onValueTextChanged);
     connect(m_grid, &FlexGrid::MouseUp, this, &frmCondora::onGridMouseUp);
     m_grid->view()->installEventFilter(this);
@@ -239,6 +248,8 @@ void frmCondora::load()
     });
     m_suppressValueSync = false;
     m_resultPending = true;
+    m_history = {conditionRows()};
+    m_historyPos = 0;
 }
 
 QSize frmCondora::realFrame() const
@@ -424,12 +435,12 @@ bool frmCondora::checkStatement()
         if (problem->openEditor) {
             editCell();
         }
-        messageBox(problem->message, MessageButtons::Ok, MessageIcon::Exclamation);
+        say(problem->message, MessageButtons::Ok, MessageIcon::Exclamation);
         return false;
     }
     recompose();
     if (!m_refusal.isEmpty()) {
-        messageBox(m_refusal, MessageButtons::Ok, MessageIcon::Exclamation);
+        say(m_refusal, MessageButtons::Ok, MessageIcon::Exclamation);
         return false;
     }
     const QString m = testSql(connectionOf(m_run), m_resultSql);
@@ -437,7 +448,7 @@ bool frmCondora::checkStatement()
         return false; // the window went meanwhile: nothing more to say
     }
     if (!m.isEmpty()) {
-        messageBox(m + u"\r\n"_s + tr("Wrong query condition!"));
+        say(m + u"\r\n"_s + tr("Wrong query condition!"));
         return false;
     }
     return true;
@@ -454,7 +465,7 @@ void frmCondora::onVerify()
             if (m_countRows) {
                 reportRowCount();
             } else {
-                messageBox(tr("Ok!"));
+                say(tr("Ok!"));
             }
         }
     });
@@ -479,25 +490,25 @@ void frmCondora::reportRowCount()
         if (error.number() == ErrorNumber::Cancelled || m_abandoned) {
             throw;
         }
-        messageBox(tr("Ok!") + crlf + tr("The rows could not be counted: %1").arg(error.description()));
+        say(tr("Ok!") + crlf + tr("The rows could not be counted: %1").arg(error.description()));
         return;
     }
     if (m_abandoned) {
         return;
     }
     if (rows > 0) {
-        messageBox(tr("Ok!") + crlf + (rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows)));
+        say(tr("Ok!") + crlf + (rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows)));
         return;
     }
     const ConditionRows condition = conditionRows();
     const bool used =
         std::any_of(condition.cbegin(), condition.cend(), [](const ConditionRow &row) { return row.isUsed(); });
     if (!used) {
-        messageBox(tr("Ok!") + crlf + tr("The statement returns no rows."));
+        say(tr("Ok!") + crlf + tr("The statement returns no rows."));
         return;
     }
     const MessageAnswer answer =
-        messageBox(tr("Ok!") + crlf + tr("No rows match the condition.") + crlf
+        say(tr("Ok!") + crlf + tr("No rows match the condition.") + crlf
                        + tr("Find the rows of the condition that rule out every row?"),
                    MessageButtons::OkCancel, MessageIcon::Question);
     if (answer == MessageAnswer::Ok) {
@@ -511,7 +522,7 @@ void frmCondora::explainNoRows()
     const auto culprits =
         rowsRulingOutEveryRow(rows, m_run, [this](const QString &statement) { return countRows(statement); });
     if (!culprits) {
-        messageBox(tr("Even without any one, two or three rows of the condition the statement returns no rows."));
+        say(tr("Even without any one, two or three rows of the condition the statement returns no rows."));
         return;
     }
     QStringList numbers;
@@ -524,7 +535,7 @@ void frmCondora::explainNoRows()
     m_grid->setRowSel(first);
     m_grid->setCol(ConditionCol::OpenBracket);
     m_grid->setColSel(ConditionCol::Logical);
-    messageBox(culprits->size() == 1
+    say(culprits->size() == 1
                    ? tr("Row %1 of the condition rules out every row: without it the statement returns rows.")
                          .arg(numbers.first())
                    : tr("Rows %1 of the condition together rule out every row: without them the statement returns "
@@ -585,10 +596,26 @@ bool frmCondora::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto *keyEvent = static_cast<QKeyEvent *>(event);
+        if ((watched == m_grid->view() || watched == m_comItem || watched == m_txtValue) && undoRedoKey(keyEvent)) {
+            return true;
+        }
+        if (watched == m_cmdGetValue
+            && (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter)) {
+            // Reached by Enter from a number value: Enter goes on to the next cell.
+            closeEditor();
+            stepCell(true);
+            return true;
+        }
+        if (watched == m_cmdAdd && keyEvent->key() == Qt::Key_Space) {
+            m_addByKeyboard = true;
+        }
         if ((watched == m_grid->view() && gridKeyPress(keyEvent)) || (watched == m_comItem && listKeyPress(keyEvent))
             || (watched == m_txtValue && valueEditorKeyPress(keyEvent))) {
             return true;
         }
+    }
+    if (watched == m_cmdAdd && event->type() == QEvent::Shortcut) {
+        m_addByKeyboard = true; // Alt+A
     }
     if (watched == m_label2 && event->type() == QEvent::MouseButtonRelease) {
         m_chkSqlShow->setChecked(!m_chkSqlShow->isChecked());

@@ -3,6 +3,7 @@
 #include "analysis/queryrun.h"
 #include "analysis/typeclass.h"
 #include "condition/conditionrow.h"
+#include "platform/userinteraction.h"
 
 #include <QDialog>
 #include <QList>
@@ -74,6 +75,15 @@ public:
     /// Whoever created it deletes it once its exec() has returned.
     void abandon();
 
+    ///@{
+    /// Undo and redo of the changes to the condition rows (Ctrl+Z; Ctrl+Shift+Z or Ctrl+Y).
+    /// The value typed into one cell counts as one change.
+    bool canUndo() const { return m_historyPos > 0; }
+    bool canRedo() const { return m_historyPos + 1 < m_history.size(); }
+    void undo();
+    void redo();
+    ///@}
+
     /// The data row and column being edited (curRow 0: none).
     int curRow() const { return m_curRow; }
     int curCol() const { return m_curCol; }
@@ -130,6 +140,8 @@ private:
     void loadLeftBracketList();
     void loadRightBracketList();
     void loadFixedList(const QStringList &entries);
+    /// Adds an entry to comItem that writes `cellText` into its cell.
+    void addListEntry(const QString &cellText);
     void refreshValueLock();
     void listFocusStep();
     void valueFocusStep();
@@ -175,6 +187,20 @@ private:
     /// Closes the open editor and puts back the cell text it started with.
     void cancelEditor();
     void nameControls();
+    /// Picks the entry of the open list that the characters typed so far name: the entry equal
+    /// to them, else the first that starts with them. True when one was picked.
+    bool typedChoice(const QString &text);
+    /// Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y wherever the focus is in the dialog; true when used.
+    bool undoRedoKey(const QKeyEvent *event);
+    /// Records the rows as they are now as one step of the undo history; `typingRow` (a data
+    /// row, or 0) merges the steps of one value being typed into that row's Value cell.
+    void rememberRows(int typingRow = 0);
+    void restoreRows(const ConditionRows &rows);
+    /// A message box of this dialog: captioned with the run's title when the host set one.
+    MessageAnswer say(const QString &text, MessageButtons buttons = MessageButtons::Ok,
+                      MessageIcon icon = MessageIcon::None, MessageDefault defaultButton = MessageDefault::First);
+    /// Escape with rows in use: true when the user agrees to close without them.
+    bool confirmDiscard();
 
     QueryRun m_run;
     QString m_resultSql;
@@ -214,6 +240,15 @@ private:
     QStringList m_logicalList;     // positions 1..2
     QStringList m_leftBracketList; // positions 1..2
     QStringList m_rightBracketList;
+
+    QString m_typed;               // the characters typed into the open list so far
+    qint64 m_typedAt = 0;          // when the last of them was typed (ms since the epoch)
+    bool m_popupByKeyboard = false; // the open drop-down was opened with F4 or Alt+Down
+    bool m_addByKeyboard = false;   // Add was pressed with its access key or the space bar
+    QList<ConditionRows> m_history; // every state of the rows, oldest first
+    int m_historyPos = 0;           // the state shown
+    int m_typingRow = 0;            // the row whose value is being typed into the latest step
+    bool m_restoring = false;
 };
 
 /// Leaves `grid` with its fixed (header) row plus one empty data row; the header keeps its

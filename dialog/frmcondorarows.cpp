@@ -27,7 +27,12 @@
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 
+#include <QAbstractItemView>
+#include <QTableView>
+
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -69,7 +74,76 @@ void frmCondora::setConditionRows(const ConditionRows &rows)
         for (int r = 1; r <= rows.size(); ++r) {
             markRow(r);
         }
+        if (!m_restoring) {
+            // A condition reopened for refining is where undo stops.
+            m_history = {conditionRows()};
+            m_historyPos = 0;
+        }
     });
+}
+
+void frmCondora::rememberRows(int typingRow)
+{
+    if (m_restoring) {
+        return;
+    }
+    const ConditionRows rows = conditionRows();
+    if (m_history.isEmpty()) {
+        m_history = {rows};
+        m_historyPos = 0;
+        return;
+    }
+    if (rows == m_history.at(m_historyPos)) {
+        return;
+    }
+    m_history.resize(m_historyPos + 1);
+    if (typingRow != 0 && typingRow == m_typingRow && m_historyPos > 0) {
+        m_history[m_historyPos] = rows;
+        return;
+    }
+    m_history.append(rows);
+    ++m_historyPos;
+    m_typingRow = typingRow;
+}
+
+void frmCondora::restoreRows(const ConditionRows &rows)
+{
+    const QScopedValueRollback restoring(m_restoring, true);
+    hideEditors();
+    m_typingRow = 0;
+    setConditionRows(rows);
+    const int last = m_grid->Rows() - 1;
+    m_curRow = std::clamp(m_curRow, 1, last);
+    m_grid->setRow(std::clamp(m_grid->Row(), 1, last));
+    m_grid->setRowSel(m_grid->Row());
+    m_grid->setFocus(Qt::OtherFocusReason);
+}
+
+void frmCondora::undo()
+{
+    if (m_acting || !canUndo()) {
+        return;
+    }
+    --m_historyPos;
+    restoreRows(m_history.at(m_historyPos));
+}
+
+void frmCondora::redo()
+{
+    if (m_acting || !canRedo()) {
+        return;
+    }
+    ++m_historyPos;
+    restoreRows(m_history.at(m_historyPos));
+}
+
+MessageAnswer frmCondora::say(const QString &text, MessageButtons buttons, MessageIcon icon,
+                              MessageDefault defaultButton)
+{
+    if (m_run.title.isEmpty()) {
+        return messageBox(text, buttons, icon, defaultButton);
+    }
+    return messageBox(text, buttons, icon, m_run.title, defaultButton);
 }
 
 void frmCondora::onAdd()
@@ -79,9 +153,22 @@ void frmCondora::onAdd()
     }
     const QScopedValueRollback acting(m_acting, true);
     reportErrors([this] {
+        const bool byKeyboard = std::exchange(m_addByKeyboard, false);
         const int selected = m_grid->RowSel();
         m_grid->AddItem(QString());
-        m_grid->setRowHeight(m_grid->Rows() - 1, comItemHeight());
+        const int added = m_grid->Rows() - 1;
+        m_grid->setRowHeight(added, comItemHeight());
+        rememberRows();
+        if (byKeyboard) {
+            // From the keyboard the new row's first cell is where the user goes on.
+            hideEditors();
+            m_grid->setRow(added);
+            m_grid->setRowSel(added);
+            m_grid->setCol(ConditionCol::OpenBracket);
+            m_grid->view()->scrollTo(m_grid->view()->currentIndex());
+            m_grid->setFocus(Qt::ShortcutFocusReason);
+            return;
+        }
         m_grid->setRowSel(selected);
         m_grid->setRow(selected);
     });
@@ -97,8 +184,8 @@ void frmCondora::onDelete()
         if (m_curRow == 0) {
             return;
         }
-        const MessageAnswer answer = messageBox(tr("Are you sure to delete the row?"), MessageButtons::OkCancel,
-                                                MessageIcon::Question, MessageDefault::Second);
+        const MessageAnswer answer = say(tr("Are you sure to delete the row?"), MessageButtons::OkCancel,
+                                         MessageIcon::Question, MessageDefault::Second);
         if (answer == MessageAnswer::Cancel) {
             return;
         }
@@ -112,6 +199,7 @@ void frmCondora::onDelete()
         }
         m_grid->setRow(m_grid->RowSel());
         m_curRow = m_grid->RowSel();
+        rememberRows();
     });
 }
 
@@ -175,6 +263,7 @@ void frmCondora::onGetValue()
             m_grid->setTextMatrix(r, ConditionCol::Operator, operatorText(ConditionOperator::Null));
             refreshValueLock();
             recompose();
+            rememberRows();
         } else if (const std::optional<QString> picked = picker.pickedValue()) {
             // A listed value is taken whole: a line edit cuts longer texts at its maximum.
             if (picked->size() > m_txtValue->maxLength()) {

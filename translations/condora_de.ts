@@ -461,6 +461,14 @@
         <source>Rows %1 of the condition together rule out every row: without them the statement returns rows.</source>
         <translation>Die Zeilen %1 der Bedingung schließen zusammen jede Zeile aus: ohne sie liefert die Anweisung Zeilen.</translation>
     </message>
+    <message>
+        <source>No bracket</source>
+        <translation>Keine Klammer</translation>
+    </message>
+    <message>
+        <source>Close the query and drop its condition?</source>
+        <translation>Die Abfrage schließen und ihre Bedingung verwerfen?</translation>
+    </message>
 </context>
 <context>
     <name>condora::frmGetValue</name>

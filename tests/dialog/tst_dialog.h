@@ -86,6 +86,15 @@ private Q_SLOTS:
     void keyboardDeletesTheRowAsked();
     void pickerKeysAndEmptySpace_data();
     void pickerKeysAndEmptySpace();
+    void keyboardConditionInFewKeys();
+    void typedCharacterPicksEntry_data();
+    void typedCharacterPicksEntry();
+    void oneEnterAfterDropDown();
+    void escapeAsksWithRowsInUse_data();
+    void escapeAsksWithRowsInUse();
+    void undoRedoRowChanges();
+    void titleNamesWindowAndMessages_data();
+    void titleNamesWindowAndMessages();
 
     // tst_accessibility.cpp: names, colours, owner
     void controlsHaveAccessibleNames_data();
