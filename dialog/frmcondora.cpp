@@ -56,6 +56,12 @@ constexpr int DesignClientWidth = frmCondora::MinimumWidth - twipsgeometry::Fram
 constexpr int DesignClientHeight = frmCondora::MinimumHeight - twipsgeometry::FrameHeight;
 /// The preview's height of the design, in twips: the least it gets.
 constexpr int DesignPreviewHeight = 500;
+/// The design's grid top and the design heights of the captions above it and of the buttons.
+constexpr int DesignGridTop = 660;
+constexpr int DesignCaptionBottom = 495;
+constexpr int DesignButtonHeight = 375;
+/// The design's gaps between the buttons: Add, Delete, Verify, OK, Cancel.
+constexpr int ButtonGaps = 50 + 600 + 50 + 50;
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, const QRect &twips)
 {
@@ -89,6 +95,7 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     // The switch is offered only when the host asked for it (the control's ShowSql).
     m_chkSqlShow->setVisible(m_run.showSqlSwitch);
     m_label2->setVisible(m_run.showSqlSwitch);
+    applyMinimumSize();
     // Keyboard users start in the grid, on its first cell.
     m_grid->setFocus(Qt::OtherFocusReason);
     if (m_busy) {
@@ -266,7 +273,42 @@ void frmCondora::applyMinimumSize()
     // offscreen platform, its own on a desktop), known once the dialog is shown. QWidget grows a
     // smaller window to it.
     const QSize frame = realFrame();
-    setMinimumSize(twips::toPixels(MinimumWidth) - frame.width(), twips::toPixels(MinimumHeight) - frame.height());
+    const QSize content = contentMinimum();
+    setMinimumSize(std::max(twips::toPixels(MinimumWidth) - frame.width(), twips::toPixels(content.width())),
+                   std::max(twips::toPixels(MinimumHeight) - frame.height(), twips::toPixels(content.height())));
+}
+
+int frmCondora::extraButtonHeight() const
+{
+    return std::max(0, twipsGeometry(m_cmdCancel).height() - DesignButtonHeight);
+}
+
+int frmCondora::gridTop() const
+{
+    // Below the captions, as far below them as in the design, when a large font makes them taller.
+    const int label2 = m_label2->isHidden() ? 0 : twipsGeometry(m_label2).bottom() + 1;
+    const int captions = std::max(twipsGeometry(m_label1).bottom() + 1, label2);
+    return std::max(DesignGridTop, captions + DesignGridTop - DesignCaptionBottom);
+}
+
+QSize frmCondora::contentMinimum() const
+{
+    // The client area in twips that shows every control whole and apart: the buttons side by
+    // side within the grid's width, the captions beside each other, and the header with two rows.
+    int buttons = ButtonGaps;
+    for (QPushButton *button : {m_cmdAdd, m_cmdDel, m_cmdVerify, m_cmdOK, m_cmdCancel}) {
+        buttons += twipsGeometry(button).width();
+    }
+    int width = 60 + buttons + 160;
+    if (!m_label2->isHidden()) {
+        width = std::max(width, 120 + twipsGeometry(m_label1).width() + 60 + twipsGeometry(m_chkSqlShow).width()
+                                    + twipsGeometry(m_label2).width() + 160);
+    }
+    int height = gridTop() + 3 * comItemHeight() + 950 + extraButtonHeight();
+    if (!m_txtCondition->isHidden()) {
+        height += previewHeight() + 100;
+    }
+    return QSize(width, height);
 }
 
 void frmCondora::showEvent(QShowEvent *event)
@@ -324,18 +366,21 @@ void frmCondora::layoutControls()
     const int w = windowWidth(this);
     const int h = windowHeight(this);
 
+    // Taller buttons (a large font) take their room from the grid, not from the controls above them.
+    const int extra = extraButtonHeight();
     ignoreErrors([&] {
         QRect g = twipsGeometry(m_grid);
         g.moveLeft(60);
+        g.moveTop(gridTop());
         g.setWidth(w - g.left() - 160);
         setTwipsGeometry(m_grid, g);
     });
     ignoreErrors([&] {
         QRect g = twipsGeometry(m_grid);
         if (m_txtCondition->isHidden()) {
-            g.setHeight(h - g.top() - 950);
+            g.setHeight(h - g.top() - 950 - extra);
         } else {
-            g.setHeight(h - g.top() - twipsGeometry(m_txtCondition).height() - 1050);
+            g.setHeight(h - g.top() - twipsGeometry(m_txtCondition).height() - 1050 - extra);
         }
         setTwipsGeometry(m_grid, g);
     });
@@ -410,6 +455,8 @@ void frmCondora::showSql(bool showTag)
             setTwipsGeometry(m_grid, g);
             m_txtCondition->hide();
         }
+        // The window grows when the preview needs more room than it has.
+        applyMinimumSize();
         QRect t = twipsGeometry(m_txtCondition);
         t.moveLeft(g.left());
         t.moveTop(g.height() + g.top() + 20);

@@ -116,6 +116,12 @@ private:
     QSize realFrame() const;
     /// Sets the minimum client size so that the outer size is at least MinimumWidth x MinimumHeight.
     void applyMinimumSize();
+    /// The least client area in twips that shows every control whole and apart from the others.
+    QSize contentMinimum() const;
+    /// How much taller than designed the buttons are (twips).
+    int extraButtonHeight() const;
+    /// The grid's top in twips: the design's, or lower under captions grown taller.
+    int gridTop() const;
     /// The preview's height in twips: the design height, or one line of its font when taller.
     int previewHeight() const;
     void sizeColumns();

@@ -186,6 +186,11 @@ void frmGetValue::setNarrowing(const QString &statement, const QString &column)
     m_narrowing = statement;
     m_narrowingColumn = column;
     m_chkNarrow->setVisible(!statement.isEmpty());
+    // The switch's text is long (and longer in other languages): the window grows to show it whole.
+    const int needed = m_chkNarrow->sizeHint().width() + twips::toPixels(2 * 10) + 2;
+    if (!statement.isEmpty() && width() < needed) {
+        resize(needed, height());
+    }
     Form_Resize();
 }
 
@@ -585,7 +590,10 @@ void frmGetValue::Form_Resize()
 {
     ignoreErrors([this] {
         // The search field above the list; the count and the counts switch in the strip below.
-        const int width = twipsgeometry::windowWidth(this) - 10 - 100;
+        // As designed, but never past the client area's right edge (the design's rule reaches
+        // under the window's border).
+        const int width =
+            std::min(twipsgeometry::windowWidth(this) - 10 - 100, twips::fromPixels(this->width()) - 2 * 10);
         const int line = twips::fromPixels(m_search->sizeHint().height());
         const int stripLine = std::max(400, twips::fromPixels(m_chkCounts->sizeHint().height()) + 100);
         // A line for the narrowing switch when it is offered, and one for the chosen values.

@@ -14,6 +14,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QTranslator>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -332,5 +334,107 @@ void TestDialog::pickerColumnFitsItsValues()
     QVERIFY(column >= design);
     QVERIFY(column <= design * frmGetValue::MaxWidthFactor + 1);
     QVERIFY2(column >= std::min(needed, design * frmGetValue::MaxWidthFactor), qPrintable(QString::number(column)));
+    picker.close();
+}
+
+namespace {
+
+/// What is wrong with the visible controls named in `names` of `window`: a text wider than its
+/// control (unless elided with its whole text in the tool tip), a control outside the window,
+/// two controls on top of each other.
+QStringList layoutFaults(const QWidget *window, const QStringList &names)
+{
+    QStringList faults;
+    QList<const QWidget *> shown;
+    for (const QString &name : names) {
+        const auto *w = window->findChild<const QWidget *>(name);
+        if (w == nullptr || !w->isVisible()) {
+            continue;
+        }
+        shown.append(w);
+        const QRect r(w->mapTo(window, QPoint(0, 0)), w->size());
+        if (!window->rect().contains(r)) {
+            faults.append(name + u" outside the window"_s);
+        }
+        QString text;
+        if (const auto *label = qobject_cast<const QLabel *>(w)) {
+            text = label->text();
+        } else if (const auto *button = qobject_cast<const QAbstractButton *>(w)) {
+            text = QString(button->text()).remove(u'&');
+        }
+        const int room = qobject_cast<const QPushButton *>(w) ? w->width() - 8 : w->contentsRect().width();
+        // A check box needs its box and spacing too: all of its size hint.
+        const int needed =
+            qobject_cast<const QCheckBox *>(w) ? w->sizeHint().width() : w->fontMetrics().horizontalAdvance(text);
+        if (!text.isEmpty() && needed > room && !(text.contains(u"..."_s) && !w->toolTip().isEmpty())) {
+            faults.append(u"%1 cut: %2 > %3"_s.arg(name).arg(needed).arg(room));
+        }
+    }
+    for (int i = 0; i < shown.size(); ++i) {
+        for (int j = i + 1; j < shown.size(); ++j) {
+            const QRect a(shown[i]->mapTo(window, QPoint(0, 0)), shown[i]->size());
+            const QRect b(shown[j]->mapTo(window, QPoint(0, 0)), shown[j]->size());
+            if (a.intersects(b)) {
+                faults.append(shown[i]->objectName() + u" over "_s + shown[j]->objectName());
+            }
+        }
+    }
+    return faults;
+}
+
+} // namespace
+
+void TestDialog::everyTextWholeAndApart_data()
+{
+    QTest::addColumn<double>("points");
+    QTest::addColumn<bool>("german");
+    for (double points : {8.0, 10.0, 12.0, 14.0}) {
+        QTest::addRow("%g pt", points) << points << false;
+        QTest::addRow("%g pt, German", points) << points << true;
+    }
+}
+
+void TestDialog::everyTextWholeAndApart()
+{
+    QFETCH(double, points);
+    QFETCH(bool, german);
+    QTranslator translator;
+    if (german) {
+#ifdef CONDORA_QM_DIR
+        QVERIFY(translator.load(u"condora_de"_s, QString::fromUtf8(CONDORA_QM_DIR)));
+        QVERIFY(QCoreApplication::installTranslator(&translator));
+#else
+        QSKIP("built without the translations");
+#endif
+    }
+    const auto removeTranslator = qScopeGuard([&translator] { QCoreApplication::removeTranslator(&translator); });
+    const auto restore = useFontSize(m_run, points);
+    m_run.showSqlSwitch = true;
+    frmCondora *dialog = openDialog();
+    find<QCheckBox>(dialog, "chkSqlShow")->setChecked(true);
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
+    dialog->findChild<QLineEdit *>(u"txtValue"_s)->hide(); // the floating editor lies over the grid by design
+    const QStringList faults = layoutFaults(dialog, {u"Label1"_s, u"chkSqlShow"_s, u"Label2"_s, u"MFGQuery"_s,
+                                                     u"txtCondition"_s, u"cmdAdd"_s, u"cmdDel"_s, u"cmdVerify"_s,
+                                                     u"cmdOK"_s, u"cmdCancel"_s});
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
+    // The header titles are whole in their columns.
+    for (int col = 0; col < 6; ++col) {
+        QFont title = grid()->FontFixed();
+        title.setBold(true);
+        title.setPointSize(10);
+        const QString text = grid()->TextMatrix(0, col).trimmed();
+        QVERIFY2(QFontMetrics(title).horizontalAdvance(text) <= pixels(grid()->ColWidth(col)), qPrintable(text));
+    }
+
+    frmGetValue picker(m_run, dialog);
+    picker.setHeadTitle(u"name"_s);
+    picker.setP_colIndex(u"2"_s);
+    picker.setNarrowing(u"select * from emp"_s, u"name"_s);
+    picker.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&picker));
+    const QStringList pickerFaults = layoutFaults(&picker, {u"txtSearch"_s, u"MSFlexGrid1"_s, u"lblCount"_s,
+                                                             u"chkCounts"_s, u"chkNarrow"_s});
+    QVERIFY2(pickerFaults.isEmpty(), qPrintable(pickerFaults.join(u"; "_s)));
     picker.close();
 }

@@ -107,6 +107,8 @@ private Q_SLOTS:
     void fontsFitAtEverySize();
     void pickerColumnFitsItsValues_data();
     void pickerColumnFitsItsValues();
+    void everyTextWholeAndApart_data();
+    void everyTextWholeAndApart();
 
     // tst_queryrun.cpp: through the control
     void queryRunReturnsStatement();
