@@ -160,6 +160,7 @@ void frmCondora::createControls()
     gridFont.setPointSizeF(8.25);
     m_grid->setFont(gridFont);
     m_grid->setToolTipText(tr("The row in green will be used."));
+    m_grid->setTextElided(true);
     setTwipsGeometry(m_grid, QRect(180, 660, 7575, 3435));
 
     m_txtCondition = new QPlainTextEdit(this);

@@ -96,6 +96,7 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_grid->setObjectName(u"MSFlexGrid1"_s);
     m_grid->setFont(QFont(u"MS Sans Serif"_s));
     m_grid->setToolTipText(tr("Click title to sort"));
+    m_grid->setTextElided(true);
     m_grid->setNullText(nullEntry());
     connect(m_grid, &FlexGrid::MouseUp, this, &frmGetValue::MSFlexGrid1_MouseUp);
     connect(m_grid, &FlexGrid::FetchError, this, &frmGetValue::failList);
