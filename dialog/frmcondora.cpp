@@ -483,7 +483,8 @@ bool frmCondora::checkStatement()
         if (problem->openEditor) {
             editCell();
         }
-        say(problem->message, MessageButtons::Ok, MessageIcon::Exclamation);
+        say(problem->message, MessageButtons::Ok, MessageIcon::Exclamation, MessageDefault::First,
+            problem->row > 0 ? rowDetail(problem->row) : QString());
         return false;
     }
     recompose();

@@ -84,6 +84,9 @@ public:
     void redo();
     ///@}
 
+    /// The tip shown when a keystroke in a number value is dropped.
+    static QString refusedKeyText();
+
     /// The data row and column being edited (curRow 0: none).
     int curRow() const { return m_curRow; }
     int curCol() const { return m_curCol; }
@@ -175,7 +178,7 @@ private:
     void onGetValue();
     /// Offers the picker of data row `row` the values that match the other rows.
     void offerNarrowing(frmGetValue &picker, int row);
-    /// Filters one keystroke of txtValue; returns false when it is dropped.
+    /// Filters one keystroke of txtValue; returns false when it is dropped (and says why in a tip).
     bool valueKeystroke(int key);
 
     // Keyboard use of the grid and its editors
@@ -202,9 +205,13 @@ private:
     /// row, or 0) merges the steps of one value being typed into that row's Value cell.
     void rememberRows(int typingRow = 0);
     void restoreRows(const ConditionRows &rows);
-    /// A message box of this dialog: captioned with the run's title when the host set one.
+    /// A message box of this dialog: captioned with the run's title when the host set one;
+    /// `detail` (for example the row the message is about) is shown under the text.
     MessageAnswer say(const QString &text, MessageButtons buttons = MessageButtons::Ok,
-                      MessageIcon icon = MessageIcon::None, MessageDefault defaultButton = MessageDefault::First);
+                      MessageIcon icon = MessageIcon::None, MessageDefault defaultButton = MessageDefault::First,
+                      const QString &detail = QString());
+    /// "Row n of the condition: ..." for data row `row`, as the message boxes name it.
+    QString rowDetail(int row) const;
     /// Escape with rows in use: true when the user agrees to close without them.
     bool confirmDiscard();
 

@@ -330,10 +330,12 @@ void frmCondora::nameControls()
     setAccessibleName(tr("Query"));
     setAccessibleDescription(tr("Build the condition of the query row by row, then press OK."));
     m_grid->setAccessibleName(tr("Query condition"));
+    m_grid->view()->setAccessibleName(tr("Query condition")); // the table that assistive technology reads
     m_grid->setAccessibleDescription(
         tr("One row per part of the condition: bracket, column, operator, value, bracket, And or Or. "
            "Enter, F2, Space or typing edits the current cell; Insert adds a row, Ctrl+Delete deletes it."));
     m_comItem->setAccessibleName(tr("Cell choices"));
+    m_comItem->view()->setAccessibleName(tr("Cell choices"));
     m_comItem->setAccessibleDescription(tr("Arrow keys move, Enter picks, Escape leaves the cell unchanged."));
     m_txtValue->setAccessibleName(tr("Value"));
     m_txtValue->setAccessibleDescription(

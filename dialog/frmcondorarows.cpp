@@ -22,6 +22,7 @@
 #include "platform/userinteraction.h"
 
 #include <QLineEdit>
+#include <QToolTip>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -138,12 +139,30 @@ void frmCondora::redo()
 }
 
 MessageAnswer frmCondora::say(const QString &text, MessageButtons buttons, MessageIcon icon,
-                              MessageDefault defaultButton)
+                              MessageDefault defaultButton, const QString &detail)
 {
-    if (m_run.title.isEmpty()) {
-        return messageBox(text, buttons, icon, defaultButton);
+    MessageRequest request;
+    request.text = text;
+    request.buttons = buttons;
+    request.icon = icon;
+    request.defaultButton = defaultButton;
+    request.caption = m_run.title;
+    request.explicitCaption = !m_run.title.isEmpty();
+    request.detail = detail;
+    return UserInteraction::instance().messageBox(request);
+}
+
+QString frmCondora::rowDetail(int row) const
+{
+    QStringList cells;
+    for (int col = ConditionCol::OpenBracket; col <= ConditionCol::Logical; ++col) {
+        const QString cell = text::trim(m_grid->TextMatrix(row, col));
+        if (!cell.isEmpty()) {
+            cells.append(cell);
+        }
     }
-    return messageBox(text, buttons, icon, m_run.title, defaultButton);
+    return cells.isEmpty() ? tr("Row %1 of the condition (empty).").arg(row)
+                           : tr("Row %1 of the condition: %2").arg(row).arg(cells.join(u' '));
 }
 
 void frmCondora::onAdd()
@@ -185,7 +204,7 @@ void frmCondora::onDelete()
             return;
         }
         const MessageAnswer answer = say(tr("Are you sure to delete the row?"), MessageButtons::OkCancel,
-                                         MessageIcon::Question, MessageDefault::Second);
+                                         MessageIcon::Question, MessageDefault::Second, rowDetail(m_curRow));
         if (answer == MessageAnswer::Cancel) {
             return;
         }
@@ -298,6 +317,14 @@ void frmCondora::offerNarrowing(frmGetValue &picker, int row)
     }
 }
 
+QString frmCondora::refusedKeyText()
+{
+    return tr("A number takes digits, one \".\" and a leading \"-\" (at most %1 digits before the point and %2 "
+              "after it).")
+        .arg(NumberIntegerDigits)
+        .arg(NumberDecimals);
+}
+
 bool frmCondora::valueKeystroke(int key)
 {
     // A colIndex that names no catalog entry is reported; the keystroke then goes through.
@@ -308,7 +335,13 @@ bool frmCondora::valueKeystroke(int key)
             // reads each number.
             const auto op = operatorOfCell(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));
             if (!op || !takesValueList(*op)) {
+                const int typed = key;
                 numericKeyFilter(m_txtValue, key, NumberDecimals, NumberIntegerDigits);
+                if (key == 0 && typed != 0) {
+                    // A dropped key is said, not swallowed: the tip is read out by screen readers too.
+                    QToolTip::showText(m_txtValue->mapToGlobal(QPoint(0, m_txtValue->height())),
+                                       refusedKeyText(), m_txtValue);
+                }
             }
         }
     });

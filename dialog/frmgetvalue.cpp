@@ -36,6 +36,7 @@
 #include <QSqlDatabase>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
@@ -102,6 +103,7 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     connect(m_grid, &FlexGrid::FetchError, this, &frmGetValue::failList);
     m_grid->view()->installEventFilter(this);
     m_grid->setAccessibleName(tr("Values"));
+    m_grid->view()->setAccessibleName(tr("Values")); // the table that assistive technology reads
     m_grid->setAccessibleDescription(
         tr("Enter picks the current value, Escape closes without a pick; a click on the title sorts."));
 
@@ -110,6 +112,9 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_search->setClearButtonEnabled(true);
     m_search->setPlaceholderText(tr("Search"));
     m_search->setAccessibleName(tr("Search values"));
+    for (QToolButton *clear : m_search->findChildren<QToolButton *>()) {
+        clear->setAccessibleName(tr("Clear search"));
+    }
     m_search->setAccessibleDescription(
         tr("Lists only the values that contain the typed text; Down moves into the list, Enter picks the current "
            "value."));

@@ -15,7 +15,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QToolTip>
 #include <QTranslator>
+#include <QAccessible>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -26,6 +28,7 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -437,4 +440,107 @@ void TestDialog::everyTextWholeAndApart()
                                                              u"chkCounts"_s, u"chkNarrow"_s});
     QVERIFY2(pickerFaults.isEmpty(), qPrintable(pickerFaults.join(u"; "_s)));
     picker.close();
+}
+
+void TestDialog::accessibleTreeNamed()
+{
+    m_run.showSqlSwitch = true;
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
+    find<QCheckBox>(dialog, "chkSqlShow")->setChecked(true);
+    frmGetValue picker(m_run, dialog);
+    picker.setHeadTitle(u"name"_s);
+    picker.setP_colIndex(u"2"_s);
+    picker.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&picker));
+    find<QLineEdit>(&picker, "txtSearch")->setText(u"S"_s); // shows the clear button
+
+    // Every node a user can reach with the keyboard or a pointer: a role and a plain name.
+    QStringList faults;
+    std::function<void(QAccessibleInterface *, const QString &)> walk = [&](QAccessibleInterface *node,
+                                                                            const QString &path) {
+        if (node == nullptr || node->state().invisible) {
+            return;
+        }
+        const auto *widget = qobject_cast<const QWidget *>(node->object());
+        const QString name = node->text(QAccessible::Name);
+        const QString where = path + u'/' + (widget ? QString::fromLatin1(widget->metaObject()->className()) : QString());
+        const bool pressable = node->role() == QAccessible::Button || node->role() == QAccessible::PushButton;
+        if (widget != nullptr && (widget->focusPolicy() != Qt::NoFocus || pressable) && widget->isEnabled()) {
+            if (node->role() == QAccessible::NoRole) {
+                faults.append(where + u": no role"_s);
+            }
+            if (name.trimmed().isEmpty() || name != name.trimmed() || name.contains(u'\n') || name.contains(u'\r')) {
+                faults.append(where + u": name \""_s + name + u'"');
+            }
+        }
+        if (node->tableInterface() == nullptr) { // table cells are the cells' own texts
+            for (int i = 0; i < node->childCount(); ++i) {
+                walk(node->child(i), where);
+            }
+        }
+    };
+    walk(QAccessible::queryAccessibleInterface(dialog), u"frmCondora"_s);
+    walk(QAccessible::queryAccessibleInterface(&picker), u"frmGetValue"_s);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
+
+    // The list entries read without blanks, and the blank bracket entry has a name.
+    clickCell(grid(), 1, 0);
+    auto *list = find<QComboBox>(dialog, "comItem");
+    QCOMPARE(list->itemData(1, Qt::AccessibleTextRole).toString(), u"No bracket"_s);
+    clickCell(grid(), 1, 5);
+    QCOMPARE(items(list), (QStringList{u"And"_s, u"Or"_s}));
+    picker.close();
+}
+
+void TestDialog::messagesNameTheRow_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("validation: classic text, the row named under it")
+        << u"cmdVerify"_s << u"Brackets in same type can't be use continuously!"_s << QString();
+    QTest::newRow("delete question: classic text, the row named under it, Title as caption")
+        << u"cmdDel"_s << u"Are you sure to delete the row?"_s << u"Customers"_s;
+}
+
+void TestDialog::messagesNameTheRow()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    m_run.title = title;
+    frmCondora *dialog = openDialog();
+    auto *list = find<QComboBox>(dialog, "comItem");
+    clickCell(grid(), 1, 0);
+    QVERIFY(pickItem(list, u"("_s));
+    enterRow(1, u"name"_s, u"= "_s, u"a"_s);
+    clickCell(grid(), 1, 5);
+    QVERIFY(pickItem(list, u" And "_s));
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdAdd"), Qt::LeftButton);
+    clickCell(grid(), 2, 0);
+    QVERIFY(pickItem(list, u"("_s));
+    enterRow(2, u"id"_s, u"> "_s, u"3"_s);
+
+    m_ui->queueAnswer(MessageAnswer::Cancel);
+    QTest::mouseClick(find<QPushButton>(dialog, command.toLatin1().constData()), Qt::LeftButton);
+    QCOMPARE(m_ui->messages().size(), 1);
+    const MessageRequest &box = m_ui->messages().constFirst();
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.detail, u"Row 2 of the condition: ( id > 3"_s);
+    QCOMPARE(box.caption, title);
+    QCOMPARE(grid()->Row(), 2); // the row named is the row selected
+}
+
+void TestDialog::refusedKeyIsShown()
+{
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"id"_s, u"= "_s);
+    clickCell(grid(), 1, 3);
+    auto *value = find<QLineEdit>(dialog, "txtValue");
+    QTest::keyClicks(value, u"1x"_s);
+    QCOMPARE(value->text(), u"1"_s);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), frmCondora::refusedKeyText());
+    QToolTip::hideText();
 }

@@ -109,6 +109,10 @@ private Q_SLOTS:
     void pickerColumnFitsItsValues();
     void everyTextWholeAndApart_data();
     void everyTextWholeAndApart();
+    void accessibleTreeNamed();
+    void messagesNameTheRow_data();
+    void messagesNameTheRow();
+    void refusedKeyIsShown();
 
     // tst_queryrun.cpp: through the control
     void queryRunReturnsStatement();
