@@ -131,6 +131,7 @@ QString Condora::runQuery(condora::QueryRun &run)
         run.title = d->title;
         run.showSqlSwitch = d->showSql;
         run.moreOperators = d->moreOperators;
+        run.dateEditor = d->dateEditor;
 
         // A connection that cannot serve the run ends it with one message that names the cause
         // (the first line stays the one a refused statement gives, which hosts may look for).
@@ -506,6 +507,17 @@ void Condora::setMoreOperators(bool MoreOperators)
 {
     d->moreOperators = MoreOperators;
     notify(&Condora::MoreOperatorsChanged, u"MoreOperators"_s);
+}
+
+bool Condora::DateEditor() const
+{
+    return d->dateEditor;
+}
+
+void Condora::setDateEditor(bool DateEditor)
+{
+    d->dateEditor = DateEditor;
+    notify(&Condora::DateEditorChanged, u"DateEditor"_s);
 }
 
 bool Condora::ShowSql() const

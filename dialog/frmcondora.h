@@ -176,6 +176,8 @@ private:
     void onAdd();
     void onDelete();
     void onGetValue();
+    /// The calendar of a date value (DateEditor): writes the picked day into txtValue.
+    void pickDate();
     /// Offers the picker of data row `row` the values that match the other rows.
     void offerNarrowing(frmGetValue &picker, int row);
     /// Filters one keystroke of txtValue; returns false when it is dropped (and says why in a tip).

@@ -21,7 +21,11 @@
 #include "platform/textfunctions.h"
 #include "platform/userinteraction.h"
 
+#include <QCalendarWidget>
+#include <QDate>
+#include <QDialog>
 #include <QLineEdit>
+#include <QVBoxLayout>
 #include <QToolTip>
 #include <QPointer>
 #include <QPushButton>
@@ -167,12 +171,12 @@ QString frmCondora::rowDetail(int row) const
 
 void frmCondora::onAdd()
 {
+    const bool byKeyboard = std::exchange(m_addByKeyboard, false);
     if (m_acting) {
         return;
     }
     const QScopedValueRollback acting(m_acting, true);
-    reportErrors([this] {
-        const bool byKeyboard = std::exchange(m_addByKeyboard, false);
+    reportErrors([&] {
         const int selected = m_grid->RowSel();
         m_grid->AddItem(QString());
         const int added = m_grid->Rows() - 1;
@@ -236,6 +240,10 @@ void frmCondora::onGetValue()
         if (text::trim(m_grid->TextMatrix(r, 1)).isEmpty()) {
             return;
         }
+        if (m_run.dateEditor && rowTypeClass(r) == TypeClass::Date) {
+            pickDate();
+            return;
+        }
 
         // On the heap and watched, like every dialog here: nothing may delete it twice.
         const QPointer<frmGetValue> owned = new frmGetValue(m_run, this);
@@ -291,6 +299,36 @@ void frmCondora::onGetValue()
             m_txtValue->setText(*picked);
         }
     });
+}
+
+void frmCondora::pickDate()
+{
+    // On the heap and watched, like every dialog here.
+    const QPointer<QDialog> owned = new QDialog(this);
+    const auto discard = qScopeGuard([&owned] { delete owned.data(); });
+    QDialog &popup = *owned;
+    popup.setObjectName(u"dlgDate"_s);
+    popup.setWindowTitle(tr("Date"));
+    auto *calendar = new QCalendarWidget(&popup);
+    calendar->setObjectName(u"calDate"_s);
+    calendar->setAccessibleName(tr("Date"));
+    calendar->setAccessibleDescription(tr("Arrow keys move, Enter or a double click takes the day, Escape keeps "
+                                          "the value."));
+    auto *layout = new QVBoxLayout(&popup);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(calendar);
+    // The value's day when it has one (a time of day after it is kept), else today.
+    const QString old = m_txtValue->text();
+    const QDate day = QDate::fromString(old.left(10), Qt::ISODate);
+    calendar->setSelectedDate(day.isValid() ? day : QDate::currentDate());
+    connect(calendar, &QCalendarWidget::activated, &popup, &QDialog::accept);
+    popup.move(m_cmdGetValue->mapToGlobal(QPoint(0, m_cmdGetValue->height())));
+    calendar->setFocus(Qt::OtherFocusReason);
+    if (popup.exec() != QDialog::Accepted || !owned || m_abandoned) {
+        return;
+    }
+    const QString rest = day.isValid() ? old.mid(10) : QString();
+    m_txtValue->setText(calendar->selectedDate().toString(Qt::ISODate) + rest);
 }
 
 void frmCondora::offerNarrowing(frmGetValue &picker, int row)

@@ -481,6 +481,10 @@
         <source>A number takes digits, one &quot;.&quot; and a leading &quot;-&quot; (at most %1 digits before the point and %2 after it).</source>
         <translation>Eine Zahl nimmt Ziffern, einen &quot;.&quot; und ein führendes &quot;-&quot; (höchstens %1 Stellen vor dem Punkt und %2 danach).</translation>
     </message>
+    <message>
+        <source>Arrow keys move, Enter or a double click takes the day, Escape keeps the value.</source>
+        <translation>Pfeiltasten bewegen, Eingabe oder ein Doppelklick übernimmt den Tag, Escape behält den Wert.</translation>
+    </message>
 </context>
 <context>
     <name>condora::frmGetValue</name>

@@ -113,6 +113,8 @@ private Q_SLOTS:
     void messagesNameTheRow_data();
     void messagesNameTheRow();
     void refusedKeyIsShown();
+    void dateEditorCalendar_data();
+    void dateEditorCalendar();
 
     // tst_queryrun.cpp: through the control
     void queryRunReturnsStatement();

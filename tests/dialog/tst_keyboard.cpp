@@ -388,7 +388,10 @@ void TestDialog::keyboardConditionInFewKeys()
     typeKeys(u")"_s);
     key(Qt::Key_Tab);
     typeKeys(u"a"_s);
-    key(Qt::Key_Insert);
+    key(Qt::Key_A, Qt::AltModifier); // Add by its access key: the new row's first cell too
+    QTRY_COMPARE(grid()->Rows(), 4);
+    QCOMPARE(grid()->Row(), 3);
+    QCOMPARE(grid()->Col(), 0);
 
     key(Qt::Key_Tab);
     typeKeys(u"i"_s);
