@@ -30,6 +30,21 @@ QRect textRectOf(const QRect &cell)
     return cell.adjusted(TextMargin, 0, -TextMargin, -1);
 }
 
+/// The text as it is seen: blanks at its end (a title's padding) take no room.
+QString visibleText(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace()) {
+        --end;
+    }
+    return text.left(end);
+}
+
+bool doesNotFit(const QFont &font, const QString &text, const QRect &cell)
+{
+    return QFontMetrics(font).horizontalAdvance(visibleText(text)) > textRectOf(cell).width();
+}
+
 void paintCell(QPainter *painter, const QRect &rect, const QColor &background, const QColor &foreground,
                const QColor &lines, const QFont &font, int alignment, const QString &text, bool elide)
 {
@@ -41,7 +56,9 @@ void paintCell(QPainter *painter, const QRect &rect, const QColor &background, c
         painter->setPen(foreground);
         const QRect textRect = textRectOf(rect);
         painter->drawText(textRect, alignment | Qt::TextSingleLine,
-                          elide ? QFontMetrics(font).elidedText(text, Qt::ElideRight, textRect.width()) : text);
+                          elide && doesNotFit(font, text, rect)
+                              ? QFontMetrics(font).elidedText(visibleText(text), Qt::ElideRight, textRect.width())
+                              : text);
     }
     painter->setPen(lines);
     painter->drawLine(rect.topRight(), rect.bottomRight());
@@ -104,7 +121,7 @@ bool FlexGridDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, con
     if (m_look->elideText && event->type() == QEvent::ToolTip && index.isValid()) {
         const QString text = index.data(Qt::DisplayRole).toString();
         const QFont font = index.data(Qt::FontRole).value<QFont>();
-        if (QFontMetrics(font).horizontalAdvance(text) > textRectOf(option.rect).width()) {
+        if (doesNotFit(font, text, option.rect)) {
             QToolTip::showText(event->globalPos(), text, view, option.rect);
             return true;
         }

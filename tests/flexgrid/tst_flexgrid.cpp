@@ -607,6 +607,8 @@ void TestFlexGrid::elidedTextInToolTip_data()
     QTest::newRow("default: no tool tip of its own") << false << longText << u"grid tip"_s;
     QTest::newRow("elided: the whole text") << true << longText << longText;
     QTest::newRow("elided, text that fits: the grid's tip") << true << u"W"_s << u"grid tip"_s;
+    QTest::newRow("elided, blanks after a text that fits take no room")
+        << true << u"W"_s + QString(80, u' ') << u"grid tip"_s;
 }
 
 void TestFlexGrid::elidedTextInToolTip()
