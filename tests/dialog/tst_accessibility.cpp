@@ -498,9 +498,9 @@ void TestDialog::messagesNameTheRow_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("title");
-    QTest::newRow("validation: classic text, the row named under it")
+    QTest::newRow("validation: classic text, the row named under it, no Title: QUERY")
         << u"cmdVerify"_s << u"Brackets in same type can't be use continuously!"_s << QString();
-    QTest::newRow("delete question: classic text, the row named under it, Title as caption")
+    QTest::newRow("delete question: classic text, the row named under it, Title names window and box")
         << u"cmdDel"_s << u"Are you sure to delete the row?"_s << u"Customers"_s;
 }
 
@@ -511,6 +511,7 @@ void TestDialog::messagesNameTheRow()
     QFETCH(QString, title);
     m_run.title = title;
     frmCondora *dialog = openDialog();
+    QCOMPARE(dialog->windowTitle(), title.isEmpty() ? u"QUERY"_s : title);
     auto *list = find<QComboBox>(dialog, "comItem");
     clickCell(grid(), 1, 0);
     QVERIFY(pickItem(list, u"("_s));
@@ -529,6 +530,7 @@ void TestDialog::messagesNameTheRow()
     QCOMPARE(box.text, text);
     QCOMPARE(box.detail, u"Row 2 of the condition: ( id > 3"_s);
     QCOMPARE(box.caption, title);
+    QCOMPARE(box.explicitCaption, !title.isEmpty()); // no Title: the box has no caption of its own, as always
     QCOMPARE(grid()->Row(), 2); // the row named is the row selected
 }
 

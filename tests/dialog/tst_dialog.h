@@ -93,8 +93,6 @@ private Q_SLOTS:
     void escapeAsksWithRowsInUse_data();
     void escapeAsksWithRowsInUse();
     void undoRedoRowChanges();
-    void titleNamesWindowAndMessages_data();
-    void titleNamesWindowAndMessages();
 
     // tst_accessibility.cpp: names, colours, owner
     void controlsHaveAccessibleNames_data();

@@ -552,31 +552,3 @@ void TestDialog::undoRedoRowChanges()
     QCOMPARE(grid()->TextMatrix(1, 1), u"name"_s);
     QCOMPARE(grid()->TextMatrix(1, 3), u"Smith"_s);
 }
-
-void TestDialog::titleNamesWindowAndMessages_data()
-{
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("explicitCaption");
-    QTest::newRow("no Title: QUERY, boxes without a caption of their own") << QString() << u"QUERY"_s << false;
-    QTest::newRow("Title names the window and its boxes") << u"Customers"_s << u"Customers"_s << true;
-}
-
-void TestDialog::titleNamesWindowAndMessages()
-{
-    QFETCH(QString, title);
-    QFETCH(QString, caption);
-    QFETCH(bool, explicitCaption);
-    m_run.title = title;
-    frmCondora *dialog = openDialog();
-    QCOMPARE(dialog->windowTitle(), caption);
-    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
-    QTest::mouseClick(find<QPushButton>(dialog, "cmdVerify"), Qt::LeftButton);
-    m_ui->queueAnswer(MessageAnswer::Cancel);
-    QTest::mouseClick(find<QPushButton>(dialog, "cmdDel"), Qt::LeftButton);
-    QCOMPARE(m_ui->messages().size(), 2);
-    for (const MessageRequest &box : m_ui->messages()) {
-        QCOMPARE(box.explicitCaption, explicitCaption);
-        QCOMPARE(box.caption, explicitCaption ? caption : QString());
-    }
-}
