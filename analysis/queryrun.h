@@ -61,6 +61,8 @@ struct QueryRun
     /// The Operator list also offers between, in, not in, starts with and ends with (the
     /// control's MoreOperators).
     bool moreOperators = false;
+    /// The ".." button of a date value opens a calendar (the control's DateEditor).
+    bool dateEditor = false;
     /// The appearance the run's dialogs take.
     DialogStyle style;
 };

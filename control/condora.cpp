@@ -147,6 +147,7 @@ QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraO
         run.title = d->title;
         run.showSqlSwitch = d->showSql;
         run.moreOperators = d->moreOperators;
+        run.dateEditor = d->dateEditor;
 
         // A connection that cannot serve the run ends it with one message that names the cause
         // (the first line stays the one a refused statement gives, which hosts may look for).
@@ -702,6 +703,17 @@ void Condora::setMoreOperators(bool MoreOperators)
 {
     d->moreOperators = MoreOperators;
     notify(&Condora::MoreOperatorsChanged, u"MoreOperators"_s);
+}
+
+bool Condora::DateEditor() const
+{
+    return d->dateEditor;
+}
+
+void Condora::setDateEditor(bool DateEditor)
+{
+    d->dateEditor = DateEditor;
+    notify(&Condora::DateEditorChanged, u"DateEditor"_s);
 }
 
 bool Condora::ShowSql() const

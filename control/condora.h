@@ -97,6 +97,7 @@ class CONDORA_EXPORT Condora : public QWidget
     Q_PROPERTY(bool KeepCondition READ KeepCondition WRITE setKeepCondition NOTIFY KeepConditionChanged)
     Q_PROPERTY(bool CountRows READ CountRows WRITE setCountRows NOTIFY CountRowsChanged)
     Q_PROPERTY(bool MoreOperators READ MoreOperators WRITE setMoreOperators NOTIFY MoreOperatorsChanged)
+    Q_PROPERTY(bool DateEditor READ DateEditor WRITE setDateEditor NOTIFY DateEditorChanged)
 
 public:
     /// The database kinds the control distinguishes (any other database is 99, without a name).
@@ -286,6 +287,14 @@ public:
     ///@}
 
     ///@{
+    /// False (the default): the ".." button of a Value cell lists the column's stored values.
+    /// True: for a date column it opens a calendar instead, which writes the picked day
+    /// (yyyy-mm-dd, keeping a time of day the value already had).
+    bool DateEditor() const;
+    void setDateEditor(bool DateEditor);
+    ///@}
+
+    ///@{
     /// The connection every query run uses; a run without one uses a new, unopened connection and reports it.
     std::shared_ptr<condora::ado::Connection> ConnObj() const;
     void setConnObj(std::shared_ptr<condora::ado::Connection> ConnObj);
@@ -444,6 +453,7 @@ Q_SIGNALS:
     void KeepConditionChanged();
     void CountRowsChanged();
     void MoreOperatorsChanged();
+    void DateEditorChanged();
     void ConnObjChanged();
     void TitleChanged();
     void SqlInputChanged();

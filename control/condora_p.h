@@ -45,6 +45,7 @@ public:
     bool keepCondition = false;
     bool countRows = false;
     bool moreOperators = false;
+    bool dateEditor = false;
     std::shared_ptr<condora::ado::Connection> connObj;
     QString title;
     QString sqlInput;

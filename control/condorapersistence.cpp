@@ -187,6 +187,7 @@ const QList<PropertyEntry> &propertyTable()
         {u"KeepCondition"_s, &CondoraPrivate::keepCondition},
         {u"CountRows"_s, &CondoraPrivate::countRows},
         {u"MoreOperators"_s, &CondoraPrivate::moreOperators},
+        {u"DateEditor"_s, &CondoraPrivate::dateEditor},
     };
     return table;
 }

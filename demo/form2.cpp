@@ -122,15 +122,15 @@ void tellFetchFailure(const QString &description)
 Form2::Form2(QWidget *parent)
     : QWidget(parent)
     , m_grid(new FlexGrid(this))
-    , m_label(new QLabel(u"Result SQL"_s, this))
+    , m_label(new QLabel(u"Result &SQL"_s, this))
     , m_sqlText(new QPlainTextEdit(this))
     , m_condora(new Condora(this))
-    , m_getSqlButton(new QPushButton(u"GetSql"_s, this))
-    , m_recordsetButton(new QPushButton(u"GetRecordset"_s, this))
-    , m_exitButton(new QPushButton(u"exit"_s, this))
+    , m_getSqlButton(new QPushButton(u"&GetSql"_s, this))
+    , m_recordsetButton(new QPushButton(u"Get&Recordset"_s, this))
+    , m_exitButton(new QPushButton(u"e&xit"_s, this))
 {
     setObjectName(u"Form2"_s);
-    setWindowTitle(u"Form2"_s);
+    setWindowTitle(u"Condora demo"_s);
     setFixedSize(twips::toPixels(7500), twips::toPixels(4755));
 
     m_grid->setObjectName(u"MSHFlexGrid1"_s);
@@ -142,6 +142,8 @@ Form2::Form2(QWidget *parent)
     m_sqlText->setObjectName(u"txtSql"_s);
     m_sqlText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_sqlText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    // A statement holds no tabs: Tab moves on to the next control.
+    m_sqlText->setTabChangesFocus(true);
     placeTwips(m_sqlText, 1320, 3480, 6075, 675);
     m_label->setBuddy(m_sqlText);
 

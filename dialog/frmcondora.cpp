@@ -56,6 +56,12 @@ constexpr int DesignClientWidth = frmCondora::MinimumWidth - twipsgeometry::Fram
 constexpr int DesignClientHeight = frmCondora::MinimumHeight - twipsgeometry::FrameHeight;
 /// The preview's height of the design, in twips: the least it gets.
 constexpr int DesignPreviewHeight = 500;
+/// The design's grid top and the design heights of the captions above it and of the buttons.
+constexpr int DesignGridTop = 660;
+constexpr int DesignCaptionBottom = 495;
+constexpr int DesignButtonHeight = 375;
+/// The design's gaps between the buttons: Add, Delete, Verify, OK, Cancel.
+constexpr int ButtonGaps = 50 + 600 + 50 + 50;
 
 QPushButton *makeButton(QWidget *parent, const QString &name, const QString &caption, const QRect &twips)
 {
@@ -75,7 +81,8 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     , m_run(std::move(run))
 {
     setObjectName(u"frmCondora"_s);
-    setWindowTitle(tr("QUERY"));
+    // The host's Title names the window when it is set.
+    setWindowTitle(m_run.title.isEmpty() ? tr("QUERY") : m_run.title);
     setModal(true);
     setSizeGripEnabled(false);
     if (m_run.connection) {
@@ -88,6 +95,7 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     // The switch is offered only when the host asked for it (the control's ShowSql).
     m_chkSqlShow->setVisible(m_run.showSqlSwitch);
     m_label2->setVisible(m_run.showSqlSwitch);
+    applyMinimumSize();
     // Keyboard users start in the grid, on its first cell.
     m_grid->setFocus(Qt::OtherFocusReason);
     if (m_busy) {
@@ -152,6 +160,7 @@ void frmCondora::createControls()
     gridFont.setPointSizeF(8.25);
     m_grid->setFont(gridFont);
     m_grid->setToolTipText(tr("The row in green will be used."));
+    m_grid->setTextElided(true);
     setTwipsGeometry(m_grid, QRect(180, 660, 7575, 3435));
 
     m_txtCondition = new QPlainTextEdit(this);
@@ -212,6 +221,14 @@ void frmCondora::createControls()
     connect(m_cmdDel, &QPushButton::clicked, this, &frmCondora::onDelete);
     connect(m_cmdGetValue, &QPushButton::clicked, this, &frmCondora::onGetValue);
     connect(m_comItem, &QComboBox::activated, this, &frmCondora::onListPicked);
+    connect(m_comItem, &QComboBox::activated, this, [this] {
+        // One Enter in a drop-down opened from the keyboard picks and leaves the cell.
+        if (std::exchange(m_popupByKeyboard, false) && m_comItem->isVisible()) {
+            closeEditor();
+        }
+    });
+    m_cmdGetValue->installEventFilter(this);
+    m_cmdAdd->installEventFilter(this);
     connect(m_txtValue, &QLineEdit::textChanged, this, &frmCondora::onValueTextChanged);
     connect(m_grid, &FlexGrid::MouseUp, this, &frmCondora::onGridMouseUp);
     m_grid->view()->installEventFilter(this);
@@ -239,6 +256,8 @@ void frmCondora::load()
     });
     m_suppressValueSync = false;
     m_resultPending = true;
+    m_history = {conditionRows()};
+    m_historyPos = 0;
 }
 
 QSize frmCondora::realFrame() const
@@ -255,7 +274,42 @@ void frmCondora::applyMinimumSize()
     // offscreen platform, its own on a desktop), known once the dialog is shown. QWidget grows a
     // smaller window to it.
     const QSize frame = realFrame();
-    setMinimumSize(twips::toPixels(MinimumWidth) - frame.width(), twips::toPixels(MinimumHeight) - frame.height());
+    const QSize content = contentMinimum();
+    setMinimumSize(std::max(twips::toPixels(MinimumWidth) - frame.width(), twips::toPixels(content.width())),
+                   std::max(twips::toPixels(MinimumHeight) - frame.height(), twips::toPixels(content.height())));
+}
+
+int frmCondora::extraButtonHeight() const
+{
+    return std::max(0, twipsGeometry(m_cmdCancel).height() - DesignButtonHeight);
+}
+
+int frmCondora::gridTop() const
+{
+    // Below the captions, as far below them as in the design, when a large font makes them taller.
+    const int label2 = m_label2->isHidden() ? 0 : twipsGeometry(m_label2).bottom() + 1;
+    const int captions = std::max(twipsGeometry(m_label1).bottom() + 1, label2);
+    return std::max(DesignGridTop, captions + DesignGridTop - DesignCaptionBottom);
+}
+
+QSize frmCondora::contentMinimum() const
+{
+    // The client area in twips that shows every control whole and apart: the buttons side by
+    // side within the grid's width, the captions beside each other, and the header with two rows.
+    int buttons = ButtonGaps;
+    for (QPushButton *button : {m_cmdAdd, m_cmdDel, m_cmdVerify, m_cmdOK, m_cmdCancel}) {
+        buttons += twipsGeometry(button).width();
+    }
+    int width = 60 + buttons + 160;
+    if (!m_label2->isHidden()) {
+        width = std::max(width, 120 + twipsGeometry(m_label1).width() + 60 + twipsGeometry(m_chkSqlShow).width()
+                                    + twipsGeometry(m_label2).width() + 160);
+    }
+    int height = gridTop() + 3 * comItemHeight() + 950 + extraButtonHeight();
+    if (!m_txtCondition->isHidden()) {
+        height += previewHeight() + 100;
+    }
+    return QSize(width, height);
 }
 
 void frmCondora::showEvent(QShowEvent *event)
@@ -313,18 +367,21 @@ void frmCondora::layoutControls()
     const int w = windowWidth(this);
     const int h = windowHeight(this);
 
+    // Taller buttons (a large font) take their room from the grid, not from the controls above them.
+    const int extra = extraButtonHeight();
     ignoreErrors([&] {
         QRect g = twipsGeometry(m_grid);
         g.moveLeft(60);
+        g.moveTop(gridTop());
         g.setWidth(w - g.left() - 160);
         setTwipsGeometry(m_grid, g);
     });
     ignoreErrors([&] {
         QRect g = twipsGeometry(m_grid);
         if (m_txtCondition->isHidden()) {
-            g.setHeight(h - g.top() - 950);
+            g.setHeight(h - g.top() - 950 - extra);
         } else {
-            g.setHeight(h - g.top() - twipsGeometry(m_txtCondition).height() - 1050);
+            g.setHeight(h - g.top() - twipsGeometry(m_txtCondition).height() - 1050 - extra);
         }
         setTwipsGeometry(m_grid, g);
     });
@@ -399,6 +456,8 @@ void frmCondora::showSql(bool showTag)
             setTwipsGeometry(m_grid, g);
             m_txtCondition->hide();
         }
+        // The window grows when the preview needs more room than it has.
+        applyMinimumSize();
         QRect t = twipsGeometry(m_txtCondition);
         t.moveLeft(g.left());
         t.moveTop(g.height() + g.top() + 20);
@@ -424,12 +483,13 @@ bool frmCondora::checkStatement()
         if (problem->openEditor) {
             editCell();
         }
-        messageBox(problem->message, MessageButtons::Ok, MessageIcon::Exclamation);
+        say(problem->message, MessageButtons::Ok, MessageIcon::Exclamation, MessageDefault::First,
+            problem->row > 0 ? rowDetail(problem->row) : QString());
         return false;
     }
     recompose();
     if (!m_refusal.isEmpty()) {
-        messageBox(m_refusal, MessageButtons::Ok, MessageIcon::Exclamation);
+        say(m_refusal, MessageButtons::Ok, MessageIcon::Exclamation);
         return false;
     }
     const QString m = testSql(connectionOf(m_run), m_resultSql);
@@ -437,7 +497,7 @@ bool frmCondora::checkStatement()
         return false; // the window went meanwhile: nothing more to say
     }
     if (!m.isEmpty()) {
-        messageBox(m + u"\r\n"_s + tr("Wrong query condition!"));
+        say(m + u"\r\n"_s + tr("Wrong query condition!"));
         return false;
     }
     return true;
@@ -454,7 +514,7 @@ void frmCondora::onVerify()
             if (m_countRows) {
                 reportRowCount();
             } else {
-                messageBox(tr("Ok!"));
+                say(tr("Ok!"));
             }
         }
     });
@@ -479,25 +539,25 @@ void frmCondora::reportRowCount()
         if (error.number() == ErrorNumber::Cancelled || m_abandoned) {
             throw;
         }
-        messageBox(tr("Ok!") + crlf + tr("The rows could not be counted: %1").arg(error.description()));
+        say(tr("Ok!") + crlf + tr("The rows could not be counted: %1").arg(error.description()));
         return;
     }
     if (m_abandoned) {
         return;
     }
     if (rows > 0) {
-        messageBox(tr("Ok!") + crlf + (rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows)));
+        say(tr("Ok!") + crlf + (rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows)));
         return;
     }
     const ConditionRows condition = conditionRows();
     const bool used =
         std::any_of(condition.cbegin(), condition.cend(), [](const ConditionRow &row) { return row.isUsed(); });
     if (!used) {
-        messageBox(tr("Ok!") + crlf + tr("The statement returns no rows."));
+        say(tr("Ok!") + crlf + tr("The statement returns no rows."));
         return;
     }
     const MessageAnswer answer =
-        messageBox(tr("Ok!") + crlf + tr("No rows match the condition.") + crlf
+        say(tr("Ok!") + crlf + tr("No rows match the condition.") + crlf
                        + tr("Find the rows of the condition that rule out every row?"),
                    MessageButtons::OkCancel, MessageIcon::Question);
     if (answer == MessageAnswer::Ok) {
@@ -511,7 +571,7 @@ void frmCondora::explainNoRows()
     const auto culprits =
         rowsRulingOutEveryRow(rows, m_run, [this](const QString &statement) { return countRows(statement); });
     if (!culprits) {
-        messageBox(tr("Even without any one, two or three rows of the condition the statement returns no rows."));
+        say(tr("Even without any one, two or three rows of the condition the statement returns no rows."));
         return;
     }
     QStringList numbers;
@@ -524,7 +584,7 @@ void frmCondora::explainNoRows()
     m_grid->setRowSel(first);
     m_grid->setCol(ConditionCol::OpenBracket);
     m_grid->setColSel(ConditionCol::Logical);
-    messageBox(culprits->size() == 1
+    say(culprits->size() == 1
                    ? tr("Row %1 of the condition rules out every row: without it the statement returns rows.")
                          .arg(numbers.first())
                    : tr("Rows %1 of the condition together rule out every row: without them the statement returns "
@@ -585,10 +645,26 @@ bool frmCondora::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::KeyPress) {
         auto *keyEvent = static_cast<QKeyEvent *>(event);
+        if ((watched == m_grid->view() || watched == m_comItem || watched == m_txtValue) && undoRedoKey(keyEvent)) {
+            return true;
+        }
+        if (watched == m_cmdGetValue
+            && (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter)) {
+            // Reached by Enter from a number value: Enter goes on to the next cell.
+            closeEditor();
+            stepCell(true);
+            return true;
+        }
+        if (watched == m_cmdAdd && keyEvent->key() == Qt::Key_Space) {
+            m_addByKeyboard = true;
+        }
         if ((watched == m_grid->view() && gridKeyPress(keyEvent)) || (watched == m_comItem && listKeyPress(keyEvent))
             || (watched == m_txtValue && valueEditorKeyPress(keyEvent))) {
             return true;
         }
+    }
+    if (watched == m_cmdAdd && event->type() == QEvent::Shortcut) {
+        m_addByKeyboard = true; // Alt+A
     }
     if (watched == m_label2 && event->type() == QEvent::MouseButtonRelease) {
         m_chkSqlShow->setChecked(!m_chkSqlShow->isChecked());

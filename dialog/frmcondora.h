@@ -3,6 +3,7 @@
 #include "analysis/queryrun.h"
 #include "analysis/typeclass.h"
 #include "condition/conditionrow.h"
+#include "platform/userinteraction.h"
 
 #include <QDialog>
 #include <QList>
@@ -74,6 +75,18 @@ public:
     /// Whoever created it deletes it once its exec() has returned.
     void abandon();
 
+    ///@{
+    /// Undo and redo of the changes to the condition rows (Ctrl+Z; Ctrl+Shift+Z or Ctrl+Y).
+    /// The value typed into one cell counts as one change.
+    bool canUndo() const { return m_historyPos > 0; }
+    bool canRedo() const { return m_historyPos + 1 < m_history.size(); }
+    void undo();
+    void redo();
+    ///@}
+
+    /// The tip shown when a keystroke in a number value is dropped.
+    static QString refusedKeyText();
+
     /// The data row and column being edited (curRow 0: none).
     int curRow() const { return m_curRow; }
     int curCol() const { return m_curCol; }
@@ -106,6 +119,12 @@ private:
     QSize realFrame() const;
     /// Sets the minimum client size so that the outer size is at least MinimumWidth x MinimumHeight.
     void applyMinimumSize();
+    /// The least client area in twips that shows every control whole and apart from the others.
+    QSize contentMinimum() const;
+    /// How much taller than designed the buttons are (twips).
+    int extraButtonHeight() const;
+    /// The grid's top in twips: the design's, or lower under captions grown taller.
+    int gridTop() const;
     /// The preview's height in twips: the design height, or one line of its font when taller.
     int previewHeight() const;
     void sizeColumns();
@@ -130,6 +149,8 @@ private:
     void loadLeftBracketList();
     void loadRightBracketList();
     void loadFixedList(const QStringList &entries);
+    /// Adds an entry to comItem that writes `cellText` into its cell.
+    void addListEntry(const QString &cellText);
     void refreshValueLock();
     void listFocusStep();
     void valueFocusStep();
@@ -155,9 +176,11 @@ private:
     void onAdd();
     void onDelete();
     void onGetValue();
+    /// The calendar of a date value (DateEditor): writes the picked day into txtValue.
+    void pickDate();
     /// Offers the picker of data row `row` the values that match the other rows.
     void offerNarrowing(frmGetValue &picker, int row);
-    /// Filters one keystroke of txtValue; returns false when it is dropped.
+    /// Filters one keystroke of txtValue; returns false when it is dropped (and says why in a tip).
     bool valueKeystroke(int key);
 
     // Keyboard use of the grid and its editors
@@ -175,6 +198,24 @@ private:
     /// Closes the open editor and puts back the cell text it started with.
     void cancelEditor();
     void nameControls();
+    /// Picks the entry of the open list that the characters typed so far name: the entry equal
+    /// to them, else the first that starts with them. True when one was picked.
+    bool typedChoice(const QString &text);
+    /// Ctrl+Z, Ctrl+Shift+Z and Ctrl+Y wherever the focus is in the dialog; true when used.
+    bool undoRedoKey(const QKeyEvent *event);
+    /// Records the rows as they are now as one step of the undo history; `typingRow` (a data
+    /// row, or 0) merges the steps of one value being typed into that row's Value cell.
+    void rememberRows(int typingRow = 0);
+    void restoreRows(const ConditionRows &rows);
+    /// A message box of this dialog: captioned with the run's title when the host set one;
+    /// `detail` (for example the row the message is about) is shown under the text.
+    MessageAnswer say(const QString &text, MessageButtons buttons = MessageButtons::Ok,
+                      MessageIcon icon = MessageIcon::None, MessageDefault defaultButton = MessageDefault::First,
+                      const QString &detail = QString());
+    /// "Row n of the condition: ..." for data row `row`, as the message boxes name it.
+    QString rowDetail(int row) const;
+    /// Escape with rows in use: true when the user agrees to close without them.
+    bool confirmDiscard();
 
     QueryRun m_run;
     QString m_resultSql;
@@ -214,6 +255,15 @@ private:
     QStringList m_logicalList;     // positions 1..2
     QStringList m_leftBracketList; // positions 1..2
     QStringList m_rightBracketList;
+
+    QString m_typed;               // the characters typed into the open list so far
+    qint64 m_typedAt = 0;          // when the last of them was typed (ms since the epoch)
+    bool m_popupByKeyboard = false; // the open drop-down was opened with F4 or Alt+Down
+    bool m_addByKeyboard = false;   // Add was pressed with its access key or the space bar
+    QList<ConditionRows> m_history; // every state of the rows, oldest first
+    int m_historyPos = 0;           // the state shown
+    int m_typingRow = 0;            // the row whose value is being typed into the latest step
+    bool m_restoring = false;
 };
 
 /// Leaves `grid` with its fixed (header) row plus one empty data row; the header keeps its

@@ -40,6 +40,10 @@ constexpr int DesignRowHeight = 300;
 /// Pixels a row keeps above and below its text together.
 constexpr int RowTextPadding = 4;
 
+/// The text a list entry writes into its cell: the classic word with its blanks ("= ", " And "),
+/// while the entry shows it without them.
+constexpr int CellTextRole = Qt::UserRole + 1;
+
 bool isBlank(const QString &text)
 {
     return text::trim(text).isEmpty();
@@ -133,6 +137,9 @@ void frmCondora::editCell()
 {
     reportErrors([this] {
         m_inEditCell = true;
+        m_popupByKeyboard = false;
+        m_typed.clear();
+        m_typingRow = 0;
         const auto leaveEditCell = qScopeGuard([this] { m_inEditCell = false; });
 
         if (m_grid->Col() > ConditionCol::Logical) {
@@ -241,7 +248,7 @@ void frmCondora::loadOperatorList(TypeClass typeClass)
     m_comItem->clear();
     reportErrors([&] {
         for (ConditionOperator op : operatorsFor(typeClass, m_run.moreOperators)) {
-            m_comItem->addItem(operatorText(op), 0);
+            addListEntry(operatorText(op));
             m_comItem->setCurrentIndex(-1);
         }
     });
@@ -263,10 +270,24 @@ void frmCondora::loadFixedList(const QStringList &entries)
     m_comItem->clear();
     reportErrors([&] {
         for (int i = 1; i < entries.size(); ++i) {
-            m_comItem->addItem(entries.at(i), 0);
+            addListEntry(entries.at(i));
             m_comItem->setCurrentIndex(-1);
         }
     });
+}
+
+void frmCondora::addListEntry(const QString &cellText)
+{
+    // The entry shows no blanks, so that a typed letter finds it and a screen reader reads it
+    // plainly; its cell gets the word as it always did.
+    const QString shown = text::trim(cellText);
+    m_comItem->addItem(shown, 0);
+    const int entry = m_comItem->count() - 1;
+    m_comItem->setItemData(entry, cellText, CellTextRole);
+    if (shown.isEmpty()) {
+        // The entry that removes a bracket shows nothing; assistive technology reads this.
+        m_comItem->setItemData(entry, tr("No bracket"), Qt::AccessibleTextRole);
+    }
 }
 
 void frmCondora::loadLogicalList()
@@ -312,6 +333,9 @@ void frmCondora::onValueTextChanged(const QString &text)
             m_grid->setTextMatrix(m_curRow, m_curCol, text);
         }
         recompose();
+        if (!m_suppressValueSync) {
+            rememberRows(m_curRow);
+        }
     });
 }
 
@@ -322,7 +346,8 @@ void frmCondora::onListPicked(int index)
             return;
         }
         if (m_curRow != 0) {
-            m_grid->setTextMatrix(m_curRow, m_curCol, m_comItem->itemText(index));
+            const QVariant cellText = m_comItem->itemData(index, CellTextRole);
+            m_grid->setTextMatrix(m_curRow, m_curCol, cellText.isValid() ? cellText.toString() : m_comItem->itemText(index));
             if (m_curCol == ConditionCol::Column) {
                 m_grid->setTextMatrix(m_curRow, ConditionCol::ColIndex, QString::number(m_comItem->itemData(index).toInt()));
             }
@@ -330,6 +355,7 @@ void frmCondora::onListPicked(int index)
         }
         recompose();
         markRow(m_curRow);
+        rememberRows();
     });
 }
 

@@ -8,9 +8,11 @@
 #include "platform/flexgrid/flexgrid.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -75,13 +77,97 @@ void frmCondora::cancelEditor()
 
 void frmCondora::keyPressEvent(QKeyEvent *event)
 {
-    // Escape belongs to an open editor first; only then does it close the dialog.
-    if (event->key() == Qt::Key_Escape && isPlain(event) && editorOpen()) {
-        cancelEditor();
+    if (undoRedoKey(event)) {
         event->accept();
         return;
     }
+    // Escape belongs to an open editor first; only then does it close the dialog, and not
+    // before the user agreed to drop the rows in use.
+    if (event->key() == Qt::Key_Escape && isPlain(event)) {
+        if (editorOpen()) {
+            cancelEditor();
+            event->accept();
+            return;
+        }
+        if (!confirmDiscard()) {
+            event->accept();
+            return;
+        }
+    }
     QDialog::keyPressEvent(event);
+}
+
+bool frmCondora::confirmDiscard()
+{
+    const ConditionRows rows = conditionRows();
+    if (std::none_of(rows.cbegin(), rows.cend(), [](const ConditionRow &row) { return row.isUsed(); })) {
+        return true;
+    }
+    return say(tr("Close the query and drop its condition?"), MessageButtons::OkCancel, MessageIcon::Question,
+               MessageDefault::Second)
+           == MessageAnswer::Ok;
+}
+
+bool frmCondora::undoRedoKey(const QKeyEvent *event)
+{
+    const Qt::KeyboardModifiers modifiers = significant(event);
+    if (event->key() == Qt::Key_Z && modifiers == Qt::ControlModifier) {
+        undo();
+        return true;
+    }
+    if ((event->key() == Qt::Key_Z && modifiers == (Qt::ControlModifier | Qt::ShiftModifier))
+        || (event->key() == Qt::Key_Y && modifiers == Qt::ControlModifier)) {
+        redo();
+        return true;
+    }
+    return false;
+}
+
+bool frmCondora::typedChoice(const QString &text)
+{
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (now - m_typedAt > QApplication::keyboardInputInterval()) {
+        m_typed.clear();
+    }
+    m_typedAt = now;
+    const int count = m_comItem->count();
+    const auto findEntry = [&](const QString &typed) {
+        for (int i = 0; i < count; ++i) {
+            if (m_comItem->itemText(i).compare(typed, Qt::CaseInsensitive) == 0) {
+                return i;
+            }
+        }
+        for (int i = 0; i < count; ++i) {
+            if (m_comItem->itemText(i).startsWith(typed, Qt::CaseInsensitive)) {
+                return i;
+            }
+        }
+        return -1;
+    };
+    QString typed = m_typed + text;
+    int index = findEntry(typed);
+    if (index < 0) {
+        // The same letter again steps through the entries it starts; another one starts afresh.
+        const bool repeated = !m_typed.isEmpty() && m_typed.count(text) == m_typed.size();
+        typed = text;
+        if (repeated) {
+            for (int step = 1; step <= count && index < 0; ++step) {
+                const int i = (std::max(m_comItem->currentIndex(), 0) + step) % count;
+                if (m_comItem->itemText(i).startsWith(text, Qt::CaseInsensitive)) {
+                    index = i;
+                }
+            }
+        } else {
+            index = findEntry(typed);
+        }
+    }
+    if (index < 0) {
+        return false;
+    }
+    m_typed = typed;
+    m_comItem->setCurrentIndex(index);
+    onListPicked(index);
+    return true;
 }
 
 bool frmCondora::stepCell(bool forward)
@@ -111,6 +197,7 @@ bool frmCondora::gridKeyPress(QKeyEvent *event)
     const Qt::KeyboardModifiers modifiers = significant(event);
 
     if (key == Qt::Key_Insert && modifiers == Qt::NoModifier) {
+        m_addByKeyboard = true;
         onAdd();
         return true;
     }
@@ -140,10 +227,13 @@ bool frmCondora::gridKeyPress(QKeyEvent *event)
             if (typed) {
                 forwardKey(m_comItem, event);
             } else if (dropDown) {
+                m_popupByKeyboard = true;
                 m_comItem->showPopup();
             }
         } else if (m_txtValue->isVisible()) {
-            if (typed && !m_txtValue->isReadOnly()) {
+            if (dropDown && m_cmdGetValue->isEnabled()) {
+                onGetValue(); // the column's values at once, as Alt+Down does in the editor
+            } else if (typed && !m_txtValue->isReadOnly()) {
                 // A typed character starts the value afresh; the numeric filter sees it.
                 m_txtValue->clear();
                 forwardKey(m_txtValue, event);
@@ -189,6 +279,32 @@ bool frmCondora::listKeyPress(QKeyEvent *event)
         closeEditor();
         return true;
     }
+    if (event->key() == Qt::Key_Insert && isPlain(event)) {
+        // The choice is made; the new row is next.
+        closeEditor();
+        m_addByKeyboard = true;
+        onAdd();
+        return true;
+    }
+    if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
+        && !(significant(event) & (Qt::ControlModifier | Qt::AltModifier))) {
+        // The choice is made: Tab goes on through the cells as it does in the grid.
+        closeEditor();
+        stepCell(event->key() == Qt::Key_Tab && !(significant(event) & Qt::ShiftModifier));
+        return true;
+    }
+    if (event->key() == Qt::Key_F4 || isAltDown(event)) {
+        // The drop-down opens; Enter in it picks and closes the cell at once.
+        m_popupByKeyboard = true;
+        return false;
+    }
+    // A typed character picks its entry at once; Space still opens the drop-down.
+    const QString text = event->text();
+    if (!(significant(event) & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) && !text.isEmpty()
+        && text.at(0).isPrint() && text.at(0) != u' ') {
+        typedChoice(text);
+        return true;
+    }
     return false;
 }
 
@@ -200,7 +316,8 @@ bool frmCondora::valueEditorKeyPress(QKeyEvent *event)
         }
         return true;
     }
-    // In a number column the numeric filter turns Enter into a step to the next control.
+    // In a number column the numeric filter turns Enter into a step to the ".." button, where
+    // Enter goes on to the next cell.
     if (isEnter(event) && isPlain(event) && rowTypeClass(m_curRow) != TypeClass::Number) {
         closeEditor();
         return true;
@@ -213,10 +330,12 @@ void frmCondora::nameControls()
     setAccessibleName(tr("Query"));
     setAccessibleDescription(tr("Build the condition of the query row by row, then press OK."));
     m_grid->setAccessibleName(tr("Query condition"));
+    m_grid->view()->setAccessibleName(tr("Query condition")); // the table that assistive technology reads
     m_grid->setAccessibleDescription(
         tr("One row per part of the condition: bracket, column, operator, value, bracket, And or Or. "
            "Enter, F2, Space or typing edits the current cell; Insert adds a row, Ctrl+Delete deletes it."));
     m_comItem->setAccessibleName(tr("Cell choices"));
+    m_comItem->view()->setAccessibleName(tr("Cell choices"));
     m_comItem->setAccessibleDescription(tr("Arrow keys move, Enter picks, Escape leaves the cell unchanged."));
     m_txtValue->setAccessibleName(tr("Value"));
     m_txtValue->setAccessibleDescription(

@@ -21,13 +21,23 @@
 #include "platform/textfunctions.h"
 #include "platform/userinteraction.h"
 
+#include <QCalendarWidget>
+#include <QDate>
+#include <QDialog>
 #include <QLineEdit>
+#include <QVBoxLayout>
+#include <QToolTip>
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 
+#include <QAbstractItemView>
+#include <QTableView>
+
+#include <algorithm>
 #include <cmath>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -69,19 +79,119 @@ void frmCondora::setConditionRows(const ConditionRows &rows)
         for (int r = 1; r <= rows.size(); ++r) {
             markRow(r);
         }
+        if (!m_restoring) {
+            // A condition reopened for refining is where undo stops.
+            m_history = {conditionRows()};
+            m_historyPos = 0;
+        }
     });
+}
+
+void frmCondora::rememberRows(int typingRow)
+{
+    if (m_restoring) {
+        return;
+    }
+    const ConditionRows rows = conditionRows();
+    if (m_history.isEmpty()) {
+        m_history = {rows};
+        m_historyPos = 0;
+        return;
+    }
+    if (rows == m_history.at(m_historyPos)) {
+        return;
+    }
+    m_history.resize(m_historyPos + 1);
+    if (typingRow != 0 && typingRow == m_typingRow && m_historyPos > 0) {
+        m_history[m_historyPos] = rows;
+        return;
+    }
+    m_history.append(rows);
+    ++m_historyPos;
+    m_typingRow = typingRow;
+}
+
+void frmCondora::restoreRows(const ConditionRows &rows)
+{
+    const QScopedValueRollback restoring(m_restoring, true);
+    hideEditors();
+    m_typingRow = 0;
+    setConditionRows(rows);
+    const int last = m_grid->Rows() - 1;
+    m_curRow = std::clamp(m_curRow, 1, last);
+    m_grid->setRow(std::clamp(m_grid->Row(), 1, last));
+    m_grid->setRowSel(m_grid->Row());
+    m_grid->setFocus(Qt::OtherFocusReason);
+}
+
+void frmCondora::undo()
+{
+    if (m_acting || !canUndo()) {
+        return;
+    }
+    --m_historyPos;
+    restoreRows(m_history.at(m_historyPos));
+}
+
+void frmCondora::redo()
+{
+    if (m_acting || !canRedo()) {
+        return;
+    }
+    ++m_historyPos;
+    restoreRows(m_history.at(m_historyPos));
+}
+
+MessageAnswer frmCondora::say(const QString &text, MessageButtons buttons, MessageIcon icon,
+                              MessageDefault defaultButton, const QString &detail)
+{
+    MessageRequest request;
+    request.text = text;
+    request.buttons = buttons;
+    request.icon = icon;
+    request.defaultButton = defaultButton;
+    request.caption = m_run.title;
+    request.explicitCaption = !m_run.title.isEmpty();
+    request.detail = detail;
+    return UserInteraction::instance().messageBox(request);
+}
+
+QString frmCondora::rowDetail(int row) const
+{
+    QStringList cells;
+    for (int col = ConditionCol::OpenBracket; col <= ConditionCol::Logical; ++col) {
+        const QString cell = text::trim(m_grid->TextMatrix(row, col));
+        if (!cell.isEmpty()) {
+            cells.append(cell);
+        }
+    }
+    return cells.isEmpty() ? tr("Row %1 of the condition (empty).").arg(row)
+                           : tr("Row %1 of the condition: %2").arg(row).arg(cells.join(u' '));
 }
 
 void frmCondora::onAdd()
 {
+    const bool byKeyboard = std::exchange(m_addByKeyboard, false);
     if (m_acting) {
         return;
     }
     const QScopedValueRollback acting(m_acting, true);
-    reportErrors([this] {
+    reportErrors([&] {
         const int selected = m_grid->RowSel();
         m_grid->AddItem(QString());
-        m_grid->setRowHeight(m_grid->Rows() - 1, comItemHeight());
+        const int added = m_grid->Rows() - 1;
+        m_grid->setRowHeight(added, comItemHeight());
+        rememberRows();
+        if (byKeyboard) {
+            // From the keyboard the new row's first cell is where the user goes on.
+            hideEditors();
+            m_grid->setRow(added);
+            m_grid->setRowSel(added);
+            m_grid->setCol(ConditionCol::OpenBracket);
+            m_grid->view()->scrollTo(m_grid->view()->currentIndex());
+            m_grid->setFocus(Qt::ShortcutFocusReason);
+            return;
+        }
         m_grid->setRowSel(selected);
         m_grid->setRow(selected);
     });
@@ -97,8 +207,8 @@ void frmCondora::onDelete()
         if (m_curRow == 0) {
             return;
         }
-        const MessageAnswer answer = messageBox(tr("Are you sure to delete the row?"), MessageButtons::OkCancel,
-                                                MessageIcon::Question, MessageDefault::Second);
+        const MessageAnswer answer = say(tr("Are you sure to delete the row?"), MessageButtons::OkCancel,
+                                         MessageIcon::Question, MessageDefault::Second, rowDetail(m_curRow));
         if (answer == MessageAnswer::Cancel) {
             return;
         }
@@ -112,6 +222,7 @@ void frmCondora::onDelete()
         }
         m_grid->setRow(m_grid->RowSel());
         m_curRow = m_grid->RowSel();
+        rememberRows();
     });
 }
 
@@ -127,6 +238,10 @@ void frmCondora::onGetValue()
         using namespace twipsgeometry;
         const int r = m_grid->Row();
         if (text::trim(m_grid->TextMatrix(r, 1)).isEmpty()) {
+            return;
+        }
+        if (m_run.dateEditor && rowTypeClass(r) == TypeClass::Date) {
+            pickDate();
             return;
         }
 
@@ -175,6 +290,7 @@ void frmCondora::onGetValue()
             m_grid->setTextMatrix(r, ConditionCol::Operator, operatorText(ConditionOperator::Null));
             refreshValueLock();
             recompose();
+            rememberRows();
         } else if (const std::optional<QString> picked = picker.pickedValue()) {
             // A listed value is taken whole: a line edit cuts longer texts at its maximum.
             if (picked->size() > m_txtValue->maxLength()) {
@@ -183,6 +299,36 @@ void frmCondora::onGetValue()
             m_txtValue->setText(*picked);
         }
     });
+}
+
+void frmCondora::pickDate()
+{
+    // On the heap and watched, like every dialog here.
+    const QPointer<QDialog> owned = new QDialog(this);
+    const auto discard = qScopeGuard([&owned] { delete owned.data(); });
+    QDialog &popup = *owned;
+    popup.setObjectName(u"dlgDate"_s);
+    popup.setWindowTitle(tr("Date"));
+    auto *calendar = new QCalendarWidget(&popup);
+    calendar->setObjectName(u"calDate"_s);
+    calendar->setAccessibleName(tr("Date"));
+    calendar->setAccessibleDescription(tr("Arrow keys move, Enter or a double click takes the day, Escape keeps "
+                                          "the value."));
+    auto *layout = new QVBoxLayout(&popup);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(calendar);
+    // The value's day when it has one (a time of day after it is kept), else today.
+    const QString old = m_txtValue->text();
+    const QDate day = QDate::fromString(old.left(10), Qt::ISODate);
+    calendar->setSelectedDate(day.isValid() ? day : QDate::currentDate());
+    connect(calendar, &QCalendarWidget::activated, &popup, &QDialog::accept);
+    popup.move(m_cmdGetValue->mapToGlobal(QPoint(0, m_cmdGetValue->height())));
+    calendar->setFocus(Qt::OtherFocusReason);
+    if (popup.exec() != QDialog::Accepted || !owned || m_abandoned) {
+        return;
+    }
+    const QString rest = day.isValid() ? old.mid(10) : QString();
+    m_txtValue->setText(calendar->selectedDate().toString(Qt::ISODate) + rest);
 }
 
 void frmCondora::offerNarrowing(frmGetValue &picker, int row)
@@ -209,6 +355,14 @@ void frmCondora::offerNarrowing(frmGetValue &picker, int row)
     }
 }
 
+QString frmCondora::refusedKeyText()
+{
+    return tr("A number takes digits, one \".\" and a leading \"-\" (at most %1 digits before the point and %2 "
+              "after it).")
+        .arg(NumberIntegerDigits)
+        .arg(NumberDecimals);
+}
+
 bool frmCondora::valueKeystroke(int key)
 {
     // A colIndex that names no catalog entry is reported; the keystroke then goes through.
@@ -219,7 +373,13 @@ bool frmCondora::valueKeystroke(int key)
             // reads each number.
             const auto op = operatorOfCell(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));
             if (!op || !takesValueList(*op)) {
+                const int typed = key;
                 numericKeyFilter(m_txtValue, key, NumberDecimals, NumberIntegerDigits);
+                if (key == 0 && typed != 0) {
+                    // A dropped key is said, not swallowed: the tip is read out by screen readers too.
+                    QToolTip::showText(m_txtValue->mapToGlobal(QPoint(0, m_txtValue->height())),
+                                       refusedKeyText(), m_txtValue);
+                }
             }
         }
     });

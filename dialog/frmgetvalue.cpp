@@ -36,6 +36,7 @@
 #include <QSqlDatabase>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 
 #include <algorithm>
 #include <cmath>
@@ -96,11 +97,13 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_grid->setObjectName(u"MSFlexGrid1"_s);
     m_grid->setFont(QFont(u"MS Sans Serif"_s));
     m_grid->setToolTipText(tr("Click title to sort"));
+    m_grid->setTextElided(true);
     m_grid->setNullText(nullEntry());
     connect(m_grid, &FlexGrid::MouseUp, this, &frmGetValue::MSFlexGrid1_MouseUp);
     connect(m_grid, &FlexGrid::FetchError, this, &frmGetValue::failList);
     m_grid->view()->installEventFilter(this);
     m_grid->setAccessibleName(tr("Values"));
+    m_grid->view()->setAccessibleName(tr("Values")); // the table that assistive technology reads
     m_grid->setAccessibleDescription(
         tr("Enter picks the current value, Escape closes without a pick; a click on the title sorts."));
 
@@ -109,6 +112,9 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_search->setClearButtonEnabled(true);
     m_search->setPlaceholderText(tr("Search"));
     m_search->setAccessibleName(tr("Search values"));
+    for (QToolButton *clear : m_search->findChildren<QToolButton *>()) {
+        clear->setAccessibleName(tr("Clear search"));
+    }
     m_search->setAccessibleDescription(
         tr("Lists only the values that contain the typed text; Down moves into the list, Enter picks the current "
            "value."));
@@ -186,6 +192,11 @@ void frmGetValue::setNarrowing(const QString &statement, const QString &column)
     m_narrowing = statement;
     m_narrowingColumn = column;
     m_chkNarrow->setVisible(!statement.isEmpty());
+    // The switch's text is long (and longer in other languages): the window grows to show it whole.
+    const int needed = m_chkNarrow->sizeHint().width() + twips::toPixels(2 * 10) + 2;
+    if (!statement.isEmpty() && width() < needed) {
+        resize(needed, height());
+    }
     Form_Resize();
 }
 
@@ -584,7 +595,10 @@ void frmGetValue::Form_Resize()
 {
     ignoreErrors([this] {
         // The search field above the list; the count and the counts switch in the strip below.
-        const int width = twipsgeometry::windowWidth(this) - 10 - 100;
+        // As designed, but never past the client area's right edge (the design's rule reaches
+        // under the window's border).
+        const int width =
+            std::min(twipsgeometry::windowWidth(this) - 10 - 100, twips::fromPixels(this->width()) - 2 * 10);
         const int line = twips::fromPixels(m_search->sizeHint().height());
         const int stripLine = std::max(400, twips::fromPixels(m_chkCounts->sizeHint().height()) + 100);
         // A line for the narrowing switch when it is offered, and one for the chosen values.

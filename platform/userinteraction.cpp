@@ -91,7 +91,9 @@ MessageAnswer QtUserInteraction::messageBox(const MessageRequest &request)
 {
     QMessageBox box(QApplication::activeModalWidget() ? QApplication::activeModalWidget()
                                                       : QApplication::activeWindow());
-    box.setText(request.text);
+    // Line breaks are the box's own: no carriage return reaches the label or its accessible name.
+    box.setText(QString(request.text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    box.setInformativeText(request.detail);
     box.setWindowTitle(request.explicitCaption ? request.caption : UserInteraction::defaultCaption());
     switch (request.icon) {
     case MessageIcon::None:

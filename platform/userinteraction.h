@@ -31,6 +31,7 @@ struct MessageRequest
     QString caption;                                      ///< the box's own caption
     bool explicitCaption = false;                         ///< true when `caption` is the box's own
     MessageDefault defaultButton = MessageDefault::First; ///< the button Enter presses
+    QString detail; ///< shown under the text when not empty (where the message points to)
 };
 
 /// Everything the library asks of the user interface besides its own windows: message

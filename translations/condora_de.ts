@@ -461,6 +461,30 @@
         <source>Rows %1 of the condition together rule out every row: without them the statement returns rows.</source>
         <translation>Die Zeilen %1 der Bedingung schließen zusammen jede Zeile aus: ohne sie liefert die Anweisung Zeilen.</translation>
     </message>
+    <message>
+        <source>No bracket</source>
+        <translation>Keine Klammer</translation>
+    </message>
+    <message>
+        <source>Close the query and drop its condition?</source>
+        <translation>Die Abfrage schließen und ihre Bedingung verwerfen?</translation>
+    </message>
+    <message>
+        <source>Row %1 of the condition (empty).</source>
+        <translation>Zeile %1 der Bedingung (leer).</translation>
+    </message>
+    <message>
+        <source>Row %1 of the condition: %2</source>
+        <translation>Zeile %1 der Bedingung: %2</translation>
+    </message>
+    <message>
+        <source>A number takes digits, one &quot;.&quot; and a leading &quot;-&quot; (at most %1 digits before the point and %2 after it).</source>
+        <translation>Eine Zahl nimmt Ziffern, einen &quot;.&quot; und ein führendes &quot;-&quot; (höchstens %1 Stellen vor dem Punkt und %2 danach).</translation>
+    </message>
+    <message>
+        <source>Arrow keys move, Enter or a double click takes the day, Escape keeps the value.</source>
+        <translation>Pfeiltasten bewegen, Eingabe oder ein Doppelklick übernimmt den Tag, Escape behält den Wert.</translation>
+    </message>
 </context>
 <context>
     <name>condora::frmGetValue</name>
@@ -543,6 +567,10 @@
     <message>
         <source>Query rows</source>
         <translation>Zeilen der Abfrage</translation>
+    </message>
+    <message>
+        <source>Clear search</source>
+        <translation>Suche leeren</translation>
     </message>
 </context>
 </TS>

@@ -936,6 +936,18 @@ CONDORA_FLEXGRID_COLOR(BackColorUnpopulated, setBackColorUnpopulated, backColorU
 
 #undef CONDORA_FLEXGRID_COLOR
 
+bool FlexGrid::textElided() const
+{
+    return d->look.elideText;
+}
+
+void FlexGrid::setTextElided(bool elided)
+{
+    d->look.elideText = elided;
+    d->view->viewport()->update();
+    d->header->viewport()->update();
+}
+
 QString FlexGrid::ToolTipText() const
 {
     return d->toolTip;

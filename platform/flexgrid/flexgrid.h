@@ -219,6 +219,13 @@ public:
     QString ToolTipText() const;
     void setToolTipText(const QString &text);
 
+    ///@{
+    /// False (the default): text wider than its cell is cut at the cell's edge. True: it ends in
+    /// "..." and the cell's tool tip shows it whole.
+    bool textElided() const;
+    void setTextElided(bool elided);
+    ///@}
+
     // Geometry in twips (relative to the parent widget) ----------------------------------------
     int Left() const;
     void setLeft(int twips);

@@ -7,7 +7,9 @@
 
 #include <QMouseEvent>
 #include <QPolygon>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace condora {
 
@@ -22,8 +24,29 @@ QColor brushColor(const QVariant &value, const QColor &fallback)
 }
 
 /// Draws the cell text and the grid lines on the right and bottom edges of `rect`.
+/// The room a cell's text has.
+QRect textRectOf(const QRect &cell)
+{
+    return cell.adjusted(TextMargin, 0, -TextMargin, -1);
+}
+
+/// The text as it is seen: blanks at its end (a title's padding) take no room.
+QString visibleText(const QString &text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace()) {
+        --end;
+    }
+    return text.left(end);
+}
+
+bool doesNotFit(const QFont &font, const QString &text, const QRect &cell)
+{
+    return QFontMetrics(font).horizontalAdvance(visibleText(text)) > textRectOf(cell).width();
+}
+
 void paintCell(QPainter *painter, const QRect &rect, const QColor &background, const QColor &foreground,
-               const QColor &lines, const QFont &font, int alignment, const QString &text)
+               const QColor &lines, const QFont &font, int alignment, const QString &text, bool elide)
 {
     painter->save();
     painter->setClipRect(rect);
@@ -31,8 +54,11 @@ void paintCell(QPainter *painter, const QRect &rect, const QColor &background, c
     if (!text.isEmpty()) {
         painter->setFont(font);
         painter->setPen(foreground);
-        const QRect textRect = rect.adjusted(TextMargin, 0, -TextMargin, -1);
-        painter->drawText(textRect, alignment | Qt::TextSingleLine, text);
+        const QRect textRect = textRectOf(rect);
+        painter->drawText(textRect, alignment | Qt::TextSingleLine,
+                          elide && doesNotFit(font, text, rect)
+                              ? QFontMetrics(font).elidedText(visibleText(text), Qt::ElideRight, textRect.width())
+                              : text);
     }
     painter->setPen(lines);
     painter->drawLine(rect.topRight(), rect.bottomRight());
@@ -77,7 +103,7 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     }
     const QColor lines = (fixed ? m_look->gridColorFixed : m_look->gridColor).toColor();
     paintCell(painter, option.rect, background, foreground, lines, index.data(Qt::FontRole).value<QFont>(),
-              index.data(Qt::TextAlignmentRole).toInt(), index.data(Qt::DisplayRole).toString());
+              index.data(Qt::TextAlignmentRole).toInt(), index.data(Qt::DisplayRole).toString(), m_look->elideText);
 
     if (row == m_look->row && col == m_look->col && (option.state & QStyle::State_HasFocus)) {
         // The current cell of a focused grid: a thin dotted frame inside the cell.
@@ -87,6 +113,20 @@ void FlexGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         painter->drawRect(option.rect.adjusted(1, 1, -3, -3));
         painter->restore();
     }
+}
+
+bool FlexGridDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                                 const QModelIndex &index)
+{
+    if (m_look->elideText && event->type() == QEvent::ToolTip && index.isValid()) {
+        const QString text = index.data(Qt::DisplayRole).toString();
+        const QFont font = index.data(Qt::FontRole).value<QFont>();
+        if (doesNotFit(font, text, option.rect)) {
+            QToolTip::showText(event->globalPos(), text, view, option.rect);
+            return true;
+        }
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }
 
 // Header ---------------------------------------------------------------------------------------
@@ -115,7 +155,7 @@ void FlexHeaderView::paintSection(QPainter *painter, const QRect &rect, int logi
     paintCell(painter, rect, background, foreground, m_look->gridColorFixed.toColor(),
               m_model->cellFont(0, logicalIndex),
               m_model->headerData(logicalIndex, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
-              m_model->text(0, logicalIndex));
+              m_model->text(0, logicalIndex), m_look->elideText);
     if (isSortIndicatorShown() && sortIndicatorSection() == logicalIndex && rect.width() > 12) {
         // A small triangle at the right end of the title: pointing down for descending.
         const int size = std::min(rect.height() / 3, 8);

@@ -27,6 +27,9 @@ struct FlexGridLook
     OleColor backColorSel = OleColor::Highlight;
     OleColor backColorUnpopulated = OleColor::ButtonFace;
 
+    /// Text wider than its cell ends in "..." and shows whole in the cell's tool tip.
+    bool elideText = false;
+
     int row = 1;
     int col = 0;
     int rowSel = 1;
@@ -51,6 +54,8 @@ class FlexGridDelegate : public QStyledItemDelegate
 public:
     FlexGridDelegate(const FlexGridLook *look, const FlexGridModel *model, QObject *parent);
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override;
 
 private:
     const FlexGridLook *m_look;

@@ -436,7 +436,7 @@ private Q_SLOTS:
     void everySetterNotifies()
     {
         const QStringList names = ownPropertyNames();
-        QCOMPARE(names.size(), 29);
+        QCOMPARE(names.size(), 30);
         Condora control;
         QSignalSpy changed(&control, &Condora::propertyChanged);
         for (const QString &name : names) {
@@ -517,6 +517,7 @@ private Q_SLOTS:
             control.setTitle(u"Orders"_s);
             control.setSqlInput(u"select a, b from t"_s);
             control.setShowSql(true);
+            control.setDateEditor(true);
             control.setGridBackColorSel(OleColor(0x00FF00));
             control.setGridColorFixed(OleColor(0x123456));
             control.setLabelFont(std::make_shared<QFont>(u"Serif"_s, 21));
@@ -535,6 +536,7 @@ private Q_SLOTS:
         QCOMPARE(loaded.Title(), u"Orders"_s);
         QCOMPARE(loaded.SqlInput(), u"select a, b from t"_s);
         QVERIFY(loaded.ShowSql());
+        QVERIFY(loaded.DateEditor());
         QCOMPARE(loaded.GridBackColorSel(), OleColor(0x00FF00));
         QCOMPARE(loaded.GridColorFixed(), OleColor(0xC0C0C0));
         QCOMPARE(loaded.LabelFont()->pointSize(), 21);
@@ -563,6 +565,7 @@ private Q_SLOTS:
         QTest::newRow("SqlInput") << u"SqlInput"_s << QVariant(QString());
         QTest::newRow("ShowSql") << u"ShowSql"_s << QVariant(false);
         QTest::newRow("MoreOperators") << u"MoreOperators"_s << QVariant(false);
+        QTest::newRow("DateEditor") << u"DateEditor"_s << QVariant(false);
     }
 
     void missingKeysLoadDefaults()

@@ -30,6 +30,7 @@
 #include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTimer>
 #include <QUuid>
 
@@ -130,6 +131,7 @@ private Q_SLOTS:
     void windowLayout_data();
     void windowLayout();
     void exitButton();
+    void keyboardReachesEverything();
     void unusableDatabase_data();
     void unusableDatabase();
     void ccurFunction_data();
@@ -418,7 +420,7 @@ void TestDemo::windowLayout()
     const auto restoreFont = qScopeGuard([&] { QApplication::setFont(applicationFont); });
     Form2 form;
     form.show();
-    QCOMPARE(form.windowTitle(), u"Form2"_s);
+    QCOMPARE(form.windowTitle(), u"Condora demo"_s);
     QCOMPARE(form.size(), QSize(twips::toPixels(7500), twips::toPixels(4755)));
 
     auto *widget = form.findChild<QWidget *>(name);
@@ -429,10 +431,10 @@ void TestDemo::windowLayout()
                                        twips::toPixels(twipsGeometry.height())));
     QVERIFY(form.rect().contains(widget->geometry()));
     if (auto *label = qobject_cast<QLabel *>(widget)) {
-        QCOMPARE(label->text(), text);
+        QCOMPARE(QString(label->text()).remove(u'&'), text); // "&" marks the access key
         QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width());
     } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
-        QCOMPARE(button->text(), text);
+        QCOMPARE(QString(button->text()).remove(u'&'), text);
         // The caption fits inside the button's frame.
         QStyleOptionButton option;
         option.initFrom(button);
@@ -453,6 +455,32 @@ void TestDemo::exitButton()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(child<QPushButton>(&form, u"cmdExit"_s), Qt::LeftButton);
     QVERIFY(!form.isVisible());
+}
+
+void TestDemo::keyboardReachesEverything()
+{
+    Form2 form;
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    // Tab leaves the statement box, which stays as it was.
+    auto *sql = child<QPlainTextEdit>(&form, u"txtSql"_s);
+    sql->setPlainText(u"select 1"_s);
+    sql->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), sql);
+    QTest::keyClick(sql, Qt::Key_Tab);
+    QVERIFY(QApplication::focusWidget() != sql);
+    QCOMPARE(sql->toPlainText(), u"select 1"_s);
+    // Alt+S goes back to it; each button has an access key of its own, and Alt+X ends the program.
+    QTest::keyClick(&form, Qt::Key_S, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::focusWidget(), sql);
+    QSet<QKeySequence> keys;
+    for (const QString &name : {u"cmdGetSql"_s, u"cmdRecordset"_s, u"cmdExit"_s}) {
+        keys.insert(child<QPushButton>(&form, name)->shortcut());
+    }
+    QCOMPARE(keys.size(), 3);
+    QVERIFY(!keys.contains(QKeySequence()));
+    QTest::keyClick(&form, Qt::Key_X, Qt::AltModifier);
+    QTRY_VERIFY(!form.isVisible());
 }
 
 void TestDemo::unusableDatabase_data()

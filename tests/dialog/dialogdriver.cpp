@@ -64,7 +64,8 @@ bool pickItem(QComboBox *list, const QString &text)
 {
     int index = -1;
     for (int i = 0; i < list->count(); ++i) {
-        if (list->itemText(i) == text) {
+        // Tests name entries as the cells hold them ("= "); the list shows them trimmed.
+        if (list->itemText(i).trimmed() == text.trimmed()) {
             index = i;
             break;
         }

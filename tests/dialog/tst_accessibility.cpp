@@ -14,6 +14,10 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
+#include <QToolTip>
+#include <QTranslator>
+#include <QAccessible>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTextDocument>
@@ -24,6 +28,7 @@
 #include <QTableView>
 #include <QtTest>
 
+#include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -333,4 +338,211 @@ void TestDialog::pickerColumnFitsItsValues()
     QVERIFY(column <= design * frmGetValue::MaxWidthFactor + 1);
     QVERIFY2(column >= std::min(needed, design * frmGetValue::MaxWidthFactor), qPrintable(QString::number(column)));
     picker.close();
+}
+
+namespace {
+
+/// What is wrong with the visible controls named in `names` of `window`: a text wider than its
+/// control (unless elided with its whole text in the tool tip), a control outside the window,
+/// two controls on top of each other.
+QStringList layoutFaults(const QWidget *window, const QStringList &names)
+{
+    QStringList faults;
+    QList<const QWidget *> shown;
+    for (const QString &name : names) {
+        const auto *w = window->findChild<const QWidget *>(name);
+        if (w == nullptr || !w->isVisible()) {
+            continue;
+        }
+        shown.append(w);
+        const QRect r(w->mapTo(window, QPoint(0, 0)), w->size());
+        if (!window->rect().contains(r)) {
+            faults.append(name + u" outside the window"_s);
+        }
+        QString text;
+        if (const auto *label = qobject_cast<const QLabel *>(w)) {
+            text = label->text();
+        } else if (const auto *button = qobject_cast<const QAbstractButton *>(w)) {
+            text = QString(button->text()).remove(u'&');
+        }
+        const int room = qobject_cast<const QPushButton *>(w) ? w->width() - 8 : w->contentsRect().width();
+        // A check box needs its box and spacing too: all of its size hint.
+        const int needed =
+            qobject_cast<const QCheckBox *>(w) ? w->sizeHint().width() : w->fontMetrics().horizontalAdvance(text);
+        if (!text.isEmpty() && needed > room && !(text.contains(u"..."_s) && !w->toolTip().isEmpty())) {
+            faults.append(u"%1 cut: %2 > %3"_s.arg(name).arg(needed).arg(room));
+        }
+    }
+    for (int i = 0; i < shown.size(); ++i) {
+        for (int j = i + 1; j < shown.size(); ++j) {
+            const QRect a(shown[i]->mapTo(window, QPoint(0, 0)), shown[i]->size());
+            const QRect b(shown[j]->mapTo(window, QPoint(0, 0)), shown[j]->size());
+            if (a.intersects(b)) {
+                faults.append(shown[i]->objectName() + u" over "_s + shown[j]->objectName());
+            }
+        }
+    }
+    return faults;
+}
+
+} // namespace
+
+void TestDialog::everyTextWholeAndApart_data()
+{
+    QTest::addColumn<double>("points");
+    QTest::addColumn<bool>("german");
+    for (double points : {8.0, 10.0, 12.0, 14.0}) {
+        QTest::addRow("%g pt", points) << points << false;
+        QTest::addRow("%g pt, German", points) << points << true;
+    }
+}
+
+void TestDialog::everyTextWholeAndApart()
+{
+    QFETCH(double, points);
+    QFETCH(bool, german);
+    QTranslator translator;
+    if (german) {
+#ifdef CONDORA_QM_DIR
+        QVERIFY(translator.load(u"condora_de"_s, QString::fromUtf8(CONDORA_QM_DIR)));
+        QVERIFY(QCoreApplication::installTranslator(&translator));
+#else
+        QSKIP("built without the translations");
+#endif
+    }
+    const auto removeTranslator = qScopeGuard([&translator] { QCoreApplication::removeTranslator(&translator); });
+    const auto restore = useFontSize(m_run, points);
+    m_run.showSqlSwitch = true;
+    frmCondora *dialog = openDialog();
+    find<QCheckBox>(dialog, "chkSqlShow")->setChecked(true);
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
+    dialog->findChild<QLineEdit *>(u"txtValue"_s)->hide(); // the floating editor lies over the grid by design
+    const QStringList faults = layoutFaults(dialog, {u"Label1"_s, u"chkSqlShow"_s, u"Label2"_s, u"MFGQuery"_s,
+                                                     u"txtCondition"_s, u"cmdAdd"_s, u"cmdDel"_s, u"cmdVerify"_s,
+                                                     u"cmdOK"_s, u"cmdCancel"_s});
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
+    // The header titles are whole in their columns.
+    for (int col = 0; col < 6; ++col) {
+        QFont title = grid()->FontFixed();
+        title.setBold(true);
+        title.setPointSize(10);
+        const QString text = grid()->TextMatrix(0, col).trimmed();
+        QVERIFY2(QFontMetrics(title).horizontalAdvance(text) <= pixels(grid()->ColWidth(col)), qPrintable(text));
+    }
+
+    frmGetValue picker(m_run, dialog);
+    picker.setHeadTitle(u"name"_s);
+    picker.setP_colIndex(u"2"_s);
+    picker.setNarrowing(u"select * from emp"_s, u"name"_s);
+    picker.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&picker));
+    const QStringList pickerFaults = layoutFaults(&picker, {u"txtSearch"_s, u"MSFlexGrid1"_s, u"lblCount"_s,
+                                                             u"chkCounts"_s, u"chkNarrow"_s});
+    QVERIFY2(pickerFaults.isEmpty(), qPrintable(pickerFaults.join(u"; "_s)));
+    picker.close();
+}
+
+void TestDialog::accessibleTreeNamed()
+{
+    m_run.showSqlSwitch = true;
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
+    find<QCheckBox>(dialog, "chkSqlShow")->setChecked(true);
+    frmGetValue picker(m_run, dialog);
+    picker.setHeadTitle(u"name"_s);
+    picker.setP_colIndex(u"2"_s);
+    picker.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&picker));
+    find<QLineEdit>(&picker, "txtSearch")->setText(u"S"_s); // shows the clear button
+
+    // Every node a user can reach with the keyboard or a pointer: a role and a plain name.
+    QStringList faults;
+    std::function<void(QAccessibleInterface *, const QString &)> walk = [&](QAccessibleInterface *node,
+                                                                            const QString &path) {
+        if (node == nullptr || node->state().invisible) {
+            return;
+        }
+        const auto *widget = qobject_cast<const QWidget *>(node->object());
+        const QString name = node->text(QAccessible::Name);
+        const QString where = path + u'/' + (widget ? QString::fromLatin1(widget->metaObject()->className()) : QString());
+        const bool pressable = node->role() == QAccessible::Button || node->role() == QAccessible::PushButton;
+        if (widget != nullptr && (widget->focusPolicy() != Qt::NoFocus || pressable) && widget->isEnabled()) {
+            if (node->role() == QAccessible::NoRole) {
+                faults.append(where + u": no role"_s);
+            }
+            if (name.trimmed().isEmpty() || name != name.trimmed() || name.contains(u'\n') || name.contains(u'\r')) {
+                faults.append(where + u": name \""_s + name + u'"');
+            }
+        }
+        if (node->tableInterface() == nullptr) { // table cells are the cells' own texts
+            for (int i = 0; i < node->childCount(); ++i) {
+                walk(node->child(i), where);
+            }
+        }
+    };
+    walk(QAccessible::queryAccessibleInterface(dialog), u"frmCondora"_s);
+    walk(QAccessible::queryAccessibleInterface(&picker), u"frmGetValue"_s);
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u"; "_s)));
+
+    // The list entries read without blanks, and the blank bracket entry has a name.
+    clickCell(grid(), 1, 0);
+    auto *list = find<QComboBox>(dialog, "comItem");
+    QCOMPARE(list->itemData(1, Qt::AccessibleTextRole).toString(), u"No bracket"_s);
+    clickCell(grid(), 1, 5);
+    QCOMPARE(items(list), (QStringList{u"And"_s, u"Or"_s}));
+    picker.close();
+}
+
+void TestDialog::messagesNameTheRow_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("validation: classic text, the row named under it, no Title: QUERY")
+        << u"cmdVerify"_s << u"Brackets in same type can't be use continuously!"_s << QString();
+    QTest::newRow("delete question: classic text, the row named under it, Title names window and box")
+        << u"cmdDel"_s << u"Are you sure to delete the row?"_s << u"Customers"_s;
+}
+
+void TestDialog::messagesNameTheRow()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    m_run.title = title;
+    frmCondora *dialog = openDialog();
+    QCOMPARE(dialog->windowTitle(), title.isEmpty() ? u"QUERY"_s : title);
+    auto *list = find<QComboBox>(dialog, "comItem");
+    clickCell(grid(), 1, 0);
+    QVERIFY(pickItem(list, u"("_s));
+    enterRow(1, u"name"_s, u"= "_s, u"a"_s);
+    clickCell(grid(), 1, 5);
+    QVERIFY(pickItem(list, u" And "_s));
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdAdd"), Qt::LeftButton);
+    clickCell(grid(), 2, 0);
+    QVERIFY(pickItem(list, u"("_s));
+    enterRow(2, u"id"_s, u"> "_s, u"3"_s);
+
+    m_ui->queueAnswer(MessageAnswer::Cancel);
+    QTest::mouseClick(find<QPushButton>(dialog, command.toLatin1().constData()), Qt::LeftButton);
+    QCOMPARE(m_ui->messages().size(), 1);
+    const MessageRequest &box = m_ui->messages().constFirst();
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.detail, u"Row 2 of the condition: ( id > 3"_s);
+    QCOMPARE(box.caption, title);
+    QCOMPARE(box.explicitCaption, !title.isEmpty()); // no Title: the box has no caption of its own, as always
+    QCOMPARE(grid()->Row(), 2); // the row named is the row selected
+}
+
+void TestDialog::refusedKeyIsShown()
+{
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"id"_s, u"= "_s);
+    clickCell(grid(), 1, 3);
+    auto *value = find<QLineEdit>(dialog, "txtValue");
+    QTest::keyClicks(value, u"1x"_s);
+    QCOMPARE(value->text(), u"1"_s);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), frmCondora::refusedKeyText());
+    QToolTip::hideText();
 }

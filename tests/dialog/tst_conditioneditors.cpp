@@ -85,7 +85,7 @@ void TestDialog::colIndexClickEditsLogical()
     QCOMPARE(grid()->Col(), 5);
     auto *list = find<QComboBox>(dialog, "comItem");
     QVERIFY(list->isVisible());
-    QCOMPARE(items(list), (QStringList{u" And "_s, u" Or"_s}));
+    QCOMPARE(items(list), (QStringList{u"And"_s, u"Or"_s}));
 }
 
 void TestDialog::listsPerCell_data()
@@ -97,7 +97,7 @@ void TestDialog::listsPerCell_data()
                                                  << QStringList{u"id"_s, u"name"_s, u"notes"_s, u"hired"_s,
                                                                 u"active"_s};
     QTest::newRow(")") << 4 << QStringList{u")"_s, QString()};
-    QTest::newRow("Logical") << 5 << QStringList{u" And "_s, u" Or"_s};
+    QTest::newRow("Logical, entries without blanks") << 5 << QStringList{u"And"_s, u"Or"_s};
 }
 
 void TestDialog::listsPerCell()
@@ -120,17 +120,18 @@ void TestDialog::operatorsPerTypeClass_data()
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("typeClass");
     QTest::addColumn<QStringList>("operators");
-    const QStringList comparisons{u"> "_s, u">= "_s, u"= "_s, u"<> "_s, u"<= "_s, u"< "_s};
-    const QStringList nulls{u"null "_s, u"not null "_s};
-    const QStringList includes{u"include "_s, u"not include "_s};
+    // The entries carry no blanks; the cells and the statement are as before (the composer trims).
+    const QStringList comparisons{u">"_s, u">="_s, u"="_s, u"<>"_s, u"<="_s, u"<"_s};
+    const QStringList nulls{u"null"_s, u"not null"_s};
+    const QStringList includes{u"include"_s, u"not include"_s};
     QTest::newRow("no column") << QString() << QString() << QStringList();
     QTest::newRow("number") << u"id"_s << QString() << comparisons + nulls;
     QTest::newRow("date") << u"hired"_s << QString() << comparisons + nulls;
     QTest::newRow("string") << u"name"_s << QString() << comparisons + includes + nulls;
     QTest::newRow("lstring") << u"notes"_s << QString() << includes + nulls;
-    QTest::newRow("boolean") << u"active"_s << QString() << QStringList{u"true "_s, u"false "_s} + nulls;
+    QTest::newRow("boolean") << u"active"_s << QString() << QStringList{u"true"_s, u"false"_s} + nulls;
     QTest::newRow("class with blanks and capitals") << u"name"_s << u" Boolean "_s
-                                                    << QStringList{u"true "_s, u"false "_s} + nulls;
+                                                    << QStringList{u"true"_s, u"false"_s} + nulls;
     QTest::newRow("unknown class word") << u"name"_s << u"money"_s << comparisons + includes + nulls;
 }
 
@@ -173,7 +174,7 @@ void TestDialog::pickColumnKeepsOperatorAndValue()
 
     // "=" is offered for numbers too: the Operator list opens on it.
     clickCell(grid(), 1, 2);
-    QCOMPARE(list->currentText(), u"= "_s);
+    QCOMPARE(list->currentText(), u"="_s);
 
     // Long text does not offer "=": the list opens without a selection, the cell stays.
     clickCell(grid(), 1, 1);
@@ -200,7 +201,7 @@ void TestDialog::enteringListCellSelectsItsEntry()
     clickCell(grid(), 1, 0);
     QCOMPARE(list->currentText(), u"("_s);
     clickCell(grid(), 1, 5);
-    QCOMPARE(list->currentText(), u" Or"_s);
+    QCOMPARE(list->currentText(), u"Or"_s);
     QCOMPARE(grid()->TextMatrix(1, 5), u" Or"_s); // not used, so not trimmed
 }
 

@@ -86,6 +86,13 @@ private Q_SLOTS:
     void keyboardDeletesTheRowAsked();
     void pickerKeysAndEmptySpace_data();
     void pickerKeysAndEmptySpace();
+    void keyboardConditionInFewKeys();
+    void typedCharacterPicksEntry_data();
+    void typedCharacterPicksEntry();
+    void oneEnterAfterDropDown();
+    void escapeAsksWithRowsInUse_data();
+    void escapeAsksWithRowsInUse();
+    void undoRedoRowChanges();
 
     // tst_accessibility.cpp: names, colours, owner
     void controlsHaveAccessibleNames_data();
@@ -98,6 +105,14 @@ private Q_SLOTS:
     void fontsFitAtEverySize();
     void pickerColumnFitsItsValues_data();
     void pickerColumnFitsItsValues();
+    void everyTextWholeAndApart_data();
+    void everyTextWholeAndApart();
+    void accessibleTreeNamed();
+    void messagesNameTheRow_data();
+    void messagesNameTheRow();
+    void refusedKeyIsShown();
+    void dateEditorCalendar_data();
+    void dateEditorCalendar();
 
     // tst_queryrun.cpp: through the control
     void queryRunReturnsStatement();

@@ -46,7 +46,7 @@ void type(const QString &text)
 void choose(QComboBox *list, const QString &text)
 {
     QCOMPARE(QApplication::focusWidget(), list);
-    const int target = int(items(list).indexOf(text));
+    const int target = int(items(list).indexOf(text.trimmed()));
     QVERIFY2(target >= 0, qPrintable(text));
     for (int guard = 0; list->currentIndex() != target && guard < 50; ++guard) {
         press(list->currentIndex() < target ? Qt::Key_Down : Qt::Key_Up);
@@ -333,4 +333,222 @@ void TestDialog::pickerKeysAndEmptySpace()
     QVERIFY(openAfterClick);
     QCOMPARE(picked.value_or(QString()), expected);
     QCOMPARE(grid()->TextMatrix(1, 3), expected.isEmpty() ? u"Smi"_s : expected);
+}
+
+void TestDialog::keyboardConditionInFewKeys()
+{
+    // ( name = <picked Jones> ) Or, then id > 3 ) And, then id < 9; Verify, OK.
+    m_ui->setForwardSendTab(true);
+    frmCondora *dialog = openDialog();
+    QStringList keys;
+    const auto key = [&keys](int code, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        keys.append(QKeySequence(QKeyCombination(modifiers, Qt::Key(code))).toString());
+        press(code, modifiers);
+    };
+    const auto typeKeys = [&keys](const QString &text) {
+        for (const QChar c : text) {
+            keys.append(c);
+            type(c);
+        }
+    };
+
+    typeKeys(u"("_s);
+    key(Qt::Key_Tab);
+    typeKeys(u"n"_s);
+    key(Qt::Key_Tab);
+    typeKeys(u"="_s);
+    key(Qt::Key_Tab);
+    whenModal(m_scope.get(), u"frmGetValue"_s, [&](QWidget *picker) {
+        auto *values = find<FlexGrid>(picker, "MSFlexGrid1");
+        QTRY_COMPARE(QApplication::focusWidget(), find<QLineEdit>(picker, "txtSearch"));
+        for (int guard = 0; values->TextMatrix(values->RowSel(), 0) != u"Jones"_s && guard < 10; ++guard) {
+            key(Qt::Key_Down);
+        }
+        key(Qt::Key_Return);
+    });
+    key(Qt::Key_Down, Qt::AltModifier); // the column's values at once
+    QCOMPARE(grid()->TextMatrix(1, 3), u"Jones"_s);
+    dialog->activateWindow();
+    QTRY_COMPARE(QApplication::focusWidget(), find<QWidget>(dialog, "txtValue"));
+    key(Qt::Key_Return);
+    key(Qt::Key_Tab);
+    key(Qt::Key_Tab);
+    typeKeys(u"o"_s);
+    key(Qt::Key_Insert); // a new row, its first cell current
+
+    key(Qt::Key_Tab);
+    typeKeys(u"i"_s);
+    key(Qt::Key_Tab);
+    typeKeys(u">"_s);
+    key(Qt::Key_Tab);
+    typeKeys(u"3"_s);
+    key(Qt::Key_Return); // a number: on to the ".." button ...
+    QTRY_COMPARE(QApplication::focusWidget(), find<QWidget>(dialog, "cmdGetValue"));
+    key(Qt::Key_Return); // ... and on to the next cell
+    typeKeys(u")"_s);
+    key(Qt::Key_Tab);
+    typeKeys(u"a"_s);
+    key(Qt::Key_A, Qt::AltModifier); // Add by its access key: the new row's first cell too
+    QTRY_COMPARE(grid()->Rows(), 4);
+    QCOMPARE(grid()->Row(), 3);
+    QCOMPARE(grid()->Col(), 0);
+
+    key(Qt::Key_Tab);
+    typeKeys(u"i"_s);
+    key(Qt::Key_Tab);
+    typeKeys(u"<"_s);
+    key(Qt::Key_Tab);
+    typeKeys(u"9"_s);
+    key(Qt::Key_Return);
+
+    QCOMPARE(dialog->resultSql(), u"select e.id, e.name, e.notes, e.hired, e.active, e.photo from emp e where  ( e.name = "
+                                  "'Jones' Or e.id > 3 ) And e.id < 9"_s);
+    key(Qt::Key_V, Qt::AltModifier);
+    QTRY_COMPARE(m_ui->texts(), QStringList{u"Ok!"_s});
+    key(Qt::Key_O, Qt::AltModifier);
+    QTRY_VERIFY(!dialog->isVisible());
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QVERIFY2(keys.size() <= 40, qPrintable(keys.join(u' ')));
+    qInfo("%lld keys: %s", qlonglong(keys.size()), qPrintable(keys.join(u' ')));
+}
+
+void TestDialog::typedCharacterPicksEntry_data()
+{
+    QTest::addColumn<QString>("column"); // picked first when not empty
+    QTest::addColumn<int>("col");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("cell");
+    QTest::newRow("( bracket") << QString() << 0 << u"("_s << u"("_s;
+    QTest::newRow(") bracket") << QString() << 4 << u")"_s << u")"_s;
+    QTest::newRow("o, logical of an unused row keeps its blanks") << QString() << 5 << u"o"_s << u" Or"_s;
+    QTest::newRow("A in capitals") << QString() << 5 << u"A"_s << u" And "_s;
+    QTest::newRow("column by its first letters") << QString() << 1 << u"no"_s << u"notes"_s;
+    QTest::newRow("< alone") << u"name"_s << 2 << u"<"_s << u"<"_s;
+    QTest::newRow("<> typed together") << u"name"_s << 2 << u"<>"_s << u"<>"_s;
+    QTest::newRow(">=") << u"id"_s << 2 << u">="_s << u">="_s;
+    QTest::newRow("i for include") << u"name"_s << 2 << u"i"_s << u"include"_s;
+    QTest::newRow("n twice steps to the next n") << u"name"_s << 2 << u"nn"_s << u"null"_s;
+    QTest::newRow("a letter no entry starts leaves the cell") << QString() << 5 << u"x"_s << QString();
+}
+
+void TestDialog::typedCharacterPicksEntry()
+{
+    QFETCH(QString, column);
+    QFETCH(int, col);
+    QFETCH(QString, typed);
+    QFETCH(QString, cell);
+    frmCondora *dialog = openDialog();
+    auto *list = find<QComboBox>(dialog, "comItem");
+    if (!column.isEmpty()) {
+        clickCell(grid(), 1, 1);
+        QVERIFY(pickItem(list, column));
+    }
+    // The first character on the closed cell opens its list; each one picks at once.
+    grid()->setFocus();
+    grid()->setRow(1);
+    grid()->setCol(col);
+    QTRY_COMPARE(QApplication::focusWidget(), grid()->view());
+    for (const QChar c : typed) {
+        type(c);
+    }
+    QCOMPARE(grid()->TextMatrix(1, col), cell);
+    QVERIFY(list->isVisible());
+    press(Qt::Key_Return);
+    QVERIFY(!list->isVisible());
+    QCOMPARE(grid()->TextMatrix(1, col), cell);
+}
+
+void TestDialog::oneEnterAfterDropDown()
+{
+    frmCondora *dialog = openDialog();
+    auto *list = find<QComboBox>(dialog, "comItem");
+    grid()->setRow(1);
+    grid()->setCol(5);
+    QTRY_COMPARE(QApplication::focusWidget(), grid()->view());
+    press(Qt::Key_F4);
+    QTRY_VERIFY(list->view()->isVisible());
+    press(Qt::Key_Down);
+    const QString highlighted = list->view()->currentIndex().data().toString();
+    QVERIFY(!highlighted.isEmpty());
+    press(Qt::Key_Return);
+    QCOMPARE(grid()->TextMatrix(1, 5).trimmed(), highlighted);
+    QVERIFY(!list->isVisible());
+    QCOMPARE(QApplication::focusWidget(), grid()->view());
+}
+
+void TestDialog::escapeAsksWithRowsInUse_data()
+{
+    QTest::addColumn<bool>("used");
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("closed");
+    QTest::newRow("no row in use: closes without asking") << false << int(MessageAnswer::Ok) << true;
+    QTest::newRow("rows in use, Cancel: stays open with them") << true << int(MessageAnswer::Cancel) << false;
+    QTest::newRow("rows in use, OK: closes without a condition") << true << int(MessageAnswer::Ok) << true;
+}
+
+void TestDialog::escapeAsksWithRowsInUse()
+{
+    QFETCH(bool, used);
+    QFETCH(int, answer);
+    QFETCH(bool, closed);
+    frmCondora *dialog = openDialog();
+    if (used) {
+        enterRow(1, u"name"_s, u"= "_s);
+        press(Qt::Key_Escape); // closes the list editor first
+    } else {
+        clickCell(grid(), 1, 5);
+        QVERIFY(pickItem(find<QComboBox>(dialog, "comItem"), u" Or"_s)); // a row, but not in use
+        press(Qt::Key_Escape);
+    }
+    m_ui->queueAnswer(MessageAnswer(answer));
+    QTest::keyClick(dialog, Qt::Key_Escape);
+    QCOMPARE(m_ui->texts(), used ? QStringList{u"Close the query and drop its condition?"_s} : QStringList());
+    QCOMPARE(dialog->isHidden(), closed);
+    QCOMPARE(dialog->resultSql().isEmpty(), closed);
+    if (!closed) {
+        QCOMPARE(grid()->TextMatrix(1, 1), u"name"_s);
+    }
+}
+
+void TestDialog::undoRedoRowChanges()
+{
+    frmCondora *dialog = openDialog();
+    const QString base = u"select e.id, e.name, e.notes, e.hired, e.active, e.photo from emp e"_s;
+    QVERIFY(!dialog->canUndo());
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s); // column, operator, one value: three changes
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdAdd"), Qt::LeftButton);
+    QCOMPARE(grid()->Rows(), 3);
+
+    const auto undoKey = [] { press(Qt::Key_Z, Qt::ControlModifier); };
+    undoKey(); // the added row
+    QCOMPARE(grid()->Rows(), 2);
+    QCOMPARE(grid()->TextMatrix(1, 3), u"Smith"_s);
+    undoKey(); // the whole value at once
+    QCOMPARE(grid()->TextMatrix(1, 3), QString());
+    QCOMPARE(dialog->resultSql(), base + u" where  e.name = ''"_s);
+    undoKey();
+    undoKey();
+    QCOMPARE(grid()->TextMatrix(1, 1), QString());
+    QCOMPARE(grid()->TextMatrix(1, 6), QString());
+    QCOMPARE(dialog->resultSql(), base);
+    QVERIFY(!dialog->canUndo());
+    undoKey(); // nothing more to undo: nothing changes
+    QCOMPARE(grid()->Rows(), 2);
+
+    press(Qt::Key_Y, Qt::ControlModifier);
+    press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    press(Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(dialog->resultSql(), base + u" where  e.name = 'Smith'"_s);
+    QCOMPARE(grid()->Rows(), 2);
+
+    // A new change after undo drops what could be redone; a deleted row comes back.
+    clickCell(grid(), 1, 0);
+    QVERIFY(pickItem(find<QComboBox>(dialog, "comItem"), u"("_s));
+    QVERIFY(!dialog->canRedo());
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdDel"), Qt::LeftButton);
+    QCOMPARE(grid()->TextMatrix(1, 1), QString());
+    undoKey();
+    QCOMPARE(grid()->TextMatrix(1, 0), u"("_s);
+    QCOMPARE(grid()->TextMatrix(1, 1), u"name"_s);
+    QCOMPARE(grid()->TextMatrix(1, 3), u"Smith"_s);
 }

@@ -10,7 +10,10 @@
 #include "dialog/numerickeyfilter.h"
 #include "platform/flexgrid/flexgrid.h"
 
+#include <QAbstractItemView>
+#include <QCalendarWidget>
 #include <QComboBox>
+#include <QDate>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -255,4 +258,49 @@ void TestDialog::enterMovesFocusOn()
     QCOMPARE(m_ui->sendTabCount(), 1);
     QVERIFY(dialog->isVisible());
     QVERIFY(m_ui->texts().isEmpty());
+}
+
+void TestDialog::dateEditorCalendar_data()
+{
+    QTest::addColumn<bool>("dateEditor");
+    QTest::addColumn<QString>("column");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<QString>("after");
+    QTest::newRow("default: the stored values") << false << u"hired"_s << QString() << u"frmGetValue"_s
+                                                << QString();
+    QTest::newRow("DateEditor, empty value: the calendar on today")
+        << true << u"hired"_s << QString() << u"dlgDate"_s << QDate::currentDate().addDays(1).toString(Qt::ISODate);
+    QTest::newRow("DateEditor keeps the time of day")
+        << true << u"hired"_s << u"2001-01-05 13:45:00"_s << u"dlgDate"_s << u"2001-01-06 13:45:00"_s;
+    QTest::newRow("DateEditor, text column: the stored values") << true << u"name"_s << QString()
+                                                                << u"frmGetValue"_s << QString();
+}
+
+void TestDialog::dateEditorCalendar()
+{
+    QFETCH(bool, dateEditor);
+    QFETCH(QString, column);
+    QFETCH(QString, before);
+    QFETCH(QString, window);
+    QFETCH(QString, after);
+    m_run.dateEditor = dateEditor;
+    frmCondora *dialog = openDialog();
+    enterRow(1, column, u"= "_s, before);
+    clickCell(grid(), 1, 3);
+    QString opened;
+    whenModal(m_scope.get(), window, [&](QWidget *shown) {
+        opened = shown->objectName();
+        if (window == u"dlgDate") {
+            // The next day, taken with Enter.
+            auto *calendar = find<QCalendarWidget>(shown, "calDate");
+            calendar->setSelectedDate(calendar->selectedDate().addDays(1));
+            QTest::keyClick(calendar->findChild<QAbstractItemView *>(u"qt_calendar_calendarview"_s), Qt::Key_Return);
+        } else {
+            static_cast<QDialog *>(shown)->reject();
+        }
+    });
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdGetValue"), Qt::LeftButton);
+    QTRY_COMPARE(opened, window);
+    QCOMPARE(grid()->TextMatrix(1, 3), after.isEmpty() ? before : after);
 }

@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QToolTip>
 
 #include <functional>
 
@@ -120,6 +121,8 @@ private Q_SLOTS:
     void sort_data();
     void sort();
     void hiddenColumn();
+    void elidedTextInToolTip_data();
+    void elidedTextInToolTip();
     void stylePaints_data();
     void stylePaints();
 
@@ -593,6 +596,40 @@ void TestFlexGrid::hiddenColumn()
     QCOMPARE(grid.ColWidth(1), 1200);
     grid.setCol(1);
     QCOMPARE(grid.CellWidth(), 80 * 15);
+}
+
+void TestFlexGrid::elidedTextInToolTip_data()
+{
+    QTest::addColumn<bool>("elided");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("tip");
+    const QString longText = QString(80, u'W');
+    QTest::newRow("default: no tool tip of its own") << false << longText << u"grid tip"_s;
+    QTest::newRow("elided: the whole text") << true << longText << longText;
+    QTest::newRow("elided, text that fits: the grid's tip") << true << u"W"_s << u"grid tip"_s;
+    QTest::newRow("elided, blanks after a text that fits take no room")
+        << true << u"W"_s + QString(80, u' ') << u"grid tip"_s;
+}
+
+void TestFlexGrid::elidedTextInToolTip()
+{
+    QFETCH(bool, elided);
+    QFETCH(QString, text);
+    QFETCH(QString, tip);
+    FlexGrid grid;
+    fill(grid, 3, 3);
+    grid.setToolTipText(u"grid tip"_s);
+    grid.setTextElided(elided);
+    grid.setColWidth(1, 600);
+    grid.setTextMatrix(1, 1, text);
+    showGrid(grid);
+    QTableView *view = grid.view();
+    const QPoint at = view->visualRect(view->model()->index(0, 1)).center();
+    QHelpEvent help(QEvent::ToolTip, at, view->viewport()->mapToGlobal(at));
+    QCoreApplication::sendEvent(view->viewport(), &help);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), tip);
+    QToolTip::hideText();
 }
 
 void TestFlexGrid::stylePaints_data()

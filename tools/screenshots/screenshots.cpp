@@ -135,6 +135,7 @@ int main(int argc, char *argv[])
         if (args.contains(u"--working"_s)) {
             // The indicator as a statement of more than 300 ms shows it over the dialog.
             auto *working = condora::WorkingIndicator::inside(dialog);
+            working->present();
             save(dialog, out.filePath(name + u"-working.png"_s));
             delete working;
         }
