@@ -234,6 +234,7 @@ std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &hos
         only = u"a database kind that is not copied"_s;
     }
     if (only.isEmpty() && (driver == u"QODBC"_s || driver == u"QMYSQL"_s) && isMySqlFamily(*host)) {
+        session.mysqlFamily = true;
         only = mysqlSessionOnly(db, session);
     }
     if (!only.isEmpty()) {

@@ -130,13 +130,15 @@ std::shared_ptr<StatementRunner> StatementRunner::open(const Connection &host, c
 
 void StatementRunner::openOnWorker(const QString &hostName, const SessionCopy &session)
 {
+    const bool mysqlFamily = session.mysqlFamily;
     m_ownName = u"condora-run-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces);
     {
         QSqlDatabase db = QSqlDatabase::cloneDatabase(hostName, m_ownName);
         QStringList options = db.connectOptions().split(u';', Qt::SkipEmptyParts);
         if (m_driver == u"QSQLITE"_s && !options.contains(u"QSQLITE_OPEN_READONLY"_s)) {
             options.append(u"QSQLITE_OPEN_READONLY"_s);
-        } else if (m_driver == u"QODBC"_s) {
+        } else if (m_driver == u"QODBC"_s && !mysqlFamily) {
+            // MySQL/MariaDB get a read-only session instead (below).
             options.append(u"SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY"_s);
         }
         db.setConnectOptions(options.join(u';'));

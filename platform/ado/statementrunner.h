@@ -24,6 +24,7 @@ struct SessionCopy
 {
     QString role;
     QList<std::pair<QString, QString>> settings;
+    bool mysqlFamily = false; // settings are MySQL/MariaDB session variables
 };
 
 /// Runs the statements of one run on a worker thread, on a connection of the run's own.

@@ -24,7 +24,7 @@ namespace reliability {
 
 QString engineName(Engine engine)
 {
-    return engine == Engine::Sqlite ? u"SQLite"_s : u"PostgreSQL"_s;
+    return engine == Engine::Sqlite ? u"SQLite"_s : engine == Engine::Postgres ? u"PostgreSQL"_s : u"MariaDB"_s;
 }
 
 QStringList hostileValues()

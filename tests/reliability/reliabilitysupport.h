@@ -26,7 +26,7 @@ class QSqlDriver;
 /// connection the control uses, checks made outside the library, and the user's part of a run.
 namespace reliability {
 
-enum class Engine { Sqlite, Postgres };
+enum class Engine { Sqlite, Postgres, MariaDb };
 
 QString engineName(Engine engine);
 

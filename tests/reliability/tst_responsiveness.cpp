@@ -51,11 +51,29 @@ struct SlowDatabase
 {
     std::unique_ptr<test::SqliteFile> file;
     std::optional<test::PgServer> server;
+    std::optional<test::MariaDbServer> mariaDb;
     std::shared_ptr<ado::Connection> connection;
 
     static std::unique_ptr<SlowDatabase> create(Engine engine)
     {
         auto db = std::make_unique<SlowDatabase>();
+        if (engine == Engine::MariaDb) {
+            // Through ODBC, whose driver blocks until the server answers: the sleep is stopped
+            // only by KILL QUERY from a second connection.
+            db->mariaDb = test::mariaDbServer();
+            if (!db->mariaDb) {
+                return nullptr;
+            }
+            db->mariaDb->createDatabase(u"condora_busy"_s);
+            db->mariaDb->exec(u"condora_busy"_s,
+                              {u"create table knob(s double)"_s, u"insert into knob values (0)"_s,
+                               u"create table nums(x int)"_s,
+                               u"insert into nums select seq from seq_1_to_50"_s,
+                               u"create view slow as select x as v, x % 7 as w from nums "
+                               u"where (select sleep(s) from knob) = 0"_s});
+            db->connection = db->mariaDb->open(u"condora_busy"_s);
+            return db;
+        }
         if (engine == Engine::Sqlite) {
             db->file = std::make_unique<test::SqliteFile>(QStringList{
                 u"create table knob(n integer)"_s, u"insert into knob values (1)"_s,
@@ -83,6 +101,8 @@ struct SlowDatabase
     {
         if (file) {
             file->exec({slow ? u"update knob set n = 50000000"_s : u"update knob set n = 1"_s});
+        } else if (mariaDb) {
+            mariaDb->exec(u"condora_busy"_s, {slow ? u"update knob set s = 5"_s : u"update knob set s = 0"_s});
         } else {
             server->exec(u"condora_busy"_s, {slow ? u"update knob set s = 5"_s : u"update knob set s = 0"_s});
         }
@@ -228,6 +248,12 @@ void TestResponsiveness::cancelRunningStatement_data()
             }
         }
     }
+    // MariaDB through ODBC: the driver blocks the worker until KILL QUERY ends the statement.
+    // (The server does not run the sleep for the dialog's own test statements.)
+    for (const Stop stop : {Stop::Button, Stop::Escape}) {
+        QTest::addRow("MariaDB result %s", stop == Stop::Button ? "button" : "escape") << Engine::MariaDb << Path::Result
+                                                                                  << stop;
+    }
 }
 
 void TestResponsiveness::cancelRunningStatement()
@@ -237,7 +263,10 @@ void TestResponsiveness::cancelRunningStatement()
     QFETCH(Stop, stop);
     const std::unique_ptr<SlowDatabase> db = SlowDatabase::create(engine);
     if (!db) {
-        QSKIP("the PostgreSQL test server is not configured");
+        if ((engine == Engine::MariaDb && test::mariaDbRequired()) || (engine == Engine::Postgres && test::pgRequired())) {
+            QFAIL("test server required but not configured");
+        }
+        QSKIP("the test server is not configured");
     }
     Watch watch;
     m_ui->setOnMessage([&watch](const MessageRequest &) { watch.messageShown(); });
