@@ -60,13 +60,13 @@ public:
     /// the rows fetched so far are only the first part of its result); empty otherwise, also
     /// after a clean end or release().
     virtual QString fetchError() const { return {}; }
-    /// Fetches made later, while the connection still has the activity `replaced` (the host's,
-    /// or none), run under `activity` instead: the busy state a result was opened with stays
-    /// with its later fetches. Sources that fetch nothing later ignore it.
     /// Makes the rows fetched so far readable from another thread while this one fetches more
     /// (value(), text() of rows below a count the fetching thread reported). Sources that
     /// fetch nothing later ignore it.
     virtual void shareWithReaders() {}
+    /// Fetches made later, while the connection still has the activity `replaced` (the host's,
+    /// or none), run under `activity` instead: the busy state a result was opened with stays
+    /// with its later fetches. Sources that fetch nothing later ignore it.
     virtual void lendActivity(std::shared_ptr<StatementActivity> activity, StatementActivity *replaced)
     {
         Q_UNUSED(activity);
