@@ -1,6 +1,6 @@
 // Times the analysis of the demo program's two statements - the steps a query run takes before
 // the query dialog opens: getDbKind, testSql, splitSql and prepareFilters - on a SQLite file
-// with the sample schema, and counts its database round trips (Connection::statementCount()).
+// with the sample schema, and counts its database round trips (condora::ado::statementCount()).
 //
 // Baselines, measured in the same run on the same file:
 //   A  the sqlite3 C API preparing and stepping the very statements one analysis sent
@@ -14,6 +14,7 @@
 // Usage: bench_analysis [repetitions]   (default 500; the median time is reported)
 
 #include "analysis/hostfilters.h"
+#include "platform/ado/connectionstatistics.h"
 #include "analysis/queryrun.h"
 #include "analysis/columnfilters.h"
 #include "analysis/databasekind.h"
@@ -296,10 +297,10 @@ int main(int argc, char *argv[])
         // One analysis with the trace on: the statements it sends, and a check that it works.
         QList<QByteArray> sent;
         sqlite3_trace_v2(connectionHandle, SQLITE_TRACE_STMT, traceStatement, &sent);
-        connection->resetStatementCount();
+        condora::ado::resetStatementCount(*connection);
         const bool analysed = analyse(connection, workload, lastRun);
         sqlite3_trace_v2(connectionHandle, 0, nullptr, nullptr);
-        const int roundTrips = connection->statementCount();
+        const int roundTrips = condora::ado::statementCount(*connection);
         if (!analysed || !ui.messages().isEmpty()) {
             std::printf("\n%s statement: the analysis FAILED:\n%s\n", workload.name, qPrintable(ui.texts().join(u"\n"_s)));
             ui.clear();
@@ -325,9 +326,9 @@ int main(int argc, char *argv[])
         const double analysisUs = medianMicroseconds(repetitions, [&] { analyse(connection, workload, lastRun); });
         const double sameStatementsUs = medianMicroseconds(repetitions, [&] { runOnEngine(engine, sent); });
         const double oneProbeUs = medianMicroseconds(repetitions, [&] { runOnEngine(engine, {probe}); });
-        connection->resetStatementCount();
+        condora::ado::resetStatementCount(*connection);
         analyse(connection, workload, lastRun);
-        const int steadyRoundTrips = connection->statementCount();
+        const int steadyRoundTrips = condora::ado::statementCount(*connection);
         if (!ui.messages().isEmpty()) {
             std::printf("  the repeated analysis showed a message:\n%s\n", qPrintable(ui.texts().join(u"\n"_s)));
             ++failures;

@@ -22,6 +22,7 @@
 // Usage: bench_pickersearch [rows]   (default 1000000)
 
 #include "analysis/queryrun.h"
+#include "platform/ado/connectionstatistics.h"
 #include "dialog/frmgetvalue.h"
 #include "dialog/valuesearch.h"
 #include "platform/ado/connection.h"
@@ -106,7 +107,7 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Paint && m_connection.statementCount() > m_before) {
+        if (event->type() == QEvent::Paint && condora::ado::statementCount(m_connection) > m_before) {
             painted = true;
         }
         return QObject::eventFilter(watched, event);
@@ -195,7 +196,7 @@ Timed timeLastKey(condora::QueryRun &run, const QString &typed, bool rowsExpecte
             QCoreApplication::sendEvent(search, &before);
             QCoreApplication::processEvents();
         }
-        PaintWatch watch(connection, connection.statementCount());
+        PaintWatch watch(connection, condora::ado::statementCount(connection));
         grid->view()->viewport()->installEventFilter(&watch);
         QElapsedTimer timer;
         timer.start();
@@ -205,7 +206,7 @@ Timed timeLastKey(condora::QueryRun &run, const QString &typed, bool rowsExpecte
         if (trial > 0) {
             timed.picker = std::min(timed.picker, ms(timer.nsecsElapsed()));
         }
-        timed.statement = connection.lastStatement().toUtf8();
+        timed.statement = condora::ado::lastStatement(connection).toUtf8();
         if (rowsExpected && grid->TextMatrix(1, 0).isEmpty()) {
             std::fprintf(stderr, "no rows after the search\n");
             std::exit(1);
@@ -231,14 +232,14 @@ Timed timeCounts(condora::QueryRun &run, const Engine &engine)
         picker.setP_colIndex(u"1"_s);
         picker.findChild<QCheckBox *>(u"chkCounts"_s)->setChecked(true);
         auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
-        PaintWatch watch(*run.connection, run.connection->statementCount());
+        PaintWatch watch(*run.connection, condora::ado::statementCount(*run.connection));
         grid->view()->viewport()->installEventFilter(&watch);
         picker.show();
         waitForRows(watch);
         if (trial > 0) {
             timed.picker = std::min(timed.picker, ms(timer.nsecsElapsed()));
         }
-        timed.statement = run.connection->lastStatement().toUtf8();
+        timed.statement = condora::ado::lastStatement(*run.connection).toUtf8();
         picker.close();
         QCoreApplication::processEvents();
         timed.engine = std::min(timed.engine, engine(timed.statement));

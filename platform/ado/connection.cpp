@@ -1,4 +1,6 @@
 #include "platform/ado/connection.h"
+#include "platform/ado/connection_p.h"
+#include "platform/ado/connectionstatistics.h"
 
 #include "platform/ado/activityscope.h"
 #include "platform/ado/databasemessage.h"
@@ -123,7 +125,84 @@ const Property &Properties::Item(int index) const
     return m_items.at(index);
 }
 
-Connection::Connection() = default;
+Connection::Connection() : d(std::make_unique<ConnectionPrivate>()) {}
+
+QString Connection::ConnectionString() const
+{
+    return d->m_connectionString;
+}
+
+void Connection::setConnectionString(const QString &connectionString)
+{
+    d->m_connectionString = connectionString;
+}
+
+int Connection::CursorLocation() const
+{
+    return d->m_cursorLocation;
+}
+
+void Connection::setCursorLocation(int location)
+{
+    d->m_cursorLocation = location;
+}
+
+StatementActivity *Connection::statementActivity() const
+{
+    return d->m_activity;
+}
+
+void Connection::setStatementActivity(StatementActivity *activity)
+{
+    d->m_activity = activity;
+}
+
+bool Connection::separateRunConnection() const
+{
+    return d->m_separateRuns;
+}
+
+void Connection::setSeparateRunConnection(bool separate)
+{
+    d->m_separateRuns = separate;
+}
+
+bool Connection::statementRunning() const
+{
+    return d->m_inFlight > 0;
+}
+
+int Connection::lastExecuteOptions() const
+{
+    return d->m_lastExecuteOptions;
+}
+
+int statementCount(const Connection &connection)
+{
+    return connection.d->m_statementCount;
+}
+
+void resetStatementCount(Connection &connection)
+{
+    connection.d->m_statementCount = 0;
+    if (connection.d->m_host) {
+        resetStatementCount(*connection.d->m_host);
+    }
+}
+
+QString lastStatement(const Connection &connection)
+{
+    return connection.d->m_lastStatement;
+}
+
+void countStatement(Connection &connection, const QString &sql)
+{
+    ++connection.d->m_statementCount;
+    connection.d->m_lastStatement = sql;
+    if (connection.d->m_host) {
+        countStatement(*connection.d->m_host, sql);
+    }
+}
 
 Connection::~Connection()
 {
@@ -140,9 +219,9 @@ std::shared_ptr<Connection> Connection::fromDatabase(const QSqlDatabase &databas
         throw RuntimeError::database(databaseMessage(db.lastError()));
     }
     auto connection = std::make_shared<Connection>();
-    connection->m_qtConnectionName = db.connectionName();
-    connection->m_ownsDatabase = false;
-    connection->m_open = true;
+    connection->d->m_qtConnectionName = db.connectionName();
+    connection->d->m_ownsDatabase = false;
+    connection->d->m_open = true;
     connection->readProperties();
     return connection;
 }
@@ -150,30 +229,30 @@ std::shared_ptr<Connection> Connection::fromDatabase(const QSqlDatabase &databas
 std::unique_ptr<Connection> Connection::adoptOwned(const QString &qtName)
 {
     auto connection = std::make_unique<Connection>();
-    connection->m_qtConnectionName = qtName;
-    connection->m_ownsDatabase = true;
-    connection->m_open = true;
+    connection->d->m_qtConnectionName = qtName;
+    connection->d->m_ownsDatabase = true;
+    connection->d->m_open = true;
     connection->readProperties();
     return connection;
 }
 
 void Connection::Open(const QString &connectionString)
 {
-    if (m_inFlight > 0) {
+    if (d->m_inFlight > 0) {
         // Reopening would take the database away from the statement that runs on it.
         throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
     }
     if (!connectionString.isEmpty()) {
-        m_connectionString = connectionString;
+        d->m_connectionString = connectionString;
     }
     Close();
-    m_runner.reset();
-    m_host.reset();
+    d->m_runner.reset();
+    d->m_host.reset();
 
-    if (m_connectionString.trimmed().isEmpty()) {
+    if (d->m_connectionString.trimmed().isEmpty()) {
         throw RuntimeError::invalidArgument(QStringLiteral("The connection string is empty"));
     }
-    const QList<Segment> segments = parseConnectionString(m_connectionString);
+    const QList<Segment> segments = parseConnectionString(d->m_connectionString);
     QString provider = valueOf(segments, {"provider"}).toLower();
     if (provider.isEmpty()) {
         // Without a provider: an ODBC string when it names a driver or data source, else SQLite.
@@ -218,7 +297,7 @@ void Connection::Open(const QString &connectionString)
             QStringLiteral("Unknown provider \"%1\" (use SQLite, PostgreSQL or ODBC)")
                 .arg(valueOf(segments, {"provider"})));
     }
-    m_open = true;
+    d->m_open = true;
     try {
         readProperties();
     } catch (...) {
@@ -239,8 +318,8 @@ void Connection::openSqlite(const QString &path)
             throw RuntimeError::database(QStringLiteral("'%1' is not a database file.").arg(path));
         }
     }
-    m_qtConnectionName = QStringLiteral("condora-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_qtConnectionName);
+    d->m_qtConnectionName = QStringLiteral("condora-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->m_qtConnectionName);
     db.setDatabaseName(path);
     openAndCheck(db);
 }
@@ -256,8 +335,8 @@ void Connection::openPostgres(const QString &host, const QString &port, const QS
             throw RuntimeError::invalidArgument(QStringLiteral("Port \"%1\" is not a port number").arg(port));
         }
     }
-    m_qtConnectionName = QStringLiteral("condora-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_qtConnectionName);
+    d->m_qtConnectionName = QStringLiteral("condora-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), d->m_qtConnectionName);
     db.setHostName(host);
     db.setPort(portNumber);
     db.setDatabaseName(database);
@@ -269,8 +348,8 @@ void Connection::openPostgres(const QString &host, const QString &port, const QS
 
 void Connection::openOdbc(const QString &driverString)
 {
-    m_qtConnectionName = QStringLiteral("condora-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_qtConnectionName);
+    d->m_qtConnectionName = QStringLiteral("condora-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), d->m_qtConnectionName);
     db.setDatabaseName(driverString);
     // ODBC 3 behaviour: dates, times and time stamps report SQL_TYPE_DATE/TIME/TIMESTAMP.
     db.setConnectOptions(QStringLiteral("SQL_ATTR_ODBC_VERSION=SQL_OV_ODBC3;SQL_ATTR_LOGIN_TIMEOUT=15"));
@@ -296,61 +375,61 @@ void Connection::openAndCheck(QSqlDatabase &db)
     }
     db.close();
     db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_qtConnectionName);
-    m_qtConnectionName.clear();
+    QSqlDatabase::removeDatabase(d->m_qtConnectionName);
+    d->m_qtConnectionName.clear();
     throw RuntimeError::database(failure);
 }
 
 void Connection::Close()
 {
-    if (m_inFlight > 0) {
+    if (d->m_inFlight > 0) {
         // Closing now would free the handle the statement is working on.
-        if (!m_closePending) {
-            m_closePending = true;
+        if (!d->m_closePending) {
+            d->m_closePending = true;
             interruptStatement();
         }
         return;
     }
-    m_closePending = false;
+    d->m_closePending = false;
     // The runs made from this connection end with it: what they would read now is not the
     // host's any more.
-    for (const std::weak_ptr<Connection> &run : std::exchange(m_runs, {})) {
+    for (const std::weak_ptr<Connection> &run : std::exchange(d->m_runs, {})) {
         if (const std::shared_ptr<Connection> connection = run.lock()) {
             connection->Close();
         }
     }
-    if (m_runner) {
+    if (d->m_runner) {
         // A run's connection: the results it handed out keep the run's own connection open
         // until they are let go (or the host's connection closes, which releases them).
-        m_rowSources.clear();
-        m_runner.reset();
-        m_host.reset();
-        m_open = false;
-        m_properties = condora::ado::Properties();
+        d->m_rowSources.clear();
+        d->m_runner.reset();
+        d->m_host.reset();
+        d->m_open = false;
+        d->m_properties = condora::ado::Properties();
         return;
     }
     releaseRows();
-    m_properties = condora::ado::Properties();
-    if (!m_open && m_qtConnectionName.isEmpty()) {
+    d->m_properties = condora::ado::Properties();
+    if (!d->m_open && d->m_qtConnectionName.isEmpty()) {
         return;
     }
-    m_open = false;
-    const QString name = m_qtConnectionName;
-    m_qtConnectionName.clear();
-    if (m_ownsDatabase && !name.isEmpty()) {
+    d->m_open = false;
+    const QString name = d->m_qtConnectionName;
+    d->m_qtConnectionName.clear();
+    if (d->m_ownsDatabase && !name.isEmpty()) {
         {
             QSqlDatabase db = QSqlDatabase::database(name, false);
             db.close();
         }
         QSqlDatabase::removeDatabase(name);
     }
-    m_ownsDatabase = true;
+    d->m_ownsDatabase = true;
 }
 
 void Connection::interruptStatement()
 {
-    if (m_runner) {
-        m_runner->cancel();
+    if (d->m_runner) {
+        d->m_runner->cancel();
         return;
     }
     if (sqlite3 *native = sqliteHandleOf(*this)) {
@@ -370,19 +449,19 @@ void Connection::interruptStatement()
 StatementInFlight::StatementInFlight(Connection &connection)
     : m_connection(connection)
 {
-    ++m_connection.m_inFlight;
+    ++m_connection.d->m_inFlight;
 }
 
 StatementInFlight::~StatementInFlight()
 {
-    if (--m_connection.m_inFlight == 0 && m_connection.m_closePending) {
+    if (--m_connection.d->m_inFlight == 0 && m_connection.d->m_closePending) {
         m_connection.Close();
     }
 }
 
 bool StatementInFlight::closing() const
 {
-    return m_connection.m_closePending;
+    return m_connection.d->m_closePending;
 }
 
 QString StatementInFlight::closedMeanwhile()
@@ -392,24 +471,24 @@ QString StatementInFlight::closedMeanwhile()
 
 int Connection::State() const
 {
-    if (m_runner) {
-        return m_open ? adStateOpen : adStateClosed;
+    if (d->m_runner) {
+        return d->m_open ? adStateOpen : adStateClosed;
     }
-    return m_open && database().isOpen() ? adStateOpen : adStateClosed;
+    return d->m_open && database().isOpen() ? adStateOpen : adStateClosed;
 }
 
 const Properties &Connection::Properties() const
 {
     requireOpen();
-    return m_properties;
+    return d->m_properties;
 }
 
 std::unique_ptr<Recordset> Connection::Execute(const QString &sql, int options)
 {
     requireOpen();
-    m_lastExecuteOptions = options;
-    if (m_host) {
-        m_host->m_lastExecuteOptions = options;
+    d->m_lastExecuteOptions = options;
+    if (d->m_host) {
+        d->m_host->d->m_lastExecuteOptions = options;
     }
     auto recordset = std::make_unique<Recordset>();
     recordset->Open(sql, *this);
@@ -418,7 +497,7 @@ std::unique_ptr<Recordset> Connection::Execute(const QString &sql, int options)
 
 bool Connection::isLocked(int waitMs) const
 {
-    if (m_runner) {
+    if (d->m_runner) {
         return false; // its statements wait for a lock on their own thread, and can be stopped there
     }
     const QSqlDatabase db = database();
@@ -446,35 +525,35 @@ bool Connection::isLocked(int waitMs) const
 
 QSqlDatabase Connection::database() const
 {
-    if (m_runner || !m_open || m_qtConnectionName.isEmpty()) {
+    if (d->m_runner || !d->m_open || d->m_qtConnectionName.isEmpty()) {
         return {};
     }
-    return QSqlDatabase::database(m_qtConnectionName, false);
+    return QSqlDatabase::database(d->m_qtConnectionName, false);
 }
 
 QString Connection::driverName() const
 {
-    if (m_runner) {
-        return m_open ? m_runnerDriver : QString();
+    if (d->m_runner) {
+        return d->m_open ? d->m_runnerDriver : QString();
     }
     return database().driverName();
 }
 
 int Connection::numericalPrecisionPolicy() const
 {
-    if (m_precisionPolicy >= 0) {
-        return m_precisionPolicy;
+    if (d->m_precisionPolicy >= 0) {
+        return d->m_precisionPolicy;
     }
-    if (m_runner) {
-        return m_host ? m_host->numericalPrecisionPolicy() : int(QSql::LowPrecisionDouble);
+    if (d->m_runner) {
+        return d->m_host ? d->m_host->numericalPrecisionPolicy() : int(QSql::LowPrecisionDouble);
     }
     return int(database().numericalPrecisionPolicy());
 }
 
 void Connection::setNumericalPrecisionPolicy(int policy)
 {
-    if (m_runner) {
-        m_precisionPolicy = policy;
+    if (d->m_runner) {
+        d->m_precisionPolicy = policy;
         return;
     }
     QSqlDatabase db = database();
@@ -483,7 +562,7 @@ void Connection::setNumericalPrecisionPolicy(int policy)
 
 bool Connection::statementsBlock() const
 {
-    if (m_runner) {
+    if (d->m_runner) {
         return false; // they run on the run's own thread
     }
     const QString driver = driverName();
@@ -504,7 +583,7 @@ void Connection::readProperties()
 {
     QSqlDatabase db = database();
     const QString driver = db.driverName();
-    m_oneActiveStatement = false;
+    d->m_oneActiveStatement = false;
     QString dbmsName;
     QString dbmsVersion;
     QString driverFile;
@@ -514,7 +593,7 @@ void Connection::readProperties()
     } else if (driver == u"QPSQL") {
         // Statements read through libpq stream from cursors and leave the connection idle
         // between fetches (pgrows.h); only Qt's own driver streams one result at a time.
-        m_oneActiveStatement = !pgApi().asyncOk();
+        d->m_oneActiveStatement = !pgApi().asyncOk();
         dbmsName = QStringLiteral("PostgreSQL");
         QSqlQuery version(db);
         if (version.exec(QStringLiteral("show server_version")) && version.next()) {
@@ -529,33 +608,33 @@ void Connection::readProperties()
             driverFile = odbcInfo(hdbc, SQL_DRIVER_NAME);
             SQLUSMALLINT activeStatements = 0;
             if (SQL_SUCCEEDED(SQLGetInfo(hdbc, SQL_ACTIVE_STATEMENTS, &activeStatements, 0, nullptr))) {
-                m_oneActiveStatement = activeStatements == 1;
+                d->m_oneActiveStatement = activeStatements == 1;
             }
         }
     } else {
         dbmsName = driver;
     }
-    m_properties = condora::ado::Properties();
-    m_properties.append(Property(QStringLiteral("Provider Name"), driver));
-    m_properties.append(Property(QStringLiteral("DBMS Name"), dbmsName));
-    m_properties.append(Property(QStringLiteral("DBMS Version"), dbmsVersion));
+    d->m_properties = condora::ado::Properties();
+    d->m_properties.append(Property(QStringLiteral("Provider Name"), driver));
+    d->m_properties.append(Property(QStringLiteral("DBMS Name"), dbmsName));
+    d->m_properties.append(Property(QStringLiteral("DBMS Version"), dbmsVersion));
     if (!driverFile.isEmpty()) {
-        m_properties.append(Property(QStringLiteral("Driver Name"), driverFile));
+        d->m_properties.append(Property(QStringLiteral("Driver Name"), driverFile));
     }
 }
 
 void Connection::trackRows(const std::shared_ptr<RowSource> &rows)
 {
-    m_rowSources.removeIf([](const std::weak_ptr<RowSource> &source) { return source.expired(); });
-    m_rowSources.append(rows);
+    d->m_rowSources.removeIf([](const std::weak_ptr<RowSource> &source) { return source.expired(); });
+    d->m_rowSources.append(rows);
 }
 
 void Connection::finishPendingRows()
 {
-    if (!m_oneActiveStatement) {
+    if (!d->m_oneActiveStatement) {
         return;
     }
-    for (const std::weak_ptr<RowSource> &source : std::as_const(m_rowSources)) {
+    for (const std::weak_ptr<RowSource> &source : std::as_const(d->m_rowSources)) {
         if (const std::shared_ptr<RowSource> rows = source.lock()) {
             while (!rows->atEnd()) {
                 rows->fetchMore(4096);
@@ -566,7 +645,7 @@ void Connection::finishPendingRows()
 
 void Connection::releaseRows()
 {
-    const QList<std::weak_ptr<RowSource>> sources = std::exchange(m_rowSources, {});
+    const QList<std::weak_ptr<RowSource>> sources = std::exchange(d->m_rowSources, {});
     for (const std::weak_ptr<RowSource> &source : sources) {
         if (const std::shared_ptr<RowSource> rows = source.lock()) {
             rows->release();

@@ -19,6 +19,7 @@ class Recordset;
 class RowSource;
 class StatementActivity;
 class StatementRunner;
+struct ConnectionPrivate;
 
 /// Cursor locations: 2 server (the default: forward-only streaming, RecordCount -1),
 /// 3 client (every row fetched at open, RecordCount exact).
@@ -103,8 +104,8 @@ public:
 
     ///@{
     /// The connection string Open() uses when it is given none.
-    QString ConnectionString() const { return m_connectionString; }
-    void setConnectionString(const QString &connectionString) { m_connectionString = connectionString; }
+    QString ConnectionString() const;
+    void setConnectionString(const QString &connectionString);
     ///@}
 
     /// Opens with `connectionString`, or with ConnectionString() when it is empty. Refused
@@ -123,8 +124,8 @@ public:
     ///@{
     /// The cursor location of the statements the connection runs: 2 server (rows streamed,
     /// record count -1) or 3 client (all rows fetched, record count known).
-    int CursorLocation() const { return m_cursorLocation; }
-    void setCursorLocation(int location) { m_cursorLocation = location; }
+    int CursorLocation() const;
+    void setCursorLocation(int location);
     ///@}
 
     /// Provider properties; throws when the connection is not open.
@@ -138,8 +139,8 @@ public:
     ///@{
     /// What runs while a statement works (not owned; null: statements simply block, as they
     /// always did). See StatementActivity.
-    StatementActivity *statementActivity() const { return m_activity; }
-    void setStatementActivity(StatementActivity *activity) { m_activity = activity; }
+    StatementActivity *statementActivity() const;
+    void setStatementActivity(StatementActivity *activity);
     ///@}
 
     ///@{
@@ -148,17 +149,17 @@ public:
     /// same data: true by default. A host turns it off to keep every statement of a run on
     /// this connection: to trace them on its handle, or when its session holds what a copy
     /// would not see and the checks cannot tell (MySQL user variables or temporary tables).
-    bool separateRunConnection() const { return m_separateRuns; }
-    void setSeparateRunConnection(bool separate) { m_separateRuns = separate; }
+    bool separateRunConnection() const;
+    void setSeparateRunConnection(bool separate);
     ///@}
 
     /// True while a statement on this connection is being executed or its rows fetched. Only
     /// code run from the window's events meanwhile can see it true; no other statement can
     /// start on the connection then.
-    bool statementRunning() const { return m_inFlight > 0; }
+    bool statementRunning() const;
 
     /// The options of the last Execute().
-    int lastExecuteOptions() const { return m_lastExecuteOptions; }
+    int lastExecuteOptions() const;
 
     /// True when another connection holds the SQLite file locked so that it cannot be read now;
     /// waits at most `waitMs` for the lock to go. False for every other database and when the
@@ -175,31 +176,6 @@ public:
     /// asynchronous interface): events that come meanwhile, keys included, all wait for it.
     /// SQLite calls back while it works and PostgreSQL is read asynchronously.
     bool statementsBlock() const;
-
-    /// Counts every statement sent to the database through this connection (probes and
-    /// queries alike); tests and benchmarks use it to count round trips.
-    /// Statements Open() itself sends to check the connection and read its properties are
-    /// not counted, so a freshly opened connection reads 0.
-    int statementCount() const { return m_statementCount; }
-    /// Starts the count again at 0.
-    void resetStatementCount()
-    {
-        m_statementCount = 0;
-        if (m_host) {
-            m_host->resetStatementCount();
-        }
-    }
-    /// The last statement counted (empty before the first).
-    QString lastStatement() const { return m_lastStatement; }
-    /// Counts `sql` as sent (called by Recordset::Open).
-    void countStatement(const QString &sql)
-    {
-        ++m_statementCount;
-        m_lastStatement = sql;
-        if (m_host) {
-            m_host->countStatement(sql);
-        }
-    }
 
     ///@{
     /// How exact numbers arrive (QSql::NumericalPrecisionPolicy), for the statements this
@@ -222,6 +198,10 @@ private:
     friend class PgReadOnlyScope;
     friend class StatementInFlight;
     friend class ProbeCacheScope;
+    friend int statementCount(const Connection &connection);
+    friend void resetStatementCount(Connection &connection);
+    friend QString lastStatement(const Connection &connection);
+    friend void countStatement(Connection &connection, const QString &sql);
     void readProperties();
     /// Asks the database to stop the statement that runs now (from the same thread).
     void interruptStatement();
@@ -241,31 +221,7 @@ private:
     /// needs none of it.
     void finishPendingRows();
 
-    QString m_connectionString;
-    QString m_qtConnectionName;
-    bool m_ownsDatabase = true;
-    bool m_open = false;
-    int m_cursorLocation = adUseServer;
-    int m_lastExecuteOptions = adOptionUnspecified;
-    int m_statementCount = 0;
-    QString m_lastStatement;
-    bool m_oneActiveStatement = false;
-    int m_inFlight = 0;
-    ProbeCache *m_probeCache = nullptr; // the column probes' answers while a ProbeCacheScope lasts
-    bool m_closePending = false;
-    StatementActivity *m_activity = nullptr;
-    condora::ado::Properties m_properties;
-    QList<std::weak_ptr<RowSource>> m_rowSources;
-    /// The read-only transaction the PostgreSQL statements whose rows stream share.
-    std::weak_ptr<PgReadOnlyScope> m_pgScope;
-    /// A run's connection: its statements go to the runner's own connection on a worker thread,
-    /// and are counted on the host's connection too.
-    std::shared_ptr<StatementRunner> m_runner;
-    std::shared_ptr<Connection> m_host;
-    QList<std::weak_ptr<Connection>> m_runs; // the runs' connections made from this one
-    QString m_runnerDriver;
-    int m_precisionPolicy = -1; // -1: the database's own
-    bool m_separateRuns = true;
+    std::unique_ptr<ConnectionPrivate> d;
 };
 
 } // namespace condora::ado

@@ -1,4 +1,5 @@
 #include "platform/ado/pgreadonlyscope.h"
+#include "platform/ado/connection_p.h"
 
 #include "platform/ado/connection.h"
 #include "platform/ado/libpq.h"
@@ -110,7 +111,7 @@ std::shared_ptr<PgReadOnlyScope> PgReadOnlyScope::enter(Connection &connection, 
     if (!conn || !pq.asyncOk()) {
         return {};
     }
-    if (std::shared_ptr<PgReadOnlyScope> live = connection.m_pgScope.lock()) {
+    if (std::shared_ptr<PgReadOnlyScope> live = connection.d->m_pgScope.lock()) {
         if (live->stillOurs(conn)) {
             return live;
         }
@@ -144,7 +145,7 @@ std::shared_ptr<PgReadOnlyScope> PgReadOnlyScope::enter(Connection &connection, 
         // that applies.
         return {};
     }
-    connection.m_pgScope = scope;
+    connection.d->m_pgScope = scope;
     return scope;
 }
 

@@ -1,4 +1,5 @@
 #include "platform/ado/probecache.h"
+#include "platform/ado/connection_p.h"
 
 #include "platform/ado/connection.h"
 
@@ -15,15 +16,15 @@ std::optional<ProbeCache::Answer> ProbeCache::find(const QString &sql) const
 
 ProbeCacheScope::ProbeCacheScope(Connection &connection)
     : m_connection(connection)
-    , m_before(connection.m_probeCache)
+    , m_before(connection.d->m_probeCache)
 {
-    connection.m_probeCache = &m_cache;
+    connection.d->m_probeCache = &m_cache;
 }
 
 ProbeCacheScope::~ProbeCacheScope()
 {
-    if (m_connection.m_probeCache == &m_cache) {
-        m_connection.m_probeCache = m_before;
+    if (m_connection.d->m_probeCache == &m_cache) {
+        m_connection.d->m_probeCache = m_before;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "platform/ado/readonlyguard.h"
+#include "platform/ado/connection_p.h"
 
 #include "platform/ado/activityscope.h"
 #include "platform/ado/connection.h"
@@ -490,7 +491,7 @@ void ReadOnlyGuard::guardOdbc(Connection &connection, const QSqlDatabase &db, co
     if (!hdbc) {
         return;
     }
-    if (connection.m_properties.Count() > 1 && connection.m_properties.Item(1).Value().toString() == u"PostgreSQL") {
+    if (connection.d->m_properties.Count() > 1 && connection.d->m_properties.Item(1).Value().toString() == u"PostgreSQL") {
         if (const QString effect = postgresSideEffectReason(sql); !effect.isEmpty()) {
             throw RuntimeError::database(refusal(effect));
         }

@@ -1,4 +1,6 @@
 #include "platform/ado/recordset.h"
+#include "platform/ado/connection_p.h"
+#include "platform/ado/connectionstatistics.h"
 
 #include "platform/ado/activityscope.h"
 #include "platform/ado/pgactivityscope.h"
@@ -221,7 +223,29 @@ Field Fields::Item(int index) const
     return Field(m_owner, index);
 }
 
-Recordset::Recordset() = default;
+struct RecordsetPrivate
+{
+    QString m_source;
+    std::shared_ptr<RowSource> m_rows;
+    QList<QString> m_names;
+    QList<int> m_types;
+    QList<int> m_nativeTypes; // PostgreSQL type OIDs; empty elsewhere
+    int m_position = 0;     // 0-based current record
+    int m_recordCount = -1; // -1 for server cursors
+    bool m_open = false;
+};
+
+Recordset::Recordset() : d(std::make_unique<RecordsetPrivate>()) {}
+
+QString Recordset::Source() const
+{
+    return d->m_source;
+}
+
+std::shared_ptr<RowSource> Recordset::rowSource() const
+{
+    return d->m_rows;
+}
 
 Recordset::~Recordset() = default;
 
@@ -245,14 +269,14 @@ void Recordset::beginOpen(const QString &source, Connection &connection)
         // Only a window event handled in the middle of a statement can get here.
         throw RuntimeError::database(QStringLiteral("Another statement is still running on this connection."));
     }
-    connection.countStatement(source);
+    countStatement(connection, source);
 }
 
 void Recordset::Open(const QString &source, Connection &connection)
 {
     openInFlight(*this, connection, [&] {
         beginOpen(source, connection);
-        if (connection.m_runner) {
+        if (connection.d->m_runner) {
             openOnRunner(source, connection, false);
             return;
         }
@@ -267,7 +291,7 @@ void Recordset::Open(const QString &source, Connection &connection)
 
 void Recordset::OpenColumns(const QString &source, Connection &connection)
 {
-    ProbeCache *const cache = connection.m_probeCache;
+    ProbeCache *const cache = connection.d->m_probeCache;
     if (cache == nullptr) {
         probeColumns(source, connection);
         return;
@@ -278,13 +302,13 @@ void Recordset::OpenColumns(const QString &source, Connection &connection)
         if (answer->errorNumber != 0) {
             throw RuntimeError(answer->errorNumber, answer->errorDescription);
         }
-        m_source = source;
-        m_names = answer->names;
-        m_types = answer->types;
-        m_rows = std::make_shared<NoRows>(m_names);
-        m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
-        m_position = 0;
-        m_open = true;
+        d->m_source = source;
+        d->m_names = answer->names;
+        d->m_types = answer->types;
+        d->m_rows = std::make_shared<NoRows>(d->m_names);
+        d->m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
+        d->m_position = 0;
+        d->m_open = true;
         return;
     }
     try {
@@ -296,12 +320,12 @@ void Recordset::OpenColumns(const QString &source, Connection &connection)
         }
         throw;
     }
-    cache->keep(source, {m_names, m_types, 0, {}});
+    cache->keep(source, {d->m_names, d->m_types, 0, {}});
 }
 
 void Recordset::probeColumns(const QString &source, Connection &connection)
 {
-    if (connection.m_runner) {
+    if (connection.d->m_runner) {
         openInFlight(*this, connection, [&] {
             beginOpen(source, connection);
             openOnRunner(source, connection, true);
@@ -311,8 +335,8 @@ void Recordset::probeColumns(const QString &source, Connection &connection)
     sqlite3 *native = sqliteHandleOf(connection);
     if (native == nullptr) {
         Open(source, connection);
-        if (m_rows) {
-            m_rows->release();
+        if (d->m_rows) {
+            d->m_rows->release();
         }
         return;
     }
@@ -335,19 +359,19 @@ void Recordset::probeColumns(const QString &source, Connection &connection)
         if (!columns) {
             // Qt's driver runs it once more and reports what went wrong, in its own words.
             openWithDriver(source, connection, db);
-            if (m_rows) {
-                m_rows->release();
+            if (d->m_rows) {
+                d->m_rows->release();
             }
             return;
         }
-        m_source = source;
-        m_names = std::move(columns->names);
-        m_types = std::move(columns->types);
-        m_nativeTypes.clear();
-        m_rows = std::make_shared<NoRows>(m_names);
-        m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
-        m_position = 0;
-        m_open = true;
+        d->m_source = source;
+        d->m_names = std::move(columns->names);
+        d->m_types = std::move(columns->types);
+        d->m_nativeTypes.clear();
+        d->m_rows = std::make_shared<NoRows>(d->m_names);
+        d->m_recordCount = connection.CursorLocation() == adUseClient ? 0 : -1;
+        d->m_position = 0;
+        d->m_open = true;
     });
 }
 
@@ -382,22 +406,22 @@ void Recordset::openWithDriver(const QString &source, Connection &connection, co
         }
         throw RuntimeError::database(databaseMessage(error));
     }
-    m_source = source;
+    d->m_source = source;
     if (!query->isSelect()) {
         query.reset();
         return; // a statement without rows leaves the recordset closed
     }
 
-    m_types = columnTypes(*query, driver);
-    m_nativeTypes.clear();
+    d->m_types = columnTypes(*query, driver);
+    d->m_nativeTypes.clear();
     if (driver == u"QPSQL") {
         const QSqlRecord record = query->record();
         for (int i = 0; i < record.count(); ++i) {
-            m_nativeTypes.append(record.field(i).typeID());
+            d->m_nativeTypes.append(record.field(i).typeID());
         }
     }
-    m_names = columnNames(*query);
-    auto rows = std::make_shared<QueryRows>(std::move(query), QStringList(m_names));
+    d->m_names = columnNames(*query);
+    auto rows = std::make_shared<QueryRows>(std::move(query), QStringList(d->m_names));
     rows->watchWith(&connection, source);
     // The guard ends when the rows are released: a streaming result keeps its read-only
     // transaction until every row has arrived or the rows are let go.
@@ -420,16 +444,16 @@ void Recordset::openPostgres(const QString &source, Connection &connection, cons
     ReadOnlyGuard guard(connection, db, source);
     std::shared_ptr<PgRows> rows = PgRows::open(connection, db, source);
     guard.executed();
-    m_source = source;
+    d->m_source = source;
     if (!rows) {
         return; // a statement without rows leaves the recordset closed
     }
-    m_names = rows->names();
-    m_types.clear();
-    m_nativeTypes.clear();
+    d->m_names = rows->names();
+    d->m_types.clear();
+    d->m_nativeTypes.clear();
     for (const unsigned oid : rows->types()) {
-        m_types.append(typeFromPostgresOid(int(oid)));
-        m_nativeTypes.append(int(oid));
+        d->m_types.append(typeFromPostgresOid(int(oid)));
+        d->m_nativeTypes.append(int(oid));
     }
     rows->setOnRelease(guard.takeFinish());
     takeRows(std::move(rows), connection);
@@ -437,9 +461,9 @@ void Recordset::openPostgres(const QString &source, Connection &connection, cons
 
 void Recordset::openOnRunner(const QString &source, Connection &connection, bool columnsOnly)
 {
-    const std::shared_ptr<StatementRunner> runner = connection.m_runner;
+    const std::shared_ptr<StatementRunner> runner = connection.d->m_runner;
     const int location = connection.CursorLocation();
-    const int precision = connection.m_precisionPolicy;
+    const int precision = connection.d->m_precisionPolicy;
     struct Opened
     {
         bool open = false;
@@ -470,77 +494,77 @@ void Recordset::openOnRunner(const QString &source, Connection &connection, bool
         } else {
             worker.Open(source, own);
         }
-        opened = {worker.m_open, worker.m_source, worker.m_names, worker.m_types, worker.m_nativeTypes,
-                  worker.m_recordCount, worker.m_rows, {}};
+        opened = {worker.d->m_open, worker.d->m_source, worker.d->m_names, worker.d->m_types, worker.d->m_nativeTypes,
+                  worker.d->m_recordCount, worker.d->m_rows, {}};
         if (opened.rows) {
             opened.rows->shareWithReaders();
             opened.progress = RunnerRows::progressOf(*opened.rows);
         }
     });
-    m_source = opened.source;
-    m_names = opened.names;
-    m_types = opened.types;
-    m_nativeTypes = opened.nativeTypes;
-    m_recordCount = opened.recordCount;
-    m_position = 0;
-    m_open = opened.open;
-    if (!m_open) {
+    d->m_source = opened.source;
+    d->m_names = opened.names;
+    d->m_types = opened.types;
+    d->m_nativeTypes = opened.nativeTypes;
+    d->m_recordCount = opened.recordCount;
+    d->m_position = 0;
+    d->m_open = opened.open;
+    if (!d->m_open) {
         return;
     }
     if (columnsOnly || !opened.rows) {
-        m_rows = std::make_shared<NoRows>(m_names);
+        d->m_rows = std::make_shared<NoRows>(d->m_names);
         return;
     }
     discard.dismiss();
-    m_rows = std::make_shared<RunnerRows>(runner, std::move(opened.rows), connection, source, opened.progress);
+    d->m_rows = std::make_shared<RunnerRows>(runner, std::move(opened.rows), connection, source, opened.progress);
     // Closing the host's connection lets these rows go, as it does its own.
-    if (connection.m_host) {
-        connection.m_host->trackRows(m_rows);
+    if (connection.d->m_host) {
+        connection.d->m_host->trackRows(d->m_rows);
     }
 }
 
 void Recordset::takeRows(std::shared_ptr<RowSource> rows, Connection &connection)
 {
     connection.trackRows(rows);
-    m_recordCount = -1;
+    d->m_recordCount = -1;
     if (connection.CursorLocation() == adUseClient) {
         rows->fetchMore(INT_MAX);
         if (!rows->fetchError().isEmpty()) {
             throw fetchFailure(rows->fetchError());
         }
-        m_recordCount = rows->fetchedCount();
+        d->m_recordCount = rows->fetchedCount();
     }
-    m_rows = std::move(rows);
-    m_position = 0;
-    m_open = true;
+    d->m_rows = std::move(rows);
+    d->m_position = 0;
+    d->m_open = true;
 }
 
 void Recordset::Close()
 {
-    m_open = false;
-    m_rows.reset();
-    m_names.clear();
-    m_types.clear();
-    m_nativeTypes.clear();
-    m_position = 0;
-    m_recordCount = -1;
+    d->m_open = false;
+    d->m_rows.reset();
+    d->m_names.clear();
+    d->m_types.clear();
+    d->m_nativeTypes.clear();
+    d->m_position = 0;
+    d->m_recordCount = -1;
 }
 
 int Recordset::State() const
 {
-    return m_open ? adStateOpen : adStateClosed;
+    return d->m_open ? adStateOpen : adStateClosed;
 }
 
 int Recordset::RecordCount() const
 {
     requireOpen();
-    return m_recordCount;
+    return d->m_recordCount;
 }
 
 bool Recordset::Eof() const
 {
     requireOpen();
-    return !ensureRow(m_position);
+    return !ensureRow(d->m_position);
 }
 
 bool Recordset::Bof() const
@@ -555,31 +579,31 @@ void Recordset::MoveNext()
         throw RuntimeError(adErrNoCurrentRecord,
                            QStringLiteral("Either BOF or EOF is True: the operation requires a current record."));
     }
-    ++m_position;
+    ++d->m_position;
 }
 
 void Recordset::MoveFirst()
 {
     requireOpen();
-    m_position = 0;
+    d->m_position = 0;
 }
 
 QString Recordset::fieldName(int index) const
 {
     requireOpen();
-    return m_names.value(index);
+    return d->m_names.value(index);
 }
 
 int Recordset::fieldType(int index) const
 {
     requireOpen();
-    return m_types.value(index, adEmpty);
+    return d->m_types.value(index, adEmpty);
 }
 
 int Recordset::fieldNativeType(int index) const
 {
     requireOpen();
-    return m_nativeTypes.value(index, 0);
+    return d->m_nativeTypes.value(index, 0);
 }
 
 QVariant Recordset::fieldValue(int index) const
@@ -588,33 +612,33 @@ QVariant Recordset::fieldValue(int index) const
         throw RuntimeError(adErrNoCurrentRecord,
                            QStringLiteral("Either BOF or EOF is True: the operation requires a current record."));
     }
-    return m_rows->value(m_position, index);
+    return d->m_rows->value(d->m_position, index);
 }
 
 int Recordset::fieldCount() const
 {
     requireOpen();
-    return int(m_names.size());
+    return int(d->m_names.size());
 }
 
 void Recordset::requireOpen() const
 {
-    if (!m_open) {
+    if (!d->m_open) {
         throw RuntimeError::objectNotSet(QStringLiteral("the recordset is closed"));
     }
 }
 
 bool Recordset::ensureRow(int row) const
 {
-    while (row >= m_rows->fetchedCount() && !m_rows->atEnd()) {
-        m_rows->fetchMore(stepRows);
+    while (row >= d->m_rows->fetchedCount() && !d->m_rows->atEnd()) {
+        d->m_rows->fetchMore(stepRows);
     }
-    if (row < m_rows->fetchedCount()) {
+    if (row < d->m_rows->fetchedCount()) {
         return true;
     }
     // The rows ended before `row`: a clean end, or the statement failed part-way, which must
     // not pass for a shorter result.
-    const QString error = m_rows->fetchError();
+    const QString error = d->m_rows->fetchError();
     if (!error.isEmpty()) {
         throw fetchFailure(error);
     }

@@ -113,6 +113,8 @@ private:
     const class Recordset *m_owner;
 };
 
+struct RecordsetPrivate;
+
 /// A recordset standing in for the classic data-access Recordset.
 ///
 /// Rows are read through the shared RowSource and kept there, so MoveFirst() after
@@ -175,9 +177,9 @@ public:
     void MoveFirst();
 
     /// The statement it was opened with.
-    QString Source() const { return m_source; }
+    QString Source() const;
     /// The shared rows (null when closed). Grids bind to this.
-    std::shared_ptr<RowSource> rowSource() const { return m_rows; }
+    std::shared_ptr<RowSource> rowSource() const;
 
     ///@{
     /// What Field and Fields read: a field's name, type and current value, and the field count.
@@ -208,14 +210,7 @@ private:
     /// Fetches until `row` is fetched or the rows end; true when `row` exists.
     bool ensureRow(int row) const;
 
-    QString m_source;
-    std::shared_ptr<RowSource> m_rows;
-    QList<QString> m_names;
-    QList<int> m_types;
-    QList<int> m_nativeTypes; // PostgreSQL type OIDs; empty elsewhere
-    int m_position = 0;     // 0-based current record
-    int m_recordCount = -1; // -1 for server cursors
-    bool m_open = false;
+    std::unique_ptr<RecordsetPrivate> d;
 };
 
 } // namespace condora::ado

@@ -1,4 +1,5 @@
 #include "platform/ado/runconnection.h"
+#include "platform/ado/connection_p.h"
 
 #include "platform/ado/activityscope.h"
 #include "platform/ado/connection.h"
@@ -181,7 +182,7 @@ QString odbcSessionOnly(const QSqlDatabase &db)
 
 bool runStatementRunning(const Connection &host)
 {
-    for (const std::weak_ptr<Connection> &run : host.m_runs) {
+    for (const std::weak_ptr<Connection> &run : host.d->m_runs) {
         if (const std::shared_ptr<Connection> connection = run.lock(); connection && connection->statementRunning()) {
             return true;
         }
@@ -194,12 +195,12 @@ bool withSqliteHandle(Connection &connection, const std::function<bool(sqlite3 *
     if (connection.driverName() != u"QSQLITE"_s) {
         return false;
     }
-    if (!connection.m_runner) {
+    if (!connection.d->m_runner) {
         sqlite3 *native = sqliteHandleOf(connection);
         return native != nullptr && work(native);
     }
     bool done = false;
-    connection.m_runner->run(QString(), nullptr, [&](Connection &own) {
+    connection.d->m_runner->run(QString(), nullptr, [&](Connection &own) {
         sqlite3 *native = sqliteHandleOf(own);
         done = native != nullptr && work(native);
     });
@@ -214,7 +215,7 @@ std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &hos
         }
         return host;
     };
-    if (!host || !host->isOpen() || host->m_runner) {
+    if (!host || !host->isOpen() || host->d->m_runner) {
         return onHost(QString());
     }
     if (!host->separateRunConnection()) {
@@ -255,14 +256,14 @@ std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &hos
         }
     }
     auto connection = std::make_shared<Connection>();
-    connection->m_runner = std::move(runner);
-    connection->m_host = host;
-    connection->m_runnerDriver = driver;
-    connection->m_properties = host->Properties();
-    connection->m_cursorLocation = host->CursorLocation();
-    connection->m_open = true;
-    host->m_runs.removeIf([](const std::weak_ptr<Connection> &run) { return run.expired(); });
-    host->m_runs.append(connection);
+    connection->d->m_runner = std::move(runner);
+    connection->d->m_host = host;
+    connection->d->m_runnerDriver = driver;
+    connection->d->m_properties = host->Properties();
+    connection->d->m_cursorLocation = host->CursorLocation();
+    connection->d->m_open = true;
+    host->d->m_runs.removeIf([](const std::weak_ptr<Connection> &run) { return run.expired(); });
+    host->d->m_runs.append(connection);
     return connection;
 }
 

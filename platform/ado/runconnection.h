@@ -17,7 +17,7 @@ class Connection;
 /// read-only copy of `host` (see StatementRunner), so that no event loop ever runs inside a
 /// database call, the host's connection is neither held nor disturbed meanwhile, and the host
 /// may close its connection or run its own statements on it at any time. Statements are still
-/// counted on `host` (statementCount()). Closing or destroying the returned connection does
+/// counted on `host` (statementCount(), connectionstatistics.h). Closing or destroying the returned connection does
 /// not cut the rows it handed out: each result keeps the run's connection open until it is
 /// let go.
 ///

@@ -3,6 +3,7 @@
 // bracketed names are written with double quotes instead.
 
 #include "analysis/columninfo.h"
+#include "platform/ado/connectionstatistics.h"
 #include "analysis/columnfilters.h"
 #include "analysis/databasekind.h"
 #include "analysis/fieldcatalog.h"
@@ -329,10 +330,10 @@ void TestAnalysisDatabase::testSql()
     OPEN_BACKEND(postgres);
 
     const QString answer = condora::testSql(*m_conn, statement);
-    QCOMPARE(conn->statementCount(), 1);
+    QCOMPARE(condora::ado::statementCount(*conn), 1);
     if (accepted) {
         QCOMPARE(answer, QString());
-        QCOMPARE(conn->lastStatement(), probeSql(statement));
+        QCOMPARE(condora::ado::lastStatement(*conn), probeSql(statement));
     } else {
         QVERIFY(!answer.isEmpty());
         QCOMPARE(answer, rejectionOf(probeSql(statement), *conn));
@@ -347,7 +348,7 @@ void TestAnalysisDatabase::testSqlReusesItsRecordset()
     QCOMPARE(condora::testSql(*m_conn, u"select Gender from GenderTypes"_s), QString());
     QVERIFY(!condora::testSql(*m_conn, u"select Nope from GenderTypes"_s).isEmpty());
     QCOMPARE(condora::testSql(*m_conn, u"select CompanyName from Customers"_s), QString());
-    QCOMPARE(conn->statementCount(), 3);
+    QCOMPARE(condora::ado::statementCount(*conn), 3);
 }
 
 void TestAnalysisDatabase::readColumnNames_data()
@@ -387,7 +388,7 @@ void TestAnalysisDatabase::readColumnNames()
         expected.colName = i == 0 ? QString() : names.at(i - 1);
         QCOMPARE(catalog.at(i), expected);
     }
-    QCOMPARE(conn->statementCount(), 1);
+    QCOMPARE(condora::ado::statementCount(*conn), 1);
     QVERIFY(m_ui->messages().isEmpty());
 }
 
@@ -468,7 +469,7 @@ void TestAnalysisDatabase::readColumnTypes()
     FieldCatalog catalog;
     QVERIFY(condora::readColumnNames(*m_conn, statement, catalog));
     QVERIFY(condora::readColumnTypes(*m_conn, statement, catalog));
-    QCOMPARE(conn->statementCount(), 2);
+    QCOMPARE(condora::ado::statementCount(*conn), 2);
     QCOMPARE(column(catalog, &ColumnInfo::typeClass), classes);
 
     // typeCode is the field's own type number; only class "other" marks the column unusable.
@@ -505,7 +506,7 @@ void TestAnalysisDatabase::getDbKind()
     // Neither PostgreSQL nor SQLite is one of the three kinds the dialect knows.
     QCOMPARE(dbKindText(condora::getDbKind(connection)), u"99"_s);
     QCOMPARE(dbKindText(condora::getDbKind(*conn)), u"99"_s);
-    QCOMPARE(connection.statementCount(), 0);
+    QCOMPARE(condora::ado::statementCount(connection), 0);
     QVERIFY(m_ui->messages().isEmpty());
 
     connection.Close();
@@ -570,7 +571,7 @@ void TestAnalysisDatabase::bindColumns()
     QVERIFY(condora::bindColumns(*m_conn, catalog, tables));
     QCOMPARE(column(catalog, &ColumnInfo::tabName), tabName);
     QCOMPARE(column(catalog, &ColumnInfo::tabAlias), tabAlias);
-    QCOMPARE(conn->statementCount(), statements);
+    QCOMPARE(condora::ado::statementCount(*conn), statements);
     QVERIFY(m_ui->messages().isEmpty());
 }
 
@@ -587,7 +588,7 @@ void TestAnalysisDatabase::bindColumnsUnknownTable()
     FieldCatalog catalog{{}, boundColumn(u"Gender"_s, QString())};
     const TableList tables{{}, {u"NoSuchTable"_s, u"n"_s}, {u"GenderTypes"_s, u"GenderTypes"_s}};
     QVERIFY(!condora::bindColumns(*m_conn, catalog, tables));
-    QCOMPARE(conn->statementCount(), 1);
+    QCOMPARE(condora::ado::statementCount(*conn), 1);
     QCOMPARE(m_ui->texts(), QStringList{u"Error message:\r\n "_s
                                         + rejectionOf(u"select * from NoSuchTable where 1=0"_s, *conn)
                                         + u"\r\nError number:-2147217900"_s});
@@ -662,12 +663,12 @@ void TestAnalysisDatabase::workedExamples()
     }
     // SQLite reads the first rows once to class the columns that declare no type.
     const int samples = !postgres && statement == orderSql ? 1 : 0;
-    QCOMPARE(conn->statementCount(), 3 + bindingProbes + samples);
+    QCOMPARE(condora::ado::statementCount(*conn), 3 + bindingProbes + samples);
 
     const bool hasFilters = !filters.isEmpty();
     QVERIFY(prepareFilters(*m_conn, filters, catalog));
     const int filtered = std::min(int(filters.size()) - 1, int(catalog.size()) - 1);
-    const int roundTrips = conn->statementCount();
+    const int roundTrips = condora::ado::statementCount(*conn);
     QCOMPARE(roundTrips, 3 + bindingProbes + samples + std::max(filtered, 0));
     qInfo("round trips of one analysis: %d", roundTrips);
     QVERIFY(m_ui->messages().isEmpty());
@@ -677,7 +678,7 @@ void TestAnalysisDatabase::workedExamples()
                  (QStringList{QString(), QString(), QString(), u" where GenderID<>'3'"_s}));
         QCOMPARE(filters, (QStringList{QString(), QString(), QString(), QString(), u" where GenderID<>'3'"_s}));
         // The last test statement is the fourth column's, in its no-rows form.
-        QCOMPARE(m_conn->lastStatement(), u"select Gender from GenderTypes where GenderID<>'3' and 1=0 "_s);
+        QCOMPARE(condora::ado::lastStatement(*m_conn), u"select Gender from GenderTypes where GenderID<>'3' and 1=0 "_s);
     } else {
         QCOMPARE(filters, QStringList{QString()});
     }
@@ -761,7 +762,7 @@ void TestAnalysisDatabase::splitSql()
     QCOMPARE(column(catalog, &ColumnInfo::colExpr), colExpr);
     QCOMPARE(column(catalog, &ColumnInfo::tabAlias), tabAlias);
     QCOMPARE(column(catalog, &ColumnInfo::tabName), tabName);
-    QCOMPARE(conn->statementCount(), statements);
+    QCOMPARE(condora::ado::statementCount(*conn), statements);
     QVERIFY(m_ui->messages().isEmpty());
 }
 
@@ -840,18 +841,18 @@ void TestAnalysisDatabase::filterClauses()
 
     FieldCatalog catalog = analysed(customerSql);
     QCOMPARE(catalog.size(), 5);
-    conn->resetStatementCount();
+    condora::ado::resetStatementCount(*conn);
 
     QStringList filters{QString(), QString(), QString(), QString(), filter};
     QCOMPARE(prepareFilters(*m_conn, filters, catalog), accepted);
-    QCOMPARE(conn->statementCount(), 4);
+    QCOMPARE(condora::ado::statementCount(*conn), 4);
     QCOMPARE(filters.at(4), clause);
     QCOMPARE(catalog.at(4).filterClause, clause);
 
     const QString test = u"select Gender from GenderTypes"_s + clause;
     if (accepted) {
         QVERIFY(m_ui->messages().isEmpty());
-        QCOMPARE(m_conn->lastStatement(), probeSql(test));
+        QCOMPARE(condora::ado::lastStatement(*m_conn), probeSql(test));
     } else {
         QCOMPARE(m_ui->texts(), QStringList{u"No.4 filter condition is incorrect!\r\n"_s
                                             + rejectionOf(probeSql(test), *conn)});
@@ -900,11 +901,11 @@ void TestAnalysisDatabase::filterCoverage()
 
     FieldCatalog catalog = analysed(statement);
     QVERIFY(!catalog.isEmpty());
-    conn->resetStatementCount();
+    condora::ado::resetStatementCount(*conn);
     QVERIFY(prepareFilters(*m_conn, filters, catalog));
     QCOMPARE(filters, filtersAfter);
     QCOMPARE(column(catalog, &ColumnInfo::filterClause), clauses);
-    QCOMPARE(conn->statementCount(), statements);
+    QCOMPARE(condora::ado::statementCount(*conn), statements);
     QVERIFY(m_ui->messages().isEmpty());
 }
 
@@ -948,7 +949,7 @@ void TestAnalysisDatabase::filterReports()
     OPEN_BACKEND(postgres);
 
     QVERIFY(!prepareFilters(*m_conn, filters, catalog));
-    QCOMPARE(conn->statementCount(), statements);
+    QCOMPARE(condora::ado::statementCount(*conn), statements);
     QCOMPARE(m_ui->messages().size(), 1);
     const QStringList lines = m_ui->texts().at(0).split(u"\r\n"_s);
     QCOMPARE(lines.at(0), firstLine);

@@ -1,4 +1,5 @@
 #include "support/testdatabases.h"
+#include "platform/ado/connectionstatistics.h"
 #include "support/testmain.h"
 
 #include "analysis/hostfilters.h"
@@ -57,7 +58,7 @@ struct DialogStandIn
             catalogSeen = run.fieldCatalog;
             styleSeen = run.style;
             if (run.connection) {
-                run.connection->resetStatementCount();
+                condora::ado::resetStatementCount(*run.connection);
             }
             condora::hostFilterList() = QStringList{QString()};
             if (failure) {
@@ -184,7 +185,7 @@ private Q_SLOTS:
         QCOMPARE(control->GetQuerySql(), QString());
         QVERIFY(!control->GetQueryResult(0));
         QCOMPARE(m_dialog.calls, 2);
-        QCOMPARE(control->ConnObj()->statementCount(), 0);
+        QCOMPARE(condora::ado::statementCount(*control->ConnObj()), 0);
         QVERIFY(m_ui->messages().isEmpty());
     }
 
@@ -265,7 +266,7 @@ private Q_SLOTS:
         control->GetQuerySql();
         // A base statement the database refuses ends the run at its first probe.
         if (m_dialog.calls == 0) {
-            QCOMPARE(control->ConnObj()->lastStatement(), condora::probeSql(baseSql));
+            QCOMPARE(condora::ado::lastStatement(*control->ConnObj()), condora::probeSql(baseSql));
         } else {
             QCOMPARE(m_dialog.baseSqlSeen, baseSql);
         }

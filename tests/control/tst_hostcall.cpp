@@ -2,6 +2,7 @@
 // and the queryFinished signal, with the real query dialog on a temporary SQLite file.
 
 #include "dialogdriver.h"
+#include "platform/ado/connectionstatistics.h"
 #include "support/testdatabases.h"
 #include "support/testmain.h"
 
@@ -198,7 +199,7 @@ void TestHostCall::queryFinishedBeforeResultRuns()
     QString signalled;
     connect(&control, &Condora::queryFinished, &control, [&](const QString &sql) {
         signalled = sql;
-        statementsAtSignal = connection->statementCount();
+        statementsAtSignal = condora::ado::statementCount(*connection);
     });
 
     answerDialog(false);
@@ -207,7 +208,7 @@ void TestHostCall::queryFinishedBeforeResultRuns()
     QCOMPARE(signalled, Confirmed);
     QCOMPARE(rows->Source(), Confirmed);
     // The statement ran after the signal.
-    QVERIFY(connection->statementCount() > statementsAtSignal);
+    QVERIFY(condora::ado::statementCount(*connection) > statementsAtSignal);
 }
 
 void TestHostCall::versionMacros()

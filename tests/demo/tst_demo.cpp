@@ -1,4 +1,5 @@
 #include "support/testdatabases.h"
+#include "platform/ado/connectionstatistics.h"
 #include "support/testmain.h"
 
 #include "analysis/hostfilters.h"
@@ -716,7 +717,7 @@ void TestDemo::getRecordsetWithPickedGender()
     // The grid shows exactly the rows of the confirmed statement.
     const QString statement = CustomerStatement + u" where  GenderTypes.Gender = 'Female'"_s;
     // The statement the host executed is the confirmed one.
-    QCOMPARE(form->connection()->lastStatement(), statement);
+    QCOMPARE(condora::ado::lastStatement(*form->connection()), statement);
     auto *grid = child<FlexGrid>(form.get(), u"MSHFlexGrid1"_s);
     grid->fetchAll();
     const QList<QStringList> expectedRows = db.rows(statement);
@@ -762,7 +763,7 @@ void TestDemo::getRecordsetCancelled()
     QVERIFY2(m_ui->messages().isEmpty(), qPrintable(m_ui->texts().join(u'\n')));
     QCOMPARE(gridCells(*grid), before);
     // Nothing composed was executed.
-    QVERIFY(!form->connection()->lastStatement().contains(u" where  "_s));
+    QVERIFY(!condora::ado::lastStatement(*form->connection()).contains(u" where  "_s));
     // The dialog consumed the host's filter.
     QCOMPARE(hostFilterList(), QStringList{QString()});
 }

@@ -2,6 +2,7 @@
 // each checked against what the test reads and computes itself.
 
 #include "dialogdriver.h"
+#include "platform/ado/connectionstatistics.h"
 
 #include "analysis/databasekind.h"
 #include "analysis/queryrun.h"
@@ -279,13 +280,13 @@ void TestValueSearch::searchNarrows()
     }
     auto *search = find<QLineEdit>(m_picker.get(), "txtSearch");
     QCOMPARE(QApplication::focusWidget(), search);
-    m_run.connection->resetStatementCount();
+    condora::ado::resetStatementCount(*m_run.connection);
     // Every keystroke searches at once (keys that come the moment a long list is there are taken
     // together).
     type(search, typed);
     QTest::qWait(60); // past the moment in which keys are taken together, should these have been
     QTRY_COMPARE(sorted(listed(m_grid)), expected.isEmpty() ? QStringList{QString()} : sorted(expected));
-    QVERIFY(m_run.connection->statementCount() <= typed.size());
+    QVERIFY(condora::ado::statementCount(*m_run.connection) <= typed.size());
     const QString count = find<QLabel>(m_picker.get(), "lblCount")->text();
     QCOMPARE(count, expected.size() == 1 ? u"1 value"_s : u"%1 values"_s.arg(expected.size()));
     QVERIFY(m_ui->texts().isEmpty());
@@ -496,7 +497,7 @@ void TestValueSearch::typingStopsTheRunningSearch()
     QTRY_VERIFY(!m_picker->isVisible());
     QVERIFY(sevens() >= 10);
     QCOMPARE(m_picker->pickedValue(), std::optional<QString>(m_grid->TextMatrix(1, 0)));
-    QVERIFY(m_run.connection->lastStatement().contains(u"'7'"_s));
+    QVERIFY(condora::ado::lastStatement(*m_run.connection).contains(u"'7'"_s));
     QCOMPARE(find<QLabel>(m_picker.get(), "lblCount")->text().right(8), u"+ values"_s);
     QVERIFY2(m_ui->texts().isEmpty(), qPrintable(m_ui->texts().join(u" | "_s)));
 }
@@ -522,7 +523,7 @@ void TestValueSearch::keysHeldBackAreTakenTogether()
     QTest::qWait(60); // (the list the picker opened with may have taken long too)
     type(search, u"z"_s); // reads every value, finds none
     listed.start();
-    m_run.connection->resetStatementCount();
+    condora::ado::resetStatementCount(*m_run.connection);
     QTest::sendKeyEvent(QTest::Click, search, Qt::Key_Backspace, QString(), Qt::NoModifier);
     type(search, u"12"_s);
     const qint64 keysCameAfter = listed.elapsed();
@@ -531,15 +532,15 @@ void TestValueSearch::keysHeldBackAreTakenTogether()
         QVERIFY(m_grid->TextMatrix(row, 0).contains(u"12"_s));
     }
     if (statements == 3 || keysCameAfter < 40) {
-        QCOMPARE(m_run.connection->statementCount(), statements);
+        QCOMPARE(condora::ado::statementCount(*m_run.connection), statements);
     } else {
         qWarning("the keys came %lld ms after the list: too late to be taken as held back", keysCameAfter);
     }
     // Keys that come later are each searched at once.
     QTest::qWait(100);
-    m_run.connection->resetStatementCount();
+    condora::ado::resetStatementCount(*m_run.connection);
     type(search, u"3"_s);
-    QCOMPARE(m_run.connection->statementCount(), 1);
+    QCOMPARE(condora::ado::statementCount(*m_run.connection), 1);
     QVERIFY(m_grid->TextMatrix(1, 0).contains(u"123"_s));
     // A keystroke fetches the rows the list shows; a moment later the list has its first 64.
     QVERIFY(m_grid->Rows() < 30);
