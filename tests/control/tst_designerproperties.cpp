@@ -129,8 +129,7 @@ void TestDesignerProperties::editorListsEveryDesignableProperty_data()
                              "GridForeColorFixed", "FormBackColor", "FormPicture", "ButtonBackColor", "GridFont",
                              "GridFontFixed", "ButtonPicture", "GridForeColorSel", "GridBackColor", "GridBackColorBkg",
                              "GridBackColorFixed", "GridBackColorSel", "GridBackColorUnpopulated", "ShowSql",
-                             "KeepCondition", "CountRows", "MoreOperators", "DateEditor",
-                             "RecentConditions"}) {
+                             "KeepCondition", "CountRows", "MoreOperators", "DateEditor"}) {
         QTest::newRow(name) << QString::fromLatin1(name) << true;
     }
     // A connection is handed over at run time and cannot be designed.
