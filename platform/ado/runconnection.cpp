@@ -53,6 +53,42 @@ bool compiles(sqlite3 *native, const QString &sql)
     return ok;
 }
 
+/// What decides how a SQLite connection reads a statement beyond its schema: the functions and
+/// collations registered on it (a host's own LIKE or `pragma case_sensitive_like` shows as a
+/// registered `like`), how it folds and orders text under the built-in collation names (which a
+/// host may replace), and whether it reads double-quoted words as texts. Two connections with
+/// the same picture read a statement alike.
+QString sqliteReading(sqlite3 *native)
+{
+    QStringList parts;
+    const auto collect = [&](const char *sql) {
+        sqlite3_stmt *statement = nullptr;
+        QStringList rows;
+        if (sqlite3_prepare_v2(native, sql, -1, &statement, nullptr) != SQLITE_OK) {
+            rows.append(QString::fromUtf8(sqlite3_errmsg(native)));
+        }
+        while (statement != nullptr && sqlite3_step(statement) == SQLITE_ROW) {
+            QStringList cells;
+            for (int i = 0; i < sqlite3_column_count(statement); ++i) {
+                cells.append(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(statement, i))));
+            }
+            rows.append(cells.join(u','));
+        }
+        sqlite3_finalize(statement);
+        rows.sort();
+        parts.append(rows.join(u';'));
+    };
+    collect("select name, narg from pragma_function_list where builtin = 0");
+    collect("select name from pragma_collation_list");
+    collect("select 'a' like 'A', 'A' glob 'a', 'ä' = 'Ä' collate nocase, 'a' = 'A' collate nocase, "
+            "'B' < 'a' collate nocase, 'é' < 'f' collate nocase, 'a ' = 'a' collate rtrim, "
+            "'a' = 'a ' collate rtrim, 'a' = 'A' collate binary, 'B' < 'a' collate binary, 'é' > 'f'");
+    int doubleQuotedTexts = -1;
+    sqlite3_db_config(native, SQLITE_DBCONFIG_DQS_DML, -1, &doubleQuotedTexts);
+    parts.append(QString::number(doubleQuotedTexts));
+    return parts.join(u'|');
+}
+
 /// What only the host's SQLite connection sees, or empty.
 QString sqliteSessionOnly(const QSqlDatabase &db)
 {
@@ -125,24 +161,29 @@ QString postgresSessionOnly(const QSqlDatabase &db, SessionCopy &session)
     return {};
 }
 
-bool isMySqlFamily(const Connection &connection)
-{
-    if (connection.driverName() == u"QMYSQL"_s) {
-        return true;
-    }
-    const Properties &properties = connection.Properties();
-    const QString dbms = properties.Count() > 1 ? properties.Item(1).Value().toString() : QString();
-    return dbms.contains(u"MySQL"_s, Qt::CaseInsensitive) || dbms.contains(u"MariaDB"_s, Qt::CaseInsensitive);
-}
-
 /// The session variables of a MySQL/MariaDB connection that change what a statement means or
 /// gives (ANSI_QUOTES, NO_BACKSLASH_ESCAPES, PIPES_AS_CONCAT, the time zone, ...), to be set
 /// alike on the copy; empty reason when they were read.
-QString mysqlSessionOnly(const QSqlDatabase &db, SessionCopy &session)
+QString mysqlSessionOnly(const QSqlDatabase &db, const QString &statement, SessionCopy &session)
 {
+    // The connection's character set before its collation: setting the one resets the other.
     static const QStringList names{u"sql_mode"_s, u"time_zone"_s, u"div_precision_increment"_s,
-                                   u"group_concat_max_len"_s};
+                                   u"group_concat_max_len"_s, u"character_set_connection"_s,
+                                   u"collation_connection"_s};
+    // User variables (@tenant) live in the host's session only and cannot be listed on every
+    // server; a statement or a stored function of the database may read them.
+    if (statement.contains(u'@')) {
+        return u"user variables of the host's session"_s;
+    }
     QSqlQuery query(db);
+    if (!query.exec(u"select count(*) from information_schema.routines where routine_schema = database() "
+                    u"and (routine_definition is null or routine_definition like '%@%')"_s)
+        || !query.next()) {
+        return u"a session that cannot be read"_s;
+    }
+    if (query.value(0).toLongLong() > 0) {
+        return u"user variables of the host's session"_s;
+    }
     QStringList selected;
     for (const QString &name : names) {
         selected.append(u"@@session."_s + name);
@@ -236,7 +277,7 @@ std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &hos
     }
     if (only.isEmpty() && (driver == u"QODBC"_s || driver == u"QMYSQL"_s) && isMySqlFamily(*host)) {
         session.mysqlFamily = true;
-        only = mysqlSessionOnly(db, session);
+        only = mysqlSessionOnly(db, statement, session);
     }
     if (!only.isEmpty()) {
         return onHost(only);
@@ -247,11 +288,17 @@ std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &hos
     } catch (const RuntimeError &error) {
         return onHost(u"a copy that cannot be opened: "_s + error.description());
     }
-    if (driver == u"QSQLITE"_s && !statement.trimmed().isEmpty() && compiles(sqliteHandleOf(db), statement)) {
+    if (driver == u"QSQLITE"_s) {
+        const bool hostCompiles = !statement.trimmed().isEmpty() && compiles(sqliteHandleOf(db), statement);
+        const QString hostReading = sqliteReading(sqliteHandleOf(db));
         bool copyCompiles = false;
-        runner->run(QString(), nullptr,
-                    [&](Connection &own) { copyCompiles = compiles(sqliteHandleOf(own.database()), statement); });
-        if (!copyCompiles) {
+        QString copyReading;
+        runner->run(QString(), nullptr, [&](Connection &own) {
+            sqlite3 *native = sqliteHandleOf(own.database());
+            copyCompiles = hostCompiles && compiles(native, statement);
+            copyReading = sqliteReading(native);
+        });
+        if (hostCompiles != copyCompiles || hostReading != copyReading) {
             return onHost(u"functions, collations or modules of the host's connection"_s);
         }
     }

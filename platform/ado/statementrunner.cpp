@@ -33,6 +33,17 @@ namespace {
 /// How long the waiting thread sleeps between two looks at the activity.
 constexpr std::chrono::milliseconds WaitTick(5);
 
+void execOrThrow(const QSqlDatabase &db, const QString &sql)
+{
+    QSqlQuery query(db);
+    if (!query.exec(sql)) {
+        throw RuntimeError::database(query.lastError().databaseText().isEmpty() ? query.lastError().text()
+                                                                               : query.lastError().databaseText());
+    }
+}
+
+} // namespace
+
 bool isMySqlFamily(const Connection &connection)
 {
     if (connection.driverName() == u"QMYSQL"_s) {
@@ -44,17 +55,6 @@ bool isMySqlFamily(const Connection &connection)
     const QString dbms = connection.Properties().Count() > 1 ? connection.Properties().Item(1).Value().toString() : QString();
     return dbms.contains(u"MySQL"_s, Qt::CaseInsensitive) || dbms.contains(u"MariaDB"_s, Qt::CaseInsensitive);
 }
-
-void execOrThrow(const QSqlDatabase &db, const QString &sql)
-{
-    QSqlQuery query(db);
-    if (!query.exec(sql)) {
-        throw RuntimeError::database(query.lastError().databaseText().isEmpty() ? query.lastError().text()
-                                                                               : query.lastError().databaseText());
-    }
-}
-
-} // namespace
 
 /// The worker thread: runs the jobs handed to it one after another.
 class RunnerThread : public QThread

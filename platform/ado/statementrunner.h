@@ -27,6 +27,9 @@ struct SessionCopy
     bool mysqlFamily = false; // settings are MySQL/MariaDB session variables
 };
 
+/// Whether `connection` talks to MySQL or MariaDB (its own driver, or ODBC to one of them).
+bool isMySqlFamily(const Connection &connection);
+
 /// Runs the statements of one run on a worker thread, on a connection of the run's own.
 ///
 /// The connection is a copy of the host's (QSqlDatabase::cloneDatabase), opened on the worker

@@ -58,6 +58,13 @@ void hostOnly(sqlite3_context *context, int, sqlite3_value **arguments)
     sqlite3_result_int64(context, sqlite3_value_int64(arguments[0]) * 10);
 }
 
+int foldedCompare(void *, int leftSize, const void *left, int rightSize, const void *right)
+{
+    const QString a = QString::fromUtf8(static_cast<const char *>(left), leftSize).toCaseFolded();
+    const QString b = QString::fromUtf8(static_cast<const char *>(right), rightSize).toCaseFolded();
+    return a.compare(b);
+}
+
 } // namespace
 
 class TestRunConnection : public QObject
@@ -85,6 +92,13 @@ void TestRunConnection::sameRowsAsTheHost_data()
                                     << QStringList{u"begin"_s, u"insert into t values (7, 1)"_s} << ids << Route::Host;
     *row("sqlite function of the host") << Engine::Sqlite << QStringList{u"function"_s}
                                         << u"select hostonly(id) from t order by id"_s << Route::Host;
+    // A copy reads LIKE and NOCASE as SQLite ships them, whatever the host's connection changed.
+    const QString folds = u"select id from t where id = 1 or 'x' like 'X' or 'ä' = 'Ä' collate nocase order by id"_s;
+    *row("sqlite case-sensitive like") << Engine::Sqlite << QStringList{u"pragma case_sensitive_like = 1"_s} << folds
+                                       << Route::Host;
+    *row("sqlite nocase replaced") << Engine::Sqlite << QStringList{u"nocase"_s}
+                                   << u"select id from t where id = 1 or 'ä' = 'Ä' collate nocase order by id"_s
+                                   << Route::Host;
     *row("sqlite attached database") << Engine::Sqlite << QStringList{u"attach"_s} << ids << Route::Host;
     *row("sqlite in memory") << Engine::SqliteMemory << QStringList() << ids << Route::Host;
     *row("postgres plain") << Engine::Postgres << QStringList() << u"select id from open_t order by id"_s << Route::Own;
@@ -115,6 +129,12 @@ void TestRunConnection::sameRowsAsTheHost_data()
     // With ANSI_QUOTES "id" names the column; without, it is a text.
     *row("mariadb sql mode") << Engine::MariaDb << QStringList{u"set session sql_mode = 'ANSI_QUOTES'"_s}
                              << u"select \"id\" from t order by 1"_s << Route::Own;
+    *row("mariadb connection collation") << Engine::MariaDb
+                                         << QStringList{u"set session collation_connection = 'utf8mb4_bin'"_s}
+                                         << u"select id from t where id = 1 or 'a' = 'A' order by id"_s << Route::Own;
+    *row("mariadb user variable") << Engine::MariaDb << QStringList{u"set @tenant = 1"_s}
+                                  << u"select id from t where @tenant is null or tenant = @tenant order by id"_s
+                                  << Route::Host;
 }
 
 void TestRunConnection::sameRowsAsTheHost()
@@ -165,6 +185,9 @@ void TestRunConnection::sameRowsAsTheHost()
             QCOMPARE(sqlite3_create_function_v2(native, "hostonly", 1, SQLITE_UTF8, nullptr, hostOnly, nullptr, nullptr,
                                                 nullptr),
                      SQLITE_OK);
+        } else if (sql == u"nocase"_s) {
+            sqlite3 *native = *static_cast<sqlite3 *const *>(db.driver()->handle().constData());
+            QCOMPARE(sqlite3_create_collation_v2(native, "NOCASE", SQLITE_UTF8, nullptr, foldedCompare, nullptr), SQLITE_OK);
         } else if (sql == u"attach"_s) {
             attached = std::make_unique<test::SqliteFile>(QStringList{u"create table a (x)"_s});
             QSqlQuery query(db);
