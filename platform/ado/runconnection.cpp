@@ -146,9 +146,8 @@ QString postgresSessionOnly(const QSqlDatabase &db, SessionCopy &session)
     if (!query.exec(u"select current_user, session_user"_s) || !query.next()) {
         return u"a session that cannot be read"_s;
     }
-    if (query.value(0).toString() != query.value(1).toString()) {
-        session.role = query.value(0).toString();
-    }
+    session.role = query.value(0).toString();
+    session.sessionUser = query.value(1).toString();
     if (!query.exec(u"select name, setting from pg_settings where source = 'session'"_s)) {
         return u"a session that cannot be read"_s;
     }

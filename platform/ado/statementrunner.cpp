@@ -152,8 +152,20 @@ void StatementRunner::openOnWorker(const QString &hostName, const SessionCopy &s
     m_own = Connection::adoptOwned(m_ownName);
     const QSqlDatabase db = m_own->database();
     if (m_driver == u"QPSQL"_s) {
-        if (!session.role.isEmpty()) {
+        // The copy acts as the host's user: the role the host set, under the session user the host
+        // has (SET SESSION AUTHORIZATION cannot be copied; policies may read either).
+        const auto users = [&db] {
+            QSqlQuery query(db);
+            if (!query.exec(u"select current_user, session_user"_s) || !query.next()) {
+                throw RuntimeError::database(query.lastError().text());
+            }
+            return std::pair(query.value(0).toString(), query.value(1).toString());
+        };
+        if (!session.role.isEmpty() && users().first != session.role) {
             execOrThrow(db, u"set role "_s + db.driver()->escapeIdentifier(session.role, QSqlDriver::FieldName));
+        }
+        if (users() != std::pair(session.role, session.sessionUser)) {
+            throw RuntimeError::database(u"The copy cannot act as the host's user."_s);
         }
         for (const auto &[name, value] : session.settings) {
             QSqlQuery set(db);

@@ -22,7 +22,8 @@ class RunnerThread;
 /// the settings the host set for the session (PostgreSQL).
 struct SessionCopy
 {
-    QString role;
+    QString role;        // PostgreSQL: the host's current_user, which the copy takes with SET ROLE
+    QString sessionUser; // PostgreSQL: the host's session_user, which the copy must already have
     QList<std::pair<QString, QString>> settings;
     bool mysqlFamily = false; // settings are MySQL/MariaDB session variables
 };

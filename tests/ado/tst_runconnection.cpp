@@ -108,6 +108,12 @@ void TestRunConnection::sameRowsAsTheHost_data()
                           << QStringList{u"create policy by_role on t to condora_reader using (tenant = 2)"_s,
                                          u"set role condora_reader"_s}
                           << ids << Route::Own;
+    // A session user cannot be copied: the copy would log in as the owner.
+    *row("postgres session authorization")
+        << Engine::Postgres
+        << QStringList{u"create policy by_role on t to condora_reader using (tenant = 2)"_s,
+                       u"set session authorization condora_reader"_s}
+        << ids << Route::Host;
     // A custom setting a policy reads: the server cannot list such settings, so no copy has it.
     *row("postgres tenant setting read by a policy")
         << Engine::Postgres
