@@ -7,6 +7,7 @@
 #include "platform/ado/statementrunner.h"
 #include "platform/runtimeerror.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QSqlDriver>
 #include <QSqlQuery>
@@ -182,6 +183,20 @@ QString mysqlSessionOnly(const QSqlDatabase &db, const QString &statement, Sessi
     }
     if (query.value(0).toLongLong() > 0) {
         return u"user variables of the host's session"_s;
+    }
+    // Temporary tables cannot be listed (before MariaDB 11.2); a session that created one may hide
+    // a table of the same name behind it. MariaDB counts them apart, MySQL with every table.
+    if (!query.exec(u"show session status where variable_name in ('Com_create_table', "
+                    u"'Com_create_temporary_table')"_s)) {
+        return u"a session that cannot be read"_s;
+    }
+    QHash<QString, qint64> created;
+    while (query.next()) {
+        created.insert(query.value(0).toString().toLower(), query.value(1).toLongLong());
+    }
+    if (created.value(created.contains(u"com_create_temporary_table"_s) ? u"com_create_temporary_table"_s
+                                                                         : u"com_create_table"_s) > 0) {
+        return u"temporary tables"_s;
     }
     QStringList selected;
     for (const QString &name : names) {

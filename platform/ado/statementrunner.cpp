@@ -149,6 +149,12 @@ void StatementRunner::openOnWorker(const QString &hostName, const SessionCopy &s
             throw RuntimeError::database(why);
         }
     }
+    if (mysqlFamily) {
+        // Killing threads copy this one, which stays until they are done; the worker's own
+        // connection may be gone by then.
+        m_killName = m_ownName + u"-kill"_s;
+        QSqlDatabase::cloneDatabase(m_ownName, m_killName);
+    }
     m_own = Connection::adoptOwned(m_ownName);
     const QSqlDatabase db = m_own->database();
     if (m_driver == u"QPSQL"_s) {
@@ -207,6 +213,9 @@ StatementRunner::~StatementRunner()
     m_thread->finish();
     for (std::thread &killer : m_killers) {
         killer.join();
+    }
+    if (!m_killName.isEmpty()) {
+        QSqlDatabase::removeDatabase(m_killName);
     }
 }
 
@@ -296,7 +305,7 @@ void StatementRunner::killQuery()
 {
     // On a connection of its own, on a thread of its own: the worker is blocked in the driver,
     // and the waiting thread keeps the window alive.
-    const QString source = m_ownName;
+    const QString source = m_killName;
     const qint64 id = m_mysqlConnectionId;
     const std::lock_guard lock(m_killersMutex);
     m_killers.emplace_back([source, id] {

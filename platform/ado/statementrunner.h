@@ -84,6 +84,7 @@ private:
     std::unique_ptr<StopFlag> m_stop;
     QString m_driver;
     QString m_ownName;                // the Qt connection name of the worker's connection
+    QString m_killName;               // an unopened copy that KILL QUERY connections are made from
     void *m_sqlite = nullptr;         // sqlite3 handle, for sqlite3_interrupt
     qint64 m_mysqlConnectionId = -1;  // for KILL QUERY from a second connection
     std::mutex m_killersMutex;

@@ -138,6 +138,10 @@ void TestRunConnection::sameRowsAsTheHost_data()
     *row("mariadb connection collation") << Engine::MariaDb
                                          << QStringList{u"set session collation_connection = 'utf8mb4_bin'"_s}
                                          << u"select id from t where id = 1 or 'a' = 'A' order by id"_s << Route::Own;
+    *row("mariadb temporary table") << Engine::MariaDb
+                                    << QStringList{u"create temporary table t (id integer, tenant integer)"_s,
+                                                   u"insert into t values (9, 9)"_s}
+                                    << ids << Route::Host;
     *row("mariadb user variable") << Engine::MariaDb << QStringList{u"set @tenant = 1"_s}
                                   << u"select id from t where @tenant is null or tenant = @tenant order by id"_s
                                   << Route::Host;
