@@ -6,7 +6,6 @@
 #include "support/testdatabases.h"
 #include "support/testmain.h"
 
-#include "analysis/hostfilters.h"
 #include "condition/conditionjson.h"
 #include "control/condora.h"
 #include "control/querydialoghook.h"
@@ -71,7 +70,6 @@ private:
 
 void TestHostCall::init()
 {
-    condora::hostFilterList().clear();
     m_db = std::make_unique<condora::test::SqliteFile>(QStringList{
         u"CREATE TABLE emp (id INTEGER, name VARCHAR(40))"_s,
         u"INSERT INTO emp VALUES (1, 'Smith')"_s,
@@ -99,7 +97,6 @@ void TestHostCall::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_ui.reset();
     m_db.reset();
-    condora::hostFilterList().clear();
     condora::setQueryDialogFunction({});
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
