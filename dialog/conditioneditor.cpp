@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScopeGuard>
 #include <QTableView>
 
@@ -163,6 +164,15 @@ void ConditionEditor::place(const QRect &twips)
     setTwipsGeometry(m_grid, QRect(0, 0, twips.width(), twips.height()));
     ignoreErrors([this] { sizeColumns(); });
     ignoreErrors([this] { placeEditors(); });
+}
+
+void ConditionEditor::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // place() sizes the grid with the editor; resized by other means, the grid still fills it.
+    if (m_grid->size() != size()) {
+        m_grid->resize(size());
+    }
 }
 
 void ConditionEditor::sizeColumns()

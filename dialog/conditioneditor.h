@@ -128,6 +128,9 @@ private:
     void loadColumnList();
     void loadOperatorList(TypeClass typeClass);
     void loadOperatorsForColumn(const QString &colIndexText);
+    void loadLogicalList();
+    void loadLeftBracketList();
+    void loadRightBracketList();
     void loadFixedList(const QStringList &entries);
     /// Adds an entry to comItem that writes `cellText` into its cell.
     void addListEntry(const QString &cellText);

@@ -243,7 +243,7 @@ void ConditionEditor::onGetValue()
     reportErrors([this] {
         using namespace twipsgeometry;
         const int r = m_grid->Row();
-        if (text::trim(m_grid->TextMatrix(r, 1)).isEmpty()) {
+        if (text::trim(m_grid->TextMatrix(r, ConditionCol::Column)).isEmpty()) {
             return;
         }
         if (m_run.dateEditor && rowTypeClass(r) == TypeClass::Date) {
@@ -273,8 +273,8 @@ void ConditionEditor::onGetValue()
         }
         moveWindow(&picker, pickerLeft, pickerTop);
 
-        picker.setHeadTitle(m_grid->TextMatrix(r, 1));
-        picker.setP_colIndex(m_grid->TextMatrix(r, 6));
+        picker.setHeadTitle(m_grid->TextMatrix(r, ConditionCol::Column));
+        picker.setP_colIndex(m_grid->TextMatrix(r, ConditionCol::ColIndex));
         offerNarrowing(picker, r);
         const std::optional<ConditionOperator> op = operatorOfCell(m_grid->TextMatrix(r, ConditionCol::Operator));
         const bool several = op == ConditionOperator::In || op == ConditionOperator::NotIn;
@@ -375,7 +375,7 @@ bool ConditionEditor::valueKeystroke(int key)
 {
     // A colIndex that names no catalog entry is reported; the keystroke then goes through.
     reportErrors([&] {
-        if (!text::trim(m_grid->TextMatrix(m_curRow, 1)).isEmpty()
+        if (!text::trim(m_grid->TextMatrix(m_curRow, ConditionCol::Column)).isEmpty()
             && catalogEntryFor(m_run.fieldCatalog, m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex)).typeClass == TypeClass::Number) {
             // A list of numbers (between, in, not in) takes commas and blanks; the validator
             // reads each number.

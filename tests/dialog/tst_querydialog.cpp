@@ -181,7 +181,8 @@ void TestDialog::layoutAfterResize()
     const QRect g = twipsRect(grid());
     QCOMPARE(g, QRect(60, 660, w - 60 - 160, h - 660 - 950));
     // The pixels shown are the twips rounded.
-    QCOMPARE(grid()->geometry(), QRect(pixels(60), pixels(660), pixels(g.width()), pixels(g.height())));
+    QCOMPARE(QRect(grid()->mapTo(dialog, QPoint(0, 0)), grid()->size()),
+             QRect(pixels(60), pixels(660), pixels(g.width()), pixels(g.height())));
 
     const int gridRight = g.left() + g.width();
     const int top = h - 375 - 500;
