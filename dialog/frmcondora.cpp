@@ -70,7 +70,7 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
     return button;
 }
 
-/// Marks the editor busy while a button's action runs, as it was before.
+/// Marks the editor busy while a button's action runs, and gives the mark back afterwards.
 class ActingScope
 {
 public:
