@@ -231,6 +231,7 @@ void TestHostCall::openIsWindowModal()
     control->setSqlInput(Input);
     QSignalSpy closed(control, &Condora::queryClosed);
     QSignalSpy finished(control, &Condora::queryFinished);
+    control->SetFilterCondition({QString(), QString(), u"name <> 'x'"_s});
 
     control->open();
     // Back at once, with the dialog open over the control's window only.
@@ -257,6 +258,16 @@ void TestHostCall::openIsWindowModal()
         QCOMPARE(rows, control->GetConditionRows());
     }
     QVERIFY(!control->lastError().isValid());
+
+    // The closed dialog consumed the host's filters: the next run has none.
+    QStringList filtersSeen{u"unset"_s};
+    condora::setQueryDialogFunction([&filtersSeen](const condora::QueryRun &run) {
+        filtersSeen = run.filters;
+        return QString();
+    });
+    control->GetQuerySql();
+    condora::setQueryDialogFunction(nullptr);
+    QCOMPARE(filtersSeen, QStringList{QString()});
 
     // The run is over: the next one starts (and ends before its dialog, at once).
     control->setSqlInput(QString());
