@@ -5,6 +5,7 @@
 #include "platform/dialogstyle.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -51,6 +52,10 @@ struct QueryRun
     DbProduct product = DbProduct::Other;
     /// As the server states them when the run starts (escapeRulesOf()).
     EscapeRules escapes;
+    /// The host's per-column filter conditions for the value picker (SetFilterCondition):
+    /// position i belongs to the i-th select-list column, position 0 is not used. The analysis
+    /// rewrites them as WHERE clauses and copies each into its column's filterClause.
+    QStringList filters;
     /// One entry per select-list column (position 0 empty), with the host's filters as
     /// filterClause.
     FieldCatalog fieldCatalog;

@@ -1,6 +1,7 @@
 #include "condition/conditionjson.h"
 
 #include "condition/conditionoperator.h"
+#include "condition/conditionterm.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -61,8 +62,7 @@ QString rowFault(const QJsonValue &value, int row, int *open)
     if (!operatorOfCell(object.value(u"operator"_s).toString())) {
         return u"Row %1 of the condition has an operator no list offers."_s.arg(row);
     }
-    const QString logical = object.value(u"logical"_s).toString().trimmed().toLower();
-    if (!logical.isEmpty() && logical != u"and"_s && logical != u"or"_s) {
+    if (!logicalWordOf(object.value(u"logical"_s).toString())) {
         return u"Row %1 of the condition has a logical word other than And or Or."_s.arg(row);
     }
     const QJsonValue cell = object.value(u"value"_s);
@@ -106,15 +106,15 @@ int columnPosition(const FieldCatalog &catalog, const QString &name)
     return caselessCount == 1 ? caseless : 0;
 }
 
-/// The Operator cell for `word` among the operators of `typeClass`, or empty.
-QString operatorCell(TypeClass typeClass, const QString &word, bool moreOperators)
+/// The operator written as `word` among the operators of `typeClass`, or none.
+std::optional<ConditionOperator> listedOperator(TypeClass typeClass, const QString &word, bool moreOperators)
 {
     for (ConditionOperator op : operatorsFor(typeClass, moreOperators)) {
         if (operatorText(op).trimmed() == word.trimmed()) {
-            return operatorText(op);
+            return op;
         }
     }
-    return QString();
+    return std::nullopt;
 }
 
 } // namespace
@@ -146,23 +146,22 @@ LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalo
         const QJsonObject object = value.toObject();
         const QString column = object.value(u"column"_s).toString();
         const int position = columnPosition(catalog, column);
-        const QString op = position > 0 ? operatorCell(catalog.at(position).typeClass,
-                                                       object.value(u"operator"_s).toString(), moreOperators)
-                                        : QString();
-        if (op.isEmpty()) {
+        const std::optional<ConditionOperator> op =
+            position > 0 ? listedOperator(catalog.at(position).typeClass, object.value(u"operator"_s).toString(),
+                                          moreOperators)
+                         : std::nullopt;
+        if (!op) {
             (position > 0 ? loaded.unsuited : loaded.dropped).append(column);
             continue;
         }
-        ConditionRow row;
-        row.open = object.value(u"open"_s).toString() == u"("_s ? u"("_s : QString();
-        row.column = catalog.at(position).colName;
-        row.op = op;
-        row.value = object.value(u"value"_s).toString();
-        row.close = object.value(u"close"_s).toString() == u")"_s ? u")"_s : QString();
-        const QString logical = object.value(u"logical"_s).toString().trimmed().toLower();
-        row.logical = logical == u"and"_s ? u" And "_s : logical == u"or"_s ? u" Or"_s : QString();
-        row.colIndex = QString::number(position);
-        loaded.rows.append(row);
+        ConditionTerm term;
+        term.openBrackets = object.value(u"open"_s).toString() == u"("_s ? 1 : 0;
+        term.column = position;
+        term.op = op;
+        term.value = object.value(u"value"_s).toString();
+        term.closeBrackets = object.value(u"close"_s).toString() == u")"_s ? 1 : 0;
+        term.logical = logicalWordOf(object.value(u"logical"_s).toString()).value_or(LogicalWord::None);
+        loaded.rows.append(rowOf(term, catalog));
     }
     return loaded;
 }

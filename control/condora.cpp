@@ -6,7 +6,6 @@
 #include "analysis/columnfilters.h"
 #include "analysis/databasekind.h"
 #include "analysis/errorreport.h"
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "analysis/statementsplitter.h"
 #include "analysis/sqlscanner.h"
@@ -83,9 +82,6 @@ Condora::Condora(QWidget *parent)
     registerPropertyConversions();
     setFixedSize(condora::twips::toPixels(DesignWidthTwips), condora::twips::toPixels(DesignHeightTwips));
     d->designSize = size();
-    // Stored properties arrive after creation, so message boxes without a caption of their own
-    // carry the empty caption.
-    condora::UserInteraction::setDefaultCaption(d->title);
     initProperties();
 }
 
@@ -138,98 +134,10 @@ QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraO
             run.connection->setStatementActivity(nullptr);
         }
     });
-    const auto stopped = [] {
-        showError(QString(), RuntimeError(ErrorNumber::Cancelled, ado::cancelledDescription()));
-        return QString();
-    };
-    const auto ask = [&]() -> QString {
-        run.savedCursorLocation = host->CursorLocation();
-        run.title = d->title;
-        run.showSqlSwitch = d->showSql;
-        run.moreOperators = d->moreOperators;
-        run.dateEditor = d->dateEditor;
-
-        // A connection that cannot serve the run ends it with one message that names the cause
-        // (the first line stays the one a refused statement gives, which hosts may look for).
-        QString unusable;
-        if (!host->isOpen()) {
-            unusable = tr("The connection is not open.");
-        } else if (host->statementRunning() || ado::runStatementRunning(*host)) {
-            unusable = tr("Another statement is still running on this connection. Try again when it has finished.");
-        } else if (host->isLocked(LockWaitMs)) {
-            unusable = tr("The database file is locked by another connection. Try again when it is free.");
-        }
-        if (!unusable.isEmpty()) {
-            messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + unusable, MessageButtons::Ok, MessageIcon::Exclamation,
-                       run.title);
+    try {
+        if (!checkRun(run, *host) || !analyseRun(run, *host, busy->activity()) || !self) {
             return QString();
         }
-
-        QString statement = trimSpaces(text::trim(d->sqlInput));
-        if (statement.isEmpty()) {
-            messageBox(tr("Please input SQL!"), MessageButtons::Ok, MessageIcon::Exclamation, run.title);
-            return QString();
-        }
-        if (statement.endsWith(u';')) {
-            statement.chop(1);
-        }
-        run.baseSql = statement;
-
-        // Refused before anything runs: what is not a query, and what a spliced condition would
-        // filter only in part.
-        QString refusal;
-        const QString first = leadingKeyword(statement);
-        if (!first.isEmpty() && first != u"SELECT"_s && first != u"WITH"_s) {
-            refusal = tr("The statement is not a query (it begins with %1): Condora only reads data.").arg(first);
-        } else if (const QString comment = ambiguousComment(statement); !comment.isEmpty()) {
-            refusal = tr("The statement holds %1, which databases read in different ways: a condition added to it "
-                         "could end up inside the comment.")
-                          .arg(comment);
-        }
-        if (!refusal.isEmpty()) {
-            messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + refusal, MessageButtons::Ok, MessageIcon::Exclamation,
-                       run.title);
-            return QString();
-        }
-
-        // Every statement of the run from here on goes to a connection of the run's own, on a
-        // worker thread, where that sees the host's data; else to the host's connection.
-        run.connection = ado::runConnection(host, statement);
-        ado::Connection &connection = *run.connection;
-        connection.setStatementActivity(host->statementActivity());
-        run.savedCursorLocation = connection.CursorLocation();
-        run.dbKind = getDbKind(connection);
-        run.product = getDbProduct(connection);
-        run.escapes = escapeRulesOf(connection);
-
-        // The analysis asks the same probes more than once: each goes to the database once.
-        std::optional<ado::ProbeCacheScope> probes(std::in_place, connection);
-        const QString rejection = testSql(connection, run.baseSql);
-        if (!self) {
-            return QString();
-        }
-        if (!rejection.isEmpty()) {
-            messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + rejection, MessageButtons::Ok, MessageIcon::Exclamation,
-                       run.title);
-            return QString();
-        }
-
-        FieldCatalog catalog;
-        TableList tables;
-        if (!splitSql(connection, statement, catalog, tables) || !self) {
-            return QString();
-        }
-        // The host's filters are rewritten in place as WHERE clauses, as the host may read them back.
-        if (!prepareFilters(connection, hostFilterList(), catalog) || !self) {
-            return QString();
-        }
-        probes.reset();
-        // A probe whose failure the analysis passes over may have been stopped: the run ends.
-        if (busy->activity().cancelled()) {
-            return stopped();
-        }
-        run.fieldCatalog = catalog;
-        run.style = captureStyle();
 
         d->lastParameterSql.clear();
         d->lastParameters.clear();
@@ -237,46 +145,21 @@ QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraO
         if (rowsToLoad.isEmpty() && d->keepCondition && d->lastRowsSql == run.baseSql) {
             rowsToLoad = d->lastRows;
         }
+        // The host's filters hold until a dialog of this control closes.
+        const auto consumeFilters = [this, &self] {
+            if (self) {
+                d->filters = QStringList{QString()};
+            }
+        };
         if (const QueryDialogFunction &standIn = queryDialogFunction()) {
+            const auto consumed = qScopeGuard(consumeFilters);
             return standIn(run);
         }
-        // A child of the control's window, which centres it and keeps it on top; still modal for
-        // the whole application. Deleted here, or left behind by the window when that goes first
-        // (abandon()).
-        const QPointer<frmCondora> dialog = new frmCondora(run, window());
+        const QPointer<frmCondora> dialog = createDialog(run, rowsToLoad);
         auto discard = qScopeGuard([&dialog] { delete dialog.data(); });
-        d->dialog = dialog;
-        dialog->setCountRows(d->countRows);
-        if (!rowsToLoad.isEmpty()) {
-            const LoadedConditionRows loaded = conditionRowsFromJson(rowsToLoad, catalog, run.moreOperators);
-            if (!loaded.dropped.isEmpty()) {
-                messageBox(tr("The statement has no column for these rows of the condition, so they were left out: %1")
-                               .arg(loaded.dropped.join(u", "_s)),
-                           MessageButtons::Ok, MessageIcon::Exclamation, run.title);
-            }
-            if (!loaded.unsuited.isEmpty()) {
-                messageBox(tr("The operator of these rows of the condition does not suit their column, so they were "
-                              "left out: %1")
-                               .arg(loaded.unsuited.join(u", "_s)),
-                           MessageButtons::Ok, MessageIcon::Exclamation, run.title);
-            }
-            if (!self || !dialog) {
-                return QString();
-            }
-            dialog->setConditionRows(loaded.rows);
+        if (!self || !dialog) {
+            return QString();
         }
-        // What the dialog leaves when it closes: its statement, and the rows behind it.
-        const auto accepted = [this, catalog](frmCondora &closed, const QueryRun &ofRun) {
-            const QString sql = closed.resultSql();
-            if (!sql.isEmpty()) {
-                d->lastRows = conditionRowsToJson(closed.conditionRows(), catalog);
-                d->lastRowsSql = ofRun.baseSql;
-                const ComposedCondition parameterized = composeParameterized(closed.conditionRows(), ofRun);
-                d->lastParameterSql = parameterized.statement;
-                d->lastParameters = parameterized.parameters;
-            }
-            return sql;
-        };
         if (windowModal) {
             // The run goes on after this call has returned: its busy state and its running mark
             // stay until the dialog closes.
@@ -286,46 +169,205 @@ QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraO
             d->openRun = windowModal;
             runEnded.dismiss();
             discard.dismiss();
-            const std::shared_ptr<CondoraOpenRun> state = windowModal;
-            frmCondora *shown = dialog.data();
-            connect(shown, &QDialog::finished, shown, [this, state, shown, accepted] {
-                shown->deleteLater();
-                if (state->abandoned) {
-                    state->busy.reset();
-                    return;
-                }
-                // The run's own connection lets the busy state go with it.
-                if (state->run.connection && state->run.connection != d->connObj) {
-                    state->run.connection->setStatementActivity(nullptr);
-                }
-                QString sql;
-                try {
-                    sql = accepted(*shown, state->run);
-                } catch (...) {
-                    d->lastError = currentErrorAsSqlError();
-                }
-                state->busy.reset();
-                d->openRun.reset();
-                d->running = false;
-                finishOpenRun(sql);
-            });
-            dialog->open();
+            openWindowModal(*dialog, windowModal);
             return QString();
         }
-        dialog->exec();
+        {
+            const auto consumed = qScopeGuard(consumeFilters);
+            dialog->exec();
+        }
         if (!self || !dialog) {
             return QString();
         }
-        return accepted(*dialog, run);
-    };
-    try {
-        return ask();
+        return rememberAccepted(*dialog, run);
     } catch (const RuntimeError &error) {
         if (error.number() != ErrorNumber::Cancelled) {
             throw;
         }
-        return stopped();
+        showError(QString(), RuntimeError(ErrorNumber::Cancelled, ado::cancelledDescription()));
+        return QString();
     }
+}
+
+bool Condora::checkRun(condora::QueryRun &run, condora::ado::Connection &host)
+{
+    using namespace condora;
+    run.savedCursorLocation = host.CursorLocation();
+    run.title = d->title;
+    run.showSqlSwitch = d->showSql;
+    run.moreOperators = d->moreOperators;
+    run.dateEditor = d->dateEditor;
+
+    // A connection that cannot serve the run ends it with one message that names the cause
+    // (the first line stays the one a refused statement gives, which hosts may look for).
+    QString unusable;
+    if (!host.isOpen()) {
+        unusable = tr("The connection is not open.");
+    } else if (host.statementRunning() || ado::runStatementRunning(host)) {
+        unusable = tr("Another statement is still running on this connection. Try again when it has finished.");
+    } else if (host.isLocked(LockWaitMs)) {
+        unusable = tr("The database file is locked by another connection. Try again when it is free.");
+    }
+    if (!unusable.isEmpty()) {
+        messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + unusable, MessageButtons::Ok, MessageIcon::Exclamation,
+                   run.title);
+        return false;
+    }
+
+    QString statement = trimSpaces(text::trim(d->sqlInput));
+    if (statement.isEmpty()) {
+        messageBox(tr("Please input SQL!"), MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+        return false;
+    }
+    if (statement.endsWith(u';')) {
+        statement.chop(1);
+    }
+    run.baseSql = statement;
+
+    // Refused before anything runs: what is not a query, and what a spliced condition would
+    // filter only in part.
+    QString refusal;
+    const QString first = leadingKeyword(statement);
+    if (!first.isEmpty() && first != u"SELECT"_s && first != u"WITH"_s) {
+        refusal = tr("The statement is not a query (it begins with %1): Condora only reads data.").arg(first);
+    } else if (const QString comment = ambiguousComment(statement); !comment.isEmpty()) {
+        refusal = tr("The statement holds %1, which databases read in different ways: a condition added to it "
+                     "could end up inside the comment.")
+                      .arg(comment);
+    }
+    if (!refusal.isEmpty()) {
+        messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + refusal, MessageButtons::Ok, MessageIcon::Exclamation,
+                   run.title);
+        return false;
+    }
+    return true;
+}
+
+bool Condora::analyseRun(condora::QueryRun &run, condora::ado::Connection &host, condora::BusyActivity &activity)
+{
+    using namespace condora;
+    const QPointer<Condora> self(this);
+    // Every statement of the run from here on goes to a connection of the run's own, on a
+    // worker thread, where that sees the host's data; else to the host's connection.
+    run.connection = ado::runConnection(run.connection, run.baseSql);
+    ado::Connection &connection = *run.connection;
+    connection.setStatementActivity(host.statementActivity());
+    run.savedCursorLocation = connection.CursorLocation();
+    run.dbKind = getDbKind(connection);
+    run.product = getDbProduct(connection);
+    run.escapes = escapeRulesOf(connection);
+
+    // The analysis asks the same probes more than once: each goes to the database once.
+    std::optional<ado::ProbeCacheScope> probes(std::in_place, connection);
+    const QString rejection = testSql(connection, run.baseSql);
+    if (!self) {
+        return false;
+    }
+    if (!rejection.isEmpty()) {
+        messageBox(tr("Illegal SQL expression!") + u"\r\n"_s + rejection, MessageButtons::Ok, MessageIcon::Exclamation,
+                   run.title);
+        return false;
+    }
+
+    FieldCatalog catalog;
+    TableList tables;
+    if (!splitSql(connection, run.baseSql, catalog, tables) || !self) {
+        return false;
+    }
+    // The host's filters are rewritten as WHERE clauses; the control keeps them so until a
+    // dialog closes.
+    run.filters = d->filters;
+    const bool filtersAccepted = prepareFilters(connection, run.filters, catalog);
+    if (!self) {
+        return false;
+    }
+    d->filters = run.filters;
+    if (!filtersAccepted) {
+        return false;
+    }
+    probes.reset();
+    // A probe whose failure the analysis passes over may have been stopped: the run ends as a
+    // stopped statement does.
+    if (activity.cancelled()) {
+        throw RuntimeError(ErrorNumber::Cancelled, ado::cancelledDescription());
+    }
+    run.fieldCatalog = catalog;
+    run.style = captureStyle();
+    return true;
+}
+
+condora::frmCondora *Condora::createDialog(const condora::QueryRun &run, const QString &rows)
+{
+    using namespace condora;
+    const QPointer<Condora> self(this);
+    // A child of the control's window, which centres it and keeps it on top; still modal for
+    // the whole application. Deleted by the run, or left behind by the window when that goes
+    // first (abandon()).
+    const QPointer<frmCondora> dialog = new frmCondora(run, window());
+    d->dialog = dialog;
+    dialog->setCountRows(d->countRows);
+    if (rows.isEmpty()) {
+        return dialog;
+    }
+    const LoadedConditionRows loaded = conditionRowsFromJson(rows, run.fieldCatalog, run.moreOperators);
+    if (!loaded.dropped.isEmpty()) {
+        messageBox(tr("The statement has no column for these rows of the condition, so they were left out: %1")
+                       .arg(loaded.dropped.join(u", "_s)),
+                   MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+    }
+    if (!loaded.unsuited.isEmpty()) {
+        messageBox(tr("The operator of these rows of the condition does not suit their column, so they were "
+                      "left out: %1")
+                       .arg(loaded.unsuited.join(u", "_s)),
+                   MessageButtons::Ok, MessageIcon::Exclamation, run.title);
+    }
+    if (self && dialog) {
+        dialog->setConditionRows(loaded.rows);
+    }
+    return dialog;
+}
+
+void Condora::openWindowModal(condora::frmCondora &dialog, const std::shared_ptr<CondoraOpenRun> &state)
+{
+    using namespace condora;
+    frmCondora *shown = &dialog;
+    connect(shown, &QDialog::finished, shown, [this, state, shown] {
+        shown->deleteLater();
+        if (state->abandoned) {
+            state->busy.reset();
+            return;
+        }
+        d->filters = QStringList{QString()};
+        // The run's own connection lets the busy state go with it.
+        if (state->run.connection && state->run.connection != d->connObj) {
+            state->run.connection->setStatementActivity(nullptr);
+        }
+        QString sql;
+        try {
+            sql = rememberAccepted(*shown, state->run);
+        } catch (...) {
+            d->lastError = currentErrorAsSqlError();
+        }
+        state->busy.reset();
+        d->openRun.reset();
+        d->running = false;
+        finishOpenRun(sql);
+    });
+    dialog.open();
+}
+
+QString Condora::rememberAccepted(const condora::frmCondora &closed, const condora::QueryRun &run)
+{
+    using namespace condora;
+    const QString sql = closed.resultSql();
+    if (!sql.isEmpty()) {
+        d->lastRows = conditionRowsToJson(closed.conditionRows(), run.fieldCatalog);
+        d->lastRowsSql = run.baseSql;
+        const ComposedCondition parameterized = composeParameterized(closed.conditionRows(), run);
+        d->lastParameterSql = parameterized.statement;
+        d->lastParameters = parameterized.parameters;
+    }
+    return sql;
 }
 
 QVariantMap Condora::GetQueryParameters()
@@ -566,11 +608,7 @@ void Condora::finishOpenRun(const QString &sql)
 
 QString Condora::SetFilterCondition(const QStringList &filterCondition)
 {
-    QStringList &filterList = condora::hostFilterList();
-    filterList = filterCondition;
-    if (filterList.isEmpty()) {
-        filterList = QStringList{QString()};
-    }
+    d->filters = filterCondition.isEmpty() ? QStringList{QString()} : filterCondition;
     return QString();
 }
 

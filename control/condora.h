@@ -18,7 +18,9 @@
 #include <memory>
 
 namespace condora {
+class BusyActivity;
 class PropertyBag;
+class frmCondora;
 struct QueryRun;
 }
 class CondoraPrivate;
@@ -170,7 +172,8 @@ public:
 
     /// Stores a copy of the per-column filter conditions that restrict the value picker:
     /// position i belongs to the i-th select-list column, position 0 is not used, entries may
-    /// be empty. An empty list stores a single empty entry. Kept until a query dialog closes.
+    /// be empty. An empty list stores a single empty entry. Kept until a query dialog of this
+    /// control closes; other controls have filters of their own.
     /// Always returns the empty text.
     Q_INVOKABLE QString SetFilterCondition(const QStringList &filterCondition);
 
@@ -505,6 +508,23 @@ private:
     /// With `windowModal`, the dialog is shown window-modally and this returns at once with the
     /// run kept in `windowModal` (pending set); finishOpenRun() follows when the dialog closes.
     QString runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraOpenRun> &windowModal = nullptr);
+    ///@{
+    /// The steps of a run. Each returns false (or null) when the run ends there, after its
+    /// message; the caller checks that the control is still there before going on.
+    /// Check: the control's settings into `run`; refuses an unusable connection, an empty
+    /// statement and one that is not a plain query.
+    bool checkRun(condora::QueryRun &run, condora::ado::Connection &host);
+    /// Analyse: the run's connection and dialect, the proven base statement, its field catalog
+    /// and the host's filters. A statement the user stopped throws RuntimeError (cancelled).
+    bool analyseRun(condora::QueryRun &run, condora::ado::Connection &host, condora::BusyActivity &activity);
+    /// Show: the run's dialog with `rows` (JSON, may be empty) loaded, not shown yet.
+    condora::frmCondora *createDialog(const condora::QueryRun &run, const QString &rows);
+    /// Show window-modally: the run ends (finishOpenRun()) when `dialog` closes.
+    void openWindowModal(condora::frmCondora &dialog, const std::shared_ptr<CondoraOpenRun> &state);
+    /// Remember: the closed dialog's statement; when there is one, its rows and its
+    /// bound-parameter form are kept for the host.
+    QString rememberAccepted(const condora::frmCondora &closed, const condora::QueryRun &run);
+    ///@}
     /// runQuery() and the execution of its final statement (GetQueryResult and GetQueryModel).
     /// A failure is recorded in lastError() and, with `showErrors`, reported through showError;
     /// nothing is thrown. `statement` receives the final statement.

@@ -53,6 +53,10 @@ public:
     /// The 21 appearance properties, handed to the dialogs as they stand when a run opens one.
     condora::DialogStyle style;
 
+    /// The host's filter conditions for the next run (SetFilterCondition); a run takes them and
+    /// its closing dialog empties them (a single empty entry). Empty when never given.
+    QStringList filters;
+
     /// Rows set for the next run (SetConditionRows), as JSON; empty when none.
     QString nextRows;
     /// The rows accepted in the last run, as JSON, and the base statement they were built on.

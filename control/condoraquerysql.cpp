@@ -3,26 +3,8 @@
 #include "control/condora.h"
 
 #include "control/errorvalue_p.h"
-#include "platform/userinteraction.h"
 
 namespace {
-
-// A control's constructor sets the caption of message boxes without one of their own; a run
-// through getQuerySql leaves the caption the host's own controls set as it was.
-class DefaultCaptionKeeper
-{
-public:
-    DefaultCaptionKeeper()
-        : m_caption(condora::UserInteraction::defaultCaption())
-    {
-    }
-    ~DefaultCaptionKeeper() { condora::UserInteraction::setDefaultCaption(m_caption); }
-    DefaultCaptionKeeper(const DefaultCaptionKeeper &) = delete;
-    DefaultCaptionKeeper &operator=(const DefaultCaptionKeeper &) = delete;
-
-private:
-    QString m_caption;
-};
 
 // The control of a run without a control on any window: hidden, on the host's database.
 void prepareHiddenControl(Condora &control, const QSqlDatabase &database, const QString &baseSql)
@@ -70,7 +52,6 @@ QVariantMap Condora::getQueryParameters(QWidget *parent, const QSqlDatabase &dat
 {
     return runWithoutThrowing<QVariantMap>(
         [&] {
-            const DefaultCaptionKeeper caption;
             Condora control(parent);
             prepareHiddenControl(control, database, baseSql);
             return control.GetQueryParameters();
@@ -83,7 +64,6 @@ QString Condora::getConditionRows(QWidget *parent, const QSqlDatabase &database,
 {
     return runWithoutThrowing<QString>(
         [&] {
-            const DefaultCaptionKeeper caption;
             Condora control(parent);
             prepareHiddenControl(control, database, baseSql);
             control.SetConditionRows(rows);
@@ -97,7 +77,6 @@ QString Condora::getQuerySql(QWidget *parent, const QSqlDatabase &database, cons
     if (ok) {
         *ok = false;
     }
-    const DefaultCaptionKeeper caption;
     Condora control(parent);
     prepareHiddenControl(control, database, baseSql);
     const QString sql = control.GetQuerySql();

@@ -1,13 +1,12 @@
-// The query dialog's lifecycle: its controls, load, layout, the SQL preview, Verify, OK,
-// Cancel and close. The condition grid's editors are in frmcondoraeditors.cpp, the row
-// commands and value entry in frmcondorarows.cpp.
+// The query dialog around its condition editor: its captions, buttons and SQL preview, load,
+// layout, Verify, OK, Cancel and close. The condition rows, their grid and editors are the
+// ConditionEditor's (conditioneditor*.cpp).
 
 #include "dialog/frmcondora.h"
 
 #include "condition/emptyresult.h"
 #include "platform/ado/recordset.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/statementtools.h"
 #include "condition/conditioncomposer.h"
 #include "condition/conditionvalidator.h"
@@ -23,6 +22,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,21 +30,17 @@
 #include <QMoveEvent>
 #include <QPushButton>
 #include <QResizeEvent>
-#include <QScopedValueRollback>
 #include <QShowEvent>
 #include <QTextDocument>
-#include <QTableView>
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 using namespace Qt::StringLiterals;
 
 namespace condora {
 
 using errortraps::ignoreErrors;
-using errortraps::reportErrors;
 using errortraps::reportErrorsUnless;
 using twipsgeometry::setTwipsGeometry;
 using twipsgeometry::twipsGeometry;
@@ -74,6 +70,30 @@ QPushButton *makeButton(QWidget *parent, const QString &name, const QString &cap
     return button;
 }
 
+/// Marks the editor busy while a button's action runs, and gives the mark back afterwards.
+class ActingScope
+{
+public:
+    explicit ActingScope(ConditionEditor &editor)
+        : m_editor(editor)
+        , m_was(editor.acting())
+    {
+        editor.setActing(true);
+    }
+    ~ActingScope() { m_editor.setActing(m_was); }
+    ActingScope(const ActingScope &) = delete;
+    ActingScope &operator=(const ActingScope &) = delete;
+
+private:
+    ConditionEditor &m_editor;
+    bool m_was;
+};
+
+bool isPlainKey(const QKeyEvent *event)
+{
+    return (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+}
+
 } // namespace
 
 frmCondora::frmCondora(QueryRun run, QWidget *parent)
@@ -97,7 +117,7 @@ frmCondora::frmCondora(QueryRun run, QWidget *parent)
     m_label2->setVisible(m_run.showSqlSwitch);
     applyMinimumSize();
     // Keyboard users start in the grid, on its first cell.
-    m_grid->setFocus(Qt::OtherFocusReason);
+    m_editor->grid()->setFocus(Qt::OtherFocusReason);
     if (m_busy) {
         connect(&m_busy->activity(), &BusyActivity::indicatorShown, this, [this](QWidget *surface) {
             if (surface == this) {
@@ -115,7 +135,7 @@ void frmCondora::setButtonsIdle(bool idle)
             return;
         }
         m_focusBeforeBusy = QApplication::focusWidget();
-        for (QPushButton *button : {m_cmdGetValue, m_cmdAdd, m_cmdDel, m_cmdOK, m_cmdCancel, m_cmdVerify}) {
+        for (QPushButton *button : {m_editor->getValueButton(), m_cmdAdd, m_cmdDel, m_cmdOK, m_cmdCancel, m_cmdVerify}) {
             m_buttonsBeforeBusy.append({button, button->isEnabled()});
             button->setEnabled(false);
         }
@@ -154,14 +174,8 @@ void frmCondora::createControls()
     m_label2->hide();
     m_label2->installEventFilter(this);
 
-    m_grid = new FlexGrid(this);
-    m_grid->setObjectName(u"MFGQuery"_s);
-    QFont gridFont(u"MS Sans Serif"_s);
-    gridFont.setPointSizeF(8.25);
-    m_grid->setFont(gridFont);
-    m_grid->setToolTipText(tr("The row in green will be used."));
-    m_grid->setTextElided(true);
-    setTwipsGeometry(m_grid, QRect(180, 660, 7575, 3435));
+    m_editor = new ConditionEditor(m_run, this);
+    m_editor->place(QRect(180, 660, 7575, 3435));
 
     m_txtCondition = new QPlainTextEdit(this);
     m_txtCondition->setObjectName(u"txtCondition"_s);
@@ -170,36 +184,11 @@ void frmCondora::createControls()
     setTwipsGeometry(m_txtCondition, QRect(300, 4140, 1575, 495));
     m_txtCondition->hide();
 
-    m_txtValue = new QLineEdit(this);
-    m_txtValue->setObjectName(u"txtValue"_s);
-    // A value of any length reaches the condition whole (a line edit keeps 32767 characters
-    // unless told otherwise, and would cut a pasted value without a word).
-    m_txtValue->setMaxLength(std::numeric_limits<int>::max());
-    setTwipsGeometry(m_txtValue, QRect(2760, 4320, 1455, 270));
-    m_txtValue->hide();
-    m_txtValue->installEventFilter(this);
-
-    m_comItem = new QComboBox(this);
-    m_comItem->setObjectName(u"comItem"_s);
-    m_comItem->setEditable(false);
-    setTwipsGeometry(m_comItem, QRect(4500, 4260, 1455, 300));
-    m_comItem->hide();
-    m_comItem->installEventFilter(this);
-
-    m_cmdGetValue = makeButton(this, u"cmdGetValue"_s, u".."_s, QRect(6000, 4260, 315, 315));
-    m_cmdGetValue->setToolTip(tr("Get value"));
-    m_cmdGetValue->hide();
-
     m_cmdAdd = makeButton(this, u"cmdAdd"_s, tr("&Add"), QRect(180, 4920, 1275, 375));
     m_cmdDel = makeButton(this, u"cmdDel"_s, tr("&Delete"), QRect(1500, 4920, 1275, 375));
     m_cmdOK = makeButton(this, u"cmdOK"_s, tr("&OK"), QRect(5460, 4920, 1275, 375));
     m_cmdCancel = makeButton(this, u"cmdCancel"_s, tr("&Cancel"), QRect(6780, 4920, 1275, 375));
     m_cmdVerify = makeButton(this, u"cmdVerify"_s, tr("&Verify"), QRect(2820, 4920, 1275, 375));
-
-    // The floating editors lie over the grid.
-    m_comItem->raise();
-    m_txtValue->raise();
-    m_cmdGetValue->raise();
 
     // The focus order of the design (labels take no focus).
     QWidget::setTabOrder(m_chkSqlShow, m_cmdAdd);
@@ -208,10 +197,7 @@ void frmCondora::createControls()
     QWidget::setTabOrder(m_cmdOK, m_cmdCancel);
     QWidget::setTabOrder(m_cmdCancel, m_cmdVerify);
     QWidget::setTabOrder(m_cmdVerify, m_txtCondition);
-    QWidget::setTabOrder(m_txtCondition, m_txtValue);
-    QWidget::setTabOrder(m_txtValue, m_comItem);
-    QWidget::setTabOrder(m_comItem, m_cmdGetValue);
-    QWidget::setTabOrder(m_cmdGetValue, m_grid);
+    m_editor->setTabOrderAfter(m_txtCondition);
 
     connect(m_chkSqlShow, &QCheckBox::toggled, this, [this](bool checked) { showSql(checked); });
     connect(m_cmdVerify, &QPushButton::clicked, this, &frmCondora::onVerify);
@@ -219,45 +205,51 @@ void frmCondora::createControls()
     connect(m_cmdCancel, &QPushButton::clicked, this, &frmCondora::onCancel);
     connect(m_cmdAdd, &QPushButton::clicked, this, &frmCondora::onAdd);
     connect(m_cmdDel, &QPushButton::clicked, this, &frmCondora::onDelete);
-    connect(m_cmdGetValue, &QPushButton::clicked, this, &frmCondora::onGetValue);
-    connect(m_comItem, &QComboBox::activated, this, &frmCondora::onListPicked);
-    connect(m_comItem, &QComboBox::activated, this, [this] {
-        // One Enter in a drop-down opened from the keyboard picks and leaves the cell.
-        if (std::exchange(m_popupByKeyboard, false) && m_comItem->isVisible()) {
-            closeEditor();
-        }
-    });
-    m_cmdGetValue->installEventFilter(this);
+    connect(m_editor, &ConditionEditor::composed, this, &frmCondora::onComposed);
     m_cmdAdd->installEventFilter(this);
-    connect(m_txtValue, &QLineEdit::textChanged, this, &frmCondora::onValueTextChanged);
-    connect(m_grid, &FlexGrid::MouseUp, this, &frmCondora::onGridMouseUp);
-    m_grid->view()->installEventFilter(this);
     nameControls();
-    connect(m_grid, &FlexGrid::Scroll, this, &frmCondora::hideEditors);
 }
 
 void frmCondora::load()
 {
-    m_curRow = 1;
-    m_curCol = 0;
-    iniValue();
-    iniQueryGrid();
+    m_editor->load();
     applyStyle(this, m_run.style);
     fitToFonts();
-    reportErrors([this] {
-        m_grid->setRowHeight(0, comItemHeight());
-        m_grid->setRowHeight(1, comItemHeight());
-    });
-    // The grid's current cell starts where the editing state does (row 1, column 0), not on
-    // the header cell that the header formatting left current.
-    ignoreErrors([this] {
-        m_grid->setRow(m_curRow);
-        m_grid->setCol(m_curCol);
-    });
-    m_suppressValueSync = false;
+    m_editor->startEditing();
     m_resultPending = true;
-    m_history = {conditionRows()};
-    m_historyPos = 0;
+}
+
+void frmCondora::setConditionRows(const ConditionRows &rows)
+{
+    m_editor->setConditionRows(rows);
+}
+
+ConditionRows frmCondora::conditionRows() const
+{
+    return m_editor->conditionRows();
+}
+
+void frmCondora::onComposed(const ComposedCondition &composed)
+{
+    m_resultSql = composed.statement;
+    m_refusal = composed.refusal;
+    m_txtCondition->setPlainText(composed.condition);
+}
+
+void frmCondora::onAdd()
+{
+    m_editor->addRow(std::exchange(m_addByKeyboard, false));
+}
+
+void frmCondora::onDelete()
+{
+    m_editor->deleteRow();
+}
+
+MessageAnswer frmCondora::say(const QString &text, MessageButtons buttons, MessageIcon icon,
+                              MessageDefault defaultButton, const QString &detail)
+{
+    return runMessage(m_run, text, buttons, icon, defaultButton, detail);
 }
 
 QSize frmCondora::realFrame() const
@@ -305,7 +297,7 @@ QSize frmCondora::contentMinimum() const
         width = std::max(width, 120 + twipsGeometry(m_label1).width() + 60 + twipsGeometry(m_chkSqlShow).width()
                                     + twipsGeometry(m_label2).width() + 160);
     }
-    int height = gridTop() + 3 * comItemHeight() + 950 + extraButtonHeight();
+    int height = gridTop() + 3 * m_editor->comItemHeight() + 950 + extraButtonHeight();
     if (!m_txtCondition->isHidden()) {
         height += previewHeight() + 100;
     }
@@ -329,9 +321,7 @@ void frmCondora::fitToFonts()
 {
     using namespace twipsgeometry;
     // What the user types in a cell looks as it will in the cell.
-    for (QWidget *editor : std::initializer_list<QWidget *>{m_comItem, m_txtValue, m_cmdGetValue}) {
-        editor->setFont(m_grid->Font());
-    }
+    m_editor->fitToFonts();
     // The design sizes are the least each control gets; a larger font (or a longer caption in
     // another language) grows it to the size its style asks for, so no caption is cut.
     for (QWidget *control : std::initializer_list<QWidget *>{m_label1, m_label2, m_cmdAdd, m_cmdDel, m_cmdVerify,
@@ -370,22 +360,18 @@ void frmCondora::layoutControls()
     // Taller buttons (a large font) take their room from the grid, not from the controls above them.
     const int extra = extraButtonHeight();
     ignoreErrors([&] {
-        QRect g = twipsGeometry(m_grid);
+        QRect g = twipsGeometry(m_editor);
         g.moveLeft(60);
         g.moveTop(gridTop());
         g.setWidth(w - g.left() - 160);
-        setTwipsGeometry(m_grid, g);
-    });
-    ignoreErrors([&] {
-        QRect g = twipsGeometry(m_grid);
         if (m_txtCondition->isHidden()) {
             g.setHeight(h - g.top() - 950 - extra);
         } else {
             g.setHeight(h - g.top() - twipsGeometry(m_txtCondition).height() - 1050 - extra);
         }
-        setTwipsGeometry(m_grid, g);
+        m_editor->place(g);
     });
-    const QRect grid = twipsGeometry(m_grid);
+    const QRect grid = twipsGeometry(m_editor);
     ignoreErrors([&] {
         QRect t = twipsGeometry(m_txtCondition);
         t.moveTop(grid.height() + grid.top() + 20);
@@ -418,26 +404,6 @@ void frmCondora::layoutControls()
         setLeft(m_label2, label2Left);
         setLeft(m_chkSqlShow, label2Left - twipsGeometry(m_chkSqlShow).width());
     });
-    ignoreErrors([this] { sizeColumns(); });
-    ignoreErrors([this] { placeEditors(); });
-}
-
-void frmCondora::sizeColumns()
-{
-    reportErrors([this] {
-        double total = 0;
-        for (int j = 1; j <= 7; ++j) {
-            total += m_colWidths.value(j);
-        }
-        if (total <= 0) {
-            return;
-        }
-        const double room = std::nearbyint(double(twipsGeometry(m_grid).width()) - 435.0);
-        for (int j = 1; j <= 7; ++j) {
-            // nearbyint rounds halves to even in the default rounding mode.
-            m_grid->setColWidth(j - 1, int(std::nearbyint(m_colWidths.value(j) / total * room)));
-        }
-    });
 }
 
 void frmCondora::showSql(bool showTag)
@@ -446,14 +412,14 @@ void frmCondora::showSql(bool showTag)
     ignoreErrors([&] {
         const int preview = previewHeight();
         setHeight(m_txtCondition, preview);
-        QRect g = twipsGeometry(m_grid);
+        QRect g = twipsGeometry(m_editor);
         if (showTag) {
             g.setHeight(g.height() - preview);
-            setTwipsGeometry(m_grid, g);
+            m_editor->place(g);
             m_txtCondition->show();
         } else {
             g.setHeight(g.height() + preview);
-            setTwipsGeometry(m_grid, g);
+            m_editor->place(g);
             m_txtCondition->hide();
         }
         // The window grows when the preview needs more room than it has.
@@ -475,19 +441,16 @@ bool frmCondora::checkStatement()
                               : problem->cells == Cells::Value  ? ConditionCol::Value
                                                                 : ConditionCol::Logical;
             const int last = problem->cells == Cells::WholeRow ? ConditionCol::Logical : first;
-            m_grid->setRow(problem->row);
-            m_grid->setRowSel(problem->row);
-            m_grid->setCol(first);
-            m_grid->setColSel(last);
+            m_editor->selectCells(problem->row, first, last);
         }
         if (problem->openEditor) {
-            editCell();
+            m_editor->editCell();
         }
         say(problem->message, MessageButtons::Ok, MessageIcon::Exclamation, MessageDefault::First,
-            problem->row > 0 ? rowDetail(problem->row) : QString());
+            problem->row > 0 ? m_editor->rowDetail(problem->row) : QString());
         return false;
     }
-    recompose();
+    m_editor->recompose();
     if (!m_refusal.isEmpty()) {
         say(m_refusal, MessageButtons::Ok, MessageIcon::Exclamation);
         return false;
@@ -505,10 +468,10 @@ bool frmCondora::checkStatement()
 
 void frmCondora::onVerify()
 {
-    if (m_acting) {
+    if (m_editor->acting()) {
         return;
     }
-    const QScopedValueRollback acting(m_acting, true);
+    const ActingScope acting(*m_editor);
     reportErrorsUnless([this] { return m_abandoned; }, [this] {
         if (checkStatement()) {
             if (m_countRows) {
@@ -577,13 +540,9 @@ void frmCondora::explainNoRows()
     QStringList numbers;
     for (int r : *culprits) {
         numbers.append(QString::number(r + 1));
-        m_grid->setRowMark(r + 1, tr("used in the condition; rules out every row"));
+        m_editor->grid()->setRowMark(r + 1, tr("used in the condition; rules out every row"));
     }
-    const int first = culprits->first() + 1;
-    m_grid->setRow(first);
-    m_grid->setRowSel(first);
-    m_grid->setCol(ConditionCol::OpenBracket);
-    m_grid->setColSel(ConditionCol::Logical);
+    m_editor->selectCells(culprits->first() + 1, ConditionCol::OpenBracket, ConditionCol::Logical);
     say(culprits->size() == 1
                    ? tr("Row %1 of the condition rules out every row: without it the statement returns rows.")
                          .arg(numbers.first())
@@ -594,10 +553,10 @@ void frmCondora::explainNoRows()
 
 void frmCondora::onOk()
 {
-    if (m_acting) {
+    if (m_editor->acting()) {
         return;
     }
-    const QScopedValueRollback acting(m_acting, true);
+    const ActingScope acting(*m_editor);
     reportErrorsUnless([this] { return m_abandoned; }, [this] {
         if (checkStatement()) {
             m_resultPending = false;
@@ -608,7 +567,7 @@ void frmCondora::onOk()
 
 void frmCondora::onCancel()
 {
-    if (m_acting) {
+    if (m_editor->acting()) {
         return;
     }
     m_resultSql.clear();
@@ -626,13 +585,13 @@ void frmCondora::done(int result)
     if (m_resultPending) {
         m_resultSql.clear();
     }
-    hostFilterList() = QStringList{QString()};
     QDialog::done(result);
 }
 
 void frmCondora::abandon()
 {
     m_abandoned = true;
+    m_editor->abandon();
     setParent(nullptr, windowFlags());
     // The value picker, when it is open, closes first: this dialog's exec() ends after it.
     for (QDialog *child : findChildren<QDialog *>()) {
@@ -643,25 +602,9 @@ void frmCondora::abandon()
 
 bool frmCondora::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress) {
-        auto *keyEvent = static_cast<QKeyEvent *>(event);
-        if ((watched == m_grid->view() || watched == m_comItem || watched == m_txtValue) && undoRedoKey(keyEvent)) {
-            return true;
-        }
-        if (watched == m_cmdGetValue
-            && (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter)) {
-            // Reached by Enter from a number value: Enter goes on to the next cell.
-            closeEditor();
-            stepCell(true);
-            return true;
-        }
-        if (watched == m_cmdAdd && keyEvent->key() == Qt::Key_Space) {
-            m_addByKeyboard = true;
-        }
-        if ((watched == m_grid->view() && gridKeyPress(keyEvent)) || (watched == m_comItem && listKeyPress(keyEvent))
-            || (watched == m_txtValue && valueEditorKeyPress(keyEvent))) {
-            return true;
-        }
+    if (watched == m_cmdAdd && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Space) {
+        m_addByKeyboard = true;
     }
     if (watched == m_cmdAdd && event->type() == QEvent::Shortcut) {
         m_addByKeyboard = true; // Alt+A
@@ -670,31 +613,60 @@ bool frmCondora::eventFilter(QObject *watched, QEvent *event)
         m_chkSqlShow->setChecked(!m_chkSqlShow->isChecked());
         return false;
     }
-    if (watched == m_comItem && event->type() == QEvent::FocusIn && !m_inEditCell) {
-        listFocusStep();
-        return false;
-    }
-    if (watched == m_txtValue && event->type() == QEvent::FocusIn && !m_inEditCell) {
-        valueFocusStep();
-        return false;
-    }
-    if (watched == m_txtValue && event->type() == QEvent::KeyPress) {
-        const auto *keyEvent = static_cast<QKeyEvent *>(event);
-        int key = 0;
-        if (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter) {
-            key = 13;
-        } else if (keyEvent->key() == Qt::Key_Backspace) {
-            key = 8;
-        } else if (!keyEvent->text().isEmpty()
-                   && (keyEvent->text().at(0).unicode() >= 0x20
-                       || keyEvent->modifiers().testFlag(Qt::ControlModifier))) {
-            key = keyEvent->text().at(0).unicode();
-        } else {
-            return false; // not a character keystroke: editing keys pass unfiltered
-        }
-        return !valueKeystroke(key);
-    }
     return QDialog::eventFilter(watched, event);
+}
+
+void frmCondora::keyPressEvent(QKeyEvent *event)
+{
+    if (m_editor->undoRedoKey(event)) {
+        event->accept();
+        return;
+    }
+    // Escape belongs to an open editor first; only then does it close the dialog, and not
+    // before the user agreed to drop the rows in use.
+    if (event->key() == Qt::Key_Escape && isPlainKey(event)) {
+        if (m_editor->editorOpen()) {
+            m_editor->cancelEditor();
+            event->accept();
+            return;
+        }
+        if (!confirmDiscard()) {
+            event->accept();
+            return;
+        }
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool frmCondora::confirmDiscard()
+{
+    const ConditionRows rows = conditionRows();
+    if (std::none_of(rows.cbegin(), rows.cend(), [](const ConditionRow &row) { return row.isUsed(); })) {
+        return true;
+    }
+    return say(tr("Close the query and drop its condition?"), MessageButtons::OkCancel, MessageIcon::Question,
+               MessageDefault::Second)
+           == MessageAnswer::Ok;
+}
+
+void frmCondora::nameControls()
+{
+    setAccessibleName(tr("Query"));
+    setAccessibleDescription(tr("Build the condition of the query row by row, then press OK."));
+    m_chkSqlShow->setAccessibleName(tr("Show Sql"));
+    m_chkSqlShow->setAccessibleDescription(tr("Shows the composed condition under the grid."));
+    m_txtCondition->setAccessibleName(tr("Composed condition"));
+    m_txtCondition->setAccessibleDescription(tr("The condition as it will be added to the statement."));
+    m_cmdAdd->setAccessibleName(tr("Add row"));
+    m_cmdAdd->setAccessibleDescription(tr("Adds an empty row at the end of the condition."));
+    m_cmdDel->setAccessibleName(tr("Delete row"));
+    m_cmdDel->setAccessibleDescription(tr("Deletes the current row after asking."));
+    m_cmdVerify->setAccessibleName(tr("Verify"));
+    m_cmdVerify->setAccessibleDescription(tr("Checks the condition against the database."));
+    m_cmdOK->setAccessibleName(tr("OK"));
+    m_cmdOK->setAccessibleDescription(tr("Checks the condition and closes with it."));
+    m_cmdCancel->setAccessibleName(tr("Cancel"));
+    m_cmdCancel->setAccessibleDescription(tr("Closes without a condition."));
 }
 
 } // namespace condora

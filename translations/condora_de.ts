@@ -236,19 +236,7 @@
     </message>
 </context>
 <context>
-    <name>condora::frmCondora</name>
-    <message>
-        <source>QUERY</source>
-        <translation>ABFRAGE</translation>
-    </message>
-    <message>
-        <source>Query Condition:</source>
-        <translation>Abfragebedingung:</translation>
-    </message>
-    <message>
-        <source> Show Sql</source>
-        <translation> SQL anzeigen</translation>
-    </message>
+    <name>condora::ConditionEditor</name>
     <message>
         <source>The row in green will be used.</source>
         <translation>Die grün dargestellte Zeile wird verwendet.</translation>
@@ -256,34 +244,6 @@
     <message>
         <source>Get value</source>
         <translation>Wert holen</translation>
-    </message>
-    <message>
-        <source>&amp;Add</source>
-        <translation>&amp;Hinzufügen</translation>
-    </message>
-    <message>
-        <source>&amp;Delete</source>
-        <translation>&amp;Löschen</translation>
-    </message>
-    <message>
-        <source>&amp;OK</source>
-        <translation>&amp;OK</translation>
-    </message>
-    <message>
-        <source>&amp;Cancel</source>
-        <translation>Abbre&amp;chen</translation>
-    </message>
-    <message>
-        <source>&amp;Verify</source>
-        <translation>&amp;Prüfen</translation>
-    </message>
-    <message>
-        <source>Wrong query condition!</source>
-        <translation>Falsche Abfragebedingung!</translation>
-    </message>
-    <message>
-        <source>Ok!</source>
-        <translation>In Ordnung!</translation>
     </message>
     <message>
         <source>Column</source>
@@ -326,14 +286,6 @@
         <translation>in der Bedingung verwendet</translation>
     </message>
     <message>
-        <source>Query</source>
-        <translation>Abfrage</translation>
-    </message>
-    <message>
-        <source>Build the condition of the query row by row, then press OK.</source>
-        <translation>Erstellen Sie die Bedingung der Abfrage Zeile für Zeile und drücken Sie dann OK.</translation>
-    </message>
-    <message>
         <source>Query condition</source>
         <translation>Abfragebedingung</translation>
     </message>
@@ -360,6 +312,81 @@
     <message>
         <source>Lists the values of the row&apos;s column to pick one.</source>
         <translation>Listet die Werte der Spalte dieser Zeile zur Auswahl auf.</translation>
+    </message>
+    <message>
+        <source>Are you sure to delete the row?</source>
+        <translation>Soll die Zeile wirklich gelöscht werden?</translation>
+    </message>
+    <message>
+        <source>No bracket</source>
+        <translation>Keine Klammer</translation>
+    </message>
+    <message>
+        <source>Row %1 of the condition (empty).</source>
+        <translation>Zeile %1 der Bedingung (leer).</translation>
+    </message>
+    <message>
+        <source>Row %1 of the condition: %2</source>
+        <translation>Zeile %1 der Bedingung: %2</translation>
+    </message>
+    <message>
+        <source>A number takes digits, one &quot;.&quot; and a leading &quot;-&quot; (at most %1 digits before the point and %2 after it).</source>
+        <translation>Eine Zahl nimmt Ziffern, einen &quot;.&quot; und ein führendes &quot;-&quot; (höchstens %1 Stellen vor dem Punkt und %2 danach).</translation>
+    </message>
+    <message>
+        <source>Arrow keys move, Enter or a double click takes the day, Escape keeps the value.</source>
+        <translation>Pfeiltasten bewegen, Eingabe oder ein Doppelklick übernimmt den Tag, Escape behält den Wert.</translation>
+    </message>
+</context>
+<context>
+    <name>condora::frmCondora</name>
+    <message>
+        <source>QUERY</source>
+        <translation>ABFRAGE</translation>
+    </message>
+    <message>
+        <source>Query Condition:</source>
+        <translation>Abfragebedingung:</translation>
+    </message>
+    <message>
+        <source> Show Sql</source>
+        <translation> SQL anzeigen</translation>
+    </message>
+    <message>
+        <source>&amp;Add</source>
+        <translation>&amp;Hinzufügen</translation>
+    </message>
+    <message>
+        <source>&amp;Delete</source>
+        <translation>&amp;Löschen</translation>
+    </message>
+    <message>
+        <source>&amp;OK</source>
+        <translation>&amp;OK</translation>
+    </message>
+    <message>
+        <source>&amp;Cancel</source>
+        <translation>Abbre&amp;chen</translation>
+    </message>
+    <message>
+        <source>&amp;Verify</source>
+        <translation>&amp;Prüfen</translation>
+    </message>
+    <message>
+        <source>Wrong query condition!</source>
+        <translation>Falsche Abfragebedingung!</translation>
+    </message>
+    <message>
+        <source>Ok!</source>
+        <translation>In Ordnung!</translation>
+    </message>
+    <message>
+        <source>Query</source>
+        <translation>Abfrage</translation>
+    </message>
+    <message>
+        <source>Build the condition of the query row by row, then press OK.</source>
+        <translation>Erstellen Sie die Bedingung der Abfrage Zeile für Zeile und drücken Sie dann OK.</translation>
     </message>
     <message>
         <source>Show Sql</source>
@@ -418,10 +445,6 @@
         <translation>Schließt ohne Bedingung.</translation>
     </message>
     <message>
-        <source>Are you sure to delete the row?</source>
-        <translation>Soll die Zeile wirklich gelöscht werden?</translation>
-    </message>
-    <message>
         <source>The rows could not be counted: %1</source>
         <translation>Die Zeilen konnten nicht gezählt werden: %1</translation>
     </message>
@@ -462,28 +485,8 @@
         <translation>Die Zeilen %1 der Bedingung schließen zusammen jede Zeile aus: ohne sie liefert die Anweisung Zeilen.</translation>
     </message>
     <message>
-        <source>No bracket</source>
-        <translation>Keine Klammer</translation>
-    </message>
-    <message>
         <source>Close the query and drop its condition?</source>
         <translation>Die Abfrage schließen und ihre Bedingung verwerfen?</translation>
-    </message>
-    <message>
-        <source>Row %1 of the condition (empty).</source>
-        <translation>Zeile %1 der Bedingung (leer).</translation>
-    </message>
-    <message>
-        <source>Row %1 of the condition: %2</source>
-        <translation>Zeile %1 der Bedingung: %2</translation>
-    </message>
-    <message>
-        <source>A number takes digits, one &quot;.&quot; and a leading &quot;-&quot; (at most %1 digits before the point and %2 after it).</source>
-        <translation>Eine Zahl nimmt Ziffern, einen &quot;.&quot; und ein führendes &quot;-&quot; (höchstens %1 Stellen vor dem Punkt und %2 danach).</translation>
-    </message>
-    <message>
-        <source>Arrow keys move, Enter or a double click takes the day, Escape keeps the value.</source>
-        <translation>Pfeiltasten bewegen, Eingabe oder ein Doppelklick übernimmt den Tag, Escape behält den Wert.</translation>
     </message>
 </context>
 <context>

@@ -13,7 +13,6 @@
 //
 // Usage: bench_analysis [repetitions]   (default 500; the median time is reported)
 
-#include "analysis/hostfilters.h"
 #include "platform/ado/connectionstatistics.h"
 #include "analysis/queryrun.h"
 #include "analysis/columnfilters.h"
@@ -134,8 +133,8 @@ bool analyse(const std::shared_ptr<ado::Connection> &connection, const Workload 
     if (!splitSql(*connection, statement, catalog, tables)) {
         return false;
     }
-    hostFilterList() = workload.filters;
-    if (!prepareFilters(*connection, hostFilterList(), catalog)) {
+    QStringList filters = workload.filters;
+    if (!prepareFilters(*connection, filters, catalog)) {
         return false;
     }
     state.fieldCatalog = catalog;

@@ -8,7 +8,6 @@
 //
 // Usage: bench_picker [rows] [distinct values]   (defaults 1000000 and 100000)
 
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "dialog/frmcondora.h"
 #include "dialog/frmgetvalue.h"

@@ -5,6 +5,7 @@ int runValueReadingTests(int argc, char **argv);
 int runConditionComposerTests(int argc, char **argv);
 int runConditionValidatorTests(int argc, char **argv);
 int runConditionDatabaseTests(int argc, char **argv);
+int runConditionTermTests(int argc, char **argv);
 
 int main(int argc, char *argv[])
 {
@@ -19,5 +20,6 @@ int main(int argc, char *argv[])
     failures += runConditionComposerTests(argc, argv);
     failures += runConditionValidatorTests(argc, argv);
     failures += runConditionDatabaseTests(argc, argv);
+    failures += runConditionTermTests(argc, argv);
     return failures;
 }

@@ -2,7 +2,6 @@
 #include "platform/ado/connectionstatistics.h"
 #include "support/testmain.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "analysis/statementtools.h"
 #include "control/condora.h"
@@ -23,6 +22,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -54,13 +54,12 @@ struct DialogStandIn
         condora::setQueryDialogFunction([this](const condora::QueryRun &run) {
             ++calls;
             baseSqlSeen = run.baseSql;
-            filtersSeen = condora::hostFilterList();
+            filtersSeen = run.filters;
             catalogSeen = run.fieldCatalog;
             styleSeen = run.style;
             if (run.connection) {
                 condora::ado::resetStatementCount(*run.connection);
             }
-            condora::hostFilterList() = QStringList{QString()};
             if (failure) {
                 throw *failure;
             }
@@ -110,7 +109,6 @@ private:
 private Q_SLOTS:
     void init()
     {
-        condora::hostFilterList().clear();
         m_ui = std::make_unique<condora::RecordingUserInteraction>();
         m_db = std::make_unique<condora::test::SqliteFile>(condora::test::sampleSchema());
         m_dialog = DialogStandIn();
@@ -122,7 +120,6 @@ private Q_SLOTS:
         condora::setQueryDialogFunction(nullptr);
         m_ui.reset();
         m_db.reset();
-        condora::hostFilterList().clear();
         QVERIFY(QApplication::topLevelWidgets().isEmpty());
     }
 
@@ -277,17 +274,38 @@ private Q_SLOTS:
         auto control = newControl(u"   "_s);
         const QStringList filters{QString(), QString(), QString(), u"GenderID<>3"_s, QString()};
         control->SetFilterCondition(filters);
+        // Another control's filters and runs leave this control's alone.
+        auto other = newControl();
+        other->SetFilterCondition({QString(), u"CustomerID<>'X'"_s});
+        other->GetQuerySql();
+        QCOMPARE(m_dialog.filtersSeen, (QStringList{QString(), u" where CustomerID<>'X'"_s}));
+        // A run that ends before its dialog keeps them.
         control->GetQuerySql();
-        QCOMPARE(condora::hostFilterList(), filters);
+        QCOMPARE(m_dialog.calls, 1);
 
         control->setSqlInput(customerSql);
         control->GetQuerySql();
-        QCOMPARE(m_dialog.calls, 1);
-        QCOMPARE(m_dialog.filtersSeen.value(3), u" where GenderID<>3"_s);
-        QCOMPARE(condora::hostFilterList(), QStringList{QString()});
-
+        QCOMPARE(m_dialog.calls, 2);
+        QCOMPARE(m_dialog.filtersSeen, (QStringList{QString(), QString(), QString(), u" where GenderID<>3"_s, QString()}));
+        QCOMPARE(m_dialog.catalogSeen.value(3).filterClause, u" where GenderID<>3"_s);
+        // The closed dialog consumed them; so does setting none.
+        control->GetQuerySql();
+        QCOMPARE(m_dialog.filtersSeen, QStringList{QString()});
+        control->SetFilterCondition(filters);
         QCOMPARE(control->SetFilterCondition({}), QString());
-        QCOMPARE(condora::hostFilterList(), QStringList{QString()});
+        control->GetQuerySql();
+        QCOMPARE(m_dialog.filtersSeen, QStringList{QString()});
+    }
+
+    void constructingLeavesTheMessageCaption()
+    {
+        condora::UserInteraction::setDefaultCaption(u"Host"_s);
+        const auto resetCaption = qScopeGuard([] { condora::UserInteraction::setDefaultCaption(QString()); });
+        auto control = newControl();
+        QCOMPARE(condora::UserInteraction::defaultCaption(), u"Host"_s);
+        control->SetFilterCondition({QString(), u"nonsense((("_s});
+        control->GetQuerySql();
+        QCOMPARE(m_ui->shownCaptions(), QStringList{u"Host"_s});
     }
 
     void withoutConnectionNoDialogOpens()
@@ -431,7 +449,10 @@ private Q_SLOTS:
         QVERIFY(QMetaObject::invokeMethod(control.get(), "SetFilterCondition", Q_RETURN_ARG(QString, empty),
                                           Q_ARG(QStringList, filters)));
         QCOMPARE(empty, QString());
-        QCOMPARE(condora::hostFilterList(), (QStringList{QString(), u"x"_s}));
+        const int calls = m_dialog.calls;
+        control->GetQuerySql();
+        QCOMPARE(m_dialog.calls, calls);
+        QVERIFY(m_ui->texts().constLast().startsWith(u"No.1 filter condition is incorrect!"_s));
     }
 
     void everySetterNotifies()

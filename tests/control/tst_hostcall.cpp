@@ -6,7 +6,6 @@
 #include "support/testdatabases.h"
 #include "support/testmain.h"
 
-#include "analysis/hostfilters.h"
 #include "condition/conditionjson.h"
 #include "control/condora.h"
 #include "control/querydialoghook.h"
@@ -71,7 +70,6 @@ private:
 
 void TestHostCall::init()
 {
-    condora::hostFilterList().clear();
     m_db = std::make_unique<condora::test::SqliteFile>(QStringList{
         u"CREATE TABLE emp (id INTEGER, name VARCHAR(40))"_s,
         u"INSERT INTO emp VALUES (1, 'Smith')"_s,
@@ -99,7 +97,6 @@ void TestHostCall::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_ui.reset();
     m_db.reset();
-    condora::hostFilterList().clear();
     condora::setQueryDialogFunction({});
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
@@ -234,6 +231,7 @@ void TestHostCall::openIsWindowModal()
     control->setSqlInput(Input);
     QSignalSpy closed(control, &Condora::queryClosed);
     QSignalSpy finished(control, &Condora::queryFinished);
+    control->SetFilterCondition({QString(), QString(), u"name <> 'x'"_s});
 
     control->open();
     // Back at once, with the dialog open over the control's window only.
@@ -260,6 +258,16 @@ void TestHostCall::openIsWindowModal()
         QCOMPARE(rows, control->GetConditionRows());
     }
     QVERIFY(!control->lastError().isValid());
+
+    // The closed dialog consumed the host's filters: the next run has none.
+    QStringList filtersSeen{u"unset"_s};
+    condora::setQueryDialogFunction([&filtersSeen](const condora::QueryRun &run) {
+        filtersSeen = run.filters;
+        return QString();
+    });
+    control->GetQuerySql();
+    condora::setQueryDialogFunction(nullptr);
+    QCOMPARE(filtersSeen, QStringList{QString()});
 
     // The run is over: the next one starts (and ends before its dialog, at once).
     control->setSqlInput(QString());

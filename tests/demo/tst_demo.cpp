@@ -2,7 +2,6 @@
 #include "platform/ado/connectionstatistics.h"
 #include "support/testmain.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "control/condora.h"
 #include "demo/ccurfunction.h"
@@ -198,7 +197,6 @@ void TestDemo::cleanup()
 {
     closeModals();
     m_ui.reset();
-    hostFilterList().clear();
     QTRY_VERIFY2(QApplication::topLevelWidgets().isEmpty(),
                  qPrintable(QStringLiteral("%1 top-level widgets left").arg(QApplication::topLevelWidgets().size())));
 }
@@ -764,8 +762,6 @@ void TestDemo::getRecordsetCancelled()
     QCOMPARE(gridCells(*grid), before);
     // Nothing composed was executed.
     QVERIFY(!condora::ado::lastStatement(*form->connection()).contains(u" where  "_s));
-    // The dialog consumed the host's filter.
-    QCOMPARE(hostFilterList(), QStringList{QString()});
 }
 
 // MSGridShowInfo --------------------------------------------------------------------------------------

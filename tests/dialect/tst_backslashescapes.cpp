@@ -1,7 +1,6 @@
 #include "support/testdatabases.h"
 #include "support/testmain.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "analysis/databasekind.h"
 #include "condition/conditioncomposer.h"
@@ -54,7 +53,6 @@ private:
 
 void TestBackslashEscapes::init()
 {
-    hostFilterList().clear();
 }
 
 void TestBackslashEscapes::dbmsNames_data()

@@ -8,7 +8,6 @@
 
 #include "../dialog/dialogdriver.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/databasekind.h"
 #include "platform/dialogstyle.h"
 #include "platform/ado/connection.h"

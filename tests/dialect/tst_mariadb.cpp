@@ -9,7 +9,6 @@
 
 #include "../dialog/dialogdriver.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "analysis/databasekind.h"
 #include "condition/conditioncomposer.h"

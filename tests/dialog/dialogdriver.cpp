@@ -1,5 +1,6 @@
 #include "dialogdriver.h"
 
+#include "dialog/conditioneditor.h"
 #include "dialog/twipsgeometry.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/twips.h"
@@ -110,7 +111,13 @@ bool enterRow(QWidget *dialog, int row, const QString &column, const QString &op
 
 QRect twipsRect(const QWidget *widget)
 {
-    return condora::twipsgeometry::twipsGeometry(widget);
+    // The grid and its editors lie in the condition editor, which lies where the grid is.
+    QRect rect = condora::twipsgeometry::twipsGeometry(widget);
+    for (const QWidget *p = widget->parentWidget(); qobject_cast<const condora::ConditionEditor *>(p);
+         p = p->parentWidget()) {
+        rect.translate(condora::twipsgeometry::twipsGeometry(p).topLeft());
+    }
+    return rect;
 }
 
 int pixels(int twips)

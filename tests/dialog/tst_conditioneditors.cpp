@@ -5,7 +5,6 @@
 
 #include "dialogdriver.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "condition/valuereading.h"
 #include "dialog/frmcondora.h"

@@ -2,7 +2,6 @@
 
 #include "dialogdriver.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "dialog/frmcondora.h"
 #include "platform/ado/connection.h"
@@ -27,7 +26,6 @@ void TestDialog::initTestCase()
 
 void TestDialog::init()
 {
-    hostFilterList().clear();
     m_ui = std::make_unique<RecordingUserInteraction>();
     m_scope = std::make_unique<QObject>();
     // The watchdog: a test that fails inside a callback of a modal loop must not hang the run.
@@ -49,7 +47,6 @@ void TestDialog::cleanup()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     m_ui.reset();
     m_run = QueryRun();
-    hostFilterList().clear();
     m_db.reset();
     QStringList open;
     for (const QWidget *widget : QApplication::topLevelWidgets()) {

@@ -4,7 +4,6 @@
 
 #include "dialogdriver.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "dialog/frmcondora.h"
 #include "dialog/numerickeyfilter.h"

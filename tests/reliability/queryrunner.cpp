@@ -2,7 +2,6 @@
 
 #include "../dialog/dialogdriver.h"
 
-#include "analysis/hostfilters.h"
 #include "analysis/queryrun.h"
 #include "platform/dialogstyle.h"
 #include "control/condora.h"
@@ -157,7 +156,6 @@ QStringList pickListedValue(QWidget *dialog, int row, int entry)
 
 void beginTestRun(std::unique_ptr<RecordingUi> &ui, std::unique_ptr<QObject> &scope)
 {
-    condora::hostFilterList().clear();
     ui = std::make_unique<RecordingUi>();
     scope = std::make_unique<QObject>();
     auto *watchdog = new QTimer(scope.get());
@@ -175,7 +173,6 @@ QStringList endTestRun(std::unique_ptr<RecordingUi> &ui, std::unique_ptr<QObject
     dialogtest::closeAllDialogs();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ui.reset();
-    condora::hostFilterList().clear();
     return openWindows();
 }
 

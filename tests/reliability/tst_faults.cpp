@@ -9,7 +9,6 @@
 
 #include "../dialog/dialogdriver.h"
 
-#include "analysis/hostfilters.h"
 #include "platform/dialogstyle.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"

@@ -1,8 +1,9 @@
-// The condition grid MFGQuery of the query dialog and its floating editors: the drop-down
-// list comItem for the bracket, Column, Operator and Logical cells, and the Value editor
-// txtValue with its ".." button.
+// The condition editor: the grid MFGQuery with the condition rows, its floating editors (the
+// drop-down list comItem for the bracket, Column, Operator and Logical cells, and the Value
+// editor txtValue with its ".." button) and the composition of the rows. Keyboard use is in
+// conditioneditorkeys.cpp, the row commands, value entry and undo in conditioneditorrows.cpp.
 
-#include "dialog/frmcondora.h"
+#include "dialog/conditioneditor.h"
 
 #include "condition/conditioncomposer.h"
 #include "condition/conditionoperator.h"
@@ -18,15 +19,22 @@
 
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScopeGuard>
+#include <QTableView>
+
+#include <cmath>
+#include <limits>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
 namespace condora {
 
+using errortraps::ignoreErrors;
 using errortraps::reportErrors;
 using twipsgeometry::setTwipsGeometry;
 using twipsgeometry::twipsGeometry;
@@ -51,7 +59,203 @@ bool isBlank(const QString &text)
 
 } // namespace
 
-int frmCondora::comItemHeight() const
+ConditionEditor::ConditionEditor(const QueryRun &run, QWidget *parent)
+    : QWidget(parent)
+    , m_run(run)
+{
+    setObjectName(u"conditionEditor"_s);
+    createControls();
+}
+
+ConditionEditor::~ConditionEditor() = default;
+
+void ConditionEditor::createControls()
+{
+    m_grid = new FlexGrid(this);
+    m_grid->setObjectName(u"MFGQuery"_s);
+    QFont gridFont(u"MS Sans Serif"_s);
+    gridFont.setPointSizeF(8.25);
+    m_grid->setFont(gridFont);
+    m_grid->setToolTipText(tr("The row in green will be used."));
+    m_grid->setTextElided(true);
+
+    m_txtValue = new QLineEdit(this);
+    m_txtValue->setObjectName(u"txtValue"_s);
+    // A value of any length reaches the condition whole (a line edit keeps 32767 characters
+    // unless told otherwise, and would cut a pasted value without a word).
+    m_txtValue->setMaxLength(std::numeric_limits<int>::max());
+    setTwipsGeometry(m_txtValue, QRect(2580, 3660, 1455, 270));
+    m_txtValue->hide();
+    m_txtValue->installEventFilter(this);
+
+    m_comItem = new QComboBox(this);
+    m_comItem->setObjectName(u"comItem"_s);
+    m_comItem->setEditable(false);
+    setTwipsGeometry(m_comItem, QRect(4320, 3600, 1455, 300));
+    m_comItem->hide();
+    m_comItem->installEventFilter(this);
+
+    m_cmdGetValue = new QPushButton(u".."_s, this);
+    m_cmdGetValue->setObjectName(u"cmdGetValue"_s);
+    // Enter in the Value editor must not press a button.
+    m_cmdGetValue->setAutoDefault(false);
+    m_cmdGetValue->setDefault(false);
+    setTwipsGeometry(m_cmdGetValue, QRect(5820, 3600, 315, 315));
+    m_cmdGetValue->setToolTip(tr("Get value"));
+    m_cmdGetValue->hide();
+
+    // The floating editors lie over the grid.
+    m_comItem->raise();
+    m_txtValue->raise();
+    m_cmdGetValue->raise();
+
+    connect(m_cmdGetValue, &QPushButton::clicked, this, &ConditionEditor::onGetValue);
+    connect(m_comItem, &QComboBox::activated, this, &ConditionEditor::onListPicked);
+    connect(m_comItem, &QComboBox::activated, this, [this] {
+        // One Enter in a drop-down opened from the keyboard picks and leaves the cell.
+        if (std::exchange(m_popupByKeyboard, false) && m_comItem->isVisible()) {
+            closeEditor();
+        }
+    });
+    m_cmdGetValue->installEventFilter(this);
+    connect(m_txtValue, &QLineEdit::textChanged, this, &ConditionEditor::onValueTextChanged);
+    connect(m_grid, &FlexGrid::MouseUp, this, &ConditionEditor::onGridMouseUp);
+    m_grid->view()->installEventFilter(this);
+    nameControls();
+    connect(m_grid, &FlexGrid::Scroll, this, &ConditionEditor::hideEditors);
+}
+
+void ConditionEditor::load()
+{
+    m_curRow = 1;
+    m_curCol = 0;
+    iniValue();
+    iniQueryGrid();
+}
+
+void ConditionEditor::fitToFonts()
+{
+    // What the user types in a cell looks as it will in the cell.
+    for (QWidget *editor : std::initializer_list<QWidget *>{m_comItem, m_txtValue, m_cmdGetValue}) {
+        editor->setFont(m_grid->Font());
+    }
+}
+
+void ConditionEditor::startEditing()
+{
+    reportErrors([this] {
+        m_grid->setRowHeight(0, comItemHeight());
+        m_grid->setRowHeight(1, comItemHeight());
+    });
+    // The grid's current cell starts where the editing state does (row 1, column 0), not on
+    // the header cell that the header formatting left current.
+    ignoreErrors([this] {
+        m_grid->setRow(m_curRow);
+        m_grid->setCol(m_curCol);
+    });
+    m_suppressValueSync = false;
+    m_history = {conditionRows()};
+    m_historyPos = 0;
+}
+
+void ConditionEditor::place(const QRect &twips)
+{
+    setTwipsGeometry(this, twips);
+    setTwipsGeometry(m_grid, QRect(0, 0, twips.width(), twips.height()));
+    ignoreErrors([this] { sizeColumns(); });
+    ignoreErrors([this] { placeEditors(); });
+}
+
+void ConditionEditor::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // place() sizes the grid with the editor; resized by other means, the grid still fills it.
+    if (m_grid->size() != size()) {
+        m_grid->resize(size());
+    }
+}
+
+void ConditionEditor::sizeColumns()
+{
+    reportErrors([this] {
+        double total = 0;
+        for (int j = 1; j <= 7; ++j) {
+            total += m_colWidths.value(j);
+        }
+        if (total <= 0) {
+            return;
+        }
+        const double room = std::nearbyint(double(twipsGeometry(m_grid).width()) - 435.0);
+        for (int j = 1; j <= 7; ++j) {
+            // nearbyint rounds halves to even in the default rounding mode.
+            m_grid->setColWidth(j - 1, int(std::nearbyint(m_colWidths.value(j) / total * room)));
+        }
+    });
+}
+
+void ConditionEditor::setTabOrderAfter(QWidget *previous)
+{
+    QWidget::setTabOrder(previous, m_txtValue);
+    QWidget::setTabOrder(m_txtValue, m_comItem);
+    QWidget::setTabOrder(m_comItem, m_cmdGetValue);
+    QWidget::setTabOrder(m_cmdGetValue, m_grid);
+}
+
+void ConditionEditor::selectCells(int row, int firstCol, int lastCol)
+{
+    m_grid->setRow(row);
+    m_grid->setRowSel(row);
+    m_grid->setCol(firstCol);
+    m_grid->setColSel(lastCol);
+}
+
+bool ConditionEditor::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress) {
+        auto *keyEvent = static_cast<QKeyEvent *>(event);
+        if ((watched == m_grid->view() || watched == m_comItem || watched == m_txtValue) && undoRedoKey(keyEvent)) {
+            return true;
+        }
+        if (watched == m_cmdGetValue
+            && (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter)) {
+            // Reached by Enter from a number value: Enter goes on to the next cell.
+            closeEditor();
+            stepCell(true);
+            return true;
+        }
+        if ((watched == m_grid->view() && gridKeyPress(keyEvent)) || (watched == m_comItem && listKeyPress(keyEvent))
+            || (watched == m_txtValue && valueEditorKeyPress(keyEvent))) {
+            return true;
+        }
+    }
+    if (watched == m_comItem && event->type() == QEvent::FocusIn && !m_inEditCell) {
+        listFocusStep();
+        return false;
+    }
+    if (watched == m_txtValue && event->type() == QEvent::FocusIn && !m_inEditCell) {
+        valueFocusStep();
+        return false;
+    }
+    if (watched == m_txtValue && event->type() == QEvent::KeyPress) {
+        const auto *keyEvent = static_cast<QKeyEvent *>(event);
+        int key = 0;
+        if (keyEvent->key() == Qt::Key_Return || keyEvent->key() == Qt::Key_Enter) {
+            key = 13;
+        } else if (keyEvent->key() == Qt::Key_Backspace) {
+            key = 8;
+        } else if (!keyEvent->text().isEmpty()
+                   && (keyEvent->text().at(0).unicode() >= 0x20
+                       || keyEvent->modifiers().testFlag(Qt::ControlModifier))) {
+            key = keyEvent->text().at(0).unicode();
+        } else {
+            return false; // not a character keystroke: editing keys pass unfiltered
+        }
+        return !valueKeystroke(key);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+int ConditionEditor::comItemHeight() const
 {
     // The design height, or what the fonts ask for when they need more: a row's text with its
     // padding (the header's titles are bold, at 10 points), and each editor at its own size.
@@ -63,7 +267,7 @@ int frmCondora::comItemHeight() const
     return std::max(DesignRowHeight, twips::fromPixels(std::max(text, editors)));
 }
 
-ConditionRows frmCondora::conditionRows() const
+ConditionRows ConditionEditor::conditionRows() const
 {
     ConditionRows rows;
     for (int r = 1; r < m_grid->Rows(); ++r) {
@@ -76,13 +280,13 @@ ConditionRows frmCondora::conditionRows() const
     return rows;
 }
 
-TypeClass frmCondora::rowTypeClass(int row) const
+TypeClass ConditionEditor::rowTypeClass(int row) const
 {
     const QString colIndex = m_grid->TextMatrix(row, ConditionCol::ColIndex);
     return isBlank(colIndex) ? TypeClass::None : catalogEntryFor(m_run.fieldCatalog, colIndex).typeClass;
 }
 
-void frmCondora::recompose()
+void ConditionEditor::recompose()
 {
     // A failure is reported by the caller's trap and leaves the statement and the preview as
     // they were.
@@ -96,12 +300,10 @@ void frmCondora::recompose()
             }
         }
     }
-    m_resultSql = composed.statement;
-    m_refusal = composed.refusal;
-    m_txtCondition->setPlainText(composed.condition);
+    Q_EMIT this->composed(composed);
 }
 
-void frmCondora::iniQueryGrid()
+void ConditionEditor::iniQueryGrid()
 {
     reportErrors([this] {
         // The header row, the seven columns and their alignments in one; each title keeps its
@@ -119,21 +321,21 @@ void frmCondora::iniQueryGrid()
     });
 }
 
-void frmCondora::iniValue()
+void ConditionEditor::iniValue()
 {
     m_logicalList = {QString(), u" And "_s, u" Or"_s};
     m_leftBracketList = {QString(), u"("_s, QString()};
     m_rightBracketList = {QString(), u")"_s, QString()};
 }
 
-void frmCondora::onGridMouseUp(int button, int /*shift*/, int /*x*/, int /*y*/)
+void ConditionEditor::onGridMouseUp(int button, int /*shift*/, int /*x*/, int /*y*/)
 {
     if (button != 2) {
         editCell();
     }
 }
 
-void frmCondora::editCell()
+void ConditionEditor::editCell()
 {
     reportErrors([this] {
         m_inEditCell = true;
@@ -204,7 +406,7 @@ void frmCondora::editCell()
     });
 }
 
-void frmCondora::placeEditors()
+void ConditionEditor::placeEditors()
 {
     const int height = comItemHeight();
     m_grid->setRowHeight(m_grid->RowSel(), height);
@@ -222,14 +424,14 @@ void frmCondora::placeEditors()
     setTwipsGeometry(m_cmdGetValue, QRect(left + valueWidth, top, buttonWidth, height));
 }
 
-void frmCondora::hideEditors()
+void ConditionEditor::hideEditors()
 {
     m_comItem->hide();
     m_txtValue->hide();
     m_cmdGetValue->hide();
 }
 
-void frmCondora::loadColumnList()
+void ConditionEditor::loadColumnList()
 {
     m_comItem->clear();
     reportErrors([this] {
@@ -243,7 +445,7 @@ void frmCondora::loadColumnList()
     });
 }
 
-void frmCondora::loadOperatorList(TypeClass typeClass)
+void ConditionEditor::loadOperatorList(TypeClass typeClass)
 {
     m_comItem->clear();
     reportErrors([&] {
@@ -254,7 +456,7 @@ void frmCondora::loadOperatorList(TypeClass typeClass)
     });
 }
 
-void frmCondora::loadOperatorsForColumn(const QString &colIndexText)
+void ConditionEditor::loadOperatorsForColumn(const QString &colIndexText)
 {
     reportErrors([&] {
         if (colIndexText.isEmpty()) {
@@ -265,7 +467,7 @@ void frmCondora::loadOperatorsForColumn(const QString &colIndexText)
     });
 }
 
-void frmCondora::loadFixedList(const QStringList &entries)
+void ConditionEditor::loadFixedList(const QStringList &entries)
 {
     m_comItem->clear();
     reportErrors([&] {
@@ -276,7 +478,7 @@ void frmCondora::loadFixedList(const QStringList &entries)
     });
 }
 
-void frmCondora::addListEntry(const QString &cellText)
+void ConditionEditor::addListEntry(const QString &cellText)
 {
     // The entry shows no blanks, so that a typed letter finds it and a screen reader reads it
     // plainly; its cell gets the word as it always did.
@@ -290,22 +492,22 @@ void frmCondora::addListEntry(const QString &cellText)
     }
 }
 
-void frmCondora::loadLogicalList()
+void ConditionEditor::loadLogicalList()
 {
     loadFixedList(m_logicalList);
 }
 
-void frmCondora::loadLeftBracketList()
+void ConditionEditor::loadLeftBracketList()
 {
     loadFixedList(m_leftBracketList);
 }
 
-void frmCondora::loadRightBracketList()
+void ConditionEditor::loadRightBracketList()
 {
     loadFixedList(m_rightBracketList);
 }
 
-void frmCondora::listFocusStep()
+void ConditionEditor::listFocusStep()
 {
     reportErrors([this] {
         if (m_curCol == ConditionCol::Column) {
@@ -321,12 +523,12 @@ void frmCondora::listFocusStep()
     });
 }
 
-void frmCondora::valueFocusStep()
+void ConditionEditor::valueFocusStep()
 {
     reportErrors([this] { m_txtValue->setText(m_grid->TextMatrix(m_curRow, m_curCol)); });
 }
 
-void frmCondora::onValueTextChanged(const QString &text)
+void ConditionEditor::onValueTextChanged(const QString &text)
 {
     reportErrors([&] {
         if (!m_suppressValueSync) {
@@ -339,7 +541,7 @@ void frmCondora::onValueTextChanged(const QString &text)
     });
 }
 
-void frmCondora::onListPicked(int index)
+void ConditionEditor::onListPicked(int index)
 {
     reportErrors([&] {
         if (index < 0) {
@@ -359,7 +561,7 @@ void frmCondora::onListPicked(int index)
     });
 }
 
-void frmCondora::markRow(int row)
+void ConditionEditor::markRow(int row)
 {
     const bool used = !isBlank(m_grid->TextMatrix(row, ConditionCol::Column))
                       && !isBlank(m_grid->TextMatrix(row, ConditionCol::Operator));
@@ -384,7 +586,7 @@ void frmCondora::markRow(int row)
     m_grid->setRowMark(row, used ? tr("used in the condition") : QString());
 }
 
-void frmCondora::refreshValueLock()
+void ConditionEditor::refreshValueLock()
 {
     reportErrors([this] {
         bool locked = false;

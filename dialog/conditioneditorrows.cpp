@@ -1,7 +1,8 @@
-// Row commands and value entry of the query dialog: Add, Delete, the ".." button that opens
-// the value picker, and the numeric key filter of the Value editor.
+// Row commands, undo and value entry of the condition editor: adding and deleting rows, the
+// ".." button that opens the value picker (or the calendar), and the numeric key filter of the
+// Value editor.
 
-#include "dialog/frmcondora.h"
+#include "dialog/conditioneditor.h"
 
 #include "analysis/errorreport.h"
 #include "analysis/statementtools.h"
@@ -65,7 +66,7 @@ void resetGridRows(FlexGrid &grid)
     });
 }
 
-void frmCondora::setConditionRows(const ConditionRows &rows)
+void ConditionEditor::setConditionRows(const ConditionRows &rows)
 {
     reportErrors([&] {
         m_grid->setRows(int(std::max<qsizetype>(rows.size(), 1)) + 1);
@@ -87,7 +88,7 @@ void frmCondora::setConditionRows(const ConditionRows &rows)
     });
 }
 
-void frmCondora::rememberRows(int typingRow)
+void ConditionEditor::rememberRows(int typingRow)
 {
     if (m_restoring) {
         return;
@@ -111,7 +112,7 @@ void frmCondora::rememberRows(int typingRow)
     m_typingRow = typingRow;
 }
 
-void frmCondora::restoreRows(const ConditionRows &rows)
+void ConditionEditor::restoreRows(const ConditionRows &rows)
 {
     const QScopedValueRollback restoring(m_restoring, true);
     hideEditors();
@@ -124,7 +125,7 @@ void frmCondora::restoreRows(const ConditionRows &rows)
     m_grid->setFocus(Qt::OtherFocusReason);
 }
 
-void frmCondora::undo()
+void ConditionEditor::undo()
 {
     if (m_acting || !canUndo()) {
         return;
@@ -133,7 +134,7 @@ void frmCondora::undo()
     restoreRows(m_history.at(m_historyPos));
 }
 
-void frmCondora::redo()
+void ConditionEditor::redo()
 {
     if (m_acting || !canRedo()) {
         return;
@@ -142,21 +143,27 @@ void frmCondora::redo()
     restoreRows(m_history.at(m_historyPos));
 }
 
-MessageAnswer frmCondora::say(const QString &text, MessageButtons buttons, MessageIcon icon,
-                              MessageDefault defaultButton, const QString &detail)
+MessageAnswer runMessage(const QueryRun &run, const QString &text, MessageButtons buttons, MessageIcon icon,
+                         MessageDefault defaultButton, const QString &detail)
 {
     MessageRequest request;
     request.text = text;
     request.buttons = buttons;
     request.icon = icon;
     request.defaultButton = defaultButton;
-    request.caption = m_run.title;
-    request.explicitCaption = !m_run.title.isEmpty();
+    request.caption = run.title;
+    request.explicitCaption = !run.title.isEmpty();
     request.detail = detail;
     return UserInteraction::instance().messageBox(request);
 }
 
-QString frmCondora::rowDetail(int row) const
+MessageAnswer ConditionEditor::say(const QString &text, MessageButtons buttons, MessageIcon icon,
+                                   MessageDefault defaultButton, const QString &detail)
+{
+    return runMessage(m_run, text, buttons, icon, defaultButton, detail);
+}
+
+QString ConditionEditor::rowDetail(int row) const
 {
     QStringList cells;
     for (int col = ConditionCol::OpenBracket; col <= ConditionCol::Logical; ++col) {
@@ -169,9 +176,8 @@ QString frmCondora::rowDetail(int row) const
                            : tr("Row %1 of the condition: %2").arg(row).arg(cells.join(u' '));
 }
 
-void frmCondora::onAdd()
+void ConditionEditor::addRow(bool byKeyboard)
 {
-    const bool byKeyboard = std::exchange(m_addByKeyboard, false);
     if (m_acting) {
         return;
     }
@@ -197,7 +203,7 @@ void frmCondora::onAdd()
     });
 }
 
-void frmCondora::onDelete()
+void ConditionEditor::deleteRow()
 {
     if (m_acting) {
         return;
@@ -226,7 +232,7 @@ void frmCondora::onDelete()
     });
 }
 
-void frmCondora::onGetValue()
+void ConditionEditor::onGetValue()
 {
     if (m_acting) {
         return;
@@ -237,7 +243,7 @@ void frmCondora::onGetValue()
     reportErrors([this] {
         using namespace twipsgeometry;
         const int r = m_grid->Row();
-        if (text::trim(m_grid->TextMatrix(r, 1)).isEmpty()) {
+        if (text::trim(m_grid->TextMatrix(r, ConditionCol::Column)).isEmpty()) {
             return;
         }
         if (m_run.dateEditor && rowTypeClass(r) == TypeClass::Date) {
@@ -246,13 +252,15 @@ void frmCondora::onGetValue()
         }
 
         // On the heap and watched, like every dialog here: nothing may delete it twice.
-        const QPointer<frmGetValue> owned = new frmGetValue(m_run, this);
+        QWidget *dialog = window();
+        const QPointer<frmGetValue> owned = new frmGetValue(m_run, dialog);
         const auto discard = qScopeGuard([&owned] { delete owned.data(); });
         frmGetValue &picker = *owned;
-        const QRect button = twipsGeometry(m_cmdGetValue);
-        const int dialogLeft = windowLeft(this);
-        const int dialogTop = windowTop(this);
-        const int dialogHeight = windowHeight(this);
+        // The button's place in the window: the editor lies where the grid is.
+        const QRect button = twipsGeometry(m_cmdGetValue).translated(twipsGeometry(this).topLeft());
+        const int dialogLeft = windowLeft(dialog);
+        const int dialogTop = windowTop(dialog);
+        const int dialogHeight = windowHeight(dialog);
         const int pickerHeight = windowHeight(&picker);
         const int pickerLeft = dialogLeft + button.left();
         const int top = dialogTop + button.top();
@@ -265,8 +273,8 @@ void frmCondora::onGetValue()
         }
         moveWindow(&picker, pickerLeft, pickerTop);
 
-        picker.setHeadTitle(m_grid->TextMatrix(r, 1));
-        picker.setP_colIndex(m_grid->TextMatrix(r, 6));
+        picker.setHeadTitle(m_grid->TextMatrix(r, ConditionCol::Column));
+        picker.setP_colIndex(m_grid->TextMatrix(r, ConditionCol::ColIndex));
         offerNarrowing(picker, r);
         const std::optional<ConditionOperator> op = operatorOfCell(m_grid->TextMatrix(r, ConditionCol::Operator));
         const bool several = op == ConditionOperator::In || op == ConditionOperator::NotIn;
@@ -301,10 +309,10 @@ void frmCondora::onGetValue()
     });
 }
 
-void frmCondora::pickDate()
+void ConditionEditor::pickDate()
 {
     // On the heap and watched, like every dialog here.
-    const QPointer<QDialog> owned = new QDialog(this);
+    const QPointer<QDialog> owned = new QDialog(window());
     const auto discard = qScopeGuard([&owned] { delete owned.data(); });
     QDialog &popup = *owned;
     popup.setObjectName(u"dlgDate"_s);
@@ -331,7 +339,7 @@ void frmCondora::pickDate()
     m_txtValue->setText(calendar->selectedDate().toString(Qt::ISODate) + rest);
 }
 
-void frmCondora::offerNarrowing(frmGetValue &picker, int row)
+void ConditionEditor::offerNarrowing(frmGetValue &picker, int row)
 {
     // The other used rows, composed as OK would compose them with this row left out; offered
     // only when there are some, the picked column's name is unique in the statement's result,
@@ -355,7 +363,7 @@ void frmCondora::offerNarrowing(frmGetValue &picker, int row)
     }
 }
 
-QString frmCondora::refusedKeyText()
+QString ConditionEditor::refusedKeyText()
 {
     return tr("A number takes digits, one \".\" and a leading \"-\" (at most %1 digits before the point and %2 "
               "after it).")
@@ -363,11 +371,11 @@ QString frmCondora::refusedKeyText()
         .arg(NumberDecimals);
 }
 
-bool frmCondora::valueKeystroke(int key)
+bool ConditionEditor::valueKeystroke(int key)
 {
     // A colIndex that names no catalog entry is reported; the keystroke then goes through.
     reportErrors([&] {
-        if (!text::trim(m_grid->TextMatrix(m_curRow, 1)).isEmpty()
+        if (!text::trim(m_grid->TextMatrix(m_curRow, ConditionCol::Column)).isEmpty()
             && catalogEntryFor(m_run.fieldCatalog, m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex)).typeClass == TypeClass::Number) {
             // A list of numbers (between, in, not in) takes commas and blanks; the validator
             // reads each number.

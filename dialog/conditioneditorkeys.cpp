@@ -1,22 +1,19 @@
-// Keyboard use of the query dialog: moving through the condition grid, opening and closing
-// its editors, adding and deleting rows from the grid, and the names that assistive
-// technology reads for each control.
+// Keyboard use of the condition editor: moving through the grid, opening and closing its
+// editors, adding and deleting rows from the grid, and the names that assistive technology
+// reads for each of its controls.
 
-#include "dialog/frmcondora.h"
+#include "dialog/conditioneditor.h"
 
 #include "condition/conditionrow.h"
 #include "platform/flexgrid/flexgrid.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableView>
 
@@ -56,18 +53,18 @@ void forwardKey(QWidget *target, const QKeyEvent *event)
 
 } // namespace
 
-bool frmCondora::editorOpen() const
+bool ConditionEditor::editorOpen() const
 {
     return m_comItem->isVisible() || m_txtValue->isVisible();
 }
 
-void frmCondora::closeEditor()
+void ConditionEditor::closeEditor()
 {
     hideEditors();
     m_grid->setFocus(Qt::OtherFocusReason);
 }
 
-void frmCondora::cancelEditor()
+void ConditionEditor::cancelEditor()
 {
     if (m_txtValue->isVisible() && !m_txtValue->isReadOnly() && m_txtValue->text() != m_editOriginal) {
         m_txtValue->setText(m_editOriginal);
@@ -75,40 +72,7 @@ void frmCondora::cancelEditor()
     closeEditor();
 }
 
-void frmCondora::keyPressEvent(QKeyEvent *event)
-{
-    if (undoRedoKey(event)) {
-        event->accept();
-        return;
-    }
-    // Escape belongs to an open editor first; only then does it close the dialog, and not
-    // before the user agreed to drop the rows in use.
-    if (event->key() == Qt::Key_Escape && isPlain(event)) {
-        if (editorOpen()) {
-            cancelEditor();
-            event->accept();
-            return;
-        }
-        if (!confirmDiscard()) {
-            event->accept();
-            return;
-        }
-    }
-    QDialog::keyPressEvent(event);
-}
-
-bool frmCondora::confirmDiscard()
-{
-    const ConditionRows rows = conditionRows();
-    if (std::none_of(rows.cbegin(), rows.cend(), [](const ConditionRow &row) { return row.isUsed(); })) {
-        return true;
-    }
-    return say(tr("Close the query and drop its condition?"), MessageButtons::OkCancel, MessageIcon::Question,
-               MessageDefault::Second)
-           == MessageAnswer::Ok;
-}
-
-bool frmCondora::undoRedoKey(const QKeyEvent *event)
+bool ConditionEditor::undoRedoKey(const QKeyEvent *event)
 {
     const Qt::KeyboardModifiers modifiers = significant(event);
     if (event->key() == Qt::Key_Z && modifiers == Qt::ControlModifier) {
@@ -123,7 +87,7 @@ bool frmCondora::undoRedoKey(const QKeyEvent *event)
     return false;
 }
 
-bool frmCondora::typedChoice(const QString &text)
+bool ConditionEditor::typedChoice(const QString &text)
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     if (now - m_typedAt > QApplication::keyboardInputInterval()) {
@@ -170,7 +134,7 @@ bool frmCondora::typedChoice(const QString &text)
     return true;
 }
 
-bool frmCondora::stepCell(bool forward)
+bool ConditionEditor::stepCell(bool forward)
 {
     int row = m_grid->Row();
     int col = m_grid->Col() + (forward ? 1 : -1);
@@ -191,20 +155,19 @@ bool frmCondora::stepCell(bool forward)
     return true;
 }
 
-bool frmCondora::gridKeyPress(QKeyEvent *event)
+bool ConditionEditor::gridKeyPress(QKeyEvent *event)
 {
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = significant(event);
 
     if (key == Qt::Key_Insert && modifiers == Qt::NoModifier) {
-        m_addByKeyboard = true;
-        onAdd();
+        addRow(true);
         return true;
     }
     if (key == Qt::Key_Delete && modifiers == Qt::ControlModifier) {
         // The row to delete is the grid's current row, whether or not an editor was opened on it.
         m_curRow = m_grid->Row();
-        onDelete();
+        deleteRow();
         return true;
     }
     if (key == Qt::Key_Tab || key == Qt::Key_Backtab) {
@@ -260,7 +223,7 @@ bool frmCondora::gridKeyPress(QKeyEvent *event)
     return false;
 }
 
-bool frmCondora::listKeyPress(QKeyEvent *event)
+bool ConditionEditor::listKeyPress(QKeyEvent *event)
 {
     // Arrows only move through the list; Enter picks, so that Escape can still leave the cell
     // as it was.
@@ -282,8 +245,7 @@ bool frmCondora::listKeyPress(QKeyEvent *event)
     if (event->key() == Qt::Key_Insert && isPlain(event)) {
         // The choice is made; the new row is next.
         closeEditor();
-        m_addByKeyboard = true;
-        onAdd();
+        addRow(true);
         return true;
     }
     if ((event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)
@@ -308,7 +270,7 @@ bool frmCondora::listKeyPress(QKeyEvent *event)
     return false;
 }
 
-bool frmCondora::valueEditorKeyPress(QKeyEvent *event)
+bool ConditionEditor::valueEditorKeyPress(QKeyEvent *event)
 {
     if ((event->key() == Qt::Key_F4 && isPlain(event)) || isAltDown(event)) {
         if (m_cmdGetValue->isVisible() && m_cmdGetValue->isEnabled()) {
@@ -325,10 +287,8 @@ bool frmCondora::valueEditorKeyPress(QKeyEvent *event)
     return false;
 }
 
-void frmCondora::nameControls()
+void ConditionEditor::nameControls()
 {
-    setAccessibleName(tr("Query"));
-    setAccessibleDescription(tr("Build the condition of the query row by row, then press OK."));
     m_grid->setAccessibleName(tr("Query condition"));
     m_grid->view()->setAccessibleName(tr("Query condition")); // the table that assistive technology reads
     m_grid->setAccessibleDescription(
@@ -343,20 +303,6 @@ void frmCondora::nameControls()
            "cell unchanged."));
     m_cmdGetValue->setAccessibleName(tr("Pick a value"));
     m_cmdGetValue->setAccessibleDescription(tr("Lists the values of the row's column to pick one."));
-    m_chkSqlShow->setAccessibleName(tr("Show Sql"));
-    m_chkSqlShow->setAccessibleDescription(tr("Shows the composed condition under the grid."));
-    m_txtCondition->setAccessibleName(tr("Composed condition"));
-    m_txtCondition->setAccessibleDescription(tr("The condition as it will be added to the statement."));
-    m_cmdAdd->setAccessibleName(tr("Add row"));
-    m_cmdAdd->setAccessibleDescription(tr("Adds an empty row at the end of the condition."));
-    m_cmdDel->setAccessibleName(tr("Delete row"));
-    m_cmdDel->setAccessibleDescription(tr("Deletes the current row after asking."));
-    m_cmdVerify->setAccessibleName(tr("Verify"));
-    m_cmdVerify->setAccessibleDescription(tr("Checks the condition against the database."));
-    m_cmdOK->setAccessibleName(tr("OK"));
-    m_cmdOK->setAccessibleDescription(tr("Checks the condition and closes with it."));
-    m_cmdCancel->setAccessibleName(tr("Cancel"));
-    m_cmdCancel->setAccessibleDescription(tr("Closes without a condition."));
 }
 
 } // namespace condora
