@@ -205,6 +205,11 @@ private slots:
     void stoppedStatement_data();
     void stoppedStatement();
 
+    void tryFormsReportFailures_data();
+    void tryFormsReportFailures();
+    void tryFormsWalkRows_data();
+    void tryFormsWalkRows();
+
 private:
     /// Every table of the backend's database with all its rows (and SQLite's user_version),
     /// read through a fresh native connection: what a refused statement must leave unchanged.
@@ -214,6 +219,10 @@ private:
     /// the PostgreSQL ones when no server is configured.
     std::shared_ptr<Connection> open(const QString &backend);
     QString connectionString(const QString &backend) const;
+    /// Runs `call` on fresh objects in its throwing form (`tryForm` false: the exception caught
+    /// here becomes `*error`) or its try form (its answer and lastError()). True when the call
+    /// reported a failure.
+    bool runCall(const QString &call, bool tryForm, QSqlError *error);
 
     std::unique_ptr<test::SqliteFile> m_sqlite;
     bool m_pgReady = false;
@@ -1647,6 +1656,240 @@ void TestAdo::stoppedStatement()
     // The connection answers the next statement.
     connection->setStatementActivity(nullptr);
     QCOMPARE(connection->Execute(u"select count(*) from t"_s)->Fields().Item(0).Value().toInt(), 3);
+}
+
+// The try forms -----------------------------------------------------------------------------------
+
+void TestAdo::tryFormsReportFailures_data()
+{
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<int>("number");
+    for (const auto &[call, number] : std::initializer_list<std::pair<const char *, int>>{
+             {"Connection::tryOpen, missing file", ErrorNumber::Database},
+             {"Connection::tryOpen, empty string", ErrorNumber::InvalidArgument},
+             {"Connection::tryOpen, refused port", ErrorNumber::Database},
+             {"Connection::tryFromDatabase, invalid database", ErrorNumber::ObjectNotSet},
+             {"Connection::tryExecute, closed connection", ErrorNumber::ObjectNotSet},
+             {"Connection::tryExecute, rejected statement", ErrorNumber::Database},
+             {"Connection::tryExecute, write refused", ErrorNumber::Database},
+             {"Connection::tryProperties, closed connection", ErrorNumber::ObjectNotSet},
+             {"Recordset::tryOpen, empty statement", ErrorNumber::InvalidArgument},
+             {"Recordset::tryOpen, no connection", ErrorNumber::ObjectNotSet},
+             {"Recordset::tryOpenColumns, rejected statement", ErrorNumber::Database},
+             {"Recordset::tryEof, closed recordset", ErrorNumber::ObjectNotSet},
+             {"Recordset::tryBof, closed recordset", ErrorNumber::ObjectNotSet},
+             {"Recordset::tryMoveNext, at the end", adErrNoCurrentRecord},
+             {"Recordset::tryFieldValue, at the end", adErrNoCurrentRecord},
+             {"Field::tryValue, at the end", adErrNoCurrentRecord},
+         }) {
+        QTest::newRow(call) << QString::fromLatin1(call) << number;
+    }
+}
+
+bool TestAdo::runCall(const QString &call, bool tryForm, QSqlError *error)
+{
+    const QString missing = m_sqlite->path() + u".missing"_s;
+    const QString refused = u"Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x;User ID=u"_s;
+    Connection closed;
+    const auto connection = m_sqlite->open();
+    Recordset rows;
+    Recordset atEnd;
+    atEnd.Open(u"select id from people where id > 100"_s, *connection);
+    *error = QSqlError();
+    try {
+        if (call.startsWith(u"Connection::tryOpen")) {
+            const QString string = call.endsWith(u"missing file") ? u"Provider=SQLite;Data Source="_s + missing
+                                   : call.endsWith(u"refused port") ? refused
+                                                                     : QString();
+            if (!tryForm) {
+                closed.Open(string);
+                return false;
+            }
+            const bool opened = closed.tryOpen(string);
+            *error = closed.lastError();
+            return !opened && !closed.isOpen();
+        }
+        if (call.startsWith(u"Connection::tryFromDatabase")) {
+            if (!tryForm) {
+                Connection::fromDatabase(QSqlDatabase());
+                return false;
+            }
+            return Connection::tryFromDatabase(QSqlDatabase(), error) == nullptr;
+        }
+        if (call.startsWith(u"Connection::tryExecute")) {
+            Connection &target = call.endsWith(u"closed connection") ? closed : *connection;
+            const QString sql = call.endsWith(u"write refused") ? u"delete from people"_s : u"select nosuch from people"_s;
+            if (!tryForm) {
+                target.Execute(sql);
+                return false;
+            }
+            const bool none = target.tryExecute(sql) == nullptr;
+            *error = target.lastError();
+            return none;
+        }
+        if (call.startsWith(u"Connection::tryProperties")) {
+            if (!tryForm) {
+                closed.Properties();
+                return false;
+            }
+            const bool none = closed.tryProperties().Count() == 0;
+            *error = closed.lastError();
+            return none;
+        }
+        if (call.startsWith(u"Recordset::tryOpen")) {
+            const bool columns = call.contains(u"Columns");
+            const QString sql = call.endsWith(u"empty statement") ? u" "_s : u"select nosuch from people"_s;
+            const std::shared_ptr<Connection> target = call.endsWith(u"no connection") ? nullptr : connection;
+            if (!tryForm) {
+                columns ? rows.OpenColumns(sql, *target) : rows.Open(sql, target);
+                return false;
+            }
+            const bool opened = columns ? rows.tryOpenColumns(sql, *target) : rows.tryOpen(sql, target);
+            *error = rows.lastError();
+            return !opened && rows.State() == adStateClosed;
+        }
+        if (call.startsWith(u"Recordset::tryEof") || call.startsWith(u"Recordset::tryBof")) {
+            const bool eof = call.startsWith(u"Recordset::tryEof");
+            if (!tryForm) {
+                static_cast<void>(eof ? rows.Eof() : rows.Bof());
+                return false;
+            }
+            const bool answer = eof ? rows.tryEof() : rows.tryBof();
+            *error = rows.lastError();
+            return answer; // no record can be read
+        }
+        if (call.startsWith(u"Recordset::tryMoveNext")) {
+            if (!tryForm) {
+                atEnd.MoveNext();
+                return false;
+            }
+            const bool moved = atEnd.tryMoveNext();
+            *error = atEnd.lastError();
+            return !moved;
+        }
+        const bool field = call.startsWith(u"Field::");
+        if (!tryForm) {
+            static_cast<void>(field ? atEnd.Fields().Item(0).Value() : atEnd.fieldValue(0));
+            return false;
+        }
+        const QVariant value = field ? atEnd.Fields().Item(0).tryValue() : atEnd.tryFieldValue(0);
+        *error = atEnd.lastError();
+        return !value.isValid();
+    } catch (const RuntimeError &thrown) {
+        if (tryForm) {
+            QTest::qFail("the try form threw", __FILE__, __LINE__);
+        }
+        *error = QSqlError(QString(), thrown.description(), QSqlError::UnknownError, QString::number(thrown.number()));
+        return true;
+    }
+}
+
+// Each try form reports what its throwing form throws, as a QSqlError, and throws nothing.
+void TestAdo::tryFormsReportFailures()
+{
+    QFETCH(QString, call);
+    QFETCH(int, number);
+    QSqlError thrown;
+    QVERIFY2(runCall(call, false, &thrown), "the throwing form did not throw");
+    QCOMPARE(thrown.nativeErrorCode(), QString::number(number));
+    QSqlError reported;
+    QVERIFY2(runCall(call, true, &reported), "the try form did not report a failure");
+    QCOMPARE(reported.nativeErrorCode(), QString::number(number));
+    QCOMPARE(reported.databaseText(), thrown.databaseText());
+    QVERIFY(!reported.databaseText().isEmpty());
+    QCOMPARE(reported.type(), number == ErrorNumber::Database ? QSqlError::StatementError : QSqlError::UnknownError);
+}
+
+void TestAdo::tryFormsWalkRows_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("cursorLocation");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("failure");
+    for (const int location : {int(adUseServer), int(adUseClient)}) {
+        const char *cursor = location == adUseServer ? "server" : "client";
+        for (const char *backend : {"sqlite", "postgres"}) {
+            QTest::addRow("%s %s cursor, whole result", backend, cursor)
+                << QString::fromLatin1(backend) << location << u"select id, name from people order by id"_s << QString();
+        }
+        QTest::addRow("sqlite %s cursor, fails at row 3", cursor)
+            << u"sqlite"_s << location << u"select d.id, json(d.meta) from docs d"_s << u"malformed JSON"_s;
+        QTest::addRow("postgres %s cursor, fails at row 3000", cursor)
+            << u"postgres"_s << location << u"select g, 10 / (g - 3000) from generate_series(1, 5000) g"_s
+            << u"division by zero"_s;
+    }
+}
+
+// A walk with the try forms reads what the test's own query reads; a result that fails part-way
+// ends the walk with the error the throwing walk throws, after the same rows.
+void TestAdo::tryFormsWalkRows()
+{
+    QFETCH(QString, backend);
+    QFETCH(int, cursorLocation);
+    QFETCH(QString, sql);
+    QFETCH(QString, failure);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    connection->setCursorLocation(cursorLocation);
+
+    QList<QStringList> read;
+    Recordset rows;
+    QSqlError error;
+    try {
+        if (rows.tryOpen(sql, *connection)) {
+            for (; !rows.tryEof(); rows.tryMoveNext()) {
+                QStringList row;
+                for (int column = 0; column < rows.fieldCount(); ++column) {
+                    row << rows.tryFieldValue(column).toString();
+                }
+                read << row;
+            }
+        }
+        error = rows.lastError();
+    } catch (...) {
+        QFAIL("a try form threw");
+    }
+
+    QList<QStringList> expected;
+    if (failure.isEmpty()) {
+        QSqlQuery query(connection->database());
+        QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+        while (query.next()) {
+            QStringList row;
+            for (int column = 0; column < query.record().count(); ++column) {
+                row << query.value(column).toString();
+            }
+            expected << row;
+        }
+        QVERIFY(!expected.isEmpty());
+        QVERIFY2(!error.isValid(), qPrintable(error.text()));
+        QCOMPARE(read, expected);
+        return;
+    }
+    // The throwing walk on a fresh connection.
+    const auto other = open(backend);
+    other->setCursorLocation(cursorLocation);
+    QString description;
+    const int number = test::errorNumber(
+        [&] {
+            Recordset walk;
+            walk.Open(sql, *other);
+            for (; !walk.Eof(); walk.MoveNext()) {
+                QStringList row;
+                for (int column = 0; column < walk.fieldCount(); ++column) {
+                    row << walk.fieldValue(column).toString();
+                }
+                expected << row;
+            }
+        },
+        &description);
+    QCOMPARE(number, ErrorNumber::Database);
+    QVERIFY2(description.contains(failure), qPrintable(description));
+    QCOMPARE(error.nativeErrorCode(), QString::number(number));
+    QCOMPARE(error.databaseText(), description);
+    QCOMPARE(read, expected);
 }
 
 CONDORA_TEST_MAIN(TestAdo)
