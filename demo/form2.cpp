@@ -45,6 +45,9 @@ void placeTwips(QWidget *widget, int left, int top, int width, int height)
 void fitColumns(QTableView &grid)
 {
     const int minimum = twips::toPixels(600);
+    const int lineHeight = grid.fontMetrics().height() + 4;
+    grid.verticalHeader()->setMinimumSectionSize(lineHeight);
+    grid.verticalHeader()->setDefaultSectionSize(lineHeight);
     grid.resizeColumnsToContents();
     const int columns = grid.model() ? grid.model()->columnCount() : 0;
     QList<int> widths;
@@ -127,8 +130,11 @@ Form2::Form2(QWidget *parent)
 
     m_grid->setObjectName(u"MSHFlexGrid1"_s);
     placeTwips(m_grid, 120, 180, 7275, 3195);
+    // A compact grid: one line per row, captions over their columns' left edges.
     m_grid->verticalHeader()->hide();
+    m_grid->setWordWrap(false);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_label->setObjectName(u"Label1"_s);
     placeTwips(m_label, 120, 3660, 1095, 255);
