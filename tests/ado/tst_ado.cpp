@@ -219,10 +219,16 @@ private:
     /// the PostgreSQL ones when no server is configured.
     std::shared_ptr<Connection> open(const QString &backend);
     QString connectionString(const QString &backend) const;
-    /// Runs `call` on fresh objects in its throwing form (`tryForm` false: the exception caught
-    /// here becomes `*error`) or its try form (its answer and lastError()). True when the call
-    /// reported a failure.
-    bool runCall(const QString &call, bool tryForm, QSqlError *error);
+    /// A call in its throwing form and its try form, each on fresh objects; the try form gives
+    /// the error it reported.
+    struct TryCase
+    {
+        const char *name;
+        int number;
+        std::function<void()> throwing;
+        std::function<QSqlError()> tryForm;
+    };
+    QList<TryCase> tryCases();
 
     std::unique_ptr<test::SqliteFile> m_sqlite;
     bool m_pgReady = false;
@@ -1662,142 +1668,81 @@ void TestAdo::stoppedStatement()
 
 void TestAdo::tryFormsReportFailures_data()
 {
-    QTest::addColumn<QString>("call");
-    QTest::addColumn<int>("number");
-    for (const auto &[call, number] : std::initializer_list<std::pair<const char *, int>>{
-             {"Connection::tryOpen, missing file", ErrorNumber::Database},
-             {"Connection::tryOpen, empty string", ErrorNumber::InvalidArgument},
-             {"Connection::tryOpen, refused port", ErrorNumber::Database},
-             {"Connection::tryFromDatabase, invalid database", ErrorNumber::ObjectNotSet},
-             {"Connection::tryExecute, closed connection", ErrorNumber::ObjectNotSet},
-             {"Connection::tryExecute, rejected statement", ErrorNumber::Database},
-             {"Connection::tryExecute, write refused", ErrorNumber::Database},
-             {"Connection::tryProperties, closed connection", ErrorNumber::ObjectNotSet},
-             {"Recordset::tryOpen, empty statement", ErrorNumber::InvalidArgument},
-             {"Recordset::tryOpen, no connection", ErrorNumber::ObjectNotSet},
-             {"Recordset::tryOpenColumns, rejected statement", ErrorNumber::Database},
-             {"Recordset::tryEof, closed recordset", ErrorNumber::ObjectNotSet},
-             {"Recordset::tryBof, closed recordset", ErrorNumber::ObjectNotSet},
-             {"Recordset::tryMoveNext, at the end", adErrNoCurrentRecord},
-             {"Recordset::tryFieldValue, at the end", adErrNoCurrentRecord},
-             {"Field::tryValue, at the end", adErrNoCurrentRecord},
-         }) {
-        QTest::newRow(call) << QString::fromLatin1(call) << number;
+    QTest::addColumn<int>("index");
+    const QList<TryCase> cases = tryCases();
+    for (int i = 0; i < cases.size(); ++i) {
+        QTest::newRow(cases.at(i).name) << i;
     }
 }
 
-bool TestAdo::runCall(const QString &call, bool tryForm, QSqlError *error)
+QList<TestAdo::TryCase> TestAdo::tryCases()
 {
-    const QString missing = m_sqlite->path() + u".missing"_s;
+    const QString missing = u"Provider=SQLite;Data Source="_s + m_sqlite->path() + u".missing"_s;
     const QString refused = u"Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x;User ID=u"_s;
-    Connection closed;
-    const auto connection = m_sqlite->open();
-    Recordset rows;
-    Recordset atEnd;
-    atEnd.Open(u"select id from people where id > 100"_s, *connection);
-    *error = QSqlError();
-    try {
-        if (call.startsWith(u"Connection::tryOpen")) {
-            const QString string = call.endsWith(u"missing file") ? u"Provider=SQLite;Data Source="_s + missing
-                                   : call.endsWith(u"refused port") ? refused
-                                                                     : QString();
-            if (!tryForm) {
-                closed.Open(string);
-                return false;
-            }
-            const bool opened = closed.tryOpen(string);
-            *error = closed.lastError();
-            return !opened && !closed.isOpen();
-        }
-        if (call.startsWith(u"Connection::tryFromDatabase")) {
-            if (!tryForm) {
-                Connection::fromDatabase(QSqlDatabase());
-                return false;
-            }
-            return Connection::tryFromDatabase(QSqlDatabase(), error) == nullptr;
-        }
-        if (call.startsWith(u"Connection::tryExecute")) {
-            Connection &target = call.endsWith(u"closed connection") ? closed : *connection;
-            const QString sql = call.endsWith(u"write refused") ? u"delete from people"_s : u"select nosuch from people"_s;
-            if (!tryForm) {
-                target.Execute(sql);
-                return false;
-            }
-            const bool none = target.tryExecute(sql) == nullptr;
-            *error = target.lastError();
-            return none;
-        }
-        if (call.startsWith(u"Connection::tryProperties")) {
-            if (!tryForm) {
-                closed.Properties();
-                return false;
-            }
-            const bool none = closed.tryProperties().Count() == 0;
-            *error = closed.lastError();
-            return none;
-        }
-        if (call.startsWith(u"Recordset::tryOpen")) {
-            const bool columns = call.contains(u"Columns");
-            const QString sql = call.endsWith(u"empty statement") ? u" "_s : u"select nosuch from people"_s;
-            const std::shared_ptr<Connection> target = call.endsWith(u"no connection") ? nullptr : connection;
-            if (!tryForm) {
-                columns ? rows.OpenColumns(sql, *target) : rows.Open(sql, target);
-                return false;
-            }
-            const bool opened = columns ? rows.tryOpenColumns(sql, *target) : rows.tryOpen(sql, target);
-            *error = rows.lastError();
-            return !opened && rows.State() == adStateClosed;
-        }
-        if (call.startsWith(u"Recordset::tryEof") || call.startsWith(u"Recordset::tryBof")) {
-            const bool eof = call.startsWith(u"Recordset::tryEof");
-            if (!tryForm) {
-                static_cast<void>(eof ? rows.Eof() : rows.Bof());
-                return false;
-            }
-            const bool answer = eof ? rows.tryEof() : rows.tryBof();
-            *error = rows.lastError();
-            return answer; // no record can be read
-        }
-        if (call.startsWith(u"Recordset::tryMoveNext")) {
-            if (!tryForm) {
-                atEnd.MoveNext();
-                return false;
-            }
-            const bool moved = atEnd.tryMoveNext();
-            *error = atEnd.lastError();
-            return !moved;
-        }
-        const bool field = call.startsWith(u"Field::");
-        if (!tryForm) {
-            static_cast<void>(field ? atEnd.Fields().Item(0).Value() : atEnd.fieldValue(0));
-            return false;
-        }
-        const QVariant value = field ? atEnd.Fields().Item(0).tryValue() : atEnd.tryFieldValue(0);
-        *error = atEnd.lastError();
-        return !value.isValid();
-    } catch (const RuntimeError &thrown) {
-        if (tryForm) {
-            QTest::qFail("the try form threw", __FILE__, __LINE__);
-        }
-        *error = QSqlError(QString(), thrown.description(), QSqlError::UnknownError, QString::number(thrown.number()));
-        return true;
-    }
+    const QString rejected = u"select nosuch from people"_s;
+    const QString none = u"select id from people where id > 100"_s;
+    const auto sqlite = [this] { return m_sqlite->open(); };
+    // A try form's error counts only when its answer, too, says the call failed.
+    const auto atEnd = [sqlite, none] {
+        auto rows = std::make_shared<Recordset>();
+        rows->Open(none, sqlite());
+        return rows;
+    };
+    using namespace ErrorNumber;
+    return {
+        {"Connection::tryOpen, missing file", Database, [=] { Connection().Open(missing); },
+         [=] { Connection c; return !c.tryOpen(missing) && !c.isOpen() ? c.lastError() : QSqlError(); }},
+        {"Connection::tryOpen, empty string", InvalidArgument, [] { Connection().Open(); },
+         [=] { Connection c; return !c.tryOpen() ? c.lastError() : QSqlError(); }},
+        {"Connection::tryOpen, refused port", Database, [=] { Connection().Open(refused); },
+         [=] { Connection c; return !c.tryOpen(refused) ? c.lastError() : QSqlError(); }},
+        {"Connection::tryFromDatabase, invalid database", ObjectNotSet, [] { Connection::fromDatabase({}); },
+         [=] { QSqlError e; return !Connection::tryFromDatabase({}, &e) ? e : QSqlError(); }},
+        {"Connection::tryExecute, closed connection", ObjectNotSet, [] { Connection().Execute(u"select 1"_s); },
+         [=] { Connection c; return !c.tryExecute(u"select 1"_s) ? c.lastError() : QSqlError(); }},
+        {"Connection::tryExecute, rejected statement", Database, [=] { sqlite()->Execute(rejected); },
+         [=] { auto c = sqlite(); return !c->tryExecute(rejected) ? c->lastError() : QSqlError(); }},
+        {"Connection::tryExecute, write refused", Database, [=] { sqlite()->Execute(u"delete from people"_s); },
+         [=] { auto c = sqlite(); return !c->tryExecute(u"delete from people"_s) ? c->lastError() : QSqlError(); }},
+        {"Connection::tryProperties, closed connection", ObjectNotSet, [] { Connection().Properties(); },
+         [=] { Connection c; return c.tryProperties().Count() == 0 ? c.lastError() : QSqlError(); }},
+        {"Recordset::tryOpen, empty statement", InvalidArgument, [=] { Recordset().Open(u" "_s, sqlite()); },
+         [=] { Recordset r;
+             return !r.tryOpen(u" "_s, sqlite()) && r.State() == adStateClosed ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryOpen, no connection", ObjectNotSet, [=] { Recordset().Open(none, nullptr); },
+         [=] { Recordset r; return !r.tryOpen(none, nullptr) ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryOpenColumns, rejected statement", Database, [=] { Recordset().OpenColumns(rejected, *sqlite()); },
+         [=] { Recordset r; return !r.tryOpenColumns(rejected, *sqlite()) ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryEof, closed recordset", ObjectNotSet, [] { Recordset().Eof(); },
+         [=] { Recordset r; return r.tryEof() ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryBof, closed recordset", ObjectNotSet, [] { Recordset().Bof(); },
+         [=] { Recordset r; return r.tryBof() ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryMoveNext, at the end", adErrNoCurrentRecord, [=] { atEnd()->MoveNext(); },
+         [=] { auto r = atEnd(); return !r->tryMoveNext() ? r->lastError() : QSqlError(); }},
+        {"Recordset::tryFieldValue, at the end", adErrNoCurrentRecord, [=] { atEnd()->fieldValue(0); },
+         [=] { auto r = atEnd(); return !r->tryFieldValue(0).isValid() ? r->lastError() : QSqlError(); }},
+        {"Field::tryValue, at the end", adErrNoCurrentRecord, [=] { atEnd()->Fields().Item(0).Value(); },
+         [=] { auto r = atEnd(); return !r->Fields().Item(0).tryValue().isValid() ? r->lastError() : QSqlError(); }},
+    };
 }
 
 // Each try form reports what its throwing form throws, as a QSqlError, and throws nothing.
 void TestAdo::tryFormsReportFailures()
 {
-    QFETCH(QString, call);
-    QFETCH(int, number);
-    QSqlError thrown;
-    QVERIFY2(runCall(call, false, &thrown), "the throwing form did not throw");
-    QCOMPARE(thrown.nativeErrorCode(), QString::number(number));
+    QFETCH(int, index);
+    const TryCase call = tryCases().at(index);
+    QString description;
+    QCOMPARE(errorNumber(call.throwing, &description), call.number);
     QSqlError reported;
-    QVERIFY2(runCall(call, true, &reported), "the try form did not report a failure");
-    QCOMPARE(reported.nativeErrorCode(), QString::number(number));
-    QCOMPARE(reported.databaseText(), thrown.databaseText());
-    QVERIFY(!reported.databaseText().isEmpty());
-    QCOMPARE(reported.type(), number == ErrorNumber::Database ? QSqlError::StatementError : QSqlError::UnknownError);
+    try {
+        reported = call.tryForm();
+    } catch (...) {
+        QFAIL("the try form threw");
+    }
+    QCOMPARE(reported.nativeErrorCode(), QString::number(call.number));
+    QCOMPARE(reported.databaseText(), description);
+    QVERIFY(!description.isEmpty());
+    QCOMPARE(reported.type(), call.number == ErrorNumber::Database ? QSqlError::StatementError : QSqlError::UnknownError);
 }
 
 void TestAdo::tryFormsWalkRows_data()
