@@ -131,6 +131,7 @@ void QueryModel::fetchMore(const QModelIndex &parent)
     if (!self) {
         return;
     }
+    const bool failed = error.isValid() && !d->error.isValid();
     if (error.isValid()) {
         d->error = error;
     }
@@ -142,8 +143,12 @@ void QueryModel::fetchMore(const QModelIndex &parent)
         d->rowCount = fetched;
         endInsertRows();
     }
-    if (self) {
-        d->fetching = false;
+    if (!self) {
+        return;
+    }
+    d->fetching = false;
+    if (failed) {
+        Q_EMIT fetchFailed(error);
     }
 }
 

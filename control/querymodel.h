@@ -25,7 +25,8 @@ class QueryModelPrivate;
 ///
 /// Nothing here throws. When fetching fails part-way, the rows fetched so far stay, no more are
 /// offered, and lastError() holds the database's message: check it once canFetchMore() is false,
-/// since an end with an error is not the whole result.
+/// since an end with an error is not the whole result. A host that fetches only as a view
+/// scrolls hears of such a failure through fetchFailed().
 ///
 /// Condora::GetQueryModel() makes one for a query run; a host can also bind rows it holds
 /// itself with setRowSource().
@@ -69,6 +70,11 @@ public:
     bool canFetchMore(const QModelIndex &parent = QModelIndex()) const override;
     /// Fetches the next rows and inserts them.
     void fetchMore(const QModelIndex &parent = QModelIndex()) override;
+
+Q_SIGNALS:
+    /// A fetch failed part-way (emitted once, after the rows that came before the failure were
+    /// inserted): `error` is lastError(), and no more rows come.
+    void fetchFailed(const QSqlError &error);
 
 private:
     const std::unique_ptr<QueryModelPrivate> d;

@@ -1,11 +1,10 @@
 #include "demo/form2.h"
 
 #include "control/condora.h"
+#include "control/querymodel.h"
 #include "demo/ccurfunction.h"
-#include "demo/msgridshowinfo.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
-#include "platform/flexgrid/flexgrid.h"
 #include "platform/runtimeerror.h"
 #include "platform/twips.h"
 #include "platform/userinteraction.h"
@@ -14,15 +13,19 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionButton>
+#include <QTableView>
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -36,45 +39,37 @@ void placeTwips(QWidget *widget, int left, int top, int width, int height)
                         twips::toPixels(height));
 }
 
-/// Sizes each column to its longest text among the header and the rows shown first. When the
-/// columns together would be wider than the grid, the widest ones give up room first, so that
-/// every column stays in view as long as that leaves each a sensible width.
-void fitColumns(FlexGrid &grid)
+/// Sizes each column to its longest text among the header and the rows shown. When the columns
+/// together would be wider than the grid, the widest ones give up room first, so that every
+/// column stays in view as long as that leaves each a sensible width.
+void fitColumns(QTableView &grid)
 {
-    constexpr int SampleRows = 200;
-    constexpr int MinimumTwips = 600;
-    constexpr int PaddingPixels = 12;
-    constexpr int ScrollBarTwips = 360;
-    try {
-        const QFontMetrics body(grid.Font());
-        const QFontMetrics header(grid.FontFixed());
-        const int rows = std::min(grid.Rows(), SampleRows + 1);
-        QList<int> widths;
-        for (int col = 0; col < grid.Cols(); ++col) {
-            int widest = header.horizontalAdvance(grid.TextMatrix(0, col));
-            for (int row = 1; row < rows; ++row) {
-                widest = std::max(widest, body.horizontalAdvance(grid.TextMatrix(row, col)));
-            }
-            widths << std::max(MinimumTwips, twips::fromPixels(widest + PaddingPixels));
+    const int minimum = twips::toPixels(600);
+    const int lineHeight = grid.fontMetrics().height() + 4;
+    grid.verticalHeader()->setMinimumSectionSize(lineHeight);
+    grid.verticalHeader()->setDefaultSectionSize(lineHeight);
+    grid.resizeColumnsToContents();
+    const int columns = grid.model() ? grid.model()->columnCount() : 0;
+    QList<int> widths;
+    for (int col = 0; col < columns; ++col) {
+        widths << std::max(minimum, grid.columnWidth(col));
+    }
+    // The largest cap on single columns that lets them all fit (never below the minimum).
+    const int available = grid.width() - 2 * grid.frameWidth()
+                          - grid.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, grid.verticalScrollBar());
+    const auto total = [&widths](int cap) {
+        int sum = 0;
+        for (int width : widths) {
+            sum += std::min(width, cap);
         }
-        // The largest cap on single columns that lets them all fit (never below the minimum).
-        const int available = grid.Width() - ScrollBarTwips;
-        const auto total = [&widths](int cap) {
-            int sum = 0;
-            for (int width : widths) {
-                sum += std::min(width, cap);
-            }
-            return sum;
-        };
-        int cap = widths.isEmpty() ? 0 : *std::max_element(widths.cbegin(), widths.cend());
-        while (cap > MinimumTwips && total(cap) > available) {
-            cap -= twips::PerPixel;
-        }
-        for (int col = 0; col < widths.size(); ++col) {
-            grid.setColWidth(col, std::min(widths.at(col), std::max(cap, MinimumTwips)));
-        }
-    } catch (const std::exception &) {
-        // Column widths are cosmetic: keep whatever the grid has.
+        return sum;
+    };
+    int cap = widths.isEmpty() ? 0 : *std::max_element(widths.cbegin(), widths.cend());
+    while (cap > minimum && total(cap) > available) {
+        --cap;
+    }
+    for (int col = 0; col < widths.size(); ++col) {
+        grid.setColumnWidth(col, std::min(widths.at(col), std::max(cap, minimum)));
     }
 }
 
@@ -121,7 +116,7 @@ void tellFetchFailure(const QString &description)
 
 Form2::Form2(QWidget *parent)
     : QWidget(parent)
-    , m_grid(new FlexGrid(this))
+    , m_grid(new QTableView(this))
     , m_label(new QLabel(u"Result &SQL"_s, this))
     , m_sqlText(new QPlainTextEdit(this))
     , m_condora(new Condora(this))
@@ -135,6 +130,11 @@ Form2::Form2(QWidget *parent)
 
     m_grid->setObjectName(u"MSHFlexGrid1"_s);
     placeTwips(m_grid, 120, 180, 7275, 3195);
+    // A compact grid: one line per row, captions over their columns' left edges.
+    m_grid->verticalHeader()->hide();
+    m_grid->setWordWrap(false);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
     m_label->setObjectName(u"Label1"_s);
     placeTwips(m_label, 120, 3660, 1095, 255);
@@ -175,8 +175,6 @@ Form2::Form2(QWidget *parent)
     connect(m_getSqlButton, &QPushButton::clicked, this, &Form2::showOrderQuery);
     connect(m_recordsetButton, &QPushButton::clicked, this, &Form2::showCustomerQuery);
     connect(m_exitButton, &QPushButton::clicked, this, &QWidget::close);
-    // The grid fetches its rows as they are shown; a statement failing on the way is told here.
-    connect(m_grid, &FlexGrid::FetchError, this, &tellFetchFailure);
 }
 
 Form2::~Form2() = default;
@@ -262,13 +260,19 @@ void Form2::showOrderQuery()
     }
 }
 
-void Form2::showRows(ado::Recordset &recordset)
+void Form2::showRows(QueryModel *rows)
 {
-    const QString failure = MSGridShowInfo(*m_grid, recordset);
-    fitColumns(*m_grid);
-    if (!failure.isEmpty()) {
-        tellFetchFailure(failure);
+    rows->setParent(this);
+    // The grid fetches its rows as they are shown; a statement failing on the way is told here,
+    // once the grid is done inserting what came before the failure.
+    connect(rows, &QueryModel::fetchFailed, this,
+            [](const QSqlError &error) { tellFetchFailure(error.databaseText()); }, Qt::QueuedConnection);
+    if (rows->canFetchMore()) {
+        rows->fetchMore(); // the first screenful, to size the columns by
     }
+    m_grid->setModel(rows);
+    delete std::exchange(m_rows, rows);
+    fitColumns(*m_grid);
 }
 
 void Form2::showCustomerQuery()
@@ -278,10 +282,20 @@ void Form2::showCustomerQuery()
         m_condora->setConnObj(m_connection);
         QStringList filters{QString(), QString(), QString(), QString(), u"GenderID<>'3'"_s};
         m_condora->SetFilterCondition(filters);
-        auto recordset = m_condora->GetQueryResult(0);
-        if (recordset) {
-            showRows(*recordset);
+        QueryModel *rows = m_condora->GetQueryModel(this);
+        if (rows == nullptr) {
+            return;
         }
+        if (rows->rowSource() == nullptr) {
+            // Cancelled, or the run brought no rows: the grid keeps what it shows.
+            const QSqlError error = rows->lastError();
+            delete rows;
+            if (error.isValid()) {
+                tellUser(u"Run-time error %1:\r\n"_s.arg(error.nativeErrorCode()) + error.databaseText());
+            }
+            return;
+        }
+        showRows(rows);
     } catch (const RuntimeError &error) {
         tellUser(u"Run-time error %1:\r\n"_s.arg(error.number()) + error.description());
     } catch (const std::exception &error) {

@@ -9,19 +9,20 @@ class Condora;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QTableView;
 
 namespace condora {
 
-class FlexGrid;
+class QueryModel;
 namespace ado {
 class Connection;
-class Recordset;
 }
 
 /// The demo program's one window. It opens the sample database once, hands it to its query
 /// control, and shows what the control returns: the final statement of "GetSql" in the text
-/// box, the rows of "GetRecordset" in the grid. Controls carry their names as objectName:
-/// MSHFlexGrid1, Label1, txtSql, Condora1, cmdGetSql, cmdRecordset, cmdExit.
+/// box, the rows of "GetRecordset" in the grid, a table view on the model the control returns
+/// (Condora::GetQueryModel()). Controls carry their names as objectName: MSHFlexGrid1 (the
+/// grid), Label1, txtSql, Condora1, cmdGetSql, cmdRecordset, cmdExit.
 class Form2 : public QWidget
 {
     Q_OBJECT
@@ -44,12 +45,15 @@ public:
     /// "GetSql": the order statement through the query dialog; its result goes to txtSql.
     void showOrderQuery();
     /// "GetRecordset": the customer statement with a filter on Gender; its rows go to the grid.
+    /// After Cancel, or a run that brought no rows (a failure is told), the grid keeps what it
+    /// showed.
     void showCustomerQuery();
 
-    /// Shows a recordset in the grid (MSGridShowInfo). A statement that fails part-way, while
-    /// the rows are copied or later while the grid fetches them, is told in one message with
+    /// Shows `rows` in the grid, its first rows at once and the rest as the grid scrolls; the
+    /// window takes them over and lets the rows shown before go. A statement that fails
+    /// part-way, in the first rows or later while the grid fetches, is told in one message with
     /// the database's text.
-    void showRows(ado::Recordset &recordset);
+    void showRows(QueryModel *rows);
 
     /// The statements the two buttons start from.
     static QString orderQuerySql();
@@ -61,7 +65,8 @@ public:
 private:
     ado::Connection &windowConnection();
 
-    FlexGrid *m_grid;
+    QTableView *m_grid;
+    QueryModel *m_rows = nullptr; // shown in m_grid; owned by the window
     QLabel *m_label;
     QPlainTextEdit *m_sqlText;
     Condora *m_condora;

@@ -9,7 +9,9 @@ namespace ado {
 class Recordset;
 }
 
-/// Shows a recordset in a flex grid. The grid is first reset to a header row and one empty
+/// Shows a recordset in a flex grid, the way a host that holds a FlexGrid rather than a view
+/// fills it (the demo's window shows its rows through Condora::GetQueryModel() instead; the
+/// benchmark bench/showinfo measures this). The grid is first reset to a header row and one empty
 /// data row. A recordset that reports fewer than 2048 records (a forward-only one reports -1)
 /// is bound to the grid, which then takes its header and rows from it. A larger one (all of
 /// whose rows a client cursor has fetched) is shown as a copy row by row would show it, without

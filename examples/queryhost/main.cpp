@@ -94,8 +94,14 @@ int main(int argc, char *argv[])
 
     QWidget window;
     window.setWindowTitle(u"Condora query host"_s);
+    QSqlError refused;
+    const std::shared_ptr<condora::ado::Connection> connection = condora::ado::Connection::tryFromDatabase(db, &refused);
+    if (!connection) {
+        std::fprintf(stderr, "%s\n", qPrintable(refused.text()));
+        return 2;
+    }
     auto *query = new Condora(&window); // the control's icon, owned by the window
-    query->setConnObj(condora::ado::Connection::fromDatabase(db));
+    query->setConnObj(connection);
     query->setSqlInput(BaseSql);
     query->setTitle(u"Products"_s);
     auto *runQuery = new QPushButton(u"&Query..."_s, &window);

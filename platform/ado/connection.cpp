@@ -4,6 +4,7 @@
 
 #include "platform/ado/activityscope.h"
 #include "platform/ado/databasemessage.h"
+#include "platform/ado/errorvalue_p.h"
 #include "platform/ado/libpq.h"
 #include "platform/ado/recordset.h"
 #include "platform/ado/statementinflight.h"
@@ -226,6 +227,17 @@ std::shared_ptr<Connection> Connection::fromDatabase(const QSqlDatabase &databas
     return connection;
 }
 
+std::shared_ptr<Connection> Connection::tryFromDatabase(const QSqlDatabase &database, QSqlError *error)
+{
+    std::shared_ptr<Connection> connection;
+    QSqlError failure;
+    catchAsSqlError(failure, [&] { connection = fromDatabase(database); });
+    if (error) {
+        *error = failure;
+    }
+    return connection;
+}
+
 std::unique_ptr<Connection> Connection::adoptOwned(const QString &qtName)
 {
     auto connection = std::make_unique<Connection>();
@@ -304,6 +316,16 @@ void Connection::Open(const QString &connectionString)
         Close();
         throw;
     }
+}
+
+bool Connection::tryOpen(const QString &connectionString)
+{
+    return catchAsSqlError(d->m_lastError, [&] { Open(connectionString); });
+}
+
+QSqlError Connection::lastError() const
+{
+    return d->m_lastError;
 }
 
 void Connection::openSqlite(const QString &path)
@@ -481,6 +503,20 @@ const Properties &Connection::Properties() const
 {
     requireOpen();
     return d->m_properties;
+}
+
+Properties Connection::tryProperties() const
+{
+    condora::ado::Properties properties;
+    catchAsSqlError(d->m_lastError, [&] { properties = Properties(); });
+    return properties;
+}
+
+std::unique_ptr<Recordset> Connection::tryExecute(const QString &sql, int options)
+{
+    std::unique_ptr<Recordset> recordset;
+    catchAsSqlError(d->m_lastError, [&] { recordset = Execute(sql, options); });
+    return recordset;
 }
 
 std::unique_ptr<Recordset> Connection::Execute(const QString &sql, int options)

@@ -3,6 +3,7 @@
 #include "condora_export.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 #include <QVariant>
 
@@ -54,6 +55,9 @@ public:
     int Count() const { return int(m_items.size()); }
     /// Throws RuntimeError (subscript out of range) outside 0..Count()-1.
     const Property &Item(int index) const;
+    /// The property at `index`, or an empty one (no name, invalid value) outside 0..Count()-1;
+    /// throws nothing.
+    Property value(int index) const { return m_items.value(index); }
     /// Adds a property at the end.
     void append(Property property) { m_items.append(std::move(property)); }
 
@@ -88,6 +92,19 @@ private:
 /// argument" (5); operations on a closed connection throw "object not set" (91) with a clear
 /// description. Open() on an open connection closes it first.
 ///
+/// Code written without exceptions uses the try forms instead, which throw nothing and keep the
+/// same error as a QSqlError, in the manner of QSqlDatabase::open() and lastError():
+/// \code
+/// auto connection = std::make_shared<condora::ado::Connection>();
+/// if (!connection->tryOpen(QStringLiteral("Provider=SQLite;Data Source=shop.db"))) {
+///     qWarning() << connection->lastError().text();
+/// }
+/// \endcode
+/// tryOpen(), tryExecute() and tryProperties() set lastError(); tryFromDatabase() hands its error
+/// back through a pointer. In the error, nativeErrorCode() is the number (condora::ErrorNumber),
+/// databaseText() the description (a refused connection's or a rejected statement's is the
+/// database's own message) and type() QSqlError::StatementError for a database error.
+///
 /// Closing (or destroying) the connection releases every RowSource it produced: rows already
 /// fetched stay readable, no more arrive. Recordsets and row sources never keep the
 /// connection open.
@@ -100,7 +117,11 @@ public:
     Connection &operator=(const Connection &) = delete;
 
     /// A connection on a host's already opened database (not owned: Close() leaves it open).
+    /// A database that is not valid, or that cannot be opened, throws RuntimeError.
     static std::shared_ptr<Connection> fromDatabase(const QSqlDatabase &database);
+    /// fromDatabase() without exceptions: the connection, or null with the reason in `*error`
+    /// (when given; invalid after success).
+    static std::shared_ptr<Connection> tryFromDatabase(const QSqlDatabase &database, QSqlError *error = nullptr);
 
     ///@{
     /// The connection string Open() uses when it is given none.
@@ -111,6 +132,9 @@ public:
     /// Opens with `connectionString`, or with ConnectionString() when it is empty. Refused
     /// (RuntimeError) while a statement runs on the connection (statementRunning()).
     void Open(const QString &connectionString = QString());
+    /// Open() without exceptions: true when the connection is open, otherwise false with the
+    /// reason in lastError().
+    bool tryOpen(const QString &connectionString = QString());
     /// Closes the connection (a host's adopted database stays open) and lets its results go.
     /// Called while a statement runs on it (from an event handled meanwhile), it stops the
     /// statement and closes once the statement has returned; the statement then fails with
@@ -130,12 +154,23 @@ public:
 
     /// Provider properties; throws when the connection is not open.
     const condora::ado::Properties &Properties() const;
+    /// Properties() without exceptions: none, with the reason in lastError(), when the
+    /// connection is not open.
+    condora::ado::Properties tryProperties() const;
 
     /// Runs `sql` and returns the open recordset (owned by the caller); like Recordset::Open,
     /// it refuses a statement that would change data before anything runs. `options` is 16
     /// (asynchronous) or -1: Qt SQL has no asynchronous execution, so the statement always
     /// runs synchronously and the option only records what was asked (lastExecuteOptions()).
     std::unique_ptr<Recordset> Execute(const QString &sql, int options = adOptionUnspecified);
+    /// Execute() without exceptions: the recordset Execute() gives, or null with the reason in
+    /// lastError().
+    std::unique_ptr<Recordset> tryExecute(const QString &sql, int options = adOptionUnspecified);
+
+    /// The error of the last try call on this connection (tryOpen(), tryExecute(),
+    /// tryProperties()); invalid (QSqlError::NoError) when it succeeded. The throwing forms leave
+    /// it as it is.
+    QSqlError lastError() const;
     ///@{
     /// What runs while a statement works (not owned; null: statements simply block, as they
     /// always did). See StatementActivity.

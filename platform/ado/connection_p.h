@@ -6,6 +6,7 @@
 #include "platform/ado/connection.h"
 
 #include <QList>
+#include <QSqlError>
 #include <QString>
 
 #include <memory>
@@ -45,6 +46,7 @@ struct ConnectionPrivate
     QString m_runnerDriver;
     int m_precisionPolicy = -1; // -1: the database's own
     bool m_separateRuns = true;
+    QSqlError m_lastError; // of the last try call
 };
 
 } // namespace condora::ado

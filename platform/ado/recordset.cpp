@@ -5,6 +5,7 @@
 #include "platform/ado/activityscope.h"
 #include "platform/ado/pgactivityscope.h"
 #include "platform/ado/databasemessage.h"
+#include "platform/ado/errorvalue_p.h"
 #include "platform/ado/libpq.h"
 #include "platform/ado/pgcall.h"
 #include "platform/ado/pgrows.h"
@@ -209,6 +210,11 @@ QVariant Field::Value() const
     return m_owner->fieldValue(m_index);
 }
 
+QVariant Field::tryValue() const
+{
+    return m_owner->tryFieldValue(m_index);
+}
+
 int Fields::Count() const
 {
     return m_owner->fieldCount();
@@ -233,6 +239,7 @@ struct RecordsetPrivate
     int m_position = 0;     // 0-based current record
     int m_recordCount = -1; // -1 for server cursors
     bool m_open = false;
+    QSqlError m_lastError; // of the last try call
 };
 
 Recordset::Recordset() : d(std::make_unique<RecordsetPrivate>()) {}
@@ -255,6 +262,21 @@ void Recordset::Open(const QString &source, const std::shared_ptr<Connection> &c
         throw RuntimeError::objectNotSet(QStringLiteral("no connection"));
     }
     Open(source, *connection);
+}
+
+bool Recordset::tryOpen(const QString &source, const std::shared_ptr<Connection> &connection)
+{
+    return catchAsSqlError(d->m_lastError, [&] { Open(source, connection); });
+}
+
+bool Recordset::tryOpen(const QString &source, Connection &connection)
+{
+    return catchAsSqlError(d->m_lastError, [&] { Open(source, connection); });
+}
+
+bool Recordset::tryOpenColumns(const QString &source, Connection &connection)
+{
+    return catchAsSqlError(d->m_lastError, [&] { OpenColumns(source, connection); });
 }
 
 void Recordset::beginOpen(const QString &source, Connection &connection)
@@ -586,6 +608,37 @@ void Recordset::MoveFirst()
 {
     requireOpen();
     d->m_position = 0;
+}
+
+bool Recordset::tryEof() const
+{
+    bool eof = true;
+    catchAsSqlError(d->m_lastError, [&] { eof = Eof(); });
+    return eof;
+}
+
+bool Recordset::tryBof() const
+{
+    bool bof = true;
+    catchAsSqlError(d->m_lastError, [&] { bof = Bof(); });
+    return bof;
+}
+
+bool Recordset::tryMoveNext()
+{
+    return catchAsSqlError(d->m_lastError, [&] { MoveNext(); });
+}
+
+QVariant Recordset::tryFieldValue(int index) const
+{
+    QVariant value;
+    catchAsSqlError(d->m_lastError, [&] { value = fieldValue(index); });
+    return value;
+}
+
+QSqlError Recordset::lastError() const
+{
+    return d->m_lastError;
 }
 
 QString Recordset::fieldName(int index) const

@@ -4,6 +4,7 @@
 
 #include "platform/ado/connection.h"
 
+#include <QSqlError>
 #include <QString>
 #include <QVariant>
 
@@ -90,6 +91,10 @@ public:
     int NativeType() const;
     /// The value at the current record; throws (no current record) at EOF or BOF.
     QVariant Value() const;
+    /// Value() without exceptions: an invalid QVariant with the reason in the recordset's
+    /// lastError() when there is no current record. SQL NULL is an invalid QVariant too, with
+    /// lastError() invalid.
+    QVariant tryValue() const;
 
 private:
     friend class Fields;
@@ -137,6 +142,24 @@ struct RecordsetPrivate;
 /// statement (... where 1=0) still reports every field with its DataTypeEnum number.
 /// With the connection's cursor location 2 (server) rows stream forward-only and
 /// RecordCount() is -1; with 3 (client) every row is fetched at open and RecordCount() is exact.
+///
+/// Code written without exceptions uses the try forms, which throw nothing and keep the error in
+/// lastError() (a QSqlError as Connection::lastError() describes it), in the manner of QSqlQuery:
+/// \code
+/// condora::ado::Recordset rows;
+/// if (!rows.tryOpen(QStringLiteral("SELECT id, name FROM customers"), connection)) {
+///     return rows.lastError();
+/// }
+/// for (; !rows.tryEof(); rows.tryMoveNext()) {
+///     list.append(rows.tryFieldValue(1).toString());
+/// }
+/// if (rows.lastError().isValid()) {
+///     // the statement failed part-way: the rows read are only the first part of its result
+/// }
+/// \endcode
+/// The calls without a try form fail only on a closed recordset (check State() first) and,
+/// for Fields().Item(), with a field number outside 0..fieldCount()-1; fieldName(),
+/// fieldType() and fieldNativeType() answer an empty name, adEmpty and 0 for such a number.
 class CONDORA_EXPORT Recordset
 {
 public:
@@ -157,6 +180,13 @@ public:
     /// statement; a statement that fails there runs through Qt's driver, so that its message
     /// reads as Open() gives it.
     void OpenColumns(const QString &source, Connection &connection);
+    ///@{
+    /// Open() and OpenColumns() without exceptions: true when the statement ran, otherwise
+    /// false with the reason in lastError() (the recordset is closed then).
+    bool tryOpen(const QString &source, const std::shared_ptr<Connection> &connection);
+    bool tryOpen(const QString &source, Connection &connection);
+    bool tryOpenColumns(const QString &source, Connection &connection);
+    ///@}
     /// Lets the rows go; a grid bound to them keeps what it fetched.
     void Close();
     /// adStateOpen or adStateClosed.
@@ -175,6 +205,24 @@ public:
     void MoveNext();
     /// Moves back to the first record.
     void MoveFirst();
+
+    ///@{
+    /// Eof() and Bof() without exceptions. When the rows failed part-way, or the recordset is
+    /// closed, they answer true (no record can be read) and lastError() says why; it is invalid
+    /// after a clean answer, so check it once tryEof() is true.
+    bool tryEof() const;
+    bool tryBof() const;
+    ///@}
+    /// MoveNext() without exceptions: true when it moved; false, with the reason in
+    /// lastError(), when there was no current record or the rows failed there.
+    bool tryMoveNext();
+    /// fieldValue() without exceptions: an invalid QVariant with the reason in lastError() when
+    /// there is no current record. SQL NULL, and a field number out of range, give an invalid
+    /// QVariant with lastError() invalid.
+    QVariant tryFieldValue(int index) const;
+    /// The error of the last try call on this recordset; invalid (QSqlError::NoError) when it
+    /// succeeded. The throwing forms leave it as it is.
+    QSqlError lastError() const;
 
     /// The statement it was opened with.
     QString Source() const;

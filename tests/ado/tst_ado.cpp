@@ -205,6 +205,11 @@ private slots:
     void stoppedStatement_data();
     void stoppedStatement();
 
+    void tryFormsReportFailures_data();
+    void tryFormsReportFailures();
+    void tryFormsWalkRows_data();
+    void tryFormsWalkRows();
+
 private:
     /// Every table of the backend's database with all its rows (and SQLite's user_version),
     /// read through a fresh native connection: what a refused statement must leave unchanged.
@@ -214,6 +219,16 @@ private:
     /// the PostgreSQL ones when no server is configured.
     std::shared_ptr<Connection> open(const QString &backend);
     QString connectionString(const QString &backend) const;
+    /// A call in its throwing form and its try form, each on fresh objects; the try form gives
+    /// the error it reported.
+    struct TryCase
+    {
+        const char *name;
+        int number;
+        std::function<void()> throwing;
+        std::function<QSqlError()> tryForm;
+    };
+    QList<TryCase> tryCases();
 
     std::unique_ptr<test::SqliteFile> m_sqlite;
     bool m_pgReady = false;
@@ -1647,6 +1662,179 @@ void TestAdo::stoppedStatement()
     // The connection answers the next statement.
     connection->setStatementActivity(nullptr);
     QCOMPARE(connection->Execute(u"select count(*) from t"_s)->Fields().Item(0).Value().toInt(), 3);
+}
+
+// The try forms -----------------------------------------------------------------------------------
+
+void TestAdo::tryFormsReportFailures_data()
+{
+    QTest::addColumn<int>("index");
+    const QList<TryCase> cases = tryCases();
+    for (int i = 0; i < cases.size(); ++i) {
+        QTest::newRow(cases.at(i).name) << i;
+    }
+}
+
+QList<TestAdo::TryCase> TestAdo::tryCases()
+{
+    const QString missing = u"Provider=SQLite;Data Source="_s + m_sqlite->path() + u".missing"_s;
+    const QString refused = u"Provider=PostgreSQL;Host=127.0.0.1;Port=1;Database=x;User ID=u"_s;
+    const QString rejected = u"select nosuch from people"_s;
+    const QString none = u"select id from people where id > 100"_s;
+    const auto sqlite = [this] { return m_sqlite->open(); };
+    // A try form's error counts only when its answer, too, says the call failed.
+    const auto atEnd = [sqlite, none] {
+        auto rows = std::make_shared<Recordset>();
+        rows->Open(none, sqlite());
+        return rows;
+    };
+    using namespace ErrorNumber;
+    return {
+        {"Connection::tryOpen, missing file", Database, [=] { Connection().Open(missing); },
+         [=] { Connection c; return !c.tryOpen(missing) && !c.isOpen() ? c.lastError() : QSqlError(); }},
+        {"Connection::tryOpen, empty string", InvalidArgument, [] { Connection().Open(); },
+         [=] { Connection c; return !c.tryOpen() ? c.lastError() : QSqlError(); }},
+        {"Connection::tryOpen, refused port", Database, [=] { Connection().Open(refused); },
+         [=] { Connection c; return !c.tryOpen(refused) ? c.lastError() : QSqlError(); }},
+        {"Connection::tryFromDatabase, invalid database", ObjectNotSet, [] { Connection::fromDatabase({}); },
+         [=] { QSqlError e; return !Connection::tryFromDatabase({}, &e) ? e : QSqlError(); }},
+        {"Connection::tryExecute, closed connection", ObjectNotSet, [] { Connection().Execute(u"select 1"_s); },
+         [=] { Connection c; return !c.tryExecute(u"select 1"_s) ? c.lastError() : QSqlError(); }},
+        {"Connection::tryExecute, rejected statement", Database, [=] { sqlite()->Execute(rejected); },
+         [=] { auto c = sqlite(); return !c->tryExecute(rejected) ? c->lastError() : QSqlError(); }},
+        {"Connection::tryExecute, write refused", Database, [=] { sqlite()->Execute(u"delete from people"_s); },
+         [=] { auto c = sqlite(); return !c->tryExecute(u"delete from people"_s) ? c->lastError() : QSqlError(); }},
+        {"Connection::tryProperties, closed connection", ObjectNotSet, [] { Connection().Properties(); },
+         [=] { Connection c; return c.tryProperties().Count() == 0 ? c.lastError() : QSqlError(); }},
+        {"Recordset::tryOpen, empty statement", InvalidArgument, [=] { Recordset().Open(u" "_s, sqlite()); },
+         [=] { Recordset r;
+             return !r.tryOpen(u" "_s, sqlite()) && r.State() == adStateClosed ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryOpen, no connection", ObjectNotSet, [=] { Recordset().Open(none, nullptr); },
+         [=] { Recordset r; return !r.tryOpen(none, nullptr) ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryOpenColumns, rejected statement", Database, [=] { Recordset().OpenColumns(rejected, *sqlite()); },
+         [=] { Recordset r; return !r.tryOpenColumns(rejected, *sqlite()) ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryEof, closed recordset", ObjectNotSet, [] { Recordset().Eof(); },
+         [=] { Recordset r; return r.tryEof() ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryBof, closed recordset", ObjectNotSet, [] { Recordset().Bof(); },
+         [=] { Recordset r; return r.tryBof() ? r.lastError() : QSqlError(); }},
+        {"Recordset::tryMoveNext, at the end", adErrNoCurrentRecord, [=] { atEnd()->MoveNext(); },
+         [=] { auto r = atEnd(); return !r->tryMoveNext() ? r->lastError() : QSqlError(); }},
+        {"Recordset::tryFieldValue, at the end", adErrNoCurrentRecord, [=] { atEnd()->fieldValue(0); },
+         [=] { auto r = atEnd(); return !r->tryFieldValue(0).isValid() ? r->lastError() : QSqlError(); }},
+        {"Field::tryValue, at the end", adErrNoCurrentRecord, [=] { atEnd()->Fields().Item(0).Value(); },
+         [=] { auto r = atEnd(); return !r->Fields().Item(0).tryValue().isValid() ? r->lastError() : QSqlError(); }},
+    };
+}
+
+// Each try form reports what its throwing form throws, as a QSqlError, and throws nothing.
+void TestAdo::tryFormsReportFailures()
+{
+    QFETCH(int, index);
+    const TryCase call = tryCases().at(index);
+    QString description;
+    QCOMPARE(errorNumber(call.throwing, &description), call.number);
+    QSqlError reported;
+    try {
+        reported = call.tryForm();
+    } catch (...) {
+        QFAIL("the try form threw");
+    }
+    QCOMPARE(reported.nativeErrorCode(), QString::number(call.number));
+    QCOMPARE(reported.databaseText(), description);
+    QVERIFY(!description.isEmpty());
+    QCOMPARE(reported.type(), call.number == ErrorNumber::Database ? QSqlError::StatementError : QSqlError::UnknownError);
+}
+
+void TestAdo::tryFormsWalkRows_data()
+{
+    QTest::addColumn<QString>("backend");
+    QTest::addColumn<int>("cursorLocation");
+    QTest::addColumn<QString>("sql");
+    QTest::addColumn<QString>("failure");
+    for (const int location : {int(adUseServer), int(adUseClient)}) {
+        const char *cursor = location == adUseServer ? "server" : "client";
+        for (const char *backend : {"sqlite", "postgres"}) {
+            QTest::addRow("%s %s cursor, whole result", backend, cursor)
+                << QString::fromLatin1(backend) << location << u"select id, name from people order by id"_s << QString();
+        }
+        QTest::addRow("sqlite %s cursor, fails at row 3", cursor)
+            << u"sqlite"_s << location << u"select d.id, json(d.meta) from docs d"_s << u"malformed JSON"_s;
+        QTest::addRow("postgres %s cursor, fails at row 3000", cursor)
+            << u"postgres"_s << location << u"select g, 10 / (g - 3000) from generate_series(1, 5000) g"_s
+            << u"division by zero"_s;
+    }
+}
+
+// A walk with the try forms reads what the test's own query reads; a result that fails part-way
+// ends the walk with the error the throwing walk throws, after the same rows.
+void TestAdo::tryFormsWalkRows()
+{
+    QFETCH(QString, backend);
+    QFETCH(int, cursorLocation);
+    QFETCH(QString, sql);
+    QFETCH(QString, failure);
+    const auto connection = open(backend);
+    if (!connection) {
+        return;
+    }
+    connection->setCursorLocation(cursorLocation);
+
+    QList<QStringList> read;
+    Recordset rows;
+    QSqlError error;
+    try {
+        if (rows.tryOpen(sql, *connection)) {
+            for (; !rows.tryEof(); rows.tryMoveNext()) {
+                QStringList row;
+                for (int column = 0; column < rows.fieldCount(); ++column) {
+                    row << rows.tryFieldValue(column).toString();
+                }
+                read << row;
+            }
+        }
+        error = rows.lastError();
+    } catch (...) {
+        QFAIL("a try form threw");
+    }
+
+    QList<QStringList> expected;
+    if (failure.isEmpty()) {
+        QSqlQuery query(connection->database());
+        QVERIFY2(query.exec(sql), qPrintable(query.lastError().text()));
+        while (query.next()) {
+            QStringList row;
+            for (int column = 0; column < query.record().count(); ++column) {
+                row << query.value(column).toString();
+            }
+            expected << row;
+        }
+        QVERIFY(!expected.isEmpty());
+        QVERIFY2(!error.isValid(), qPrintable(error.text()));
+        QCOMPARE(read, expected);
+        return;
+    }
+    // The throwing walk on a fresh connection.
+    const auto other = open(backend);
+    other->setCursorLocation(cursorLocation);
+    QString description;
+    const int number = test::errorNumber(
+        [&] {
+            Recordset walk;
+            walk.Open(sql, *other);
+            for (; !walk.Eof(); walk.MoveNext()) {
+                QStringList row;
+                for (int column = 0; column < walk.fieldCount(); ++column) {
+                    row << walk.fieldValue(column).toString();
+                }
+                expected << row;
+            }
+        },
+        &description);
+    QCOMPARE(number, ErrorNumber::Database);
+    QVERIFY2(description.contains(failure), qPrintable(description));
+    QCOMPARE(error.nativeErrorCode(), QString::number(number));
+    QCOMPARE(error.databaseText(), description);
+    QCOMPARE(read, expected);
 }
 
 CONDORA_TEST_MAIN(TestAdo)

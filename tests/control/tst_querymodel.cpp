@@ -95,6 +95,12 @@ void TestQueryModel::fetchesToTheEnd()
     model.setRowSource(std::make_shared<PartRows>(total, failAt, throwAt), u"select id, name from t"_s);
     // Attached after the reset: Qt 6.4's tester fetches from its own modelReset slot before it
     // counts the reset as done.
+    // The failure is told once, after the rows before it are in (the tester fetches too).
+    QList<int> rowsWhenTold;
+    connect(&model, &condora::QueryModel::fetchFailed, this, [&](const QSqlError &told) {
+        QCOMPARE(told.databaseText(), model.lastError().databaseText());
+        rowsWhenTold << model.rowCount();
+    });
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     // A proxy and a view that ask for more rows from their own slots, as they do while scrolling.
     QSortFilterProxyModel proxy;
@@ -111,6 +117,7 @@ void TestQueryModel::fetchesToTheEnd()
     QCOMPARE(proxy.rowCount(), rowsShown);
     QCOMPARE(model.lastError().databaseText(), error);
     QCOMPARE(model.lastError().isValid(), !error.isEmpty());
+    QCOMPARE(rowsWhenTold, error.isEmpty() ? QList<int>() : QList<int>{rowsShown});
     QCOMPARE(model.headerData(1, Qt::Horizontal).toString(), u"name"_s);
 }
 

@@ -1,4 +1,4 @@
-# cmake -DNM=nm -DLIBRARY=libCondora.so -DHEADERS=a.h;b.h -P checkexportedsymbols.cmake
+# cmake -DNM=nm -DLIBRARY=libCondora.so -DHEADERS=a.h;b.h [-DREQUIRED=name(;name(] -P checkexportedsymbols.cmake
 #
 # libCondora.so exports the API and nothing else. The API is what the installed headers mark with
 # CONDORA_EXPORT: the classes (with their members, vtables, type info and thunks) and the free
@@ -6,6 +6,8 @@
 # it belongs to a std:: or Qt template instantiated over public types (a weak copy the compiler
 # emits where the library uses e.g. QMetaType of std::shared_ptr<condora::ado::Connection>).
 # A library built without hidden visibility, or an internal class given CONDORA_EXPORT, fails.
+# And the API is there: every demangled name that REQUIRED lists begins some exported symbol (a
+# public class that lost its CONDORA_EXPORT, or a declared call never defined, fails).
 cmake_minimum_required(VERSION 3.25)
 
 # api: what CONDORA_EXPORT marks; types: every type the headers declare (enums, aliases and
@@ -40,6 +42,16 @@ execute_process(COMMAND ${NM} -D --defined-only -C ${LIBRARY}
     OUTPUT_VARIABLE listing RESULT_VARIABLE status ERROR_VARIABLE error)
 if(NOT status EQUAL 0)
     message(FATAL_ERROR "${NM} failed on ${LIBRARY}: ${error}")
+endif()
+set(missing "")
+foreach(required IN LISTS REQUIRED)
+    string(FIND "${listing}" " ${required}" at)
+    if(at EQUAL -1)
+        string(APPEND missing "\n  ${required}")
+    endif()
+endforeach()
+if(missing)
+    message(FATAL_ERROR "${LIBRARY} does not export the API it declares:${missing}")
 endif()
 # The same without demangling, for AddressSanitizer's "__odr_asan.<mangled name>" indicators.
 execute_process(COMMAND ${NM} -D --defined-only --format=just-symbols ${LIBRARY}

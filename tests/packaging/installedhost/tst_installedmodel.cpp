@@ -1,7 +1,8 @@
 // GetQueryModel() as a host uses it, built against an installed Condora: the model behind a
 // QSortFilterProxyModel in a QTableView scrolled to its end, every cell compared with the test's
 // own QSqlQuery, on SQLite and (with CONDORA_TEST_PG_HOST set) PostgreSQL; and a statement that
-// fails part-way, reported through lastError() without an exception.
+// fails part-way, reported through lastError() without an exception; and the data-access classes'
+// try forms, which report through lastError() as well.
 
 #include <Condora/Condora>
 
@@ -118,6 +119,7 @@ private Q_SLOTS:
     void rowsInViews_data();
     void rowsInViews();
     void failurePartWay();
+    void dataAccessWithoutExceptions();
 
 private:
     QTemporaryDir m_dir;
@@ -207,6 +209,47 @@ void TestInstalledModel::failurePartWay()
     // The rows before the failure are shown, and the end says it is not the whole result.
     QVERIFY(model->rowCount() < RowCount);
     QVERIFY2(model->lastError().databaseText().contains(u"overflow"_s), qPrintable(model->lastError().text()));
+}
+
+void TestInstalledModel::dataAccessWithoutExceptions()
+{
+    QSqlDatabase db = openDatabase(u"SQLite"_s, m_dir.filePath(u"access.db"_s));
+    QVERIFY(db.isOpen());
+    try {
+        auto missing = std::make_shared<condora::ado::Connection>();
+        QVERIFY(!missing->tryOpen(u"Provider=SQLite;Data Source="_s + m_dir.filePath(u"missing.db"_s)));
+        QCOMPARE(missing->lastError().nativeErrorCode(), QString::number(condora::ErrorNumber::Database));
+        QVERIFY(!missing->tryExecute(u"SELECT 1"_s));
+        QCOMPARE(missing->lastError().nativeErrorCode(), QString::number(condora::ErrorNumber::ObjectNotSet));
+
+        QSqlError error;
+        const auto connection = condora::ado::Connection::tryFromDatabase(db, &error);
+        QVERIFY2(connection && !error.isValid(), qPrintable(error.text()));
+        condora::ado::Recordset rows;
+        QVERIFY(!rows.tryOpen(u"SELECT nosuch FROM items"_s, connection));
+        QVERIFY2(rows.lastError().databaseText().contains(u"nosuch"_s), qPrintable(rows.lastError().text()));
+
+        // Every value a walk with the try forms reads is what the test's own query reads.
+        const QString sql = u"SELECT id, name, price FROM items ORDER BY id"_s;
+        QVERIFY(rows.tryOpen(sql, connection));
+        QSqlQuery expected(db);
+        QVERIFY(expected.exec(sql));
+        int count = 0;
+        for (; !rows.tryEof(); rows.tryMoveNext(), ++count) {
+            QVERIFY(expected.next());
+            for (int column = 0; column < 3; ++column) {
+                QVERIFY2(sameValue(rows.tryFieldValue(column), expected.value(column)),
+                         qPrintable(u"row %1 column %2"_s.arg(count).arg(column)));
+            }
+        }
+        QVERIFY2(!rows.lastError().isValid(), qPrintable(rows.lastError().text()));
+        QVERIFY(!expected.next());
+        QCOMPARE(count, RowCount);
+        QVERIFY(!rows.tryMoveNext());
+        QCOMPARE(rows.lastError().nativeErrorCode(), QString::number(condora::ado::adErrNoCurrentRecord));
+    } catch (...) {
+        QFAIL("a try form threw");
+    }
 }
 
 int main(int argc, char *argv[])

@@ -1,4 +1,4 @@
-#include "control/errorvalue_p.h"
+#include "platform/ado/errorvalue_p.h"
 
 #include "platform/runtimeerror.h"
 
