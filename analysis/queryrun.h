@@ -5,6 +5,7 @@
 #include "platform/dialogstyle.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -63,6 +64,10 @@ struct QueryRun
     bool moreOperators = false;
     /// The ".." button of a date value opens a calendar (the control's DateEditor).
     bool dateEditor = false;
+    /// The query dialog offers earlier accepted conditions to pick again (the control's
+    /// RecentConditions): `recentRows`, condition documents newest first.
+    bool recentConditions = false;
+    QStringList recentRows;
     /// The appearance the run's dialogs take.
     DialogStyle style;
 };

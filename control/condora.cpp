@@ -30,6 +30,9 @@
 
 #include <QMetaType>
 #include <QPainter>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QScopeGuard>
@@ -107,6 +110,39 @@ Condora::~Condora()
 }
 
 // Query run -------------------------------------------------------------------------------------
+
+namespace {
+
+/// How many accepted conditions RecentConditions keeps for one base statement.
+constexpr qsizetype RecentConditionCount = 10;
+
+/// The remembered conditions of `baseSql` in `list` (RecentConditions), newest first.
+QStringList recentConditionsOf(const QString &list, const QString &baseSql)
+{
+    QStringList conditions;
+    const QJsonArray entries = QJsonDocument::fromJson(list.toUtf8()).object().value(baseSql).toArray();
+    for (const QJsonValue &entry : entries) {
+        if (entry.isString()) {
+            conditions.append(entry.toString());
+        }
+    }
+    return conditions;
+}
+
+/// `list` with `rows` as the newest condition of `baseSql`: an equal earlier one moves to the
+/// front, and the oldest beyond RecentConditionCount goes.
+QString rememberCondition(const QString &list, const QString &baseSql, const QString &rows)
+{
+    QJsonObject all = QJsonDocument::fromJson(list.toUtf8()).object();
+    QStringList conditions = recentConditionsOf(list, baseSql);
+    conditions.removeAll(rows);
+    conditions.prepend(rows);
+    conditions = conditions.mid(0, RecentConditionCount);
+    all.insert(baseSql, QJsonArray::fromStringList(conditions));
+    return QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
 
 QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraOpenRun> &windowModal)
 {
@@ -237,6 +273,8 @@ QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraO
         if (rowsToLoad.isEmpty() && d->keepCondition && d->lastRowsSql == run.baseSql) {
             rowsToLoad = d->lastRows;
         }
+        run.recentConditions = d->recentConditions;
+        run.recentRows = run.recentConditions ? recentConditionsOf(d->recentList, run.baseSql) : QStringList();
         if (const QueryDialogFunction &standIn = queryDialogFunction()) {
             return standIn(run);
         }
@@ -271,6 +309,9 @@ QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraO
             if (!sql.isEmpty()) {
                 d->lastRows = conditionRowsToJson(closed.conditionRows(), catalog);
                 d->lastRowsSql = ofRun.baseSql;
+                if (d->recentConditions) {
+                    d->recentList = rememberCondition(d->recentList, ofRun.baseSql, d->lastRows);
+                }
                 const ComposedCondition parameterized = composeParameterized(closed.conditionRows(), ofRun);
                 d->lastParameterSql = parameterized.statement;
                 d->lastParameters = parameterized.parameters;
@@ -714,6 +755,17 @@ void Condora::setDateEditor(bool DateEditor)
 {
     d->dateEditor = DateEditor;
     notify(&Condora::DateEditorChanged, u"DateEditor"_s);
+}
+
+bool Condora::RecentConditions() const
+{
+    return d->recentConditions;
+}
+
+void Condora::setRecentConditions(bool RecentConditions)
+{
+    d->recentConditions = RecentConditions;
+    notify(&Condora::RecentConditionsChanged, u"RecentConditions"_s);
 }
 
 bool Condora::ShowSql() const

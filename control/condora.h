@@ -98,6 +98,7 @@ class CONDORA_EXPORT Condora : public QWidget
     Q_PROPERTY(bool CountRows READ CountRows WRITE setCountRows NOTIFY CountRowsChanged)
     Q_PROPERTY(bool MoreOperators READ MoreOperators WRITE setMoreOperators NOTIFY MoreOperatorsChanged)
     Q_PROPERTY(bool DateEditor READ DateEditor WRITE setDateEditor NOTIFY DateEditorChanged)
+    Q_PROPERTY(bool RecentConditions READ RecentConditions WRITE setRecentConditions NOTIFY RecentConditionsChanged)
 
 public:
     /// The database kinds the control distinguishes (any other database is 99, without a name).
@@ -295,6 +296,17 @@ public:
     ///@}
 
     ///@{
+    /// False (the default): the query dialog offers no earlier conditions.
+    /// True: the last ten conditions accepted on each SqlInput (their rows, as GetConditionRows()
+    /// gives them, newest first) are remembered, saved and loaded with the other properties, and
+    /// the query dialog offers them in a list to pick again; a picked condition fills the grid as
+    /// SetConditionRows() would (rows naming a column the statement lacks are left out with a
+    /// message).
+    bool RecentConditions() const;
+    void setRecentConditions(bool RecentConditions);
+    ///@}
+
+    ///@{
     /// The connection every query run uses; a run without one uses a new, unopened connection and reports it.
     std::shared_ptr<condora::ado::Connection> ConnObj() const;
     void setConnObj(std::shared_ptr<condora::ado::Connection> ConnObj);
@@ -454,6 +466,7 @@ Q_SIGNALS:
     void CountRowsChanged();
     void MoreOperatorsChanged();
     void DateEditorChanged();
+    void RecentConditionsChanged();
     void ConnObjChanged();
     void TitleChanged();
     void SqlInputChanged();

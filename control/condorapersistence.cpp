@@ -188,6 +188,8 @@ const QList<PropertyEntry> &propertyTable()
         {u"CountRows"_s, &CondoraPrivate::countRows},
         {u"MoreOperators"_s, &CondoraPrivate::moreOperators},
         {u"DateEditor"_s, &CondoraPrivate::dateEditor},
+        {u"RecentConditions"_s, &CondoraPrivate::recentConditions},
+        {u"RecentConditionList"_s, &CondoraPrivate::recentList},
     };
     return table;
 }

@@ -10,6 +10,7 @@
 #include "analysis/hostfilters.h"
 #include "analysis/statementtools.h"
 #include "condition/conditioncomposer.h"
+#include "condition/conditionjson.h"
 #include "condition/conditionvalidator.h"
 #include "dialog/applystyle.h"
 #include "dialog/busyactivity.h"
@@ -234,6 +235,62 @@ void frmCondora::createControls()
     m_grid->view()->installEventFilter(this);
     nameControls();
     connect(m_grid, &FlexGrid::Scroll, this, &frmCondora::hideEditors);
+    if (m_run.recentConditions) {
+        createRecentList();
+    }
+}
+
+void frmCondora::createRecentList()
+{
+    m_cboRecent = new QComboBox(this);
+    m_cboRecent->setObjectName(u"cboRecent"_s);
+    m_cboRecent->setEditable(false);
+    m_cboRecent->setAccessibleName(tr("Recent conditions"));
+    m_cboRecent->setAccessibleDescription(tr("Conditions accepted earlier on this statement; picking one fills the grid with it."));
+    m_cboRecent->addItem(tr("Recent conditions"));
+    for (const QString &json : m_run.recentRows) {
+        // Each entry shows its condition as it reads in the statement.
+        QString label;
+        ignoreErrors([&] {
+            const LoadedConditionRows loaded = conditionRowsFromJson(json, m_run.fieldCatalog, m_run.moreOperators);
+            label = composeCondition(loaded.rows, m_run).condition.trimmed();
+        });
+        m_cboRecent->addItem(label.isEmpty() ? json : label, json);
+    }
+    m_cboRecent->setEnabled(m_cboRecent->count() > 1);
+    setTwipsGeometry(m_cboRecent, QRect(3660, 180, 2700, 315));
+    QWidget::setTabOrder(m_grid, m_cboRecent);
+    connect(m_cboRecent, &QComboBox::activated, this, &frmCondora::onRecentPicked);
+}
+
+void frmCondora::onRecentPicked(int index)
+{
+    if (index <= 0 || m_acting) {
+        return;
+    }
+    const QString json = m_cboRecent->itemData(index).toString();
+    m_cboRecent->setCurrentIndex(0);
+    const LoadedConditionRows loaded = conditionRowsFromJson(json, m_run.fieldCatalog, m_run.moreOperators);
+    // The messages a preloaded condition gives (the control's own texts).
+    if (!loaded.dropped.isEmpty()) {
+        say(QCoreApplication::translate("Condora", "The statement has no column for these rows of the condition, so "
+                                                   "they were left out: %1")
+                .arg(loaded.dropped.join(u", "_s)),
+            MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    if (!loaded.unsuited.isEmpty()) {
+        say(QCoreApplication::translate("Condora", "The operator of these rows of the condition does not suit their "
+                                                   "column, so they were left out: %1")
+                .arg(loaded.unsuited.join(u", "_s)),
+            MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    hideEditors();
+    m_typingRow = 0;
+    setConditionRows(loaded.rows);
+    m_curRow = 1;
+    m_grid->setRow(1);
+    m_grid->setRowSel(1);
+    m_grid->setFocus(Qt::OtherFocusReason);
 }
 
 void frmCondora::load()
@@ -418,6 +475,17 @@ void frmCondora::layoutControls()
         setLeft(m_label2, label2Left);
         setLeft(m_chkSqlShow, label2Left - twipsGeometry(m_chkSqlShow).width());
     });
+    if (m_cboRecent) {
+        // Between the caption and the Show Sql switch, as wide as the room there allows.
+        ignoreErrors([&] {
+            const int left = twipsGeometry(m_label1).right() + 120;
+            const int right = (m_chkSqlShow->isHidden() ? gridRight : twipsGeometry(m_chkSqlShow).left()) - 120;
+            QRect r = twipsGeometry(m_cboRecent);
+            r.moveLeft(left);
+            r.setWidth(std::max(600, std::min(2700, right - left)));
+            setTwipsGeometry(m_cboRecent, r);
+        });
+    }
     ignoreErrors([this] { sizeColumns(); });
     ignoreErrors([this] { placeEditors(); });
 }

@@ -38,7 +38,8 @@ class frmGetValue;
 /// resultSql() after exec(). The dialog is created for one showing and discarded afterwards.
 ///
 /// Its controls carry their names as objectName: Label1, chkSqlShow, Label2, MFGQuery,
-/// txtCondition, txtValue, comItem, cmdGetValue, cmdAdd, cmdDel, cmdOK, cmdCancel, cmdVerify.
+/// txtCondition, txtValue, comItem, cmdGetValue, cmdAdd, cmdDel, cmdOK, cmdCancel, cmdVerify;
+/// cboRecent too when the run offers recent conditions.
 class frmCondora : public QDialog
 {
     Q_OBJECT
@@ -155,6 +156,9 @@ private:
     void listFocusStep();
     void valueFocusStep();
     void onListPicked(int index);
+    /// The recent-condition list (RecentConditions): fills the grid with the picked condition.
+    void onRecentPicked(int index);
+    void createRecentList();
     void onValueTextChanged(const QString &text);
     void onGridMouseUp(int button, int shift, int x, int y);
     void recompose();
@@ -231,6 +235,8 @@ private:
     QPlainTextEdit *m_txtCondition = nullptr;
     QLineEdit *m_txtValue = nullptr;
     QComboBox *m_comItem = nullptr;
+    /// The earlier conditions offered to pick again; only when the run offers them.
+    QComboBox *m_cboRecent = nullptr;
     QPushButton *m_cmdGetValue = nullptr;
     QPushButton *m_cmdAdd = nullptr;
     QPushButton *m_cmdDel = nullptr;

@@ -485,6 +485,14 @@
         <source>Arrow keys move, Enter or a double click takes the day, Escape keeps the value.</source>
         <translation>Pfeiltasten bewegen, Eingabe oder ein Doppelklick übernimmt den Tag, Escape behält den Wert.</translation>
     </message>
+    <message>
+        <source>Recent conditions</source>
+        <translation>Letzte Bedingungen</translation>
+    </message>
+    <message>
+        <source>Conditions accepted earlier on this statement; picking one fills the grid with it.</source>
+        <translation>Früher zu dieser Anweisung bestätigte Bedingungen; die gewählte füllt das Raster.</translation>
+    </message>
 </context>
 <context>
     <name>condora::frmGetValue</name>
