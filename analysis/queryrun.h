@@ -68,6 +68,9 @@ struct QueryRun
     /// RecentConditions): `recentRows`, condition documents newest first.
     bool recentConditions = false;
     QStringList recentRows;
+    /// A live row count under the query dialog's grid while the condition is valid (the
+    /// control's LiveCount).
+    bool liveCount = false;
     /// The appearance the run's dialogs take.
     DialogStyle style;
 };

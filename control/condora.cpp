@@ -275,6 +275,7 @@ QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraO
         }
         run.recentConditions = d->recentConditions;
         run.recentRows = run.recentConditions ? recentConditionsOf(d->recentList, run.baseSql) : QStringList();
+        run.liveCount = d->liveCount;
         if (const QueryDialogFunction &standIn = queryDialogFunction()) {
             return standIn(run);
         }
@@ -766,6 +767,17 @@ void Condora::setRecentConditions(bool RecentConditions)
 {
     d->recentConditions = RecentConditions;
     notify(&Condora::RecentConditionsChanged, u"RecentConditions"_s);
+}
+
+bool Condora::LiveCount() const
+{
+    return d->liveCount;
+}
+
+void Condora::setLiveCount(bool LiveCount)
+{
+    d->liveCount = LiveCount;
+    notify(&Condora::LiveCountChanged, u"LiveCount"_s);
 }
 
 bool Condora::ShowSql() const

@@ -47,6 +47,7 @@ public:
     bool moreOperators = false;
     bool dateEditor = false;
     bool recentConditions = false;
+    bool liveCount = false;
     std::shared_ptr<condora::ado::Connection> connObj;
     QString title;
     QString sqlInput;

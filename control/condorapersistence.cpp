@@ -190,6 +190,7 @@ const QList<PropertyEntry> &propertyTable()
         {u"DateEditor"_s, &CondoraPrivate::dateEditor},
         {u"RecentConditions"_s, &CondoraPrivate::recentConditions},
         {u"RecentConditionList"_s, &CondoraPrivate::recentList},
+        {u"LiveCount"_s, &CondoraPrivate::liveCount},
     };
     return table;
 }

@@ -14,6 +14,7 @@
 #include "condition/conditionvalidator.h"
 #include "dialog/applystyle.h"
 #include "dialog/busyactivity.h"
+#include "dialog/livecount.h"
 #include "dialog/errortraps.h"
 #include "dialog/twipsgeometry.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -133,7 +134,14 @@ void frmCondora::setButtonsIdle(bool idle)
     }
 }
 
-frmCondora::~frmCondora() = default;
+frmCondora::~frmCondora()
+{
+    // The busy state may end while the dialog goes (its activity settles on destruction): its
+    // signals must not reach the members already gone.
+    if (m_busy) {
+        disconnect(&m_busy->activity(), nullptr, this, nullptr);
+    }
+}
 
 void frmCondora::createControls()
 {
@@ -237,6 +245,13 @@ void frmCondora::createControls()
     connect(m_grid, &FlexGrid::Scroll, this, &frmCondora::hideEditors);
     if (m_run.recentConditions) {
         createRecentList();
+    }
+    if (m_run.liveCount && m_run.connection) {
+        m_lblLiveCount = new QLabel(this);
+        m_liveCount = new LiveCount(m_run.connection, m_lblLiveCount, this);
+        if (m_busy) { // the dialog's own statements go first
+            connect(&m_busy->activity(), &BusyActivity::begun, m_liveCount, &LiveCount::stop);
+        }
     }
 }
 
@@ -470,6 +485,12 @@ void frmCondora::layoutControls()
             setTop(button, top);
         }
     });
+    if (m_lblLiveCount) { // left of the buttons, on their line
+        ignoreErrors([&] {
+            const QRect add = twipsGeometry(m_cmdAdd);
+            setTwipsGeometry(m_lblLiveCount, QRect(grid.left(), add.top(), std::max(0, add.left() - 120 - grid.left()), add.height()));
+        });
+    }
     ignoreErrors([&] {
         const int label2Left = gridRight - twipsGeometry(m_label2).width();
         setLeft(m_label2, label2Left);
@@ -693,6 +714,9 @@ void frmCondora::done(int result)
     }
     if (m_resultPending) {
         m_resultSql.clear();
+    }
+    if (m_liveCount) {
+        m_liveCount->setStatement(QString()); // the host's statements need the worker now
     }
     hostFilterList() = QStringList{QString()};
     QDialog::done(result);

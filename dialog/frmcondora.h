@@ -27,6 +27,7 @@ namespace condora {
 class BusyScope;
 class FlexGrid;
 class frmGetValue;
+class LiveCount;
 
 /// The query dialog: the user builds the WHERE condition of a query run as rows of the grid
 /// `MFGQuery` and confirms it with OK.
@@ -39,7 +40,7 @@ class frmGetValue;
 ///
 /// Its controls carry their names as objectName: Label1, chkSqlShow, Label2, MFGQuery,
 /// txtCondition, txtValue, comItem, cmdGetValue, cmdAdd, cmdDel, cmdOK, cmdCancel, cmdVerify;
-/// cboRecent too when the run offers recent conditions.
+/// cboRecent too when the run offers recent conditions, lblLiveCount when it counts live.
 class frmCondora : public QDialog
 {
     Q_OBJECT
@@ -237,6 +238,9 @@ private:
     QComboBox *m_comItem = nullptr;
     /// The earlier conditions offered to pick again; only when the run offers them.
     QComboBox *m_cboRecent = nullptr;
+    /// The live row count and its label (lblLiveCount); only when the run asks for it.
+    LiveCount *m_liveCount = nullptr;
+    QLabel *m_lblLiveCount = nullptr;
     QPushButton *m_cmdGetValue = nullptr;
     QPushButton *m_cmdAdd = nullptr;
     QPushButton *m_cmdDel = nullptr;

@@ -6,6 +6,8 @@
 
 #include "condition/conditioncomposer.h"
 #include "condition/conditionoperator.h"
+#include "condition/conditionvalidator.h"
+#include "dialog/livecount.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
 #include "dialog/selectlistitem.h"
@@ -99,6 +101,9 @@ void frmCondora::recompose()
     m_resultSql = composed.statement;
     m_refusal = composed.refusal;
     m_txtCondition->setPlainText(composed.condition);
+    if (m_liveCount) { // counted only while the condition would pass Verify's checks
+        m_liveCount->setStatement(validateConditions(rows, m_run) ? QString() : m_resultSql);
+    }
 }
 
 void frmCondora::iniQueryGrid()

@@ -437,7 +437,7 @@ private Q_SLOTS:
     void everySetterNotifies()
     {
         const QStringList names = ownPropertyNames();
-        QCOMPARE(names.size(), 31);
+        QCOMPARE(names.size(), 32);
         Condora control;
         QSignalSpy changed(&control, &Condora::propertyChanged);
         for (const QString &name : names) {
@@ -520,6 +520,7 @@ private Q_SLOTS:
             control.setShowSql(true);
             control.setDateEditor(true);
             control.setRecentConditions(true);
+            control.setLiveCount(true);
             control.setGridBackColorSel(OleColor(0x00FF00));
             control.setGridColorFixed(OleColor(0x123456));
             control.setLabelFont(std::make_shared<QFont>(u"Serif"_s, 21));
@@ -540,6 +541,7 @@ private Q_SLOTS:
         QVERIFY(loaded.ShowSql());
         QVERIFY(loaded.DateEditor());
         QVERIFY(loaded.RecentConditions());
+        QVERIFY(loaded.LiveCount());
         QCOMPARE(loaded.GridBackColorSel(), OleColor(0x00FF00));
         QCOMPARE(loaded.GridColorFixed(), OleColor(0xC0C0C0));
         QCOMPARE(loaded.LabelFont()->pointSize(), 21);
@@ -570,6 +572,7 @@ private Q_SLOTS:
         QTest::newRow("MoreOperators") << u"MoreOperators"_s << QVariant(false);
         QTest::newRow("DateEditor") << u"DateEditor"_s << QVariant(false);
         QTest::newRow("RecentConditions") << u"RecentConditions"_s << QVariant(false);
+        QTest::newRow("LiveCount") << u"LiveCount"_s << QVariant(false);
     }
 
     void missingKeysLoadDefaults()

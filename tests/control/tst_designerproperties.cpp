@@ -130,7 +130,7 @@ void TestDesignerProperties::editorListsEveryDesignableProperty_data()
                              "GridFontFixed", "ButtonPicture", "GridForeColorSel", "GridBackColor", "GridBackColorBkg",
                              "GridBackColorFixed", "GridBackColorSel", "GridBackColorUnpopulated", "ShowSql",
                              "KeepCondition", "CountRows", "MoreOperators", "DateEditor",
-                             "RecentConditions"}) {
+                             "RecentConditions", "LiveCount"}) {
         QTest::newRow(name) << QString::fromLatin1(name) << true;
     }
     // A connection is handed over at run time and cannot be designed.

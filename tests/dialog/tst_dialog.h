@@ -113,6 +113,13 @@ private Q_SLOTS:
     void refusedKeyIsShown();
     void dateEditorCalendar_data();
     void dateEditorCalendar();
+    void gridHidesItsKeyColumn();
+    void busyStateAnnounced();
+
+    // tst_livecount.cpp: the live row count
+    void liveCountMatchesEngine_data();
+    void liveCountMatchesEngine();
+    void liveCountStopsAndStaysOff();
 
     // tst_queryrun.cpp: through the control
     void queryRunReturnsStatement();
