@@ -301,7 +301,12 @@ void frmCondora::onRecentPicked(int index)
     }
     hideEditors();
     m_typingRow = 0;
-    setConditionRows(loaded.rows);
+    {
+        // The rows built so far stay one undo away: a pick is a change like any other.
+        const QScopedValueRollback keepHistory(m_restoring, true);
+        setConditionRows(loaded.rows);
+    }
+    rememberRows();
     m_curRow = 1;
     m_grid->setRow(1);
     m_grid->setRowSel(1);

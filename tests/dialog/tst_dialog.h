@@ -65,6 +65,7 @@ private Q_SLOTS:
     void numericKeyFilter();
     void numericFilterOnlyForNumberColumns();
     void enterMovesFocusOn();
+    void recentPickIsUndoable();
 
     // tst_valuepicker.cpp
     void pickerStatement_data();
