@@ -494,6 +494,7 @@ void frmCondora::layoutControls()
         ignoreErrors([&] {
             const QRect add = twipsGeometry(m_cmdAdd);
             setTwipsGeometry(m_lblLiveCount, QRect(grid.left(), add.top(), std::max(0, add.left() - 120 - grid.left()), add.height()));
+            m_liveCount->refit();
         });
     }
     ignoreErrors([&] {

@@ -8,6 +8,7 @@
 #include "platform/ado/statementactivity.h"
 
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QLabel>
 
 #include <atomic>
@@ -151,12 +152,21 @@ void LiveCount::arrived(const Flight &flight, bool ok, qint64 rows)
 
 void LiveCount::show(const QString &text)
 {
+    m_text = text;
+    refit();
+    if (m_label) {
+        m_label->setVisible(!text.isEmpty());
+    }
+}
+
+void LiveCount::refit()
+{
     if (!m_label) {
         return;
     }
-    m_label->setText(text);
-    m_label->setToolTip(text);
-    m_label->setVisible(!text.isEmpty());
+    // Cut with "..." where the room left of the buttons is too narrow; whole in the tool tip.
+    m_label->setText(QFontMetrics(m_label->font()).elidedText(m_text, Qt::ElideRight, m_label->width()));
+    m_label->setToolTip(m_text);
 }
 
 } // namespace condora

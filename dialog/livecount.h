@@ -50,6 +50,9 @@ public:
     void stop();
     /// True when counts can run (the run has a connection of its own).
     bool available() const;
+    /// Fits the count to the label's width after a resize: cut with "..." when it does not fit,
+    /// whole in the tool tip.
+    void refit();
     /// The label's text for `rows`.
     static QString rowsText(qint64 rows);
 
@@ -68,6 +71,7 @@ private:
     QPointer<QLabel> m_label;
     QTimer m_delay;
     QString m_statement;
+    QString m_text; // the count shown, whole
     std::shared_ptr<Flight> m_flight; // the count in flight, or null
 };
 

@@ -120,7 +120,14 @@ void TestDialog::liveCountMatchesEngine()
     QCOMPARE(counted.last().at(1).toLongLong(), expected);
     auto *label = find<QLabel>(m_dialog.get(), "lblLiveCount");
     QVERIFY(label->isVisible());
-    QCOMPARE(label->text(), expected == 1 ? u"1 row"_s : u"%1 rows"_s.arg(expected));
+    const QString whole = expected == 1 ? u"1 row"_s : u"%1 rows"_s.arg(expected);
+    QCOMPARE(label->text(), whole);
+    QCOMPARE(label->toolTip(), whole);
+    // A narrower room cuts the count with "..." and keeps it whole in the tool tip.
+    label->resize(QFontMetrics(label->font()).horizontalAdvance(whole) / 2, label->height());
+    live->refit();
+    QVERIFY2(label->text().endsWith(QChar(0x2026)) && label->text() != whole, qPrintable(label->text()));
+    QCOMPARE(label->toolTip(), whole);
     // The count sits under the grid, clear of every button.
     for (QWidget *button : m_dialog->findChildren<QPushButton *>()) {
         QVERIFY2(!button->isVisible() || !button->geometry().intersects(label->geometry()),
