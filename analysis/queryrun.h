@@ -68,6 +68,13 @@ struct QueryRun
     bool moreOperators = false;
     /// The ".." button of a date value opens a calendar (the control's DateEditor).
     bool dateEditor = false;
+    /// The query dialog offers earlier accepted conditions to pick again (the control's
+    /// RecentConditions): `recentRows`, condition documents newest first.
+    bool recentConditions = false;
+    QStringList recentRows;
+    /// A live row count under the query dialog's grid while the condition is valid (the
+    /// control's LiveCount).
+    bool liveCount = false;
     /// The appearance the run's dialogs take.
     DialogStyle style;
 };

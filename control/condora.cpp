@@ -29,6 +29,9 @@
 
 #include <QMetaType>
 #include <QPainter>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QScopeGuard>
@@ -104,6 +107,39 @@ Condora::~Condora()
 
 // Query run -------------------------------------------------------------------------------------
 
+namespace {
+
+/// How many accepted conditions RecentConditions keeps for one base statement.
+constexpr qsizetype RecentConditionCount = 10;
+
+/// The remembered conditions of `baseSql` in `list` (RecentConditions), newest first.
+QStringList recentConditionsOf(const QString &list, const QString &baseSql)
+{
+    QStringList conditions;
+    const QJsonArray entries = QJsonDocument::fromJson(list.toUtf8()).object().value(baseSql).toArray();
+    for (const QJsonValue &entry : entries) {
+        if (entry.isString()) {
+            conditions.append(entry.toString());
+        }
+    }
+    return conditions;
+}
+
+/// `list` with `rows` as the newest condition of `baseSql`: an equal earlier one moves to the
+/// front, and the oldest beyond RecentConditionCount goes.
+QString rememberCondition(const QString &list, const QString &baseSql, const QString &rows)
+{
+    QJsonObject all = QJsonDocument::fromJson(list.toUtf8()).object();
+    QStringList conditions = recentConditionsOf(list, baseSql);
+    conditions.removeAll(rows);
+    conditions.prepend(rows);
+    conditions = conditions.mid(0, RecentConditionCount);
+    all.insert(baseSql, QJsonArray::fromStringList(conditions));
+    return QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Compact));
+}
+
+} // namespace
+
 QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraOpenRun> &windowModal)
 {
     using namespace condora;
@@ -151,6 +187,9 @@ QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraO
                 d->filters = QStringList{QString()};
             }
         };
+        run.recentConditions = d->recentConditions;
+        run.recentRows = run.recentConditions ? recentConditionsOf(d->recentList, run.baseSql) : QStringList();
+        run.liveCount = d->liveCount;
         if (const QueryDialogFunction &standIn = queryDialogFunction()) {
             const auto consumed = qScopeGuard(consumeFilters);
             return standIn(run);
@@ -363,6 +402,9 @@ QString Condora::rememberAccepted(const condora::frmCondora &closed, const condo
     if (!sql.isEmpty()) {
         d->lastRows = conditionRowsToJson(closed.conditionRows(), run.fieldCatalog);
         d->lastRowsSql = run.baseSql;
+        if (d->recentConditions) {
+            d->recentList = rememberCondition(d->recentList, run.baseSql, d->lastRows);
+        }
         const ComposedCondition parameterized = composeParameterized(closed.conditionRows(), run);
         d->lastParameterSql = parameterized.statement;
         d->lastParameters = parameterized.parameters;
@@ -752,6 +794,28 @@ void Condora::setDateEditor(bool DateEditor)
 {
     d->dateEditor = DateEditor;
     notify(&Condora::DateEditorChanged, u"DateEditor"_s);
+}
+
+bool Condora::RecentConditions() const
+{
+    return d->recentConditions;
+}
+
+void Condora::setRecentConditions(bool RecentConditions)
+{
+    d->recentConditions = RecentConditions;
+    notify(&Condora::RecentConditionsChanged, u"RecentConditions"_s);
+}
+
+bool Condora::LiveCount() const
+{
+    return d->liveCount;
+}
+
+void Condora::setLiveCount(bool LiveCount)
+{
+    d->liveCount = LiveCount;
+    notify(&Condora::LiveCountChanged, u"LiveCount"_s);
 }
 
 bool Condora::ShowSql() const

@@ -100,6 +100,8 @@ class CONDORA_EXPORT Condora : public QWidget
     Q_PROPERTY(bool CountRows READ CountRows WRITE setCountRows NOTIFY CountRowsChanged)
     Q_PROPERTY(bool MoreOperators READ MoreOperators WRITE setMoreOperators NOTIFY MoreOperatorsChanged)
     Q_PROPERTY(bool DateEditor READ DateEditor WRITE setDateEditor NOTIFY DateEditorChanged)
+    Q_PROPERTY(bool RecentConditions READ RecentConditions WRITE setRecentConditions NOTIFY RecentConditionsChanged)
+    Q_PROPERTY(bool LiveCount READ LiveCount WRITE setLiveCount NOTIFY LiveCountChanged)
 
 public:
     /// The database kinds the control distinguishes (any other database is 99, without a name).
@@ -298,6 +300,30 @@ public:
     ///@}
 
     ///@{
+    /// False (the default): the query dialog offers no earlier conditions.
+    /// True: the last ten conditions accepted on each SqlInput (their rows, as GetConditionRows()
+    /// gives them, newest first) are remembered, saved and loaded with the other properties, and
+    /// the query dialog offers them in a list to pick again; a picked condition fills the grid as
+    /// SetConditionRows() would (rows naming a column the statement lacks are left out with a
+    /// message).
+    bool RecentConditions() const;
+    void setRecentConditions(bool RecentConditions);
+    ///@}
+
+    ///@{
+    /// False (the default): the query dialog counts nothing while the condition is built.
+    /// True: while the condition is valid, a label under the grid (lblLiveCount) shows how many
+    /// rows the final statement gives, counted again a moment after each edit on the run's own
+    /// connection, on its worker thread: the dialog never waits for it, a new edit or a
+    /// statement of the dialog stops the count in flight, and a failed count shows nothing.
+    /// When the run's statements stay on the host's connection (see ado::runConnection()) the
+    /// rows are not counted live, since that would hold the host's connection and the GUI
+    /// thread; Verify with CountRows counts them on demand.
+    bool LiveCount() const;
+    void setLiveCount(bool LiveCount);
+    ///@}
+
+    ///@{
     /// The connection every query run uses; a run without one uses a new, unopened connection and reports it.
     std::shared_ptr<condora::ado::Connection> ConnObj() const;
     void setConnObj(std::shared_ptr<condora::ado::Connection> ConnObj);
@@ -457,6 +483,8 @@ Q_SIGNALS:
     void CountRowsChanged();
     void MoreOperatorsChanged();
     void DateEditorChanged();
+    void RecentConditionsChanged();
+    void LiveCountChanged();
     void ConnObjChanged();
     void TitleChanged();
     void SqlInputChanged();

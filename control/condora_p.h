@@ -46,6 +46,8 @@ public:
     bool countRows = false;
     bool moreOperators = false;
     bool dateEditor = false;
+    bool recentConditions = false;
+    bool liveCount = false;
     std::shared_ptr<condora::ado::Connection> connObj;
     QString title;
     QString sqlInput;
@@ -62,6 +64,9 @@ public:
     /// The rows accepted in the last run, as JSON, and the base statement they were built on.
     QString lastRows;
     QString lastRowsSql;
+    /// The conditions remembered with RecentConditions: a JSON object from base statement to an
+    /// array of condition documents, newest first; empty when none.
+    QString recentList;
     /// The last accepted statement in bound-parameter form and its values.
     QString lastParameterSql;
     QVariantList lastParameters;

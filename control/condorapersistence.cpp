@@ -188,6 +188,9 @@ const QList<PropertyEntry> &propertyTable()
         {u"CountRows"_s, &CondoraPrivate::countRows},
         {u"MoreOperators"_s, &CondoraPrivate::moreOperators},
         {u"DateEditor"_s, &CondoraPrivate::dateEditor},
+        {u"RecentConditions"_s, &CondoraPrivate::recentConditions},
+        {u"RecentConditionList"_s, &CondoraPrivate::recentList},
+        {u"LiveCount"_s, &CondoraPrivate::liveCount},
     };
     return table;
 }

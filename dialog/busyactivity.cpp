@@ -93,6 +93,7 @@ void BusyActivity::begin(const QString &sql)
     if (m_outer != nullptr) {
         m_outer->begin(sql);
     }
+    Q_EMIT begun();
 }
 
 bool BusyActivity::keepGoing()

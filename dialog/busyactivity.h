@@ -91,6 +91,8 @@ public:
     ado::StatementActivity *outer() const { return m_outer; }
 
 Q_SIGNALS:
+    /// A statement (or work aside) begins.
+    void begun();
     /// The indicator has appeared inside `surface` (null: in a window of its own); the surface
     /// may show which of its controls cannot act now.
     void indicatorShown(QWidget *surface);

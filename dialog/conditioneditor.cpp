@@ -7,6 +7,8 @@
 
 #include "condition/conditioncomposer.h"
 #include "condition/conditionoperator.h"
+#include "condition/conditionvalidator.h"
+#include "dialog/livecount.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
 #include "dialog/selectlistitem.h"

@@ -58,6 +58,9 @@ public:
 
     /// Fills the grid with `rows`, one grid row each, and composes them.
     void setConditionRows(const ConditionRows &rows);
+    /// Fills the grid with `rows` as one change the user made (undo gives back the rows before)
+    /// and makes the first row current.
+    void pickRows(const ConditionRows &rows);
     /// The rows as the grid holds them.
     ConditionRows conditionRows() const;
     /// Composes the rows (the grid then shows their Operator and Logical cells trimmed) and emits

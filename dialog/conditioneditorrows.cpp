@@ -88,6 +88,22 @@ void ConditionEditor::setConditionRows(const ConditionRows &rows)
     });
 }
 
+void ConditionEditor::pickRows(const ConditionRows &rows)
+{
+    hideEditors();
+    m_typingRow = 0;
+    {
+        // The rows built so far stay one undo away: a pick is a change like any other.
+        const QScopedValueRollback keepHistory(m_restoring, true);
+        setConditionRows(rows);
+    }
+    rememberRows();
+    m_curRow = 1;
+    m_grid->setRow(1);
+    m_grid->setRowSel(1);
+    m_grid->setFocus(Qt::OtherFocusReason);
+}
+
 void ConditionEditor::rememberRows(int typingRow)
 {
     if (m_restoring) {

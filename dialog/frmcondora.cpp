@@ -9,9 +9,11 @@
 
 #include "analysis/statementtools.h"
 #include "condition/conditioncomposer.h"
+#include "condition/conditionjson.h"
 #include "condition/conditionvalidator.h"
 #include "dialog/applystyle.h"
 #include "dialog/busyactivity.h"
+#include "dialog/livecount.h"
 #include "dialog/errortraps.h"
 #include "dialog/twipsgeometry.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -152,7 +154,14 @@ void frmCondora::setButtonsIdle(bool idle)
     }
 }
 
-frmCondora::~frmCondora() = default;
+frmCondora::~frmCondora()
+{
+    // The busy state may end while the dialog goes (its activity settles on destruction): its
+    // signals must not reach the members already gone.
+    if (m_busy) {
+        disconnect(&m_busy->activity(), nullptr, this, nullptr);
+    }
+}
 
 void frmCondora::createControls()
 {
@@ -208,6 +217,63 @@ void frmCondora::createControls()
     connect(m_editor, &ConditionEditor::composed, this, &frmCondora::onComposed);
     m_cmdAdd->installEventFilter(this);
     nameControls();
+    if (m_run.recentConditions) {
+        createRecentList();
+    }
+    if (m_run.liveCount && m_run.connection) {
+        m_lblLiveCount = new QLabel(this);
+        m_liveCount = new LiveCount(m_run.connection, m_lblLiveCount, this);
+        if (m_busy) { // the dialog's own statements go first
+            connect(&m_busy->activity(), &BusyActivity::begun, m_liveCount, &LiveCount::stop);
+        }
+    }
+}
+
+void frmCondora::createRecentList()
+{
+    m_cboRecent = new QComboBox(this);
+    m_cboRecent->setObjectName(u"cboRecent"_s);
+    m_cboRecent->setEditable(false);
+    m_cboRecent->setAccessibleName(tr("Recent conditions"));
+    m_cboRecent->setAccessibleDescription(tr("Conditions accepted earlier on this statement; picking one fills the grid with it."));
+    m_cboRecent->addItem(tr("Recent conditions"));
+    for (const QString &json : m_run.recentRows) {
+        // Each entry shows its condition as it reads in the statement.
+        QString label;
+        ignoreErrors([&] {
+            const LoadedConditionRows loaded = conditionRowsFromJson(json, m_run.fieldCatalog, m_run.moreOperators);
+            label = composeCondition(loaded.rows, m_run).condition.trimmed();
+        });
+        m_cboRecent->addItem(label.isEmpty() ? json : label, json);
+    }
+    m_cboRecent->setEnabled(m_cboRecent->count() > 1);
+    setTwipsGeometry(m_cboRecent, QRect(3660, 180, 2700, 315));
+    QWidget::setTabOrder(m_editor->grid(), m_cboRecent);
+    connect(m_cboRecent, &QComboBox::activated, this, &frmCondora::onRecentPicked);
+}
+
+void frmCondora::onRecentPicked(int index)
+{
+    if (index <= 0 || m_editor->acting()) {
+        return;
+    }
+    const QString json = m_cboRecent->itemData(index).toString();
+    m_cboRecent->setCurrentIndex(0);
+    const LoadedConditionRows loaded = conditionRowsFromJson(json, m_run.fieldCatalog, m_run.moreOperators);
+    // The messages a preloaded condition gives (the control's own texts).
+    if (!loaded.dropped.isEmpty()) {
+        say(QCoreApplication::translate("Condora", "The statement has no column for these rows of the condition, so "
+                                                   "they were left out: %1")
+                .arg(loaded.dropped.join(u", "_s)),
+            MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    if (!loaded.unsuited.isEmpty()) {
+        say(QCoreApplication::translate("Condora", "The operator of these rows of the condition does not suit their "
+                                                   "column, so they were left out: %1")
+                .arg(loaded.unsuited.join(u", "_s)),
+            MessageButtons::Ok, MessageIcon::Exclamation);
+    }
+    m_editor->pickRows(loaded.rows);
 }
 
 void frmCondora::load()
@@ -234,6 +300,9 @@ void frmCondora::onComposed(const ComposedCondition &composed)
     m_resultSql = composed.statement;
     m_refusal = composed.refusal;
     m_txtCondition->setPlainText(composed.condition);
+    if (m_liveCount) { // counted only while the condition would pass Verify's checks
+        m_liveCount->setStatement(validateConditions(m_editor->conditionRows(), m_run) ? QString() : m_resultSql);
+    }
 }
 
 void frmCondora::onAdd()
@@ -399,11 +468,29 @@ void frmCondora::layoutControls()
             setTop(button, top);
         }
     });
+    if (m_lblLiveCount) { // left of the buttons, on their line
+        ignoreErrors([&] {
+            const QRect add = twipsGeometry(m_cmdAdd);
+            setTwipsGeometry(m_lblLiveCount, QRect(grid.left(), add.top(), std::max(0, add.left() - 120 - grid.left()), add.height()));
+            m_liveCount->refit();
+        });
+    }
     ignoreErrors([&] {
         const int label2Left = gridRight - twipsGeometry(m_label2).width();
         setLeft(m_label2, label2Left);
         setLeft(m_chkSqlShow, label2Left - twipsGeometry(m_chkSqlShow).width());
     });
+    if (m_cboRecent) {
+        // Between the caption and the Show Sql switch, as wide as the room there allows.
+        ignoreErrors([&] {
+            const int left = twipsGeometry(m_label1).right() + 120;
+            const int right = (m_chkSqlShow->isHidden() ? gridRight : twipsGeometry(m_chkSqlShow).left()) - 120;
+            QRect r = twipsGeometry(m_cboRecent);
+            r.moveLeft(left);
+            r.setWidth(std::max(600, std::min(2700, right - left)));
+            setTwipsGeometry(m_cboRecent, r);
+        });
+    }
 }
 
 void frmCondora::showSql(bool showTag)
@@ -584,6 +671,9 @@ void frmCondora::done(int result)
     }
     if (m_resultPending) {
         m_resultSql.clear();
+    }
+    if (m_liveCount) {
+        m_liveCount->setStatement(QString()); // the host's statements need the worker now
     }
     QDialog::done(result);
 }

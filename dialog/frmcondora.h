@@ -26,6 +26,7 @@ class QPushButton;
 namespace condora {
 
 class BusyScope;
+class LiveCount;
 
 /// The query dialog: the user builds the WHERE condition of a query run as rows of its
 /// condition editor (ConditionEditor, with the grid `MFGQuery`) and confirms it with OK. The
@@ -38,7 +39,8 @@ class BusyScope;
 /// resultSql() after exec(). The dialog is created for one showing and discarded afterwards.
 ///
 /// Its controls carry their names as objectName: Label1, chkSqlShow, Label2, MFGQuery,
-/// txtCondition, txtValue, comItem, cmdGetValue, cmdAdd, cmdDel, cmdOK, cmdCancel, cmdVerify.
+/// txtCondition, txtValue, comItem, cmdGetValue, cmdAdd, cmdDel, cmdOK, cmdCancel, cmdVerify;
+/// cboRecent too when the run offers recent conditions, lblLiveCount when it counts live.
 class frmCondora : public QDialog
 {
     Q_OBJECT
@@ -136,6 +138,9 @@ private:
     /// While a statement of this dialog runs long enough to show the busy state, the buttons
     /// are disabled (false); true gives them back their state and the focus.
     void setButtonsIdle(bool idle);
+    /// The recent-condition list (RecentConditions): fills the grid with the picked condition.
+    void onRecentPicked(int index);
+    void createRecentList();
     /// The rows `statement` (a count statement) counts; throws RuntimeError on failure.
     qint64 countRows(const QString &statement) const;
     /// Verify's report with the row count of the checked statement.
@@ -162,6 +167,11 @@ private:
     QCheckBox *m_chkSqlShow = nullptr;
     QLabel *m_label2 = nullptr;
     QPlainTextEdit *m_txtCondition = nullptr;
+    /// The earlier conditions offered to pick again; only when the run offers them.
+    QComboBox *m_cboRecent = nullptr;
+    /// The live row count and its label (lblLiveCount); only when the run asks for it.
+    LiveCount *m_liveCount = nullptr;
+    QLabel *m_lblLiveCount = nullptr;
     QPushButton *m_cmdAdd = nullptr;
     QPushButton *m_cmdDel = nullptr;
     QPushButton *m_cmdOK = nullptr;

@@ -1,5 +1,7 @@
 #include "dialog/workingindicator.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -9,18 +11,39 @@ using namespace Qt::StringLiterals;
 
 namespace condora {
 
+namespace {
+
+/// The indicator reads as an alert: assistive technology announces it when it appears.
+QAccessibleInterface *indicatorAccessible(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(WorkingIndicator::staticMetaObject.className()) && object->isWidgetType()) {
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::AlertMessage);
+    }
+    return nullptr;
+}
+
+} // namespace
+
 WorkingIndicator::WorkingIndicator(QWidget *parent, Qt::WindowFlags flags)
     : QFrame(parent, flags)
 {
+    static const bool alertRole = [] {
+        QAccessible::installFactory(indicatorAccessible);
+        return true;
+    }();
+    Q_UNUSED(alertRole);
     // A plain line in the text colour stands out over the grid in light and dark palettes.
     setFrameShape(QFrame::Box);
     setLineWidth(1);
     setAutoFillBackground(true);
     m_label = new QLabel(tr("Working..."), this);
     m_label->setObjectName(u"lblWorking"_s);
+    setAccessibleName(m_label->text());
     m_cancel = new QPushButton(tr("Cancel"), this);
     m_cancel->setObjectName(u"cmdCancelWork"_s);
     m_cancel->setAutoDefault(false);
+    // Named apart from the dialog's own Cancel (which is disabled meanwhile), the visible word first.
+    m_cancel->setAccessibleName(tr("Cancel the statement"));
     m_cancel->setAccessibleDescription(tr("Stops the statement the database is working on (Escape)."));
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(m_label, 1);
@@ -61,6 +84,9 @@ void WorkingIndicator::present()
         raise();
     }
     show();
+    // Assistive technology announces the busy state as it announces a message box.
+    QAccessibleEvent shown(this, QAccessible::Alert);
+    QAccessible::updateAccessibility(&shown);
 }
 
 void WorkingIndicator::place()

@@ -19,7 +19,7 @@ public:
     static WorkingIndicator *inside(QWidget *surface);
     /// A small window over `window` (which may be null); hidden until present().
     static WorkingIndicator *overWindow(QWidget *window);
-    /// Shows it. Made ready beforehand, its fonts and layout are settled already, so that
+    /// Shows it and tells assistive technology (an alert named "Working..."). Made ready beforehand, its fonts and layout are settled already, so that
     /// showing costs the window no more than a paint.
     void present();
 

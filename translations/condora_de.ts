@@ -234,6 +234,29 @@
         <source>Working</source>
         <translation>In Arbeit</translation>
     </message>
+    <message>
+        <source>Cancel the statement</source>
+        <translation>Abbrechen der Anweisung</translation>
+    </message>
+</context>
+<context>
+    <name>condora::LiveCount</name>
+    <message>
+        <source>Row count</source>
+        <translation>Zeilenzahl</translation>
+    </message>
+    <message>
+        <source>How many rows the statement gives with the condition as it is now.</source>
+        <translation>Wie viele Zeilen die Anweisung mit der Bedingung in ihrer jetzigen Form liefert.</translation>
+    </message>
+    <message>
+        <source>1 row</source>
+        <translation>1 Zeile</translation>
+    </message>
+    <message>
+        <source>%1 rows</source>
+        <translation>%1 Zeilen</translation>
+    </message>
 </context>
 <context>
     <name>condora::ConditionEditor</name>
@@ -487,6 +510,14 @@
     <message>
         <source>Close the query and drop its condition?</source>
         <translation>Die Abfrage schließen und ihre Bedingung verwerfen?</translation>
+    </message>
+    <message>
+        <source>Recent conditions</source>
+        <translation>Letzte Bedingungen</translation>
+    </message>
+    <message>
+        <source>Conditions accepted earlier on this statement; picking one fills the grid with it.</source>
+        <translation>Früher zu dieser Anweisung bestätigte Bedingungen; die gewählte füllt das Raster.</translation>
     </message>
 </context>
 <context>

@@ -245,6 +245,22 @@ bool runStatementRunning(const Connection &host)
     return false;
 }
 
+bool runsOnWorker(const Connection &connection)
+{
+    return StatementRunner::of(connection) != nullptr;
+}
+
+bool postToRunWorker(Connection &connection, std::shared_ptr<StatementActivity> stop,
+                     std::function<void(Connection &)> job)
+{
+    const std::shared_ptr<StatementRunner> runner = StatementRunner::of(connection);
+    if (!runner || !connection.isOpen()) {
+        return false;
+    }
+    runner->postStoppable(std::move(stop), std::move(job));
+    return true;
+}
+
 bool withSqliteHandle(Connection &connection, const std::function<bool(sqlite3 *)> &work)
 {
     if (connection.driverName() != u"QSQLITE"_s) {

@@ -10,6 +10,7 @@ struct sqlite3;
 namespace condora::ado {
 
 class Connection;
+class StatementActivity;
 
 /// The connection a run's statements go through.
 ///
@@ -39,6 +40,16 @@ class Connection;
 /// On the host's connection statements run on the GUI thread as they always did.
 std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &host, const QString &statement,
                                           QString *why = nullptr);
+
+/// Hands `job` to the worker thread of a run's own `connection` without waiting (see
+/// StatementRunner::postStoppable(): `stop` alone ends its statements). False, and nothing is
+/// handed over, when the statements of `connection` run on the calling thread (the host's own
+/// connection): there the job could only run by holding that thread.
+bool postToRunWorker(Connection &connection, std::shared_ptr<StatementActivity> stop,
+                     std::function<void(Connection &)> job);
+
+/// True when the statements of `connection` run on a worker thread (a run's own connection).
+bool runsOnWorker(const Connection &connection);
 
 /// True while a statement of a run made from `host` runs (on the run's own connection).
 bool runStatementRunning(const Connection &host);

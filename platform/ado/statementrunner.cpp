@@ -2,6 +2,7 @@
 
 #include "platform/ado/activityscope.h"
 #include "platform/ado/connection.h"
+#include "platform/ado/connection_p.h"
 #include "platform/ado/recordset.h"
 #include "platform/ado/statementactivity.h"
 #include "platform/runtimeerror.h"
@@ -229,6 +230,27 @@ void StatementRunner::post(std::function<void(Connection &)> job)
                 // Letting results go: nothing to report to.
             }
         }
+    });
+}
+
+std::shared_ptr<StatementRunner> StatementRunner::of(const Connection &connection)
+{
+    return connection.d->m_runner;
+}
+
+void StatementRunner::postStoppable(std::shared_ptr<StatementActivity> stop, std::function<void(Connection &)> job)
+{
+    m_thread->post([this, stop = std::move(stop), job = std::move(job)] {
+        if (!m_own) {
+            return;
+        }
+        m_own->setStatementActivity(stop.get());
+        try {
+            job(*m_own);
+        } catch (...) {
+            // The job reports what it needs itself.
+        }
+        m_own->setStatementActivity(m_stop.get());
     });
 }
 

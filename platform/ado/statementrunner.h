@@ -63,6 +63,12 @@ public:
     void run(const QString &sql, StatementActivity *activity, const std::function<void(Connection &)> &job);
     /// Hands `job` to the worker without waiting (letting results go there).
     void post(std::function<void(Connection &)> job);
+    /// Hands `job` to the worker without waiting, as a statement of its own: while it runs, the
+    /// worker's connection asks `stop` (not the runner's stop flag) whether to go on, so that
+    /// `stop` ends it and neither cancel() nor run() touch it. Its failures go unreported.
+    void postStoppable(std::shared_ptr<StatementActivity> stop, std::function<void(Connection &)> job);
+    /// The runner whose worker runs the statements of `connection` (a run's own connection), or null.
+    static std::shared_ptr<StatementRunner> of(const Connection &connection);
     /// Asks the server to stop the statement that runs now; callable from any thread.
     void cancel();
 

@@ -1,6 +1,7 @@
 #include "platform/flexgrid/flexgrid.h"
 
 #include "platform/ado/recordset.h"
+#include "platform/flexgrid/flexgridaccessible.h"
 #include "platform/flexgrid/flexgridmodel.h"
 #include "platform/flexgrid/flexgridview.h"
 #include "platform/runtimeerror.h"
@@ -128,6 +129,7 @@ FlexGrid::FlexGrid(QWidget *parent)
     d->view->setTabKeyNavigation(false);
     d->view->setWordWrap(false);
     d->view->setCornerButtonEnabled(false);
+    useFlexGridAccessible(d->view); // a hidden column stays hidden from assistive technology too
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -458,7 +458,7 @@ private Q_SLOTS:
     void everySetterNotifies()
     {
         const QStringList names = ownPropertyNames();
-        QCOMPARE(names.size(), 30);
+        QCOMPARE(names.size(), 32);
         Condora control;
         QSignalSpy changed(&control, &Condora::propertyChanged);
         for (const QString &name : names) {
@@ -540,6 +540,8 @@ private Q_SLOTS:
             control.setSqlInput(u"select a, b from t"_s);
             control.setShowSql(true);
             control.setDateEditor(true);
+            control.setRecentConditions(true);
+            control.setLiveCount(true);
             control.setGridBackColorSel(OleColor(0x00FF00));
             control.setGridColorFixed(OleColor(0x123456));
             control.setLabelFont(std::make_shared<QFont>(u"Serif"_s, 21));
@@ -559,6 +561,8 @@ private Q_SLOTS:
         QCOMPARE(loaded.SqlInput(), u"select a, b from t"_s);
         QVERIFY(loaded.ShowSql());
         QVERIFY(loaded.DateEditor());
+        QVERIFY(loaded.RecentConditions());
+        QVERIFY(loaded.LiveCount());
         QCOMPARE(loaded.GridBackColorSel(), OleColor(0x00FF00));
         QCOMPARE(loaded.GridColorFixed(), OleColor(0xC0C0C0));
         QCOMPARE(loaded.LabelFont()->pointSize(), 21);
@@ -588,6 +592,8 @@ private Q_SLOTS:
         QTest::newRow("ShowSql") << u"ShowSql"_s << QVariant(false);
         QTest::newRow("MoreOperators") << u"MoreOperators"_s << QVariant(false);
         QTest::newRow("DateEditor") << u"DateEditor"_s << QVariant(false);
+        QTest::newRow("RecentConditions") << u"RecentConditions"_s << QVariant(false);
+        QTest::newRow("LiveCount") << u"LiveCount"_s << QVariant(false);
     }
 
     void missingKeysLoadDefaults()

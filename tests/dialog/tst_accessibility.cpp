@@ -6,6 +6,7 @@
 #include "dialogdriver.h"
 
 #include "control/condora.h"
+#include "dialog/busyactivity.h"
 #include "dialog/frmcondora.h"
 #include "dialog/frmgetvalue.h"
 #include "platform/colorcontrast.h"
@@ -26,6 +27,8 @@
 #include <QStyle>
 #include <QStyleFactory>
 #include <QTableView>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
 
 #include <functional>
@@ -545,4 +548,110 @@ void TestDialog::refusedKeyIsShown()
     QTRY_VERIFY(QToolTip::isVisible());
     QCOMPARE(QToolTip::text(), frmCondora::refusedKeyText());
     QToolTip::hideText();
+}
+
+void TestDialog::gridHidesItsKeyColumn()
+{
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"name"_s, u"= "_s, u"Smith"_s);
+    QTest::mouseClick(find<QPushButton>(dialog, "cmdAdd"), Qt::LeftButton);
+    enterRow(2, u"id"_s, u"> "_s, u"2"_s);
+
+    // What a user sees, read from the view itself: the shown columns' titles, then each row's cells.
+    const QTableView *view = grid()->view();
+    const QAbstractItemModel *model = view->model();
+    QStringList seen;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        if (!view->isColumnHidden(c)) {
+            seen.append(model->headerData(c, Qt::Horizontal).toString().trimmed());
+        }
+    }
+    const qsizetype shown = seen.size();
+    QCOMPARE(shown, model->columnCount() - 1); // the key column (colIndex) is hidden
+    for (int r = 0; r < model->rowCount(); ++r) {
+        for (int c = 0; c < model->columnCount(); ++c) {
+            if (!view->isColumnHidden(c)) {
+                seen.append(model->index(r, c).data(Qt::AccessibleTextRole).toString().trimmed());
+            }
+        }
+    }
+
+    QAccessibleInterface *table = QAccessible::queryAccessibleInterface(const_cast<QTableView *>(view));
+    QVERIFY(table && table->tableInterface());
+    QCOMPARE(table->role(), QAccessible::Table);
+    QCOMPARE(table->tableInterface()->columnCount(), int(shown));
+    QCOMPARE(table->tableInterface()->rowCount(), model->rowCount());
+    QStringList read;
+    for (int i = 0; i < table->childCount(); ++i) {
+        QAccessibleInterface *node = table->child(i);
+        QVERIFY(node);
+        QCOMPARE(table->indexOfChild(node), i);
+        read.append(node->text(QAccessible::Name));
+    }
+    QCOMPARE(read, seen);
+    QVERIFY(!read.contains(u"colIndex"_s));
+    // A cell and the table agree on where it is, and name its column's title.
+    QAccessibleInterface *value = table->tableInterface()->cellAt(0, 3);
+    QCOMPARE(value->text(QAccessible::Name), u"Smith"_s);
+    QCOMPARE(value->tableCellInterface()->columnIndex(), 3);
+    QCOMPARE(value->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name), u"Value"_s);
+}
+
+namespace {
+
+QList<std::pair<QAccessible::Event, QString>> g_accessibleEvents;
+
+void recordAccessibleEvent(QAccessibleEvent *event)
+{
+    const QObject *object = event->object();
+    g_accessibleEvents.append({event->type(), object ? object->objectName() : QString()});
+}
+
+} // namespace
+
+void TestDialog::busyStateAnnounced()
+{
+    frmCondora *dialog = openDialog();
+    BusyActivity *busy = BusyActivity::on(*m_run.connection);
+    QVERIFY(busy);
+    g_accessibleEvents.clear();
+    const bool wasActive = QAccessible::isActive();
+    const auto before = QAccessible::installUpdateHandler(&recordAccessibleEvent);
+    QAccessible::setActive(true); // as with a screen reader listening
+    const auto restore = qScopeGuard([before, wasActive] {
+        QAccessible::installUpdateHandler(before);
+        QAccessible::setActive(wasActive);
+    });
+
+    // While the indicator shows: the buttons a user can reach, by name.
+    QStringList reachable;
+    QString announced;
+    QAccessible::Role announcedAs = QAccessible::NoRole;
+    QTimer::singleShot(BusyActivity::ShowAfterMs + 300, m_scope.get(), [&] {
+        std::function<void(QAccessibleInterface *)> walk = [&](QAccessibleInterface *node) {
+            if (node == nullptr || node->state().invisible) {
+                return;
+            }
+            if (node->role() == QAccessible::PushButton && !node->state().disabled) {
+                reachable.append(node->text(QAccessible::Name));
+            }
+            if (node->object() != nullptr && node->object()->objectName() == u"fraWorking"_s) {
+                announced = node->text(QAccessible::Name);
+                announcedAs = node->role();
+            }
+            if (node->tableInterface() == nullptr) {
+                for (int i = 0; i < node->childCount(); ++i) {
+                    walk(node->child(i));
+                }
+            }
+        };
+        walk(QAccessible::queryAccessibleInterface(dialog));
+    });
+    busy->runAside([] { QThread::msleep(BusyActivity::ShowAfterMs + 700); });
+
+    QCOMPARE(reachable, QStringList{u"Cancel the statement"_s});
+    // An alert that appears is read out at once; where accessibility is active, its event is sent.
+    QCOMPARE(announced, u"Working..."_s);
+    QCOMPARE(announcedAs, QAccessible::AlertMessage);
+    QVERIFY(!QAccessible::isActive() || g_accessibleEvents.contains(std::pair{QAccessible::Alert, u"fraWorking"_s}));
 }

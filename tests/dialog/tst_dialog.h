@@ -65,6 +65,7 @@ private Q_SLOTS:
     void numericKeyFilter();
     void numericFilterOnlyForNumberColumns();
     void enterMovesFocusOn();
+    void recentPickIsUndoable();
 
     // tst_valuepicker.cpp
     void pickerStatement_data();
@@ -113,6 +114,13 @@ private Q_SLOTS:
     void refusedKeyIsShown();
     void dateEditorCalendar_data();
     void dateEditorCalendar();
+    void gridHidesItsKeyColumn();
+    void busyStateAnnounced();
+
+    // tst_livecount.cpp: the live row count
+    void liveCountMatchesEngine_data();
+    void liveCountMatchesEngine();
+    void liveCountStopsAndStaysOff();
 
     // tst_queryrun.cpp: through the control
     void queryRunReturnsStatement();

@@ -5,6 +5,7 @@
 #include "dialogdriver.h"
 
 #include "analysis/queryrun.h"
+#include "condition/conditionjson.h"
 #include "dialog/frmcondora.h"
 #include "dialog/numerickeyfilter.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -302,4 +303,32 @@ void TestDialog::dateEditorCalendar()
     QTest::mouseClick(find<QPushButton>(dialog, "cmdGetValue"), Qt::LeftButton);
     QTRY_COMPARE(opened, window);
     QCOMPARE(grid()->TextMatrix(1, 3), after.isEmpty() ? before : after);
+}
+
+void TestDialog::recentPickIsUndoable()
+{
+    // A condition accepted earlier: name = Jones.
+    ConditionRow earlier;
+    earlier.column = u"name"_s;
+    earlier.op = u"= "_s;
+    earlier.value = u"Jones"_s;
+    earlier.colIndex = u"2"_s;
+    m_run.recentConditions = true;
+    m_run.recentRows = {conditionRowsToJson({earlier}, m_run.fieldCatalog)};
+    frmCondora *dialog = openDialog();
+    enterRow(1, u"id"_s, u"> "_s, u"3"_s);
+    const QString built = dialog->resultSql();
+    QVERIFY(built.endsWith(u"e.id > 3"_s));
+
+    auto *recent = find<QComboBox>(dialog, "cboRecent");
+    QCOMPARE(recent->count(), 2);
+    recent->setFocus();
+    QTest::keyClick(recent, Qt::Key_Down); // picks the entry, as the keyboard does
+    QVERIFY(dialog->resultSql().endsWith(u"e.name = 'Jones'"_s));
+    // The rows built before the pick are not lost: one undo brings them back, redo the pick.
+    QVERIFY(dialog->canUndo());
+    dialog->undo();
+    QCOMPARE(dialog->resultSql(), built);
+    dialog->redo();
+    QVERIFY(dialog->resultSql().endsWith(u"e.name = 'Jones'"_s));
 }

@@ -12,12 +12,16 @@
 #include "../dialog/dialogdriver.h"
 
 #include "control/condora.h"
+#include "control/propertybag.h"
 #include "platform/ado/connection.h"
 #include "support/testmain.h"
 
 #include "platform/flexgrid/flexgrid.h"
 
 #include <QCheckBox>
+#include <QComboBox>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QTableView>
 #include <QtTest>
@@ -65,6 +69,8 @@ private Q_SLOTS:
     void roundTrip_data();
     void roundTrip();
     void keptOnSameStatementOnly();
+    void recentConditionsPickedAgain_data();
+    void recentConditionsPickedAgain();
     void unknownColumnsLeftOut();
     void notACondition_data();
     void notACondition();
@@ -158,6 +164,78 @@ void TestConditionRows::keptOnSameStatementOnly()
     control.setKeepCondition(false);
     okRun(control, Base, u"Plain"_s);
     QCOMPARE(okRun(control, Base).sql, Base);
+}
+
+// RecentConditions: accepted conditions come back in the dialog's list, newest first, ten per
+// base statement; the picked one gives the statement it gave when accepted.
+void TestConditionRows::recentConditionsPickedAgain_data()
+{
+    QTest::addColumn<int>("accepted");
+    QTest::addColumn<bool>("throughBag");
+    QTest::addColumn<int>("pick"); // list entry, 1 for the newest
+    QTest::addColumn<int>("expected"); // the accepted run it gives back, 1 for the first
+    QTest::addColumn<int>("offered");
+    QTest::newRow("three, the second picked") << 3 << false << 2 << 2 << 3;
+    QTest::newRow("saved and loaded") << 3 << true << 2 << 2 << 3;
+    QTest::newRow("the eleventh drops the oldest") << 11 << false << 10 << 2 << 10;
+}
+
+void TestConditionRows::recentConditionsPickedAgain()
+{
+    QFETCH(int, accepted);
+    QFETCH(bool, throughBag);
+    QFETCH(int, pick);
+    QFETCH(int, expected);
+    QFETCH(int, offered);
+    auto control = std::make_unique<Condora>();
+    control->setRecentConditions(true);
+    QStringList statements;
+    for (int i = 1; i <= accepted; ++i) {
+        QVERIFY(control->SetConditionRows(document(row({}, u"Title"_s, u"="_s, u"T%1"_s.arg(i), {}, {}))));
+        statements.append(okRun(*control, Base).sql);
+        QVERIFY(statements.last().contains(u"'T%1'"_s.arg(i)));
+    }
+    if (throughBag) {
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath(u"form.ini"_s), QSettings::IniFormat);
+        condora::SettingsPropertyBag bag(settings);
+        control->writeProperties(bag);
+        control = std::make_unique<Condora>();
+        control->readProperties(bag);
+    }
+
+    const auto runPicking = [&](const QString &sql, int entry, QStringList *offers) {
+        ControlRun run;
+        run.connection = m_db->open();
+        run.control = control.get();
+        run.sqlInput = sql;
+        run.user = [&](QWidget *dialog) {
+            auto *recent = dialog->findChild<QComboBox *>(u"cboRecent"_s);
+            QVERIFY(recent);
+            for (int i = 1; i < recent->count(); ++i) {
+                offers->append(recent->itemText(i));
+            }
+            if (entry > 0) {
+                // Down on the entry before it picks it, as the keyboard does.
+                recent->setFocus();
+                recent->setCurrentIndex(entry - 1);
+                QTest::keyClick(recent, Qt::Key_Down);
+            }
+            okOrCancel(dialog);
+        };
+        return run.run(*m_ui);
+    };
+    QStringList offers;
+    const RunOutcome picked = runPicking(Base, pick, &offers);
+    QVERIFY2(picked.messages.isEmpty(), qPrintable(picked.messages.join(u"; "_s)));
+    QCOMPARE(offers.size(), offered);
+    QVERIFY2(offers.first().contains(u"'T%1'"_s.arg(accepted)), qPrintable(offers.first()));
+    QCOMPARE(picked.sql, statements.at(expected - 1));
+
+    // Another SqlInput has conditions of its own: none yet.
+    QStringList otherOffers;
+    runPicking(u"select r.RemarkID, r.Title from Remarks r"_s, 0, &otherOffers);
+    QCOMPARE(otherOffers, QStringList());
 }
 
 void TestConditionRows::unknownColumnsLeftOut()
