@@ -64,7 +64,8 @@ struct QueryRun
     /// The ".." button of a date value opens a calendar (the control's DateEditor).
     bool dateEditor = false;
     /// The value picker lists a column that an index leads with straight from that index, in
-    /// order and growing while the user works (see frmGetValue); off, it runs one SELECT DISTINCT.
+    /// order and growing while the user works (the control's FastValueLists); off, it runs one
+    /// SELECT DISTINCT.
     bool fastValueLists = false;
     /// The appearance the run's dialogs take.
     DialogStyle style;

@@ -148,6 +148,7 @@ QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraO
         run.showSqlSwitch = d->showSql;
         run.moreOperators = d->moreOperators;
         run.dateEditor = d->dateEditor;
+        run.fastValueLists = d->fastValueLists;
 
         // A connection that cannot serve the run ends it with one message that names the cause
         // (the first line stays the one a refused statement gives, which hosts may look for).
@@ -714,6 +715,17 @@ void Condora::setDateEditor(bool DateEditor)
 {
     d->dateEditor = DateEditor;
     notify(&Condora::DateEditorChanged, u"DateEditor"_s);
+}
+
+bool Condora::FastValueLists() const
+{
+    return d->fastValueLists;
+}
+
+void Condora::setFastValueLists(bool FastValueLists)
+{
+    d->fastValueLists = FastValueLists;
+    notify(&Condora::FastValueListsChanged, u"FastValueLists"_s);
 }
 
 bool Condora::ShowSql() const

@@ -98,6 +98,7 @@ class CONDORA_EXPORT Condora : public QWidget
     Q_PROPERTY(bool CountRows READ CountRows WRITE setCountRows NOTIFY CountRowsChanged)
     Q_PROPERTY(bool MoreOperators READ MoreOperators WRITE setMoreOperators NOTIFY MoreOperatorsChanged)
     Q_PROPERTY(bool DateEditor READ DateEditor WRITE setDateEditor NOTIFY DateEditorChanged)
+    Q_PROPERTY(bool FastValueLists READ FastValueLists WRITE setFastValueLists NOTIFY FastValueListsChanged)
 
 public:
     /// The database kinds the control distinguishes (any other database is 99, without a name).
@@ -295,6 +296,16 @@ public:
     ///@}
 
     ///@{
+    /// False (the default): the value picker lists a column's values with one SELECT DISTINCT,
+    /// which on a huge table shows its first value only once the database has read every row.
+    /// True: a column of one table that an index leads with is listed straight from the index,
+    /// in order: the first values show at once, and the list grows to every value while the
+    /// user scrolls, searches or picks ("n+ values" until it is complete).
+    bool FastValueLists() const;
+    void setFastValueLists(bool FastValueLists);
+    ///@}
+
+    ///@{
     /// The connection every query run uses; a run without one uses a new, unopened connection and reports it.
     std::shared_ptr<condora::ado::Connection> ConnObj() const;
     void setConnObj(std::shared_ptr<condora::ado::Connection> ConnObj);
@@ -454,6 +465,7 @@ Q_SIGNALS:
     void CountRowsChanged();
     void MoreOperatorsChanged();
     void DateEditorChanged();
+    void FastValueListsChanged();
     void ConnObjChanged();
     void TitleChanged();
     void SqlInputChanged();

@@ -46,6 +46,7 @@ public:
     bool countRows = false;
     bool moreOperators = false;
     bool dateEditor = false;
+    bool fastValueLists = false;
     std::shared_ptr<condora::ado::Connection> connObj;
     QString title;
     QString sqlInput;

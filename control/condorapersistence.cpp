@@ -188,6 +188,7 @@ const QList<PropertyEntry> &propertyTable()
         {u"CountRows"_s, &CondoraPrivate::countRows},
         {u"MoreOperators"_s, &CondoraPrivate::moreOperators},
         {u"DateEditor"_s, &CondoraPrivate::dateEditor},
+        {u"FastValueLists"_s, &CondoraPrivate::fastValueLists},
     };
     return table;
 }

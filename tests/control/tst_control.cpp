@@ -437,7 +437,7 @@ private Q_SLOTS:
     void everySetterNotifies()
     {
         const QStringList names = ownPropertyNames();
-        QCOMPARE(names.size(), 30);
+        QCOMPARE(names.size(), 31);
         Condora control;
         QSignalSpy changed(&control, &Condora::propertyChanged);
         for (const QString &name : names) {
@@ -567,6 +567,7 @@ private Q_SLOTS:
         QTest::newRow("ShowSql") << u"ShowSql"_s << QVariant(false);
         QTest::newRow("MoreOperators") << u"MoreOperators"_s << QVariant(false);
         QTest::newRow("DateEditor") << u"DateEditor"_s << QVariant(false);
+        QTest::newRow("FastValueLists") << u"FastValueLists"_s << QVariant(false);
     }
 
     void missingKeysLoadDefaults()

@@ -129,7 +129,8 @@ void TestDesignerProperties::editorListsEveryDesignableProperty_data()
                              "GridForeColorFixed", "FormBackColor", "FormPicture", "ButtonBackColor", "GridFont",
                              "GridFontFixed", "ButtonPicture", "GridForeColorSel", "GridBackColor", "GridBackColorBkg",
                              "GridBackColorFixed", "GridBackColorSel", "GridBackColorUnpopulated", "ShowSql",
-                             "KeepCondition", "CountRows", "MoreOperators", "DateEditor"}) {
+                             "KeepCondition", "CountRows", "MoreOperators", "DateEditor",
+                             "FastValueLists"}) {
         QTest::newRow(name) << QString::fromLatin1(name) << true;
     }
     // A connection is handed over at run time and cannot be designed.
