@@ -130,7 +130,7 @@ bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableC
             const QString c = literal(target.column);
             return hasRow(connection,
                           u"select 1 from pragma_index_list("_s + t + u") l where l.partial = 0 and (select i.name from "
-                          u"pragma_index_info(l.name) i where i.seqno = 0) = "_s
+                          u"pragma_index_xinfo(l.name) i where i.seqno = 0 and i.coll = 'BINARY') = "_s
                               + c + u" collate nocase union all select 1 from pragma_table_info("_s + t
                               + u") p where p.pk = 1 and upper(p.type) = 'INTEGER' and p.name = "_s + c
                               + u" collate nocase and (select count(*) from pragma_table_info("_s + t
@@ -144,7 +144,8 @@ bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableC
                               + literal(target.table) + u") and a.attname = "_s
                               + literal(target.quoted ? target.column : target.column.toLower())
                               + u" and m.amname = 'btree' and i.indisvalid and i.indpred is null "
-                                u"and i.indcollation[0] = a.attcollation"_s);
+                                u"and i.indcollation[0] = a.attcollation and exists (select 1 from pg_opclass o "
+                                u"where o.oid = i.indclass[0] and o.opcdefault)"_s);
         }
     } catch (const RuntimeError &error) {
         if (error.number() == ErrorNumber::Cancelled) {

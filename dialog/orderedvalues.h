@@ -29,10 +29,11 @@ struct TableColumn
 std::optional<TableColumn> plainTableColumn(const ColumnInfo &column);
 
 /// True when an index of the database leads with `target.column`, so that the next value
-/// above a given one is found by a seek: on SQLite an index whose first column it is (not a
-/// partial index), or the column being the table's INTEGER PRIMARY KEY; on PostgreSQL a valid
-/// B-tree index (not partial) whose first key is the column, in the column's collation. Any
-/// other database, or a failing look-up, gives false.
+/// above a given one is found by a seek: on SQLite an index whose first column it is in the
+/// binary collation (not a partial index), or the column being the table's INTEGER PRIMARY
+/// KEY; on PostgreSQL a valid B-tree index (not partial) whose first key is the column, in the
+/// column's collation and the type's default operator class. Any other database, or a failing
+/// look-up, gives false (an index the walk could not seek in would make each step a scan).
 bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target);
 
 /// The statement that lists the distinct values of `column` (see plainTableColumn()) in

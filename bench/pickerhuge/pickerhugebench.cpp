@@ -16,6 +16,7 @@
 //
 // PostgreSQL runs when CONDORA_TEST_PG_HOST, _PORT, _USER and _PASSWORD name a server (as
 // tools/pgtest.sh start DIR prints them).
+// With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows.
 // Usage: bench_pickerhuge [rows] [sqlite|postgresql|both]   (default 100000000 rows, both;
 // 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included)
 
@@ -30,6 +31,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSqlError>
@@ -210,6 +212,10 @@ PickerTimes timePicker(condora::QueryRun &run, int position)
         picker.show();
         waitFor([&watch] { return watch.painted; });
         times.firstPaint = ms(timer.nsecsElapsed());
+        const QString shot = qEnvironmentVariable("PICKERHUGE_SCREENSHOT");
+        if (!shot.isEmpty() && !QFile::exists(shot)) {
+            picker.grab().save(shot); // the list as it first shows, still growing
+        }
         const bool ordered = picker.listMode() == condora::frmGetValue::ValueListMode::Ordered;
         times.mode = ordered ? u"ordered from the index"_s : u"one SELECT DISTINCT"_s;
         if (ordered) {

@@ -26,7 +26,7 @@ using namespace dialogtest;
 namespace {
 
 /// 6000 rows; n takes 5000 values (more than the list grows by at a time), every column some
-/// NULLs; every column but u has an index that leads with it.
+/// NULLs; every column but u and s has an index that leads with it.
 QStringList schema(bool postgres)
 {
     const QString rows = postgres ? u"generate_series(1, 6000) x"_s
@@ -38,16 +38,18 @@ QStringList schema(bool postgres)
                                      u"(x % 250) * interval '1 minute 0.25 second' end"_s
                                    : QString();
     QStringList statements{
-        u"create table big (w varchar(40), n integer, d date, f real, u integer%1)"_s.arg(postgres ? u", ts timestamp"_s
+        u"create table big (w varchar(40), n integer, d date, f real, u integer, s varchar(10)%1)"_s.arg(postgres ? u", ts timestamp"_s
                                                                                                   : QString()),
         u"insert into big select case when x % 97 = 0 then null when x % 7 = 0 then 'Ä' || (x % 13) "
         u"else 'w' || (x % 1500) end, case when x % 50 = 0 then null else x % 5000 end, "
-        u"case when x % 89 = 0 then null else %1 end, (x % 300) * 0.25, x % 37%2 from %3"_s.arg(date, stamp, rows),
+        u"case when x % 89 = 0 then null else %1 end, (x % 300) * 0.25, x % 37, 'S' || (x % 30)%2 from %3"_s.arg(date, stamp, rows),
         u"create index big_w on big (w)"_s,
         u"create index big_n on big (n, u)"_s,
         u"create index big_d on big (d desc)"_s,
         u"create index big_f on big (f)"_s,
         u"create index big_partial_u on big (u) where u > 3"_s,
+        // An order the walk's comparisons do not follow.
+        postgres ? u"create index big_s on big (s text_pattern_ops)"_s : u"create index big_s on big (s collate nocase)"_s,
     };
     if (postgres) {
         statements.append(u"create index big_ts on big (ts)"_s);
@@ -124,6 +126,7 @@ void TestOrderedValues::listsWhatTheEngineLists_data()
         const QByteArray b = backend.toUtf8();
         // No index leads with u (the partial one does not count): today's statement.
         QTest::addRow("%s u, no index", b.data()) << backend << u"u"_s << QString() << false << false;
+        QTest::addRow("%s s, index in another order", b.data()) << backend << u"s"_s << QString() << false << false;
         // A filter the walk cannot take as a condition of its own: today's statement.
         QTest::addRow("%s w, filter with a grouping", b.data())
             << backend << u"w"_s << u" where 1 = 1 group by w"_s << false << false;
@@ -161,7 +164,7 @@ void TestOrderedValues::listsWhatTheEngineLists()
     int position = -1;
     for (const Column &c : {Column{"w", TypeClass::String, ado::adVarWChar}, Column{"n", TypeClass::Number, ado::adInteger},
                             Column{"d", TypeClass::Date, ado::adDBDate}, Column{"f", TypeClass::Number, ado::adSingle},
-                            Column{"u", TypeClass::Number, ado::adInteger},
+                            Column{"u", TypeClass::Number, ado::adInteger}, Column{"s", TypeClass::String, ado::adVarWChar},
                             Column{"ts", TypeClass::Date, ado::adDBTimeStamp}}) {
         ColumnInfo info;
         info.colExpr = info.colName = QString::fromLatin1(c.name);
@@ -178,7 +181,7 @@ void TestOrderedValues::listsWhatTheEngineLists()
     // the filter, and those the narrowing statement's rows hold.
     const QString operand = column == u"ts" ? u"cast(ts as text)"_s : column;
     QStringList expected = readColumn(*run.connection, u"select distinct %1 from big%2"_s.arg(operand, filter));
-    const QString narrowing = u"select w, n, d, f, u%1 from big where u < 9"_s.arg(column == u"ts" ? u", ts"_s : u""_s);
+    const QString narrowing = u"select w, n, d, f, u, s%1 from big where u < 9"_s.arg(column == u"ts" ? u", ts"_s : u""_s);
     if (narrow) {
         const QStringList held = readColumn(*run.connection, u"select %1 from (%2) n"_s.arg(operand, narrowing));
         expected.removeIf([&held](const QString &value) { return !held.contains(value); });
