@@ -163,6 +163,17 @@ condora::QueryRun runOn(const std::shared_ptr<condora::ado::Connection> &connect
     run.product = product;
     run.baseSql = u"select v, u from h"_s;
     run.fastValueLists = true;
+    // The control's default colours (system colours), as a host's run has them.
+    using condora::OleColor;
+    condora::DialogStyle &style = run.style;
+    style.GridColor = style.GridColorFixed = style.GridColorUnpopulated = OleColor(0xC0C0C0);
+    style.GridForeColor = OleColor(0x80000008);
+    style.GridForeColorFixed = style.LabelForeColor = OleColor(0x80000012);
+    style.FormBackColor = style.ButtonBackColor = style.GridBackColorBkg = style.GridBackColorFixed =
+        style.GridBackColorUnpopulated = style.LabelBackColor = OleColor(0x8000000F);
+    style.GridForeColorSel = OleColor(0x8000000E);
+    style.GridBackColor = OleColor(0x80000005);
+    style.GridBackColorSel = OleColor(0x8000000D);
     run.fieldCatalog = {condora::ColumnInfo()};
     for (const QString &name : {u"v"_s, u"u"_s}) {
         condora::ColumnInfo column;
