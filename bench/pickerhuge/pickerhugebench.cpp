@@ -319,6 +319,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as it is measured, also into a file
     const qint64 rowCount = argc > 1 ? std::atoll(argv[1]) : 100000000;
     const QString which = argc > 2 ? QString::fromLocal8Bit(argv[2]) : u"both"_s;
     const qint64 distinctCount = std::max<qint64>(1, rowCount / 20);
