@@ -75,6 +75,10 @@ struct QueryRun
     /// A live row count under the query dialog's grid while the condition is valid (the
     /// control's LiveCount).
     bool liveCount = false;
+    /// The value picker lists a column that an index leads with straight from that index, in
+    /// order and growing while the user works (the control's FastValueLists); off, it runs one
+    /// SELECT DISTINCT.
+    bool fastValueLists = false;
     /// The appearance the run's dialogs take.
     DialogStyle style;
 };

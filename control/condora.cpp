@@ -236,6 +236,7 @@ bool Condora::checkRun(condora::QueryRun &run, condora::ado::Connection &host)
     run.showSqlSwitch = d->showSql;
     run.moreOperators = d->moreOperators;
     run.dateEditor = d->dateEditor;
+    run.fastValueLists = d->fastValueLists;
 
     // A connection that cannot serve the run ends it with one message that names the cause
     // (the first line stays the one a refused statement gives, which hosts may look for).
@@ -816,6 +817,17 @@ void Condora::setLiveCount(bool LiveCount)
 {
     d->liveCount = LiveCount;
     notify(&Condora::LiveCountChanged, u"LiveCount"_s);
+}
+
+bool Condora::FastValueLists() const
+{
+    return d->fastValueLists;
+}
+
+void Condora::setFastValueLists(bool FastValueLists)
+{
+    d->fastValueLists = FastValueLists;
+    notify(&Condora::FastValueListsChanged, u"FastValueLists"_s);
 }
 
 bool Condora::ShowSql() const

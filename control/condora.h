@@ -102,6 +102,7 @@ class CONDORA_EXPORT Condora : public QWidget
     Q_PROPERTY(bool DateEditor READ DateEditor WRITE setDateEditor NOTIFY DateEditorChanged)
     Q_PROPERTY(bool RecentConditions READ RecentConditions WRITE setRecentConditions NOTIFY RecentConditionsChanged)
     Q_PROPERTY(bool LiveCount READ LiveCount WRITE setLiveCount NOTIFY LiveCountChanged)
+    Q_PROPERTY(bool FastValueLists READ FastValueLists WRITE setFastValueLists NOTIFY FastValueListsChanged)
 
 public:
     /// The database kinds the control distinguishes (any other database is 99, without a name).
@@ -321,6 +322,13 @@ public:
     /// thread; Verify with CountRows counts them on demand.
     bool LiveCount() const;
     void setLiveCount(bool LiveCount);
+    /// False (the default): the value picker lists a column's values with one SELECT DISTINCT,
+    /// which on a huge table shows its first value only once the database has read every row.
+    /// True: a column of one table that an index leads with is listed straight from the index,
+    /// in order: the first values show at once, and the list grows to every value while the
+    /// user scrolls, searches or picks ("n+ values" until it is complete).
+    bool FastValueLists() const;
+    void setFastValueLists(bool FastValueLists);
     ///@}
 
     ///@{
@@ -485,6 +493,7 @@ Q_SIGNALS:
     void DateEditorChanged();
     void RecentConditionsChanged();
     void LiveCountChanged();
+    void FastValueListsChanged();
     void ConnObjChanged();
     void TitleChanged();
     void SqlInputChanged();

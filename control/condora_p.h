@@ -48,6 +48,7 @@ public:
     bool dateEditor = false;
     bool recentConditions = false;
     bool liveCount = false;
+    bool fastValueLists = false;
     std::shared_ptr<condora::ado::Connection> connObj;
     QString title;
     QString sqlInput;

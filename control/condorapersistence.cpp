@@ -191,6 +191,7 @@ const QList<PropertyEntry> &propertyTable()
         {u"RecentConditions"_s, &CondoraPrivate::recentConditions},
         {u"RecentConditionList"_s, &CondoraPrivate::recentList},
         {u"LiveCount"_s, &CondoraPrivate::liveCount},
+        {u"FastValueLists"_s, &CondoraPrivate::fastValueLists},
     };
     return table;
 }

@@ -9,6 +9,7 @@
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
 #include "dialog/fillgrid.h"
+#include "dialog/orderedvalues.h"
 #include "dialog/twipsgeometry.h"
 #include "dialog/valuecounts.h"
 #include "dialog/valuesearch.h"
@@ -18,6 +19,7 @@
 #include "platform/ado/recordset.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/flexgrid/flexgridmodel.h"
+#include "platform/runtimeerror.h"
 #include "platform/twips.h"
 #include "platform/userinteraction.h"
 
@@ -77,6 +79,8 @@ constexpr int KeysHeldBackMs = 50;
 constexpr int MoreRowsAfterMs = 30;
 /// Lists at least this long sort on a worker thread (a few milliseconds of work below it).
 constexpr int AsideSortRows = 5000;
+/// An ordered list grows by this many values at a time while the window waits for the user.
+constexpr int GrowRows = 4096;
 /// The "Rows" column's width in twips.
 constexpr int CountColWidth = 1300;
 
@@ -133,6 +137,10 @@ frmGetValue::frmGetValue(QueryRun run, QWidget *parent)
     m_moreRows->setSingleShot(true);
     m_moreRows->setInterval(MoreRowsAfterMs);
     connect(m_moreRows, &QTimer::timeout, this, &frmGetValue::fetchMoreRows);
+    m_growList = new QTimer(this);
+    m_growList->setSingleShot(true);
+    m_growList->setInterval(0);
+    connect(m_growList, &QTimer::timeout, this, &frmGetValue::growList);
 
     m_count = new QLabel(this);
     m_count->setObjectName(u"lblCount"_s);
@@ -377,7 +385,24 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
             listed.expression = u"b."_s + quotedName(column.colName, m_run);
             fromClause = u"(\n"_s + m_run.baseSql + u"\n) b"_s;
         }
-        const QString statement = valueQuerySql(listed, fromClause, m_run, method, request);
+        const QString plain = valueQuerySql(listed, fromClause, m_run, method, request);
+        // A column an index leads with is read from the index, value after value, when the list
+        // is the plain one (a search, the counts and the narrowing take today's statement).
+        m_listMode = ValueListMode::Plain;
+        QString statement = plain;
+        if (m_run.fastValueLists && request.search.isEmpty() && !request.counts && request.narrowing.isEmpty()
+            && listed.expression.isEmpty()) {
+            if (const auto target = plainTableColumn(column)) {
+                if (!m_indexChecked) {
+                    m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
+                    m_indexChecked = true;
+                }
+                if (m_indexLeads) {
+                    statement = orderedValuesSql(column, m_run.product);
+                    m_listMode = ValueListMode::Ordered;
+                }
+            }
+        }
         // The list before lets its statement go: a connection that serves one statement at a
         // time would otherwise read all of its rest before running the next.
         if (const auto previous = std::exchange(m_rows, nullptr)) {
@@ -397,7 +422,17 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
                 connection.setNumericalPrecisionPolicy(precision);
             });
             connection.setNumericalPrecisionPolicy(QSql::HighPrecision);
-            recordset.Open(statement, connection);
+            try {
+                recordset.Open(statement, connection);
+            } catch (const RuntimeError &error) {
+                // A filter the walk cannot take as a condition of its own: the list as always.
+                if (m_listMode != ValueListMode::Ordered || error.number() == ErrorNumber::Cancelled) {
+                    throw;
+                }
+                m_listMode = ValueListMode::Plain;
+                m_indexLeads = false;
+                recordset.Open(plain, connection);
+            }
         }
         // SQLite keeps every floating value in double precision, whatever the declared type.
         m_singlePrecision = recordset.Fields().Count() > 0 && recordset.Fields().Item(0).Type() == ado::adSingle
@@ -426,6 +461,32 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     m_lastListMs = took.elapsed();
     m_sinceListed.start();
     m_moreRows->start();
+    if (m_listMode == ValueListMode::Ordered) {
+        m_growList->start();
+    }
+}
+
+void frmGetValue::growList()
+{
+    if (!m_rows || m_rows->atEnd() || m_listFailed || m_reloadPending || !isVisible()
+        || m_listMode != ValueListMode::Ordered) {
+        return;
+    }
+    if (m_busy && m_busy->activity().running()) {
+        m_growList->start(10); // after what runs now
+        return;
+    }
+    const auto source = m_rows;
+    ignoreErrors([this] { m_grid->fetchRows(GrowRows); });
+    if (source != m_rows || m_listFailed || m_reloadPending) {
+        return; // another list replaces this one, or it failed (and was reported)
+    }
+    if (!m_rows->fetchError().isEmpty()) {
+        failList(m_rows->fetchError());
+        return;
+    }
+    updateCountLabel();
+    m_growList->start(0);
 }
 
 void frmGetValue::fetchMoreRows()

@@ -102,6 +102,17 @@ public:
     /// 0 before the first title click, then alternately 1 (descending) and 2 (ascending);
     /// a click on another column's title starts again at 1.
     int sortState() const { return m_sortState; }
+    /// How the list shown was read.
+    enum class ValueListMode {
+        /// One statement (SELECT DISTINCT, or the search's, the counts' or the narrowing's).
+        Plain,
+        /// From an index that leads with the column, in order, one seek per value; the list
+        /// grows while the window waits for the user until it holds every value (QueryRun's
+        /// fastValueLists).
+        Ordered,
+    };
+    ValueListMode listMode() const { return m_listMode; }
+
     /// The column the list is sorted by: -1 before the first title click, 0 the values, 1 the
     /// counts.
     int sortColumn() const { return m_sortColumn; }
@@ -177,6 +188,9 @@ private:
     /// Sorts the listed values by column m_sortColumn in the direction of m_sortState.
     void applySort();
     void updateCountLabel();
+    /// An ordered list: fetches its next values while the window has nothing else to do, until
+    /// it is complete.
+    void growList();
     /// The search field: Down moves into the list, Enter picks.
     bool searchKey(QKeyEvent *event);
     /// Several values: adds the value of `row` to the chosen ones or takes it out.
@@ -211,6 +225,10 @@ private:
     QElapsedTimer m_sinceListed;    // since it was there
     QTimer *m_keysHeldBack = nullptr; // keys that came the moment a long list was there
     QTimer *m_moreRows = nullptr;     // fetchMoreRows() a moment after a list is there
+    QTimer *m_growList = nullptr;     // growList() while an ordered list is incomplete
+    ValueListMode m_listMode = ValueListMode::Plain;
+    bool m_indexChecked = false; // whether an index leads with the column was looked up
+    bool m_indexLeads = false;
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     TypeClass m_typeClass = TypeClass::None;

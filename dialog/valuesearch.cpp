@@ -128,7 +128,10 @@ QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const
     }
     if (!request.narrowing.isEmpty()) {
         const QString narrowed = u"(\n"_s + request.narrowing + u"\n)"_s;
-        conditions.append(u"(q.v in (select n."_s + request.narrowingColumn + u" from "_s + narrowed
+        // The narrowed rows' values in the form the list reads them (a timestamp as the server's
+        // text on PostgreSQL), else the two would not compare.
+        conditions.append(u"(q.v in (select "_s + sameForm(column, u"n"_s, request.narrowingColumn, run.product)
+                          + u" from "_s + narrowed
                           + u" n) or (q.v is null and exists (select 1 from "_s + narrowed + u" m where m."_s
                           + request.narrowingColumn + u" is null)))"_s);
     }

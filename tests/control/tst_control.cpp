@@ -458,7 +458,7 @@ private Q_SLOTS:
     void everySetterNotifies()
     {
         const QStringList names = ownPropertyNames();
-        QCOMPARE(names.size(), 32);
+        QCOMPARE(names.size(), 33);
         Condora control;
         QSignalSpy changed(&control, &Condora::propertyChanged);
         for (const QString &name : names) {
@@ -594,6 +594,7 @@ private Q_SLOTS:
         QTest::newRow("DateEditor") << u"DateEditor"_s << QVariant(false);
         QTest::newRow("RecentConditions") << u"RecentConditions"_s << QVariant(false);
         QTest::newRow("LiveCount") << u"LiveCount"_s << QVariant(false);
+        QTest::newRow("FastValueLists") << u"FastValueLists"_s << QVariant(false);
     }
 
     void missingKeysLoadDefaults()

@@ -130,7 +130,8 @@ void TestDesignerProperties::editorListsEveryDesignableProperty_data()
                              "GridFontFixed", "ButtonPicture", "GridForeColorSel", "GridBackColor", "GridBackColorBkg",
                              "GridBackColorFixed", "GridBackColorSel", "GridBackColorUnpopulated", "ShowSql",
                              "KeepCondition", "CountRows", "MoreOperators", "DateEditor",
-                             "RecentConditions", "LiveCount"}) {
+                             "RecentConditions", "LiveCount",
+                             "FastValueLists"}) {
         QTest::newRow(name) << QString::fromLatin1(name) << true;
     }
     // A connection is handed over at run time and cannot be designed.

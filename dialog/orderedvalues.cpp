@@ -1,0 +1,180 @@
+// The value picker's ordered list: a column's distinct values read in order from an index that
+// leads with it, one seek per value.
+
+#include "dialog/orderedvalues.h"
+
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+#include "platform/runtimeerror.h"
+
+#include <QStringList>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+namespace {
+
+/// One part of a name as written: "x" (quotes doubled inside), [x], `x`, or a bare identifier.
+struct NamePart
+{
+    QString name;
+    bool quoted = false;
+};
+
+/// The parts of a dotted name, or nullopt when `text` is no such name.
+std::optional<QList<NamePart>> nameParts(const QString &text)
+{
+    QList<NamePart> parts;
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (true) {
+        if (i >= n) {
+            return std::nullopt;
+        }
+        NamePart part;
+        const QChar open = text.at(i);
+        if (open == u'"' || open == u'[' || open == u'`') {
+            const QChar close = open == u'[' ? u']' : open;
+            part.quoted = true;
+            ++i;
+            bool closed = false;
+            while (i < n) {
+                if (text.at(i) == close) {
+                    if (close != u']' && i + 1 < n && text.at(i + 1) == close) {
+                        part.name += close;
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    closed = true;
+                    break;
+                }
+                part.name += text.at(i++);
+            }
+            if (!closed || part.name.isEmpty()) {
+                return std::nullopt;
+            }
+        } else {
+            if (!(open.isLetter() || open == u'_')) {
+                return std::nullopt;
+            }
+            while (i < n && (text.at(i).isLetterOrNumber() || text.at(i) == u'_' || text.at(i) == u'$')) {
+                part.name += text.at(i++);
+            }
+        }
+        parts.append(part);
+        if (i == n) {
+            return parts;
+        }
+        if (text.at(i) != u'.') {
+            return std::nullopt;
+        }
+        ++i;
+    }
+}
+
+QString literal(const QString &text)
+{
+    return u'\'' + QString(text).replace(u"'"_s, u"''"_s) + u'\'';
+}
+
+/// The host's filter as a condition to add with "and", or empty.
+QString filterCondition(const ColumnInfo &column)
+{
+    const QString clause = column.filterClause.trimmed();
+    return clause.isEmpty() ? QString() : u" and ("_s + clause.mid(6) + u')';
+}
+
+bool hasRow(ado::Connection &connection, const QString &sql)
+{
+    ado::Recordset rows;
+    rows.Open(sql, connection);
+    const bool found = !rows.Eof();
+    rows.Close();
+    return found;
+}
+
+} // namespace
+
+std::optional<TableColumn> plainTableColumn(const ColumnInfo &column)
+{
+    if (column.typeClass == TypeClass::LongString || !column.expression.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString clause = column.filterClause.trimmed();
+    if (!clause.isEmpty() && !clause.startsWith(u"where "_s, Qt::CaseInsensitive)) {
+        return std::nullopt;
+    }
+    const auto table = nameParts(column.tabName.trimmed());
+    const auto name = nameParts(column.colExpr.trimmed());
+    if (!table || !name || table->size() > 2 || name->size() > 3) {
+        return std::nullopt;
+    }
+    return TableColumn{column.tabName.trimmed(), name->last().name, name->last().quoted};
+}
+
+bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target)
+{
+    const auto table = nameParts(target.table);
+    if (!table || target.column.isEmpty()) {
+        return false;
+    }
+    try {
+        if (product == DbProduct::Sqlite) {
+            if (table->size() != 1) {
+                return false;
+            }
+            // Names compare as SQLite compares them: ASCII case folded.
+            const QString t = literal(table->first().name);
+            const QString c = literal(target.column);
+            return hasRow(connection,
+                          u"select 1 from pragma_index_list("_s + t + u") l where l.partial = 0 and (select i.name from "
+                          u"pragma_index_xinfo(l.name) i where i.seqno = 0 and i.coll = 'BINARY') = "_s
+                              + c + u" collate nocase union all select 1 from pragma_table_info("_s + t
+                              + u") p where p.pk = 1 and upper(p.type) = 'INTEGER' and p.name = "_s + c
+                              + u" collate nocase and (select count(*) from pragma_table_info("_s + t
+                              + u") k where k.pk > 0) = 1"_s);
+        }
+        if (product == DbProduct::PostgreSql) {
+            return hasRow(connection,
+                          u"select 1 from pg_index i join pg_attribute a on a.attrelid = i.indrelid and a.attnum = "
+                          u"i.indkey[0] join pg_class x on x.oid = i.indexrelid join pg_am m on m.oid = x.relam "
+                          u"where i.indrelid = to_regclass("_s
+                              + literal(target.table) + u") and a.attname = "_s
+                              + literal(target.quoted ? target.column : target.column.toLower())
+                              + u" and m.amname = 'btree' and i.indisvalid and i.indpred is null "
+                                u"and i.indcollation[0] = a.attcollation and exists (select 1 from pg_opclass o "
+                                u"where o.oid = i.indclass[0] and o.opcdefault)"_s);
+        }
+    } catch (const RuntimeError &error) {
+        if (error.number() == ErrorNumber::Cancelled) {
+            throw;
+        }
+    }
+    return false;
+}
+
+QString orderedValuesSql(const ColumnInfo &column, DbProduct product)
+{
+    const QString c = column.colExpr.trimmed();
+    const QString t = column.tabName.trimmed();
+    const QString filter = filterCondition(column);
+    QString value = u"condora_next.v"_s;
+    if (product == DbProduct::PostgreSql
+        && (column.typeCode == ado::adDBTimeStamp || column.typeCode == ado::adDBTime)) {
+        value = u"cast("_s + value + u" as text)"_s;
+    }
+    const QString title = u'"' + QString(column.colName).replace(u"\""_s, u"\"\""_s) + u'"';
+    // Each step seeks the smallest value above the last one (within the filter); the walk ends
+    // when there is none. NULL is no value of the walk: it is listed first when a row holds it.
+    return u"with recursive condora_next(v) as (select condora_first.v from (select "_s + c + u" as v from "_s + t
+           + u" where "_s + c + u" is not null"_s + filter + u" order by "_s + c
+           + u" limit 1) condora_first union all select (select "_s + c + u" from "_s + t + u" where "_s + c
+           + u" > condora_next.v"_s + filter + u" order by "_s + c
+           + u" limit 1) from condora_next where condora_next.v is not null) select null as "_s + title
+           + u" where exists (select 1 from "_s + t + u" where "_s + c + u" is null"_s + filter + u") union all select "_s
+           + value + u" from condora_next where condora_next.v is not null"_s;
+}
+
+} // namespace condora

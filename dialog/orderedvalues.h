@@ -1,0 +1,47 @@
+#pragma once
+
+#include "analysis/queryrun.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace condora {
+
+namespace ado {
+class Connection;
+}
+
+/// A column of one table, as the value picker lists it: the table as the statement names it,
+/// and the column's own name (unquoted, as the catalog of the database holds it).
+struct TableColumn
+{
+    QString table;
+    QString column;
+    /// The column's name was quoted (PostgreSQL folds an unquoted one to lower case).
+    bool quoted = false;
+};
+
+/// The table column that `column` lists: a plain column (colExpr a name, perhaps qualified and
+/// quoted) of one table (tabName a name), not a long text column (listed without DISTINCT),
+/// with no host filter or a filter of the form " where <condition>". nullopt for anything else
+/// (an expression, a join, a derived table).
+std::optional<TableColumn> plainTableColumn(const ColumnInfo &column);
+
+/// True when an index of the database leads with `target.column`, so that the next value
+/// above a given one is found by a seek: on SQLite an index whose first column it is in the
+/// binary collation (not a partial index), or the column being the table's INTEGER PRIMARY
+/// KEY; on PostgreSQL a valid B-tree index (not partial) whose first key is the column, in the
+/// column's collation and the type's default operator class. Any other database, or a failing
+/// look-up, gives false (an index the walk could not seek in would make each step a scan).
+bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target);
+
+/// The statement that lists the distinct values of `column` (see plainTableColumn()) in
+/// ascending order, one index seek per value: a recursive "next value greater than the last"
+/// walk that yields each value as it is found, so its first rows arrive at once on a table of
+/// any size. NULL, when a row within the host's filter holds it, comes first. It lists exactly
+/// the values of valueListSql() (on PostgreSQL timestamps and times likewise as the server's
+/// text), within the host's filter.
+QString orderedValuesSql(const ColumnInfo &column, DbProduct product);
+
+} // namespace condora
