@@ -1,4 +1,5 @@
 #include "control/condora.h"
+#include "control/recentconditions.h"
 
 #include "control/condora_p.h"
 #include "control/errorvalue_p.h"
@@ -29,9 +30,6 @@
 
 #include <QMetaType>
 #include <QPainter>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QPointer>
 #include <QResizeEvent>
 #include <QScopeGuard>
@@ -106,39 +104,6 @@ Condora::~Condora()
 }
 
 // Query run -------------------------------------------------------------------------------------
-
-namespace {
-
-/// How many accepted conditions RecentConditions keeps for one base statement.
-constexpr qsizetype RecentConditionCount = 10;
-
-/// The remembered conditions of `baseSql` in `list` (RecentConditions), newest first.
-QStringList recentConditionsOf(const QString &list, const QString &baseSql)
-{
-    QStringList conditions;
-    const QJsonArray entries = QJsonDocument::fromJson(list.toUtf8()).object().value(baseSql).toArray();
-    for (const QJsonValue &entry : entries) {
-        if (entry.isString()) {
-            conditions.append(entry.toString());
-        }
-    }
-    return conditions;
-}
-
-/// `list` with `rows` as the newest condition of `baseSql`: an equal earlier one moves to the
-/// front, and the oldest beyond RecentConditionCount goes.
-QString rememberCondition(const QString &list, const QString &baseSql, const QString &rows)
-{
-    QJsonObject all = QJsonDocument::fromJson(list.toUtf8()).object();
-    QStringList conditions = recentConditionsOf(list, baseSql);
-    conditions.removeAll(rows);
-    conditions.prepend(rows);
-    conditions = conditions.mid(0, RecentConditionCount);
-    all.insert(baseSql, QJsonArray::fromStringList(conditions));
-    return QString::fromUtf8(QJsonDocument(all).toJson(QJsonDocument::Compact));
-}
-
-} // namespace
 
 QString Condora::runQuery(condora::QueryRun &run, const std::shared_ptr<CondoraOpenRun> &windowModal)
 {

@@ -7,6 +7,7 @@
 #include "control/condora.h"
 #include "control/propertybag.h"
 #include "control/querydialoghook.h"
+#include "control/recentconditions.h"
 #include "dialog/applystyle.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
@@ -15,6 +16,8 @@
 #include "platform/userinteraction.h"
 
 #include <QDialog>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QElapsedTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -107,6 +110,53 @@ private:
     }
 
 private Q_SLOTS:
+    // The remembered conditions stay bounded: ten per statement, newest first, and the statements
+    // used longest ago go once there are too many.
+    void recentConditionsAreBounded_data()
+    {
+        QTest::addColumn<QList<QStringList>>("accepted"); // {statement, condition} in order
+        QTest::addColumn<QString>("statement");
+        QTest::addColumn<QStringList>("expected");
+        const auto run = [](const QString &sql, int from, int to) {
+            QList<QStringList> accepted;
+            for (int i = from; i < to; ++i) {
+                accepted.append({sql, u"c%1"_s.arg(i)});
+            }
+            return accepted;
+        };
+        const auto statements = [](int from, int to) {
+            QList<QStringList> accepted;
+            for (int i = from; i < to; ++i) {
+                accepted.append({u"s%1"_s.arg(i), u"c"_s});
+            }
+            return accepted;
+        };
+        QTest::newRow("ten kept") << run(u"s"_s, 0, 12) << u"s"_s
+                                  << QStringList{u"c11"_s, u"c10"_s, u"c9"_s, u"c8"_s, u"c7"_s,
+                                                 u"c6"_s, u"c5"_s, u"c4"_s, u"c3"_s, u"c2"_s};
+        QTest::newRow("an equal one moves to the front")
+            << QList<QStringList>{{u"s"_s, u"a"_s}, {u"s"_s, u"b"_s}, {u"t"_s, u"x"_s}, {u"s"_s, u"a"_s}} << u"s"_s
+            << QStringList{u"a"_s, u"b"_s};
+        QTest::newRow("the newest statements kept") << statements(0, 60) << u"s10"_s << QStringList{u"c"_s};
+        QTest::newRow("the oldest statements gone") << statements(0, 60) << u"s9"_s << QStringList();
+        QTest::newRow("a statement used again stays")
+            << (statements(0, 30) + QList<QStringList>{{u"s0"_s, u"again"_s}} + statements(30, 70)) << u"s0"_s
+            << QStringList{u"again"_s, u"c"_s};
+    }
+
+    void recentConditionsAreBounded()
+    {
+        QFETCH(QList<QStringList>, accepted);
+        QFETCH(QString, statement);
+        QFETCH(QStringList, expected);
+        QString list;
+        for (const QStringList &one : accepted) {
+            list = condora::rememberCondition(list, one.at(0), one.at(1));
+        }
+        QCOMPARE(condora::recentConditionsOf(list, statement), expected);
+        QVERIFY(QJsonDocument::fromJson(list.toUtf8()).array().size() <= condora::RecentStatementCount);
+    }
+
     void init()
     {
         m_ui = std::make_unique<condora::RecordingUserInteraction>();
