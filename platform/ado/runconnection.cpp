@@ -54,9 +54,9 @@ bool compiles(sqlite3 *native, const QString &sql)
     return ok;
 }
 
-/// What decides how a SQLite connection reads a statement beyond its schema: the functions and
-/// collations registered on it (a host's own LIKE or `pragma case_sensitive_like` shows as a
-/// registered `like`), how it folds and orders text under the built-in collation names (which a
+/// What decides how a SQLite connection reads a statement beyond its schema: the built-in
+/// functions replaced on it (a host's own LIKE or `pragma case_sensitive_like` shows as a
+/// registered `like`), the collations registered on it, how it folds and orders text under the built-in collation names (which a
 /// host may replace), and whether it reads double-quoted words as texts. Two connections with
 /// the same picture read a statement alike.
 QString sqliteReading(sqlite3 *native)
@@ -79,7 +79,10 @@ QString sqliteReading(sqlite3 *native)
         rows.sort();
         parts.append(rows.join(u';'));
     };
-    collect("select name, narg from pragma_function_list where builtin = 0");
+    // Functions of new names only serve statements that call them, which then do not compile on
+    // a copy; one that replaces a built-in function changes statements that never name it.
+    collect("select name, narg from pragma_function_list where builtin = 0 "
+            "and name in (select name from pragma_function_list where builtin = 1)");
     collect("select name from pragma_collation_list");
     collect("select 'a' like 'A', 'A' glob 'a', 'ä' = 'Ä' collate nocase, 'a' = 'A' collate nocase, "
             "'B' < 'a' collate nocase, 'é' < 'f' collate nocase, 'a ' = 'a' collate rtrim, "

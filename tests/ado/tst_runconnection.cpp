@@ -92,6 +92,9 @@ void TestRunConnection::sameRowsAsTheHost_data()
                                     << QStringList{u"begin"_s, u"insert into t values (7, 1)"_s} << ids << Route::Host;
     *row("sqlite function of the host") << Engine::Sqlite << QStringList{u"function"_s}
                                         << u"select hostonly(id) from t order by id"_s << Route::Host;
+    // A function of its own name changes no statement that does not call it.
+    *row("sqlite function of the host, not called") << Engine::Sqlite << QStringList{u"function"_s} << ids
+                                                    << Route::Own;
     // A copy reads LIKE and NOCASE as SQLite ships them, whatever the host's connection changed.
     const QString folds = u"select id from t where id = 1 or 'x' like 'X' or 'ä' = 'Ä' collate nocase order by id"_s;
     *row("sqlite case-sensitive like") << Engine::Sqlite << QStringList{u"pragma case_sensitive_like = 1"_s} << folds

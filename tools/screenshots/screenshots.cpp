@@ -13,6 +13,7 @@
 
 #include "dialogdriver.h"
 
+#include "control/condora.h"
 #include "demo/form2.h"
 #include "dialog/workingindicator.h"
 #include "platform/flexgrid/flexgrid.h"
@@ -23,6 +24,7 @@
 #include <QMessageBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
 #include <QStyle>
 #include <QTableView>
@@ -210,6 +212,21 @@ int main(int argc, char *argv[])
             clickCell(grid, 1, 5);
             QTest::keyClick(dialog->findChild<QComboBox *>(u"comItem"_s), Qt::Key_Escape);
             save(dialog, out.filePath(name + u"-operators.png"_s));
+            QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
+        });
+        QTest::mouseClick(window.findChild<QPushButton *>(u"cmdRecordset"_s), Qt::LeftButton);
+
+        // The kept condition again, with the live row count (and the list of recent conditions).
+        auto *control = window.findChild<Condora *>();
+        control->setLiveCount(true);
+        control->setRecentConditions(true);
+        whenModal(&scope, u"frmCondora"_s, [&](QWidget *dialog) {
+            dialog->findChild<QCheckBox *>(u"chkSqlShow"_s)->setChecked(true);
+            auto *count = dialog->findChild<QLabel *>(u"lblLiveCount"_s);
+            if (count == nullptr || !QTest::qWaitFor([count] { return !count->text().isEmpty(); }, 5000)) {
+                g_failures << u"no live count shown"_s;
+            }
+            save(dialog, out.filePath(name + u"-livecount.png"_s));
             QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdCancel"_s), Qt::LeftButton);
         });
         QTest::mouseClick(window.findChild<QPushButton *>(u"cmdRecordset"_s), Qt::LeftButton);
