@@ -10,6 +10,7 @@
 #include "dialog/errortraps.h"
 #include "dialog/fillgrid.h"
 #include "dialog/orderedvalues.h"
+#include "dialog/sampledvalues.h"
 #include "dialog/twipsgeometry.h"
 #include "dialog/valuecounts.h"
 #include "dialog/valuesearch.h"
@@ -17,6 +18,7 @@
 #include "platform/ado/activityscope.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "platform/ado/runconnection.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/flexgrid/flexgridmodel.h"
 #include "platform/runtimeerror.h"
@@ -32,6 +34,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QShowEvent>
@@ -253,7 +256,10 @@ void frmGetValue::resetSession()
     session() = PickerSession();
 }
 
-frmGetValue::~frmGetValue() = default;
+frmGetValue::~frmGetValue()
+{
+    stopExactList();
+}
 
 QString frmGetValue::nullEntry()
 {
@@ -284,6 +290,9 @@ void frmGetValue::hideEvent(QHideEvent *event)
     const QRect now(pos(), size());
     if (!event->spontaneous() && now != m_shownGeometry) {
         session().geometry = now;
+    }
+    if (!event->spontaneous()) {
+        stopExactList();
     }
     QDialog::hideEvent(event);
 }
@@ -339,6 +348,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     m_listFailed = false;
     m_singlePrecision = false;
     m_reloadPending = false; // this list follows the search text and the switches as they stand
+    stopExactList();
     QString failure;
     // A failure of a list that a newer one replaces already (a keystroke came while it loaded)
     // is moot: it is not reported.
@@ -400,6 +410,13 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
                 if (m_indexLeads) {
                     statement = orderedValuesSql(column, m_run.product);
                     m_listMode = ValueListMode::Ordered;
+                } else if (ado::runsOnWorker(connection)) {
+                    // A sample first, while the worker makes the exact list.
+                    const QString sample = sampledValuesSql(connection, m_run.product, column);
+                    if (!sample.isEmpty()) {
+                        statement = sample;
+                        m_listMode = ValueListMode::Sampled;
+                    }
                 }
             }
         }
@@ -425,8 +442,9 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
             try {
                 recordset.Open(statement, connection);
             } catch (const RuntimeError &error) {
-                // A filter the walk cannot take as a condition of its own: the list as always.
-                if (m_listMode != ValueListMode::Ordered || error.number() == ErrorNumber::Cancelled) {
+                // A filter the walk or the sample cannot take as a condition of its own: the
+                // list as always.
+                if (m_listMode == ValueListMode::Plain || error.number() == ErrorNumber::Cancelled) {
                     throw;
                 }
                 m_listMode = ValueListMode::Plain;
@@ -440,6 +458,21 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         m_rows = recordset.rowSource();
         failure = fillGrid(*m_grid, recordset);
         recordset.Close();
+        if (m_listMode == ValueListMode::Sampled && failure.isEmpty()) {
+            // The sample is small: whole, before the exact list takes the worker.
+            m_grid->fetchAll();
+            if (m_grid->fetchError().isEmpty()) {
+                connection.setNumericalPrecisionPolicy(QSql::HighPrecision);
+                m_exactList = ado::readOnRunWorker(
+                    connection, plain,
+                    [picker = QPointer<frmGetValue>(this)](std::shared_ptr<ado::RowSource> rows, const QString &why) {
+                        if (picker) {
+                            picker->exactListArrived(std::move(rows), why);
+                        }
+                    });
+                connection.setNumericalPrecisionPolicy(precision);
+            }
+        }
         iniGrid();
     });
     if (!listed && !m_reloadPending) {
@@ -487,6 +520,76 @@ void frmGetValue::growList()
     }
     updateCountLabel();
     m_growList->start(0);
+}
+
+void frmGetValue::stopExactList()
+{
+    if (const auto making = std::exchange(m_exactList, nullptr)) {
+        making->stop();
+    }
+}
+
+void frmGetValue::exactListArrived(std::shared_ptr<ado::RowSource> rows, const QString &failure)
+{
+    if (m_listMode != ValueListMode::Sampled || !m_exactList || m_listFailed || m_reloadPending || !isVisible()) {
+        return;
+    }
+    if (m_busy && m_busy->activity().running()) {
+        // After what runs now (a sort of the sample, say), which still reads the sample.
+        QTimer::singleShot(10, this, [this, rows, failure] { exactListArrived(rows, failure); });
+        return;
+    }
+    m_exactList.reset();
+    m_listMode = ValueListMode::Plain;
+    if (!rows || !failure.isEmpty()) {
+        // A part of the list would pass for the whole of it.
+        failList(failure.isEmpty() ? tr("The list of values could not be read.") : failure);
+        return;
+    }
+    // The user goes on where they were: a value they moved to stays current, in the same place
+    // of the window when it showed, and otherwise the list keeps its scroll position. A list
+    // nobody moved in shows its top.
+    QTableView *view = m_grid->view();
+    const QModelIndex current = view->currentIndex();
+    const int top = std::max(0, view->rowAt(0));
+    std::optional<QString> currentValue;
+    bool currentNull = false;
+    int offset = -1;
+    if (current.isValid() && (current.row() > 0 || top > 0)) {
+        currentNull = m_grid->isNullCell(current.row() + 1, 0);
+        currentValue = m_grid->TextMatrix(current.row() + 1, 0);
+        if (view->visualRect(current).intersects(view->viewport()->rect())) {
+            offset = current.row() - top;
+        }
+    }
+    if (const auto sample = std::exchange(m_rows, rows)) {
+        sample->release();
+    }
+    reportErrors([&] { m_grid->setRowSource(rows); });
+    if (m_sortColumn >= 0) {
+        applySort();
+    }
+    iniGrid();
+    int row = -1;
+    if (currentValue) {
+        ignoreErrors([&] {
+            for (int r = 1; r < m_grid->Rows(); ++r) {
+                if (m_grid->isNullCell(r, 0) == currentNull && (currentNull || m_grid->TextMatrix(r, 0) == *currentValue)) {
+                    row = r;
+                    break;
+                }
+            }
+            if (row > 0) {
+                m_grid->setRow(row);
+            }
+        });
+    }
+    QAbstractItemModel *model = view->model();
+    const int scrollTo = row > 0 && offset >= 0 ? std::max(0, row - 1 - offset) : top;
+    if (scrollTo < model->rowCount()) {
+        view->scrollTo(model->index(scrollTo, 0), QAbstractItemView::PositionAtTop);
+    }
+    updateCountLabel();
 }
 
 void frmGetValue::fetchMoreRows()
@@ -596,7 +699,9 @@ void frmGetValue::updateCountLabel()
 {
     const int listed = m_rows ? m_rows->fetchedCount() : 0;
     const QString number = locale().toString(listed);
-    if (m_rows && !m_rows->atEnd()) {
+    if (m_rows && m_listMode == ValueListMode::Sampled) {
+        m_count->setText(tr("%1+ values (sample)").arg(number));
+    } else if (m_rows && !m_rows->atEnd()) {
         m_count->setText(tr("%1+ values").arg(number));
     } else {
         m_count->setText(listed == 1 ? tr("1 value") : tr("%1 values").arg(number));

@@ -24,6 +24,7 @@ class FlexGrid;
 
 namespace ado {
 class RowSource;
+class WorkerStop;
 }
 
 /// The statement that lists the values of a catalog column: "select distinct " + colExpr +
@@ -110,6 +111,12 @@ public:
         /// grows while the window waits for the user until it holds every value (QueryRun's
         /// fastValueLists).
         Ordered,
+        /// Where no index leads with the column (QueryRun's fastValueLists): the values of a
+        /// sample of the table's rows, shown at once and marked as such ("n+ values
+        /// (sample)"), while the plain statement runs on the run's worker thread; its list then
+        /// takes the sample's place (the mode becomes Plain), keeping the current value and the
+        /// scroll position.
+        Sampled,
     };
     ValueListMode listMode() const { return m_listMode; }
 
@@ -191,6 +198,10 @@ private:
     /// An ordered list: fetches its next values while the window has nothing else to do, until
     /// it is complete.
     void growList();
+    /// A sampled list: the exact list made meanwhile takes its place (or its failure is reported).
+    void exactListArrived(std::shared_ptr<ado::RowSource> rows, const QString &failure);
+    /// Stops making the exact list of a sampled one.
+    void stopExactList();
     /// The search field: Down moves into the list, Enter picks.
     bool searchKey(QKeyEvent *event);
     /// Several values: adds the value of `row` to the chosen ones or takes it out.
@@ -229,6 +240,7 @@ private:
     ValueListMode m_listMode = ValueListMode::Plain;
     bool m_indexChecked = false; // whether an index leads with the column was looked up
     bool m_indexLeads = false;
+    std::shared_ptr<ado::WorkerStop> m_exactList; // the exact list being made for a sampled one
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     TypeClass m_typeClass = TypeClass::None;

@@ -17,6 +17,9 @@ class Connection;
 struct TableColumn
 {
     QString table;
+    /// The table's own name (unquoted) and its schema's, when the statement names one.
+    QString tableName;
+    QString schema;
     QString column;
     /// The column's name was quoted (PostgreSQL folds an unquoted one to lower case).
     bool quoted = false;
@@ -39,7 +42,9 @@ bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableC
 /// The statement that lists the distinct values of `column` (see plainTableColumn()) in
 /// ascending order, one index seek per value: a recursive "next value greater than the last"
 /// walk that yields each value as it is found, so its first rows arrive at once on a table of
-/// any size. NULL, when a row within the host's filter holds it, comes first. It lists exactly
+/// any size. On SQLite the walk reads the first values only (a short list whole) and one
+/// ordered DISTINCT above the last of them, which SQLite answers in one pass over the index,
+/// the rest. NULL, when a row within the host's filter holds it, comes first. It lists exactly
 /// the values of valueListSql() (on PostgreSQL timestamps and times likewise as the server's
 /// text), within the host's filter.
 QString orderedValuesSql(const ColumnInfo &column, DbProduct product);

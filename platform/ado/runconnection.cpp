@@ -3,10 +3,14 @@
 
 #include "platform/ado/activityscope.h"
 #include "platform/ado/connection.h"
+#include "platform/ado/connectionstatistics.h"
 #include "platform/ado/libpq.h"
+#include "platform/ado/recordset.h"
+#include "platform/ado/runnerrows.h"
 #include "platform/ado/statementrunner.h"
 #include "platform/runtimeerror.h"
 
+#include <QCoreApplication>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSqlDriver>
@@ -262,6 +266,59 @@ bool postToRunWorker(Connection &connection, std::shared_ptr<StatementActivity> 
     }
     runner->postStoppable(std::move(stop), std::move(job));
     return true;
+}
+
+std::shared_ptr<WorkerStop> readOnRunWorker(Connection &connection, const QString &sql,
+                                            std::function<void(std::shared_ptr<RowSource>, const QString &)> done)
+{
+    const std::shared_ptr<StatementRunner> runner = StatementRunner::of(connection);
+    if (!runner || !connection.isOpen()) {
+        return nullptr;
+    }
+    auto stop = std::make_shared<WorkerStop>();
+    const int precision = connection.numericalPrecisionPolicy();
+    const std::weak_ptr<const Connection> owner = connection.weak_from_this();
+    countStatement(connection, sql);
+    runner->postStoppable(stop, [runner, stop, sql, precision, owner, done = std::move(done)](Connection &own) {
+        std::shared_ptr<RowSource> rows;
+        QString failure;
+        const int ownPrecision = own.numericalPrecisionPolicy();
+        own.setNumericalPrecisionPolicy(precision);
+        try {
+            Recordset recordset;
+            recordset.Open(sql, own);
+            rows = recordset.rowSource();
+            recordset.Close();
+            if (rows) {
+                rows->shareWithReaders();
+                while (!rows->atEnd() && !stop->stopped()) {
+                    rows->fetchMore(4096);
+                }
+                failure = rows->fetchError();
+            }
+        } catch (const RuntimeError &error) {
+            failure = error.description();
+        }
+        own.setNumericalPrecisionPolicy(ownPrecision);
+        const RunnerRows::Progress progress = rows ? RunnerRows::progressOf(*rows) : RunnerRows::Progress();
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [runner, stop, sql, owner, done, rows, failure, progress]() mutable {
+                const std::shared_ptr<const Connection> gui = owner.lock();
+                if (stop->stopped() || !gui) {
+                    // The worker's rows go on the worker.
+                    runner->post([rows = std::move(rows)](Connection &) mutable { rows.reset(); });
+                    return;
+                }
+                std::shared_ptr<RowSource> shown;
+                if (rows) {
+                    shown = std::make_shared<RunnerRows>(runner, std::move(rows), *gui, sql, progress);
+                }
+                done(std::move(shown), failure);
+            },
+            Qt::QueuedConnection);
+    });
+    return stop;
 }
 
 bool withSqliteHandle(Connection &connection, const std::function<bool(sqlite3 *)> &work)

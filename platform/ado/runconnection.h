@@ -1,7 +1,10 @@
 #pragma once
 
+#include "platform/ado/statementactivity.h"
+
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -10,7 +13,7 @@ struct sqlite3;
 namespace condora::ado {
 
 class Connection;
-class StatementActivity;
+class RowSource;
 
 /// The connection a run's statements go through.
 ///
@@ -47,6 +50,31 @@ std::shared_ptr<Connection> runConnection(const std::shared_ptr<Connection> &hos
 /// connection): there the job could only run by holding that thread.
 bool postToRunWorker(Connection &connection, std::shared_ptr<StatementActivity> stop,
                      std::function<void(Connection &)> job);
+
+/// Stops what was handed to a run's worker: the statement that runs stops on the server where
+/// the database allows it, and its answer is dropped.
+class WorkerStop final : public StatementActivity
+{
+public:
+    void begin(const QString &) override {}
+    bool keepGoing() override { return !m_stopped.load(); }
+    void end() override {}
+    void stop() { m_stopped = true; }
+    bool stopped() const { return m_stopped.load(); }
+
+private:
+    std::atomic<bool> m_stopped{false};
+};
+
+/// Runs `sql` on the worker thread of a run's own `connection` without waiting, and reads
+/// every row of it there (with the connection's numerical precision policy as it is now).
+/// Then `done` runs on the GUI thread with the rows, readable there (the worker's rows stay on
+/// the worker and go there), or with an empty source and the database's message when the
+/// statement failed; a statement that failed part-way gives both, the rows being only its first
+/// part. Once the returned stop is stopped, `done` is not called. Null, and nothing is handed
+/// over, when the statements of `connection` run on the calling thread (see postToRunWorker()).
+std::shared_ptr<WorkerStop> readOnRunWorker(Connection &connection, const QString &sql,
+                                            std::function<void(std::shared_ptr<RowSource>, const QString &)> done);
 
 /// True when the statements of `connection` run on a worker thread (a run's own connection).
 bool runsOnWorker(const Connection &connection);

@@ -1,5 +1,6 @@
-// The value picker's list read in order from an index: whichever way the picker reads it, the
-// complete list holds exactly the values the engine's own SELECT DISTINCT gives.
+// The value picker's list read in order from an index, or first from a sample: whichever way the
+// picker reads it, the complete list holds exactly the values the engine's own SELECT DISTINCT
+// gives.
 
 #include "dialogdriver.h"
 
@@ -10,6 +11,7 @@
 #include "dialog/orderedvalues.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
+#include "platform/ado/runconnection.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/userinteraction.h"
 #include "support/testdatabases.h"
@@ -17,6 +19,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QTableView>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -26,7 +29,7 @@ using namespace dialogtest;
 namespace {
 
 /// 6000 rows; n takes 5000 values (more than the list grows by at a time), every column some
-/// NULLs; every column but u and s has an index that leads with it.
+/// NULLs; every column but u and s has an index that leads with it (u and s are sampled first).
 QStringList schema(bool postgres)
 {
     const QString rows = postgres ? u"generate_series(1, 6000) x"_s
@@ -112,24 +115,32 @@ void TestOrderedValues::listsWhatTheEngineLists_data()
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("filter");
     QTest::addColumn<bool>("narrow");
-    QTest::addColumn<bool>("ordered"); // the list is read from the index
+    QTest::addColumn<int>("mode"); // how the first list is read (frmGetValue::ValueListMode)
+    const int plain = int(frmGetValue::ValueListMode::Plain);
+    const int ordered = int(frmGetValue::ValueListMode::Ordered);
+    const int sampled = int(frmGetValue::ValueListMode::Sampled);
     const QString orFilter = u" where n > 2500 or w is null or w like 'Ä%'"_s;
     for (const QString &backend : {u"sqlite"_s, u"postgresql"_s}) {
         const QStringList columns = backend == u"postgresql" ? QStringList{u"w"_s, u"n"_s, u"d"_s, u"f"_s, u"ts"_s}
                                                              : QStringList{u"w"_s, u"n"_s, u"d"_s, u"f"_s};
         for (const QString &column : columns) {
             const QByteArray b = backend.toUtf8(), c = column.toUtf8();
-            QTest::addRow("%s %s", b.data(), c.data()) << backend << column << QString() << false << true;
-            QTest::addRow("%s %s, host's filter", b.data(), c.data()) << backend << column << orFilter << false << true;
-            QTest::addRow("%s %s, narrowed", b.data(), c.data()) << backend << column << orFilter << true << false;
+            QTest::addRow("%s %s", b.data(), c.data()) << backend << column << QString() << false << ordered;
+            QTest::addRow("%s %s, host's filter", b.data(), c.data()) << backend << column << orFilter << false << ordered;
+            QTest::addRow("%s %s, narrowed", b.data(), c.data()) << backend << column << orFilter << true << plain;
         }
         const QByteArray b = backend.toUtf8();
-        // No index leads with u (the partial one does not count): today's statement.
-        QTest::addRow("%s u, no index", b.data()) << backend << u"u"_s << QString() << false << false;
-        QTest::addRow("%s s, index in another order", b.data()) << backend << u"s"_s << QString() << false << false;
+        // No index leads with u (the partial one does not count): a sample, then today's statement.
+        QTest::addRow("%s u, no index", b.data()) << backend << u"u"_s << QString() << false << sampled;
+        QTest::addRow("%s u, no index, host's filter", b.data()) << backend << u"u"_s << orFilter << false << sampled;
+        QTest::addRow("%s u, no index, narrowed", b.data()) << backend << u"u"_s << orFilter << true << plain;
+        QTest::addRow("%s s, index in another order", b.data()) << backend << u"s"_s << QString() << false << sampled;
         // A filter the walk cannot take as a condition of its own: today's statement.
         QTest::addRow("%s w, filter with a grouping", b.data())
-            << backend << u"w"_s << u" where 1 = 1 group by w"_s << false << false;
+            << backend << u"w"_s << u" where 1 = 1 group by w"_s << false << plain;
+        // Nor the sample on SQLite, where it would go beside the sample's own condition.
+        QTest::addRow("%s s, filter with a grouping", b.data())
+            << backend << u"s"_s << u" where 1 = 1 group by s"_s << false << (backend == u"sqlite" ? plain : sampled);
     }
 }
 
@@ -139,24 +150,30 @@ void TestOrderedValues::listsWhatTheEngineLists()
     QFETCH(QString, column);
     QFETCH(QString, filter);
     QFETCH(bool, narrow);
-    QFETCH(bool, ordered);
+    QFETCH(int, mode);
+    const bool ordered = mode == int(frmGetValue::ValueListMode::Ordered);
+    const bool sampled = mode == int(frmGetValue::ValueListMode::Sampled);
     RecordingUserInteraction ui;
     frmGetValue::resetSession();
     std::unique_ptr<test::SqliteFile> file;
     QueryRun run;
+    std::shared_ptr<ado::Connection> host;
     if (backend == u"postgresql") {
         CONDORA_NEED_PG(pg);
         pg.createDatabase(u"condora_orderedvalues"_s);
         pg.exec(u"condora_orderedvalues"_s, schema(true));
-        run.connection = pg.open(u"condora_orderedvalues"_s);
+        host = pg.open(u"condora_orderedvalues"_s);
         run.product = DbProduct::PostgreSql;
     } else {
         file = std::make_unique<test::SqliteFile>(schema(false));
-        run.connection = file->open();
+        host = file->open();
         run.product = DbProduct::Sqlite;
     }
-    run.savedCursorLocation = run.connection->CursorLocation();
     run.baseSql = u"select w, n, d, f, u from big"_s;
+    // The statements run on the run's own connection, as the control's do.
+    run.connection = ado::runConnection(host, run.baseSql);
+    QVERIFY(ado::runsOnWorker(*run.connection));
+    run.savedCursorLocation = run.connection->CursorLocation();
     run.dbKind = DbKind::Other;
     run.escapes = escapeRulesOf(*run.connection);
     run.fastValueLists = true;
@@ -196,8 +213,30 @@ void TestOrderedValues::listsWhatTheEngineLists()
         find<QCheckBox>(&picker, "chkNarrow")->setChecked(true);
     }
     auto *count = find<QLabel>(&picker, "lblCount");
+    auto *grid = find<FlexGrid>(&picker, "MSFlexGrid1");
     picker.show();
-    QCOMPARE(picker.listMode() == frmGetValue::ValueListMode::Ordered, ordered);
+    QCOMPARE(int(picker.listMode()), mode);
+    if (sampled) {
+        // The sample shows at once, marked; each of its values is one of the column's. The
+        // value the user moves to stays current when the exact list takes its place.
+        QVERIFY2(count->text().endsWith(u"+ values (sample)"_s), qPrintable(count->text()));
+        QStringList sample;
+        for (int row = 1; row < grid->Rows(); ++row) {
+            sample.append(grid->isNullCell(row, 0) ? frmGetValue::nullEntry() : grid->TextMatrix(row, 0));
+        }
+        QVERIFY(!sample.isEmpty());
+        for (const QString &value : sample) {
+            QVERIFY2(expected.contains(value), qPrintable(value));
+        }
+        QTableView *view = grid->view();
+        const int moved = std::min(3, int(sample.size()) - 1);
+        view->setCurrentIndex(view->model()->index(moved, 0));
+        QTRY_VERIFY_WITH_TIMEOUT(picker.listMode() == frmGetValue::ValueListMode::Plain, 20000);
+        QCOMPARE(count->text(), u"%1 values"_s.arg(picker.locale().toString(expected.size())));
+        const int current = view->currentIndex().row() + 1;
+        QCOMPARE(grid->isNullCell(current, 0) ? frmGetValue::nullEntry() : grid->TextMatrix(current, 0),
+                 sample.at(moved));
+    }
     if (ordered && expected.size() > 64) {
         QVERIFY2(count->text().endsWith(u"+ values"_s), qPrintable(count->text())); // the first values, at once
     }
@@ -206,7 +245,7 @@ void TestOrderedValues::listsWhatTheEngineLists()
         QTRY_VERIFY_WITH_TIMEOUT(!count->text().contains(u'+'), 20000);
         QCOMPARE(count->text(), u"%1 values"_s.arg(picker.locale().toString(expected.size())));
     }
-    const QStringList shown = listed(find<FlexGrid>(&picker, "MSFlexGrid1"));
+    const QStringList shown = listed(grid);
     QCOMPARE(sorted(shown), sorted(expected));
     if (ordered) {
         QCOMPARE(shown.first() == frmGetValue::nullEntry(), expected.contains(frmGetValue::nullEntry()));

@@ -1,0 +1,147 @@
+// The value picker's first list where no index leads with the column: the values of a sample of
+// the table's rows, shown while the exact list is made.
+
+#include "dialog/sampledvalues.h"
+
+#include "analysis/sqlscanner.h"
+#include "dialog/orderedvalues.h"
+#include "dialog/frmgetvalue.h"
+#include "platform/ado/connection.h"
+#include "platform/ado/recordset.h"
+#include "platform/runtimeerror.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace condora {
+
+namespace {
+
+/// SQLite's rowid is read in this many ranges, spread over the table.
+constexpr int SqliteRanges = 8;
+
+QString literal(const QString &text)
+{
+    return u'\'' + QString(text).replace(u"'"_s, u"''"_s) + u'\'';
+}
+
+/// The first row of `sql`, or an empty list when it has none.
+QList<QVariant> firstRow(ado::Connection &connection, const QString &sql)
+{
+    ado::Recordset rows;
+    rows.Open(sql, connection);
+    QList<QVariant> values;
+    if (!rows.Eof()) {
+        for (int i = 0; i < rows.Fields().Count(); ++i) {
+            values.append(rows.Fields().Item(i).Value());
+        }
+    }
+    rows.Close();
+    return values;
+}
+
+QString postgresSample(ado::Connection &connection, const ColumnInfo &column, const TableColumn &target)
+{
+    const QList<QVariant> size =
+        firstRow(connection, u"select c.reltuples, pg_relation_size(c.oid) / current_setting('block_size')::int "
+                             u"from pg_class c where c.oid = to_regclass("_s
+                                 + literal(target.table) + u") and c.relkind in ('r', 'm')"_s);
+    if (size.size() < 2) {
+        return {};
+    }
+    // A table never analysed has no estimate (-1): its pages stand in, at a guess per page.
+    double rows = size.at(0).toDouble();
+    if (rows < 0) {
+        rows = size.at(1).toDouble() * 50;
+    }
+    if (rows < 2.0 * SampleRows) {
+        return {};
+    }
+    const double percent = std::max(100.0 * SampleRows / rows, 1e-6);
+    ColumnInfo sampled = column;
+    sampled.tabName = column.tabName.trimmed() + u" tablesample system ("_s + QString::number(percent, 'f', 6) + u')';
+    return valueListSql(sampled, QString(), DbProduct::PostgreSql);
+}
+
+QString sqliteSample(ado::Connection &connection, const ColumnInfo &column, const TableColumn &target)
+{
+    if (!target.schema.isEmpty()) {
+        return {};
+    }
+    QString condition;
+    const QString clause = column.filterClause.trimmed();
+    if (!clause.isEmpty()) {
+        // The filter goes beside the sample's own condition: it must stand as one condition.
+        condition = clause.mid(6).trimmed();
+        if (!closesAtTopLevel(condition)) {
+            return {};
+        }
+    }
+    const QString name = literal(target.tableName);
+    const QList<QVariant> kind = firstRow(connection, u"select type, wr from pragma_table_list("_s + name + u')');
+    if (kind.size() < 2 || kind.at(0).toString() != u"table"_s || kind.at(1).toInt() != 0) {
+        return {};
+    }
+    // The rowid by a name no column takes.
+    QString rowid;
+    for (const QString &candidate : {u"rowid"_s, u"_rowid_"_s, u"oid"_s}) {
+        if (firstRow(connection, u"select 1 from pragma_table_info("_s + name + u") where name = "_s
+                                     + literal(candidate) + u" collate nocase"_s)
+                .isEmpty()) {
+            rowid = candidate;
+            break;
+        }
+    }
+    if (rowid.isEmpty()) {
+        return {};
+    }
+    const QList<QVariant> span =
+        firstRow(connection, u"select min("_s + rowid + u"), max("_s + rowid + u") from "_s + target.table);
+    if (span.size() < 2 || span.at(0).isNull()) {
+        return {};
+    }
+    const qint64 low = span.at(0).toLongLong();
+    const qint64 high = span.at(1).toLongLong();
+    if (high - low < 2 * qint64(SampleRows)) {
+        return {};
+    }
+    // Ranges of the same width, the first at the lowest rowid, the last ending at the highest.
+    const qint64 width = SampleRows / SqliteRanges;
+    QStringList ranges;
+    for (int i = 0; i < SqliteRanges; ++i) {
+        const qint64 start = low + (high - low - width) / (SqliteRanges - 1) * i;
+        ranges.append(u"%1 between %2 and %3"_s.arg(rowid).arg(start).arg(start + width));
+    }
+    ColumnInfo sampled = column;
+    sampled.filterClause = u" where ("_s + ranges.join(u" or "_s) + u')'
+                           + (condition.isEmpty() ? QString() : u" and ("_s + condition + u')');
+    return valueListSql(sampled, QString(), DbProduct::Sqlite);
+}
+
+} // namespace
+
+QString sampledValuesSql(ado::Connection &connection, DbProduct product, const ColumnInfo &column)
+{
+    const auto target = plainTableColumn(column);
+    if (!target) {
+        return {};
+    }
+    try {
+        if (product == DbProduct::PostgreSql) {
+            return postgresSample(connection, column, *target);
+        }
+        if (product == DbProduct::Sqlite) {
+            return sqliteSample(connection, column, *target);
+        }
+    } catch (const RuntimeError &error) {
+        if (error.number() == ErrorNumber::Cancelled) {
+            throw;
+        }
+    }
+    return {};
+}
+
+} // namespace condora
