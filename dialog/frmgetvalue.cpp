@@ -405,10 +405,15 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
             if (const auto target = plainTableColumn(column)) {
                 if (!m_indexChecked) {
                     m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
+                    // PostgreSQL walks every value: there a pass over the index for the rest
+                    // held the first screen back until it had read the whole list.
+                    m_walkAll = m_indexLeads
+                                && (m_run.product != DbProduct::Sqlite
+                                    || rowsPerValue(connection, m_run.product, *target) >= WalkRowsPerValue);
                     m_indexChecked = true;
                 }
                 if (m_indexLeads) {
-                    statement = orderedValuesSql(column, m_run.product);
+                    statement = orderedValuesSql(column, m_run.product, m_walkAll);
                     m_listMode = ValueListMode::Ordered;
                 } else if (ado::runsOnWorker(connection)) {
                     // A sample first, while the worker makes the exact list.
@@ -574,7 +579,8 @@ void frmGetValue::exactListArrived(std::shared_ptr<ado::RowSource> rows, const Q
     if (currentValue) {
         ignoreErrors([&] {
             for (int r = 1; r < m_grid->Rows(); ++r) {
-                if (m_grid->isNullCell(r, 0) == currentNull && (currentNull || m_grid->TextMatrix(r, 0) == *currentValue)) {
+                const bool null = m_grid->isNullCell(r, 0);
+                if (null == currentNull && (null || m_grid->TextMatrix(r, 0) == *currentValue)) {
                     row = r;
                     break;
                 }

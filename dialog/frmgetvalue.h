@@ -240,6 +240,7 @@ private:
     ValueListMode m_listMode = ValueListMode::Plain;
     bool m_indexChecked = false; // whether an index leads with the column was looked up
     bool m_indexLeads = false;
+    bool m_walkAll = false; // the statistics say a walk over every value reads less than a pass
     std::shared_ptr<ado::WorkerStop> m_exactList; // the exact list being made for a sampled one
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them

@@ -15,8 +15,8 @@ namespace condora {
 
 namespace {
 
-/// On SQLite the walk reads this many values; the rest come from one pass over the index.
-constexpr int SqliteWalkedValues = 256;
+/// The walk reads this many values when one pass over the index reads the rest faster.
+constexpr int WalkedValues = 256;
 
 /// One part of a name as written: "x" (quotes doubled inside), [x], `x`, or a bare identifier.
 struct NamePart
@@ -114,8 +114,8 @@ std::optional<TableColumn> plainTableColumn(const ColumnInfo &column)
     if (!table || !name || table->size() > 2 || name->size() > 3) {
         return std::nullopt;
     }
-    return TableColumn{column.tabName.trimmed(), table->last().name, table->size() > 1 ? table->first().name : QString(),
-                       name->last().name, name->last().quoted};
+    const QString schema = table->size() > 1 ? table->first().name : QString();
+    return TableColumn{column.tabName.trimmed(), table->last().name, schema, name->last().name, name->last().quoted};
 }
 
 bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target)
@@ -159,42 +159,70 @@ bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableC
     return false;
 }
 
-QString orderedValuesSql(const ColumnInfo &column, DbProduct product)
+double rowsPerValue(ado::Connection &connection, DbProduct product, const TableColumn &target)
+{
+    const auto table = nameParts(target.table);
+    if (!table || target.column.isEmpty()) {
+        return 0;
+    }
+    if (product != DbProduct::Sqlite || table->size() != 1) {
+        return 0;
+    }
+    try {
+        // ANALYZE's figures for an index the column leads: its rows, then the rows per value.
+        const QString t = literal(table->first().name);
+        ado::Recordset rows;
+        rows.Open(u"select s.stat from sqlite_stat1 s where s.tbl = "_s + t
+                      + u" collate nocase and s.idx in (select l.name from pragma_index_list("_s + t
+                      + u") l where (select i.name from pragma_index_xinfo(l.name) i where i.seqno = 0) = "_s
+                      + literal(target.column) + u" collate nocase)"_s,
+                  connection);
+        double perValue = 0;
+        if (!rows.Eof()) {
+            perValue = rows.Fields().Item(0).Value().toString().section(u' ', 1, 1).toDouble();
+        }
+        rows.Close();
+        return perValue;
+    } catch (const RuntimeError &error) {
+        if (error.number() == ErrorNumber::Cancelled) {
+            throw;
+        }
+    }
+    return 0; // no statistics (no sqlite_stat1 before the first ANALYZE)
+}
+
+QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walkAll)
 {
     const QString c = column.colExpr.trimmed();
     const QString t = column.tabName.trimmed();
     const QString filter = filterCondition(column);
-    QString value = u"condora_next.v"_s;
-    if (product == DbProduct::PostgreSql
-        && (column.typeCode == ado::adDBTimeStamp || column.typeCode == ado::adDBTime)) {
-        value = u"cast("_s + value + u" as text)"_s;
-    }
+    const auto textOf = [&](const QString &v) {
+        if (product == DbProduct::PostgreSql
+            && (column.typeCode == ado::adDBTimeStamp || column.typeCode == ado::adDBTime)) {
+            return u"cast("_s + v + u" as text)"_s;
+        }
+        return v;
+    };
     const QString title = u'"' + QString(column.colName).replace(u"\""_s, u"\"\""_s) + u'"';
-    const QString nulls = u"select null as "_s + title + u" where exists (select 1 from "_s + t + u" where "_s + c
-                          + u" is null"_s + filter + u")"_s;
-    if (product == DbProduct::Sqlite) {
-        // SQLite reads the index in one pass faster than it seeks value after value: the walk
-        // gives the first values (and a short list whole), one ordered DISTINCT, which SQLite
-        // answers from the index as it reads it, the rest.
-        return u"with recursive condora_next(v, n) as (select condora_first.v, 1 from (select "_s + c + u" as v from "_s
-               + t + u" where "_s + c + u" is not null"_s + filter + u" order by "_s + c
-               + u" limit 1) condora_first union all select (select "_s + c + u" from "_s + t + u" where "_s + c
-               + u" > condora_next.v"_s + filter + u" order by "_s + c
-               + u" limit 1), condora_next.n + 1 from condora_next where condora_next.v is not null and condora_next.n < "_s
-               + QString::number(SqliteWalkedValues) + u") "_s + nulls
-               + u" union all select condora_next.v from condora_next where condora_next.v is not null union all "
-                 u"select * from (select distinct "_s
-               + c + u" from "_s + t + u" where "_s + c + u" > (select max(condora_next.v) from condora_next)"_s + filter
-               + u" order by "_s + c + u" limit -1)"_s;
-    }
     // Each step seeks the smallest value above the last one (within the filter); the walk ends
-    // when there is none. NULL is no value of the walk: it is listed first when a row holds it.
-    return u"with recursive condora_next(v) as (select condora_first.v from (select "_s + c + u" as v from "_s + t
-           + u" where "_s + c + u" is not null"_s + filter + u" order by "_s + c
-           + u" limit 1) condora_first union all select (select "_s + c + u" from "_s + t + u" where "_s + c
-           + u" > condora_next.v"_s + filter + u" order by "_s + c
-           + u" limit 1) from condora_next where condora_next.v is not null) "_s + nulls
-           + u" union all select "_s + value + u" from condora_next where condora_next.v is not null"_s;
+    // when there is none, or after its first values when one ordered DISTINCT above the last of
+    // them reads the rest. NULL is no value of the walk: it is listed first when a row holds it.
+    const QString limit = walkAll ? QString() : u" and condora_next.n < "_s + QString::number(WalkedValues);
+    QString sql = u"with recursive condora_next(v, n) as (select condora_first.v, 1 from (select "_s + c
+                  + u" as v from "_s + t + u" where "_s + c + u" is not null"_s + filter + u" order by "_s + c
+                  + u" limit 1) condora_first union all select (select "_s + c + u" from "_s + t + u" where "_s + c
+                  + u" > condora_next.v"_s + filter + u" order by "_s + c
+                  + u" limit 1), condora_next.n + 1 from condora_next where condora_next.v is not null"_s + limit
+                  + u") select null as "_s + title + u" where exists (select 1 from "_s + t + u" where "_s + c
+                  + u" is null"_s + filter + u") union all select "_s + textOf(u"condora_next.v"_s)
+                  + u" from condora_next where condora_next.v is not null"_s;
+    if (!walkAll) {
+        // The ORDER BY stays with a LIMIT (SQLite may drop it from a subquery otherwise).
+        sql += u" union all select "_s + textOf(u"condora_rest.v"_s) + u" from (select distinct "_s + c
+               + u" as v from "_s + t + u" where "_s + c + u" > (select max(condora_next.v) from condora_next)"_s + filter
+               + u" order by 1"_s + (product == DbProduct::Sqlite ? u" limit -1"_s : QString()) + u") condora_rest"_s;
+    }
+    return sql;
 }
 
 } // namespace condora

@@ -39,14 +39,23 @@ std::optional<TableColumn> plainTableColumn(const ColumnInfo &column);
 /// look-up, gives false (an index the walk could not seek in would make each step a scan).
 bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target);
 
+/// How many rows hold each value of `target.column` on average, by SQLite's statistics
+/// (sqlite_stat1 of an index that leads with the column); 0 without them, on other databases,
+/// or when the look-up fails.
+double rowsPerValue(ado::Connection &connection, DbProduct product, const TableColumn &target);
+
+/// A seek costs about as much as reading this many index entries in order: with more rows per
+/// value (rowsPerValue()), walking from value to value reads less than one pass over the index.
+inline constexpr double WalkRowsPerValue = 64;
+
 /// The statement that lists the distinct values of `column` (see plainTableColumn()) in
-/// ascending order, one index seek per value: a recursive "next value greater than the last"
-/// walk that yields each value as it is found, so its first rows arrive at once on a table of
-/// any size. On SQLite the walk reads the first values only (a short list whole) and one
-/// ordered DISTINCT above the last of them, which SQLite answers in one pass over the index,
-/// the rest. NULL, when a row within the host's filter holds it, comes first. It lists exactly
-/// the values of valueListSql() (on PostgreSQL timestamps and times likewise as the server's
-/// text), within the host's filter.
-QString orderedValuesSql(const ColumnInfo &column, DbProduct product);
+/// ascending order from an index that leads with it: a recursive "next value greater than the
+/// last" walk, one index seek per value, that yields each value as it is found, so its first
+/// rows arrive at once on a table of any size. Unless `walkAll`, the walk reads the first
+/// values only (a short list whole), and one ordered DISTINCT above the last of them, which the
+/// engines answer in one pass over the index, the rest. NULL, when a row within the host's
+/// filter holds it, comes first. It lists exactly the values of valueListSql() (on PostgreSQL
+/// timestamps and times likewise as the server's text), within the host's filter.
+QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walkAll);
 
 } // namespace condora

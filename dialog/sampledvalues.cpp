@@ -99,7 +99,9 @@ QString sqliteSample(ado::Connection &connection, const ColumnInfo &column, cons
         return {};
     }
     const QList<QVariant> span =
-        firstRow(connection, u"select min("_s + rowid + u"), max("_s + rowid + u") from "_s + target.table);
+        // Each on its own: SQLite reads one end of the rowids only for a lone min() or max().
+        firstRow(connection, u"select (select min("_s + rowid + u") from "_s + target.table
+                                 + u"), (select max("_s + rowid + u") from "_s + target.table + u")"_s);
     if (span.size() < 2 || span.at(0).isNull()) {
         return {};
     }
