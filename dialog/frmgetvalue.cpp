@@ -82,8 +82,11 @@ constexpr int KeysHeldBackMs = 50;
 constexpr int MoreRowsAfterMs = 30;
 /// Lists at least this long sort on a worker thread (a few milliseconds of work below it).
 constexpr int AsideSortRows = 5000;
-/// An ordered list grows by this many values at a time while the window waits for the user.
+/// An ordered list grows by this many values at a time while the window waits for the user,
+/// and by as many as it holds once it holds more, up to MostGrowRows: each step costs a round
+/// trip to the worker and the view's update, and the user's input waits for a step.
 constexpr int GrowRows = 4096;
+constexpr int MostGrowRows = 32768;
 /// The "Rows" column's width in twips.
 constexpr int CountColWidth = 1300;
 
@@ -515,7 +518,8 @@ void frmGetValue::growList()
         return;
     }
     const auto source = m_rows;
-    ignoreErrors([this] { m_grid->fetchRows(GrowRows); });
+    const int step = std::clamp(m_rows->fetchedCount(), GrowRows, MostGrowRows);
+    ignoreErrors([this, step] { m_grid->fetchRows(step); });
     if (source != m_rows || m_listFailed || m_reloadPending) {
         return; // another list replaces this one, or it failed (and was reported)
     }

@@ -41,6 +41,7 @@
 #include <QSqlQuery>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include "support/pgserver.h"
 #include "support/sqlitebaseline.h"
@@ -152,8 +153,12 @@ private:
 
 void waitFor(const std::function<bool()> &done)
 {
+    // Sleeping between events, as the picker's window does: a busy loop here would take a core
+    // from the run's worker thread.
+    QTimer tick;
+    tick.start(1);
     while (!done()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
 }
 
