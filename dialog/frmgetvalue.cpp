@@ -424,6 +424,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
                     if (!sample.isEmpty()) {
                         statement = sample;
                         m_listMode = ValueListMode::Sampled;
+                        fitSampleLabel();
                     }
                 }
             }
@@ -529,6 +530,22 @@ void frmGetValue::growList()
     }
     updateCountLabel();
     m_growList->start(0);
+}
+
+void frmGetValue::fitSampleLabel()
+{
+    // The window widens for the longer label (a seven-digit count), as it opens for the other.
+    const int needed = m_chkCounts->sizeHint().width()
+                       + m_count->fontMetrics().horizontalAdvance(
+                           tr("%1+ values (sample)").arg(QLocale().toString(1000000)))
+                       + twips::toPixels(300);
+    if (width() < needed) {
+        const bool asOpened = QRect(pos(), size()) == m_shownGeometry;
+        resize(needed, height());
+        if (asOpened) {
+            m_shownGeometry = QRect(pos(), size()); // no move of the user's to remember
+        }
+    }
 }
 
 void frmGetValue::stopExactList()

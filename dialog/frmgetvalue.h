@@ -200,6 +200,8 @@ private:
     void growList();
     /// A sampled list: the exact list made meanwhile takes its place (or its failure is reported).
     void exactListArrived(std::shared_ptr<ado::RowSource> rows, const QString &failure);
+    /// Widens the window where the sample's count label would not fit.
+    void fitSampleLabel();
     /// Stops making the exact list of a sampled one.
     void stopExactList();
     /// The search field: Down moves into the list, Enter picks.

@@ -18,7 +18,8 @@
 //
 // PostgreSQL runs when CONDORA_TEST_PG_HOST, _PORT, _USER and _PASSWORD name a server (as
 // tools/pgtest.sh start DIR prints them).
-// With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows.
+// With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows, and the
+// first one that shows a sample as file-sample.png.
 // Usage: bench_pickerhuge [rows] [sqlite|postgresql|both]   (default 100000000 rows, both;
 // 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included)
 
@@ -231,12 +232,15 @@ PickerTimes timePicker(condora::QueryRun &run, int position)
         picker.show();
         waitFor([&watch] { return watch.painted; });
         times.firstPaint = ms(timer.nsecsElapsed());
-        const QString shot = qEnvironmentVariable("PICKERHUGE_SCREENSHOT");
-        if (!shot.isEmpty() && !QFile::exists(shot)) {
-            picker.grab().save(shot); // the list as it first shows, still growing
-        }
         using Mode = condora::frmGetValue::ValueListMode;
         const Mode mode = picker.listMode();
+        QString shot = qEnvironmentVariable("PICKERHUGE_SCREENSHOT");
+        if (mode == Mode::Sampled && shot.endsWith(u".png"_s)) {
+            shot.insert(shot.size() - 4, u"-sample"_s);
+        }
+        if (!shot.isEmpty() && !QFile::exists(shot)) {
+            picker.grab().save(shot); // the list as it first shows, still growing or a sample
+        }
         times.mode = mode == Mode::Ordered   ? u"ordered from the index"_s
                      : mode == Mode::Sampled ? u"a sample, then one SELECT DISTINCT"_s
                                              : u"one SELECT DISTINCT"_s;
