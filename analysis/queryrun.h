@@ -76,8 +76,8 @@ struct QueryRun
     /// control's LiveCount).
     bool liveCount = false;
     /// The value picker lists a column that an index leads with straight from that index, in
-    /// order and growing while the user works (the control's FastValueLists); off, it runs one
-    /// SELECT DISTINCT.
+    /// order and growing while the user works, and another column of a large table first from a
+    /// sample of its rows (the control's FastValueLists); off, it runs one SELECT DISTINCT.
     bool fastValueLists = false;
     /// The appearance the run's dialogs take.
     DialogStyle style;

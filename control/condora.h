@@ -326,7 +326,9 @@ public:
     /// which on a huge table shows its first value only once the database has read every row.
     /// True: a column of one table that an index leads with is listed straight from the index,
     /// in order: the first values show at once, and the list grows to every value while the
-    /// user scrolls, searches or picks ("n+ values" until it is complete).
+    /// user scrolls, searches or picks ("n+ values" until it is complete). Another column of a
+    /// large table first shows the values of a sample of its rows ("n+ values (sample)") while
+    /// the exact list is read on the run's own connection, which then takes its place.
     bool FastValueLists() const;
     void setFastValueLists(bool FastValueLists);
     ///@}

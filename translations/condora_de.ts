@@ -559,6 +559,14 @@
         <translation>%1+ Werte</translation>
     </message>
     <message>
+        <source>%1+ values (sample)</source>
+        <translation>%1+ Werte (Stichprobe)</translation>
+    </message>
+    <message>
+        <source>The list of values could not be read.</source>
+        <translation>Die Liste der Werte konnte nicht gelesen werden.</translation>
+    </message>
+    <message>
         <source>1 value</source>
         <translation>1 Wert</translation>
     </message>

@@ -279,7 +279,10 @@ std::shared_ptr<WorkerStop> readOnRunWorker(Connection &connection, const QStrin
     const int precision = connection.numericalPrecisionPolicy();
     const std::weak_ptr<const Connection> owner = connection.weak_from_this();
     countStatement(connection, sql);
-    runner->postStoppable(stop, [runner, stop, sql, precision, owner, done = std::move(done)](Connection &own) {
+    // The job holds the runner weakly: the worker thread must never let go of its last
+    // reference (the runner ends that thread).
+    const std::weak_ptr<StatementRunner> weakRunner = runner;
+    runner->postStoppable(stop, [weakRunner, stop, sql, precision, owner, done = std::move(done)](Connection &own) {
         std::shared_ptr<RowSource> rows;
         QString failure;
         const int ownPrecision = own.numericalPrecisionPolicy();
@@ -300,10 +303,14 @@ std::shared_ptr<WorkerStop> readOnRunWorker(Connection &connection, const QStrin
             failure = error.description();
         }
         own.setNumericalPrecisionPolicy(ownPrecision);
+        std::shared_ptr<StatementRunner> runner = weakRunner.lock();
+        if (!runner || stop->stopped()) {
+            return; // the rows go here, on the worker
+        }
         const RunnerRows::Progress progress = rows ? RunnerRows::progressOf(*rows) : RunnerRows::Progress();
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
-            [runner, stop, sql, owner, done, rows, failure, progress]() mutable {
+            [runner = std::move(runner), stop, sql, owner, done, rows = std::move(rows), failure, progress]() mutable {
                 const std::shared_ptr<const Connection> gui = owner.lock();
                 if (stop->stopped() || !gui) {
                     // The worker's rows go on the worker.
