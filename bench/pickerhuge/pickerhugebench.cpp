@@ -17,8 +17,10 @@
 // PostgreSQL runs when CONDORA_TEST_PG_HOST, _PORT, _USER and _PASSWORD name a server (as
 // tools/pgtest.sh start DIR prints them).
 // With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows.
-// Usage: bench_pickerhuge [rows] [sqlite|postgresql|both]   (default 100000000 rows, both;
-// 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included)
+// Usage: bench_pickerhuge [rows] [sqlite|postgresql|both] [first]   (default 100000000 rows, both;
+// 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included). With `first`
+// only the first painted values are timed, against the engine reading 64 rows of a plain scan
+// (reading every row of a DISTINCT takes minutes at 100,000,000 rows).
 
 #include "analysis/queryrun.h"
 #include "dialog/frmgetvalue.h"
@@ -206,7 +208,7 @@ bool showsValue(condora::FlexGrid *grid, const QString &text = QString())
            && !(grid->TextMatrix(1, 0).isEmpty() && !grid->isNullCell(1, 0));
 }
 
-PickerTimes timePicker(condora::QueryRun &run, int position)
+PickerTimes timePicker(condora::QueryRun &run, int position, bool firstOnly)
 {
     PickerTimes times;
     condora::frmGetValue::resetSession();
@@ -229,6 +231,12 @@ PickerTimes timePicker(condora::QueryRun &run, int position)
         }
         const bool ordered = picker.listMode() == condora::frmGetValue::ValueListMode::Ordered;
         times.mode = ordered ? u"ordered from the index"_s : u"one SELECT DISTINCT"_s;
+        if (firstOnly) {
+            picker.close();
+            QCoreApplication::processEvents();
+            condora::frmGetValue::resetSession();
+            return times;
+        }
         if (ordered) {
             waitFor([count] { return !count->text().contains(u'+'); });
         } else {
@@ -285,15 +293,25 @@ void line(const char *what, double picker, double engine, const char *baseline)
 
 /// One database's figures.
 void measure(const char *name, const std::shared_ptr<condora::ado::Connection> &connection,
-             condora::DbProduct product, qint64 rowCount, const Engine &engine)
+             condora::DbProduct product, qint64 rowCount, const Engine &engine, bool firstOnly)
 {
     condora::QueryRun run = runOn(connection, product);
     for (const int position : {1, 2}) {
         const QString column = run.fieldCatalog.at(position).colName;
         const QByteArray c = column.toUtf8();
+        if (firstOnly) {
+            // Only the first screen: reading every row of a DISTINCT takes minutes at this size.
+            const PickerTimes picker = timePicker(run, position, true);
+            const EngineTime page = engine("select " + c + " from h limit 64");
+            std::printf("%s, %lld rows, column %s (%s): listed %s\n", name, rowCount, c.constData(),
+                        position == 1 ? "index leads with it" : "no index", qPrintable(picker.mode));
+            line("open to first painted values", picker.firstPaint, page.all, "engine, 64 rows of a plain scan");
+            std::printf("\n");
+            continue;
+        }
         const EngineTime distinct = engine("select distinct " + c + " from h");
         const EngineTime grouped = engine("select " + c + ", count(*) from h group by " + c);
-        const PickerTimes picker = timePicker(run, position);
+        const PickerTimes picker = timePicker(run, position, false);
         const EngineTime prefix = engine(picker.prefixStatement);
         const EngineTime substring = engine(picker.substringStatement);
         std::printf("%s, %lld rows, column %s (%s): %d values, listed %s\n", name, rowCount, c.constData(),
@@ -322,6 +340,7 @@ int main(int argc, char *argv[])
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as it is measured, also into a file
     const qint64 rowCount = argc > 1 ? std::atoll(argv[1]) : 100000000;
     const QString which = argc > 2 ? QString::fromLocal8Bit(argv[2]) : u"both"_s;
+    const bool firstOnly = argc > 3 && QByteArray(argv[3]) == "first";
     const qint64 distinctCount = std::max<qint64>(1, rowCount / 20);
     const QByteArray n = QByteArray::number(rowCount);
     const QByteArray d = QByteArray::number(distinctCount);
@@ -350,7 +369,7 @@ int main(int argc, char *argv[])
         sqlite3_create_function_v2(handle, "condora_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fold,
                                    nullptr, nullptr, nullptr);
         measure("SQLite", connection, condora::DbProduct::Sqlite, rowCount,
-                [handle](const QByteArray &query) { return sqliteAll(handle, query); });
+                [handle](const QByteArray &query) { return sqliteAll(handle, query); }, firstOnly);
     }
 
     if (which == u"sqlite") {
@@ -385,7 +404,7 @@ int main(int argc, char *argv[])
             auto connection = std::make_shared<condora::ado::Connection>();
             connection->Open(condora::bench::pgConnectionString(u"condora_benchhuge"_s));
             measure("PostgreSQL", connection, condora::DbProduct::PostgreSql, rowCount,
-                    [&engineDb](const QByteArray &query) { return pgAll(engineDb, query); });
+                    [&engineDb](const QByteArray &query) { return pgAll(engineDb, query); }, firstOnly);
             connection->Close();
             engineDb.close();
         }
