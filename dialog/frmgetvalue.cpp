@@ -8,6 +8,7 @@
 #include "dialog/busyactivity.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
+#include "dialog/fastvaluequeries.h"
 #include "dialog/fillgrid.h"
 #include "dialog/orderedvalues.h"
 #include "dialog/twipsgeometry.h"
@@ -387,19 +388,33 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         }
         const QString plain = valueQuerySql(listed, fromClause, m_run, method, request);
         // A column an index leads with is read from the index, value after value, when the list
-        // is the plain one (a search, the counts and the narrowing take today's statement).
+        // is the plain one or a search (the narrowing takes today's statement). A search on
+        // PostgreSQL lets a trigram index find its candidates where one covers the column; the
+        // counts of the column's own table's rows are one grouping over it.
         m_listMode = ValueListMode::Plain;
         QString statement = plain;
-        if (m_run.fastValueLists && request.search.isEmpty() && !request.counts && request.narrowing.isEmpty()
-            && listed.expression.isEmpty()) {
+        if (m_run.fastValueLists && request.narrowing.isEmpty() && listed.expression.isEmpty()) {
             if (const auto target = plainTableColumn(column)) {
-                if (!m_indexChecked) {
-                    m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
-                    m_indexChecked = true;
-                }
-                if (m_indexLeads) {
-                    statement = orderedValuesSql(column, m_run.product);
-                    m_listMode = ValueListMode::Ordered;
+                if (request.counts) {
+                    if (countsTableRows(m_run, column)) {
+                        statement = tableCountsSql(column, m_run, method, request.search);
+                    }
+                } else {
+                    if (!m_indexChecked) {
+                        m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
+                        m_indexChecked = true;
+                    }
+                    if (!request.search.isEmpty() && m_run.product == DbProduct::PostgreSql && !m_trigram) {
+                        m_trigram = trigramIndexOn(connection, *target);
+                    }
+                    if (!request.search.isEmpty() && m_trigram.value_or(false)) {
+                        request.trigram = true;
+                        statement = valueQuerySql(listed, fromClause, m_run, method, request);
+                    } else if (m_indexLeads) {
+                        statement = request.search.isEmpty() ? orderedValuesSql(column, m_run.product)
+                                                             : orderedSearchSql(column, m_run, method, request.search);
+                        m_listMode = ValueListMode::Ordered;
+                    }
                 }
             }
         }
@@ -425,12 +440,15 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
             try {
                 recordset.Open(statement, connection);
             } catch (const RuntimeError &error) {
-                // A filter the walk cannot take as a condition of its own: the list as always.
-                if (m_listMode != ValueListMode::Ordered || error.number() == ErrorNumber::Cancelled) {
+                // A filter the walk or the grouping cannot take as a condition of its own: the
+                // list as always.
+                if (statement == plain || error.number() == ErrorNumber::Cancelled) {
                     throw;
                 }
+                if (m_listMode == ValueListMode::Ordered) {
+                    m_indexLeads = false;
+                }
                 m_listMode = ValueListMode::Plain;
-                m_indexLeads = false;
                 recordset.Open(plain, connection);
             }
         }

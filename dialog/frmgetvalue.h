@@ -106,9 +106,9 @@ public:
     enum class ValueListMode {
         /// One statement (SELECT DISTINCT, or the search's, the counts' or the narrowing's).
         Plain,
-        /// From an index that leads with the column, in order, one seek per value; the list
-        /// grows while the window waits for the user until it holds every value (QueryRun's
-        /// fastValueLists).
+        /// From an index that leads with the column, in order, one seek per value (for a
+        /// search each value tested as it is found); the list grows while the window waits
+        /// for the user until it holds every value (QueryRun's fastValueLists).
         Ordered,
     };
     ValueListMode listMode() const { return m_listMode; }
@@ -229,6 +229,7 @@ private:
     ValueListMode m_listMode = ValueListMode::Plain;
     bool m_indexChecked = false; // whether an index leads with the column was looked up
     bool m_indexLeads = false;
+    std::optional<bool> m_trigram; // whether a trigram index covers the column, once looked up
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     TypeClass m_typeClass = TypeClass::None;
