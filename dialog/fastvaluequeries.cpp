@@ -179,4 +179,47 @@ QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearc
     return sql;
 }
 
+namespace {
+
+/// The statistics row of `target` in pg_stats, joined by "<alias>".
+QString statisticsOf(const TableColumn &target)
+{
+    return u"pg_stats st join pg_class c on c.relname = st.tablename join pg_namespace n on n.oid = c.relnamespace "
+           u"and n.nspname = st.schemaname where c.oid = to_regclass("_s
+           + catalogLiteral(target.table) + u") and st.attname = "_s
+           + catalogLiteral(target.quoted ? target.column : target.column.toLower()) + u" and not st.inherited"_s;
+}
+
+} // namespace
+
+bool hasStatistics(ado::Connection &connection, const TableColumn &target)
+{
+    try {
+        return hasRow(connection, u"select 1 from "_s + statisticsOf(target));
+    } catch (const RuntimeError &error) {
+        if (error.number() == ErrorNumber::Cancelled) {
+            throw;
+        }
+    }
+    return false;
+}
+
+QString estimatedCountsSql(const TableColumn &target, const QString &valuesSql)
+{
+    // The values compare with the most common ones as the server prints both.
+    const QString stats =
+        u"select st.null_frac as nulls, st.most_common_vals::text::text[] as mcv, st.most_common_freqs as freqs, "
+        u"coalesce((select sum(f) from unnest(st.most_common_freqs) f), 0) as common, "
+        u"coalesce(array_length(st.most_common_freqs, 1), 0) as commons, greatest(c.reltuples, 0) as total, "
+        u"case when st.n_distinct >= 0 then st.n_distinct else -st.n_distinct * greatest(c.reltuples, 0) end "
+        u"as distincts from "_s
+        + statisticsOf(target);
+    const QString share = u"case when e.v is null then s.nulls when array_position(s.mcv, e.v::text) is not null "
+                          u"then s.freqs[array_position(s.mcv, e.v::text)] else greatest(1 - s.nulls - s.common, 0) "
+                          u"/ greatest(s.distincts - s.commons, 1) end"_s;
+    return u"select e.v, '~' || coalesce(greatest(round(("_s + share
+           + u") * s.total), 1)::bigint::text, '?') from ("_s + valuesSql + u") e(v) left join ("_s + stats
+           + u") s on true"_s;
+}
+
 } // namespace condora

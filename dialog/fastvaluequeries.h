@@ -43,4 +43,16 @@ bool countsTableRows(const QueryRun &run, const ColumnInfo &column);
 QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearchMethod method,
                        const QString &search);
 
+/// True when PostgreSQL keeps statistics for `target.column` (pg_stats: the table was
+/// analysed), from which estimatedCountsSql() estimates. False on a failing look-up.
+bool hasStatistics(ado::Connection &connection, const TableColumn &target);
+
+/// The values that `valuesSql` lists (one column; any of the walks above), each with the rows
+/// of its table the server estimates hold it, as the text "~<n>": from pg_stats, the share of
+/// the value among the most common values, of NULL, or else an even share of the rest,
+/// times the table's rows (pg_class.reltuples); at least 1, since a listed value is held.
+/// "~?" when the statistics have gone meanwhile. The values come as `valuesSql` gives them, as
+/// soon as it gives them.
+QString estimatedCountsSql(const TableColumn &target, const QString &valuesSql);
+
 } // namespace condora

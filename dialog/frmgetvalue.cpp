@@ -340,6 +340,8 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     m_listFailed = false;
     m_singlePrecision = false;
     m_reloadPending = false; // this list follows the search text and the switches as they stand
+    m_exactCounts.clear();
+    m_estimates.reset();
     QString failure;
     // A failure of a list that a newer one replaces already (a keystroke came while it loaded)
     // is moot: it is not reported.
@@ -395,15 +397,31 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         QString statement = plain;
         if (m_run.fastValueLists && request.narrowing.isEmpty() && listed.expression.isEmpty()) {
             if (const auto target = plainTableColumn(column)) {
+                if (!m_indexChecked) {
+                    m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
+                    m_indexChecked = true;
+                }
+                const auto walk = [&] {
+                    return request.search.isEmpty() ? orderedValuesSql(column, m_run.product)
+                                                    : orderedSearchSql(column, m_run, method, request.search);
+                };
                 if (request.counts) {
                     if (countsTableRows(m_run, column)) {
                         statement = tableCountsSql(column, m_run, method, request.search);
+                        // On PostgreSQL the values come from the index at once with the counts
+                        // the server estimates; the grouping's exact counts replace them.
+                        if (m_run.product == DbProduct::PostgreSql && m_indexLeads) {
+                            if (!m_statistics) {
+                                m_statistics = hasStatistics(connection, *target);
+                            }
+                            if (*m_statistics) {
+                                m_exactCounts = statement;
+                                statement = estimatedCountsSql(*target, walk());
+                                m_listMode = ValueListMode::Ordered;
+                            }
+                        }
                     }
                 } else {
-                    if (!m_indexChecked) {
-                        m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
-                        m_indexChecked = true;
-                    }
                     if (!request.search.isEmpty() && m_run.product == DbProduct::PostgreSql && !m_trigram) {
                         m_trigram = trigramIndexOn(connection, *target);
                     }
@@ -411,8 +429,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
                         request.trigram = true;
                         statement = valueQuerySql(listed, fromClause, m_run, method, request);
                     } else if (m_indexLeads) {
-                        statement = request.search.isEmpty() ? orderedValuesSql(column, m_run.product)
-                                                             : orderedSearchSql(column, m_run, method, request.search);
+                        statement = walk();
                         m_listMode = ValueListMode::Ordered;
                     }
                 }
@@ -449,6 +466,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
                     m_indexLeads = false;
                 }
                 m_listMode = ValueListMode::Plain;
+                m_exactCounts.clear();
                 recordset.Open(plain, connection);
             }
         }
@@ -456,7 +474,13 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         m_singlePrecision = recordset.Fields().Count() > 0 && recordset.Fields().Item(0).Type() == ado::adSingle
                             && connection.driverName() != u"QSQLITE"_s;
         m_rows = recordset.rowSource();
-        failure = fillGrid(*m_grid, recordset);
+        if (m_exactCounts.isEmpty()) {
+            failure = fillGrid(*m_grid, recordset);
+        } else {
+            m_estimates = std::make_shared<EstimatedCounts>(m_rows);
+            m_rows = m_estimates;
+            m_grid->setRowSource(m_rows);
+        }
         recordset.Close();
         iniGrid();
     });
@@ -482,6 +506,50 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     if (m_listMode == ValueListMode::Ordered) {
         m_growList->start();
     }
+    if (!m_exactCounts.isEmpty()) {
+        QTimer::singleShot(MoreRowsAfterMs, this, &frmGetValue::countExactly);
+    }
+}
+
+bool frmGetValue::countsEstimated() const
+{
+    return m_estimates && !m_estimates->exact();
+}
+
+void frmGetValue::countExactly()
+{
+    if (m_exactCounts.isEmpty() || !m_estimates || m_listFailed || m_reloadPending || !isVisible()) {
+        return;
+    }
+    if (m_busy && m_busy->activity().running()) {
+        QTimer::singleShot(10, this, &frmGetValue::countExactly); // after what runs now
+        return;
+    }
+    const QString statement = std::exchange(m_exactCounts, QString());
+    const auto estimates = m_estimates;
+    std::shared_ptr<ado::RowSource> exact;
+    // Stopped (Cancel, or a keystroke for another list) or failed, the estimates stay, marked.
+    reportErrorsUnless([this] { return m_reloadPending; }, [&] {
+        ado::Connection &connection = connectionOf(m_run);
+        const int precision = connection.numericalPrecisionPolicy();
+        const auto restore = qScopeGuard([&] { connection.setNumericalPrecisionPolicy(precision); });
+        connection.setNumericalPrecisionPolicy(QSql::HighPrecision);
+        ado::Recordset recordset;
+        recordset.Open(statement, connection);
+        exact = recordset.rowSource();
+        while (!exact->atEnd() && exact->fetchMore(4096) > 0) {
+        }
+        recordset.Close();
+        if (!exact->fetchError().isEmpty()) {
+            throw RuntimeError::database(exact->fetchError());
+        }
+    });
+    if (!exact || !exact->fetchError().isEmpty() || estimates != m_estimates || m_reloadPending) {
+        return;
+    }
+    estimates->setExact(*exact);
+    updateCountLabel();
+    m_grid->view()->viewport()->update();
 }
 
 void frmGetValue::growList()
