@@ -159,12 +159,14 @@ bool countsTableRows(const QueryRun &run, const ColumnInfo &column)
 }
 
 QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearchMethod method,
-                       const QString &search)
+                       const QString &search, bool inIndexOrder)
 {
     const QString c = column.colExpr.trimmed();
     const QString value = listedForm(column, run.product, c);
     const QString filter = filterOf(column);
-    QString sql = u"select "_s + value + u", count(*) from "_s + column.tabName.trimmed();
+    const bool postgres = run.product == DbProduct::PostgreSql;
+    QString sql = u"select "_s + (postgres ? c + u" as k, "_s + value + u" as v, count(*) as n"_s : value + u", count(*)"_s)
+                  + u" from "_s + column.tabName.trimmed();
     if (!search.isEmpty()) {
         sql += u" where "_s + valueSearchCondition(value, search, run, method);
     }
@@ -173,8 +175,9 @@ QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearc
         // A value is listed when a row within the filter holds it; all its rows are counted.
         sql += u" having count(case when "_s + filter + u" then 1 end) > 0"_s;
     }
-    if (run.product == DbProduct::PostgreSql) {
-        return u"with condora_counts as materialized ("_s + sql + u") select * from condora_counts"_s;
+    if (postgres) {
+        return u"with condora_counts as materialized ("_s + sql + u") select v, n from condora_counts"_s
+               + (inIndexOrder ? u" order by k nulls first"_s : QString());
     }
     return sql;
 }

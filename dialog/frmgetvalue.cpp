@@ -34,6 +34,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScopeGuard>
 #include <QShowEvent>
 #include <QSqlDatabase>
@@ -341,7 +342,6 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     m_singlePrecision = false;
     m_reloadPending = false; // this list follows the search text and the switches as they stand
     m_exactCounts.clear();
-    m_estimates.reset();
     QString failure;
     // A failure of a list that a newer one replaces already (a keystroke came while it loaded)
     // is moot: it is not reported.
@@ -415,8 +415,8 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
                                 m_statistics = hasStatistics(connection, *target);
                             }
                             if (*m_statistics) {
-                                m_exactCounts = statement;
                                 statement = estimatedCountsSql(*target, walk());
+                                m_exactCounts = tableCountsSql(column, m_run, method, request.search, true);
                                 m_listMode = ValueListMode::Ordered;
                             }
                         }
@@ -474,13 +474,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         m_singlePrecision = recordset.Fields().Count() > 0 && recordset.Fields().Item(0).Type() == ado::adSingle
                             && connection.driverName() != u"QSQLITE"_s;
         m_rows = recordset.rowSource();
-        if (m_exactCounts.isEmpty()) {
-            failure = fillGrid(*m_grid, recordset);
-        } else {
-            m_estimates = std::make_shared<EstimatedCounts>(m_rows);
-            m_rows = m_estimates;
-            m_grid->setRowSource(m_rows);
-        }
+        failure = fillGrid(*m_grid, recordset);
         recordset.Close();
         iniGrid();
     });
@@ -503,39 +497,39 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     m_lastListMs = took.elapsed();
     m_sinceListed.start();
     m_moreRows->start();
-    if (m_listMode == ValueListMode::Ordered) {
-        m_growList->start();
-    }
+    // After the first paint: the list grows (or the exact counts, which bring every value,
+    // take the place of the estimates).
     if (!m_exactCounts.isEmpty()) {
         QTimer::singleShot(MoreRowsAfterMs, this, &frmGetValue::countExactly);
+    } else if (m_listMode == ValueListMode::Ordered) {
+        m_growList->start(MoreRowsAfterMs);
     }
 }
 
 bool frmGetValue::countsEstimated() const
 {
-    return m_estimates && !m_estimates->exact();
+    return !m_exactCounts.isEmpty();
 }
 
 void frmGetValue::countExactly()
 {
-    if (m_exactCounts.isEmpty() || !m_estimates || m_listFailed || m_reloadPending || !isVisible()) {
+    if (m_exactCounts.isEmpty() || m_listFailed || m_reloadPending || !isVisible()) {
         return;
     }
     if (m_busy && m_busy->activity().running()) {
         QTimer::singleShot(10, this, &frmGetValue::countExactly); // after what runs now
         return;
     }
-    const QString statement = std::exchange(m_exactCounts, QString());
-    const auto estimates = m_estimates;
     std::shared_ptr<ado::RowSource> exact;
     // Stopped (Cancel, or a keystroke for another list) or failed, the estimates stay, marked.
+    const auto estimates = m_rows;
     reportErrorsUnless([this] { return m_reloadPending; }, [&] {
         ado::Connection &connection = connectionOf(m_run);
         const int precision = connection.numericalPrecisionPolicy();
         const auto restore = qScopeGuard([&] { connection.setNumericalPrecisionPolicy(precision); });
         connection.setNumericalPrecisionPolicy(QSql::HighPrecision);
         ado::Recordset recordset;
-        recordset.Open(statement, connection);
+        recordset.Open(m_exactCounts, connection);
         exact = recordset.rowSource();
         while (!exact->atEnd() && exact->fetchMore(4096) > 0) {
         }
@@ -544,12 +538,31 @@ void frmGetValue::countExactly()
             throw RuntimeError::database(exact->fetchError());
         }
     });
-    if (!exact || !exact->fetchError().isEmpty() || estimates != m_estimates || m_reloadPending) {
+    if (estimates != m_rows || m_reloadPending) {
+        return; // another list replaces this one
+    }
+    m_exactCounts.clear();
+    if (!exact || !exact->fetchError().isEmpty()) {
         return;
     }
-    estimates->setExact(*exact);
+    // Every value with its exact count, in the estimates' order: the list stays where the user is.
+    QTableView *view = m_grid->view();
+    const QModelIndex current = view->currentIndex();
+    const int scrolled = view->verticalScrollBar()->value();
+    if (const auto previous = std::exchange(m_rows, exact)) {
+        previous->release();
+    }
+    reportErrors([&] { m_grid->setRowSource(exact); });
+    m_listMode = ValueListMode::Plain;
+    iniGrid();
+    if (m_sortColumn >= 0) {
+        applySort();
+    }
+    if (current.isValid()) {
+        view->setCurrentIndex(view->model()->index(current.row(), current.column()));
+    }
+    view->verticalScrollBar()->setValue(scrolled);
     updateCountLabel();
-    m_grid->view()->viewport()->update();
 }
 
 void frmGetValue::growList()

@@ -20,7 +20,6 @@ namespace condora {
 
 class BusyScope;
 class CountBarDelegate;
-class EstimatedCounts;
 class FlexGrid;
 
 namespace ado {
@@ -195,8 +194,8 @@ private:
     /// An ordered list: fetches its next values while the window has nothing else to do, until
     /// it is complete.
     void growList();
-    /// A list with estimated counts: runs the exact counts' statement, and shows its counts in
-    /// place of the estimates.
+    /// A list with estimated counts: runs the exact counts' statement and shows its rows (every
+    /// value, in the same order, with its exact count) in place of the estimates.
     void countExactly();
     /// The search field: Down moves into the list, Enter picks.
     bool searchKey(QKeyEvent *event);
@@ -238,8 +237,7 @@ private:
     bool m_indexLeads = false;
     std::optional<bool> m_trigram; // whether a trigram index covers the column, once looked up
     std::optional<bool> m_statistics; // whether the database keeps statistics of the column
-    QString m_exactCounts;            // the statement of the exact counts the estimates wait for
-    std::shared_ptr<EstimatedCounts> m_estimates; // the list, while it shows estimated counts
+    QString m_exactCounts; // the statement of the exact counts, while the list shows estimates
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     TypeClass m_typeClass = TypeClass::None;

@@ -1,5 +1,4 @@
-// The value picker's "rows per value" column: the bar behind each count, and the estimated
-// counts that the exact ones replace.
+// The bar behind each count of the value picker's "rows per value" column.
 
 #include "dialog/valuecounts.h"
 
@@ -44,56 +43,6 @@ void CountBarDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     painter->setCompositionMode(light ? QPainter::CompositionMode_Multiply : QPainter::CompositionMode_Screen);
     painter->fillRect(QRect(option.rect.left() + 1, option.rect.top() + 2, width, option.rect.height() - 5), bar);
     painter->restore();
-}
-
-EstimatedCounts::EstimatedCounts(std::shared_ptr<ado::RowSource> source)
-    : m_source(std::move(source))
-{
-}
-
-void EstimatedCounts::setExact(const ado::RowSource &exact)
-{
-    for (int row = 0; row < exact.fetchedCount(); ++row) {
-        const qint64 count = exact.value(row, 1).toLongLong();
-        if (exact.value(row, 0).isNull()) {
-            m_nullCount = count;
-        } else {
-            m_counts.insert(exact.text(row, 0), count);
-        }
-    }
-    m_exact = true;
-}
-
-std::optional<qint64> EstimatedCounts::exactCount(int row) const
-{
-    if (!m_exact || row < 0 || row >= m_source->fetchedCount()) {
-        return std::nullopt;
-    }
-    if (m_source->value(row, 0).isNull()) {
-        return m_nullCount;
-    }
-    const auto found = m_counts.constFind(m_source->text(row, 0));
-    return found == m_counts.cend() ? std::nullopt : std::optional<qint64>(*found);
-}
-
-QVariant EstimatedCounts::value(int row, int column) const
-{
-    if (column == 1) {
-        if (const auto count = exactCount(row)) {
-            return QVariant(*count);
-        }
-    }
-    return m_source->value(row, column);
-}
-
-QString EstimatedCounts::text(int row, int column) const
-{
-    if (column == 1) {
-        if (const auto count = exactCount(row)) {
-            return QString::number(*count);
-        }
-    }
-    return m_source->text(row, column);
 }
 
 } // namespace condora
