@@ -342,6 +342,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     m_singlePrecision = false;
     m_reloadPending = false; // this list follows the search text and the switches as they stand
     m_exactCounts.clear();
+    m_countsEstimated = false;
     QString failure;
     // A failure of a list that a newer one replaces already (a keystroke came while it loaded)
     // is moot: it is not reported.
@@ -417,6 +418,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
                             if (*m_statistics) {
                                 statement = estimatedCountsSql(*target, walk());
                                 m_exactCounts = tableCountsSql(column, m_run, method, request.search, true);
+                                m_countsEstimated = true;
                                 m_listMode = ValueListMode::Ordered;
                             }
                         }
@@ -467,6 +469,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
                 }
                 m_listMode = ValueListMode::Plain;
                 m_exactCounts.clear();
+                m_countsEstimated = false;
                 recordset.Open(plain, connection);
             }
         }
@@ -508,7 +511,7 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
 
 bool frmGetValue::countsEstimated() const
 {
-    return !m_exactCounts.isEmpty();
+    return m_countsEstimated;
 }
 
 void frmGetValue::countExactly()
@@ -545,6 +548,7 @@ void frmGetValue::countExactly()
     if (!exact || !exact->fetchError().isEmpty()) {
         return;
     }
+    m_countsEstimated = false;
     // Every value with its exact count, in the estimates' order: the list stays where the user is.
     QTableView *view = m_grid->view();
     const QModelIndex current = view->currentIndex();

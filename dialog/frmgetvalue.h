@@ -237,7 +237,8 @@ private:
     bool m_indexLeads = false;
     std::optional<bool> m_trigram; // whether a trigram index covers the column, once looked up
     std::optional<bool> m_statistics; // whether the database keeps statistics of the column
-    QString m_exactCounts; // the statement of the exact counts, while the list shows estimates
+    QString m_exactCounts;          // the statement of the exact counts, until it has run
+    bool m_countsEstimated = false; // the list shows estimated counts
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     TypeClass m_typeClass = TypeClass::None;

@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -112,6 +113,7 @@ private Q_SLOTS:
     void listsWhatTheEngineLists();
     void plainTableColumns_data();
     void plainTableColumns();
+    void cancelKeepsTheEstimates();
 };
 
 void TestOrderedValues::listsWhatTheEngineLists_data()
@@ -348,6 +350,61 @@ void TestOrderedValues::plainTableColumns()
         QCOMPARE(target->table, tabName);
         QCOMPARE(target->quoted, quoted);
     }
+}
+
+// The exact counts take seconds (the host's filter sleeps a millisecond a row): Cancel stops
+// them with the usual message, and the estimates stay, marked, in a list that did not fail.
+void TestOrderedValues::cancelKeepsTheEstimates()
+{
+    CONDORA_NEED_PG(pg);
+    RecordingUserInteraction ui;
+    frmGetValue::resetSession();
+    pg.createDatabase(u"condora_orderedvalues"_s);
+    QStringList statements = schema(true);
+    statements.append(u"create function condora_slow(x integer) returns boolean language plpgsql as "
+                      u"'begin perform pg_sleep(0.001); return true; end'"_s);
+    pg.exec(u"condora_orderedvalues"_s, statements);
+    QueryRun run;
+    run.connection = pg.open(u"condora_orderedvalues"_s);
+    run.product = DbProduct::PostgreSql;
+    run.savedCursorLocation = run.connection->CursorLocation();
+    run.baseSql = u"select w from big"_s;
+    run.dbKind = DbKind::Other;
+    run.escapes = escapeRulesOf(*run.connection);
+    run.fastValueLists = true;
+    ColumnInfo w;
+    w.colExpr = w.colName = w.tabName = u"w"_s;
+    w.tabName = u"big"_s;
+    w.typeClass = TypeClass::String;
+    w.typeCode = ado::adVarWChar;
+    w.filterClause = u" where condora_slow(n)"_s;
+    run.fieldCatalog = {ColumnInfo(), w};
+    frmGetValue picker(run);
+    picker.setHeadTitle(u"w"_s);
+    picker.setP_colIndex(u"1"_s);
+    find<QCheckBox>(&picker, "chkCounts")->setChecked(true);
+    bool cancelled = false;
+    QTimer::singleShot(1000, &picker, [&cancelled] {
+        for (QWidget *widget : QApplication::allWidgets()) {
+            if (widget->objectName() == u"cmdCancelWork"_s && widget->isVisible()) {
+                QTest::mouseClick(static_cast<QPushButton *>(widget), Qt::LeftButton);
+                cancelled = true;
+            }
+        }
+    });
+    picker.show();
+    QVERIFY(picker.countsEstimated());
+    auto *grid = find<FlexGrid>(&picker, "MSFlexGrid1");
+    QTRY_COMPARE_WITH_TIMEOUT(ui.texts().size(), 1, 20000);
+    QVERIFY(cancelled);
+    QVERIFY2(ui.texts().first().contains(u"stopped"_s), qPrintable(ui.texts().first()));
+    QVERIFY(picker.countsEstimated());
+    QVERIFY(!picker.listFailed());
+    QVERIFY(grid->Rows() > 10);
+    for (int row = 1; row < grid->Rows(); ++row) {
+        QVERIFY2(grid->TextMatrix(row, 1).startsWith(u'~'), qPrintable(grid->TextMatrix(row, 1)));
+    }
+    picker.close();
 }
 
 CONDORA_TEST_MAIN(TestOrderedValues)
