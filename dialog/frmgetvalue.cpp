@@ -550,9 +550,8 @@ void frmGetValue::countExactly()
     }
     m_countsEstimated = false;
     // Every value with its exact count, in the estimates' order: the list stays where the user is.
-    QTableView *view = m_grid->view();
-    const QModelIndex current = view->currentIndex();
-    const int scrolled = view->verticalScrollBar()->value();
+    const int current = m_grid->Row();
+    const int scrolled = m_grid->view()->verticalScrollBar()->value();
     if (const auto previous = std::exchange(m_rows, exact)) {
         previous->release();
     }
@@ -562,10 +561,12 @@ void frmGetValue::countExactly()
     if (m_sortColumn >= 0) {
         applySort();
     }
-    if (current.isValid()) {
-        view->setCurrentIndex(view->model()->index(current.row(), current.column()));
-    }
-    view->verticalScrollBar()->setValue(scrolled);
+    ignoreErrors([&] {
+        if (current < m_grid->Rows()) {
+            m_grid->setRow(current);
+        }
+    });
+    m_grid->view()->verticalScrollBar()->setValue(scrolled);
     updateCountLabel();
 }
 
