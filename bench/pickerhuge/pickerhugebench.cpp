@@ -18,7 +18,8 @@
 //
 // PostgreSQL runs when CONDORA_TEST_PG_HOST, _PORT, _USER and _PASSWORD name a server (as
 // tools/pgtest.sh start DIR prints them).
-// With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows.
+// With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows, with
+// PICKERHUGE_COUNTS_SCREENSHOT=file.png the first one showing estimated rows per value.
 // Usage: bench_pickerhuge [rows] [sqlite|postgresql|both]   (default 100000000 rows, both;
 // 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included)
 
@@ -296,6 +297,10 @@ PickerTimes timePicker(condora::QueryRun &run, int position)
         waitFor([&watch] { return watch.painted; });
         times.countsFirst = ms(timer.nsecsElapsed());
         times.countsEstimated = picker.countsEstimated();
+        const QString countsShot = qEnvironmentVariable("PICKERHUGE_COUNTS_SCREENSHOT");
+        if (times.countsEstimated && !countsShot.isEmpty() && !QFile::exists(countsShot)) {
+            picker.grab().save(countsShot); // the estimated counts as they first show
+        }
         waitFor([&picker] { return !picker.countsEstimated(); }); // the exact counts in place
         grid->fetchAll();
         times.countsAll = ms(timer.nsecsElapsed());
