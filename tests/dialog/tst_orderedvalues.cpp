@@ -6,6 +6,7 @@
 #include "analysis/databasekind.h"
 #include "analysis/queryrun.h"
 #include "condition/valuerules.h"
+#include "dialog/fastvaluequeries.h"
 #include "dialog/frmgetvalue.h"
 #include "dialog/orderedvalues.h"
 #include "platform/ado/connection.h"
@@ -114,6 +115,8 @@ private Q_SLOTS:
     void plainTableColumns_data();
     void plainTableColumns();
     void cancelKeepsTheEstimates();
+    void countsOfTheTableRows_data();
+    void countsOfTheTableRows();
 };
 
 void TestOrderedValues::listsWhatTheEngineLists_data()
@@ -412,6 +415,52 @@ void TestOrderedValues::cancelKeepsTheEstimates()
         QVERIFY2(grid->TextMatrix(row, 1).startsWith(u'~'), qPrintable(grid->TextMatrix(row, 1)));
     }
     picker.close();
+}
+
+// Rows per value counts the table's rows in one grouping only where the base statement's rows
+// are the table's rows, one for one.
+void TestOrderedValues::countsOfTheTableRows_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<bool>("computed"); // the catalog holds a computed column
+    QTest::addColumn<bool>("tableRows");
+    QTest::newRow("the table") << u"select w, n from big"_s << false << true;
+    QTest::newRow("every column") << u"select * from big"_s << false << true;
+    QTest::newRow("an alias") << u"select b.w from big b"_s << false << true;
+    QTest::newRow("an alias with as") << u"SELECT b.w FROM big AS b"_s << false << true;
+    QTest::newRow("a condition") << u"select w from big where n > 1"_s << false << false;
+    QTest::newRow("an order") << u"select w from big order by w"_s << false << false;
+    QTest::newRow("a row cap") << u"select w from big limit 10"_s << false << false;
+    QTest::newRow("distinct") << u"select distinct w from big"_s << false << false;
+    QTest::newRow("a join") << u"select w from big join other on other.w = big.w"_s << false << false;
+    QTest::newRow("a comma join") << u"select w from big, other"_s << false << false;
+    QTest::newRow("a grouping") << u"select w from big group by w"_s << false << false;
+    QTest::newRow("a set operation") << u"select w from big union select w from other"_s << false << false;
+    QTest::newRow("with") << u"with b as (select w from big) select w from b"_s << false << false;
+    QTest::newRow("an aggregate beside it") << u"select w, count(*) as c from big"_s << true << false;
+    QTest::newRow("another table") << u"select w from other"_s << false << false;
+}
+
+void TestOrderedValues::countsOfTheTableRows()
+{
+    QFETCH(QString, base);
+    QFETCH(bool, computed);
+    QFETCH(bool, tableRows);
+    QueryRun run;
+    run.baseSql = base;
+    ColumnInfo w;
+    w.colExpr = w.colName = u"w"_s;
+    w.tabName = u"big"_s;
+    w.typeClass = TypeClass::String;
+    run.fieldCatalog = {ColumnInfo(), w};
+    if (computed) {
+        ColumnInfo count;
+        count.colExpr = count.colName = u"c"_s;
+        count.expression = u"count(*)"_s;
+        count.typeClass = TypeClass::Number;
+        run.fieldCatalog.append(count);
+    }
+    QCOMPARE(countsTableRows(run, w), tableRows);
 }
 
 CONDORA_TEST_MAIN(TestOrderedValues)
