@@ -184,7 +184,8 @@ QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearc
 
 namespace {
 
-/// The statistics row of `target` in pg_stats, joined by "<alias>".
+/// What follows FROM to read the statistics row of `target`: pg_stats as st, its table's
+/// pg_class row as c.
 QString statisticsOf(const TableColumn &target)
 {
     return u"pg_stats st join pg_class c on c.relname = st.tablename join pg_namespace n on n.oid = c.relnamespace "
