@@ -9,18 +9,19 @@
 //   - open to the first painted values,
 //   - open to the complete list (the count label without "+"; a plain list fetched to its end),
 //   - a prefix search ("name 12") and a substring search ("3456"), keystroke to painted rows,
-//   - "Rows per value": open to first painted rows, and to every count,
+//   - "Rows per value": open to first painted rows (on PostgreSQL the server's estimates), and
+//     to every exact count,
 // against the engine alone reading every row of the same SELECT DISTINCT (sqlite3 on a
 // connection of its own; libpq in single-row mode), of the GROUP BY with count(*), and of the
-// statement each search ran (read back from the connection).
+// statement each search ran (read back from the connection). On PostgreSQL the substring search
+// is timed once more after a trigram index on v is made.
 //
 // PostgreSQL runs when CONDORA_TEST_PG_HOST, _PORT, _USER and _PASSWORD name a server (as
 // tools/pgtest.sh start DIR prints them).
-// With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows.
-// Usage: bench_pickerhuge [rows] [sqlite|postgresql|both] [first]   (default 100000000 rows, both;
-// 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included). With `first`
-// only the first painted values are timed, against the engine reading 64 rows of a plain scan
-// (reading every row of a DISTINCT takes minutes at 100,000,000 rows).
+// With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows, with
+// PICKERHUGE_COUNTS_SCREENSHOT=file.png the first one showing estimated rows per value.
+// Usage: bench_pickerhuge [rows] [sqlite|postgresql|both]   (default 100000000 rows, both;
+// 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included)
 
 #include "analysis/queryrun.h"
 #include "dialog/frmgetvalue.h"
@@ -196,6 +197,7 @@ struct PickerTimes
     double substring = 0;
     double countsFirst = 0;
     double countsAll = 0;
+    bool countsEstimated = false; // the first counts were the server's estimates
     QString mode;
     int values = 0;
     QByteArray prefixStatement;
@@ -208,7 +210,31 @@ bool showsValue(condora::FlexGrid *grid, const QString &text = QString())
            && !(grid->TextMatrix(1, 0).isEmpty() && !grid->isNullCell(1, 0));
 }
 
-PickerTimes timePicker(condora::QueryRun &run, int position, bool firstOnly)
+/// A search typed into a fresh picker on column `position`: keystroke to painted rows, and the
+/// statement it ran.
+std::pair<double, QByteArray> timeSearch(condora::QueryRun &run, int position, const QString &text)
+{
+    condora::frmGetValue::resetSession();
+    condora::frmGetValue picker(run);
+    picker.setHeadTitle(run.fieldCatalog.at(position).colName);
+    picker.setP_colIndex(QString::number(position));
+    auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
+    picker.show();
+    waitFor([grid] { return showsValue(grid); });
+    PaintWatch searched([grid, text] { return showsValue(grid, text); });
+    grid->view()->viewport()->installEventFilter(&searched);
+    QElapsedTimer timer;
+    timer.start();
+    picker.findChild<QLineEdit *>(u"txtSearch"_s)->setText(text);
+    waitFor([&searched] { return searched.painted; });
+    const double took = ms(timer.nsecsElapsed());
+    const QByteArray statement = condora::ado::lastStatement(*run.connection).toUtf8();
+    picker.close();
+    QCoreApplication::processEvents();
+    return {took, statement};
+}
+
+PickerTimes timePicker(condora::QueryRun &run, int position)
 {
     PickerTimes times;
     condora::frmGetValue::resetSession();
@@ -231,12 +257,6 @@ PickerTimes timePicker(condora::QueryRun &run, int position, bool firstOnly)
         }
         const bool ordered = picker.listMode() == condora::frmGetValue::ValueListMode::Ordered;
         times.mode = ordered ? u"ordered from the index"_s : u"one SELECT DISTINCT"_s;
-        if (firstOnly) {
-            picker.close();
-            QCoreApplication::processEvents();
-            condora::frmGetValue::resetSession();
-            return times;
-        }
         if (ordered) {
             waitFor([count] { return !count->text().contains(u'+'); });
         } else {
@@ -276,6 +296,12 @@ PickerTimes timePicker(condora::QueryRun &run, int position, bool firstOnly)
         picker.show();
         waitFor([&watch] { return watch.painted; });
         times.countsFirst = ms(timer.nsecsElapsed());
+        times.countsEstimated = picker.countsEstimated();
+        const QString countsShot = qEnvironmentVariable("PICKERHUGE_COUNTS_SCREENSHOT");
+        if (times.countsEstimated && !countsShot.isEmpty() && !QFile::exists(countsShot)) {
+            picker.grab().save(countsShot); // the estimated counts as they first show
+        }
+        waitFor([&picker] { return !picker.countsEstimated(); }); // the exact counts in place
         grid->fetchAll();
         times.countsAll = ms(timer.nsecsElapsed());
         picker.close();
@@ -293,25 +319,15 @@ void line(const char *what, double picker, double engine, const char *baseline)
 
 /// One database's figures.
 void measure(const char *name, const std::shared_ptr<condora::ado::Connection> &connection,
-             condora::DbProduct product, qint64 rowCount, const Engine &engine, bool firstOnly)
+             condora::DbProduct product, qint64 rowCount, const Engine &engine)
 {
     condora::QueryRun run = runOn(connection, product);
     for (const int position : {1, 2}) {
         const QString column = run.fieldCatalog.at(position).colName;
         const QByteArray c = column.toUtf8();
-        if (firstOnly) {
-            // Only the first screen: reading every row of a DISTINCT takes minutes at this size.
-            const PickerTimes picker = timePicker(run, position, true);
-            const EngineTime page = engine("select " + c + " from h limit 64");
-            std::printf("%s, %lld rows, column %s (%s): listed %s\n", name, rowCount, c.constData(),
-                        position == 1 ? "index leads with it" : "no index", qPrintable(picker.mode));
-            line("open to first painted values", picker.firstPaint, page.all, "engine, 64 rows of a plain scan");
-            std::printf("\n");
-            continue;
-        }
         const EngineTime distinct = engine("select distinct " + c + " from h");
         const EngineTime grouped = engine("select " + c + ", count(*) from h group by " + c);
-        const PickerTimes picker = timePicker(run, position, false);
+        const PickerTimes picker = timePicker(run, position);
         const EngineTime prefix = engine(picker.prefixStatement);
         const EngineTime substring = engine(picker.substringStatement);
         std::printf("%s, %lld rows, column %s (%s): %d values, listed %s\n", name, rowCount, c.constData(),
@@ -322,10 +338,28 @@ void measure(const char *name, const std::shared_ptr<condora::ado::Connection> &
         line("  (the same against the plain DISTINCT)", picker.prefix, distinct.all, "engine SELECT DISTINCT, all rows");
         line("substring search '3456' to painted rows", picker.substring, substring.all,
              "engine, same statement, all rows");
-        line("rows per value, open to first painted", picker.countsFirst, grouped.all, "engine GROUP BY, all rows");
+        line(picker.countsEstimated ? "rows per value, open to first painted (~est.)" : "rows per value, open to first painted",
+             picker.countsFirst, grouped.all, "engine GROUP BY, all rows");
         line("rows per value, every count", picker.countsAll, grouped.all, "engine GROUP BY, all rows");
         std::printf("    (engine SELECT DISTINCT to its first row: %.2f ms)\n\n", distinct.first);
     }
+}
+
+/// PostgreSQL: the substring search on v once a trigram index covers it.
+void measureTrigram(const std::shared_ptr<condora::ado::Connection> &connection, const Engine &engine,
+                    const std::function<void(const QString &)> &exec)
+{
+    exec(u"create extension if not exists pg_trgm"_s);
+    exec(u"create index h_v_trgm on h using gin (v gin_trgm_ops)"_s);
+    exec(u"analyze h"_s);
+    condora::QueryRun run = runOn(connection, condora::DbProduct::PostgreSql);
+    const auto [took, statement] = timeSearch(run, 1, u"3456"_s);
+    const EngineTime same = engine(statement);
+    const EngineTime plain = engine("select distinct v from h where strpos(lower(v), '3456') > 0");
+    std::printf("PostgreSQL, column v with a trigram index too:\n");
+    line("substring search '3456' to painted rows", took, same.all, "engine, same statement, all rows");
+    line("  (the same against the search without the index)", took, plain.all, "engine, DISTINCT with strpos, all rows");
+    std::printf("\n");
 }
 
 } // namespace
@@ -340,7 +374,6 @@ int main(int argc, char *argv[])
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as it is measured, also into a file
     const qint64 rowCount = argc > 1 ? std::atoll(argv[1]) : 100000000;
     const QString which = argc > 2 ? QString::fromLocal8Bit(argv[2]) : u"both"_s;
-    const bool firstOnly = argc > 3 && QByteArray(argv[3]) == "first";
     const qint64 distinctCount = std::max<qint64>(1, rowCount / 20);
     const QByteArray n = QByteArray::number(rowCount);
     const QByteArray d = QByteArray::number(distinctCount);
@@ -369,7 +402,7 @@ int main(int argc, char *argv[])
         sqlite3_create_function_v2(handle, "condora_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fold,
                                    nullptr, nullptr, nullptr);
         measure("SQLite", connection, condora::DbProduct::Sqlite, rowCount,
-                [handle](const QByteArray &query) { return sqliteAll(handle, query); }, firstOnly);
+                [handle](const QByteArray &query) { return sqliteAll(handle, query); });
     }
 
     if (which == u"sqlite") {
@@ -403,8 +436,15 @@ int main(int argc, char *argv[])
             std::printf("PostgreSQL: %lld rows made in %.1f s\n\n", rowCount, ms(made.nsecsElapsed()) / 1000);
             auto connection = std::make_shared<condora::ado::Connection>();
             connection->Open(condora::bench::pgConnectionString(u"condora_benchhuge"_s));
-            measure("PostgreSQL", connection, condora::DbProduct::PostgreSql, rowCount,
-                    [&engineDb](const QByteArray &query) { return pgAll(engineDb, query); }, firstOnly);
+            const Engine engine = [&engineDb](const QByteArray &query) { return pgAll(engineDb, query); };
+            measure("PostgreSQL", connection, condora::DbProduct::PostgreSql, rowCount, engine);
+            measureTrigram(connection, engine, [&engineDb](const QString &statement) {
+                QSqlQuery setup(engineDb);
+                if (!setup.exec(statement)) {
+                    std::fprintf(stderr, "%s: %s\n", qPrintable(statement), qPrintable(setup.lastError().text()));
+                    std::exit(1);
+                }
+            });
             connection->Close();
             engineDb.close();
         }
