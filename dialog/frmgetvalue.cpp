@@ -8,6 +8,7 @@
 #include "dialog/busyactivity.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
+#include "dialog/fastvaluequeries.h"
 #include "dialog/fillgrid.h"
 #include "dialog/orderedvalues.h"
 #include "dialog/sampledvalues.h"
@@ -36,6 +37,7 @@
 #include <QLocale>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScopeGuard>
 #include <QShowEvent>
 #include <QSqlDatabase>
@@ -352,6 +354,8 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     m_singlePrecision = false;
     m_reloadPending = false; // this list follows the search text and the switches as they stand
     stopExactList();
+    m_exactCounts.clear();
+    m_countsEstimated = false;
     QString failure;
     // A failure of a list that a newer one replaces already (a keystroke came while it loaded)
     // is moot: it is not reported.
@@ -400,11 +404,12 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         }
         const QString plain = valueQuerySql(listed, fromClause, m_run, method, request);
         // A column an index leads with is read from the index, value after value, when the list
-        // is the plain one (a search, the counts and the narrowing take today's statement).
+        // is the plain one or a search (the narrowing takes today's statement). A search on
+        // PostgreSQL lets a trigram index find its candidates where one covers the column; the
+        // counts of the column's own table's rows are one grouping over it.
         m_listMode = ValueListMode::Plain;
         QString statement = plain;
-        if (m_run.fastValueLists && request.search.isEmpty() && !request.counts && request.narrowing.isEmpty()
-            && listed.expression.isEmpty()) {
+        if (m_run.fastValueLists && request.narrowing.isEmpty() && listed.expression.isEmpty()) {
             if (const auto target = plainTableColumn(column)) {
                 if (!m_indexChecked) {
                     m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
@@ -415,16 +420,45 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
                                     || rowsPerValue(connection, m_run.product, *target) >= WalkRowsPerValue);
                     m_indexChecked = true;
                 }
-                if (m_indexLeads) {
-                    statement = orderedValuesSql(column, m_run.product, m_walkAll);
-                    m_listMode = ValueListMode::Ordered;
-                } else if (ado::runsOnWorker(connection)) {
-                    // A sample first, while the worker makes the exact list.
-                    const QString sample = sampledValuesSql(connection, m_run.product, column);
-                    if (!sample.isEmpty()) {
-                        statement = sample;
-                        m_listMode = ValueListMode::Sampled;
-                        fitSampleLabel();
+                const auto walk = [&] {
+                    return request.search.isEmpty() ? orderedValuesSql(column, m_run.product, m_walkAll)
+                                                    : orderedSearchSql(column, m_run, method, request.search);
+                };
+                if (request.counts) {
+                    if (countsTableRows(m_run, column)) {
+                        statement = tableCountsSql(column, m_run, method, request.search);
+                        // On PostgreSQL the values come from the index at once with the counts
+                        // the server estimates; the grouping's exact counts replace them.
+                        if (m_run.product == DbProduct::PostgreSql && m_indexLeads) {
+                            if (!m_statistics) {
+                                m_statistics = hasStatistics(connection, *target);
+                            }
+                            if (*m_statistics) {
+                                statement = estimatedCountsSql(*target, walk());
+                                m_exactCounts = tableCountsSql(column, m_run, method, request.search, true);
+                                m_countsEstimated = true;
+                                m_listMode = ValueListMode::Ordered;
+                            }
+                        }
+                    }
+                } else {
+                    if (!request.search.isEmpty() && m_run.product == DbProduct::PostgreSql && !m_trigram) {
+                        m_trigram = trigramIndexOn(connection, *target);
+                    }
+                    if (!request.search.isEmpty() && m_trigram.value_or(false)) {
+                        request.trigram = true;
+                        statement = valueQuerySql(listed, fromClause, m_run, method, request);
+                    } else if (m_indexLeads) {
+                        statement = walk();
+                        m_listMode = ValueListMode::Ordered;
+                    } else if (request.search.isEmpty() && ado::runsOnWorker(connection)) {
+                        // A sample first, while the worker makes the exact list.
+                        const QString sample = sampledValuesSql(connection, m_run.product, column);
+                        if (!sample.isEmpty()) {
+                            statement = sample;
+                            m_listMode = ValueListMode::Sampled;
+                            fitSampleLabel();
+                        }
                     }
                 }
             }
@@ -451,13 +485,17 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
             try {
                 recordset.Open(statement, connection);
             } catch (const RuntimeError &error) {
-                // A filter the walk or the sample cannot take as a condition of its own: the
-                // list as always.
-                if (m_listMode == ValueListMode::Plain || error.number() == ErrorNumber::Cancelled) {
+                // A filter the walk, the sample or the grouping cannot take as a condition of its
+                // own: the list as always.
+                if (statement == plain || error.number() == ErrorNumber::Cancelled) {
                     throw;
                 }
+                if (m_listMode == ValueListMode::Ordered) {
+                    m_indexLeads = false;
+                }
                 m_listMode = ValueListMode::Plain;
-                m_indexLeads = false;
+                m_exactCounts.clear();
+                m_countsEstimated = false;
                 recordset.Open(plain, connection);
             }
         }
@@ -503,9 +541,74 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     m_lastListMs = took.elapsed();
     m_sinceListed.start();
     m_moreRows->start();
-    if (m_listMode == ValueListMode::Ordered) {
-        m_growList->start();
+    // After the first paint: the list grows (or the exact counts, which bring every value,
+    // take the place of the estimates).
+    if (!m_exactCounts.isEmpty()) {
+        QTimer::singleShot(MoreRowsAfterMs, this, &frmGetValue::countExactly);
+    } else if (m_listMode == ValueListMode::Ordered) {
+        m_growList->start(MoreRowsAfterMs);
     }
+}
+
+bool frmGetValue::countsEstimated() const
+{
+    return m_countsEstimated;
+}
+
+void frmGetValue::countExactly()
+{
+    if (m_exactCounts.isEmpty() || m_listFailed || m_reloadPending || !isVisible()) {
+        return;
+    }
+    if (m_busy && m_busy->activity().running()) {
+        QTimer::singleShot(10, this, &frmGetValue::countExactly); // after what runs now
+        return;
+    }
+    std::shared_ptr<ado::RowSource> exact;
+    // Stopped (Cancel, or a keystroke for another list) or failed, the estimates stay, marked.
+    const auto estimates = m_rows;
+    reportErrorsUnless([this] { return m_reloadPending; }, [&] {
+        ado::Connection &connection = connectionOf(m_run);
+        const int precision = connection.numericalPrecisionPolicy();
+        const auto restore = qScopeGuard([&] { connection.setNumericalPrecisionPolicy(precision); });
+        connection.setNumericalPrecisionPolicy(QSql::HighPrecision);
+        ado::Recordset recordset;
+        recordset.Open(m_exactCounts, connection);
+        exact = recordset.rowSource();
+        while (!exact->atEnd() && exact->fetchMore(4096) > 0) {
+        }
+        recordset.Close();
+        if (!exact->fetchError().isEmpty()) {
+            throw RuntimeError::database(exact->fetchError());
+        }
+    });
+    if (estimates != m_rows || m_reloadPending) {
+        return; // another list replaces this one
+    }
+    m_exactCounts.clear();
+    if (!exact || !exact->fetchError().isEmpty()) {
+        return;
+    }
+    m_countsEstimated = false;
+    // Every value with its exact count, in the estimates' order: the list stays where the user is.
+    const int current = m_grid->Row();
+    const int scrolled = m_grid->view()->verticalScrollBar()->value();
+    if (const auto previous = std::exchange(m_rows, exact)) {
+        previous->release();
+    }
+    reportErrors([&] { m_grid->setRowSource(exact); });
+    m_listMode = ValueListMode::Plain;
+    iniGrid();
+    if (m_sortColumn >= 0) {
+        applySort();
+    }
+    ignoreErrors([&] {
+        if (current < m_grid->Rows()) {
+            m_grid->setRow(current);
+        }
+    });
+    m_grid->view()->verticalScrollBar()->setValue(scrolled);
+    updateCountLabel();
 }
 
 void frmGetValue::growList()

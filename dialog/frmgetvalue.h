@@ -107,9 +107,9 @@ public:
     enum class ValueListMode {
         /// One statement (SELECT DISTINCT, or the search's, the counts' or the narrowing's).
         Plain,
-        /// From an index that leads with the column, in order, one seek per value; the list
-        /// grows while the window waits for the user until it holds every value (QueryRun's
-        /// fastValueLists).
+        /// From an index that leads with the column, in order, one seek per value (for a
+        /// search each value tested as it is found); the list grows while the window waits
+        /// for the user until it holds every value (QueryRun's fastValueLists).
         Ordered,
         /// Where no index leads with the column (QueryRun's fastValueLists): the values of a
         /// sample of the table's rows, shown at once and marked as such ("n+ values
@@ -119,6 +119,9 @@ public:
         Sampled,
     };
     ValueListMode listMode() const { return m_listMode; }
+    /// True while "Rows per value" shows counts the database estimates ("~123", on PostgreSQL
+    /// with fastValueLists), before the exact counts replace them.
+    bool countsEstimated() const;
 
     /// The column the list is sorted by: -1 before the first title click, 0 the values, 1 the
     /// counts.
@@ -204,6 +207,9 @@ private:
     void fitSampleLabel();
     /// Stops making the exact list of a sampled one.
     void stopExactList();
+    /// A list with estimated counts: runs the exact counts' statement and shows its rows (every
+    /// value, in the same order, with its exact count) in place of the estimates.
+    void countExactly();
     /// The search field: Down moves into the list, Enter picks.
     bool searchKey(QKeyEvent *event);
     /// Several values: adds the value of `row` to the chosen ones or takes it out.
@@ -244,6 +250,10 @@ private:
     bool m_indexLeads = false;
     bool m_walkAll = false; // the statistics say a walk over every value reads less than a pass
     std::shared_ptr<ado::WorkerStop> m_exactList; // the exact list being made for a sampled one
+    std::optional<bool> m_trigram; // whether a trigram index covers the column, once looked up
+    std::optional<bool> m_statistics; // whether the database keeps statistics of the column
+    QString m_exactCounts;          // the statement of the exact counts, until it has run
+    bool m_countsEstimated = false; // the list shows estimated counts
     CountBarDelegate *m_countBars = nullptr;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     TypeClass m_typeClass = TypeClass::None;

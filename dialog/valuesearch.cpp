@@ -124,6 +124,10 @@ QString valueQuerySql(const ColumnInfo &column, const QString &fromClause, const
                          + column.filterClause + u") q"_s;
     QStringList conditions;
     if (!request.search.isEmpty()) {
+        if (request.trigram && method == ValueSearchMethod::PostgresLower) {
+            conditions.append(u"q.v ilike "_s + quoted(u'%' + literalLikePattern(request.search, run) + u'%', run.escapes)
+                              + likeEscapeClause(run));
+        }
         conditions.append(valueSearchCondition(u"q.v"_s, request.search, run, method));
     }
     if (!request.narrowing.isEmpty()) {

@@ -45,6 +45,9 @@ struct ValueListRequest
     /// the dialect quotes a name). Empty: the rows of the column's own table are counted.
     QString countSource;
     QString countColumn;
+    /// PostgreSQL: the search also as "ilike '%<search>%'", which a trigram index on the column
+    /// answers; the search's own condition still decides.
+    bool trigram = false;
 };
 
 /// The search method for a run on `connection`.

@@ -11,15 +11,18 @@
 //   - open to the complete list (the count label without "+"; a sampled list once the exact one
 //     took its place; a plain list fetched to its end),
 //   - a prefix search ("name 12") and a substring search ("3456"), keystroke to painted rows,
-//   - "Rows per value": open to first painted rows, and to every count,
+//   - "Rows per value": open to first painted rows (on PostgreSQL the server's estimates), and
+//     to every exact count,
 // against the engine alone reading every row of the same SELECT DISTINCT (sqlite3 on a
 // connection of its own; libpq in single-row mode), of the GROUP BY with count(*), and of the
-// statement each search ran (read back from the connection).
+// statement each search ran (read back from the connection). On PostgreSQL the substring search
+// is timed once more after a trigram index on v is made.
 //
 // PostgreSQL runs when CONDORA_TEST_PG_HOST, _PORT, _USER and _PASSWORD name a server (as
 // tools/pgtest.sh start DIR prints them).
 // With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows, and the
-// first one that shows a sample as file-sample.png.
+// first one that shows a sample as file-sample.png; with PICKERHUGE_COUNTS_SCREENSHOT=file.png the
+// first one showing estimated rows per value.
 // Usage: bench_pickerhuge [rows] [sqlite|postgresql|both]   (default 100000000 rows, both;
 // 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included)
 
@@ -203,6 +206,7 @@ struct PickerTimes
     double substring = 0;
     double countsFirst = 0;
     double countsAll = 0;
+    bool countsEstimated = false; // the first counts were the server's estimates
     QString mode;
     int values = 0;
     QByteArray prefixStatement;
@@ -213,6 +217,30 @@ bool showsValue(condora::FlexGrid *grid, const QString &text = QString())
 {
     return grid->Rows() > 1 && (grid->isNullCell(1, 0) || grid->TextMatrix(1, 0).contains(text))
            && !(grid->TextMatrix(1, 0).isEmpty() && !grid->isNullCell(1, 0));
+}
+
+/// A search typed into a fresh picker on column `position`: keystroke to painted rows, and the
+/// statement it ran.
+std::pair<double, QByteArray> timeSearch(condora::QueryRun &run, int position, const QString &text)
+{
+    condora::frmGetValue::resetSession();
+    condora::frmGetValue picker(run);
+    picker.setHeadTitle(run.fieldCatalog.at(position).colName);
+    picker.setP_colIndex(QString::number(position));
+    auto *grid = picker.findChild<condora::FlexGrid *>(u"MSFlexGrid1"_s);
+    picker.show();
+    waitFor([grid] { return showsValue(grid); });
+    PaintWatch searched([grid, text] { return showsValue(grid, text); });
+    grid->view()->viewport()->installEventFilter(&searched);
+    QElapsedTimer timer;
+    timer.start();
+    picker.findChild<QLineEdit *>(u"txtSearch"_s)->setText(text);
+    waitFor([&searched] { return searched.painted; });
+    const double took = ms(timer.nsecsElapsed());
+    const QByteArray statement = condora::ado::lastStatement(*run.connection).toUtf8();
+    picker.close();
+    QCoreApplication::processEvents();
+    return {took, statement};
 }
 
 PickerTimes timePicker(condora::QueryRun &run, int position)
@@ -284,6 +312,12 @@ PickerTimes timePicker(condora::QueryRun &run, int position)
         picker.show();
         waitFor([&watch] { return watch.painted; });
         times.countsFirst = ms(timer.nsecsElapsed());
+        times.countsEstimated = picker.countsEstimated();
+        const QString countsShot = qEnvironmentVariable("PICKERHUGE_COUNTS_SCREENSHOT");
+        if (times.countsEstimated && !countsShot.isEmpty() && !QFile::exists(countsShot)) {
+            picker.grab().save(countsShot); // the estimated counts as they first show
+        }
+        waitFor([&picker] { return !picker.countsEstimated(); }); // the exact counts in place
         grid->fetchAll();
         times.countsAll = ms(timer.nsecsElapsed());
         picker.close();
@@ -320,10 +354,28 @@ void measure(const char *name, const std::shared_ptr<condora::ado::Connection> &
         line("  (the same against the plain DISTINCT)", picker.prefix, distinct.all, "engine SELECT DISTINCT, all rows");
         line("substring search '3456' to painted rows", picker.substring, substring.all,
              "engine, same statement, all rows");
-        line("rows per value, open to first painted", picker.countsFirst, grouped.all, "engine GROUP BY, all rows");
+        line(picker.countsEstimated ? "rows per value, open to first painted (~est.)" : "rows per value, open to first painted",
+             picker.countsFirst, grouped.all, "engine GROUP BY, all rows");
         line("rows per value, every count", picker.countsAll, grouped.all, "engine GROUP BY, all rows");
         std::printf("    (engine SELECT DISTINCT to its first row: %.2f ms)\n\n", distinct.first);
     }
+}
+
+/// PostgreSQL: the substring search on v once a trigram index covers it.
+void measureTrigram(const std::shared_ptr<condora::ado::Connection> &connection, const Engine &engine,
+                    const std::function<void(const QString &)> &exec)
+{
+    exec(u"create extension if not exists pg_trgm"_s);
+    exec(u"create index h_v_trgm on h using gin (v gin_trgm_ops)"_s);
+    exec(u"analyze h"_s);
+    condora::QueryRun run = runOn(connection, condora::DbProduct::PostgreSql);
+    const auto [took, statement] = timeSearch(run, 1, u"3456"_s);
+    const EngineTime same = engine(statement);
+    const EngineTime plain = engine("select distinct v from h where strpos(lower(v), '3456') > 0");
+    std::printf("PostgreSQL, column v with a trigram index too:\n");
+    line("substring search '3456' to painted rows", took, same.all, "engine, same statement, all rows");
+    line("  (the same against the search without the index)", took, plain.all, "engine, DISTINCT with strpos, all rows");
+    std::printf("\n");
 }
 
 } // namespace
@@ -400,8 +452,15 @@ int main(int argc, char *argv[])
             std::printf("PostgreSQL: %lld rows made in %.1f s\n\n", rowCount, ms(made.nsecsElapsed()) / 1000);
             auto connection = std::make_shared<condora::ado::Connection>();
             connection->Open(condora::bench::pgConnectionString(u"condora_benchhuge"_s));
-            measure("PostgreSQL", connection, condora::DbProduct::PostgreSql, rowCount,
-                    [&engineDb](const QByteArray &query) { return pgAll(engineDb, query); });
+            const Engine engine = [&engineDb](const QByteArray &query) { return pgAll(engineDb, query); };
+            measure("PostgreSQL", connection, condora::DbProduct::PostgreSql, rowCount, engine);
+            measureTrigram(connection, engine, [&engineDb](const QString &statement) {
+                QSqlQuery setup(engineDb);
+                if (!setup.exec(statement)) {
+                    std::fprintf(stderr, "%s: %s\n", qPrintable(statement), qPrintable(setup.lastError().text()));
+                    std::exit(1);
+                }
+            });
             connection->Close();
             engineDb.close();
         }
