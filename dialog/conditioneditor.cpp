@@ -470,6 +470,18 @@ void ConditionEditor::placeEditors()
     const int valueWidth = cellWidth - buttonWidth > 0 ? cellWidth - buttonWidth : 0;
     setTwipsGeometry(m_txtValue, QRect(left, top, valueWidth, height));
     setTwipsGeometry(m_cmdGetValue, QRect(left + valueWidth, top, buttonWidth, height));
+
+    // An editor reaches one pixel over its cell's border, but this widget clips its children
+    // where the grid begins: at the grid's left and top edge the editor starts at the edge (its
+    // right and bottom stay where they were).
+    for (QWidget *editor : std::initializer_list<QWidget *>{m_comItem, m_txtValue, m_cmdGetValue}) {
+        QRect inside = editor->geometry();
+        inside.setLeft(std::max(inside.left(), 0));
+        inside.setTop(std::max(inside.top(), 0));
+        if (inside != editor->geometry()) {
+            editor->setGeometry(inside);
+        }
+    }
 }
 
 void ConditionEditor::hideEditors()
