@@ -627,7 +627,7 @@ void frmCondora::reportRowCount()
 
 void frmCondora::explainNoRows()
 {
-    const ConditionRows rows = conditionRows();
+    const ConditionTerms rows = conditionTerms();
     const auto culprits =
         rowsRulingOutEveryRow(rows, m_run, [this](const QString &statement) { return countRows(statement); });
     if (!culprits) {
