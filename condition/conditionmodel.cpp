@@ -7,12 +7,31 @@
 namespace condora {
 
 ConditionModel::ConditionModel(const FieldCatalog &catalog, QObject *parent)
-    : QObject(parent)
+    : QAbstractTableModel(parent)
     , m_catalog(catalog)
 {
 }
 
 ConditionModel::~ConditionModel() = default;
+
+int ConditionModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_terms.size());
+}
+
+int ConditionModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ConditionCol::Count;
+}
+
+QVariant ConditionModel::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)
+        || role != Qt::DisplayRole) {
+        return QVariant();
+    }
+    return displayRow(index.row()).cell(index.column());
+}
 
 ConditionTerm ConditionModel::term(int row) const
 {
@@ -21,28 +40,31 @@ ConditionTerm ConditionModel::term(int row) const
 
 void ConditionModel::setTerms(const ConditionTerms &terms)
 {
+    beginResetModel();
     m_terms = terms;
-    Q_EMIT rowsReset();
+    endResetModel();
 }
 
-int ConditionModel::insertRow(int row)
+int ConditionModel::insertTerm(int row)
 {
     row = std::clamp(row, 0, rowCount());
+    beginInsertRows(QModelIndex(), row, row);
     m_terms.insert(row, ConditionTerm());
-    Q_EMIT rowInserted(row);
+    endInsertRows();
     return row;
 }
 
-void ConditionModel::removeRow(int row)
+void ConditionModel::removeTerm(int row)
 {
     if (row < 0 || row >= rowCount()) {
         return;
     }
+    beginRemoveRows(QModelIndex(), row, row);
     m_terms.removeAt(row);
-    Q_EMIT rowRemoved(row);
+    endRemoveRows();
 }
 
-void ConditionModel::moveRow(int from, int to)
+void ConditionModel::moveTerm(int from, int to)
 {
     if (rowCount() == 0) {
         return;
@@ -52,8 +74,10 @@ void ConditionModel::moveRow(int from, int to)
     if (from == to) {
         return;
     }
+    // Qt counts the destination before the move: a row moved down goes before row to + 1.
+    beginMoveRows(QModelIndex(), from, from, QModelIndex(), to > from ? to + 1 : to);
     m_terms.move(from, to);
-    Q_EMIT rowMoved(from, to);
+    endMoveRows();
 }
 
 template<typename T>
@@ -63,7 +87,7 @@ void ConditionModel::change(int row, T ConditionTerm::*part, const T &value)
         return;
     }
     m_terms[row].*part = value;
-    Q_EMIT rowChanged(row);
+    Q_EMIT dataChanged(index(row, 0), index(row, ConditionCol::Count - 1), {Qt::DisplayRole});
 }
 
 void ConditionModel::setOpenBrackets(int row, int count)

@@ -3,7 +3,7 @@
 #include "analysis/columninfo.h"
 #include "condition/conditionterm.h"
 
-#include <QObject>
+#include <QAbstractTableModel>
 
 #include <optional>
 
@@ -11,13 +11,14 @@ namespace condora {
 
 /// The condition being built, as typed rows: per row its bracket counts, its column as a
 /// position in the run's field catalog, its operator, the value as typed and the word that joins
-/// it to the next row. Editors and row commands change it through the setters; views show it
-/// through displayRow() and follow it through the signals. Rows are counted from 0.
+/// it to the next row. Editors and row commands change it through the functions below; views
+/// show it through data() or displayRow() (one column per ConditionCol) and follow it through the
+/// model's signals. Rows are counted from 0.
 ///
 /// The texts a view shows are made here and nowhere else: a row's cells as the lists write them
 /// ("= ", " And "), with the operator and logical word of a used row trimmed, as the composed
 /// condition reads them.
-class ConditionModel : public QObject
+class ConditionModel : public QAbstractTableModel
 {
     Q_OBJECT
 
@@ -29,23 +30,27 @@ public:
 
     const FieldCatalog &catalog() const { return m_catalog; }
     const ConditionTerms &terms() const { return m_terms; }
-    int rowCount() const { return int(m_terms.size()); }
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    /// Qt::DisplayRole: the cell's text as displayRow() makes it.
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     /// The row at `row`; an empty term outside 0 .. rowCount() - 1.
     ConditionTerm term(int row) const;
 
-    /// Replaces every row; emits rowsReset().
+    /// Replaces every row (a model reset).
     void setTerms(const ConditionTerms &terms);
     /// An empty row at `row` (clamped to 0 .. rowCount()); returns where it went.
-    int insertRow(int row);
+    int insertTerm(int row);
     /// An empty row after the last; returns its position.
-    int appendRow() { return insertRow(rowCount()); }
+    int appendTerm() { return insertTerm(rowCount()); }
     /// Removes `row`; nothing outside the rows.
-    void removeRow(int row);
+    void removeTerm(int row);
     /// Moves `from` to position `to` (both clamped to the rows); the rows between shift by one.
-    void moveRow(int from, int to);
+    void moveTerm(int from, int to);
 
     ///@{
-    /// Changes one part of `row` (ignored outside the rows); rowChanged() when it differs.
+    /// Changes one part of `row` (ignored outside the rows); dataChanged() for the row when it
+    /// differs.
     void setOpenBrackets(int row, int count);
     void setColumn(int row, int position);
     void setOperator(int row, std::optional<ConditionOperator> op);
@@ -65,13 +70,6 @@ public:
     ConditionRow displayRow(int row) const;
     /// displayRow() for every row.
     ConditionRows displayRows() const;
-
-Q_SIGNALS:
-    void rowChanged(int row);
-    void rowInserted(int row);
-    void rowRemoved(int row);
-    void rowMoved(int from, int to);
-    void rowsReset();
 
 private:
     template<typename T>

@@ -61,13 +61,22 @@ ConditionEditor::ConditionEditor(const QueryRun &run, QWidget *parent)
 {
     setObjectName(u"conditionEditor"_s);
     m_model = new ConditionModel(run.fieldCatalog, this);
-    m_model->appendRow();
+    m_model->appendTerm();
     createControls();
-    connect(m_model, &ConditionModel::rowChanged, this, &ConditionEditor::showRowTexts);
-    connect(m_model, &ConditionModel::rowsReset, this, &ConditionEditor::showAllRows);
-    connect(m_model, &ConditionModel::rowInserted, this, &ConditionEditor::onModelRowInserted);
-    connect(m_model, &ConditionModel::rowRemoved, this, &ConditionEditor::onModelRowRemoved);
-    connect(m_model, &ConditionModel::rowMoved, this, &ConditionEditor::onModelRowMoved);
+    // The grid follows the model (one row at a time: the model changes no more at once).
+    connect(m_model, &ConditionModel::dataChanged, this, [this](const QModelIndex &first, const QModelIndex &last) {
+        for (int r = first.row(); r <= last.row(); ++r) {
+            showRowTexts(r);
+        }
+    });
+    connect(m_model, &ConditionModel::modelReset, this, &ConditionEditor::showAllRows);
+    connect(m_model, &ConditionModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int) { onModelRowInserted(first); });
+    connect(m_model, &ConditionModel::rowsRemoved, this,
+            [this](const QModelIndex &, int first, int) { onModelRowRemoved(first); });
+    connect(m_model, &ConditionModel::rowsMoved, this, [this](const QModelIndex &, int from, int, const QModelIndex &, int before) {
+        onModelRowMoved(from, before > from ? before - 1 : before);
+    });
 }
 
 ConditionEditor::~ConditionEditor() = default;

@@ -201,7 +201,7 @@ void ConditionEditor::addRow(bool byKeyboard)
     const QScopedValueRollback acting(m_acting, true);
     reportErrors([&] {
         const int selected = m_grid->RowSel();
-        const int added = m_model->appendRow() + 1;
+        const int added = m_model->appendTerm() + 1;
         rememberRows();
         if (byKeyboard) {
             // From the keyboard the new row's first cell is where the user goes on.
@@ -234,9 +234,9 @@ void ConditionEditor::deleteRow()
             return;
         }
         hideEditors();
-        m_model->removeRow(m_curRow - 1);
+        m_model->removeTerm(m_curRow - 1);
         if (m_model->rowCount() == 0) {
-            m_model->appendRow(); // the grid's one empty row
+            m_model->appendTerm(); // the grid's one empty row
         }
         m_grid->setRow(m_grid->RowSel());
         m_curRow = m_grid->RowSel();

@@ -9,6 +9,7 @@
 #include "platform/ado/connection.h"
 #include "support/testdatabases.h"
 
+#include <QAbstractItemModelTester>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QtTest>
@@ -26,11 +27,11 @@ void play(ConditionModel &model, const QString &script)
 {
     for (const QString &step : script.split(u';', Qt::SkipEmptyParts)) {
         if (step.startsWith(u'+')) {
-            step.size() == 1 ? model.appendRow() : model.insertRow(step.mid(1).toInt());
+            step.size() == 1 ? model.appendTerm() : model.insertTerm(step.mid(1).toInt());
         } else if (step.startsWith(u'-')) {
-            model.removeRow(step.mid(1).toInt());
+            model.removeTerm(step.mid(1).toInt());
         } else if (step.contains(u'>') && !step.contains(u'.')) {
-            model.moveRow(step.section(u'>', 0, 0).toInt(), step.section(u'>', 1).toInt());
+            model.moveTerm(step.section(u'>', 0, 0).toInt(), step.section(u'>', 1).toInt());
         } else if (step.contains(u'(') || step.contains(u')')) {
             const bool open = step.contains(u'(');
             const QStringList parts = step.split(open ? u'(' : u')');
@@ -154,6 +155,7 @@ void TestConditionModel::sameAsRowsOfCells()
                                         test::catalogColumn(u"x"_s, u"b"_s, u"boolean"_s)});
 
     ConditionModel model(run.fieldCatalog);
+    const QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     play(model, script);
     ConditionRows written;
     for (const QString &row : rows) {
@@ -173,6 +175,11 @@ void TestConditionModel::sameAsRowsOfCells()
     QCOMPARE(typed.refusal, fromCells.refusal);
     // What the grid shows is what it showed once the composer had trimmed its cells.
     QCOMPARE(model.displayRows(), fromCells.rows);
+    for (int r = 0; r < model.rowCount(); ++r) {
+        for (int c = 0; c < ConditionCol::Count; ++c) {
+            QCOMPARE(model.index(r, c).data().toString(), fromCells.rows.at(r).cell(c));
+        }
+    }
     const ComposedCondition boundCells = composeParameterized(written, run);
     const ComposedCondition bound = composeParameterized(model.terms(), run);
     QCOMPARE(bound.statement, boundCells.statement);
