@@ -63,20 +63,22 @@ ConditionEditor::ConditionEditor(const QueryRun &run, QWidget *parent)
     m_model = new ConditionModel(run.fieldCatalog, this);
     m_model->appendTerm();
     createControls();
-    // The grid follows the model (one row at a time: the model changes no more at once).
-    connect(m_model, &ConditionModel::dataChanged, this, [this](const QModelIndex &first, const QModelIndex &last) {
-        for (int r = first.row(); r <= last.row(); ++r) {
-            showRowTexts(r);
-        }
-    });
+    // The grid follows the model; the model adds, removes and moves one row at a time.
+    connect(m_model, &ConditionModel::dataChanged, this,
+            [this](const QModelIndex &first, const QModelIndex &last) {
+                for (int r = first.row(); r <= last.row(); ++r) {
+                    showRowTexts(r);
+                }
+            });
     connect(m_model, &ConditionModel::modelReset, this, &ConditionEditor::showAllRows);
     connect(m_model, &ConditionModel::rowsInserted, this,
             [this](const QModelIndex &, int first, int) { onModelRowInserted(first); });
     connect(m_model, &ConditionModel::rowsRemoved, this,
             [this](const QModelIndex &, int first, int) { onModelRowRemoved(first); });
-    connect(m_model, &ConditionModel::rowsMoved, this, [this](const QModelIndex &, int from, int, const QModelIndex &, int before) {
-        onModelRowMoved(from, before > from ? before - 1 : before);
-    });
+    connect(m_model, &ConditionModel::rowsMoved, this,
+            [this](const QModelIndex &, int from, int, const QModelIndex &, int before) {
+                onModelRowMoved(from, before > from ? before - 1 : before);
+            });
 }
 
 ConditionEditor::~ConditionEditor() = default;

@@ -29,8 +29,9 @@ class frmGetValue;
 ///
 /// The rows are held as typed rows in model(); the grid shows them, its texts made by the model
 /// for display only. Every change of the rows composes them (recompose()) and hands the
-/// composition on through composed(). The widget lies where the grid is; the grid fills it and the editors float over
-/// its current cell. It works on the run of the window it is in, which outlives it.
+/// composition on through composed(). The widget lies where the grid is; the grid fills it and
+/// the editors float over its current cell. It works on the run of the window it is in, which
+/// outlives it.
 class ConditionEditor : public QWidget
 {
     Q_OBJECT
