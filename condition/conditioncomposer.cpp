@@ -473,4 +473,19 @@ ComposedCondition composeParameterized(const ConditionRows &rows, const QueryRun
     return compose(rows, run, {}, true);
 }
 
+ComposedCondition composeCondition(const ConditionTerms &terms, const QueryRun &run)
+{
+    return compose(rowsOf(terms, run.fieldCatalog), run, {}, false);
+}
+
+ComposedCondition composeCondition(const ConditionTerms &terms, const QueryRun &run, const QList<int> &alwaysTrue)
+{
+    return compose(rowsOf(terms, run.fieldCatalog), run, alwaysTrue, false);
+}
+
+ComposedCondition composeParameterized(const ConditionTerms &terms, const QueryRun &run)
+{
+    return compose(rowsOf(terms, run.fieldCatalog), run, {}, true);
+}
+
 } // namespace condora

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "condition/conditionrow.h"
+#include "condition/conditionterm.h"
 
 #include <QString>
 #include <QVariantList>
@@ -76,5 +77,14 @@ ComposedCondition composeParameterized(const ConditionRows &rows, const QueryRun
 /// restrictions.
 ComposedCondition composeCondition(const ConditionRows &rows, const QueryRun &run,
                                                   const QList<int> &alwaysTrue);
+
+///@{
+/// The same for typed rows: each term is written as the lists write its cells (rowOf()), so a
+/// term composes exactly as the row of cells a user picked for it. `rows` of the result holds
+/// those cells.
+ComposedCondition composeCondition(const ConditionTerms &terms, const QueryRun &run);
+ComposedCondition composeParameterized(const ConditionTerms &terms, const QueryRun &run);
+ComposedCondition composeCondition(const ConditionTerms &terms, const QueryRun &run, const QList<int> &alwaysTrue);
+///@}
 
 } // namespace condora

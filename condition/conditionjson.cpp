@@ -117,6 +117,12 @@ std::optional<ConditionOperator> listedOperator(TypeClass typeClass, const QStri
     return std::nullopt;
 }
 
+QString documentText(const QJsonArray &rows)
+{
+    const QJsonObject document{{u"format"_s, Format}, {u"version"_s, Version}, {u"rows"_s, rows}};
+    return QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Compact));
+}
+
 } // namespace
 
 QString conditionRowsToJson(const ConditionRows &rows, const FieldCatalog &catalog)
@@ -134,8 +140,25 @@ QString conditionRowsToJson(const ConditionRows &rows, const FieldCatalog &catal
                                    {u"close"_s, row.close.trimmed()},
                                    {u"logical"_s, logical}});
     }
-    const QJsonObject document{{u"format"_s, Format}, {u"version"_s, Version}, {u"rows"_s, written}};
-    return QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Compact));
+    return documentText(written);
+}
+
+QString conditionRowsToJson(const ConditionTerms &terms, const FieldCatalog &catalog)
+{
+    QJsonArray written;
+    for (const ConditionTerm &term : terms) {
+        if (!term.isUsed()) {
+            continue;
+        }
+        const QString column = catalogEntryFor(catalog, QString::number(term.column)).colName;
+        written.append(QJsonObject{{u"open"_s, QString(term.openBrackets, u'(')},
+                                   {u"column"_s, column},
+                                   {u"operator"_s, operatorText(*term.op).trimmed()},
+                                   {u"value"_s, term.value},
+                                   {u"close"_s, QString(term.closeBrackets, u')')},
+                                   {u"logical"_s, logicalCell(term.logical).trimmed()}});
+    }
+    return documentText(written);
 }
 
 LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalog &catalog, bool moreOperators)
@@ -161,6 +184,7 @@ LoadedConditionRows conditionRowsFromJson(const QString &json, const FieldCatalo
         term.value = object.value(u"value"_s).toString();
         term.closeBrackets = object.value(u"close"_s).toString() == u")"_s ? 1 : 0;
         term.logical = logicalWordOf(object.value(u"logical"_s).toString()).value_or(LogicalWord::None);
+        loaded.terms.append(term);
         loaded.rows.append(rowOf(term, catalog));
     }
     return loaded;

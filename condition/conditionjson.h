@@ -1,6 +1,7 @@
 #pragma once
 
 #include "condition/conditionrow.h"
+#include "condition/conditionterm.h"
 
 #include <QString>
 #include <QStringList>
@@ -19,10 +20,17 @@ namespace condora {
 /// or "". Only rows the condition uses (a column and an operator) are written.
 QString conditionRowsToJson(const ConditionRows &rows, const FieldCatalog &catalog);
 
+/// The same document for typed rows (the used ones). Throws RuntimeError when a used term's
+/// column lies outside `catalog`.
+QString conditionRowsToJson(const ConditionTerms &terms, const FieldCatalog &catalog);
+
 /// Condition rows read back from conditionRowsToJson()'s document against the statement's
 /// `catalog`.
 struct LoadedConditionRows
 {
+    /// The rows read, typed.
+    ConditionTerms terms;
+    /// The same rows as the lists write their cells (rowOf()).
     ConditionRows rows;
     /// Columns of rows left out because the statement has no usable column of that name.
     QStringList dropped;

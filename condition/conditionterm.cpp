@@ -33,6 +33,26 @@ ConditionRow rowOf(const ConditionTerm &term, const FieldCatalog &catalog)
     return row;
 }
 
+ConditionTerms termsOf(const ConditionRows &rows)
+{
+    ConditionTerms terms;
+    terms.reserve(rows.size());
+    for (const ConditionRow &row : rows) {
+        terms.append(termOf(row));
+    }
+    return terms;
+}
+
+ConditionRows rowsOf(const ConditionTerms &terms, const FieldCatalog &catalog)
+{
+    ConditionRows rows;
+    rows.reserve(terms.size());
+    for (const ConditionTerm &term : terms) {
+        rows.append(rowOf(term, catalog));
+    }
+    return rows;
+}
+
 QString logicalCell(LogicalWord word)
 {
     switch (word) {

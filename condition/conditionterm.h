@@ -4,6 +4,7 @@
 #include "condition/conditionoperator.h"
 #include "condition/conditionrow.h"
 
+#include <QList>
 #include <QString>
 
 #include <optional>
@@ -25,8 +26,13 @@ struct ConditionTerm
     int closeBrackets = 0;
     LogicalWord logical = LogicalWord::None;
 
+    /// Used by the composer and the validator: a column and an operator chosen.
+    bool isUsed() const { return column > 0 && op.has_value(); }
+
     bool operator==(const ConditionTerm &) const = default;
 };
+
+using ConditionTerms = QList<ConditionTerm>;
 
 /// The term a row of cells holds: its brackets counted, its column from the colIndex cell (0
 /// when that is blank or no whole number), its operator and logical word read with blanks and
@@ -37,6 +43,12 @@ ConditionTerm termOf(const ConditionRow &row);
 /// `catalog` (empty outside it), the operator with its trailing blank, the value as typed, the
 /// logical word as logicalCell() writes it and the column's position as decimal text.
 ConditionRow rowOf(const ConditionTerm &term, const FieldCatalog &catalog);
+
+/// termOf() for each row.
+ConditionTerms termsOf(const ConditionRows &rows);
+
+/// rowOf() for each term.
+ConditionRows rowsOf(const ConditionTerms &terms, const FieldCatalog &catalog);
 
 /// " And ", " Or" or the empty text: the Logical cell as its list writes it.
 QString logicalCell(LogicalWord word);

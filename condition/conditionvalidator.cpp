@@ -259,4 +259,9 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, co
     return std::nullopt;
 }
 
+std::optional<ConditionProblem> validateConditions(const ConditionTerms &terms, const QueryRun &run)
+{
+    return validateConditions(rowsOf(terms, run.fieldCatalog), run);
+}
+
 } // namespace condora

@@ -3,6 +3,7 @@
 
 #include "analysis/queryrun.h"
 #include "condition/conditionrow.h"
+#include "condition/conditionterm.h"
 
 #include <QString>
 
@@ -45,5 +46,9 @@ std::optional<ConditionProblem> validateConditions(const ConditionRows &rows,
 /// Value of "between" must be a list (splitValueList()) of exactly two values, that of "in" and
 /// "not in" of at least one, each read as a single value of the column's type class is.
 std::optional<ConditionProblem> validateConditions(const ConditionRows &rows, const QueryRun &run);
+
+/// The same checks on typed rows, each read as the row of cells the lists write for it
+/// (rowOf()): the same problems, messages and row numbers.
+std::optional<ConditionProblem> validateConditions(const ConditionTerms &terms, const QueryRun &run);
 
 } // namespace condora

@@ -25,10 +25,9 @@ bool forEachSubset(const QList<int> &items, int size, QList<int> &chosen, int fr
     return false;
 }
 
-} // namespace
-
-std::optional<QList<int>> rowsRulingOutEveryRow(const ConditionRows &rows, const QueryRun &run,
-                                                const RowCounter &count, int largest)
+template<typename Rows>
+std::optional<QList<int>> firstSmallestSet(const Rows &rows, const QueryRun &run, const RowCounter &count,
+                                           int largest)
 {
     QList<int> used;
     for (int r = 0; r < rows.size(); ++r) {
@@ -48,6 +47,20 @@ std::optional<QList<int>> rowsRulingOutEveryRow(const ConditionRows &rows, const
         });
     }
     return answer;
+}
+
+} // namespace
+
+std::optional<QList<int>> rowsRulingOutEveryRow(const ConditionRows &rows, const QueryRun &run,
+                                                const RowCounter &count, int largest)
+{
+    return firstSmallestSet(rows, run, count, largest);
+}
+
+std::optional<QList<int>> rowsRulingOutEveryRow(const ConditionTerms &terms, const QueryRun &run,
+                                                const RowCounter &count, int largest)
+{
+    return firstSmallestSet(terms, run, count, largest);
 }
 
 } // namespace condora

@@ -2,6 +2,7 @@
 
 #include "analysis/queryrun.h"
 #include "condition/conditionrow.h"
+#include "condition/conditionterm.h"
 
 #include <QList>
 
@@ -19,6 +20,9 @@ using RowCounter = std::function<qint64(const QString &statement)>;
 /// answer is the first smallest set. Empty optional when no such set is found (the base
 /// statement itself returns no rows, or more rows than `largest` would have to go).
 std::optional<QList<int>> rowsRulingOutEveryRow(const ConditionRows &rows, const QueryRun &run,
+                                                const RowCounter &count, int largest = 3);
+/// The same for typed rows.
+std::optional<QList<int>> rowsRulingOutEveryRow(const ConditionTerms &terms, const QueryRun &run,
                                                 const RowCounter &count, int largest = 3);
 
 } // namespace condora

@@ -327,7 +327,7 @@ condora::frmCondora *Condora::createDialog(const condora::QueryRun &run, const Q
                    MessageButtons::Ok, MessageIcon::Exclamation, run.title);
     }
     if (self && dialog) {
-        dialog->setConditionRows(loaded.rows);
+        dialog->setConditionTerms(loaded.terms);
     }
     return dialog;
 }
@@ -366,12 +366,12 @@ QString Condora::rememberAccepted(const condora::frmCondora &closed, const condo
     using namespace condora;
     const QString sql = closed.resultSql();
     if (!sql.isEmpty()) {
-        d->lastRows = conditionRowsToJson(closed.conditionRows(), run.fieldCatalog);
+        d->lastRows = conditionRowsToJson(closed.conditionTerms(), run.fieldCatalog);
         d->lastRowsSql = run.baseSql;
         if (d->recentConditions) {
             d->recentList = rememberCondition(d->recentList, run.baseSql, d->lastRows);
         }
-        const ComposedCondition parameterized = composeParameterized(closed.conditionRows(), run);
+        const ComposedCondition parameterized = composeParameterized(closed.conditionTerms(), run);
         d->lastParameterSql = parameterized.statement;
         d->lastParameters = parameterized.parameters;
     }

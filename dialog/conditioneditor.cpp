@@ -11,7 +11,6 @@
 #include "dialog/livecount.h"
 #include "dialog/catalogentry.h"
 #include "dialog/errortraps.h"
-#include "dialog/selectlistitem.h"
 #include "dialog/twipsgeometry.h"
 #include "platform/flexgrid/flexgrid.h"
 #include "platform/colorcontrast.h"
@@ -50,14 +49,9 @@ constexpr int DesignRowHeight = 300;
 /// Pixels a row keeps above and below its text together.
 constexpr int RowTextPadding = 4;
 
-/// The text a list entry writes into its cell: the classic word with its blanks ("= ", " And "),
-/// while the entry shows it without them.
-constexpr int CellTextRole = Qt::UserRole + 1;
-
-bool isBlank(const QString &text)
-{
-    return text::trim(text).isEmpty();
-}
+/// What a list entry sets in its cell: an operator, a bracket count or a logical word (the
+/// Column list keeps the catalog position in Qt::UserRole).
+constexpr int EntryValueRole = Qt::UserRole + 1;
 
 } // namespace
 
@@ -66,7 +60,25 @@ ConditionEditor::ConditionEditor(const QueryRun &run, QWidget *parent)
     , m_run(run)
 {
     setObjectName(u"conditionEditor"_s);
+    m_model = new ConditionModel(run.fieldCatalog, this);
+    m_model->appendTerm();
     createControls();
+    // The grid follows the model; the model adds, removes and moves one row at a time.
+    connect(m_model, &ConditionModel::dataChanged, this,
+            [this](const QModelIndex &first, const QModelIndex &last) {
+                for (int r = first.row(); r <= last.row(); ++r) {
+                    showRowTexts(r);
+                }
+            });
+    connect(m_model, &ConditionModel::modelReset, this, &ConditionEditor::showAllRows);
+    connect(m_model, &ConditionModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int) { onModelRowInserted(first); });
+    connect(m_model, &ConditionModel::rowsRemoved, this,
+            [this](const QModelIndex &, int first, int) { onModelRowRemoved(first); });
+    connect(m_model, &ConditionModel::rowsMoved, this,
+            [this](const QModelIndex &, int from, int, const QModelIndex &, int before) {
+                onModelRowMoved(from, before > from ? before - 1 : before);
+            });
 }
 
 ConditionEditor::~ConditionEditor() = default;
@@ -131,7 +143,6 @@ void ConditionEditor::load()
 {
     m_curRow = 1;
     m_curCol = 0;
-    iniValue();
     iniQueryGrid();
 }
 
@@ -156,7 +167,7 @@ void ConditionEditor::startEditing()
         m_grid->setCol(m_curCol);
     });
     m_suppressValueSync = false;
-    m_history = {conditionRows()};
+    m_history = {conditionTerms()};
     m_historyPos = 0;
 }
 
@@ -271,38 +282,91 @@ int ConditionEditor::comItemHeight() const
 
 ConditionRows ConditionEditor::conditionRows() const
 {
-    ConditionRows rows;
-    for (int r = 1; r < m_grid->Rows(); ++r) {
-        ConditionRow row;
-        for (int c = 0; c < ConditionCol::Count; ++c) {
-            row.setCell(c, m_grid->TextMatrix(r, c));
-        }
-        rows.append(row);
-    }
-    return rows;
+    return m_model->displayRows();
 }
 
 TypeClass ConditionEditor::rowTypeClass(int row) const
 {
-    const QString colIndex = m_grid->TextMatrix(row, ConditionCol::ColIndex);
-    return isBlank(colIndex) ? TypeClass::None : catalogEntryFor(m_run.fieldCatalog, colIndex).typeClass;
+    const int column = termAt(row).column;
+    return column == 0 ? TypeClass::None : catalogEntryFor(m_run.fieldCatalog, QString::number(column)).typeClass;
 }
 
 void ConditionEditor::recompose()
 {
     // A failure is reported by the caller's trap and leaves the statement and the preview as
     // they were.
-    const ConditionRows rows = conditionRows();
-    const ComposedCondition composed = composeCondition(rows, m_run);
-    // The grid shows the Operator and Logical cells as the composer trimmed them.
-    for (int r = 0; r < rows.size(); ++r) {
-        for (int c : {ConditionCol::Operator, ConditionCol::Logical}) {
-            if (composed.rows.at(r).cell(c) != rows.at(r).cell(c)) {
-                m_grid->setTextMatrix(r + 1, c, composed.rows.at(r).cell(c));
+    Q_EMIT composed(composeCondition(conditionTerms(), m_run));
+}
+
+void ConditionEditor::showRowTexts(int modelRow)
+{
+    reportErrors([&] {
+        const int row = modelRow + 1;
+        if (row >= m_grid->Rows()) {
+            return;
+        }
+        const ConditionRow cells = m_model->displayRow(modelRow);
+        for (int c = 0; c < ConditionCol::Count; ++c) {
+            const QString text = cells.cell(c);
+            if (m_grid->TextMatrix(row, c) != text) {
+                m_grid->setTextMatrix(row, c, text);
             }
         }
+    });
+}
+
+void ConditionEditor::showAllRows()
+{
+    reportErrors([this] {
+        const int count = m_model->rowCount();
+        m_grid->setRows(std::max(count, 1) + 1);
+        for (int r = 0; r < count; ++r) {
+            m_grid->setRowHeight(r + 1, comItemHeight());
+            showRowTexts(r);
+        }
+    });
+}
+
+void ConditionEditor::onModelRowInserted(int modelRow)
+{
+    reportErrors([&] {
+        const int count = m_model->rowCount();
+        const int shown = m_grid->Rows() - m_grid->FixedRows();
+        if (shown == count) {
+            // The grid's one empty row stood for no rows at all.
+            showRowTexts(modelRow);
+        } else if (modelRow == count - 1 && shown == count - 1) {
+            m_grid->AddItem(QString());
+            m_grid->setRowHeight(modelRow + 1, comItemHeight());
+            showRowTexts(modelRow);
+        } else {
+            showAllRows();
+            for (int r = 1; r <= count; ++r) {
+                markRow(r);
+            }
+        }
+    });
+}
+
+void ConditionEditor::onModelRowRemoved(int modelRow)
+{
+    reportErrors([&] {
+        if (m_grid->Rows() - m_grid->FixedRows() <= 1) {
+            // The grid keeps one empty row.
+            resetGridRows(*m_grid);
+            m_grid->setRowHeight(1, comItemHeight());
+        } else {
+            m_grid->RemoveItem(modelRow + 1);
+        }
+    });
+}
+
+void ConditionEditor::onModelRowMoved(int from, int to)
+{
+    showAllRows();
+    for (int r = std::min(from, to); r <= std::max(from, to); ++r) {
+        reportErrors([&] { markRow(r + 1); });
     }
-    Q_EMIT this->composed(composed);
 }
 
 void ConditionEditor::iniQueryGrid()
@@ -321,13 +385,6 @@ void ConditionEditor::iniQueryGrid()
         }
         m_colWidths = {0, 450, 2200, 1245, 2200, 450, 900, 0};
     });
-}
-
-void ConditionEditor::iniValue()
-{
-    m_logicalList = {QString(), u" And "_s, u" Or"_s};
-    m_leftBracketList = {QString(), u"("_s, QString()};
-    m_rightBracketList = {QString(), u")"_s, QString()};
 }
 
 void ConditionEditor::onGridMouseUp(int button, int /*shift*/, int /*x*/, int /*y*/)
@@ -357,7 +414,7 @@ void ConditionEditor::editCell()
             m_comItem->hide();
             m_txtValue->show();
             m_cmdGetValue->show();
-            m_editOriginal = m_grid->TextMatrix(m_curRow, m_curCol);
+            m_editOriginal = termAt(m_curRow).value;
             m_suppressValueSync = true;
             m_txtValue->setText(QString());
             m_suppressValueSync = false;
@@ -389,7 +446,7 @@ void ConditionEditor::editCell()
                 loadColumnList();
                 break;
             case ConditionCol::Operator:
-                loadOperatorsForColumn(m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex));
+                loadOperatorsForRow(m_curRow);
                 break;
             case ConditionCol::OpenBracket:
                 loadLeftBracketList();
@@ -424,6 +481,18 @@ void ConditionEditor::placeEditors()
     const int valueWidth = cellWidth - buttonWidth > 0 ? cellWidth - buttonWidth : 0;
     setTwipsGeometry(m_txtValue, QRect(left, top, valueWidth, height));
     setTwipsGeometry(m_cmdGetValue, QRect(left + valueWidth, top, buttonWidth, height));
+
+    // An editor reaches one pixel over its cell's border, but this widget clips its children
+    // where the grid begins: at the grid's left and top edge the editor starts at the edge (its
+    // right and bottom stay where they were).
+    for (QWidget *editor : std::initializer_list<QWidget *>{m_comItem, m_txtValue, m_cmdGetValue}) {
+        QRect inside = editor->geometry();
+        inside.setLeft(std::max(inside.left(), 0));
+        inside.setTop(std::max(inside.top(), 0));
+        if (inside != editor->geometry()) {
+            editor->setGeometry(inside);
+        }
+    }
 }
 
 void ConditionEditor::hideEditors()
@@ -452,42 +521,25 @@ void ConditionEditor::loadOperatorList(TypeClass typeClass)
     m_comItem->clear();
     reportErrors([&] {
         for (ConditionOperator op : operatorsFor(typeClass, m_run.moreOperators)) {
-            addListEntry(operatorText(op));
+            addListEntry(operatorText(op), int(op));
             m_comItem->setCurrentIndex(-1);
         }
     });
 }
 
-void ConditionEditor::loadOperatorsForColumn(const QString &colIndexText)
+void ConditionEditor::loadOperatorsForRow(int row)
 {
-    reportErrors([&] {
-        if (colIndexText.isEmpty()) {
-            loadOperatorList(TypeClass::None);
-        } else {
-            loadOperatorList(catalogEntryFor(m_run.fieldCatalog, colIndexText).typeClass);
-        }
-    });
+    reportErrors([&] { loadOperatorList(rowTypeClass(row)); });
 }
 
-void ConditionEditor::loadFixedList(const QStringList &entries)
-{
-    m_comItem->clear();
-    reportErrors([&] {
-        for (int i = 1; i < entries.size(); ++i) {
-            addListEntry(entries.at(i));
-            m_comItem->setCurrentIndex(-1);
-        }
-    });
-}
-
-void ConditionEditor::addListEntry(const QString &cellText)
+void ConditionEditor::addListEntry(const QString &cellText, int value)
 {
     // The entry shows no blanks, so that a typed letter finds it and a screen reader reads it
-    // plainly; its cell gets the word as it always did.
+    // plainly.
     const QString shown = text::trim(cellText);
     m_comItem->addItem(shown, 0);
     const int entry = m_comItem->count() - 1;
-    m_comItem->setItemData(entry, cellText, CellTextRole);
+    m_comItem->setItemData(entry, value, EntryValueRole);
     if (shown.isEmpty()) {
         // The entry that removes a bracket shows nothing; assistive technology reads this.
         m_comItem->setItemData(entry, tr("No bracket"), Qt::AccessibleTextRole);
@@ -496,45 +548,71 @@ void ConditionEditor::addListEntry(const QString &cellText)
 
 void ConditionEditor::loadLogicalList()
 {
-    loadFixedList(m_logicalList);
+    m_comItem->clear();
+    for (LogicalWord word : {LogicalWord::And, LogicalWord::Or}) {
+        addListEntry(logicalCell(word), int(word));
+        m_comItem->setCurrentIndex(-1);
+    }
 }
 
 void ConditionEditor::loadLeftBracketList()
 {
-    loadFixedList(m_leftBracketList);
+    m_comItem->clear();
+    addListEntry(u"("_s, 1);
+    addListEntry(QString(), 0);
+    m_comItem->setCurrentIndex(-1);
 }
 
 void ConditionEditor::loadRightBracketList()
 {
-    loadFixedList(m_rightBracketList);
+    m_comItem->clear();
+    addListEntry(u")"_s, 1);
+    addListEntry(QString(), 0);
+    m_comItem->setCurrentIndex(-1);
 }
 
 void ConditionEditor::listFocusStep()
 {
     reportErrors([this] {
-        if (m_curCol == ConditionCol::Column) {
-            const QString colIndex = m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex);
-            if (isBlank(colIndex)) {
-                m_comItem->setCurrentIndex(-1);
-            } else {
-                selectListItem(m_comItem, colIndex, ListMatch::ItemData);
-            }
-        } else {
-            selectListItem(m_comItem, m_grid->TextMatrix(m_curRow, m_curCol), ListMatch::Text);
+        const ConditionTerm term = termAt(m_curRow);
+        // The entry that sets what the cell holds; none when no entry does.
+        std::optional<int> value;
+        int role = EntryValueRole;
+        switch (m_curCol) {
+        case ConditionCol::Column:
+            role = Qt::UserRole;
+            value = term.column > 0 ? std::optional<int>(term.column) : std::nullopt;
+            break;
+        case ConditionCol::Operator:
+            value = term.op ? std::optional<int>(int(*term.op)) : std::nullopt;
+            break;
+        case ConditionCol::OpenBracket:
+            value = term.openBrackets;
+            break;
+        case ConditionCol::CloseBracket:
+            value = term.closeBrackets;
+            break;
+        default:
+            value = int(term.logical);
+            break;
+        }
+        const int index = value ? m_comItem->findData(*value, role) : -1;
+        if (index >= 0 || m_curCol != ConditionCol::Column || !value) {
+            m_comItem->setCurrentIndex(index);
         }
     });
 }
 
 void ConditionEditor::valueFocusStep()
 {
-    reportErrors([this] { m_txtValue->setText(m_grid->TextMatrix(m_curRow, m_curCol)); });
+    reportErrors([this] { m_txtValue->setText(termAt(m_curRow).value); });
 }
 
 void ConditionEditor::onValueTextChanged(const QString &text)
 {
     reportErrors([&] {
         if (!m_suppressValueSync) {
-            m_grid->setTextMatrix(m_curRow, m_curCol, text);
+            m_model->setValue(m_curRow - 1, text);
         }
         recompose();
         if (!m_suppressValueSync) {
@@ -550,10 +628,24 @@ void ConditionEditor::onListPicked(int index)
             return;
         }
         if (m_curRow != 0) {
-            const QVariant cellText = m_comItem->itemData(index, CellTextRole);
-            m_grid->setTextMatrix(m_curRow, m_curCol, cellText.isValid() ? cellText.toString() : m_comItem->itemText(index));
-            if (m_curCol == ConditionCol::Column) {
-                m_grid->setTextMatrix(m_curRow, ConditionCol::ColIndex, QString::number(m_comItem->itemData(index).toInt()));
+            const int row = m_curRow - 1;
+            const int value = m_comItem->itemData(index, EntryValueRole).toInt();
+            switch (m_curCol) {
+            case ConditionCol::Column:
+                m_model->setColumn(row, m_comItem->itemData(index).toInt());
+                break;
+            case ConditionCol::Operator:
+                m_model->setOperator(row, ConditionOperator(value));
+                break;
+            case ConditionCol::OpenBracket:
+                m_model->setOpenBrackets(row, value);
+                break;
+            case ConditionCol::CloseBracket:
+                m_model->setCloseBrackets(row, value);
+                break;
+            default:
+                m_model->setLogical(row, LogicalWord(value));
+                break;
             }
             refreshValueLock();
         }
@@ -565,8 +657,7 @@ void ConditionEditor::onListPicked(int index)
 
 void ConditionEditor::markRow(int row)
 {
-    const bool used = !isBlank(m_grid->TextMatrix(row, ConditionCol::Column))
-                      && !isBlank(m_grid->TextMatrix(row, ConditionCol::Operator));
+    const bool used = m_model->displayRow(row - 1).isUsed();
     // The green follows the grid's background (light or dark palette, or the host's colour)
     // so that it keeps a readable contrast; bold text and the row's note tell a used row
     // apart without colour.
@@ -591,15 +682,12 @@ void ConditionEditor::markRow(int row)
 void ConditionEditor::refreshValueLock()
 {
     reportErrors([this] {
-        bool locked = false;
-        const QString colIndex = m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex);
-        if (!colIndex.isEmpty() && catalogEntryFor(m_run.fieldCatalog, colIndex).typeClass == TypeClass::Boolean) {
-            locked = true;
-        }
-        const QString op = text::lower(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));
-        if (op.contains(u"null") || op.contains(u"true") || op.contains(u"false")) {
-            locked = true;
-        }
+        // A boolean column and the truth and null tests take no value.
+        const std::optional<ConditionOperator> op = termAt(m_curRow).op;
+        const bool locked = rowTypeClass(m_curRow) == TypeClass::Boolean
+                            || (op
+                                && (*op == ConditionOperator::Null || *op == ConditionOperator::NotNull
+                                    || *op == ConditionOperator::True || *op == ConditionOperator::False));
 
         // An open Value cell and its editor take the palette's text colours; a locked one its
         // button colours, so the text stays readable in light and dark palettes alike.

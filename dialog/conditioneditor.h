@@ -3,6 +3,7 @@
 #include "analysis/queryrun.h"
 #include "analysis/typeclass.h"
 #include "condition/conditioncomposer.h"
+#include "condition/conditionmodel.h"
 #include "condition/conditionrow.h"
 #include "platform/userinteraction.h"
 
@@ -26,9 +27,11 @@ class frmGetValue;
 /// Operator and Logical cells, the Value editor `txtValue` with its ".." button `cmdGetValue`
 /// (the value picker, or a calendar), the keyboard use of all of them, and the undo history.
 ///
-/// Every change of the rows composes them (recompose()) and hands the composition on through
-/// composed(). The widget lies where the grid is; the grid fills it and the editors float over
-/// its current cell. It works on the run of the window it is in, which outlives it.
+/// The rows are held as typed rows in model(); the grid shows them, its texts made by the model
+/// for display only. Every change of the rows composes them (recompose()) and hands the
+/// composition on through composed(). The widget lies where the grid is; the grid fills it and
+/// the editors float over its current cell. It works on the run of the window it is in, which
+/// outlives it.
 class ConditionEditor : public QWidget
 {
     Q_OBJECT
@@ -38,6 +41,8 @@ public:
     ~ConditionEditor() override;
 
     FlexGrid *grid() const { return m_grid; }
+    /// The condition rows; the grid's data row n shows the model's row n - 1.
+    ConditionModel *model() const { return m_model; }
     QPushButton *getValueButton() const { return m_cmdGetValue; }
 
     /// Fills the fixed lists, sets up the grid's header and columns and starts the history.
@@ -56,15 +61,19 @@ public:
     /// what the grid's fonts and the editors need when that is more.
     int comItemHeight() const;
 
-    /// Fills the grid with `rows`, one grid row each, and composes them.
+    /// Makes `terms` the condition (one empty row when there are none) and composes it.
+    void setConditionTerms(const ConditionTerms &terms);
+    /// setConditionTerms() with each row of cells read as its term (termOf()).
     void setConditionRows(const ConditionRows &rows);
-    /// Fills the grid with `rows` as one change the user made (undo gives back the rows before)
+    /// Makes `terms` the condition as one change the user made (undo gives back the rows before)
     /// and makes the first row current.
-    void pickRows(const ConditionRows &rows);
-    /// The rows as the grid holds them.
+    void pickRows(const ConditionTerms &terms);
+    /// The condition's rows.
+    ConditionTerms conditionTerms() const { return m_model->terms(); }
+    /// The rows' texts as the grid shows them (ConditionModel::displayRows()).
     ConditionRows conditionRows() const;
-    /// Composes the rows (the grid then shows their Operator and Logical cells trimmed) and emits
-    /// composed(). A failure throws and leaves the grid as it was.
+    /// Composes the rows and emits composed(). A failure throws and leaves the statement as it
+    /// was.
     void recompose();
 
     /// Opens the editor of the grid's current cell.
@@ -124,19 +133,18 @@ private:
     void createControls();
     void nameControls();
     void iniQueryGrid();
-    void iniValue();
     void sizeColumns();
     void placeEditors();
     void hideEditors();
     void loadColumnList();
     void loadOperatorList(TypeClass typeClass);
-    void loadOperatorsForColumn(const QString &colIndexText);
+    void loadOperatorsForRow(int row);
     void loadLogicalList();
     void loadLeftBracketList();
     void loadRightBracketList();
-    void loadFixedList(const QStringList &entries);
-    /// Adds an entry to comItem that writes `cellText` into its cell.
-    void addListEntry(const QString &cellText);
+    /// Adds an entry to comItem that shows `cellText` without its blanks and sets `value` (an
+    /// operator, bracket count or logical word) in its cell.
+    void addListEntry(const QString &cellText, int value);
     void refreshValueLock();
     void listFocusStep();
     void valueFocusStep();
@@ -145,8 +153,19 @@ private:
     void onGridMouseUp(int button, int shift, int x, int y);
     /// Shows whether `row` is used in the condition: colour, bold text and the row's note.
     void markRow(int row);
-    /// The column type of the row's colIndex cell; None when the cell is blank.
+    /// The column type of data row `row`; None without a column.
     TypeClass rowTypeClass(int row) const;
+    /// The model's row shown in data row `row` of the grid.
+    ConditionTerm termAt(int row) const { return m_model->term(row - 1); }
+
+    ///@{
+    /// The grid follows the model: the texts of a row, every row, a row added or removed.
+    void showRowTexts(int modelRow);
+    void showAllRows();
+    void onModelRowInserted(int modelRow);
+    void onModelRowRemoved(int modelRow);
+    void onModelRowMoved(int from, int to);
+    ///@}
 
     void onGetValue();
     /// The calendar of a date value (DateEditor): writes the picked day into txtValue.
@@ -172,13 +191,14 @@ private:
     /// Records the rows as they are now as one step of the undo history; `typingRow` (a data
     /// row, or 0) merges the steps of one value being typed into that row's Value cell.
     void rememberRows(int typingRow = 0);
-    void restoreRows(const ConditionRows &rows);
+    void restoreRows(const ConditionTerms &terms);
     MessageAnswer say(const QString &text, MessageButtons buttons = MessageButtons::Ok,
                       MessageIcon icon = MessageIcon::None, MessageDefault defaultButton = MessageDefault::First,
                       const QString &detail = QString());
 
     const QueryRun &m_run;
 
+    ConditionModel *m_model = nullptr;
     FlexGrid *m_grid = nullptr;
     QLineEdit *m_txtValue = nullptr;
     QComboBox *m_comItem = nullptr;
@@ -192,14 +212,11 @@ private:
     bool m_suppressValueSync = false;
     bool m_inEditCell = false;
     QString m_editOriginal;        // the Value cell's text when its editor opened
-    QStringList m_logicalList;     // positions 1..2
-    QStringList m_leftBracketList; // positions 1..2
-    QStringList m_rightBracketList;
 
     QString m_typed;               // the characters typed into the open list so far
     qint64 m_typedAt = 0;          // when the last of them was typed (ms since the epoch)
     bool m_popupByKeyboard = false; // the open drop-down was opened with F4 or Alt+Down
-    QList<ConditionRows> m_history; // every state of the rows, oldest first
+    QList<ConditionTerms> m_history; // every state of the rows, oldest first
     int m_historyPos = 0;           // the state shown
     int m_typingRow = 0;            // the row whose value is being typed into the latest step
     bool m_restoring = false;

@@ -66,36 +66,36 @@ void resetGridRows(FlexGrid &grid)
     });
 }
 
-void ConditionEditor::setConditionRows(const ConditionRows &rows)
+void ConditionEditor::setConditionTerms(const ConditionTerms &terms)
 {
     reportErrors([&] {
-        m_grid->setRows(int(std::max<qsizetype>(rows.size(), 1)) + 1);
-        for (int r = 0; r < rows.size(); ++r) {
-            m_grid->setRowHeight(r + 1, comItemHeight());
-            for (int c = 0; c < ConditionCol::Count; ++c) {
-                m_grid->setTextMatrix(r + 1, c, rows.at(r).cell(c));
-            }
-        }
+        // The grid always offers a row to start from.
+        m_model->setTerms(terms.isEmpty() ? ConditionTerms{ConditionTerm()} : terms);
         recompose();
-        for (int r = 1; r <= rows.size(); ++r) {
+        for (int r = 1; r <= m_model->rowCount(); ++r) {
             markRow(r);
         }
         if (!m_restoring) {
             // A condition reopened for refining is where undo stops.
-            m_history = {conditionRows()};
+            m_history = {conditionTerms()};
             m_historyPos = 0;
         }
     });
 }
 
-void ConditionEditor::pickRows(const ConditionRows &rows)
+void ConditionEditor::setConditionRows(const ConditionRows &rows)
+{
+    setConditionTerms(termsOf(rows));
+}
+
+void ConditionEditor::pickRows(const ConditionTerms &terms)
 {
     hideEditors();
     m_typingRow = 0;
     {
         // The rows built so far stay one undo away: a pick is a change like any other.
         const QScopedValueRollback keepHistory(m_restoring, true);
-        setConditionRows(rows);
+        setConditionTerms(terms);
     }
     rememberRows();
     m_curRow = 1;
@@ -109,7 +109,7 @@ void ConditionEditor::rememberRows(int typingRow)
     if (m_restoring) {
         return;
     }
-    const ConditionRows rows = conditionRows();
+    const ConditionTerms rows = conditionTerms();
     if (m_history.isEmpty()) {
         m_history = {rows};
         m_historyPos = 0;
@@ -128,12 +128,12 @@ void ConditionEditor::rememberRows(int typingRow)
     m_typingRow = typingRow;
 }
 
-void ConditionEditor::restoreRows(const ConditionRows &rows)
+void ConditionEditor::restoreRows(const ConditionTerms &terms)
 {
     const QScopedValueRollback restoring(m_restoring, true);
     hideEditors();
     m_typingRow = 0;
-    setConditionRows(rows);
+    setConditionTerms(terms);
     const int last = m_grid->Rows() - 1;
     m_curRow = std::clamp(m_curRow, 1, last);
     m_grid->setRow(std::clamp(m_grid->Row(), 1, last));
@@ -181,9 +181,10 @@ MessageAnswer ConditionEditor::say(const QString &text, MessageButtons buttons, 
 
 QString ConditionEditor::rowDetail(int row) const
 {
+    const ConditionRow shown = m_model->displayRow(row - 1);
     QStringList cells;
     for (int col = ConditionCol::OpenBracket; col <= ConditionCol::Logical; ++col) {
-        const QString cell = text::trim(m_grid->TextMatrix(row, col));
+        const QString cell = text::trim(shown.cell(col));
         if (!cell.isEmpty()) {
             cells.append(cell);
         }
@@ -200,9 +201,7 @@ void ConditionEditor::addRow(bool byKeyboard)
     const QScopedValueRollback acting(m_acting, true);
     reportErrors([&] {
         const int selected = m_grid->RowSel();
-        m_grid->AddItem(QString());
-        const int added = m_grid->Rows() - 1;
-        m_grid->setRowHeight(added, comItemHeight());
+        const int added = m_model->appendTerm() + 1;
         rememberRows();
         if (byKeyboard) {
             // From the keyboard the new row's first cell is where the user goes on.
@@ -234,13 +233,10 @@ void ConditionEditor::deleteRow()
         if (answer == MessageAnswer::Cancel) {
             return;
         }
-        const int n = m_grid->Rows();
         hideEditors();
-        if (n == 2) {
-            resetGridRows(*m_grid);
-            m_grid->setRowHeight(1, comItemHeight());
-        } else {
-            m_grid->RemoveItem(m_curRow);
+        m_model->removeTerm(m_curRow - 1);
+        if (m_model->rowCount() == 0) {
+            m_model->appendTerm(); // the grid's one empty row
         }
         m_grid->setRow(m_grid->RowSel());
         m_curRow = m_grid->RowSel();
@@ -259,7 +255,7 @@ void ConditionEditor::onGetValue()
     reportErrors([this] {
         using namespace twipsgeometry;
         const int r = m_grid->Row();
-        if (text::trim(m_grid->TextMatrix(r, ConditionCol::Column)).isEmpty()) {
+        if (termAt(r).column == 0) {
             return;
         }
         if (m_run.dateEditor && rowTypeClass(r) == TypeClass::Date) {
@@ -289,10 +285,10 @@ void ConditionEditor::onGetValue()
         }
         moveWindow(&picker, pickerLeft, pickerTop);
 
-        picker.setHeadTitle(m_grid->TextMatrix(r, ConditionCol::Column));
-        picker.setP_colIndex(m_grid->TextMatrix(r, ConditionCol::ColIndex));
+        picker.setHeadTitle(m_model->columnName(r - 1));
+        picker.setP_colIndex(QString::number(termAt(r).column));
         offerNarrowing(picker, r);
-        const std::optional<ConditionOperator> op = operatorOfCell(m_grid->TextMatrix(r, ConditionCol::Operator));
+        const std::optional<ConditionOperator> op = termAt(r).op;
         const bool several = op == ConditionOperator::In || op == ConditionOperator::NotIn;
         if (several) {
             picker.setMultiplePicks(splitValueList(m_txtValue->text()).value_or(QStringList()));
@@ -311,7 +307,7 @@ void ConditionEditor::onGetValue()
         } else if (picker.pickedNull()) {
             // NULL is no value to compare with: the row asks "is null" instead.
             m_txtValue->setText(QString());
-            m_grid->setTextMatrix(r, ConditionCol::Operator, operatorText(ConditionOperator::Null));
+            m_model->setOperator(r - 1, ConditionOperator::Null);
             refreshValueLock();
             recompose();
             rememberRows();
@@ -360,7 +356,7 @@ void ConditionEditor::offerNarrowing(frmGetValue &picker, int row)
     // The other used rows, composed as OK would compose them with this row left out; offered
     // only when there are some, the picked column's name is unique in the statement's result,
     // and the database takes the statement (rows still being typed may not be complete).
-    const ConditionRows rows = conditionRows();
+    const ConditionTerms rows = conditionTerms();
     const int current = row - 1;
     bool others = false;
     for (int r = 0; r < rows.size(); ++r) {
@@ -369,7 +365,7 @@ void ConditionEditor::offerNarrowing(frmGetValue &picker, int row)
     if (!others) {
         return;
     }
-    const QString name = catalogEntryFor(m_run.fieldCatalog, m_grid->TextMatrix(row, ConditionCol::ColIndex)).colName;
+    const QString name = catalogEntryFor(m_run.fieldCatalog, QString::number(termAt(row).column)).colName;
     if (!uniqueResultName(m_run.fieldCatalog, name) || validateConditions(rows, m_run)) {
         return;
     }
@@ -391,11 +387,10 @@ bool ConditionEditor::valueKeystroke(int key)
 {
     // A colIndex that names no catalog entry is reported; the keystroke then goes through.
     reportErrors([&] {
-        if (!text::trim(m_grid->TextMatrix(m_curRow, ConditionCol::Column)).isEmpty()
-            && catalogEntryFor(m_run.fieldCatalog, m_grid->TextMatrix(m_curRow, ConditionCol::ColIndex)).typeClass == TypeClass::Number) {
+        if (rowTypeClass(m_curRow) == TypeClass::Number) {
             // A list of numbers (between, in, not in) takes commas and blanks; the validator
             // reads each number.
-            const auto op = operatorOfCell(m_grid->TextMatrix(m_curRow, ConditionCol::Operator));
+            const auto op = termAt(m_curRow).op;
             if (!op || !takesValueList(*op)) {
                 const int typed = key;
                 numericKeyFilter(m_txtValue, key, NumberDecimals, NumberIntegerDigits);

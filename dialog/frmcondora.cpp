@@ -242,7 +242,7 @@ void frmCondora::createRecentList()
         QString label;
         ignoreErrors([&] {
             const LoadedConditionRows loaded = conditionRowsFromJson(json, m_run.fieldCatalog, m_run.moreOperators);
-            label = composeCondition(loaded.rows, m_run).condition.trimmed();
+            label = composeCondition(loaded.terms, m_run).condition.trimmed();
         });
         m_cboRecent->addItem(label.isEmpty() ? json : label, json);
     }
@@ -273,7 +273,7 @@ void frmCondora::onRecentPicked(int index)
                 .arg(loaded.unsuited.join(u", "_s)),
             MessageButtons::Ok, MessageIcon::Exclamation);
     }
-    m_editor->pickRows(loaded.rows);
+    m_editor->pickRows(loaded.terms);
 }
 
 void frmCondora::load()
@@ -295,13 +295,23 @@ ConditionRows frmCondora::conditionRows() const
     return m_editor->conditionRows();
 }
 
+void frmCondora::setConditionTerms(const ConditionTerms &terms)
+{
+    m_editor->setConditionTerms(terms);
+}
+
+ConditionTerms frmCondora::conditionTerms() const
+{
+    return m_editor->conditionTerms();
+}
+
 void frmCondora::onComposed(const ComposedCondition &composed)
 {
     m_resultSql = composed.statement;
     m_refusal = composed.refusal;
     m_txtCondition->setPlainText(composed.condition);
     if (m_liveCount) { // counted only while the condition would pass Verify's checks
-        m_liveCount->setStatement(validateConditions(m_editor->conditionRows(), m_run) ? QString() : m_resultSql);
+        m_liveCount->setStatement(validateConditions(m_editor->conditionTerms(), m_run) ? QString() : m_resultSql);
     }
 }
 
@@ -521,7 +531,7 @@ void frmCondora::showSql(bool showTag)
 
 bool frmCondora::checkStatement()
 {
-    if (const auto problem = validateConditions(conditionRows(), m_run)) {
+    if (const auto problem = validateConditions(conditionTerms(), m_run)) {
         using Cells = ConditionProblem::Cells;
         if (problem->cells != Cells::None) {
             const int first = problem->cells == Cells::WholeRow ? ConditionCol::OpenBracket
@@ -599,9 +609,9 @@ void frmCondora::reportRowCount()
         say(tr("Ok!") + crlf + (rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows)));
         return;
     }
-    const ConditionRows condition = conditionRows();
+    const ConditionTerms condition = conditionTerms();
     const bool used =
-        std::any_of(condition.cbegin(), condition.cend(), [](const ConditionRow &row) { return row.isUsed(); });
+        std::any_of(condition.cbegin(), condition.cend(), [](const ConditionTerm &row) { return row.isUsed(); });
     if (!used) {
         say(tr("Ok!") + crlf + tr("The statement returns no rows."));
         return;
@@ -617,7 +627,7 @@ void frmCondora::reportRowCount()
 
 void frmCondora::explainNoRows()
 {
-    const ConditionRows rows = conditionRows();
+    const ConditionTerms rows = conditionTerms();
     const auto culprits =
         rowsRulingOutEveryRow(rows, m_run, [this](const QString &statement) { return countRows(statement); });
     if (!culprits) {
@@ -730,8 +740,8 @@ void frmCondora::keyPressEvent(QKeyEvent *event)
 
 bool frmCondora::confirmDiscard()
 {
-    const ConditionRows rows = conditionRows();
-    if (std::none_of(rows.cbegin(), rows.cend(), [](const ConditionRow &row) { return row.isUsed(); })) {
+    const ConditionTerms rows = conditionTerms();
+    if (std::none_of(rows.cbegin(), rows.cend(), [](const ConditionTerm &row) { return row.isUsed(); })) {
         return true;
     }
     return say(tr("Close the query and drop its condition?"), MessageButtons::OkCancel, MessageIcon::Question,

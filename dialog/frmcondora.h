@@ -56,11 +56,15 @@ public:
     /// after OK the statement the database accepted; after Cancel or close the empty text.
     QString resultSql() const { return m_resultSql; }
 
-    /// Fills the grid with `rows` (a condition reopened for refining), one grid row each, and
-    /// composes them; call before the dialog is shown.
+    /// setConditionTerms() with each row of cells read as its term (termOf()).
     void setConditionRows(const ConditionRows &rows);
-    /// The rows as the grid holds them (after OK: the accepted condition).
+    /// The rows' texts as the grid shows them (after OK: the accepted condition).
     ConditionRows conditionRows() const;
+    /// Makes `terms` the condition (a condition reopened for refining) and composes it; call
+    /// before the dialog is shown.
+    void setConditionTerms(const ConditionTerms &terms);
+    /// The condition's rows (after OK: the accepted condition).
+    ConditionTerms conditionTerms() const;
 
     /// False (the default): Verify says "Ok!" alone. True: Verify also counts the rows the
     /// statement returns and, when there are none, offers to find the rows of the condition

@@ -38,6 +38,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionHeader>
 #include <QScopeGuard>
 #include <QShowEvent>
 #include <QSqlDatabase>
@@ -315,11 +317,29 @@ void frmGetValue::iniGrid()
     reportErrors([this, counts] {
         m_grid->setFormatString(u"<"_s + m_headTitle + (counts ? u"|>"_s + tr("Query rows") : QString()));
         const QRect g = twipsGeometry(m_grid);
-        const int design = g.width() - g.left() - 160 + 1000 - (counts ? CountColWidth + 1000 : 0);
-        m_grid->setColWidth(0, std::max(design, std::min(widestValue(), design * MaxWidthFactor)));
+        int design = g.width() - g.left() - 160 + 1000;
         if (counts) {
-            m_grid->setColWidth(1, CountColWidth);
+            // The counts' column is as wide as its title needs (with the sort arrow, in any font
+            // and language), and both columns fit beside the vertical scroll bar while the values
+            // are short: the counts never sit under the scroll bar.
+            QTableView *view = m_grid->view();
+            QHeaderView *header = view->horizontalHeader();
+            QStyleOptionHeader option;
+            option.initFrom(header);
+            QFont titleFont = m_grid->FontFixed();
+            titleFont.setBold(true);
+            option.fontMetrics = QFontMetrics(titleFont);
+            option.text = m_grid->TextMatrix(0, 1);
+            option.sortIndicator = QStyleOptionHeader::SortDown;
+            const int title = twips::fromPixels(
+                header->style()->sizeFromContents(QStyle::CT_HeaderSection, &option, QSize(), header).width());
+            const int countWidth = std::max(CountColWidth, title);
+            const int room = twips::fromPixels(view->width() - 2 * view->frameWidth()
+                                               - view->verticalScrollBar()->sizeHint().width());
+            design = std::min(design - CountColWidth - 1000, room - countWidth);
+            m_grid->setColWidth(1, countWidth);
         }
+        m_grid->setColWidth(0, std::max(design, std::min(widestValue(), design * MaxWidthFactor)));
     });
     m_grid->view()->setItemDelegateForColumn(1, counts ? m_countBars : nullptr);
     QHeaderView *header = m_grid->view()->horizontalHeader();

@@ -6,6 +6,7 @@ int runConditionComposerTests(int argc, char **argv);
 int runConditionValidatorTests(int argc, char **argv);
 int runConditionDatabaseTests(int argc, char **argv);
 int runConditionTermTests(int argc, char **argv);
+int runConditionModelTests(int argc, char **argv);
 
 int main(int argc, char *argv[])
 {
@@ -21,5 +22,6 @@ int main(int argc, char *argv[])
     failures += runConditionValidatorTests(argc, argv);
     failures += runConditionDatabaseTests(argc, argv);
     failures += runConditionTermTests(argc, argv);
+    failures += runConditionModelTests(argc, argv);
     return failures;
 }

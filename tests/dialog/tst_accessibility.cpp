@@ -14,6 +14,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QHeaderView>
+#include <QStyle>
 #include <QComboBox>
 #include <QLabel>
 #include <QToolTip>
@@ -442,6 +444,23 @@ void TestDialog::everyTextWholeAndApart()
     const QStringList pickerFaults = layoutFaults(&picker, {u"txtSearch"_s, u"MSFlexGrid1"_s, u"lblCount"_s,
                                                              u"chkCounts"_s, u"chkNarrow"_s});
     QVERIFY2(pickerFaults.isEmpty(), qPrintable(pickerFaults.join(u"; "_s)));
+    // Rows per value: both titles whole, and the counts beside the scroll bar, not under it.
+    find<QCheckBox>(&picker, "chkNarrow")->setChecked(false);
+    find<QCheckBox>(&picker, "chkCounts")->setChecked(true);
+    auto *values = find<FlexGrid>(&picker, "MSFlexGrid1");
+    QTRY_COMPARE(values->Cols(), 2);
+    const QHeaderView *header = values->view()->horizontalHeader();
+    QFont titleFont = values->FontFixed();
+    titleFont.setBold(true);
+    const int arrow = header->style()->pixelMetric(QStyle::PM_HeaderMarkSize);
+    for (int col = 0; col < 2; ++col) {
+        const int needed = QFontMetrics(titleFont).horizontalAdvance(values->TextMatrix(0, col)) + arrow;
+        QVERIFY2(needed <= header->sectionSize(col), qPrintable(values->TextMatrix(0, col)));
+    }
+    QVERIFY2(header->sectionViewportPosition(1) + header->sectionSize(1) <= values->view()->viewport()->width(),
+             qPrintable(u"%1 + %2 > %3"_s.arg(header->sectionViewportPosition(1))
+                            .arg(header->sectionSize(1))
+                            .arg(values->view()->viewport()->width())));
     picker.close();
 }
 

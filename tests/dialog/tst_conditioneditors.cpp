@@ -371,6 +371,32 @@ void TestDialog::scrollHidesEditors()
     QVERIFY(find<QComboBox>(dialog, "comItem")->isHidden());
 }
 
+void TestDialog::editorsNotClippedAtGridEdge_data()
+{
+    QTest::addColumn<bool>("framed");
+    QTest::newRow("grid with its frame") << true;
+    QTest::newRow("grid without a frame: first cell at the edge") << false;
+}
+
+void TestDialog::editorsNotClippedAtGridEdge()
+{
+    QFETCH(bool, framed);
+    frmCondora *dialog = openDialog();
+    if (!framed) {
+        grid()->view()->setFrameShape(QFrame::NoFrame);
+    }
+    for (int col = 0; col <= 5; ++col) {
+        clickCell(grid(), 1, col);
+        for (const char *name : {"comItem", "txtValue", "cmdGetValue"}) {
+            auto *editor = find<QWidget>(dialog, name);
+            if (editor->isVisible()) {
+                // Every pixel of the open editor is shown.
+                QCOMPARE(editor->visibleRegion().boundingRect(), editor->rect());
+            }
+        }
+    }
+}
+
 void TestDialog::editorsCoverTheirCell()
 {
     frmCondora *dialog = openDialog();

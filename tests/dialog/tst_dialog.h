@@ -56,6 +56,8 @@ private Q_SLOTS:
     void valueTooltip();
     void scrollHidesEditors();
     void editorsCoverTheirCell();
+    void editorsNotClippedAtGridEdge_data();
+    void editorsNotClippedAtGridEdge();
 
     // tst_rowcommands.cpp: Add, Delete, numeric key filter
     void addAppendsAndKeepsSelection();
