@@ -433,8 +433,8 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
             if (const auto target = plainTableColumn(column)) {
                 if (!m_indexChecked) {
                     m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
-                    // PostgreSQL walks every value: there a pass over the index for the rest
-                    // held the first screen back until it had read the whole list.
+                    // PostgreSQL walks every value: a pass over the index for the rest saved
+                    // nothing there (its walk costs about what its hashing of every row does).
                     m_walkAll = m_indexLeads
                                 && (m_run.product != DbProduct::Sqlite
                                     || rowsPerValue(connection, m_run.product, *target) >= WalkRowsPerValue);
