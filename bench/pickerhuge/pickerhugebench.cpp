@@ -23,8 +23,11 @@
 // With PICKERHUGE_SCREENSHOT=file.png the first picker is saved there as it first shows, and the
 // first one that shows a sample as file-sample.png; with PICKERHUGE_COUNTS_SCREENSHOT=file.png the
 // first one showing estimated rows per value.
-// Usage: bench_pickerhuge [rows] [sqlite|postgresql|both]   (default 100000000 rows, both;
-// 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included)
+// Usage: bench_pickerhuge [rows] [sqlite|postgresql|both] [first]   (default 100000000 rows, both;
+// 100,000,000 rows take about 6 GB on SQLite and 8 GB on PostgreSQL, index included). With `first`
+// only the first painted values are timed, against the engine reading 64 rows of a plain scan
+// (reading every row of a DISTINCT takes minutes at 100,000,000 rows); the picker is closed while
+// its list still grows, which also stops the statements it has running.
 
 #include "analysis/queryrun.h"
 #include "dialog/frmgetvalue.h"
@@ -243,7 +246,7 @@ std::pair<double, QByteArray> timeSearch(condora::QueryRun &run, int position, c
     return {took, statement};
 }
 
-PickerTimes timePicker(condora::QueryRun &run, int position)
+PickerTimes timePicker(condora::QueryRun &run, int position, bool firstOnly)
 {
     PickerTimes times;
     condora::frmGetValue::resetSession();
@@ -272,6 +275,12 @@ PickerTimes timePicker(condora::QueryRun &run, int position)
         times.mode = mode == Mode::Ordered   ? u"ordered from the index"_s
                      : mode == Mode::Sampled ? u"a sample, then one SELECT DISTINCT"_s
                                              : u"one SELECT DISTINCT"_s;
+        if (firstOnly) {
+            picker.close();
+            QCoreApplication::processEvents();
+            condora::frmGetValue::resetSession();
+            return times;
+        }
         if (mode == Mode::Ordered) {
             waitFor([count] { return !count->text().contains(u'+'); });
         } else {
@@ -335,15 +344,24 @@ void line(const char *what, double picker, double engine, const char *baseline)
 
 /// One database's figures.
 void measure(const char *name, const std::shared_ptr<condora::ado::Connection> &connection,
-             condora::DbProduct product, qint64 rowCount, const Engine &engine)
+             condora::DbProduct product, qint64 rowCount, const Engine &engine, bool firstOnly)
 {
     condora::QueryRun run = runOn(connection, product);
     for (const int position : {1, 2}) {
         const QString column = run.fieldCatalog.at(position).colName;
         const QByteArray c = column.toUtf8();
+        if (firstOnly) {
+            const PickerTimes picker = timePicker(run, position, true);
+            const EngineTime page = engine("select " + c + " from h limit 64");
+            std::printf("%s, %lld rows, column %s (%s): listed %s\n", name, rowCount, c.constData(),
+                        position == 1 ? "index leads with it" : "no index", qPrintable(picker.mode));
+            line("open to first painted values", picker.firstPaint, page.all, "engine, 64 rows of a plain scan");
+            std::printf("\n");
+            continue;
+        }
         const EngineTime distinct = engine("select distinct " + c + " from h");
         const EngineTime grouped = engine("select " + c + ", count(*) from h group by " + c);
-        const PickerTimes picker = timePicker(run, position);
+        const PickerTimes picker = timePicker(run, position, false);
         const EngineTime prefix = engine(picker.prefixStatement);
         const EngineTime substring = engine(picker.substringStatement);
         std::printf("%s, %lld rows, column %s (%s): %d values, listed %s\n", name, rowCount, c.constData(),
@@ -390,6 +408,7 @@ int main(int argc, char *argv[])
     std::setvbuf(stdout, nullptr, _IOLBF, 0); // each figure as it is measured, also into a file
     const qint64 rowCount = argc > 1 ? std::atoll(argv[1]) : 100000000;
     const QString which = argc > 2 ? QString::fromLocal8Bit(argv[2]) : u"both"_s;
+    const bool firstOnly = argc > 3 && QByteArray(argv[3]) == "first";
     const qint64 distinctCount = std::max<qint64>(1, rowCount / 20);
     const QByteArray n = QByteArray::number(rowCount);
     const QByteArray d = QByteArray::number(distinctCount);
@@ -418,7 +437,7 @@ int main(int argc, char *argv[])
         sqlite3_create_function_v2(handle, "condora_fold", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, fold,
                                    nullptr, nullptr, nullptr);
         measure("SQLite", connection, condora::DbProduct::Sqlite, rowCount,
-                [handle](const QByteArray &query) { return sqliteAll(handle, query); });
+                [handle](const QByteArray &query) { return sqliteAll(handle, query); }, firstOnly);
     }
 
     if (which == u"sqlite") {
@@ -453,14 +472,17 @@ int main(int argc, char *argv[])
             auto connection = std::make_shared<condora::ado::Connection>();
             connection->Open(condora::bench::pgConnectionString(u"condora_benchhuge"_s));
             const Engine engine = [&engineDb](const QByteArray &query) { return pgAll(engineDb, query); };
-            measure("PostgreSQL", connection, condora::DbProduct::PostgreSql, rowCount, engine);
-            measureTrigram(connection, engine, [&engineDb](const QString &statement) {
-                QSqlQuery setup(engineDb);
-                if (!setup.exec(statement)) {
-                    std::fprintf(stderr, "%s: %s\n", qPrintable(statement), qPrintable(setup.lastError().text()));
-                    std::exit(1);
-                }
-            });
+            measure("PostgreSQL", connection, condora::DbProduct::PostgreSql, rowCount, engine, firstOnly);
+            if (!firstOnly) {
+                measureTrigram(connection, engine, [&engineDb](const QString &statement) {
+                    QSqlQuery setup(engineDb);
+                    if (!setup.exec(statement)) {
+                        std::fprintf(stderr, "%s: %s\n", qPrintable(statement),
+                                     qPrintable(setup.lastError().text()));
+                        std::exit(1);
+                    }
+                });
+            }
             connection->Close();
             engineDb.close();
         }
