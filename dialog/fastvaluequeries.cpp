@@ -8,6 +8,7 @@
 #include "analysis/statementsplitter.h"
 #include "analysis/statementtools.h"
 #include "condition/valuerules.h"
+#include "dialog/cataloglookup.h"
 #include "dialog/orderedvalues.h"
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
@@ -53,19 +54,6 @@ QString walk(const QString &name, const ColumnInfo &column, const QString &first
            + u" limit 1) from "_s + name + u" where "_s + name + u".v is not null)"_s;
 }
 
-bool hasRow(ado::Connection &connection, const QString &sql)
-{
-    ado::Recordset rows;
-    rows.Open(sql, connection);
-    const bool found = !rows.Eof();
-    rows.Close();
-    return found;
-}
-
-QString catalogLiteral(const QString &text)
-{
-    return u'\'' + QString(text).replace(u"'"_s, u"''"_s) + u'\'';
-}
 
 } // namespace
 
@@ -92,7 +80,7 @@ QString orderedSearchSql(const ColumnInfo &column, const QueryRun &run, ValueSea
 
 bool trigramIndexOn(ado::Connection &connection, const TableColumn &target)
 {
-    try {
+    return lookupOr(false, [&] {
         return hasRow(connection,
                       u"select 1 from pg_index i join pg_class x on x.oid = i.indexrelid join pg_am m on m.oid = "
                       u"x.relam cross join lateral unnest(i.indkey::int2[], i.indclass::oid[]) k(attnum, opclass) "
@@ -104,12 +92,7 @@ bool trigramIndexOn(ado::Connection &connection, const TableColumn &target)
                             u"and i.indisvalid and i.indpred is null and a.attcollation = (select c.oid from "
                             u"pg_collation c where c.collname = 'default' and c.collnamespace = "
                             u"'pg_catalog'::regnamespace)"_s);
-    } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Cancelled) {
-            throw;
-        }
-    }
-    return false;
+    });
 }
 
 bool countsTableRows(const QueryRun &run, const ColumnInfo &column)
@@ -198,14 +181,7 @@ QString statisticsOf(const TableColumn &target)
 
 bool hasStatistics(ado::Connection &connection, const TableColumn &target)
 {
-    try {
-        return hasRow(connection, u"select 1 from "_s + statisticsOf(target));
-    } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Cancelled) {
-            throw;
-        }
-    }
-    return false;
+    return lookupOr(false, [&] { return hasRow(connection, u"select 1 from "_s + statisticsOf(target)); });
 }
 
 QString estimatedCountsSql(const TableColumn &target, const QString &valuesSql)

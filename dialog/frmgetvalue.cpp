@@ -428,61 +428,9 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
         // PostgreSQL lets a trigram index find its candidates where one covers the column; the
         // counts of the column's own table's rows are one grouping over it.
         m_listMode = ValueListMode::Plain;
-        QString statement = plain;
-        if (m_run.fastValueLists && request.narrowing.isEmpty() && listed.expression.isEmpty()) {
-            if (const auto target = plainTableColumn(column)) {
-                if (!m_indexChecked) {
-                    m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
-                    // PostgreSQL walks every value: a pass over the index for the rest saved
-                    // nothing there (its walk costs about what its hashing of every row does).
-                    m_walkAll = m_indexLeads
-                                && (m_run.product != DbProduct::Sqlite
-                                    || rowsPerValue(connection, m_run.product, *target) >= WalkRowsPerValue);
-                    m_indexChecked = true;
-                }
-                const auto walk = [&] {
-                    return request.search.isEmpty() ? orderedValuesSql(column, m_run.product, m_walkAll)
-                                                    : orderedSearchSql(column, m_run, method, request.search);
-                };
-                if (request.counts) {
-                    if (countsTableRows(m_run, column)) {
-                        statement = tableCountsSql(column, m_run, method, request.search);
-                        // On PostgreSQL the values come from the index at once with the counts
-                        // the server estimates; the grouping's exact counts replace them.
-                        if (m_run.product == DbProduct::PostgreSql && m_indexLeads) {
-                            if (!m_statistics) {
-                                m_statistics = hasStatistics(connection, *target);
-                            }
-                            if (*m_statistics) {
-                                statement = estimatedCountsSql(*target, walk());
-                                m_exactCounts = tableCountsSql(column, m_run, method, request.search, true);
-                                m_countsEstimated = true;
-                                m_listMode = ValueListMode::Ordered;
-                            }
-                        }
-                    }
-                } else {
-                    if (!request.search.isEmpty() && m_run.product == DbProduct::PostgreSql && !m_trigram) {
-                        m_trigram = trigramIndexOn(connection, *target);
-                    }
-                    if (!request.search.isEmpty() && m_trigram.value_or(false)) {
-                        request.trigram = true;
-                        statement = valueQuerySql(listed, fromClause, m_run, method, request);
-                    } else if (m_indexLeads) {
-                        statement = walk();
-                        m_listMode = ValueListMode::Ordered;
-                    } else if (request.search.isEmpty() && ado::runsOnWorker(connection)) {
-                        // A sample first, while the worker makes the exact list.
-                        const QString sample = sampledValuesSql(connection, m_run.product, column);
-                        if (!sample.isEmpty()) {
-                            statement = sample;
-                            m_listMode = ValueListMode::Sampled;
-                            fitSampleLabel();
-                        }
-                    }
-                }
-            }
-        }
+        const QString statement = m_run.fastValueLists && request.narrowing.isEmpty() && listed.expression.isEmpty()
+                                      ? fastStatement(connection, column, request, method, fromClause, plain)
+                                      : plain;
         // The list before lets its statement go: a connection that serves one statement at a
         // time would otherwise read all of its rest before running the next.
         if (const auto previous = std::exchange(m_rows, nullptr)) {
@@ -568,6 +516,68 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     } else if (m_listMode == ValueListMode::Ordered) {
         m_growList->start(MoreRowsAfterMs);
     }
+}
+
+QString frmGetValue::fastStatement(ado::Connection &connection, const ColumnInfo &column, ValueListRequest request,
+                                   ValueSearchMethod method, const QString &fromClause, const QString &plain)
+{
+    const auto target = plainTableColumn(column);
+    if (!target) {
+        return plain;
+    }
+    if (!m_indexChecked) {
+        m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
+        // PostgreSQL walks every value: a pass over the index for the rest saved nothing there
+        // (its walk costs about what its hashing of every row does).
+        m_walkAll = m_indexLeads
+                    && (m_run.product != DbProduct::Sqlite
+                        || rowsPerValue(connection, m_run.product, *target) >= WalkRowsPerValue);
+        m_indexChecked = true;
+    }
+    const auto walk = [&] {
+        return request.search.isEmpty() ? orderedValuesSql(column, m_run.product, m_walkAll)
+                                        : orderedSearchSql(column, m_run, method, request.search);
+    };
+    if (request.counts) {
+        if (!countsTableRows(m_run, column)) {
+            return plain;
+        }
+        // On PostgreSQL the values come from the index at once with the counts the server
+        // estimates; the grouping's exact counts replace them.
+        if (m_run.product == DbProduct::PostgreSql && m_indexLeads) {
+            if (!m_statistics) {
+                m_statistics = hasStatistics(connection, *target);
+            }
+            if (*m_statistics) {
+                m_exactCounts = tableCountsSql(column, m_run, method, request.search, true);
+                m_countsEstimated = true;
+                m_listMode = ValueListMode::Ordered;
+                return estimatedCountsSql(*target, walk());
+            }
+        }
+        return tableCountsSql(column, m_run, method, request.search);
+    }
+    if (!request.search.isEmpty() && m_run.product == DbProduct::PostgreSql && !m_trigram) {
+        m_trigram = trigramIndexOn(connection, *target);
+    }
+    if (!request.search.isEmpty() && m_trigram.value_or(false)) {
+        request.trigram = true;
+        return valueQuerySql(column, fromClause, m_run, method, request);
+    }
+    if (m_indexLeads) {
+        m_listMode = ValueListMode::Ordered;
+        return walk();
+    }
+    if (request.search.isEmpty() && ado::runsOnWorker(connection)) {
+        // A sample first, while the worker makes the exact list.
+        const QString sample = sampledValuesSql(connection, m_run.product, column);
+        if (!sample.isEmpty()) {
+            m_listMode = ValueListMode::Sampled;
+            fitSampleLabel();
+            return sample;
+        }
+    }
+    return plain;
 }
 
 bool frmGetValue::countsEstimated() const

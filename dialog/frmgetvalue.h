@@ -1,6 +1,7 @@
 #pragma once
 
 #include "analysis/queryrun.h"
+#include "dialog/valuesearch.h"
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -171,6 +172,12 @@ private:
     /// The width in twips the widest of the first listed values and the title need.
     int widestValue() const;
     void loadValues(const QString &title, const QString &tabAlias);
+    /// The statement a list takes with FastValueLists (a plain table column, not narrowed): the
+    /// walk of an index that leads with the column, a trigram search, the table's own counts
+    /// (estimated first on PostgreSQL) or a sample; `plain` where none of them applies. Sets
+    /// the list's mode and the exact counts to come.
+    QString fastStatement(ado::Connection &connection, const ColumnInfo &column, ValueListRequest request,
+                          ValueSearchMethod method, const QString &fromClause, const QString &plain);
     /// A title click sorts; a click on a value picks it and closes.
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);
     /// Reports a statement that failed while the list loaded and empties the list (once).

@@ -3,6 +3,8 @@
 
 #include "dialog/orderedvalues.h"
 
+#include "dialog/cataloglookup.h"
+
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
 #include "platform/runtimeerror.h"
@@ -77,25 +79,11 @@ std::optional<QList<NamePart>> nameParts(const QString &text)
     }
 }
 
-QString literal(const QString &text)
-{
-    return u'\'' + QString(text).replace(u"'"_s, u"''"_s) + u'\'';
-}
-
 /// The host's filter as a condition to add with "and", or empty.
 QString filterCondition(const ColumnInfo &column)
 {
     const QString clause = column.filterClause.trimmed();
     return clause.isEmpty() ? QString() : u" and ("_s + clause.mid(6) + u')';
-}
-
-bool hasRow(ado::Connection &connection, const QString &sql)
-{
-    ado::Recordset rows;
-    rows.Open(sql, connection);
-    const bool found = !rows.Eof();
-    rows.Close();
-    return found;
 }
 
 } // namespace
@@ -124,14 +112,14 @@ bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableC
     if (!table || target.column.isEmpty()) {
         return false;
     }
-    try {
+    return lookupOr(false, [&] {
         if (product == DbProduct::Sqlite) {
             if (table->size() != 1) {
                 return false;
             }
             // Names compare as SQLite compares them: ASCII case folded.
-            const QString t = literal(table->first().name);
-            const QString c = literal(target.column);
+            const QString t = catalogLiteral(table->first().name);
+            const QString c = catalogLiteral(target.column);
             return hasRow(connection,
                           u"select 1 from pragma_index_list("_s + t + u") l where l.partial = 0 and (select i.name from "
                           u"pragma_index_xinfo(l.name) i where i.seqno = 0 and i.coll = 'BINARY') = "_s
@@ -145,18 +133,14 @@ bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableC
                           u"select 1 from pg_index i join pg_attribute a on a.attrelid = i.indrelid and a.attnum = "
                           u"i.indkey[0] join pg_class x on x.oid = i.indexrelid join pg_am m on m.oid = x.relam "
                           u"where i.indrelid = to_regclass("_s
-                              + literal(target.table) + u") and a.attname = "_s
-                              + literal(target.quoted ? target.column : target.column.toLower())
+                              + catalogLiteral(target.table) + u") and a.attname = "_s
+                              + catalogLiteral(target.quoted ? target.column : target.column.toLower())
                               + u" and m.amname = 'btree' and i.indisvalid and i.indpred is null "
                                 u"and i.indcollation[0] = a.attcollation and exists (select 1 from pg_opclass o "
                                 u"where o.oid = i.indclass[0] and o.opcdefault)"_s);
         }
-    } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Cancelled) {
-            throw;
-        }
-    }
-    return false;
+        return false;
+    });
 }
 
 double rowsPerValue(ado::Connection &connection, DbProduct product, const TableColumn &target)
@@ -168,27 +152,17 @@ double rowsPerValue(ado::Connection &connection, DbProduct product, const TableC
     if (product != DbProduct::Sqlite || table->size() != 1) {
         return 0;
     }
-    try {
-        // ANALYZE's figures for an index the column leads: its rows, then the rows per value.
-        const QString t = literal(table->first().name);
-        ado::Recordset rows;
-        rows.Open(u"select s.stat from sqlite_stat1 s where s.tbl = "_s + t
-                      + u" collate nocase and s.idx in (select l.name from pragma_index_list("_s + t
-                      + u") l where (select i.name from pragma_index_xinfo(l.name) i where i.seqno = 0) = "_s
-                      + literal(target.column) + u" collate nocase)"_s,
-                  connection);
-        double perValue = 0;
-        if (!rows.Eof()) {
-            perValue = rows.Fields().Item(0).Value().toString().section(u' ', 1, 1).toDouble();
-        }
-        rows.Close();
-        return perValue;
-    } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Cancelled) {
-            throw;
-        }
-    }
-    return 0; // no statistics (no sqlite_stat1 before the first ANALYZE)
+    // ANALYZE's figures for an index the column leads: its rows, then the rows per value (none
+    // before the first ANALYZE, which makes sqlite_stat1).
+    return lookupOr(0.0, [&] {
+        const QString t = catalogLiteral(table->first().name);
+        const QList<QVariant> stat =
+            firstRow(connection, u"select s.stat from sqlite_stat1 s where s.tbl = "_s + t
+                                     + u" collate nocase and s.idx in (select l.name from pragma_index_list("_s + t
+                                     + u") l where (select i.name from pragma_index_xinfo(l.name) i where i.seqno = 0) = "_s
+                                     + catalogLiteral(target.column) + u" collate nocase)"_s);
+        return stat.isEmpty() ? 0.0 : stat.first().toString().section(u' ', 1, 1).toDouble();
+    });
 }
 
 QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walkAll)

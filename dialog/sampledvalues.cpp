@@ -3,6 +3,8 @@
 
 #include "dialog/sampledvalues.h"
 
+#include "dialog/cataloglookup.h"
+
 #include "analysis/sqlscanner.h"
 #include "dialog/orderedvalues.h"
 #include "dialog/frmgetvalue.h"
@@ -23,32 +25,12 @@ namespace {
 /// SQLite's rowid is read in this many ranges, spread over the table.
 constexpr int SqliteRanges = 8;
 
-QString literal(const QString &text)
-{
-    return u'\'' + QString(text).replace(u"'"_s, u"''"_s) + u'\'';
-}
-
-/// The first row of `sql`, or an empty list when it has none.
-QList<QVariant> firstRow(ado::Connection &connection, const QString &sql)
-{
-    ado::Recordset rows;
-    rows.Open(sql, connection);
-    QList<QVariant> values;
-    if (!rows.Eof()) {
-        for (int i = 0; i < rows.Fields().Count(); ++i) {
-            values.append(rows.Fields().Item(i).Value());
-        }
-    }
-    rows.Close();
-    return values;
-}
-
 QString postgresSample(ado::Connection &connection, const ColumnInfo &column, const TableColumn &target)
 {
     const QList<QVariant> size =
         firstRow(connection, u"select c.reltuples, pg_relation_size(c.oid) / current_setting('block_size')::int "
                              u"from pg_class c where c.oid = to_regclass("_s
-                                 + literal(target.table) + u") and c.relkind in ('r', 'm')"_s);
+                                 + catalogLiteral(target.table) + u") and c.relkind in ('r', 'm')"_s);
     if (size.size() < 2) {
         return {};
     }
@@ -80,7 +62,7 @@ QString sqliteSample(ado::Connection &connection, const ColumnInfo &column, cons
             return {};
         }
     }
-    const QString name = literal(target.tableName);
+    const QString name = catalogLiteral(target.tableName);
     const QList<QVariant> kind = firstRow(connection, u"select type, wr from pragma_table_list("_s + name + u')');
     if (kind.size() < 2 || kind.at(0).toString() != u"table"_s || kind.at(1).toInt() != 0) {
         return {};
@@ -89,7 +71,7 @@ QString sqliteSample(ado::Connection &connection, const ColumnInfo &column, cons
     QString rowid;
     for (const QString &candidate : {u"rowid"_s, u"_rowid_"_s, u"oid"_s}) {
         if (firstRow(connection, u"select 1 from pragma_table_info("_s + name + u") where name = "_s
-                                     + literal(candidate) + u" collate nocase"_s)
+                                     + catalogLiteral(candidate) + u" collate nocase"_s)
                 .isEmpty()) {
             rowid = candidate;
             break;
@@ -131,19 +113,15 @@ QString sampledValuesSql(ado::Connection &connection, DbProduct product, const C
     if (!target) {
         return {};
     }
-    try {
+    return lookupOr(QString(), [&] {
         if (product == DbProduct::PostgreSql) {
             return postgresSample(connection, column, *target);
         }
         if (product == DbProduct::Sqlite) {
             return sqliteSample(connection, column, *target);
         }
-    } catch (const RuntimeError &error) {
-        if (error.number() == ErrorNumber::Cancelled) {
-            throw;
-        }
-    }
-    return {};
+        return QString();
+    });
 }
 
 } // namespace condora

@@ -3,6 +3,7 @@
 // gives.
 
 #include "dialogdriver.h"
+#include "pickerlists.h"
 
 #include "analysis/databasekind.h"
 #include "analysis/queryrun.h"
@@ -71,26 +72,12 @@ QStringList schema(bool postgres)
     return statements;
 }
 
-QStringList readColumn(ado::Connection &connection, const QString &sql)
-{
-    ado::Recordset rows;
-    rows.Open(sql, connection);
-    QStringList values;
-    for (; !rows.Eof(); rows.MoveNext()) {
-        const QVariant v = rows.Fields().Item(0).Value();
-        values.append(v.isNull() ? frmGetValue::nullEntry() : v.toString());
-    }
-    return values;
-}
-
 /// The listed values, each with " | " and its count when `counts`.
-QStringList listed(FlexGrid *grid, bool counts = false)
+QStringList listedWithCounts(FlexGrid *grid, bool counts)
 {
-    grid->fetchAll();
-    QStringList values;
-    for (int row = 1; row < grid->Rows(); ++row) {
-        values.append((grid->isNullCell(row, 0) ? frmGetValue::nullEntry() : grid->TextMatrix(row, 0))
-                      + (counts ? u" | "_s + grid->TextMatrix(row, 1) : QString()));
+    QStringList values = test::listed(grid);
+    for (int row = 1; counts && row < grid->Rows(); ++row) {
+        values[row - 1] += u" | "_s + grid->TextMatrix(row, 1);
     }
     return values;
 }
@@ -267,10 +254,10 @@ void TestOrderedValues::listsWhatTheEngineLists()
     // The oracle: the engine's own distinct values (the server's text of a timestamp), within
     // the filter, and those the narrowing statement's rows hold.
     const QString operand = column == u"ts" ? u"cast(ts as text)"_s : column;
-    QStringList expected = readColumn(*run.connection, u"select distinct %1 from big%2"_s.arg(operand, filter));
+    QStringList expected = test::readColumn(*run.connection, u"select distinct %1 from big%2"_s.arg(operand, filter));
     const QString narrowing = u"select w, n, d, f, u, s, g%1 from big where u < 9"_s.arg(column == u"ts" ? u", ts"_s : u""_s);
     if (narrow) {
-        const QStringList held = readColumn(*run.connection, u"select %1 from (%2) n"_s.arg(operand, narrowing));
+        const QStringList held = test::readColumn(*run.connection, u"select %1 from (%2) n"_s.arg(operand, narrowing));
         expected.removeIf([&held](const QString &value) { return !held.contains(value); });
     }
     if (!search.isEmpty()) {
@@ -359,7 +346,7 @@ void TestOrderedValues::listsWhatTheEngineLists()
         QTRY_VERIFY_WITH_TIMEOUT(!count->text().contains(u'+'), 20000);
         QCOMPARE(count->text(), u"%1 values"_s.arg(picker.locale().toString(expected.size())));
     }
-    const QStringList shown = listed(grid, counts);
+    const QStringList shown = listedWithCounts(grid, counts);
     QCOMPARE(sorted(shown), sorted(expected));
     if (ordered) {
         QCOMPARE(shown.first().startsWith(frmGetValue::nullEntry()), sorted(expected).first().startsWith(u'('));

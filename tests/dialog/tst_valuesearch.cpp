@@ -2,6 +2,7 @@
 // each checked against what the test reads and computes itself.
 
 #include "dialogdriver.h"
+#include "pickerlists.h"
 #include "platform/ado/connectionstatistics.h"
 
 #include "analysis/databasekind.h"
@@ -26,6 +27,8 @@
 using namespace Qt::StringLiterals;
 using namespace condora;
 using namespace dialogtest;
+using condora::test::listed;
+using condora::test::readColumn;
 
 namespace {
 
@@ -61,28 +64,6 @@ QStringList schema(bool postgres, bool mariadb = false)
                           u"WHERE x < 200000) SELECT 'w' || x AS w FROM c"_s);
     }
     return statements;
-}
-
-QStringList readColumn(ado::Connection &connection, const QString &sql)
-{
-    ado::Recordset rows;
-    rows.Open(sql, connection);
-    QStringList values;
-    for (; !rows.Eof(); rows.MoveNext()) {
-        const QVariant v = rows.Fields().Item(0).Value();
-        values.append(v.isNull() ? frmGetValue::nullEntry() : v.toString());
-    }
-    return values;
-}
-
-QStringList listed(FlexGrid *grid, int col = 0)
-{
-    grid->fetchAll();
-    QStringList values;
-    for (int row = 1; row < grid->Rows(); ++row) {
-        values.append(grid->isNullCell(row, col) ? frmGetValue::nullEntry() : grid->TextMatrix(row, col));
-    }
-    return values;
 }
 
 /// Types `text` key by key (QTest::keyClicks takes ASCII only).
