@@ -91,6 +91,8 @@ constexpr int AsideSortRows = 5000;
 /// trip to the worker and the view's update, and the user's input waits for a step.
 constexpr int GrowRows = 4096;
 constexpr int MostGrowRows = 32768;
+/// While the worker reads ahead, a step that finds nothing read yet looks again after this.
+constexpr int ReadAheadPollMs = 5;
 /// The "Rows" column's width in twips.
 constexpr int CountColWidth = 1300;
 
@@ -300,6 +302,9 @@ void frmGetValue::hideEvent(QHideEvent *event)
     }
     if (!event->spontaneous()) {
         stopExactList();
+        if (m_rows) {
+            m_rows->release(); // the list stops growing: its statement goes
+        }
     }
     QDialog::hideEvent(event);
 }
@@ -374,6 +379,11 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     m_singlePrecision = false;
     m_reloadPending = false; // this list follows the search text and the switches as they stand
     stopExactList();
+    // The list before lets its statement go before anything else runs: a connection that serves
+    // one statement at a time would otherwise read all of its rest first. Its rows stay shown.
+    if (m_rows) {
+        m_rows->release();
+    }
     m_exactCounts.clear();
     m_countsEstimated = false;
     QString failure;
@@ -513,7 +523,9 @@ void frmGetValue::loadValues(const QString & /*title*/, const QString & /*tabAli
     // take the place of the estimates).
     if (!m_exactCounts.isEmpty()) {
         QTimer::singleShot(MoreRowsAfterMs, this, &frmGetValue::countExactly);
-    } else if (m_listMode == ValueListMode::Ordered) {
+    } else if (m_listMode == ValueListMode::Ordered && m_rows && !m_listFailed) {
+        // The worker reads the rest meanwhile; each step shows what it read.
+        m_rows->readAhead();
         m_growList->start(MoreRowsAfterMs);
     }
 }
@@ -526,16 +538,17 @@ QString frmGetValue::fastStatement(ado::Connection &connection, const ColumnInfo
         return plain;
     }
     if (!m_indexChecked) {
-        m_indexLeads = indexLeadsWith(connection, m_run.product, *target);
-        // PostgreSQL walks every value: a pass over the index for the rest saved nothing there
-        // (its walk costs about what its hashing of every row does).
+        m_indexLeads = indexLeadsWith(connection, m_run.product, *target, &m_sqliteIndex);
+        // PostgreSQL walks every value (its one DISTINCT may hash every row before its first
+        // value); SQLite reads one pass over the index, unless the statistics say that a walk
+        // reads less.
         m_walkAll = m_indexLeads
-                    && (m_run.product != DbProduct::Sqlite
+                    && (m_run.product != DbProduct::Sqlite || !m_sqliteIndex
                         || rowsPerValue(connection, m_run.product, *target) >= WalkRowsPerValue);
         m_indexChecked = true;
     }
     const auto walk = [&] {
-        return request.search.isEmpty() ? orderedValuesSql(column, m_run.product, m_walkAll)
+        return request.search.isEmpty() ? orderedValuesSql(column, m_run.product, m_walkAll, m_sqliteIndex.value_or(QString()))
                                         : orderedSearchSql(column, m_run, method, request.search);
     };
     if (request.counts) {
@@ -653,6 +666,10 @@ void frmGetValue::growList()
     }
     const auto source = m_rows;
     const int step = std::clamp(m_rows->fetchedCount(), GrowRows, MostGrowRows);
+    if (m_rows->fetchReady(step) == 0 && !m_rows->atEnd()) {
+        m_growList->start(ReadAheadPollMs); // nothing read yet
+        return;
+    }
     ignoreErrors([this, step] { m_grid->fetchRows(step); });
     if (source != m_rows || m_listFailed || m_reloadPending) {
         return; // another list replaces this one, or it failed (and was reported)

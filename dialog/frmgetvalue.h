@@ -256,6 +256,7 @@ private:
     bool m_indexChecked = false; // whether an index leads with the column was looked up
     bool m_indexLeads = false;
     bool m_walkAll = false; // the statistics say a walk over every value reads less than a pass
+    std::optional<QString> m_sqliteIndex; // SQLite: an ascending index leading with the column ("": the rowid)
     std::shared_ptr<ado::WorkerStop> m_exactList; // the exact list being made for a sampled one
     std::optional<bool> m_trigram; // whether a trigram index covers the column, once looked up
     std::optional<bool> m_statistics; // whether the database keeps statistics of the column

@@ -17,9 +17,6 @@ namespace condora {
 
 namespace {
 
-/// The walk reads this many values when one pass over the index reads the rest faster.
-constexpr int WalkedValues = 256;
-
 /// One part of a name as written: "x" (quotes doubled inside), [x], `x`, or a bare identifier.
 struct NamePart
 {
@@ -106,7 +103,8 @@ std::optional<TableColumn> plainTableColumn(const ColumnInfo &column)
     return TableColumn{column.tabName.trimmed(), table->last().name, schema, name->last().name, name->last().quoted};
 }
 
-bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target)
+bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target,
+                    std::optional<QString> *sqliteIndex)
 {
     const auto table = nameParts(target.table);
     if (!table || target.column.isEmpty()) {
@@ -117,16 +115,26 @@ bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableC
             if (table->size() != 1) {
                 return false;
             }
-            // Names compare as SQLite compares them: ASCII case folded.
+            // Names compare as SQLite compares them: ASCII case folded. The table's INTEGER
+            // PRIMARY KEY is its rowid, which has no index name; an ascending index comes first.
             const QString t = catalogLiteral(table->first().name);
             const QString c = catalogLiteral(target.column);
-            return hasRow(connection,
-                          u"select 1 from pragma_index_list("_s + t + u") l where l.partial = 0 and (select i.name from "
-                          u"pragma_index_xinfo(l.name) i where i.seqno = 0 and i.coll = 'BINARY') = "_s
-                              + c + u" collate nocase union all select 1 from pragma_table_info("_s + t
-                              + u") p where p.pk = 1 and upper(p.type) = 'INTEGER' and p.name = "_s + c
-                              + u" collate nocase and (select count(*) from pragma_table_info("_s + t
-                              + u") k where k.pk > 0) = 1"_s);
+            const QList<QVariant> index = firstRow(
+                connection,
+                u"select * from (select 0 as d, '' as name from pragma_table_info("_s + t
+                    + u") p where p.pk = 1 and upper(p.type) = 'INTEGER' and p.name = "_s + c
+                    + u" collate nocase and (select count(*) from pragma_table_info("_s + t
+                    + u") k where k.pk > 0) = 1 union all select i.\"desc\", l.name from pragma_index_list("_s + t
+                    + u") l join pragma_index_xinfo(l.name) i on i.seqno = 0 where l.partial = 0 and i.coll = "
+                      u"'BINARY' and i.name = "_s
+                    + c + u" collate nocase) order by 1 limit 1"_s);
+            if (index.isEmpty()) {
+                return false;
+            }
+            if (sqliteIndex != nullptr) {
+                *sqliteIndex = index.first().toInt() == 0 ? std::optional(index.at(1).toString()) : std::nullopt;
+            }
+            return true;
         }
         if (product == DbProduct::PostgreSql) {
             return hasRow(connection,
@@ -165,10 +173,21 @@ double rowsPerValue(ado::Connection &connection, DbProduct product, const TableC
     });
 }
 
-QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walkAll)
+QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walk, const QString &sqliteIndex)
 {
     const QString c = column.colExpr.trimmed();
     const QString t = column.tabName.trimmed();
+    if (product == DbProduct::Sqlite && !walk) {
+        // SQLite reads one pass over the index it is told to use in the index's order, and takes
+        // each value once as it comes (its DISTINCT compares each entry with the one before), so
+        // that the first values come at once. A table's rowid is read in its own order.
+        const QString index = sqliteIndex.isEmpty()
+                                  ? u"not indexed"_s
+                                  : u"indexed by \""_s + QString(sqliteIndex).replace(u"\""_s, u"\"\""_s) + u'"';
+        const QString clause = column.filterClause.trimmed();
+        return u"select distinct "_s + c + u" from "_s + t + u' ' + index
+               + (clause.isEmpty() ? QString() : u" where ("_s + clause.mid(6) + u')');
+    }
     const QString filter = filterCondition(column);
     const auto textOf = [&](const QString &v) {
         if (product == DbProduct::PostgreSql
@@ -179,23 +198,15 @@ QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walkA
     };
     const QString title = u'"' + QString(column.colName).replace(u"\""_s, u"\"\""_s) + u'"';
     // Each step seeks the smallest value above the last one (within the filter); the walk ends
-    // when there is none, or after its first values when one ordered DISTINCT above the last of
-    // them reads the rest. NULL is no value of the walk: it is listed first when a row holds it.
-    const QString limit = walkAll ? QString() : u" and condora_next.n < "_s + QString::number(WalkedValues);
-    QString sql = u"with recursive condora_next(v, n) as (select condora_first.v, 1 from (select "_s + c
-                  + u" as v from "_s + t + u" where "_s + c + u" is not null"_s + filter + u" order by "_s + c
-                  + u" limit 1) condora_first union all select (select "_s + c + u" from "_s + t + u" where "_s + c
-                  + u" > condora_next.v"_s + filter + u" order by "_s + c
-                  + u" limit 1), condora_next.n + 1 from condora_next where condora_next.v is not null"_s + limit
-                  + u") select null as "_s + title + u" where exists (select 1 from "_s + t + u" where "_s + c
-                  + u" is null"_s + filter + u") union all select "_s + textOf(u"condora_next.v"_s)
-                  + u" from condora_next where condora_next.v is not null"_s;
-    if (!walkAll) {
-        // The ORDER BY stays with a LIMIT (SQLite may drop it from a subquery otherwise).
-        sql += u" union all select "_s + textOf(u"condora_rest.v"_s) + u" from (select distinct "_s + c
-               + u" as v from "_s + t + u" where "_s + c + u" > (select max(condora_next.v) from condora_next)"_s + filter
-               + u" order by 1"_s + (product == DbProduct::Sqlite ? u" limit -1"_s : QString()) + u") condora_rest"_s;
-    }
+    // when there is none. NULL is no value of the walk: it is listed first when a row holds it.
+    const QString sql = u"with recursive condora_next(v) as (select condora_first.v from (select "_s + c + u" as v from "_s
+                        + t + u" where "_s + c + u" is not null"_s + filter + u" order by "_s + c
+                        + u" limit 1) condora_first union all select (select "_s + c + u" from "_s + t + u" where "_s + c
+                        + u" > condora_next.v"_s + filter + u" order by "_s + c
+                        + u" limit 1) from condora_next where condora_next.v is not null) select null as "_s + title
+                        + u" where exists (select 1 from "_s + t + u" where "_s + c + u" is null"_s + filter
+                        + u") union all select "_s + textOf(u"condora_next.v"_s)
+                        + u" from condora_next where condora_next.v is not null"_s;
     return sql;
 }
 

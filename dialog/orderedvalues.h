@@ -37,7 +37,10 @@ std::optional<TableColumn> plainTableColumn(const ColumnInfo &column);
 /// KEY; on PostgreSQL a valid B-tree index (not partial) whose first key is the column, in the
 /// column's collation and the type's default operator class. Any other database, or a failing
 /// look-up, gives false (an index the walk could not seek in would make each step a scan).
-bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target);
+/// On SQLite `sqliteIndex` (when given) receives the name of an ascending one (empty for the
+/// rowid), nullopt where only a descending one leads.
+bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target,
+                    std::optional<QString> *sqliteIndex = nullptr);
 
 /// How many rows hold each value of `target.column` on average, by SQLite's statistics
 /// (sqlite_stat1 of an index that leads with the column); 0 without them, on other databases,
@@ -49,13 +52,13 @@ double rowsPerValue(ado::Connection &connection, DbProduct product, const TableC
 inline constexpr double WalkRowsPerValue = 64;
 
 /// The statement that lists the distinct values of `column` (see plainTableColumn()) in
-/// ascending order from an index that leads with it: a recursive "next value greater than the
-/// last" walk, one index seek per value, that yields each value as it is found, so its first
-/// rows arrive at once on a table of any size. Unless `walkAll`, the walk reads the first
-/// values only (a short list whole), and one ordered DISTINCT above the last of them, which the
-/// engines answer in one pass over the index, the rest. NULL, when a row within the host's
-/// filter holds it, comes first. It lists exactly the values of valueListSql() (on PostgreSQL
-/// timestamps and times likewise as the server's text), within the host's filter.
-QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walkAll);
+/// ascending order from an index that leads with it, so that its first rows arrive at once on a
+/// table of any size. With `walk` (always, except on SQLite), a recursive "next value greater
+/// than the last" walk, one index seek per value, that yields each value as it is found;
+/// without, on SQLite, one pass over `sqliteIndex` (see indexLeadsWith()) that takes each value
+/// once as it comes. NULL, when a row within the host's filter holds it, comes first. It lists
+/// exactly the values of valueListSql() (on PostgreSQL timestamps and times likewise as the
+/// server's text), within the host's filter.
+QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walk, const QString &sqliteIndex = QString());
 
 } // namespace condora

@@ -65,6 +65,15 @@ public:
     /// (value(), text() of rows below a count the fetching thread reported). Sources that
     /// fetch nothing later ignore it.
     virtual void shareWithReaders() {}
+    /// Starts reading every remaining row in the background, where the rows come from a worker
+    /// thread (a run's own connection): the worker goes on while the calling thread does other
+    /// work, and fetchMore() then hands over what it read without waiting for the database.
+    /// release() stops it. Sources that fetch on the calling thread ignore it.
+    virtual void readAhead() {}
+    /// Fetches up to `count` more rows of those the read-ahead (readAhead()) already read,
+    /// without waiting for the database; once it read every row, the end is reached too.
+    /// Returns how many arrived. Without a read-ahead, fetchMore().
+    virtual int fetchReady(int count) { return fetchMore(count); }
     /// Fetches made later, while the connection still has the activity `replaced` (the host's,
     /// or none), run under `activity` instead: the busy state a result was opened with stays
     /// with its later fetches. Sources that fetch nothing later ignore it.

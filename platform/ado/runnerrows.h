@@ -44,8 +44,18 @@ public:
     void release() override;
     QString fetchError() const override { return m_progress.fetchError; }
     void lendActivity(std::shared_ptr<StatementActivity> activity, StatementActivity *replaced) override;
+    void readAhead() override;
+    int fetchReady(int count) override;
+
+    class Ahead;
 
 private:
+    /// Takes up to `count` more of the rows the read-ahead reached, and its end once every row
+    /// it read is taken.
+    void takeAhead(int count);
+    /// Waits (under `activity`) until the read-ahead reached more rows or ended; Cancel stops it.
+    void waitAhead(StatementActivity *activity);
+
     std::shared_ptr<StatementRunner> m_runner;
     std::shared_ptr<RowSource> m_rows; // touched on the worker thread only, except for reading
     std::weak_ptr<const Connection> m_connection;
@@ -53,6 +63,7 @@ private:
     QStringList m_names;
     QString m_sql;
     Progress m_progress;
+    std::shared_ptr<Ahead> m_ahead; // while rows are read ahead
     bool m_fetching = false;
 };
 

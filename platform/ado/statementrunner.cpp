@@ -7,6 +7,7 @@
 #include "platform/ado/statementactivity.h"
 #include "platform/runtimeerror.h"
 
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
@@ -274,6 +275,9 @@ void StatementRunner::wait(const QString &sql, StatementActivity *activity, cons
         activity->begin(sql);
         stopped = !activity->keepGoing();
     }
+    // Background reading gives way to the statement waited for (runWaiting()).
+    ++m_runsWaiting;
+    const auto waited = qScopeGuard([this] { --m_runsWaiting; });
     if (!stopped) {
         posted = true;
         m_stop->stop = false;

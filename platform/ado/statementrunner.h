@@ -67,6 +67,9 @@ public:
     /// worker's connection asks `stop` (not the runner's stop flag) whether to go on, so that
     /// `stop` ends it and neither cancel() nor run() touch it. Its failures go unreported.
     void postStoppable(std::shared_ptr<StatementActivity> stop, std::function<void(Connection &)> job);
+    /// True while a run() waits for the worker: a job that reads in the background (see
+    /// RowSource::readAhead()) then hands the worker over after its current part.
+    bool runWaiting() const { return m_runsWaiting.load() > 0; }
     /// The runner whose worker runs the statements of `connection` (a run's own connection), or null.
     static std::shared_ptr<StatementRunner> of(const Connection &connection);
     /// Asks the server to stop the statement that runs now; callable from any thread.
@@ -88,6 +91,7 @@ private:
     std::unique_ptr<RunnerThread> m_thread;
     std::unique_ptr<Connection> m_own; // created, used and closed on the worker thread
     std::unique_ptr<StopFlag> m_stop;
+    std::atomic<int> m_runsWaiting{0};
     QString m_driver;
     QString m_ownName;                // the Qt connection name of the worker's connection
     QString m_killName;               // an unopened copy that KILL QUERY connections are made from

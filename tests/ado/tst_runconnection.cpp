@@ -74,6 +74,8 @@ class TestRunConnection : public QObject
 private Q_SLOTS:
     void sameRowsAsTheHost_data();
     void sameRowsAsTheHost();
+    void readAheadGivesWay_data();
+    void readAheadGivesWay();
 };
 
 void TestRunConnection::sameRowsAsTheHost_data()
@@ -257,6 +259,80 @@ void TestRunConnection::sameRowsAsTheHost()
     QSqlQuery again(db);
     QVERIFY(again.exec(statement));
     QCOMPARE(rowsOf(again), expected);
+}
+
+void TestRunConnection::readAheadGivesWay_data()
+{
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<bool>("release"); // let go part-way instead of reading to the end
+    QTest::newRow("sqlite") << false << false;
+    QTest::newRow("sqlite, let go") << false << true;
+    QTest::newRow("postgresql") << true << false;
+}
+
+void TestRunConnection::readAheadGivesWay()
+{
+    QFETCH(bool, postgres);
+    QFETCH(bool, release);
+    constexpr int Rows = 200000;
+    const QStringList table{u"create table t (id integer primary key, name varchar(20))"_s,
+                            u"insert into t with recursive n(i) as (select 1 union all select i + 1 from n where i < %1) "
+                            u"select i, 'name ' || (i * 7919 %% 1000) from n"_s.arg(Rows).replace(u"%%"_s, u"%"_s)};
+    std::unique_ptr<test::SqliteFile> file;
+    std::shared_ptr<ado::Connection> host;
+    if (postgres) {
+        CONDORA_NEED_PG(server);
+        server.createDatabase(u"condora_runconnection"_s);
+        server.exec(u"condora_runconnection"_s, table);
+        host = server.open(u"condora_runconnection"_s);
+    } else {
+        file = std::make_unique<test::SqliteFile>(table);
+        host = file->open();
+    }
+    const QString statement = u"select id, name from t order by id"_s;
+    QSqlQuery oracle(host->database());
+    QVERIFY(oracle.exec(statement));
+    const QStringList expected = rowsOf(oracle);
+    oracle.finish();
+    QCOMPARE(expected.size(), Rows);
+
+    const std::shared_ptr<ado::Connection> run = ado::runConnection(host, statement);
+    QVERIFY(ado::runsOnWorker(*run));
+    ado::Recordset recordset;
+    recordset.Open(statement, *run);
+    const std::shared_ptr<ado::RowSource> rows = recordset.rowSource();
+    rows->readAhead();
+    // A statement waited for goes before the rest of the read-ahead.
+    ado::Recordset other;
+    other.Open(u"select count(*) from t"_s, *run);
+    QCOMPARE(other.Fields().Item(0).Value().toInt(), Rows);
+    other.Close();
+    if (!postgres) {
+        QVERIFY(rows->fetchReady(Rows) < Rows); // it waited for one part of the read-ahead at most
+    }
+    if (release) {
+        rows->release();
+        const int kept = rows->fetchedCount();
+        QVERIFY(rows->atEnd());
+        QCOMPARE(rows->fetchMore(Rows), 0);
+        QCOMPARE(rows->fetchedCount(), kept);
+        other.Open(u"select count(*) from t"_s, *run); // the worker is free again
+        QCOMPARE(other.Fields().Item(0).Value().toInt(), Rows);
+        return;
+    }
+    // Every row, in order, whether taken as it was read or waited for.
+    while (!rows->atEnd()) {
+        if (rows->fetchReady(999) == 0 && rows->fetchMore(1) == 0) {
+            break;
+        }
+    }
+    QVERIFY2(rows->fetchError().isEmpty(), qPrintable(rows->fetchError()));
+    QCOMPARE(rows->fetchedCount(), Rows);
+    QStringList read;
+    for (int row = 0; row < Rows; ++row) {
+        read.append(rows->text(row, 0) + u'|' + rows->text(row, 1));
+    }
+    QCOMPARE(read, expected);
 }
 
 QTEST_GUILESS_MAIN(TestRunConnection)
