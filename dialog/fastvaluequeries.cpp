@@ -165,10 +165,6 @@ QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearc
     return sql;
 }
 
-namespace {
-
-/// What follows FROM to read the statistics row of `target`: pg_stats as st, its table's
-/// pg_class row as c.
 QString statisticsOf(const TableColumn &target)
 {
     return u"pg_stats st join pg_class c on c.relname = st.tablename join pg_namespace n on n.oid = c.relnamespace "
@@ -176,8 +172,6 @@ QString statisticsOf(const TableColumn &target)
            + catalogLiteral(target.table) + u") and st.attname = "_s
            + catalogLiteral(target.quoted ? target.column : target.column.toLower()) + u" and not st.inherited"_s;
 }
-
-} // namespace
 
 bool hasStatistics(ado::Connection &connection, const TableColumn &target)
 {

@@ -44,6 +44,10 @@ bool countsTableRows(const QueryRun &run, const ColumnInfo &column);
 QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearchMethod method,
                        const QString &search, bool inIndexOrder = false);
 
+/// What follows FROM to read PostgreSQL's statistics row of `target.column`: pg_stats as st,
+/// its table's pg_class row as c.
+QString statisticsOf(const TableColumn &target);
+
 /// True when PostgreSQL keeps statistics for `target.column` (pg_stats: the table was
 /// analysed), from which estimatedCountsSql() estimates. False on a failing look-up.
 bool hasStatistics(ado::Connection &connection, const TableColumn &target);

@@ -539,11 +539,10 @@ QString frmGetValue::fastStatement(ado::Connection &connection, const ColumnInfo
     }
     if (!m_indexChecked) {
         m_indexLeads = indexLeadsWith(connection, m_run.product, *target, &m_sqliteIndex);
-        // PostgreSQL walks every value (its one DISTINCT may hash every row before its first
-        // value); SQLite reads one pass over the index, unless the statistics say that a walk
-        // reads less.
+        // One pass over the index (on PostgreSQL after the first values of a walk), unless the
+        // statistics say that a walk reads less, or (SQLite) only a descending index leads.
         m_walkAll = m_indexLeads
-                    && (m_run.product != DbProduct::Sqlite || !m_sqliteIndex
+                    && ((m_run.product == DbProduct::Sqlite && !m_sqliteIndex)
                         || rowsPerValue(connection, m_run.product, *target) >= WalkRowsPerValue);
         m_indexChecked = true;
     }

@@ -4,6 +4,7 @@
 #include "dialog/orderedvalues.h"
 
 #include "dialog/cataloglookup.h"
+#include "dialog/fastvaluequeries.h"
 
 #include "platform/ado/connection.h"
 #include "platform/ado/recordset.h"
@@ -16,6 +17,9 @@ using namespace Qt::StringLiterals;
 namespace condora {
 
 namespace {
+
+/// The walk reads this many values on PostgreSQL before one pass over the index reads the rest.
+constexpr int WalkedValues = 256;
 
 /// One part of a name as written: "x" (quotes doubled inside), [x], `x`, or a bare identifier.
 struct NamePart
@@ -157,6 +161,15 @@ double rowsPerValue(ado::Connection &connection, DbProduct product, const TableC
     if (!table || target.column.isEmpty()) {
         return 0;
     }
+    if (product == DbProduct::PostgreSql) {
+        return lookupOr(0.0, [&] {
+            const QList<QVariant> stat = firstRow(connection, u"select case when st.n_distinct < 0 then -1 / "
+                                                              u"st.n_distinct when st.n_distinct > 0 then "
+                                                              u"greatest(c.reltuples, 0) / st.n_distinct end from "_s
+                                                                  + statisticsOf(target));
+            return stat.isEmpty() ? 0.0 : stat.first().toDouble();
+        });
+    }
     if (product != DbProduct::Sqlite || table->size() != 1) {
         return 0;
     }
@@ -198,15 +211,23 @@ QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walk,
     };
     const QString title = u'"' + QString(column.colName).replace(u"\""_s, u"\"\""_s) + u'"';
     // Each step seeks the smallest value above the last one (within the filter); the walk ends
-    // when there is none. NULL is no value of the walk: it is listed first when a row holds it.
-    const QString sql = u"with recursive condora_next(v) as (select condora_first.v from (select "_s + c + u" as v from "_s
-                        + t + u" where "_s + c + u" is not null"_s + filter + u" order by "_s + c
-                        + u" limit 1) condora_first union all select (select "_s + c + u" from "_s + t + u" where "_s + c
-                        + u" > condora_next.v"_s + filter + u" order by "_s + c
-                        + u" limit 1) from condora_next where condora_next.v is not null) select null as "_s + title
-                        + u" where exists (select 1 from "_s + t + u" where "_s + c + u" is null"_s + filter
-                        + u") union all select "_s + textOf(u"condora_next.v"_s)
-                        + u" from condora_next where condora_next.v is not null"_s;
+    // when there is none, or (unless `walk`) after its first values, when one ordered DISTINCT
+    // above the last of them reads the rest from the index. NULL is no value of the walk: it is
+    // listed first when a row holds it.
+    const QString limit = walk ? QString() : u" and condora_next.n < "_s + QString::number(WalkedValues);
+    QString sql = u"with recursive condora_next(v, n) as (select condora_first.v, 1 from (select "_s + c
+                  + u" as v from "_s + t + u" where "_s + c + u" is not null"_s + filter + u" order by "_s + c
+                  + u" limit 1) condora_first union all select (select "_s + c + u" from "_s + t + u" where "_s + c
+                  + u" > condora_next.v"_s + filter + u" order by "_s + c
+                  + u" limit 1), condora_next.n + 1 from condora_next where condora_next.v is not null"_s + limit
+                  + u") select null as "_s + title + u" where exists (select 1 from "_s + t + u" where "_s + c
+                  + u" is null"_s + filter + u") union all select "_s + textOf(u"condora_next.v"_s)
+                  + u" from condora_next where condora_next.v is not null"_s;
+    if (!walk) {
+        sql += u" union all select "_s + textOf(u"condora_rest.v"_s) + u" from (select distinct "_s + c + u" as v from "_s
+               + t + u" where "_s + c + u" > (select max(condora_next.v) from condora_next)"_s + filter
+               + u" order by 1) condora_rest"_s;
+    }
     return sql;
 }
 

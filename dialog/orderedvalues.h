@@ -42,9 +42,9 @@ std::optional<TableColumn> plainTableColumn(const ColumnInfo &column);
 bool indexLeadsWith(ado::Connection &connection, DbProduct product, const TableColumn &target,
                     std::optional<QString> *sqliteIndex = nullptr);
 
-/// How many rows hold each value of `target.column` on average, by SQLite's statistics
-/// (sqlite_stat1 of an index that leads with the column); 0 without them, on other databases,
-/// or when the look-up fails.
+/// How many rows hold each value of `target.column` on average, by the database's statistics
+/// (SQLite's sqlite_stat1 of an index that leads with the column, PostgreSQL's pg_stats); 0
+/// without them, on other databases, or when the look-up fails.
 double rowsPerValue(ado::Connection &connection, DbProduct product, const TableColumn &target);
 
 /// A seek costs about as much as reading this many index entries in order: with more rows per
@@ -53,12 +53,13 @@ inline constexpr double WalkRowsPerValue = 64;
 
 /// The statement that lists the distinct values of `column` (see plainTableColumn()) in
 /// ascending order from an index that leads with it, so that its first rows arrive at once on a
-/// table of any size. With `walk` (always, except on SQLite), a recursive "next value greater
-/// than the last" walk, one index seek per value, that yields each value as it is found;
-/// without, on SQLite, one pass over `sqliteIndex` (see indexLeadsWith()) that takes each value
-/// once as it comes. NULL, when a row within the host's filter holds it, comes first. It lists
-/// exactly the values of valueListSql() (on PostgreSQL timestamps and times likewise as the
-/// server's text), within the host's filter.
+/// table of any size. With `walk`, a recursive "next value greater than the last" walk, one
+/// index seek per value, that yields each value as it is found. Without, on SQLite one pass
+/// over `sqliteIndex` (see indexLeadsWith()) that takes each value once as it comes; elsewhere
+/// the walk reads the first values only, and one ordered DISTINCT above the last of them, which
+/// the server answers in one pass over the index, the rest. NULL, when a row within the host's
+/// filter holds it, comes first. It lists exactly the values of valueListSql() (on PostgreSQL
+/// timestamps and times likewise as the server's text), within the host's filter.
 QString orderedValuesSql(const ColumnInfo &column, DbProduct product, bool walk, const QString &sqliteIndex = QString());
 
 } // namespace condora
