@@ -580,13 +580,14 @@ QString frmGetValue::fastStatement(ado::Connection &connection, const ColumnInfo
         m_listMode = ValueListMode::Ordered;
         return walk();
     }
-    if (request.search.isEmpty() && ado::runsOnWorker(connection)) {
-        // A sample first, while the worker makes the exact list.
-        const QString sample = sampledValuesSql(connection, m_run.product, column);
-        if (!sample.isEmpty()) {
+    // A sample first, while the worker makes the exact list; on PostgreSQL also for a search,
+    // whose DISTINCT reads every row before its first value (SQLite's yields each as it finds it).
+    if ((request.search.isEmpty() || m_run.product == DbProduct::PostgreSql) && ado::runsOnWorker(connection)) {
+        if (const auto sampled = sampledColumn(connection, m_run.product, column)) {
             m_listMode = ValueListMode::Sampled;
             fitSampleLabel();
-            return sample;
+            return request.search.isEmpty() ? valueListSql(*sampled, QString(), m_run.product)
+                                            : valueQuerySql(*sampled, QString(), m_run, method, request);
         }
     }
     return plain;
@@ -884,10 +885,16 @@ void frmGetValue::updateCountLabel()
     }
     qint64 largest = 0;
     if (m_rows && m_chkCounts->isChecked() && m_rows->columnCount() > 1) {
-        // The counts are read once a row has arrived; the bars follow the largest so far.
-        for (int row = 0; row < listed; ++row) {
-            largest = std::max(largest, m_rows->value(row, 1).toLongLong());
+        // Each count is read once, as its row arrives; the bars follow the largest so far.
+        if (m_largestOf.lock() != m_rows) {
+            m_largestOf = m_rows;
+            m_largestRows = 0;
+            m_largest = 0;
         }
+        for (; m_largestRows < listed; ++m_largestRows) {
+            m_largest = std::max(m_largest, m_rows->value(m_largestRows, 1).toLongLong());
+        }
+        largest = m_largest;
     }
     m_countBars->setMaximum(largest);
 }

@@ -263,6 +263,10 @@ private:
     QString m_exactCounts;          // the statement of the exact counts, until it has run
     bool m_countsEstimated = false; // the list shows estimated counts
     CountBarDelegate *m_countBars = nullptr;
+    // The largest count of the rows of m_largestOf read so far (the first m_largestRows).
+    std::weak_ptr<ado::RowSource> m_largestOf;
+    int m_largestRows = 0;
+    qint64 m_largest = 0;
     std::shared_ptr<ado::RowSource> m_rows; // the listed rows as the statement gave them
     TypeClass m_typeClass = TypeClass::None;
     QRect m_shownGeometry;                 // where the window opened, to notice a user's move
