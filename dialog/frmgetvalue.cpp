@@ -547,8 +547,9 @@ QString frmGetValue::fastStatement(ado::Connection &connection, const ColumnInfo
         m_indexChecked = true;
     }
     const auto walk = [&] {
-        return request.search.isEmpty() ? orderedValuesSql(column, m_run.product, m_walkAll, m_sqliteIndex.value_or(QString()))
-                                        : orderedSearchSql(column, m_run, method, request.search);
+        return request.search.isEmpty()
+                   ? orderedValuesSql(column, m_run.product, m_walkAll, m_sqliteIndex.value_or(QString()))
+                   : orderedSearchSql(column, m_run, method, request.search);
     };
     if (request.counts) {
         if (!countsTableRows(m_run, column)) {
@@ -564,7 +565,10 @@ QString frmGetValue::fastStatement(ado::Connection &connection, const ColumnInfo
                 m_exactCounts = tableCountsSql(column, m_run, method, request.search, true);
                 m_countsEstimated = true;
                 m_listMode = ValueListMode::Ordered;
-                return estimatedCountsSql(*target, walk());
+                // The walk alone: its first values come at once, and the grouping brings the rest.
+                return estimatedCountsSql(*target, request.search.isEmpty()
+                                                       ? orderedValuesSql(column, m_run.product, true)
+                                                       : orderedSearchSql(column, m_run, method, request.search));
             }
         }
         return tableCountsSql(column, m_run, method, request.search);

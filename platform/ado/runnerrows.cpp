@@ -163,7 +163,8 @@ namespace {
 /// statement waited for on the same worker (StatementRunner::runWaiting()) goes first, and the
 /// read-ahead goes on after it. The job holds the worker's rows: when these rows are gone by its
 /// end, they go there. (A job runs before the runner is gone: its end waits for its queue.)
-void readOn(StatementRunner *runner, const std::shared_ptr<RowSource> &rows, const std::shared_ptr<RunnerRows::Ahead> &ahead)
+void readOn(StatementRunner *runner, const std::shared_ptr<RowSource> &rows,
+            const std::shared_ptr<RunnerRows::Ahead> &ahead)
 {
     runner->postStoppable(ahead->stop, [runner, rows, ahead](Connection &) {
         RunnerRows::Progress reached = RunnerRows::progressOf(*rows);
