@@ -142,13 +142,13 @@ bool countsTableRows(const QueryRun &run, const ColumnInfo &column)
 }
 
 QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearchMethod method,
-                       const QString &search, bool inIndexOrder)
+                       const QString &search)
 {
     const QString c = column.colExpr.trimmed();
     const QString value = listedForm(column, run.product, c);
     const QString filter = filterOf(column);
     const bool postgres = run.product == DbProduct::PostgreSql;
-    QString sql = u"select "_s + (postgres ? c + u" as k, "_s + value + u" as v, count(*) as n"_s : value + u", count(*)"_s)
+    QString sql = u"select "_s + (postgres ? value + u" as v, count(*) as n"_s : value + u", count(*)"_s)
                   + u" from "_s + column.tabName.trimmed();
     if (!search.isEmpty()) {
         sql += u" where "_s + valueSearchCondition(value, search, run, method);
@@ -159,8 +159,7 @@ QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearc
         sql += u" having count(case when "_s + filter + u" then 1 end) > 0"_s;
     }
     if (postgres) {
-        return u"with condora_counts as materialized ("_s + sql + u") select v, n from condora_counts"_s
-               + (inIndexOrder ? u" order by k nulls first"_s : QString());
+        return u"with condora_counts as materialized ("_s + sql + u") select v, n from condora_counts"_s;
     }
     return sql;
 }

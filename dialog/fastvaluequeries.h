@@ -39,10 +39,9 @@ bool countsTableRows(const QueryRun &run, const ColumnInfo &column);
 /// [having count(case when <host's filter> then 1 end) > 0]". It lists the values and counts of
 /// valueQuerySql() with counts of the base statement's rows. On PostgreSQL the grouping is a
 /// materialized WITH query, which the server plans to read every row at once (hashing), where
-/// a cursor's plan would walk the index row by row for its first rows; with `inIndexOrder`
-/// the rows then come in the order of the column's values (NULL first), as the walks list them.
+/// a cursor's plan would walk the index row by row for its first rows.
 QString tableCountsSql(const ColumnInfo &column, const QueryRun &run, ValueSearchMethod method,
-                       const QString &search, bool inIndexOrder = false);
+                       const QString &search);
 
 /// What follows FROM to read PostgreSQL's statistics row of `target.column`: pg_stats as st,
 /// its table's pg_class row as c.

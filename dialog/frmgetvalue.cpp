@@ -562,7 +562,7 @@ QString frmGetValue::fastStatement(ado::Connection &connection, const ColumnInfo
                 m_statistics = hasStatistics(connection, *target);
             }
             if (*m_statistics) {
-                m_exactCounts = tableCountsSql(column, m_run, method, request.search, true);
+                m_exactCounts = tableCountsSql(column, m_run, method, request.search);
                 m_countsEstimated = true;
                 m_listMode = ValueListMode::Ordered;
                 // The walk alone: its first values come at once, and the grouping brings the rest.
@@ -637,9 +637,9 @@ void frmGetValue::countExactly()
         return;
     }
     m_countsEstimated = false;
-    // Every value with its exact count, in the estimates' order: the list stays where the user is.
-    const int current = m_grid->Row();
-    const int scrolled = m_grid->view()->verticalScrollBar()->value();
+    // Every value with its exact count, in the grouping's order (sorting it as the estimates
+    // would cost the server another pass): a value the user moved to stays current.
+    const Place place = notePlace();
     if (const auto previous = std::exchange(m_rows, exact)) {
         previous->release();
     }
@@ -649,12 +649,7 @@ void frmGetValue::countExactly()
     if (m_sortColumn >= 0) {
         applySort();
     }
-    ignoreErrors([&] {
-        if (current < m_grid->Rows()) {
-            m_grid->setRow(current);
-        }
-    });
-    m_grid->view()->verticalScrollBar()->setValue(scrolled);
+    keepPlace(place);
     updateCountLabel();
 }
 
@@ -726,22 +721,7 @@ void frmGetValue::exactListArrived(std::shared_ptr<ado::RowSource> rows, const Q
         failList(failure.isEmpty() ? tr("The list of values could not be read.") : failure);
         return;
     }
-    // The user goes on where they were: a value they moved to stays current, in the same place
-    // of the window when it showed, and otherwise the list keeps its scroll position. A list
-    // nobody moved in shows its top.
-    QTableView *view = m_grid->view();
-    const QModelIndex current = view->currentIndex();
-    const int top = std::max(0, view->rowAt(0));
-    std::optional<QString> currentValue;
-    bool currentNull = false;
-    int offset = -1;
-    if (current.isValid() && (current.row() > 0 || top > 0)) {
-        currentNull = m_grid->isNullCell(current.row() + 1, 0);
-        currentValue = m_grid->TextMatrix(current.row() + 1, 0);
-        if (view->visualRect(current).intersects(view->viewport()->rect())) {
-            offset = current.row() - top;
-        }
-    }
+    const Place place = notePlace();
     if (const auto sample = std::exchange(m_rows, rows)) {
         sample->release();
     }
@@ -750,27 +730,60 @@ void frmGetValue::exactListArrived(std::shared_ptr<ado::RowSource> rows, const Q
         applySort();
     }
     iniGrid();
+    keepPlace(place);
+    updateCountLabel();
+}
+
+frmGetValue::Place frmGetValue::notePlace() const
+{
+    QTableView *view = m_grid->view();
+    const QModelIndex current = view->currentIndex();
+    Place place;
+    place.top = std::max(0, view->rowAt(0));
+    if (current.isValid() && (current.row() > 0 || place.top > 0)) {
+        place.null = m_grid->isNullCell(current.row() + 1, 0);
+        place.value = m_grid->TextMatrix(current.row() + 1, 0);
+        if (view->visualRect(current).intersects(view->viewport()->rect())) {
+            place.offset = current.row() - place.top;
+        }
+    }
+    return place;
+}
+
+void frmGetValue::keepPlace(const Place &place)
+{
+    // The user goes on where they were: a value they moved to stays current, in the same place
+    // of the window when it showed, and otherwise the list keeps its scroll position. A list
+    // nobody moved in shows its top.
+    QTableView *view = m_grid->view();
     int row = -1;
-    if (currentValue) {
+    if (place.value) {
         ignoreErrors([&] {
             for (int r = 1; r < m_grid->Rows(); ++r) {
                 const bool null = m_grid->isNullCell(r, 0);
-                if (null == currentNull && (null || m_grid->TextMatrix(r, 0) == *currentValue)) {
+                if (null == place.null && (null || m_grid->TextMatrix(r, 0) == *place.value)) {
                     row = r;
                     break;
                 }
             }
-            if (row > 0) {
+            // Not among the rows shown so far: further down the rows read (in their order).
+            for (int r = m_grid->Rows() - 1; row < 0 && m_sortColumn < 0 && m_rows && r < m_rows->fetchedCount(); ++r) {
+                const bool null = m_rows->value(r, 0).isNull();
+                if (null == place.null && (null || m_rows->text(r, 0) == *place.value)) {
+                    m_grid->fetchRows(r + 2 - m_grid->Rows());
+                    row = r + 1;
+                }
+            }
+            if (row > 0 && row < m_grid->Rows()) {
                 m_grid->setRow(row);
             }
         });
     }
     QAbstractItemModel *model = view->model();
-    const int scrollTo = row > 0 && offset >= 0 ? std::max(0, row - 1 - offset) : top;
+    const int scrollTo = row > 0 && place.offset >= 0 ? std::max(0, row - 1 - place.offset) : place.top;
     if (scrollTo < model->rowCount()) {
         view->scrollTo(model->index(scrollTo, 0), QAbstractItemView::PositionAtTop);
     }
-    updateCountLabel();
 }
 
 void frmGetValue::fetchMoreRows()

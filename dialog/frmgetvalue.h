@@ -178,6 +178,18 @@ private:
     /// the list's mode and the exact counts to come.
     QString fastStatement(ado::Connection &connection, const ColumnInfo &column, ValueListRequest request,
                           ValueSearchMethod method, const QString &fromClause, const QString &plain);
+    /// Where the user is in the list: the value they moved to (and its row's distance from the
+    /// top of the window while it showed), and the first row shown.
+    struct Place
+    {
+        std::optional<QString> value;
+        bool null = false;
+        int offset = -1;
+        int top = 0;
+    };
+    Place notePlace() const;
+    /// Puts the user back at `place` in a list that took the place of the one they were in.
+    void keepPlace(const Place &place);
     /// A title click sorts; a click on a value picks it and closes.
     void MSFlexGrid1_MouseUp(int button, int shift, int x, int y);
     /// Reports a statement that failed while the list loaded and empties the list (once).

@@ -337,14 +337,14 @@ void TestOrderedValues::listsWhatTheEngineLists()
     QCOMPARE(estimated, counts && ordered);
     if (estimated) {
         QVERIFY2(grid->TextMatrix(1, 1).startsWith(u'~'), qPrintable(grid->TextMatrix(1, 1)));
-        // The exact counts come in the list's order: the current row keeps its value.
+        // The exact counts take the list's place: the value the user moved to stays current.
         const int row = std::min(5, grid->Rows() - 1);
-        grid->setRow(row);
+        grid->view()->setCurrentIndex(grid->view()->model()->index(row - 1, 0));
         const QString current = grid->TextMatrix(row, 0);
         QTRY_VERIFY_WITH_TIMEOUT(!picker.countsEstimated(), 20000);
-        QCOMPARE(grid->Row(), row);
-        QCOMPARE(grid->TextMatrix(row, 0), current);
-        QVERIFY(!grid->TextMatrix(row, 1).startsWith(u'~'));
+        const int now = grid->Row();
+        QCOMPARE(grid->TextMatrix(now, 0), current);
+        QVERIFY(!grid->TextMatrix(now, 1).startsWith(u'~'));
     }
     if (ordered) {
         // The list grows by itself while the window waits, to every value.
@@ -353,7 +353,7 @@ void TestOrderedValues::listsWhatTheEngineLists()
     }
     const QStringList shown = listedWithCounts(grid, counts);
     QCOMPARE(sorted(shown), sorted(expected));
-    if (ordered) {
+    if (ordered && !counts) { // the exact counts come in the grouping's order
         QCOMPARE(shown.first().startsWith(frmGetValue::nullEntry()), sorted(expected).first().startsWith(u'('));
     }
     if (ordered && search.isEmpty() && !counts && !narrow) {
